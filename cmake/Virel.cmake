@@ -1,0 +1,69 @@
+# Shared settings for both builds: the Windows program (cross or native) and the host build
+# (Linux, sanitizers) that tests the portable code and runs the simulated meter.
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+set(VIREL_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
+get_filename_component(VIREL_ROOT ${VIREL_ROOT} ABSOLUTE)
+
+# Warnings are errors in our own targets (not in GoogleTest).
+function(virel_warnings target)
+    if(MSVC)
+        target_compile_options(${target} PRIVATE /W4 /WX /utf-8)
+    else()
+        target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+    endif()
+    if(WIN32)
+        # Wide APIs everywhere: every text the user sees is UTF-16.
+        target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                                                     _WIN32_WINNT=0x0601)
+    endif()
+endfunction()
+
+# GoogleTest from source, built with the same compiler as the code under test.
+macro(virel_find_gtest)
+    if(NOT TARGET gtest_main)
+        set(VIREL_GTEST_DIR "/usr/src/googletest" CACHE PATH "GoogleTest sources")
+        if(EXISTS ${VIREL_GTEST_DIR}/CMakeLists.txt)
+            set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+            set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+            add_subdirectory(${VIREL_GTEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+        else()
+            find_package(GTest REQUIRED)
+            add_library(gtest_main ALIAS GTest::gtest_main)
+            add_library(gtest ALIAS GTest::gtest)
+            add_library(gmock ALIAS GTest::gmock)
+        endif()
+    endif()
+    include(GoogleTest)
+endmacro()
+
+# virel_add_gtest(<target> SOURCES ... [LIBS ...] [LABELS ...] [PROPERTIES ...])
+# Test names get a prefix telling where they ran: "host." natively, "wine." under Wine.
+function(virel_add_gtest target)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
+    add_executable(${target} ${T_SOURCES})
+    target_link_libraries(${target} PRIVATE ${T_LIBS} gtest gmock gtest_main)
+    virel_warnings(${target})
+    if(WIN32)
+        set(prefix "wine.")
+    else()
+        set(prefix "host.")
+    endif()
+    set(labels ${T_LABELS})
+    gtest_discover_tests(${target} TEST_PREFIX ${prefix} DISCOVERY_MODE PRE_TEST
+                         DISCOVERY_TIMEOUT 60
+                         PROPERTIES LABELS "${labels}" TIMEOUT 300 ${T_PROPERTIES})
+    set_property(GLOBAL APPEND PROPERTY VIREL_TEST_INCLUDES
+                 "${CMAKE_CURRENT_BINARY_DIR}/${target}[1]_include.cmake")
+endfunction()
+
+# Adds the subdirectories that exist, in order (folders are owned by their subsystem).
+function(virel_add_dirs)
+    foreach(dir ${ARGN})
+        if(EXISTS ${VIREL_ROOT}/${dir}/CMakeLists.txt)
+            string(REPLACE "/" "_" bin ${dir})
+            add_subdirectory(${VIREL_ROOT}/${dir} ${CMAKE_BINARY_DIR}/${dir})
+        endif()
+    endforeach()
+endfunction()
