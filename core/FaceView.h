@@ -1,0 +1,51 @@
+#pragma once
+// What the device operations need from the main window. TFace implements it; the portable
+// operations (exchange, record display, periodic print, archive export) only see this, so
+// they are tested natively with a fake window.
+#include <cstdint>
+#include <string>
+
+namespace virel {
+
+// The four read-only fields that hold the last decoded record.
+enum class Field { DevNumber, MeasureNumber, Time, Dose };
+
+class IFaceView {
+public:
+    virtual ~IFaceView() = default;
+
+    // Status bar (one simple text panel). Texts are UTF-8.
+    virtual void SetStatusText(const std::string& text) = 0;
+    virtual std::string StatusText() const = 0;
+
+    // LE_DevNumber, LE_MeasureNumber, LE_Time, LE_Dose.
+    virtual void SetFieldText(Field field, const std::string& text) = 0;
+    virtual std::string FieldText(Field field) const = 0;
+
+    virtual bool PrintOnDevice() const = 0;  // CB_PrintOnDevice checked
+    virtual bool ReadToFile() const = 0;     // CB_ReadToFile checked
+
+    // SpE_Num: the text as typed (the exchange converts it itself).
+    virtual std::string ArchiveNumberText() const = 0;
+    virtual void SetArchiveNumberText(const std::string& text) = 0;
+
+    // RxSpE_AutoTime's integer value (its Value truncated; a non-number reads as the minimum).
+    virtual std::int64_t AutoTimeValue() const = 0;
+
+    // Selected item of CB_Spead ("4800", "9600") and CB_ComPort ("COM1".."COM4"); -1 for none.
+    virtual int SpeedIndex() const = 0;
+    virtual int PortIndex() const = 0;
+
+    // Progress window FProgressBar and its Gauge.
+    virtual void GaugeSetProgress(int progress) = 0;
+    virtual void GaugeSetMaxValue(int maxValue) = 0;
+    virtual void ShowProgress() = 0;
+    virtual void CloseProgress() = 0;
+
+    // Lets every pending window message be handled once (one pass of the message loop).
+    virtual void ProcessMessages() = 0;
+    // Brings the main window to the foreground.
+    virtual void BringToForeground() = 0;
+};
+
+}  // namespace virel
