@@ -48,4 +48,15 @@ public:
     virtual void BringToForeground() = 0;
 };
 
+// The main window's device operations, run from its actions and its one-second timer.
+class IFaceOperations {
+public:
+    virtual ~IFaceOperations() = default;
+    virtual void PrintExecute() = 0;        // actPrintExecute
+    virtual void ClearExecute() = 0;        // actClearExecute
+    virtual void ReadArcNExecute() = 0;     // actReadArcNExecute
+    virtual void ReadToExcelExecute() = 0;  // actReadToExcelExecute
+    virtual void TimerTimer() = 0;          // one tick of the main window's Timer
+};
+
 }  // namespace virel
