@@ -1,0 +1,40 @@
+#pragma once
+// Texts the device operations show to the operator and write to the log and the spreadsheet.
+// UTF-8; the window layer shows them in UTF-16, the log file stores them in code page 1251.
+
+namespace virel::texts {
+
+inline constexpr char kStatusRequest[] = "Запрос...";  // actPrintExecute starts
+inline constexpr char kStatusRequestRecord[] =
+    "Запрос... ";  // actReadArcNExecute starts; the measurement number follows
+inline constexpr char kStatusClearing[] = "Очистка...";
+inline constexpr char kStatusReadOk[] = "Считывание текущих значений произведено успешно";
+inline constexpr char kStatusReadFailed[] = "Не удалось произвести чтение текущих измерений";
+inline constexpr char kStatusClearOk[] = "Очистка текущих значений произведена успешно";
+inline constexpr char kStatusClearFailed[] = "Не удалось произвести очистку текущих измерений";
+inline constexpr char kStatusCancelled[] = "Отменено пользователем";
+inline constexpr char kErrorNotInteger[] =
+    "'%s' is not a valid integer value";  // %s: the text as typed
+inline constexpr char kStatusBadChecksum[] =
+    "Приняты данные, но не совпадает CRC - данные игнорированы";
+inline constexpr char kStatusDeviceError[] =
+    "Приняты данные с информацией о внутренней ошибке прибора ВИРЕЛ-1 под номером ";  // the error
+                                                                                      // number
+                                                                                      // follows
+inline constexpr char kLogFileName[] = "VIREL1_Service.txt";
+inline constexpr char kStatusLogWritten[] = "Обновлены данные в файле ";  // the logged line follows
+inline constexpr char kStatusLogFailed[] = "Не удалось записать данные обновления в файле";
+inline constexpr char kStatusReading[] = "Чтение...";
+inline constexpr char kStatusNoSpreadsheet[] = "Не удалось запустить Excel";
+inline constexpr char kArchiveTitle[] =
+    "Архив ВИРЕЛ1 №";  // device number, kArchiveTitleOn and the date follow
+inline constexpr char kArchiveTitleOn[] = " на ";
+inline constexpr char kHeaderTime[] = "Дата, время";
+inline constexpr char kHeaderMeasureNumber[] = "Номер измерения";
+inline constexpr char kHeaderDose[] = "Доза, Гр*см^2";
+inline constexpr char kStatusRecordFailed[] =
+    "Не удалось прочитать данные №";  // the record number follows
+inline constexpr char kExchangeAborted[] =
+    "Обмен прерван пользователем";  // raised from the progress window's Esc
+
+}  // namespace virel::texts

@@ -1,0 +1,71 @@
+#include "core/MeasurementRecord.h"
+
+#include "core/DeviceTexts.h"
+
+namespace virel {
+
+namespace {
+
+std::uint16_t BigEndian16(const std::uint8_t* bytes) {
+    return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
+}
+
+}  // namespace
+
+std::uint16_t BcdToInt(std::uint8_t value) {
+    return static_cast<std::uint16_t>((value >> 4) * 10 + (value & 0x0F));
+}
+
+std::uint8_t Checksum(const std::uint8_t* bytes, std::size_t count) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < count; ++i) sum += bytes[i];
+    return static_cast<std::uint8_t>(sum & 0xFF);
+}
+
+std::string MeasurementRecord::DoseText() const {
+    // Always ".", whatever the regional decimal separator: the log and the spreadsheet rely on it.
+    return std::to_string(doseWhole) + "." + std::to_string(doseFraction);
+}
+
+std::optional<MeasurementRecord> DecodeRecord(const std::uint8_t* reply, std::size_t size) {
+    if (reply == nullptr || size != kRecordSize) return std::nullopt;
+    MeasurementRecord r;
+    r.deviceNumber = BigEndian16(reply + 0);
+    r.measureNumber = BigEndian16(reply + 2);
+    r.time.minute = BcdToInt(reply[4]);
+    r.time.hour = BcdToInt(reply[5]);
+    r.time.day = BcdToInt(reply[6]);
+    r.time.month = BcdToInt(reply[7]);
+    r.time.year = 2000 + BcdToInt(reply[8]);
+    r.time.second = 0;
+    r.time.millisecond = 0;
+    r.doseWhole = BigEndian16(reply + 10);
+    r.doseFraction = reply[12];
+    r.deviceError = reply[13];
+    r.checksum = reply[14];
+    r.checksumMatches = Checksum(reply, 14) == r.checksum;
+    return r;
+}
+
+bool ShowLast(IFaceView& view, const std::uint8_t* reply, std::size_t size,
+              const RegionalFormats& formats) {
+    const auto record = DecodeRecord(reply, size);
+    if (!record) return false;
+    if (!record->checksumMatches) {
+        view.SetStatusText(texts::kStatusBadChecksum);
+        return false;
+    }
+    if (record->deviceError != 0) {
+        view.SetStatusText(texts::kStatusDeviceError + std::to_string(record->deviceError));
+    }
+    view.SetFieldText(Field::DevNumber, std::to_string(record->deviceNumber));
+    view.SetFieldText(Field::MeasureNumber, std::to_string(record->measureNumber));
+    // An impossible time stamp is not worth a message: the field keeps the last good one.
+    if (record->TimeIsValid()) {
+        view.SetFieldText(Field::Time, DateTimeToText(record->time, formats));
+    }
+    view.SetFieldText(Field::Dose, record->DoseText());
+    return true;
+}
+
+}  // namespace virel

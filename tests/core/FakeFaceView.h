@@ -1,0 +1,91 @@
+#pragma once
+// The main window as the device operations see it, recording what they do to it.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/FaceView.h"
+
+namespace virel::fakes {
+
+// Builds a record from its first 14 bytes and appends the right checksum.
+inline std::vector<std::uint8_t> Record(std::vector<std::uint8_t> bytes14) {
+    unsigned sum = 0;
+    for (auto b : bytes14) sum += b;
+    bytes14.push_back(static_cast<std::uint8_t>(sum & 0xFF));
+    return bytes14;
+}
+
+inline std::string Bytes(const std::vector<std::uint8_t>& v) {
+    return std::string(v.begin(), v.end());
+}
+
+class FakeFaceView : public IFaceView {
+public:
+    void SetStatusText(const std::string& text) override {
+        status = text;
+        statusHistory.push_back(text);
+    }
+    std::string StatusText() const override { return status; }
+    void SetFieldText(Field field, const std::string& text) override {
+        fields[field] = text;
+        ++fieldWrites;
+    }
+    std::string FieldText(Field field) const override {
+        const auto it = fields.find(field);
+        return it == fields.end() ? std::string() : it->second;
+    }
+    bool PrintOnDevice() const override { return printOnDevice; }
+    bool ReadToFile() const override { return readToFile; }
+    std::string ArchiveNumberText() const override { return archiveNumber; }
+    void SetArchiveNumberText(const std::string& text) override {
+        archiveNumber = text;
+        events.push_back("num " + text);
+    }
+    std::int64_t AutoTimeValue() const override { return autoTime; }
+    int SpeedIndex() const override { return speedIndex; }
+    int PortIndex() const override { return portIndex; }
+    void GaugeSetProgress(int progress) override {
+        gaugeProgress = progress;
+        events.push_back("progress " + std::to_string(progress));
+    }
+    void GaugeSetMaxValue(int maxValue) override {
+        gaugeMax = maxValue;
+        events.push_back("max " + std::to_string(maxValue));
+    }
+    void ShowProgress() override {
+        progressShown = true;
+        events.push_back("show");
+    }
+    void CloseProgress() override {
+        progressShown = false;
+        events.push_back("close");
+    }
+    void ProcessMessages() override {
+        ++messagePasses;
+        events.push_back("messages");
+        if (onProcessMessages) onProcessMessages();
+    }
+    void BringToForeground() override { events.push_back("foreground"); }
+
+    std::string status;
+    std::vector<std::string> statusHistory;
+    std::map<Field, std::string> fields;
+    int fieldWrites = 0;
+    bool printOnDevice = false;
+    bool readToFile = false;
+    std::string archiveNumber = "0";
+    std::int64_t autoTime = 60;
+    int speedIndex = 0;
+    int portIndex = 0;
+    int gaugeProgress = 0;
+    int gaugeMax = 288;
+    bool progressShown = false;
+    int messagePasses = 0;
+    std::vector<std::string> events;
+    std::function<void()> onProcessMessages;
+};
+
+}  // namespace virel::fakes
