@@ -1,0 +1,249 @@
+// The Windows backend of TCPDrv: the serial communications API on one device handle, and a
+// hidden message-only window that carries the polling timer.
+#include <windows.h>
+
+#include <mutex>
+#include <new>
+#include <utility>
+
+#include "serial/CPDrv.h"
+
+namespace virel {
+
+namespace {
+
+// The component fills the DCB as the 32-bit layout has it (DCBlength 28). The x64 layout is the
+// same: only 32-, 16- and 8-bit members, no pointers, so the length the driver checks is right.
+static_assert(sizeof(DCB) == 28, "DCB layout");
+
+constexpr UINT_PTR kPollTimerId = 1;
+constexpr char kWindowClass[] = "VirelSerialNotify";
+
+// Owns a device handle; INVALID_HANDLE_VALUE means closed.
+class TFileHandle {
+public:
+    TFileHandle() = default;
+    explicit TFileHandle(HANDLE h) : handle_(h) {}
+    ~TFileHandle() { Reset(); }
+    TFileHandle(const TFileHandle&) = delete;
+    TFileHandle& operator=(const TFileHandle&) = delete;
+    TFileHandle(TFileHandle&& other) noexcept : handle_(other.Release()) {}
+    TFileHandle& operator=(TFileHandle&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            handle_ = other.Release();
+        }
+        return *this;
+    }
+    HANDLE Get() const { return handle_; }
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE Release() {
+        HANDLE h = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return h;
+    }
+    void Reset() {
+        if (Valid()) CloseHandle(Release());
+    }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// Owns a window.
+class TWindow {
+public:
+    TWindow() = default;
+    explicit TWindow(HWND h) : hwnd_(h) {}
+    ~TWindow() { Reset(); }
+    TWindow(const TWindow&) = delete;
+    TWindow& operator=(const TWindow&) = delete;
+    TWindow(TWindow&& other) noexcept : hwnd_(other.hwnd_) { other.hwnd_ = nullptr; }
+    TWindow& operator=(TWindow&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            hwnd_ = other.hwnd_;
+            other.hwnd_ = nullptr;
+        }
+        return *this;
+    }
+    HWND Get() const { return hwnd_; }
+    void Reset() {
+        if (hwnd_) DestroyWindow(hwnd_);
+        hwnd_ = nullptr;
+    }
+
+private:
+    HWND hwnd_ = nullptr;
+};
+
+class TWin32SerialBackend final : public ISerialBackend {
+public:
+    ~TWin32SerialBackend() override {
+        Close();
+        DetachWindow();
+    }
+
+    void AttachWindow(TSerialMessageHandler handler) override {
+        DetachWindow();
+        handler_ = std::move(handler);
+        if (!RegisterClassOnce()) return;
+        // Message-only: never shown, never enumerated, but it has a queue and timers.
+        window_ = TWindow(CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                          GetModuleHandleA(nullptr), this));
+    }
+
+    void DetachWindow() override {
+        window_.Reset();
+        handler_ = nullptr;
+    }
+
+    std::intptr_t DefaultHandling(std::uint32_t msg, std::uintptr_t wParam,
+                                  std::intptr_t lParam) override {
+        return DefWindowProcA(window_.Get(), msg, wParam, lParam);
+    }
+
+    bool StartTimer(std::uint32_t periodMs) override {
+        return window_.Get() && SetTimer(window_.Get(), kPollTimerId, periodMs, nullptr) != 0;
+    }
+
+    void StopTimer() override {
+        if (window_.Get()) KillTimer(window_.Get(), kPollTimerId);
+    }
+
+    bool Open(const std::string& path) override {
+        Close();
+        // Share mode 0: nobody else may hold the port while we do. No overlapped flag: every
+        // transfer is synchronous and bounded by the comm time-outs.
+        device_ = TFileHandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return device_.Valid();
+    }
+
+    void Close() override { device_.Reset(); }
+    bool IsOpen() const override { return device_.Valid(); }
+
+    bool SetState(const TDcb& d) override {
+        DCB dcb;
+        ZeroMemory(&dcb, sizeof dcb);
+        dcb.DCBlength = d.DCBlength;
+        dcb.BaudRate = d.BaudRate;
+        dcb.fBinary = d.fBinary;
+        dcb.fParity = d.fParity;
+        dcb.fOutxCtsFlow = d.fOutxCtsFlow;
+        dcb.fOutxDsrFlow = d.fOutxDsrFlow;
+        dcb.fDtrControl = d.fDtrControl;
+        dcb.fDsrSensitivity = d.fDsrSensitivity;
+        dcb.fTXContinueOnXoff = d.fTXContinueOnXoff;
+        dcb.fOutX = d.fOutX;
+        dcb.fInX = d.fInX;
+        dcb.fErrorChar = d.fErrorChar;
+        dcb.fNull = d.fNull;
+        dcb.fRtsControl = d.fRtsControl;
+        dcb.fAbortOnError = d.fAbortOnError;
+        dcb.wReserved = d.wReserved;
+        dcb.XonLim = d.XonLim;
+        dcb.XoffLim = d.XoffLim;
+        dcb.ByteSize = d.ByteSize;
+        dcb.Parity = d.Parity;
+        dcb.StopBits = d.StopBits;
+        dcb.XonChar = d.XonChar;
+        dcb.XoffChar = d.XoffChar;
+        dcb.ErrorChar = d.ErrorChar;
+        dcb.EofChar = d.EofChar;
+        dcb.EvtChar = d.EvtChar;
+        dcb.wReserved1 = d.wReserved1;
+        return SetCommState(device_.Get(), &dcb) != FALSE;
+    }
+
+    bool Purge(std::uint32_t flags) override { return PurgeComm(device_.Get(), flags) != FALSE; }
+
+    bool SetupQueues(std::uint32_t inQueue, std::uint32_t outQueue) override {
+        return SetupComm(device_.Get(), inQueue, outQueue) != FALSE;
+    }
+
+    bool SetTimeouts(const TCommTimeouts& t) override {
+        COMMTIMEOUTS ct;
+        ct.ReadIntervalTimeout = t.ReadIntervalTimeout;
+        ct.ReadTotalTimeoutMultiplier = t.ReadTotalTimeoutMultiplier;
+        ct.ReadTotalTimeoutConstant = t.ReadTotalTimeoutConstant;
+        ct.WriteTotalTimeoutMultiplier = t.WriteTotalTimeoutMultiplier;
+        ct.WriteTotalTimeoutConstant = t.WriteTotalTimeoutConstant;
+        return SetCommTimeouts(device_.Get(), &ct) != FALSE;
+    }
+
+    bool ClearError(std::uint32_t& inQueue, std::uint32_t& outQueue) override {
+        DWORD errors = 0;
+        COMSTAT stat;
+        ZeroMemory(&stat, sizeof stat);
+        const bool ok = ClearCommError(device_.Get(), &errors, &stat) != FALSE;
+        inQueue = ok ? stat.cbInQue : 0;
+        outQueue = ok ? stat.cbOutQue : 0;
+        return ok;
+    }
+
+    bool ModemStatus(std::uint32_t& status) override {
+        DWORD bits = 0;
+        const bool ok = GetCommModemStatus(device_.Get(), &bits) != FALSE;
+        status = ok ? bits : 0;
+        return ok;
+    }
+
+    bool Read(void* buffer, std::uint32_t count, std::uint32_t& done) override {
+        DWORD got = 0;
+        const bool ok = ReadFile(device_.Get(), buffer, count, &got, nullptr) != FALSE;
+        done = got;
+        return ok;
+    }
+
+    bool Write(const void* data, std::uint32_t count, std::uint32_t& done) override {
+        DWORD put = 0;
+        const bool ok = WriteFile(device_.Get(), data, count, &put, nullptr) != FALSE;
+        done = put;
+        return ok;
+    }
+
+    std::uint32_t TickCount() override { return GetTickCount(); }
+
+private:
+    static bool RegisterClassOnce() {
+        static std::once_flag once;
+        static bool registered = false;
+        std::call_once(once, [] {
+            WNDCLASSEXA wc;
+            ZeroMemory(&wc, sizeof wc);
+            wc.cbSize = sizeof wc;
+            wc.lpfnWndProc = &TWin32SerialBackend::WndProc;
+            wc.hInstance = GetModuleHandleA(nullptr);
+            wc.lpszClassName = kWindowClass;
+            registered = RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+        });
+        return registered;
+    }
+
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg == WM_NCCREATE) {
+            auto* cs = reinterpret_cast<CREATESTRUCTA*>(lParam);
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        }
+        auto* self = reinterpret_cast<TWin32SerialBackend*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        // Messages before the pointer is stored, and after the handler is gone, get the
+        // default processing. The handler itself never lets an exception out.
+        if (!self || !self->handler_ || self->window_.Get() != hwnd) {
+            return DefWindowProcA(hwnd, msg, wParam, lParam);
+        }
+        return self->handler_(msg, wParam, lParam);
+    }
+
+    TSerialMessageHandler handler_;
+    TWindow window_;
+    TFileHandle device_;
+};
+
+}  // namespace
+
+std::unique_ptr<ISerialBackend> CreateSerialBackend() {
+    return std::unique_ptr<ISerialBackend>(new (std::nothrow) TWin32SerialBackend);
+}
+
+}  // namespace virel
