@@ -1,0 +1,151 @@
+#include "core/DeviceActions.h"
+
+#include "core/DeviceTexts.h"
+#include "core/Errors.h"
+#include "core/MeasurementRecord.h"
+
+namespace virel {
+
+namespace {
+
+constexpr std::size_t kClearReplySize = 3;
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Runs body and closes the progress window afterwards when asked to, also when body throws.
+template <typename Body>
+void ClosingProgress(IFaceView& view, bool close, Body body) {
+    try {
+        body();
+    } catch (...) {
+        if (close) view.CloseProgress();
+        throw;
+    }
+    if (close) view.CloseProgress();
+}
+
+}  // namespace
+
+std::optional<std::int32_t> TryStrToInt(const std::string& text) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    bool hex = false;
+    if (i < n && text[i] == '$') {
+        hex = true;
+        ++i;
+    } else if (i + 1 < n && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    }
+    if (i == n) return std::nullopt;  // no digits at all
+    std::uint64_t value = 0;
+    const unsigned base = hex ? 16 : 10;
+    // Hexadecimal may fill all 32 bits; decimal must fit the signed range (magnitude 2^31
+    // allowed for the negative end).
+    const std::uint64_t limit = hex ? 0xFFFF'FFFFull : (negative ? 0x8000'0000ull : 0x7FFF'FFFFull);
+    for (; i < n; ++i) {
+        const int digit = HexDigit(text[i]);
+        if (digit < 0 || static_cast<unsigned>(digit) >= base) return std::nullopt;
+        value = value * base + static_cast<unsigned>(digit);
+        if (value > limit) return std::nullopt;
+    }
+    auto bits = static_cast<std::uint32_t>(value);
+    if (negative) bits = 0u - bits;
+    return static_cast<std::int32_t>(bits);
+}
+
+std::int32_t StrToInt(const std::string& text) {
+    const auto value = TryStrToInt(text);
+    if (value) return *value;
+    std::string message = texts::kErrorNotInteger;
+    message.replace(message.find("%s"), 2, text);
+    throw Exception(message);
+}
+
+void TDeviceActions::ResetGauge() {
+    view_.GaugeSetProgress(0);
+    view_.GaugeSetMaxValue(1);
+}
+
+std::string TDeviceActions::Transact(const std::string& command) {
+    exchange_.OpenComPort();
+    std::string reply;
+    try {
+        reply = exchange_.SendCommand(command);
+    } catch (...) {
+        // A port left open after Esc would have its polling swallow the meter's bytes until
+        // the next action; close it before the cancellation goes on.
+        try {
+            exchange_.CloseComPort();
+        } catch (...) {
+        }
+        throw;
+    }
+    exchange_.CloseComPort();
+    return reply;
+}
+
+void TDeviceActions::AcceptRecord(const std::string& reply, bool setGauge) {
+    if (reply.size() != kRecordSize) {
+        view_.SetStatusText(texts::kStatusReadFailed);
+        return;
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(reply.data());
+    // A record with a wrong checksum is no success: ShowLast left its text and the fields.
+    if (!ShowLast(view_, bytes, reply.size(), formats_)) return;
+    if (setGauge) view_.GaugeSetProgress(1);
+    state_.LastReadOk = true;
+    // The meter's own error report stays visible instead of the success text.
+    if (bytes[13] == 0) view_.SetStatusText(texts::kStatusReadOk);
+}
+
+void TDeviceActions::PrintExecute() {
+    state_.LastReadOk = false;
+    view_.SetStatusText(texts::kStatusRequest);
+    ResetGauge();
+    ClosingProgress(view_, true, [&] {
+        const std::string& command = view_.PrintOnDevice() ? commands::kRpr : commands::kFpr;
+        AcceptRecord(Transact(command), true);
+    });
+}
+
+void TDeviceActions::ClearExecute() {
+    view_.SetStatusText(texts::kStatusClearing);
+    ResetGauge();
+    ClosingProgress(view_, true, [&] {
+        const std::string reply = Transact(commands::kRes);
+        if (reply.size() != kClearReplySize) {
+            view_.SetStatusText(texts::kStatusClearFailed);
+            return;
+        }
+        view_.GaugeSetProgress(1);
+        view_.SetStatusText(texts::kStatusClearOk);
+    });
+}
+
+void TDeviceActions::ReadArcNExecute() {
+    state_.LastReadOk = false;
+    view_.SetStatusText(texts::kStatusRequestRecord + view_.FieldText(Field::MeasureNumber));
+    // During an archive export the gauge and the progress window belong to the export.
+    const bool ownProgress = !state_.BatchReading;
+    if (ownProgress) ResetGauge();
+    ClosingProgress(view_, ownProgress, [&] {
+        // Converted before the port is opened: a bad number never reaches the line.
+        const std::int32_t number = StrToInt(view_.ArchiveNumberText());
+        const auto command = commands::Rd(static_cast<std::uint8_t>(number & 0xFF));
+        AcceptRecord(Transact(command), ownProgress);
+    });
+}
+
+}  // namespace virel

@@ -1,0 +1,49 @@
+#pragma once
+// The main window's device operations put together: the exchange, the three single actions,
+// the periodic print with its log file and the archive export, sharing the module-level flags.
+#include <string>
+
+#include "core/ArchiveExport.h"
+#include "core/DeviceActions.h"
+#include "core/Exchange.h"
+#include "core/FaceView.h"
+#include "core/LogFile.h"
+#include "core/PeriodicPrint.h"
+#include "core/Regional.h"
+
+namespace virel {
+
+class TDeviceOperations : public IFaceOperations {
+public:
+    // programDir ends in a backslash (or is ".\"); the log file is programDir +
+    // "VIREL1_Service.txt". Every reference must outlive this object.
+    TDeviceOperations(IFaceView& view, IDeviceLink& link, IClock& clock, IKeyState& keys,
+                      ILogFileSystem& logFiles, SpreadsheetFactory spreadsheetFactory,
+                      RegionalFormats formats, const std::string& programDir);
+    TDeviceOperations(const TDeviceOperations&) = delete;
+    TDeviceOperations& operator=(const TDeviceOperations&) = delete;
+
+    void PrintExecute() override;
+    void ClearExecute() override;
+    void ReadArcNExecute() override;
+    void ReadToExcelExecute() override;
+    void TimerTimer() override;
+
+    // The regional formats are read at start-up; a change announced by Windows may replace
+    // them (the dose keeps its "." regardless).
+    void SetRegionalFormats(const RegionalFormats& formats) { formats_ = formats; }
+
+    const FaceState& State() const { return state_; }
+    const TLogFile& LogFile() const { return log_; }
+
+private:
+    RegionalFormats formats_;
+    FaceState state_;
+    TExchange exchange_;
+    TDeviceActions actions_;
+    TLogFile log_;
+    TPeriodicPrint periodic_;
+    TArchiveExport export_;
+};
+
+}  // namespace virel

@@ -1,0 +1,67 @@
+#include "core/Exchange.h"
+
+#include <array>
+
+#include "core/DeviceTexts.h"
+#include "core/Errors.h"
+
+namespace virel {
+
+std::string commands::Rd(std::uint8_t recordNumber) {
+    std::string command(
+        "\x04"
+        "RD",
+        3);
+    command.push_back(static_cast<char>(recordNumber));
+    return command;
+}
+
+bool TExchange::OpenComPort() {
+    return link_.Open(view_.SpeedIndex(), view_.PortIndex());
+}
+
+void TExchange::CloseComPort() {
+    link_.Close();
+}
+
+std::string TExchange::ReadString() {
+    std::array<std::uint8_t, kReadBufferSize> buffer{};
+    const std::uint32_t n = link_.ReadData(buffer.data(), kReadCount);
+    if (n == 0) return {};
+    // A link that claims more than it was asked for must not make us read past the buffer.
+    const std::size_t size = n < kReadCount ? n : kReadCount;
+    return std::string(reinterpret_cast<const char*>(buffer.data()), size);
+}
+
+std::string TExchange::SendCommand(const std::string& command) {
+    std::string reply;
+    for (const int timeoutMs : kAttemptTimeoutsMs) SendAttempt(command, reply, timeoutMs);
+    return reply;
+}
+
+void TExchange::SendAttempt(const std::string& command, std::string& reply, int timeoutMs) {
+    // Outside the guard below: cancellation must leave the exchange.
+    if (keys_.EscapeDown()) {
+        view_.SetStatusText(texts::kStatusCancelled);
+        throw EProtocolCancel();
+    }
+    try {
+        if (!reply.empty()) return;
+        link_.SendString(command);
+        std::int64_t start = clock_.LocalNowMs();
+        for (;;) {
+            reply = ReadString();
+            if (!reply.empty()) return;
+            const std::int64_t now = clock_.LocalNowMs();
+            // The wall clock may be set back (daylight saving, time sync) while we wait; without
+            // this the attempt would wait out the whole jump on a silent line.
+            if (now < start) start = now;
+            if (now - start > timeoutMs) return;
+        }
+    } catch (...) {
+        // A failing port or a failed allocation counts as "nothing came" for this attempt.
+        reply.clear();
+    }
+}
+
+}  // namespace virel

@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+
+#include "core/DeviceActions.h"
+#include "core/DeviceTexts.h"
+#include "core/Errors.h"
+#include "tests/core/OpsFakes.h"
+
+namespace virel {
+namespace {
+
+using fakes::Bytes;
+using fakes::OpsRig;
+using fakes::Record;
+
+const std::string kRecord1 = Bytes(
+    Record({0x00, 0x2A, 0x00, 0x07, 0x35, 0x14, 0x05, 0x03, 0x07, 0x00, 0x01, 0x02, 0x2D, 0x00}));
+
+class DeviceActionsTest : public ::testing::Test {
+protected:
+    DeviceActionsTest() {
+        rig.view.fields[Field::DevNumber] = "1";
+        rig.view.fields[Field::MeasureNumber] = "2";
+        rig.view.fields[Field::Time] = "01.01.2001 1:01:00";
+        rig.view.fields[Field::Dose] = "3.4";
+    }
+    void Answer(std::string reply) {
+        rig.link.answer = [reply](const std::string&) { return reply; };
+    }
+    void ExpectFieldsUnchanged() {
+        EXPECT_EQ(rig.view.FieldText(Field::DevNumber), "1");
+        EXPECT_EQ(rig.view.FieldText(Field::MeasureNumber), "2");
+        EXPECT_EQ(rig.view.FieldText(Field::Time), "01.01.2001 1:01:00");
+        EXPECT_EQ(rig.view.FieldText(Field::Dose), "3.4");
+    }
+    const FaceState& State() const { return rig.ops->State(); }
+
+    OpsRig rig;
+};
+
+TEST(StrToInt, AcceptsDecimalHexSignAndLeadingSpaces) {
+    EXPECT_EQ(TryStrToInt("0"), 0);
+    EXPECT_EQ(TryStrToInt("255"), 255);
+    EXPECT_EQ(TryStrToInt("007"), 7);
+    EXPECT_EQ(TryStrToInt("+12"), 12);
+    EXPECT_EQ(TryStrToInt("-1"), -1);
+    EXPECT_EQ(TryStrToInt("  42"), 42);
+    EXPECT_EQ(TryStrToInt("$1F"), 31);
+    EXPECT_EQ(TryStrToInt("0x1f"), 31);
+    EXPECT_EQ(TryStrToInt("0XFF"), 255);
+    EXPECT_EQ(TryStrToInt("-$10"), -16);
+    EXPECT_EQ(TryStrToInt("2147483647"), 2147483647);
+    EXPECT_EQ(TryStrToInt("-2147483648"), INT32_MIN);
+    EXPECT_EQ(TryStrToInt("$FFFFFFFF"), -1);
+    EXPECT_EQ(TryStrToInt("$80000000"), INT32_MIN);
+}
+
+TEST(StrToInt, RejectsEverythingElse) {
+    for (const char* text : {"",           " ",           "-",          "+",
+                             "$",          "0x",          "abc",        "12a",
+                             "1 ",         "1.0",         "1,0",        "\t1",
+                             "2147483648", "-2147483649", "$100000000", "99999999999999999999",
+                             "0x-1",       "--1",         "x1F",        "١"}) {
+        EXPECT_FALSE(TryStrToInt(text)) << '"' << text << '"';
+    }
+    try {
+        StrToInt("12 абв");
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "'12 абв' is not a valid integer value");
+    }
+}
+
+TEST_F(DeviceActionsTest, PrintSendsFprAndShowsTheRecord) {
+    rig.ops->PrintExecute();
+    EXPECT_EQ(rig.link.sent, std::vector<std::string>{commands::kFpr});
+    EXPECT_EQ(rig.view.statusHistory.front(), texts::kStatusRequest);
+    EXPECT_EQ(rig.view.status, texts::kStatusReadOk);
+    EXPECT_EQ(rig.view.FieldText(Field::DevNumber), "42");
+    EXPECT_EQ(rig.view.FieldText(Field::Time), "05.03.2007 14:35:00");
+    EXPECT_TRUE(State().LastReadOk);
+    EXPECT_EQ(rig.link.opens, 1);
+    EXPECT_EQ(rig.link.closes, 1);
+    EXPECT_FALSE(rig.link.open);
+    EXPECT_EQ(rig.view.events,
+              (std::vector<std::string>{"progress 0", "max 1", "progress 1", "close"}));
+}
+
+TEST_F(DeviceActionsTest, PrintOnDeviceSendsRpr) {
+    rig.view.printOnDevice = true;
+    rig.ops->PrintExecute();
+    EXPECT_EQ(rig.link.sent, std::vector<std::string>{commands::kRpr});
+    EXPECT_TRUE(State().LastReadOk);
+}
+
+TEST_F(DeviceActionsTest, PrintRejectsRepliesOfOtherLengths) {
+    for (const std::size_t size : {3u, 14u, 16u}) {
+        SCOPED_TRACE(size);
+        std::string reply = kRecord1;
+        reply.resize(size, '\0');
+        Answer(reply);
+        rig.ops->PrintExecute();
+        EXPECT_FALSE(State().LastReadOk);
+        EXPECT_EQ(rig.view.status, texts::kStatusReadFailed);
+        ExpectFieldsUnchanged();
+        EXPECT_EQ(rig.view.events.back(), "close");
+        EXPECT_FALSE(rig.link.open);
+    }
+}
+
+TEST_F(DeviceActionsTest, SilentMeterFailsAndClearsLastReadOk) {
+    rig.ops->PrintExecute();
+    ASSERT_TRUE(State().LastReadOk);
+    Answer("");
+    rig.ops->PrintExecute();
+    EXPECT_FALSE(State().LastReadOk);
+    EXPECT_EQ(rig.view.status, texts::kStatusReadFailed);
+    EXPECT_EQ(rig.link.sent.size(), 1u + 3u);
+}
+
+TEST_F(DeviceActionsTest, WrongChecksumIsNoSuccess) {
+    std::string reply = kRecord1;
+    reply[14] = static_cast<char>(0xB8);
+    Answer(reply);
+    rig.ops->PrintExecute();
+    EXPECT_FALSE(State().LastReadOk);
+    EXPECT_EQ(rig.view.status, texts::kStatusBadChecksum);
+    ExpectFieldsUnchanged();
+    EXPECT_EQ(rig.view.gaugeProgress, 0);
+}
+
+TEST_F(DeviceActionsTest, DeviceErrorIsShownCountsAsReadAndKeepsItsText) {
+    Answer(Bytes(Record(
+        {0x01, 0x00, 0x01, 0x2C, 0x00, 0x00, 0x31, 0x12, 0x09, 0x00, 0x00, 0x00, 0x05, 0x03})));
+    rig.ops->PrintExecute();
+    EXPECT_TRUE(State().LastReadOk);
+    EXPECT_EQ(rig.view.status, std::string(texts::kStatusDeviceError) + "3");
+    EXPECT_EQ(rig.view.FieldText(Field::DevNumber), "256");
+    EXPECT_EQ(rig.view.FieldText(Field::Time), "31.12.2009");
+}
+
+TEST_F(DeviceActionsTest, EscClosesThePortAndTheProgressWindowAndPropagates) {
+    rig.ops->PrintExecute();
+    rig.view.events.clear();
+    rig.keys.escape = true;
+    EXPECT_THROW(rig.ops->PrintExecute(), EProtocolCancel);
+    EXPECT_FALSE(rig.link.open);
+    EXPECT_EQ(rig.link.closes, 2);
+    EXPECT_FALSE(State().LastReadOk);
+    EXPECT_EQ(rig.view.status, texts::kStatusCancelled);
+    EXPECT_EQ(rig.view.events, (std::vector<std::string>{"progress 0", "max 1", "close"}));
+    EXPECT_EQ(rig.link.sent.size(), 1u);
+}
+
+TEST_F(DeviceActionsTest, ClearAcceptsAnyThreeBytesAndLeavesLastReadOkAlone) {
+    rig.ops->PrintExecute();
+    ASSERT_TRUE(State().LastReadOk);
+    rig.view.events.clear();
+    Answer(std::string("\0\0\0", 3));
+    rig.ops->ClearExecute();
+    EXPECT_EQ(rig.link.sent.back(), commands::kRes);
+    EXPECT_EQ(rig.view.statusHistory[rig.view.statusHistory.size() - 2], texts::kStatusClearing);
+    EXPECT_EQ(rig.view.status, texts::kStatusClearOk);
+    EXPECT_TRUE(State().LastReadOk);
+    EXPECT_EQ(rig.view.events,
+              (std::vector<std::string>{"progress 0", "max 1", "progress 1", "close"}));
+
+    Answer(kRecord1);
+    rig.ops->ClearExecute();
+    EXPECT_EQ(rig.view.status, texts::kStatusClearFailed);
+    EXPECT_EQ(rig.view.FieldText(Field::DevNumber), "42");  // a record to RES is not shown
+    EXPECT_TRUE(State().LastReadOk);
+}
+
+TEST_F(DeviceActionsTest, ReadRecordSendsTheNumberAsOneByte) {
+    const std::pair<const char*, char> cases[] = {{"0", '\x00'},  {"255", '\xFF'},
+                                                  {"17", '\x11'}, {"$1F", '\x1F'},
+                                                  {"-1", '\xFF'}, {"300", '\x2C'}};
+    for (const auto& [text, byte] : cases) {
+        SCOPED_TRACE(text);
+        rig.view.archiveNumber = text;
+        rig.ops->ReadArcNExecute();
+        EXPECT_EQ(rig.link.sent.back(), std::string("\x04RD", 3) + byte);
+        EXPECT_TRUE(State().LastReadOk);
+        EXPECT_EQ(rig.view.status, texts::kStatusReadOk);
+    }
+}
+
+TEST_F(DeviceActionsTest, ReadRecordStatusNamesTheCurrentMeasurementNumber) {
+    rig.view.archiveNumber = "5";
+    rig.ops->ReadArcNExecute();
+    EXPECT_EQ(rig.view.statusHistory.front(), std::string(texts::kStatusRequestRecord) + "2");
+    EXPECT_EQ(rig.view.FieldText(Field::MeasureNumber), "1005");
+    EXPECT_EQ(rig.view.FieldText(Field::Dose), "5.5");
+    EXPECT_EQ(rig.view.events,
+              (std::vector<std::string>{"progress 0", "max 1", "progress 1", "close"}));
+}
+
+TEST_F(DeviceActionsTest, ReadRecordWithBadNumberFailsBeforeThePortIsOpened) {
+    rig.ops->PrintExecute();
+    ASSERT_TRUE(State().LastReadOk);
+    rig.view.events.clear();
+    rig.view.archiveNumber = "abc";
+    try {
+        rig.ops->ReadArcNExecute();
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "'abc' is not a valid integer value");
+    }
+    EXPECT_EQ(rig.link.opens, 1);
+    EXPECT_EQ(rig.link.sent.size(), 1u);
+    EXPECT_FALSE(State().LastReadOk);
+    EXPECT_EQ(rig.view.status, std::string(texts::kStatusRequestRecord) + "7");
+    EXPECT_EQ(rig.view.events, (std::vector<std::string>{"progress 0", "max 1", "close"}));
+}
+
+TEST_F(DeviceActionsTest, ReadRecordFailureKeepsFields) {
+    Answer(std::string(14, '\0'));
+    rig.ops->ReadArcNExecute();
+    EXPECT_EQ(rig.view.status, texts::kStatusReadFailed);
+    EXPECT_FALSE(State().LastReadOk);
+    ExpectFieldsUnchanged();
+}
+
+TEST(DeviceActionsBatch, ReadRecordLeavesGaugeAndProgressWindowToTheExport) {
+    fakes::FakeFaceView view;
+    fakes::FakeClock clock;
+    fakes::FakeLink link{clock};
+    fakes::FakeKeys keys;
+    link.answer = OpsRig::DefaultAnswer;
+    TExchange exchange{view, link, clock, keys};
+    const RegionalFormats formats;
+    FaceState state;
+    state.BatchReading = true;
+    TDeviceActions actions{view, exchange, formats, state};
+
+    view.archiveNumber = "9";
+    actions.ReadArcNExecute();
+    EXPECT_TRUE(state.LastReadOk);
+    EXPECT_EQ(view.status, texts::kStatusReadOk);
+    EXPECT_EQ(view.FieldText(Field::MeasureNumber), "1009");
+
+    link.answer = nullptr;
+    actions.ReadArcNExecute();
+    EXPECT_FALSE(state.LastReadOk);
+    EXPECT_EQ(view.status, texts::kStatusReadFailed);
+
+    view.archiveNumber = "x";
+    EXPECT_THROW(actions.ReadArcNExecute(), Exception);
+    EXPECT_TRUE(view.events.empty());
+
+    // The end of measurement always owns them.
+    actions.PrintExecute();
+    EXPECT_EQ(view.events, (std::vector<std::string>{"progress 0", "max 1", "close"}));
+}
+
+}  // namespace
+}  // namespace virel

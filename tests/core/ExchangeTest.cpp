@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include "core/DeviceTexts.h"
+#include "core/Errors.h"
+#include "core/Exchange.h"
+#include "tests/core/OpsFakes.h"
+
+namespace virel {
+namespace {
+
+using fakes::FakeClock;
+using fakes::FakeFaceView;
+using fakes::FakeKeys;
+using fakes::FakeLink;
+
+class ExchangeTest : public ::testing::Test {
+protected:
+    ExchangeTest() {
+        link.answer = [this](const std::string&) { return meterReply; };
+        link.open = true;
+    }
+
+    FakeFaceView view;
+    FakeClock clock;
+    FakeLink link{clock};
+    FakeKeys keys;
+    TExchange exchange{view, link, clock, keys};
+    std::string meterReply = std::string(15, '\x07');
+};
+
+TEST(Commands, BytesOnTheWire) {
+    EXPECT_EQ(commands::kFpr, std::string("\x01\x46\x50\x52", 4));
+    EXPECT_EQ(commands::kRpr, std::string("\x02\x52\x50\x52", 4));
+    EXPECT_EQ(commands::kRes, std::string("\x03\x52\x45\x53", 4));
+    EXPECT_EQ(commands::Rd(0), std::string("\x04\x52\x44\x00", 4));
+    EXPECT_EQ(commands::Rd(255), std::string("\x04\x52\x44\xFF", 4));
+    EXPECT_EQ(commands::Rd(0x1F), std::string("\x04\x52\x44\x1F", 4));
+}
+
+TEST_F(ExchangeTest, AnswerInFirstAttemptSendsOnceAndOnlyChecksEscLater) {
+    const auto start = clock.now;
+    EXPECT_EQ(exchange.SendCommand(commands::kFpr), meterReply);
+    EXPECT_EQ(link.sent, std::vector<std::string>{commands::kFpr});
+    EXPECT_EQ(link.reads, 1);
+    EXPECT_EQ(keys.checks, 3);
+    EXPECT_LT(clock.now - start, 1000);
+}
+
+TEST_F(ExchangeTest, SilentMeterGetsThreeSendsAndFailsAfterFourToFiveAndAHalfSeconds) {
+    meterReply.clear();
+    const auto start = clock.now;
+    EXPECT_EQ(exchange.SendCommand(commands::kFpr), "");
+    EXPECT_EQ(link.sent.size(), 3u);
+    const auto elapsed = clock.now - start;
+    EXPECT_GE(elapsed, 4000);
+    EXPECT_LE(elapsed, 5500);
+    // 1 s attempts: two reads of 501 ms each, the deadline passed after the second; 2 s: four.
+    EXPECT_EQ(link.reads, 2 + 2 + 4);
+    for (auto size : link.readSizes) EXPECT_EQ(size, kReadCount);
+}
+
+TEST_F(ExchangeTest, ClosedPortRunsTheAttemptsOutWithoutSending) {
+    link.open = false;
+    const auto start = clock.now;
+    EXPECT_EQ(exchange.SendCommand(commands::kRes), "");
+    const auto elapsed = clock.now - start;
+    EXPECT_GT(elapsed, 4000);
+    EXPECT_LT(elapsed, 4100);
+    EXPECT_EQ(link.sent.size(), 3u);  // offered to the port, which sends nothing when closed
+}
+
+TEST_F(ExchangeTest, LateAnswerToAnEarlierSendingIsTakenInTheNextAttempt) {
+    link.answerDelayMs = 1200;
+    EXPECT_EQ(exchange.SendCommand(commands::kFpr), meterReply);
+    EXPECT_EQ(link.sent.size(), 2u);
+}
+
+TEST_F(ExchangeTest, ReplyIsWhatOneReadReturnedAtMost280Bytes) {
+    meterReply = std::string(300, 'x');
+    EXPECT_EQ(exchange.SendCommand(commands::kFpr), std::string(280, 'x'));
+    // A reply cut by a pause: each piece is one read; the first piece is the reply.
+    link.pending.clear();
+    link.sent.clear();
+    link.answer = nullptr;
+    link.pending.push_back({clock.now + 100, std::string(10, 'a')});
+    link.pending.push_back({clock.now + 1200, std::string(5, 'b')});
+    EXPECT_EQ(exchange.SendCommand(commands::kFpr), std::string(10, 'a'));
+}
+
+TEST_F(ExchangeTest, EscAtTheFirstCheckCancelsBeforeAnythingIsSent) {
+    keys.escape = true;
+    view.status = "Запрос...";
+    EXPECT_THROW(exchange.SendCommand(commands::kFpr), EProtocolCancel);
+    EXPECT_TRUE(link.sent.empty());
+    EXPECT_EQ(view.status, texts::kStatusCancelled);
+}
+
+TEST_F(ExchangeTest, EscAfterACompleteReplyStillCancels) {
+    keys.escapeAtCheck = 2;
+    try {
+        exchange.SendCommand(commands::kFpr);
+        FAIL() << "no cancellation";
+    } catch (const EProtocolCancel& e) {
+        EXPECT_STREQ(e.what(), texts::kStatusCancelled);
+    }
+    EXPECT_EQ(link.sent.size(), 1u);
+    EXPECT_EQ(view.status, texts::kStatusCancelled);
+}
+
+TEST_F(ExchangeTest, EscIsOnlyLookedAtWhenAnAttemptStarts) {
+    meterReply.clear();
+    // Pressed and released while the first attempt waits: the key state is never asked then.
+    int readsSeen = 0;
+    link.onRead = [&] { ++readsSeen; };
+    EXPECT_EQ(exchange.SendCommand(commands::kFpr), "");
+    EXPECT_EQ(keys.checks, 3);
+    EXPECT_GT(readsSeen, 3);
+}
+
+TEST_F(ExchangeTest, ErrorInsideAnAttemptEmptiesTheReplyAndTheNextAttemptRuns) {
+    link.sendThrows = 1;
+    EXPECT_EQ(exchange.SendCommand(commands::kFpr), meterReply);
+    EXPECT_EQ(link.sent.size(), 2u);
+
+    link.sent.clear();
+    link.pending.clear();
+    link.readThrows = 2;  // the first two attempts lose their read
+    EXPECT_EQ(exchange.SendCommand(commands::kFpr), meterReply);
+    EXPECT_EQ(link.sent.size(), 3u);
+
+    link.sent.clear();
+    link.pending.clear();
+    link.readThrows = 3;
+    EXPECT_EQ(exchange.SendCommand(commands::kFpr), "");
+}
+
+TEST_F(ExchangeTest, ClockSetBackDuringAnAttemptDoesNotStretchIt) {
+    meterReply.clear();
+    bool jumped = false;
+    link.onRead = [&] {
+        if (!jumped) {
+            jumped = true;
+            clock.now -= 3'600'000;  // daylight saving ends
+        }
+    };
+    EXPECT_EQ(exchange.SendCommand(commands::kFpr), "");
+    EXPECT_LE(link.reads, 2 + 2 + 4 + 2);
+}
+
+TEST_F(ExchangeTest, OpenAppliesTheWindowsSpeedAndPort) {
+    link.open = false;
+    view.speedIndex = 0;
+    view.portIndex = 3;
+    EXPECT_TRUE(exchange.OpenComPort());
+    EXPECT_EQ(link.baud, 4800);
+    EXPECT_EQ(link.port, 4);
+    exchange.CloseComPort();
+    EXPECT_FALSE(link.open);
+    view.speedIndex = -1;
+    view.portIndex = -1;
+    EXPECT_TRUE(exchange.OpenComPort());
+    EXPECT_EQ(link.baud, 4800);
+    EXPECT_EQ(link.port, 4);
+    link.canOpen = false;
+    exchange.CloseComPort();
+    EXPECT_FALSE(exchange.OpenComPort());
+}
+
+TEST_F(ExchangeTest, ReadStringIsEmptyWhenNothingCame) {
+    EXPECT_EQ(exchange.ReadString(), "");
+    link.pending.push_back({clock.now, "abc"});
+    EXPECT_EQ(exchange.ReadString(), "abc");
+}
+
+}  // namespace
+}  // namespace virel

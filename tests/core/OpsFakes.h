@@ -1,0 +1,244 @@
+#pragma once
+// Fakes for the device operations' tests: the serial link driven by a fake
+// clock, the Esc key, the log file system and the spreadsheet.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/DeviceOperations.h"
+#include "core/Errors.h"
+#include "core/Exchange.h"
+#include "core/LogFile.h"
+#include "core/Spreadsheet.h"
+#include "tests/core/FakeFaceView.h"
+
+namespace virel::fakes {
+
+// Local time in milliseconds, moved only by the test and by the fake link's reads.
+class FakeClock : public IClock {
+public:
+    std::int64_t LocalNowMs() override { return now; }
+    std::int64_t now = 1'700'000'000'000;
+};
+
+class FakeKeys : public IKeyState {
+public:
+    bool EscapeDown() override {
+        ++checks;
+        if (escapeAtCheck && checks == *escapeAtCheck) return true;
+        return escape;
+    }
+    bool escape = false;
+    std::optional<int> escapeAtCheck;  // Esc seen only at this check (1-based)
+    int checks = 0;
+};
+
+// A meter on the other end of the line. Each ReadData call takes time on the fake clock the
+// way the real one does: 500 ms of silence after the last byte, or at once on a closed port.
+class FakeLink : public IDeviceLink {
+public:
+    explicit FakeLink(FakeClock& clock) : clock_(clock) {}
+
+    bool Open(int speedIndex, int portIndex) override {
+        ++opens;
+        if (speedIndex == 0) baud = 4800;
+        if (speedIndex == 1) baud = 9600;
+        if (portIndex >= 0 && portIndex <= 7 && !open) port = portIndex + 1;
+        if (!canOpen) return false;
+        open = true;
+        return true;
+    }
+    void Close() override {
+        ++closes;
+        open = false;
+    }
+    bool SendString(const std::string& bytes) override {
+        sent.push_back(bytes);
+        if (sendThrows > 0) {
+            --sendThrows;
+            throw std::runtime_error("send failed");
+        }
+        if (!open) return bytes.empty();
+        // The meter answers a command after `answerDelayMs`; the reply is queued then.
+        if (answer) {
+            const auto reply = answer(bytes);
+            if (!reply.empty()) pending.push_back({clock_.now + answerDelayMs, reply});
+        }
+        return true;
+    }
+    std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) override {
+        ++reads;
+        readSizes.push_back(count);
+        if (onRead) onRead();
+        if (readThrows > 0) {
+            --readThrows;
+            throw std::bad_alloc();
+        }
+        // A closed port answers at once; real time still passes between the calls.
+        if (!open) {
+            clock_.now += 1;
+            return 0;
+        }
+        // Nothing due: the read lasts the 500 ms of silence (+1 tick, as the driver's "more than").
+        if (pending.empty() || pending.front().first > clock_.now + 500) {
+            clock_.now += 501;
+            return 0;
+        }
+        const auto due = pending.front().first;
+        std::string reply = pending.front().second;
+        pending.pop_front();
+        if (due > clock_.now) clock_.now = due;
+        clock_.now += 501;
+        const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(reply.size(), count));
+        std::memcpy(buffer, reply.data(), n);
+        return n;
+    }
+
+    FakeClock& clock_;
+    std::function<std::string(const std::string&)> answer;
+    std::int64_t answerDelayMs = 100;
+    std::deque<std::pair<std::int64_t, std::string>> pending;
+    std::vector<std::string> sent;
+    std::vector<std::uint32_t> readSizes;
+    bool canOpen = true;
+    bool open = false;
+    int sendThrows = 0;  // this many sends throw
+    int readThrows = 0;  // this many reads throw
+    std::function<void()> onRead;
+    int opens = 0;
+    int closes = 0;
+    int reads = 0;
+    int baud = 9600;
+    int port = 2;
+};
+
+// Log files in memory: path -> contents, with switches for each failure.
+class FakeLogFiles : public ILogFileSystem {
+public:
+    AppendResult Append(const std::string& path, const std::string& bytes) override {
+        ++calls;
+        if (throwOnWrite) throw Exception("write failed");
+        if (locked) return AppendResult::NotWritten;
+        const auto it = files.find(path);
+        if (it == files.end()) {
+            if (!canCreate) return AppendResult::NotWritten;
+            files[path] = bytes;
+            return AppendResult::Created;
+        }
+        it->second += bytes;
+        return AppendResult::Appended;
+    }
+    std::map<std::string, std::string> files;
+    bool locked = false;
+    bool canCreate = true;
+    bool throwOnWrite = false;
+    int calls = 0;
+};
+
+// A spreadsheet program: records every call; any call can be made to fail.
+class FakeSpreadsheet : public ISpreadsheet {
+public:
+    struct Shared {
+        bool running = false;   // an instance is already running
+        bool canCreate = true;  // the server is registered
+        bool addFails = false;
+        std::optional<int> failAtCell;  // the n-th SetCellValue throws (1-based)
+        int cellCalls = 0;
+        int instances = 0;
+        int releases = 0;
+        std::vector<std::string> calls;
+        std::map<std::pair<int, int>, std::string> cells;
+        std::map<std::pair<int, int>, int> fontSizes;
+    };
+    explicit FakeSpreadsheet(Shared& shared) : s_(shared) {}
+
+    bool AttachRunning() override {
+        s_.calls.push_back("attach");
+        return s_.running;
+    }
+    void CreateNew() override {
+        s_.calls.push_back("create");
+        if (!s_.canCreate) throw Exception("Invalid class string");
+        ++s_.instances;
+    }
+    void AddWorkbook() override {
+        s_.calls.push_back("add");
+        if (s_.addFails) throw Exception("Add failed");
+    }
+    void SetCellValue(int row, int column, const std::string& text) override {
+        ++s_.cellCalls;
+        s_.calls.push_back("cell " + std::to_string(row) + "," + std::to_string(column));
+        if (s_.failAtCell && s_.cellCalls == *s_.failAtCell) {
+            throw Exception("Call was rejected by callee");
+        }
+        s_.cells[{row, column}] = text;
+    }
+    void SetCellFontSize(int row, int column, int size) override {
+        s_.calls.push_back("font " + std::to_string(row) + "," + std::to_string(column));
+        s_.fontSizes[{row, column}] = size;
+    }
+    void Release() override {
+        s_.calls.push_back("release");
+        ++s_.releases;
+    }
+
+private:
+    Shared& s_;
+};
+
+// The operations wired to all the fakes, with Russian regional formats and a meter that
+// answers every command correctly (tests replace `link.answer` to change that).
+struct OpsRig {
+    static constexpr char kProgramDir[] = "C:\\Virel\\";
+
+    OpsRig() {
+        link.answer = [](const std::string& command) { return DefaultAnswer(command); };
+        ops = std::make_unique<TDeviceOperations>(
+            view, link, clock, keys, files,
+            [this] { return std::make_unique<FakeSpreadsheet>(sheet); }, formats, kProgramDir);
+    }
+
+    // FPR/RPR: record 1 (device 42, measurement 7, 05.03.2007 14:35, dose 258.45); RES: 3 bytes;
+    // RD n: device 42, measurement n + 1000, 01.02.2010 hh:mm from n, dose n.5.
+    static std::string DefaultAnswer(const std::string& command) {
+        if (command == commands::kFpr || command == commands::kRpr) {
+            return Bytes(Record({0x00, 0x2A, 0x00, 0x07, 0x35, 0x14, 0x05, 0x03, 0x07, 0x00, 0x01,
+                                 0x02, 0x2D, 0x00}));
+        }
+        if (command == commands::kRes) return std::string("\x03OK", 3);
+        if (command.size() == 4 && command.compare(0, 3, "\x04RD") == 0) {
+            return Bytes(RecordForNumber(static_cast<std::uint8_t>(command[3])));
+        }
+        return {};
+    }
+
+    static std::vector<std::uint8_t> RecordForNumber(std::uint8_t n) {
+        const unsigned measure = 1000u + n;
+        const auto bcd = [](unsigned v) {
+            return static_cast<std::uint8_t>((v / 10) << 4 | v % 10);
+        };
+        return Record({0x00, 0x2A, static_cast<std::uint8_t>(measure >> 8),
+                       static_cast<std::uint8_t>(measure & 0xFF), bcd(n % 60), bcd(n % 24), 0x01,
+                       0x02, 0x10, 0x00, 0x00, n, 0x05, 0x00});
+    }
+
+    FakeFaceView view;
+    FakeClock clock;
+    FakeLink link{clock};
+    FakeKeys keys;
+    FakeLogFiles files;
+    FakeSpreadsheet::Shared sheet;
+    RegionalFormats formats;  // dd.MM.yyyy and H:mm:ss
+    std::unique_ptr<TDeviceOperations> ops;
+};
+
+}  // namespace virel::fakes
