@@ -28,8 +28,7 @@ std::string ParseArchiveText(std::string_view text, Archive& out) {
     return {};
 }
 
-void MeasurementDose(std::uint64_t seed, int number, std::uint16_t& whole,
-                     std::uint8_t& fraction) {
+void MeasurementDose(std::uint64_t seed, int number, std::uint16_t& whole, std::uint8_t& fraction) {
     const std::uint64_t h = Mix(seed * 0x100000001B3ull + static_cast<std::uint64_t>(number));
     whole = static_cast<std::uint16_t>(h % 1000);
     fraction = static_cast<std::uint8_t>((h >> 20) % 100);
@@ -89,8 +88,8 @@ Reply TSimMeter::Handle(const Command& cmd, const Settings& s, const Stamp& now)
     std::string name = CommandName(cmd.kind);
     if (cmd.kind == CommandKind::Rd) name += " " + std::to_string(cmd.arg);
     if (s.answerCount >= 0 && commands_ > s.answerCount) {
-        reply.notes.push_back(name + ": no answer (answer-count " +
-                              std::to_string(s.answerCount) + " used up)");
+        reply.notes.push_back(name + ": no answer (answer-count " + std::to_string(s.answerCount) +
+                              " used up)");
         return reply;
     }
     if (s.silent) {
@@ -132,8 +131,8 @@ Reply TSimMeter::Handle(const Command& cmd, const Settings& s, const Stamp& now)
                 reply.notes.push_back(name + ": no answer (skip-records)");
                 return reply;
             }
-            Record r = archive_ ? (*archive_)[cmd.arg]
-                                : GeneratedArchiveRecord(cmd.arg, s.seed, s.device);
+            Record r =
+                archive_ ? (*archive_)[cmd.arg] : GeneratedArchiveRecord(cmd.arg, s.seed, s.device);
             if (s.deviceError > 0 || s.invalidTime || s.badChecksum) ApplyRecordFaults(r, s);
             answer.assign(r.begin(), r.end());
             reply.notes.push_back(name + ": archive record");

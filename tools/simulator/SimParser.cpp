@@ -53,10 +53,14 @@ Match MatchAt(const Bytes& buf, std::size_t pos, Command& out) {
 
 const char* CommandName(CommandKind kind) {
     switch (kind) {
-        case CommandKind::Fpr: return "FPR";
-        case CommandKind::Rpr: return "RPR";
-        case CommandKind::Res: return "RES";
-        case CommandKind::Rd: return "RD";
+        case CommandKind::Fpr:
+            return "FPR";
+        case CommandKind::Rpr:
+            return "RPR";
+        case CommandKind::Res:
+            return "RES";
+        case CommandKind::Rd:
+            return "RD";
     }
     return "?";
 }

@@ -59,7 +59,9 @@ std::uint8_t RecordChecksum(const Record& r) {
     return static_cast<std::uint8_t>(sum & 0xFF);
 }
 
-void SealRecord(Record& r) { r[kOffChecksum] = RecordChecksum(r); }
+void SealRecord(Record& r) {
+    r[kOffChecksum] = RecordChecksum(r);
+}
 
 Record MakeRecord(const RecordFields& f) {
     Record r{};
@@ -93,8 +95,12 @@ std::string HexBytes(const std::uint8_t* data, std::size_t size) {
     return s;
 }
 
-std::string HexBytes(const Bytes& b) { return HexBytes(b.data(), b.size()); }
-std::string HexBytes(const Record& r) { return HexBytes(r.data(), r.size()); }
+std::string HexBytes(const Bytes& b) {
+    return HexBytes(b.data(), b.size());
+}
+std::string HexBytes(const Record& r) {
+    return HexBytes(r.data(), r.size());
+}
 
 namespace {
 int HexDigit(char c) {

@@ -91,7 +91,8 @@ std::string ApplySetting(Settings& s, std::string_view key, std::string_view val
     if (key == "device") {
         ok = ParseNumber(value, t.device, 0, 65535);
     } else if (key == "seed") {
-        ok = ParseNumber(value, t.seed, std::uint64_t{0}, std::numeric_limits<std::uint64_t>::max());
+        ok =
+            ParseNumber(value, t.seed, std::uint64_t{0}, std::numeric_limits<std::uint64_t>::max());
     } else if (key == "archive") {
         t.archivePath = std::string(value);
         ok = true;
@@ -150,8 +151,7 @@ std::string ParseCommandLine(const std::vector<std::string>& args, StartOptions&
         if (eq != std::string::npos) {
             value = key.substr(eq + 1);
             key.resize(eq);
-        } else if (IsBooleanKey(key) &&
-                   (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0)) {
+        } else if (IsBooleanKey(key) && (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0)) {
             value = "1";
         } else {
             if (i + 1 >= args.size()) return "missing value for --" + key;

@@ -28,8 +28,8 @@ struct Settings {
     int lateMs = 0;            // >0: answer only this long after the command (replaces delay)
     Bytes garbage;             // sent before each answer
     std::vector<std::pair<int, int>> skipRecords;  // RD of these numbers goes unanswered
-    int answerCount = -1;      // >=0: answer only this many commands, then stay silent
-    int baud = 0;              // 0: write at once; else pace output at 10 bits per byte
+    int answerCount = -1;  // >=0: answer only this many commands, then stay silent
+    int baud = 0;          // 0: write at once; else pace output at 10 bits per byte
 
     bool SkipsRecord(int number) const;
 };

@@ -28,7 +28,9 @@ using namespace virel::sim;
 namespace {
 
 volatile sig_atomic_t g_stop = 0;
-void OnStopSignal(int) { g_stop = 1; }
+void OnStopSignal(int) {
+    g_stop = 1;
+}
 
 std::int64_t EpochMs() {
     using namespace std::chrono;
@@ -112,8 +114,8 @@ public:
         if (path_.empty()) return base;
         struct stat st {};
         const bool exists = stat(path_.c_str(), &st) == 0;
-        const Key key = exists ? Key{st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_size, st.st_ino}
-                               : Key{};
+        const Key key =
+            exists ? Key{st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_size, st.st_ino} : Key{};
         if (loaded_ && key == key_) return effective_;
         key_ = key;
         loaded_ = true;
@@ -149,9 +151,7 @@ struct OutPiece {
     Bytes bytes;
     std::size_t written = 0;
     bool logged = false;
-    std::int64_t EndUs() const {
-        return dueUs + byteUs * static_cast<std::int64_t>(bytes.size());
-    }
+    std::int64_t EndUs() const { return dueUs + byteUs * static_cast<std::int64_t>(bytes.size()); }
 };
 
 bool SetRaw(int fd) {
