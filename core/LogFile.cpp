@@ -5,28 +5,33 @@
 namespace virel {
 
 bool TLogFile::AppendLine(const std::string& line) {
-    std::string encoded = Utf8ToCp1251(line) + "\r\n";
-    std::string bytes;
-    for (const auto& kept : kept_) bytes += kept;
-    bytes += encoded;
+    const std::size_t before = kept_.size();
+    kept_ += Utf8ToCp1251(line);
+    kept_ += "\r\n";
+    keptLengths_.push_back(kept_.size() - before);
     AppendResult result;
     try {
-        result = files_.Append(path_, bytes);
+        result = files_.Append(path_, kept_);
     } catch (...) {
-        Keep(std::move(encoded));
+        DropOldestBeyondLimit();
         throw;
     }
     if (result == AppendResult::NotWritten) {
-        Keep(std::move(encoded));
+        DropOldestBeyondLimit();
         return false;
     }
     kept_.clear();
+    keptLengths_.clear();
     return true;
 }
 
-void TLogFile::Keep(std::string bytes) {
-    kept_.push_back(std::move(bytes));
-    while (kept_.size() > kMaxKeptLines) kept_.pop_front();
+void TLogFile::DropOldestBeyondLimit() {
+    std::size_t drop = 0;
+    while (keptLengths_.size() > kMaxKeptLines) {
+        drop += keptLengths_.front();
+        keptLengths_.pop_front();
+    }
+    if (drop > 0) kept_.erase(0, drop);
 }
 
 }  // namespace virel

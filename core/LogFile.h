@@ -37,14 +37,17 @@ public:
     bool AppendLine(const std::string& line);
 
     const std::string& Path() const { return path_; }
-    std::size_t KeptLines() const { return kept_.size(); }
+    std::size_t KeptLines() const { return keptLengths_.size(); }
 
 private:
-    void Keep(std::string bytes);
+    void DropOldestBeyondLimit();
 
     ILogFileSystem& files_;
     std::string path_;
-    std::deque<std::string> kept_;  // encoded lines with their line ends
+    // Lines not yet written, encoded with their line ends, back to back: a failing tick costs
+    // one append, not a copy of everything kept.
+    std::string kept_;
+    std::deque<std::size_t> keptLengths_;
 };
 
 }  // namespace virel

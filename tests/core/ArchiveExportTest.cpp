@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "core/ArchiveExport.h"
+#include "core/DateTimeFormat.h"
+#include "core/DeviceTexts.h"
+#include "core/Errors.h"
+#include "tests/core/OpsFakes.h"
+
+namespace virel {
+namespace {
+
+using fakes::OpsRig;
+
+class ArchiveExportTest : public ::testing::Test {
+protected:
+    ArchiveExportTest() {
+        rig.clock.now = ToMilliseconds(DateTime{2026, 12, 6, 10, 15, 0, 0});
+        rig.view.archiveNumber = "17";
+    }
+    const std::map<std::pair<int, int>, std::string>& Cells() const { return rig.sheet.cells; }
+    std::size_t RdSent() const {
+        return static_cast<std::size_t>(
+            std::count_if(rig.link.sent.begin(), rig.link.sent.end(),
+                          [](const std::string& c) { return c.size() == 4 && c[0] == '\x04'; }));
+    }
+    void ExpectNothingStarted() {
+        EXPECT_EQ(rig.view.statusHistory,
+                  (std::vector<std::string>{texts::kStatusReading, texts::kStatusNoSpreadsheet}));
+        EXPECT_EQ(rig.view.archiveNumber, "17");
+        EXPECT_TRUE(rig.link.sent.empty());
+        EXPECT_TRUE(Cells().empty());
+        EXPECT_EQ(std::count(rig.view.events.begin(), rig.view.events.end(), "show"), 0);
+        EXPECT_FALSE(rig.ops->State().BatchReading);
+    }
+
+    OpsRig rig;
+};
+
+TEST_F(ArchiveExportTest, FullRunFillsRowsThreeTo258) {
+    rig.ops->ReadToExcelExecute();
+    const auto& cells = Cells();
+    EXPECT_EQ(cells.at({1, 2}), "Архив ВИРЕЛ1 №42 на 06.12.2026");
+    EXPECT_EQ(rig.sheet.fontSizes.at({1, 2}), 14);
+    EXPECT_EQ(cells.at({2, 1}), texts::kHeaderTime);
+    EXPECT_EQ(cells.at({2, 2}), texts::kHeaderMeasureNumber);
+    EXPECT_EQ(cells.at({2, 3}), texts::kHeaderDose);
+    EXPECT_EQ(cells.count({1, 1}), 0u);
+    EXPECT_EQ(cells.size(), 4u + 256u * 3u);
+    EXPECT_EQ(cells.at({3, 1}), "01.02.2010");  // record 0: midnight, date alone
+    EXPECT_EQ(cells.at({3, 2}), "1000");
+    EXPECT_EQ(cells.at({3, 3}), "0.5");
+    EXPECT_EQ(cells.at({258, 1}), "01.02.2010 15:15:00");  // record 255: 255 % 24, 255 % 60
+    EXPECT_EQ(cells.at({258, 2}), "1255");
+    EXPECT_EQ(cells.at({258, 3}), "255.5");
+    // One end of measurement, then RD 0..255 in order.
+    ASSERT_EQ(rig.link.sent.size(), 257u);
+    EXPECT_EQ(rig.link.sent[0], commands::kFpr);
+    for (int n = 0; n < 256; ++n) EXPECT_EQ(rig.link.sent[n + 1], commands::Rd(n));
+    // New instance: create, workbook, then cells; released once at the end.
+    EXPECT_EQ(rig.sheet.calls[0], "attach");
+    EXPECT_EQ(rig.sheet.calls[1], "create");
+    EXPECT_EQ(rig.sheet.calls[2], "add");
+    EXPECT_EQ(rig.sheet.calls[3], "cell 1,2");
+    EXPECT_EQ(rig.sheet.calls[4], "font 1,2");
+    EXPECT_EQ(rig.sheet.calls.back(), "release");
+    EXPECT_EQ(rig.sheet.releases, 1);
+    EXPECT_EQ(rig.view.status, texts::kStatusReadOk);
+    EXPECT_EQ(rig.view.archiveNumber, "255");
+    EXPECT_EQ(rig.view.gaugeProgress, 255);
+    EXPECT_EQ(rig.view.gaugeMax, 255);
+    EXPECT_FALSE(rig.view.progressShown);
+    EXPECT_FALSE(rig.ops->State().BatchReading);
+    EXPECT_EQ(rig.view.messagePasses, 256);
+    EXPECT_EQ(rig.view.statusHistory.front(), texts::kStatusReading);
+}
+
+TEST_F(ArchiveExportTest, EventOrderAroundTheLoop) {
+    rig.ops->ReadToExcelExecute();
+    const auto& e = rig.view.events;
+    const std::vector<std::string> start = {"foreground", "num 0",      "progress 0", "max 1",
+                                            "progress 1", "close",  // end of measurement
+                                            "progress 0", "max 255",    "show",       "num 0",
+                                            "messages",   "progress 0", "num 1",      "messages",
+                                            "progress 1"};
+    ASSERT_GE(e.size(), start.size());
+    EXPECT_EQ(std::vector<std::string>(e.begin(), e.begin() + start.size()), start);
+    EXPECT_EQ(std::vector<std::string>(e.end() - 4, e.end()),
+              (std::vector<std::string>{"num 255", "messages", "progress 255", "close"}));
+}
+
+TEST_F(ArchiveExportTest, RunningInstanceIsUsedAsItIs) {
+    rig.sheet.running = true;
+    rig.ops->ReadToExcelExecute();
+    EXPECT_EQ(rig.sheet.calls[0], "attach");
+    EXPECT_EQ(rig.sheet.calls[1], "add");
+    EXPECT_EQ(std::count(rig.sheet.calls.begin(), rig.sheet.calls.end(), "create"), 0);
+}
+
+TEST_F(ArchiveExportTest, MissingRecordsLeaveTheirRowsEmpty) {
+    rig.link.answer = [](const std::string& command) {
+        if (command.size() == 4 && command[0] == '\x04' && (command[3] & 1)) return std::string();
+        return OpsRig::DefaultAnswer(command);
+    };
+    rig.ops->ReadToExcelExecute();
+    EXPECT_EQ(Cells().count({4, 1}), 0u);  // record 1
+    EXPECT_EQ(Cells().at({5, 2}), "1002");
+    EXPECT_EQ(Cells().count({258, 3}), 0u);
+    EXPECT_EQ(Cells().size(), 4u + 128u * 3u);
+    EXPECT_EQ(rig.view.status, std::string(texts::kStatusRecordFailed) + "255");
+    EXPECT_NE(std::find(rig.view.statusHistory.begin(), rig.view.statusHistory.end(),
+                        std::string(texts::kStatusRecordFailed) + "1"),
+              rig.view.statusHistory.end());
+    EXPECT_EQ(rig.view.gaugeProgress, 255);
+}
+
+TEST_F(ArchiveExportTest, NoMeterTitleKeepsThePreviousDeviceNumber) {
+    rig.view.fields[Field::DevNumber] = "7";
+    rig.link.answer = nullptr;
+    rig.ops->ReadToExcelExecute();
+    EXPECT_EQ(Cells().at({1, 2}), "Архив ВИРЕЛ1 №7 на 06.12.2026");
+    EXPECT_EQ(Cells().size(), 4u);
+    EXPECT_EQ(rig.view.status, std::string(texts::kStatusRecordFailed) + "255");
+    EXPECT_EQ(rig.view.gaugeProgress, 255);
+}
+
+TEST_F(ArchiveExportTest, NoSpreadsheetProgram) {
+    rig.sheet.canCreate = false;
+    rig.ops->ReadToExcelExecute();
+    ExpectNothingStarted();
+    EXPECT_EQ(rig.sheet.releases, 1);
+}
+
+TEST_F(ArchiveExportTest, FactoryFailureIsNoSpreadsheetProgram) {
+    auto ops = std::make_unique<TDeviceOperations>(
+        rig.view, rig.link, rig.clock, rig.keys, rig.files,
+        []() -> std::unique_ptr<ISpreadsheet> {
+            throw Exception("CoInitialize has not been called");
+        },
+        rig.formats, OpsRig::kProgramDir);
+    ops->ReadToExcelExecute();
+    ExpectNothingStarted();
+}
+
+TEST_F(ArchiveExportTest, AddFailingEndsSetUp) {
+    rig.sheet.addFails = true;
+    rig.ops->ReadToExcelExecute();
+    ExpectNothingStarted();
+}
+
+TEST_F(ArchiveExportTest, HeaderCellFailingEndsSetUpAfterTheEndOfMeasurement) {
+    rig.sheet.failAtCell = 3;
+    rig.ops->ReadToExcelExecute();
+    EXPECT_EQ(rig.view.status, texts::kStatusNoSpreadsheet);
+    EXPECT_EQ(rig.link.sent, std::vector<std::string>{commands::kFpr});
+    EXPECT_EQ(rig.view.archiveNumber, "0");
+    EXPECT_FALSE(rig.ops->State().BatchReading);
+}
+
+TEST_F(ArchiveExportTest, EscDuringTheEndOfMeasurementIsASetUpFailure) {
+    rig.keys.escapeAtCheck = 1;
+    EXPECT_NO_THROW(rig.ops->ReadToExcelExecute());
+    EXPECT_EQ(rig.view.status, texts::kStatusNoSpreadsheet);
+    EXPECT_FALSE(rig.link.open);
+    EXPECT_EQ(RdSent(), 0u);
+    EXPECT_EQ(std::count(rig.view.events.begin(), rig.view.events.end(), "show"), 0);
+}
+
+TEST_F(ArchiveExportTest, EscInTheProgressWindowEndsTheExport) {
+    rig.view.onProcessMessages = [&] {
+        if (rig.view.messagePasses == 11) throw Exception(texts::kExchangeAborted);
+    };
+    try {
+        rig.ops->ReadToExcelExecute();
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), texts::kExchangeAborted);
+    }
+    EXPECT_EQ(RdSent(), 10u);  // record 10 is not requested
+    EXPECT_EQ(Cells().count({12, 1}), 1u);
+    EXPECT_EQ(Cells().count({13, 1}), 0u);
+    EXPECT_FALSE(rig.view.progressShown);
+    EXPECT_FALSE(rig.ops->State().BatchReading);
+    EXPECT_EQ(rig.sheet.releases, 1);
+    EXPECT_EQ(rig.view.events.back(), "close");
+}
+
+TEST_F(ArchiveExportTest, EscDuringARecordEndsTheExportWithCancellation) {
+    int rd = 0;
+    rig.link.answer = [&](const std::string& command) {
+        if (command[0] == '\x04' && ++rd == 5) rig.keys.escape = true;
+        return OpsRig::DefaultAnswer(command);
+    };
+    EXPECT_THROW(rig.ops->ReadToExcelExecute(), EProtocolCancel);
+    EXPECT_EQ(rig.view.status, texts::kStatusCancelled);
+    EXPECT_EQ(Cells().count({6, 1}), 1u);  // record 3
+    EXPECT_EQ(Cells().count({7, 1}), 0u);  // record 4 was cancelled
+    EXPECT_FALSE(rig.link.open);
+    EXPECT_FALSE(rig.ops->State().BatchReading);
+    EXPECT_FALSE(rig.view.progressShown);
+}
+
+TEST_F(ArchiveExportTest, FailingCellCallMidExportEndsIt) {
+    rig.sheet.failAtCell = 4 + 3 * 20 + 2;  // record 20, its second column
+    EXPECT_THROW(rig.ops->ReadToExcelExecute(), Exception);
+    EXPECT_EQ(RdSent(), 21u);
+    EXPECT_EQ(Cells().count({23, 1}), 1u);
+    EXPECT_EQ(Cells().count({23, 2}), 0u);
+    EXPECT_FALSE(rig.ops->State().BatchReading);
+    EXPECT_FALSE(rig.view.progressShown);
+    EXPECT_EQ(rig.sheet.releases, 1);
+}
+
+TEST_F(ArchiveExportTest, SecondExportRequestedDuringTheFirstDoesNothing) {
+    rig.view.onProcessMessages = [&] {
+        if (rig.view.messagePasses == 3) {
+            const auto statuses = rig.view.statusHistory.size();
+            rig.ops->ReadToExcelExecute();
+            EXPECT_EQ(rig.view.statusHistory.size(), statuses);
+        }
+    };
+    rig.ops->ReadToExcelExecute();
+    EXPECT_EQ(std::count(rig.sheet.calls.begin(), rig.sheet.calls.end(), "attach"), 1);
+    EXPECT_EQ(rig.sheet.releases, 1);
+    EXPECT_EQ(RdSent(), 256u);
+    EXPECT_EQ(Cells().size(), 4u + 256u * 3u);
+
+    // Afterwards an export runs again.
+    rig.view.onProcessMessages = nullptr;
+    rig.ops->ReadToExcelExecute();
+    EXPECT_EQ(rig.sheet.releases, 2);
+}
+
+TEST_F(ArchiveExportTest, TimerTicksDuringTheExportDoNotPrintButCount) {
+    rig.view.readToFile = true;
+    rig.view.autoTime = 5;
+    rig.view.onProcessMessages = [&] { rig.ops->TimerTimer(); };
+    rig.ops->ReadToExcelExecute();
+    EXPECT_EQ(rig.ops->State().TimerTicks, 1 + 256);
+    EXPECT_EQ(std::count(rig.link.sent.begin(), rig.link.sent.end(), commands::kFpr), 1);
+    EXPECT_EQ(rig.files.calls, 0);
+    EXPECT_EQ(Cells().size(), 4u + 256u * 3u);
+    // And after it, prints resume.
+    rig.view.onProcessMessages = nullptr;
+    for (int i = 0; i < 5; ++i) rig.ops->TimerTimer();
+    EXPECT_EQ(rig.files.calls, 1);
+}
+
+TEST_F(ArchiveExportTest, RecordNumberTypedDuringTheMessagePassDoesNotShiftRows) {
+    rig.view.onProcessMessages = [&] {
+        if (rig.view.messagePasses == 6) rig.view.archiveNumber = "200";
+    };
+    rig.ops->ReadToExcelExecute();
+    EXPECT_EQ(rig.link.sent[6], commands::Rd(5));
+    EXPECT_EQ(Cells().at({8, 2}), "1005");
+}
+
+}  // namespace
+}  // namespace virel
