@@ -68,9 +68,9 @@ std::optional<std::int32_t> TryStrToInt(const std::string& text) {
 std::int32_t StrToInt(const std::string& text) {
     const auto value = TryStrToInt(text);
     if (value) return *value;
-    std::string message = texts::kErrorNotInteger;
-    message.replace(message.find("%s"), 2, text);
-    throw Exception(message);
+    const std::string pattern = texts::kErrorNotInteger;
+    const std::size_t at = pattern.find("%s");
+    throw Exception(pattern.substr(0, at) + text + pattern.substr(at + 2));
 }
 
 void TDeviceActions::ResetGauge() {

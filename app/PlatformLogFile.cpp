@@ -1,0 +1,100 @@
+#include "app/PlatformLogFile.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "core/Errors.h"
+
+namespace virel::app {
+
+namespace {
+
+std::wstring ToWide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+std::string ToUtf8(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
+                        nullptr, nullptr);
+    return utf8;
+}
+
+// The system's text for an error code, without its trailing line break.
+std::string SystemMessage(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text;
+    if (n > 0 && buffer != nullptr) text.assign(buffer, n);
+    if (buffer != nullptr) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
+        text.pop_back();
+    }
+    if (text.empty()) return "System error " + std::to_string(code);
+    return ToUtf8(text);
+}
+
+class TFile {
+public:
+    explicit TFile(HANDLE handle) : handle_(handle) {}
+    TFile(const TFile&) = delete;
+    TFile& operator=(const TFile&) = delete;
+    ~TFile() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    HANDLE Get() const { return handle_; }
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    // Closes now so a failing close can be reported; the destructor then has nothing to do.
+    bool Close() {
+        const HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return CloseHandle(handle) != FALSE;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+HANDLE OpenForAppending(const std::wstring& path, DWORD disposition) {
+    return CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+AppendResult TPlatformLogFileSystem::Append(const std::string& path, const std::string& bytes) {
+    const std::wstring widePath = ToWide(path);
+    AppendResult result = AppendResult::Appended;
+    HANDLE handle = OpenForAppending(widePath, OPEN_EXISTING);
+    if (handle == INVALID_HANDLE_VALUE) {
+        // Only a missing file is created; one that exists but will not open (locked,
+        // read-only) is left exactly as it is.
+        if (GetLastError() != ERROR_FILE_NOT_FOUND) return AppendResult::NotWritten;
+        handle = OpenForAppending(widePath, CREATE_NEW);
+        if (handle == INVALID_HANDLE_VALUE) return AppendResult::NotWritten;
+        result = AppendResult::Created;
+    }
+    TFile file(handle);
+    // One write: the lines land whole or, on failure, are reported and kept by the caller.
+    DWORD written = 0;
+    if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        throw Exception(SystemMessage(GetLastError()));
+    }
+    if (written != bytes.size()) throw Exception(SystemMessage(ERROR_WRITE_FAULT));
+    if (!FlushFileBuffers(file.Get())) throw Exception(SystemMessage(GetLastError()));
+    if (!file.Close()) throw Exception(SystemMessage(GetLastError()));
+    return result;
+}
+
+}  // namespace virel::app

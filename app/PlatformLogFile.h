@@ -1,0 +1,15 @@
+#pragma once
+// The log file on the Windows file system: appended to in place, created only when missing,
+// shared for reading and writing so the operator can watch it in a viewer.
+#include "core/LogFile.h"
+
+namespace virel::app {
+
+class TPlatformLogFileSystem : public ILogFileSystem {
+public:
+    // path: UTF-8. Throws virel::Exception with the system's message when writing, flushing or
+    // closing fails; the handle is closed on every path.
+    AppendResult Append(const std::string& path, const std::string& bytes) override;
+};
+
+}  // namespace virel::app
