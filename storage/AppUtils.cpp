@@ -1,0 +1,205 @@
+#include "storage/AppUtils.h"
+
+#include <cstdio>
+
+#include "storage/TextUtil.h"
+
+namespace virel {
+
+using storage_detail::Concat;
+using storage_detail::ParseInt32;
+using storage_detail::SplitWords;
+
+namespace {
+
+TErrorReport& ErrorReportSlot() {
+    static TErrorReport report;
+    return report;
+}
+
+std::string FileNamePart(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/:");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string WithoutExtension(const std::string& fileName) {
+    const std::size_t dot = fileName.find_last_of('.');
+    return dot == std::string::npos ? fileName : fileName.substr(0, dot);
+}
+
+// A position value by screen size: the value saved under the present resolution, else the one
+// saved last under any resolution.
+std::string ReadPosString(TSectionStore& store, const std::string& section,
+                          const std::string& name, TSize screen) {
+    std::string text = store.ReadString(section, Concat(name, ScreenSizeSuffix(screen)), std::string());
+    if (text.empty()) text = store.ReadString(section, name, std::string());
+    return text;
+}
+
+std::int32_t WordOr(const std::vector<std::string>& words, std::size_t index,
+                    std::int32_t fallback) {
+    if (index >= words.size()) return fallback;
+    return ParseInt32(words[index]).value_or(fallback);
+}
+
+std::string FourNumbers(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
+    return Concat(std::to_string(a), ",", std::to_string(b), ",", std::to_string(c), ",",
+                  std::to_string(d));
+}
+
+}  // namespace
+
+TApplicationInfo& ApplicationInfo() {
+    static TApplicationInfo info;
+    return info;
+}
+
+std::string ExeBaseName(const std::string& exePath) {
+    return WithoutExtension(FileNamePart(exePath));
+}
+
+std::string DefaultRegistryKey(const TApplicationInfo& app) {
+    std::string key = "Software\\";
+    if (app.keyWithCompany && !app.companyName.empty()) key += app.companyName + "\\";
+    key += app.keyFromTitle ? app.title : ExeBaseName(app.exePath);
+    return key;
+}
+
+std::string DefaultIniFileName(const TApplicationInfo& app) {
+    if (app.defaultIniName) return app.defaultIniName();
+    return ExeBaseName(app.exePath) + ".INI";
+}
+
+std::string DefaultSection(const TSectionOwner& owner) {
+    switch (owner.kind) {
+        case TSectionOwner::Kind::Form: return owner.className;
+        case TSectionOwner::Kind::Control:
+            return (owner.formClassName.empty() ? owner.parentName : owner.formClassName) +
+                   owner.name;
+        case TSectionOwner::Kind::Component:
+            if (owner.ownerIsForm) return Concat(owner.ownerClassName, ".", owner.name);
+            return owner.name;
+    }
+    return owner.name;
+}
+
+std::string ScreenSizeSuffix(TSize screen) {
+    return Concat("(", std::to_string(screen.cx), "x", std::to_string(screen.cy), ")");
+}
+
+void ReadPlacement(IForm& form, TSectionStore& store, const std::string& section, bool loadState,
+                   bool loadPosition) {
+    if (!loadState && !loadPosition) return;
+    TWindowPlacement placement = form.GetPlacement();
+    placement.length = 44;
+    // Applying the record to a hidden window must neither show nor activate it.
+    if (!form.Visible()) placement.showCmd = kSwHide;
+
+    if (loadPosition) {
+        const TSize screen = form.ScreenSize();
+        placement.flags = static_cast<std::uint32_t>(
+            store.ReadInteger(section, "Flags", static_cast<std::int32_t>(placement.flags)));
+        bool found = false;
+        const std::string minMax = ReadPosString(store, section, "MinMaxPos", screen);
+        if (!minMax.empty()) {
+            found = true;
+            const auto words = SplitWords(minMax, " ,");
+            placement.minPosition = {WordOr(words, 0, 0), WordOr(words, 1, 0)};
+            placement.maxPosition = {WordOr(words, 2, 0), WordOr(words, 3, 0)};
+        }
+        const std::string norm = ReadPosString(store, section, "NormPos", screen);
+        if (!norm.empty()) {
+            found = true;
+            const auto words = SplitWords(norm, " ,");
+            const std::int32_t left = form.Left(), top = form.Top();
+            placement.normalPosition = {WordOr(words, 0, left), WordOr(words, 1, top),
+                                        WordOr(words, 2, left + form.Width()),
+                                        WordOr(words, 3, top + form.Height())};
+        }
+        const std::int32_t ppi = form.ScreenPixelsPerInch();
+        const bool samePpi = store.ReadInteger(section, "PixelsPerInch", ppi) == ppi;
+        // A stored rectangle whose right edge is not past its left edge is junk: it is ignored
+        // for every border style, also where only its left and top would be taken.
+        const TRect stored = placement.normalPosition;
+        if (found && samePpi && stored.right > stored.left) {
+            const TFormBorderStyle border = form.BorderStyle();
+            if (border != TFormBorderStyle::bsSizeable &&
+                border != TFormBorderStyle::bsSizeToolWin) {
+                // A fixed-size window keeps its own size; only the position is taken.
+                placement.normalPosition = {stored.left, stored.top, stored.left + form.Width(),
+                                            stored.top + form.Height()};
+            }
+            if (form.Position() == TPosition::poScreenCenter ||
+                form.Position() == TPosition::poDesktopCenter) {
+                form.SetPositionDesigned();
+            }
+            form.SetPlacement(placement);
+        }
+    }
+
+    if (loadState) {
+        const bool mainOrNone = form.IsMainForm() || !form.HasMainForm();
+        TWindowState state = TWindowState::wsNormal;
+        if (mainOrNone && (form.FormStyle() == TFormStyle::fsMDIForm ||
+                           (form.FormStyle() == TFormStyle::fsNormal &&
+                            form.Position() == TPosition::poDefault))) {
+            state = TWindowState::wsMaximized;
+        }
+        switch (store.ReadInteger(section, "ShowCmd", 0)) {
+            case 1:
+            case 5:
+            case 9: state = TWindowState::wsNormal; break;
+            case 2:
+            case 6:
+            case 7: state = TWindowState::wsMinimized; break;
+            case 3: state = TWindowState::wsMaximized; break;
+            default: break;
+        }
+        if (state == TWindowState::wsMinimized && mainOrNone) {
+            form.SetWindowStateField(TWindowState::wsNormal);
+            form.PostApplicationMinimize();
+            return;
+        }
+        if (form.FormStyle() == TFormStyle::fsMDIChild ||
+            form.FormStyle() == TFormStyle::fsMDIForm) {
+            form.SetWindowStateField(state);
+        } else {
+            form.SetWindowState(state);
+        }
+    }
+    form.Update();
+}
+
+void WritePlacement(IForm& form, TSectionStore& store, const std::string& section) {
+    TWindowPlacement placement = form.GetPlacement();
+    if (form.IsMainForm() && form.ApplicationMinimized()) placement.showCmd = kSwShowMinimized;
+    if (form.FormStyle() == TFormStyle::fsMDIChild &&
+        form.WindowState() == TWindowState::wsMinimized) {
+        placement.flags |= kWpfSetMinPosition;
+    }
+    const std::string suffix = ScreenSizeSuffix(form.ScreenSize());
+    store.WriteInteger(section, "Flags", static_cast<std::int32_t>(placement.flags));
+    store.WriteInteger(section, "ShowCmd", static_cast<std::int32_t>(placement.showCmd));
+    store.WriteInteger(section, "PixelsPerInch", form.ScreenPixelsPerInch());
+    const std::string minMax =
+        FourNumbers(placement.minPosition.x, placement.minPosition.y, placement.maxPosition.x,
+                    placement.maxPosition.y);
+    store.WriteString(section, Concat("MinMaxPos", suffix), minMax);
+    store.WriteString(section, "MinMaxPos", minMax);
+    const TRect& r = placement.normalPosition;
+    const std::string norm = FourNumbers(r.left, r.top, r.right, r.bottom);
+    store.WriteString(section, Concat("NormPos", suffix), norm);
+    store.WriteString(section, "NormPos", norm);
+}
+
+void SetStorageErrorReport(TErrorReport report) { ErrorReportSlot() = std::move(report); }
+
+void ReportStorageError(const std::exception& error) {
+    if (const auto& report = ErrorReportSlot()) {
+        report(error);
+        return;
+    }
+    std::fprintf(stderr, "settings storage: %s\n", error.what());
+}
+
+}  // namespace virel

@@ -1,0 +1,42 @@
+#include "storage/SectionStore.h"
+
+#include "storage/TextUtil.h"
+
+namespace virel {
+
+std::uint32_t RegRootKeyValue(TPlacementRegRoot root) {
+    switch (root) {
+        case TPlacementRegRoot::prCurrentUser: return 0x80000001u;
+        case TPlacementRegRoot::prLocalMachine: return 0x80000002u;
+        case TPlacementRegRoot::prCurrentConfig: return 0x80000005u;
+        case TPlacementRegRoot::prClassesRoot: return 0x80000000u;
+        case TPlacementRegRoot::prUsers: return 0x80000003u;
+        case TPlacementRegRoot::prDynData: return 0x80000006u;
+    }
+    return 0x80000001u;
+}
+
+std::int32_t TSectionStore::ReadInteger(const std::string& section, const std::string& name,
+                                        std::int32_t def) {
+    // A missing value and an unparsable one both give the default.
+    const auto text = ReadString(section, name, std::string());
+    return storage_detail::ParseInt32(text).value_or(def);
+}
+
+void TSectionStore::WriteInteger(const std::string& section, const std::string& name,
+                                 std::int32_t value) {
+    WriteString(section, name, std::to_string(value));
+}
+
+void TSectionStore::WriteBool(const std::string& section, const std::string& name, bool value) {
+    WriteString(section, name, value ? "1" : "0");
+}
+
+std::string IniQuoted(const std::string& value) {
+    if (value.empty()) return value;
+    const char first = value.front();
+    if ((first == '"' || first == '\'') && value.back() == first) return '"' + value + '"';
+    return value;
+}
+
+}  // namespace virel
