@@ -1,0 +1,531 @@
+#include "app/Face.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <vector>
+
+#include "app/AboutBox.h"
+#include "app/Application.h"
+#include "app/ProgressBar.h"
+#include "app/Resource.h"
+#include "app/Texts.h"
+#include "app/Wide.h"
+#include "core/MeasurementRecord.h"
+
+namespace virel::app {
+
+namespace {
+
+enum TControlId : int {
+    kIdGroupBox1 = 1001,
+    kIdComPort,
+    kIdSpeed,
+    kIdGroupBox4,
+    kIdReadToFile,
+    kIdAutoTime,
+    kIdGroupBox2,
+    kIdDevNumber,
+    kIdMeasureNumber,
+    kIdTime,
+    kIdDose,
+    kIdGroupBox3,
+    kIdBitBtn1,
+    kIdPrintOnDevice,
+    kIdBitBtn3,
+    kIdBitBtn4,
+    kIdArchiveNumber,
+    kIdBitBtn2,
+    kIdCheckBox1,
+    kIdStatusBar,
+};
+
+constexpr UINT_PTR kTimerId = 1;
+constexpr int kLabelHeight = 13;
+constexpr int kLabelSpacing = 3;  // between a labelled edit and its label above
+
+// Which action a button runs.
+int ActionOfControl(int id) {
+    switch (id) {
+        case kIdBitBtn1:
+            return kActPrint;
+        case kIdBitBtn2:
+            return kActReadToExcel;
+        case kIdBitBtn3:
+            return kActClear;
+        case kIdBitBtn4:
+            return kActReadArcN;
+        default:
+            return 0;
+    }
+}
+
+HBITMAP LoadBitmapResource(int id) {
+    return static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
+                                           IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
+// A drop-down combo box showing exactly `height` pixels when closed.
+HWND CreateComboBox(HWND parent, int id, int x, int y, int width, int height,
+                    std::initializer_list<const wchar_t*> items) {
+    HWND combo = CreateControl(L"COMBOBOX", L"", CBS_DROPDOWN | WS_TABSTOP | WS_VSCROLL, x, y,
+                               width, height + 150, parent, id);
+    for (const wchar_t* item : items) {
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    }
+    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+    RECT bounds{};
+    GetWindowRect(combo, &bounds);
+    const int shown = bounds.bottom - bounds.top;
+    if (shown != height) {
+        const auto field = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, WPARAM(-1), 0));
+        SendMessageW(combo, CB_SETITEMHEIGHT, WPARAM(-1), field + height - shown);
+    }
+    return combo;
+}
+
+}  // namespace
+
+TFace::TFace(TApplication& application, RegionalFormats formats)
+    : TCustomWindow(application),
+      formats_(std::move(formats)),
+      logo_(LoadBitmapResource(IDB_LOGO)),
+      glyph_(LoadBitmapResource(IDB_GLYPH)),
+      image_(application, logo_.Get(), TFit::Proportional) {}
+
+TFace::~TFace() {
+    DestroyHandle();
+}
+
+HWND TFace::Create() {
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    HMENU menu = CreateMenu();
+    CreateHandle({L"TFace", LoadCursorW(nullptr, IDC_ARROW),
+                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
+                 kAppTitle, style, 0, CW_USEDEFAULT,
+                 CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, menu);
+    if (!Handle()) {
+        DestroyMenu(menu);
+        return nullptr;
+    }
+    CreateMenus();
+    // A menu bar that wraps onto a second line would eat into the client area: grow the window.
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    if (client.right != kClientWidth || client.bottom != kClientHeight) {
+        RECT outer{};
+        GetWindowRect(Handle(), &outer);
+        SetWindowPos(Handle(), nullptr, 0, 0,
+                     outer.right - outer.left + kClientWidth - client.right,
+                     outer.bottom - outer.top + kClientHeight - client.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    CreateControls();
+    Application().SetMainWindow(Handle(), shortcuts_.Get());
+    Application().AddDialogWindow(Handle());
+    SetTimer(Handle(), kTimerId, kTimerInterval, nullptr);
+    return Handle();
+}
+
+void TFace::CreateMenus() {
+    const std::wstring tab = L"\t";
+    HMENU service = CreatePopupMenu();
+    AppendMenuW(service, MF_STRING, kSetTime, (kSetTimeCaption + tab + L"Ctrl+T").c_str());
+    AppendMenuW(service, MF_STRING, kActReadToExcel,
+                (kReadToExcelCaption + tab + L"Ctrl+R").c_str());
+    AppendMenuW(service, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(service, MF_STRING, kActExit, (kExitCaption + tab + L"Ctrl+X").c_str());
+    HMENU bar = GetMenu(Handle());
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(service), kMenuService);
+    // A menu-bar entry has no room for a shortcut text; Ctrl+A works all the same.
+    AppendMenuW(bar, MF_STRING, kActAbout, kAboutCaption);
+    DrawMenuBar(Handle());
+
+    popupMenu_.Reset(CreatePopupMenu());
+    HMENU popup = popupMenu_.Get();
+    AppendMenuW(popup, MF_STRING, kActAbout, (kAboutCaption + tab + L"Ctrl+A").c_str());
+    AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(popup, MF_STRING, kSetTime, (kSetTimeCaption + tab + L"Ctrl+T").c_str());
+    AppendMenuW(popup, MF_STRING, kActReadToExcel,
+                (kReadToExcelCaption + tab + L"Ctrl+R").c_str());
+    AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(popup, MF_STRING, kActExit, (kExitCaption + tab + L"Ctrl+X").c_str());
+
+    ACCEL keys[] = {
+        {FVIRTKEY | FCONTROL, 'P', kActPrint},  {FVIRTKEY | FCONTROL, 'R', kActReadToExcel},
+        {FVIRTKEY | FCONTROL, 'A', kActAbout},  {FVIRTKEY | FCONTROL, 'X', kActExit},
+        {FVIRTKEY | FCONTROL, 'T', kSetTime},
+    };
+    shortcuts_.Reset(CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))));
+}
+
+HWND TFace::CreateLabeledEdit(HWND parent, const wchar_t* label, int x, int y, int id,
+                              HWND& labelHandle) {
+    labelHandle =
+        CreateAutoSizeLabel(label, x, y - kLabelHeight - kLabelSpacing, kLabelHeight, parent);
+    return CreateControl(L"EDIT", L"", ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, x, y, 137, 21,
+                         parent, id, WS_EX_CLIENTEDGE);
+}
+
+void TFace::CreateControls() {
+    const HWND self = Handle();
+    toolTips_.Create(self);
+    // Creation order is the Tab order (it counts within each group box).
+    groupBox1_ = CreateGroupBox(kGroupComPort, 8, 8, 161, 81, self, self, kIdGroupBox1);
+    comPort_ = CreateComboBox(groupBox1_, kIdComPort, 8, 16, 145, 21,
+                              {L"COM1", L"COM2", L"COM3", L"COM4"});
+    speed_ = CreateComboBox(groupBox1_, kIdSpeed, 8, 48, 145, 21, {L"4800", L"9600"});
+
+    groupBox3_ = CreateGroupBox(kGroupService, 184, 184, 193, 185, self, self, kIdGroupBox3);
+    bitBtn2_.Create(kReadToExcelCaption, 8, 152, 177, 25, groupBox3_, kIdBitBtn2, glyph_.Get());
+    bitBtn1_.Create(kPrintCaption, 8, 16, 177, 25, groupBox3_, kIdBitBtn1, glyph_.Get());
+    printOnDevice_ = CreateControl(L"BUTTON", kPrintOnDevice, BS_AUTOCHECKBOX | WS_TABSTOP, 8, 48,
+                                   169, 17, groupBox3_, kIdPrintOnDevice);
+    bitBtn3_.Create(kClearCaption, 8, 72, 177, 25, groupBox3_, kIdBitBtn3, glyph_.Get());
+    bitBtn4_.Create(kReadArcNCaption, 8, 112, 121, 25, groupBox3_, kIdBitBtn4, glyph_.Get());
+    archiveNumber_.Create(groupBox3_, kIdArchiveNumber, 136, 114, 49, 21);
+    UseProgramFont(archiveNumber_.Handle());
+    archiveNumber_.SetMinValue(0);
+    archiveNumber_.SetMaxValue(255);
+    archiveNumber_.SetText(L"0");
+
+    groupBox4_ = CreateGroupBox(kGroupCurrent, 8, 96, 369, 81, self, self, kIdGroupBox4);
+    readToFile_ = CreateControl(L"BUTTON", kReadToFile, BS_AUTOCHECKBOX | WS_TABSTOP, 16, 24, 321,
+                                17, groupBox4_, kIdReadToFile);
+    autoTime_.Create(groupBox4_, kIdAutoTime, 16, 48, 81, 21);
+    UseProgramFont(autoTime_.Handle());
+    autoTime_.SetMinValue(5);
+    autoTime_.SetMaxValue(1000000000);
+    autoTime_.SetValue(60);
+    label3_ = CreateControl(L"STATIC", kLabelAutoTime, SS_LEFT | SS_NOPREFIX, 112, 48, 193, 13,
+                            groupBox4_, -1);
+
+    groupBox2_ = CreateGroupBox(kGroupLast, 8, 184, 169, 185, self, self, kIdGroupBox2);
+    devNumber_ = CreateLabeledEdit(groupBox2_, kLabelDevNumber, 16, 32, kIdDevNumber,
+                                   devNumberLabel_);
+    measureNumber_ = CreateLabeledEdit(groupBox2_, kLabelMeasureNumber, 16, 72, kIdMeasureNumber,
+                                       measureNumberLabel_);
+    time_ = CreateLabeledEdit(groupBox2_, kLabelTime, 16, 112, kIdTime, timeLabel_);
+    dose_ = CreateLabeledEdit(groupBox2_, kLabelDose, 16, 152, kIdDose, doseLabel_);
+
+    checkBox1_ = CreateControl(L"BUTTON", kCheckBox1, BS_AUTOCHECKBOX | WS_TABSTOP, 8, 376, 369,
+                               17, self, kIdCheckBox1);
+    image_.Create(self, 184, 8, 185, 81);
+    statusBar_ = CreateControl(STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 402,
+                               384, 19, self, kIdStatusBar);
+    SendMessageW(statusBar_, SB_SIMPLE, TRUE, 0);
+
+    // Tooltips: a button shows its action's hint; a combo box's edit part shows the combo's.
+    toolTips_.Add(speed_, kHintSpeed);
+    if (HWND edit = FindWindowExW(speed_, nullptr, L"EDIT", nullptr)) {
+        toolTips_.Add(edit, kHintSpeed);
+    }
+    toolTips_.Add(readToFile_, kHintToFile);
+    toolTips_.Add(autoTime_.Handle(), kHintAutoTime);
+    toolTips_.Add(measureNumber_, kHintMeasureNumber);
+    toolTips_.Add(time_, kHintTime);
+    toolTips_.Add(bitBtn1_.Handle(), kPrintHint);
+    toolTips_.Add(bitBtn3_.Handle(), kClearHint);
+    toolTips_.Add(bitBtn4_.Handle(), kReadArcNHint);
+    toolTips_.Add(archiveNumber_.Handle(), kHintArchiveNumber);
+    toolTips_.Add(bitBtn2_.Handle(), kReadToExcelHint);
+    toolTips_.Add(checkBox1_, kHintToFile);
+
+    focused_ = comPort_;
+}
+
+void TFace::Show() {
+    if (IsWindowVisible(Handle())) return;
+    if (OnShow) {
+        // A failing restore must not keep the window from appearing.
+        try {
+            OnShow();
+        } catch (...) {
+            Application().HandleException();
+        }
+    }
+    ShowWindow(Handle(), SW_SHOW);
+    UpdateWindow(Handle());
+    SetForegroundWindow(Handle());
+    if (focused_) SetFocus(focused_);
+}
+
+void TFace::Close() {
+    bool canClose = true;
+    if (OnCloseQuery) OnCloseQuery(canClose);
+    if (canClose) Application().Terminate();
+}
+
+void TFace::actAboutExecute() {
+    if (aboutBox_) aboutBox_->ShowModal();
+}
+
+void TFace::actReadToExcelExecute() {
+    if (operations_) operations_->ReadToExcelExecute();
+}
+
+void TFace::actExitExecute() {
+    Close();
+}
+
+void TFace::actPrintExecute() {
+    if (operations_) operations_->PrintExecute();
+}
+
+void TFace::actClearExecute() {
+    if (operations_) operations_->ClearExecute();
+}
+
+void TFace::actReadArcNExecute() {
+    if (operations_) operations_->ReadArcNExecute();
+}
+
+void TFace::TimerTimer() {
+    if (operations_) operations_->TimerTimer();
+}
+
+void TFace::ExecuteAction(int id) {
+    switch (id) {
+        case kActAbout:
+            actAboutExecute();
+            break;
+        case kActReadToExcel:
+            actReadToExcelExecute();
+            break;
+        case kActExit:
+            actExitExecute();
+            break;
+        case kActPrint:
+            actPrintExecute();
+            break;
+        case kActClear:
+            actClearExecute();
+            break;
+        case kActReadArcN:
+            actReadArcNExecute();
+            break;
+        default:
+            break;  // kSetTime: the program does not set the meter's clock
+    }
+}
+
+bool TFace::ShowLast(const std::string& reply) {
+    return virel::ShowLast(*this, reinterpret_cast<const std::uint8_t*>(reply.data()),
+                           reply.size(), formats_);
+}
+
+std::wstring TFace::WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied < 0 ? 0 : copied));
+    return text;
+}
+
+void TFace::SetStatusText(const std::string& text) {
+    SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+}
+
+std::string TFace::StatusText() const {
+    const auto length =
+        LOWORD(SendMessageW(statusBar_, SB_GETTEXTLENGTHW, SB_SIMPLEID, 0));
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(statusBar_, SB_GETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return Narrow(text);
+}
+
+HWND TFace::FieldHandle(Field field) const {
+    switch (field) {
+        case Field::DevNumber:
+            return devNumber_;
+        case Field::MeasureNumber:
+            return measureNumber_;
+        case Field::Time:
+            return time_;
+        case Field::Dose:
+            return dose_;
+    }
+    return nullptr;
+}
+
+void TFace::SetFieldText(Field field, const std::string& text) {
+    SetWindowTextW(FieldHandle(field), Widen(text).c_str());
+}
+
+std::string TFace::FieldText(Field field) const {
+    return Narrow(WindowText(FieldHandle(field)));
+}
+
+bool TFace::PrintOnDevice() const {
+    return PrintOnDeviceChecked();
+}
+
+bool TFace::ReadToFile() const {
+    return SendMessageW(readToFile_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+std::string TFace::ArchiveNumberText() const {
+    return Narrow(archiveNumber_.Text());
+}
+
+void TFace::SetArchiveNumberText(const std::string& text) {
+    archiveNumber_.SetText(Widen(text));
+}
+
+std::int64_t TFace::AutoTimeValue() const {
+    return autoTime_.IntValue();
+}
+
+int TFace::SpeedIndex() const {
+    return SpeedItemIndex();
+}
+
+int TFace::PortIndex() const {
+    return static_cast<int>(SendMessageW(comPort_, CB_GETCURSEL, 0, 0));
+}
+
+void TFace::GaugeSetProgress(int progress) {
+    if (progressBar_) progressBar_->Gauge().SetProgress(progress);
+}
+
+void TFace::GaugeSetMaxValue(int maxValue) {
+    if (progressBar_) progressBar_->Gauge().SetMaxValue(maxValue);
+}
+
+void TFace::ShowProgress() {
+    if (progressBar_) progressBar_->Show();
+}
+
+void TFace::CloseProgress() {
+    if (progressBar_) progressBar_->Close();
+}
+
+void TFace::ProcessMessages() {
+    Application().ProcessMessages();
+}
+
+void TFace::BringToForeground() {
+    SetForegroundWindow(Handle());
+}
+
+std::wstring TFace::ComPortText() const {
+    return WindowText(comPort_);
+}
+
+void TFace::SetComPortText(const std::wstring& text) {
+    SetWindowTextW(comPort_, text.c_str());
+}
+
+double TFace::AutoTimeSetting() const {
+    return autoTime_.Value();
+}
+
+void TFace::SetAutoTimeSetting(double value) {
+    autoTime_.SetValue(value);
+}
+
+int TFace::SpeedItemIndex() const {
+    return static_cast<int>(SendMessageW(speed_, CB_GETCURSEL, 0, 0));
+}
+
+void TFace::SetSpeedItemIndex(int index) {
+    SendMessageW(speed_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+bool TFace::PrintOnDeviceChecked() const {
+    return SendMessageW(printOnDevice_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TFace::SetPrintOnDeviceChecked(bool checked) {
+    SendMessageW(printOnDevice_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+HWND TFace::EditLabel(HWND labelledEdit) const {
+    if (labelledEdit == devNumber_) return devNumberLabel_;
+    if (labelledEdit == measureNumber_) return measureNumberLabel_;
+    if (labelledEdit == time_) return timeLabel_;
+    if (labelledEdit == dose_) return doseLabel_;
+    return nullptr;
+}
+
+void TFace::OnCommand(int id, int code, HWND control) {
+    if (!control) {  // a menu entry or a shortcut
+        ExecuteAction(id);
+        return;
+    }
+    if (code == BN_CLICKED) ExecuteAction(ActionOfControl(id));
+}
+
+void TFace::ShowPopupMenu(LPARAM position) {
+    POINT at{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    if (position == -1) {  // from the keyboard: at the control with the focus
+        RECT bounds{};
+        GetWindowRect(GetFocus() ? GetFocus() : Handle(), &bounds);
+        at = POINT{bounds.left + 4, bounds.top + 4};
+    }
+    TrackPopupMenuEx(popupMenu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, Handle(),
+                     nullptr);
+}
+
+LRESULT TFace::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+            return 0;
+        case WM_TIMER:
+            if (wParam == kTimerId) TimerTimer();
+            return 0;
+        case WM_DRAWITEM: {
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            for (const TBitBtn* button : {&bitBtn1_, &bitBtn2_, &bitBtn3_, &bitBtn4_}) {
+                if (button->Handle() == item->hwndItem) {
+                    button->Draw(*item);
+                    return TRUE;
+                }
+            }
+            break;
+        }
+        case WM_CTLCOLORSTATIC: {
+            // The read-only fields keep the white of an edit field.
+            const auto control = reinterpret_cast<HWND>(lParam);
+            if (control == devNumber_ || control == measureNumber_ || control == time_ ||
+                control == dose_) {
+                const auto dc = reinterpret_cast<HDC>(wParam);
+                SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+                SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+                return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+            }
+            break;
+        }
+        case WM_CONTEXTMENU:
+            ShowPopupMenu(lParam);
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(Handle(), focus)) focused_ = focus;
+            } else if (focused_ && IsWindow(focused_)) {
+                SetFocus(focused_);
+                return 0;
+            }
+            break;
+        case WM_SETFOCUS:
+            if (focused_ && IsWindow(focused_)) SetFocus(focused_);
+            return 0;
+        case WM_CLOSE:
+            Close();
+            return 0;
+        case WM_DESTROY:
+            KillTimer(Handle(), kTimerId);
+            Application().RemoveDialogWindow(Handle());
+            if (Application().MainWindow() == Handle()) Application().SetMainWindow(nullptr, nullptr);
+            if (OnDestroy) OnDestroy();
+            return 0;
+        default:
+            break;
+    }
+    return DefaultProc(message, wParam, lParam);
+}
+
+}  // namespace virel::app

@@ -1,0 +1,179 @@
+#pragma once
+// The main window "ВИРЕЛ1 Сервис": its controls, menus, the six actions with their shortcuts,
+// the one-second timer, and the record display. The device operations behind the actions and
+// the timer come in through IFaceOperations; they see the window through IFaceView.
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/Controls.h"
+#include "app/Gauge.h"
+#include "app/Handles.h"
+#include "app/SpinEdit.h"
+#include "app/Window.h"
+#include "core/FaceView.h"
+#include "core/Regional.h"
+
+namespace virel::app {
+
+class TAboutBox;
+class TFProgressBar;
+
+// Window events that the settings storage takes over (keeping the handler it found there).
+using TNotifyEvent = std::function<void()>;
+using TCloseQueryEvent = std::function<void(bool& canClose)>;
+
+// Command identifiers of the actions (menus, buttons and shortcuts send these).
+enum TActionId : int {
+    kActAbout = 101,
+    kActReadToExcel,
+    kActExit,
+    kActPrint,
+    kActClear,
+    kActReadArcN,
+    kSetTime,  // N2, N7 and Ctrl+T: no operation behind them
+};
+
+class TFace : public TCustomWindow, public IFaceView {
+public:
+    static constexpr int kClientWidth = 384;
+    static constexpr int kClientHeight = 421;
+    static constexpr UINT kTimerInterval = 1000;
+
+    TFace(TApplication& application, RegionalFormats formats);
+    ~TFace() override;
+
+    // Creates the window with every control, hidden, and starts the timer. It becomes the
+    // application's main window: its shortcuts work from all of the program's windows.
+    HWND Create();
+    // Shows the window: OnShow first (the storage restores the placement while the window is
+    // still invisible), then the window appears with the focus on CB_ComPort.
+    void Show();
+    // Asks OnCloseQuery, then tells the application to end (the close box does the same).
+    void Close();
+
+    void SetAboutBox(TAboutBox* aboutBox) { aboutBox_ = aboutBox; }
+    void SetProgressBar(TFProgressBar* progressBar) { progressBar_ = progressBar; }
+    void SetOperations(IFaceOperations* operations) { operations_ = operations; }
+    const RegionalFormats& Formats() const { return formats_; }
+
+    TNotifyEvent OnShow;
+    TCloseQueryEvent OnCloseQuery;
+    TNotifyEvent OnDestroy;
+
+    // The actions and the timer.
+    void actAboutExecute();
+    void actReadToExcelExecute();
+    void actExitExecute();
+    void actPrintExecute();
+    void actClearExecute();
+    void actReadArcNExecute();
+    void TimerTimer();
+    // Runs the action behind a command identifier (TActionId); unknown ones do nothing.
+    void ExecuteAction(int id);
+
+    // Shows a measurement record (the bytes of a reply) in the four fields; false when its
+    // checksum did not match (then only the status text changed).
+    bool ShowLast(const std::string& reply);
+
+    // IFaceView.
+    void SetStatusText(const std::string& text) override;
+    std::string StatusText() const override;
+    void SetFieldText(Field field, const std::string& text) override;
+    std::string FieldText(Field field) const override;
+    bool PrintOnDevice() const override;
+    bool ReadToFile() const override;
+    std::string ArchiveNumberText() const override;
+    void SetArchiveNumberText(const std::string& text) override;
+    std::int64_t AutoTimeValue() const override;
+    int SpeedIndex() const override;
+    int PortIndex() const override;
+    void GaugeSetProgress(int progress) override;
+    void GaugeSetMaxValue(int maxValue) override;
+    void ShowProgress() override;
+    void CloseProgress() override;
+    void ProcessMessages() override;
+    void BringToForeground() override;
+
+    // The four control values the settings storage keeps.
+    std::wstring ComPortText() const;                // CB_ComPort.Text
+    void SetComPortText(const std::wstring& text);
+    double AutoTimeSetting() const;                  // RxSpE_AutoTime.Value
+    void SetAutoTimeSetting(double value);
+    int SpeedItemIndex() const;                      // CB_Spead.ItemIndex
+    void SetSpeedItemIndex(int index);
+    bool PrintOnDeviceChecked() const;               // CB_PrintOnDevice.Checked
+    void SetPrintOnDeviceChecked(bool checked);
+
+    // The controls, by their names.
+    HWND GroupBox1() const { return groupBox1_; }
+    HWND GroupBox2() const { return groupBox2_; }
+    HWND GroupBox3() const { return groupBox3_; }
+    HWND GroupBox4() const { return groupBox4_; }
+    HWND CB_ComPort() const { return comPort_; }
+    HWND CB_Spead() const { return speed_; }
+    HWND Image1() const { return image_.Handle(); }
+    HWND CB_ReadToFile() const { return readToFile_; }
+    TSpinEdit& RxSpE_AutoTime() { return autoTime_; }
+    const TSpinEdit& RxSpE_AutoTime() const { return autoTime_; }
+    HWND Label3() const { return label3_; }
+    HWND LE_DevNumber() const { return devNumber_; }
+    HWND LE_MeasureNumber() const { return measureNumber_; }
+    HWND LE_Time() const { return time_; }
+    HWND LE_Dose() const { return dose_; }
+    HWND BitBtn1() const { return bitBtn1_.Handle(); }
+    HWND BitBtn2() const { return bitBtn2_.Handle(); }
+    HWND BitBtn3() const { return bitBtn3_.Handle(); }
+    HWND BitBtn4() const { return bitBtn4_.Handle(); }
+    HWND CB_PrintOnDevice() const { return printOnDevice_; }
+    TSpinEdit& SpE_Num() { return archiveNumber_; }
+    const TSpinEdit& SpE_Num() const { return archiveNumber_; }
+    HWND CheckBox1() const { return checkBox1_; }
+    HWND StatusBar() const { return statusBar_; }
+    // The label above a labelled edit.
+    HWND EditLabel(HWND labelledEdit) const;
+    HMENU MainMenu1() const { return GetMenu(Handle()); }
+    HMENU PopupMenu1() const { return popupMenu_.Get(); }
+    HACCEL Shortcuts() const { return shortcuts_.Get(); }
+    HWND ToolTips() const { return toolTips_.Handle(); }
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void CreateControls();
+    void CreateMenus();
+    HWND CreateLabeledEdit(HWND parent, const wchar_t* label, int x, int y, int id,
+                           HWND& labelHandle);
+    HWND FieldHandle(Field field) const;
+    void OnCommand(int id, int code, HWND control);
+    void ShowPopupMenu(LPARAM position);
+    static std::wstring WindowText(HWND window);
+
+    RegionalFormats formats_;
+    TAboutBox* aboutBox_ = nullptr;
+    TFProgressBar* progressBar_ = nullptr;
+    IFaceOperations* operations_ = nullptr;
+
+    TBitmap logo_;
+    TBitmap glyph_;
+    TImage image_;
+    TMenu popupMenu_;
+    TAccelerators shortcuts_;
+    TToolTips toolTips_;
+    TSpinEdit autoTime_;
+    TSpinEdit archiveNumber_;
+    TBitBtn bitBtn1_, bitBtn2_, bitBtn3_, bitBtn4_;
+
+    HWND groupBox1_ = nullptr, groupBox2_ = nullptr, groupBox3_ = nullptr, groupBox4_ = nullptr;
+    HWND comPort_ = nullptr, speed_ = nullptr, readToFile_ = nullptr, label3_ = nullptr;
+    HWND devNumber_ = nullptr, measureNumber_ = nullptr, time_ = nullptr, dose_ = nullptr;
+    HWND devNumberLabel_ = nullptr, measureNumberLabel_ = nullptr, timeLabel_ = nullptr,
+         doseLabel_ = nullptr;
+    HWND printOnDevice_ = nullptr, checkBox1_ = nullptr, statusBar_ = nullptr;
+    HWND focused_ = nullptr;  // the control that gets the focus back when the window does
+};
+
+}  // namespace virel::app

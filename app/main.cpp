@@ -1,0 +1,68 @@
+// VIREL1_Service.exe: start-up and shutdown of the program.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+
+#include "app/AboutBox.h"
+#include "app/Application.h"
+#include "app/ComApartment.h"
+#include "app/Face.h"
+#include "app/ProgramFile.h"
+#include "app/ProgressBar.h"
+#include "app/RegionalSettings.h"
+#include "app/Texts.h"
+#include "core/DecimalSeparator.h"
+#include "core/ProgramDir.h"
+
+namespace {
+
+int RunProgram() {
+    using namespace virel::app;
+    // 1. The user's regional settings, then 2. "." as the decimal separator in any case.
+    const virel::RegionalFormats formats = ReadRegionalFormats();
+    virel::UseFullStopDecimalSeparator();
+    // 3. The program's directory, where the log file is written.
+    const std::string programDir = virel::ProgramDir(ProgramFilePath());
+    // 4. COM for the spreadsheet automation, on this (the user-interface) thread.
+    const TComApartment com;
+    // 5. The title: the main window's caption and the caption of every error box.
+    TApplication application;
+    application.SetTitle(kAppTitle);
+
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    // 6.-8. The three windows; the first becomes the main window.
+    auto face = std::make_unique<TFace>(application, formats);
+    if (!face->Create()) return 1;
+    auto aboutBox = std::make_unique<TAboutBox>(application);
+    aboutBox->Create(face->Handle());
+    auto progressBar = std::make_unique<TFProgressBar>(application);
+    progressBar->Create(face->Handle());
+    face->SetAboutBox(aboutBox.get());
+    face->SetProgressBar(progressBar.get());
+    (void)programDir;  // the device operations write their log file there
+
+    // 9. Show the main window and run until it is closed.
+    face->Show();
+    application.Run();
+
+    // 10. Destroy the windows in the reverse order of their creation; COM goes last.
+    progressBar.reset();
+    aboutBox.reset();
+    face.reset();
+    return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    try {
+        return RunProgram();
+    } catch (const std::exception& e) {
+        // Only start-up itself can get here: every message handler reports its own errors.
+        MessageBoxA(nullptr, e.what(), "VIREL1_Service", MB_OK | MB_ICONSTOP);
+        return 1;
+    }
+}

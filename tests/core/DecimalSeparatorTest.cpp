@@ -1,0 +1,54 @@
+#include "core/DecimalSeparator.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdio>
+#include <locale>
+#include <sstream>
+#include <string>
+
+namespace virel {
+namespace {
+
+// A Russian locale (decimal comma) under the name this C library knows, or empty.
+std::string SetRussianNumbers() {
+    for (const char* name : {"ru_RU.UTF-8", "ru_RU.utf8", "Russian_Russia.1251", "ru-RU", "ru"}) {
+        if (std::setlocale(LC_NUMERIC, name)) return name;
+    }
+    return {};
+}
+
+class DecimalSeparatorTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        std::setlocale(LC_ALL, "C");
+        std::locale::global(std::locale::classic());
+    }
+};
+
+TEST_F(DecimalSeparatorTest, OverridesTheDecimalCommaOfRussianSettings) {
+    const std::string russian = SetRussianNumbers();
+    if (russian.empty()) GTEST_SKIP() << "no Russian locale installed";
+    ASSERT_EQ(DecimalSeparator(), ',') << russian;
+
+    UseFullStopDecimalSeparator();
+
+    EXPECT_EQ(DecimalSeparator(), '.');
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", 258.45);
+    EXPECT_STREQ(text, "258.45");
+    std::ostringstream stream;
+    stream << 0.5;
+    EXPECT_EQ(stream.str(), "0.5");
+}
+
+TEST_F(DecimalSeparatorTest, KeepsAFullStopThatIsAlreadyThere) {
+    std::setlocale(LC_ALL, "C");
+    UseFullStopDecimalSeparator();
+    EXPECT_EQ(DecimalSeparator(), '.');
+    EXPECT_DOUBLE_EQ(std::strtod("12.7", nullptr), 12.7);
+}
+
+}  // namespace
+}  // namespace virel
