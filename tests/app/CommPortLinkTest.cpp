@@ -1,0 +1,164 @@
+// The serial link adapter over the real TCPDrv with a scripted device behind it: the window's
+// speed and port indices reach the component, and a whole end of measurement runs through it.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/CommPortLink.h"
+#include "app/PlatformClock.h"
+#include "core/DeviceOperations.h"
+#include "tests/core/OpsFakes.h"
+
+namespace virel::app {
+namespace {
+
+struct Device {
+    bool open = false;
+    std::string path;
+    std::vector<std::uint32_t> bauds;
+    std::string written;
+    std::deque<std::uint8_t> input;
+    std::string answer;  // queued whenever a command has been written
+    std::uint32_t tick = 0;
+};
+
+// Only what TCPDrv needs to open, write and read; every call succeeds.
+class ScriptedBackend : public ISerialBackend {
+public:
+    explicit ScriptedBackend(std::shared_ptr<Device> device) : d_(std::move(device)) {}
+    void AttachWindow(TSerialMessageHandler) override {}
+    void DetachWindow() override {}
+    std::intptr_t DefaultHandling(std::uint32_t, std::uintptr_t, std::intptr_t) override {
+        return 0;
+    }
+    bool StartTimer(std::uint32_t) override { return true; }
+    void StopTimer() override {}
+    bool Open(const std::string& path) override {
+        d_->open = true;
+        d_->path = path;
+        return true;
+    }
+    void Close() override { d_->open = false; }
+    bool IsOpen() const override { return d_->open; }
+    bool SetState(const TDcb& dcb) override {
+        d_->bauds.push_back(dcb.BaudRate);
+        return true;
+    }
+    bool Purge(std::uint32_t) override { return true; }
+    bool SetupQueues(std::uint32_t, std::uint32_t) override { return true; }
+    bool SetTimeouts(const TCommTimeouts&) override { return true; }
+    bool ClearError(std::uint32_t& inQueue, std::uint32_t& outQueue) override {
+        inQueue = static_cast<std::uint32_t>(d_->input.size());
+        outQueue = 0;
+        return true;
+    }
+    bool ModemStatus(std::uint32_t& status) override {
+        status = 0;
+        return true;
+    }
+    bool Read(void* buffer, std::uint32_t count, std::uint32_t& done) override {
+        auto* out = static_cast<std::uint8_t*>(buffer);
+        done = 0;
+        while (done < count && !d_->input.empty()) {
+            out[done++] = d_->input.front();
+            d_->input.pop_front();
+        }
+        return true;
+    }
+    bool Write(const void* data, std::uint32_t count, std::uint32_t& done) override {
+        d_->written.append(static_cast<const char*>(data), count);
+        done = count;
+        d_->input.insert(d_->input.end(), d_->answer.begin(), d_->answer.end());
+        return true;
+    }
+    std::uint32_t TickCount() override { return d_->tick += 1; }
+
+private:
+    std::shared_ptr<Device> d_;
+};
+
+class CommPortLinkTest : public ::testing::Test {
+protected:
+    std::shared_ptr<Device> device = std::make_shared<Device>();
+    TCPDrv port{nullptr, std::make_unique<ScriptedBackend>(device)};
+    TCommPortLink link{port};
+};
+
+TEST_F(CommPortLinkTest, SpeedAndPortIndicesReachTheComponent) {
+    EXPECT_TRUE(link.Open(0, 2));
+    EXPECT_EQ(port.BaudRate(), br4800);
+    EXPECT_EQ(port.Port(), pnCOM3);
+    EXPECT_EQ(device->path, "\\\\.\\COM3");
+    EXPECT_EQ(device->bauds.back(), 4800u);
+    link.Close();
+    EXPECT_FALSE(device->open);
+
+    EXPECT_TRUE(link.Open(1, 7));
+    EXPECT_EQ(port.BaudRate(), br9600);
+    EXPECT_EQ(device->path, "\\\\.\\COM8");
+    link.Close();
+
+    // No selection keeps what the last exchange set.
+    EXPECT_TRUE(link.Open(-1, -1));
+    EXPECT_EQ(port.BaudRate(), br9600);
+    EXPECT_EQ(device->path, "\\\\.\\COM8");
+    EXPECT_TRUE(link.Open(0, 0));  // already open: a new port waits for the next opening
+    EXPECT_EQ(port.BaudRate(), br4800);
+    EXPECT_EQ(device->path, "\\\\.\\COM8");
+    link.Close();
+}
+
+TEST_F(CommPortLinkTest, BeforeAnySelectionTheComponentsOwnPortIsUsed) {
+    ApplyCommPortDesign(port);
+    EXPECT_TRUE(link.Open(-1, -1));
+    EXPECT_EQ(device->path, "\\\\.\\COM2");
+    link.Close();
+}
+
+TEST_F(CommPortLinkTest, SendAndReadPassThrough) {
+    device->answer = "abc";
+    EXPECT_TRUE(link.Open(1, 0));
+    EXPECT_TRUE(
+        link.SendString(std::string("\x01"
+                                    "FPR",
+                                    4)));
+    EXPECT_EQ(device->written, std::string("\x01"
+                                           "FPR",
+                                           4));
+    std::uint8_t buffer[300] = {};
+    EXPECT_EQ(link.ReadData(buffer, 280), 3u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 3), "abc");
+    link.Close();
+    EXPECT_EQ(link.ReadData(buffer, 280), 0u);
+    EXPECT_FALSE(link.SendString("x"));
+}
+
+TEST_F(CommPortLinkTest, EndOfMeasurementThroughTheRealComponent) {
+    ApplyCommPortDesign(port);
+    device->answer =
+        fakes::OpsRig::DefaultAnswer(std::string("\x01"
+                                                 "FPR",
+                                                 4));
+    fakes::FakeFaceView view;
+    view.speedIndex = 1;
+    view.portIndex = 0;
+    TPlatformClock clock;
+    fakes::FakeKeys keys;  // the real Esc key is not the test's business
+    fakes::FakeLogFiles files;
+    TDeviceOperations ops(view, link, clock, keys, files, nullptr, RegionalFormats{}, ".\\");
+    ops.PrintExecute();
+    EXPECT_EQ(device->written, std::string("\x01"
+                                           "FPR",
+                                           4));
+    EXPECT_EQ(device->path, "\\\\.\\COM1");
+    EXPECT_FALSE(device->open);
+    EXPECT_TRUE(ops.State().LastReadOk);
+    EXPECT_EQ(view.FieldText(Field::Time), "05.03.2007 14:35:00");
+    EXPECT_EQ(view.FieldText(Field::Dose), "258.45");
+}
+
+}  // namespace
+}  // namespace virel::app

@@ -1,0 +1,159 @@
+// The log file adapter on real files under Wine: created only when missing, appended in place,
+// never replaced, shared with a viewer.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "app/PlatformLogFile.h"
+#include "core/Errors.h"
+#include "core/TextCodec.h"
+
+namespace virel::app {
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
+    return w;
+}
+
+std::string Narrow(const std::wstring& wide) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), s.data(), n,
+                        nullptr, nullptr);
+    return s;
+}
+
+class PlatformLogFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH];
+        ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+        // A Cyrillic directory name: the path must cross into UTF-16 intact.
+        dir_ = std::wstring(temp) + L"virel_log_" + std::to_wstring(GetCurrentProcessId()) +
+               L"_Журнал\\";
+        ASSERT_TRUE(CreateDirectoryW(dir_.c_str(), nullptr) ||
+                    GetLastError() == ERROR_ALREADY_EXISTS);
+        path_ = Narrow(dir_) + "VIREL1_Service.txt";
+        Remove();
+    }
+    void TearDown() override {
+        Remove();
+        RemoveDirectoryW(dir_.c_str());
+    }
+    void Remove() {
+        SetFileAttributesW(Wide(path_).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(Wide(path_).c_str());
+    }
+    std::string Contents() {
+        HANDLE h =
+            CreateFileW(Wide(path_).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return "<missing>";
+        std::string data(4096, '\0');
+        DWORD read = 0;
+        ReadFile(h, data.data(), static_cast<DWORD>(data.size()), &read, nullptr);
+        CloseHandle(h);
+        data.resize(read);
+        return data;
+    }
+    void Write(const std::string& data) {
+        HANDLE h =
+            CreateFileW(Wide(path_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+        CloseHandle(h);
+    }
+
+    std::wstring dir_;
+    std::string path_;
+    TPlatformLogFileSystem files_;
+};
+
+TEST_F(PlatformLogFile, CreatesAMissingFileThenAppends) {
+    EXPECT_EQ(files_.Append(path_, "one\r\n"), AppendResult::Created);
+    EXPECT_EQ(Contents(), "one\r\n");
+    EXPECT_EQ(files_.Append(path_, "\xC0\xE1\r\n"), AppendResult::Appended);
+    EXPECT_EQ(Contents(), "one\r\n\xC0\xE1\r\n");
+}
+
+TEST_F(PlatformLogFile, ExistingFileIsAppendedToNotReplaced) {
+    Write("kept\r\n");
+    EXPECT_EQ(files_.Append(path_, "new\r\n"), AppendResult::Appended);
+    EXPECT_EQ(Contents(), "kept\r\nnew\r\n");
+}
+
+TEST_F(PlatformLogFile, ReadOnlyFileIsLeftIntact) {
+    Write("kept\r\n");
+    ASSERT_TRUE(SetFileAttributesW(Wide(path_).c_str(), FILE_ATTRIBUTE_READONLY));
+    // Wine keeps the attribute as Unix permissions, which do not stop a superuser.
+    HANDLE probe = CreateFileW(Wide(path_).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        GTEST_SKIP() << "read-only files are writable here (running as the superuser)";
+    }
+    EXPECT_EQ(files_.Append(path_, "new\r\n"), AppendResult::NotWritten);
+    EXPECT_EQ(Contents(), "kept\r\n");
+}
+
+TEST_F(PlatformLogFile, LockedFileIsLeftIntact) {
+    Write("kept\r\n");
+    HANDLE lock =
+        CreateFileW(Wide(path_).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(files_.Append(path_, "new\r\n"), AppendResult::NotWritten);
+    CloseHandle(lock);
+    EXPECT_EQ(Contents(), "kept\r\n");
+    EXPECT_EQ(files_.Append(path_, "new\r\n"), AppendResult::Appended);
+    EXPECT_EQ(Contents(), "kept\r\nnew\r\n");
+}
+
+TEST_F(PlatformLogFile, MissingDirectoryCreatesNothing) {
+    const std::string path = Narrow(dir_) + "absent\\VIREL1_Service.txt";
+    EXPECT_EQ(files_.Append(path, "x\r\n"), AppendResult::NotWritten);
+    EXPECT_EQ(GetFileAttributesW(Wide(Narrow(dir_) + "absent").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(PlatformLogFile, ViewerHoldingTheFileOpenSeesEachLine) {
+    Write("a\r\n");
+    HANDLE viewer =
+        CreateFileW(Wide(path_).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(files_.Append(path_, "b\r\n"), AppendResult::Appended);
+    EXPECT_EQ(files_.Append(path_, "c\r\n"), AppendResult::Appended);
+    char data[16] = {};
+    DWORD read = 0;
+    ASSERT_TRUE(ReadFile(viewer, data, sizeof data, &read, nullptr));
+    CloseHandle(viewer);
+    EXPECT_EQ(std::string(data, read), "a\r\nb\r\nc\r\n");
+}
+
+TEST_F(PlatformLogFile, DirectoryInPlaceOfTheFileIsNotWritten) {
+    ASSERT_TRUE(CreateDirectoryW(Wide(path_).c_str(), nullptr));
+    EXPECT_EQ(files_.Append(path_, "x\r\n"), AppendResult::NotWritten);
+    RemoveDirectoryW(Wide(path_).c_str());
+}
+
+// The portable encoder writes the log's bytes; they must be the ones Windows means by 1251.
+TEST(TextCodecOnWindows, MatchesTheSystemsCodePage1251) {
+    for (int b = 0x20; b < 256; ++b) {
+        if (b == 0x98) continue;  // unassigned in 1251
+        const char byte = static_cast<char>(b);
+        wchar_t wide = 0;
+        ASSERT_EQ(MultiByteToWideChar(1251, 0, &byte, 1, &wide, 1), 1);
+        const std::string utf8 = Narrow(std::wstring(1, wide));
+        EXPECT_EQ(Utf8ToCp1251(utf8), std::string(1, byte)) << "byte " << b;
+        EXPECT_EQ(Cp1251ToUtf8(std::string(1, byte)), utf8) << "byte " << b;
+    }
+}
+
+}  // namespace
+}  // namespace virel::app
