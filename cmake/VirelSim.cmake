@@ -13,11 +13,13 @@
 # Use each port for one fixture only: two fixtures on one port would replace each other's
 # simulator. While the tests run:
 #   - the program opens "\\.\COM<N>"; the simulator answers on it;
-#   - <build>/sim/com<N>.log has one line per event: "<epoch-ms> RX|TX <hex bytes>" and
+#   - <build>/sim/port<N>.log has one line per event: "<epoch-ms> RX|TX <hex bytes>" and
 #     "<epoch-ms> NOTE <text>" (emptied when the fixture starts);
-#   - writing <build>/sim/com<N>.ctl (key=value lines, e.g. "silent=1", "delay=700",
+#   - writing <build>/sim/port<N>.ctl (key=value lines, e.g. "silent=1", "delay=700",
 #     "split=5:600") changes the behaviour before the next command; "scripts/sim.sh set <build>
 #     <N> key=value..." replaces it atomically; an empty file restores the start options.
+# The files are named port<N>.*, not com<N>.*: Windows (and Wine) opens the serial device for
+# any file named COM1..COM9 with whatever extension, so a test could not read "com2.log".
 # ${VIREL_SIM_DIR} is <build>/sim; the helper variables below give the paths by port.
 # The simulator itself comes from the host build (<build>/host/tools/simulator/virel1-sim), so
 # the fixture is only added where that exists, i.e. in a Linux cross build run under Wine.
@@ -46,10 +48,18 @@ function(virel_sim_fixture)
 endfunction()
 
 # virel_sim_paths(<port> <prefix>): sets <prefix>_LOG, <prefix>_CTL and <prefix>_LINK in the
-# caller, e.g. to pass them to a test as compile definitions or environment.
+# caller, e.g. to pass them to a test as compile definitions or environment, and
+# <prefix>_LOG_WIN, <prefix>_CTL_WIN: the same files as a Windows program under Wine names them
+# (drive Z: is the Unix root), backslashes doubled for use inside a C string literal.
 function(virel_sim_paths port prefix)
-    set(${prefix}_LOG ${CMAKE_BINARY_DIR}/sim/com${port}.log PARENT_SCOPE)
-    set(${prefix}_CTL ${CMAKE_BINARY_DIR}/sim/com${port}.ctl PARENT_SCOPE)
+    set(log ${CMAKE_BINARY_DIR}/sim/port${port}.log)
+    set(ctl ${CMAKE_BINARY_DIR}/sim/port${port}.ctl)
+    set(${prefix}_LOG ${log} PARENT_SCOPE)
+    set(${prefix}_CTL ${ctl} PARENT_SCOPE)
+    string(REPLACE "/" "\\\\" logw "Z:${log}")
+    string(REPLACE "/" "\\\\" ctlw "Z:${ctl}")
+    set(${prefix}_LOG_WIN ${logw} PARENT_SCOPE)
+    set(${prefix}_CTL_WIN ${ctlw} PARENT_SCOPE)
     set(${prefix}_LINK ${CMAKE_BINARY_DIR}/ports/com${port} PARENT_SCOPE)
 endfunction()
 

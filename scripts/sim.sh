@@ -5,18 +5,21 @@
 #
 #   sim.sh start <build> <N> [simulator options...]   start one for COMN (replacing a running one)
 #                                                     and print its slave path
-#   sim.sh stop <build> <N>                           stop it and wait until it is gone
+#   sim.sh stop <build> <N>                           stop it, wait until it is gone, remove
+#                                                     the link if it still points at it
 #   sim.sh stop-all <build>                           stop every simulator of the build
 #   sim.sh set <build> <N> key=value...               replace its control file (atomically)
 #   sim.sh path <build> <N>                           print the slave path the link points at
 #
-# Files for COMN: log <build>/sim/comN.log (emptied at start), control <build>/sim/comN.ctl
-# (created empty at start), pidfile <build>/sim/comN.pid, stdout/stderr <build>/sim/comN.out/.err.
+# Files for COMN: log <build>/sim/portN.log (emptied at start), control <build>/sim/portN.ctl
+# (created empty at start), pidfile <build>/sim/portN.pid, stdout/stderr <build>/sim/portN.out/.err.
+# (Not "comN.log": Windows, and so Wine, takes any file named COM1..COM9 plus an extension for
+# the serial device itself, so a test under Wine could not read such a log.)
 # The simulator binary is <build>/host/tools/simulator/virel1-sim, or $VIREL_SIM when set.
 set -euo pipefail
 
 usage() {
-    sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 
@@ -27,7 +30,13 @@ is_ours() {  # pid -> true when it is a live virel1-sim process
 }
 
 stop_one() {  # pidfile
-    local pidfile=$1 pid
+    local pidfile=$1 pid n slave link
+    # The link is left pointing nowhere rather than at a pseudo-terminal number that the
+    # system may hand to another program next.
+    n=${pidfile##*/port}
+    n=${n%.pid}
+    link=$build/ports/com$n
+    slave=$(head -n1 "$simdir/port$n.out" 2>/dev/null || true)
     [ -f "$pidfile" ] || return 0
     pid=$(cat "$pidfile" 2>/dev/null || true)
     if is_ours "$pid"; then
@@ -42,6 +51,9 @@ stop_one() {  # pidfile
         fi
     fi
     rm -f "$pidfile"
+    if [ -n "$slave" ] && [ "$(readlink "$link" 2>/dev/null)" = "$slave" ]; then
+        rm -f "$link"
+    fi
 }
 
 [ $# -ge 2 ] || usage
@@ -60,31 +72,31 @@ start)
         exit 1
     fi
     mkdir -p "$simdir" "$build/ports"
-    stop_one "$simdir/com$n.pid"
-    : >"$simdir/com$n.log"
-    : >"$simdir/com$n.ctl"
-    : >"$simdir/com$n.out"
+    stop_one "$simdir/port$n.pid"
+    : >"$simdir/port$n.log"
+    : >"$simdir/port$n.ctl"
+    : >"$simdir/port$n.out"
     # Daemonized: own session, no inherited descriptors (ctest waits for its pipes to close).
     (
         for fd in /proc/$BASHPID/fd/*; do
             fd=${fd##*/}
             [ "$fd" -gt 2 ] && eval "exec $fd>&-" 2>/dev/null || true
         done
-        exec setsid "$bin" --link "$build/ports/com$n" --log "$simdir/com$n.log" \
-            --control "$simdir/com$n.ctl" --pidfile "$simdir/com$n.pid" "$@" \
-            </dev/null >"$simdir/com$n.out" 2>"$simdir/com$n.err"
+        exec setsid "$bin" --link "$build/ports/com$n" --log "$simdir/port$n.log" \
+            --control "$simdir/port$n.ctl" --pidfile "$simdir/port$n.pid" "$@" \
+            </dev/null >"$simdir/port$n.out" 2>"$simdir/port$n.err"
     ) &
     child=$!
     for _ in $(seq 1 200); do
-        slave=$(head -n1 "$simdir/com$n.out" 2>/dev/null || true)
+        slave=$(head -n1 "$simdir/port$n.out" 2>/dev/null || true)
         if [ -n "$slave" ] && [ "$(readlink "$build/ports/com$n" 2>/dev/null)" = "$slave" ] &&
-            [ -s "$simdir/com$n.pid" ]; then
+            [ -s "$simdir/port$n.pid" ]; then
             echo "$slave"
             exit 0
         fi
         if ! kill -0 "$child" 2>/dev/null; then
             echo "sim.sh: simulator for COM$n did not start:" >&2
-            cat "$simdir/com$n.err" >&2
+            cat "$simdir/port$n.err" >&2
             exit 1
         fi
         sleep 0.05
@@ -94,10 +106,10 @@ start)
     ;;
 stop)
     [ $# -ge 3 ] || usage
-    stop_one "$simdir/com$3.pid"
+    stop_one "$simdir/port$3.pid"
     ;;
 stop-all)
-    for p in "$simdir"/com*.pid; do
+    for p in "$simdir"/port*.pid; do
         [ -e "$p" ] && stop_one "$p"
     done
     ;;
@@ -106,9 +118,9 @@ set)
     n=$3
     shift 3
     mkdir -p "$simdir"
-    tmp=$simdir/com$n.ctl.tmp.$$
+    tmp=$simdir/port$n.ctl.tmp.$$
     printf '%s\n' "$@" >"$tmp"
-    mv -f "$tmp" "$simdir/com$n.ctl"
+    mv -f "$tmp" "$simdir/port$n.ctl"
     ;;
 path)
     [ $# -ge 3 ] || usage
