@@ -1,0 +1,66 @@
+#include "automation/ExcelApp.h"
+
+namespace virel {
+
+using ole::TDispatchPtr;
+
+bool TExcelApp::AttachRunning() {
+    CLSID clsid{};
+    if (FAILED(CLSIDFromProgID(kProgId, &clsid))) return false;
+    IUnknown* unknown = nullptr;
+    const HRESULT hr = GetActiveObject(clsid, nullptr, &unknown);
+    // A stale weak entry can answer S_FALSE with no object.
+    if (FAILED(hr) || unknown == nullptr) return false;
+    TDispatchPtr disp;
+    const HRESULT qi =
+        unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(disp.Receive()));
+    unknown->Release();
+    if (FAILED(qi) || !disp) return false;
+    Release();
+    app_ = std::move(disp);
+    return true;
+}
+
+void TExcelApp::CreateNew() {
+    CLSID clsid{};
+    ole::Check(CLSIDFromProgID(kProgId, &clsid));
+    TDispatchPtr disp;
+    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                        IID_IDispatch, reinterpret_cast<void**>(disp.Receive()));
+    ole::Check(hr);
+    if (!disp) ole::ThrowOleError(E_NOINTERFACE);
+    Release();
+    app_ = std::move(disp);
+    ole::PutProperty(app_, L"visible", true);
+    ole::PutProperty(app_, L"DisplayAlerts", false);
+}
+
+void TExcelApp::AddWorkbook() {
+    TDispatchPtr workbooks = ole::CallMethod(app_, L"WorkBooks").AsDispatch();
+    TDispatchPtr workbook = ole::CallMethod(workbooks, L"Add").AsDispatch();
+    workbooks_ = std::move(workbooks);
+    workbook_ = std::move(workbook);
+}
+
+TDispatchPtr TExcelApp::Cell(int row, int column) const {
+    return ole::GetProperty(app_, L"Cells", row, column).AsDispatch();
+}
+
+void TExcelApp::SetCellValue(int row, int column, const std::string& text) {
+    const TDispatchPtr cell = Cell(row, column);
+    ole::PutProperty(cell, L"value", text);
+}
+
+void TExcelApp::SetCellFontSize(int row, int column, int size) {
+    const TDispatchPtr cell = Cell(row, column);
+    const TDispatchPtr font = ole::CallMethod(cell, L"font").AsDispatch();
+    ole::PutProperty(font, L"size", size);
+}
+
+void TExcelApp::Release() {
+    workbook_.Reset();
+    workbooks_.Reset();
+    app_.Reset();
+}
+
+}  // namespace virel

@@ -1,0 +1,506 @@
+// TExcelApp against the real spreadsheet server (tools/xlserver) registered in the prefix as
+// "Excel.Application": what lands in its workbooks, what it journals, and how its failures
+// reach the caller.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "automation/ExcelApp.h"
+
+namespace {
+
+using namespace virel;
+using namespace virel::ole;
+
+constexpr const wchar_t* kClassKey =
+    L"Software\\Classes\\CLSID\\{E630E7D6-8BC2-4413-B28B-92CA3F99A93E}";
+
+std::wstring RegistryText(const std::wstring& path, const wchar_t* name) {
+    wchar_t data[2048] = {};
+    DWORD size = sizeof data - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) !=
+        ERROR_SUCCESS)
+        return {};
+    return data;
+}
+
+std::string ReadFileText(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string text;
+    char buffer[8192];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
+
+void WriteFileText(const std::wstring& path, const std::string& text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+// Runs the server executable with `arguments` and waits for it.
+DWORD RunServerCommand(const std::wstring& server, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + server + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(server.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info))
+        return 1000 + GetLastError();
+    WaitForSingleObject(info.hProcess, 60000);
+    DWORD code = 999;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return code;
+}
+
+struct TEntry {
+    std::string object, member, kind, args;
+};
+
+std::vector<TEntry> ReadJournal(const std::wstring& sessionDir) {
+    std::vector<TEntry> entries;
+    const std::string text = ReadFileText(sessionDir + L"\\journal.txt");
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        // <ms> <object> <member> <kind> <args>
+        std::size_t fields[4];
+        std::size_t at = 0;
+        bool ok = true;
+        for (std::size_t& field : fields) {
+            field = line.find(' ', at);
+            if (field == std::string::npos) ok = false;
+            at = field + 1;
+            if (!ok) break;
+        }
+        if (!ok) continue;
+        entries.push_back({line.substr(fields[0] + 1, fields[1] - fields[0] - 1),
+                           line.substr(fields[1] + 1, fields[2] - fields[1] - 1),
+                           line.substr(fields[2] + 1, fields[3] - fields[2] - 1),
+                           line.substr(fields[3] + 1)});
+    }
+    return entries;
+}
+
+// Calls that reached a member (not name lookups, errors or the server's own events).
+std::vector<TEntry> Calls(const std::vector<TEntry>& entries) {
+    std::vector<TEntry> calls;
+    for (const TEntry& entry : entries)
+        if (entry.object != "Server" && entry.kind != "names" && entry.kind != "error")
+            calls.push_back(entry);
+    return calls;
+}
+
+bool Has(const std::vector<TEntry>& entries, const std::string& object, const std::string& member,
+         const std::string& kind, const std::string& args) {
+    return std::any_of(entries.begin(), entries.end(), [&](const TEntry& entry) {
+        return entry.object == object && entry.member == member && entry.kind == kind &&
+               entry.args == args;
+    });
+}
+
+// Text followed by a number (appended: GCC 12 warns falsely on literal + temporary string).
+std::string Numbered(std::string text, long long number) {
+    text += std::to_string(number);
+    return text;
+}
+
+std::string CsvRow(const std::string& csv, int row) {
+    std::size_t start = 0;
+    for (int r = 1; r < row; ++r) {
+        start = csv.find("\r\n", start);
+        if (start == std::string::npos) return "<missing>";
+        start += 2;
+    }
+    const std::size_t end = csv.find("\r\n", start);
+    return end == std::string::npos ? "<missing>" : csv.substr(start, end - start);
+}
+
+// One server process the test started, ended for sure when the test ends.
+struct TServer {
+    DWORD pid = 0;
+    HANDLE process = nullptr;
+    std::wstring sessionDir;
+    TDispatchPtr app;
+
+    TServer() = default;
+    TServer(const TServer&) = delete;
+    ~TServer() {
+        if (process == nullptr) return;
+        if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT && app) {
+            try {
+                CallMethod(app, L"Quit");
+            } catch (const EOleError&) {
+            }
+        }
+        app.Reset();
+        if (WaitForSingleObject(process, 10000) == WAIT_TIMEOUT) TerminateProcess(process, 9);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+    bool Ended(DWORD waitMs) const { return WaitForSingleObject(process, waitMs) == WAIT_OBJECT_0; }
+    std::vector<TEntry> Journal() const { return ReadJournal(sessionDir); }
+    std::string Csv(const std::string& book) const {
+        return ReadFileText(sessionDir + L"\\" + Widen(book) + L".csv");
+    }
+};
+
+class ExcelApp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(com_.Result()));
+        serverPath_ = RegistryText(std::wstring(kClassKey) + L"\\LocalServer32", nullptr);
+        serverPath_.erase(std::remove(serverPath_.begin(), serverPath_.end(), L'"'),
+                          serverPath_.end());
+        journalRoot_ = RegistryText(kClassKey, L"JournalDir");
+        ASSERT_FALSE(serverPath_.empty()) << "the spreadsheet server is not registered";
+        ASSERT_FALSE(journalRoot_.empty());
+        DeleteFileW(ControlPath().c_str());
+    }
+    void TearDown() override {
+        DeleteFileW(ControlPath().c_str());
+        servers_.clear();
+    }
+
+    std::wstring ControlPath() const { return journalRoot_ + L"\\control.txt"; }
+    void Control(const std::string& text) { WriteFileText(ControlPath(), text); }
+
+    // Remembers the server behind `app` (its process, its journal) for checks and clean-up.
+    TServer& Track(const TDispatchPtr& app) {
+        auto server = std::make_unique<TServer>();
+        server->pid = static_cast<DWORD>(GetProperty(app, L"ProcessId").AsInt());
+        server->process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, server->pid);
+        server->sessionDir = Widen(GetProperty(app, L"JournalDir").AsUtf8());
+        server->app = TDispatchPtr::Share(app.Get());
+        servers_.push_back(std::move(server));
+        return *servers_.back();
+    }
+
+    TServer& CreateNew(TExcelApp& excel) {
+        excel.CreateNew();
+        return Track(excel.Application());
+    }
+
+    // Starts the server as a person would, and waits until it is the running instance.
+    TServer& StartRunning(bool visible) {
+        std::wstring commandLine =
+            L"\"" + serverPath_ + L"\" /run" + (visible ? L" /visible" : L"");
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        EXPECT_TRUE(CreateProcessW(serverPath_.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                   0, nullptr, nullptr, &startup, &info));
+        CloseHandle(info.hThread);
+        auto server = std::make_unique<TServer>();
+        server->pid = info.dwProcessId;
+        server->process = info.hProcess;
+        CLSID clsid{};
+        CLSIDFromProgID(TExcelApp::kProgId, &clsid);
+        for (int i = 0; i < 200 && !server->app; ++i) {
+            IUnknown* unknown = nullptr;
+            if (SUCCEEDED(GetActiveObject(clsid, nullptr, &unknown)) && unknown) {
+                IDispatch* disp = nullptr;
+                unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&disp));
+                unknown->Release();
+                TDispatchPtr candidate(disp);
+                if (candidate && GetProperty(candidate, L"ProcessId").AsInt() ==
+                                     static_cast<std::int32_t>(info.dwProcessId))
+                    server->app = std::move(candidate);
+            }
+            if (!server->app) Sleep(50);
+        }
+        EXPECT_TRUE(server->app) << "the started server never became the running instance";
+        if (server->app)
+            server->sessionDir = Widen(GetProperty(server->app, L"JournalDir").AsUtf8());
+        servers_.push_back(std::move(server));
+        return *servers_.back();
+    }
+
+    TComInit com_;
+    std::wstring serverPath_;
+    std::wstring journalRoot_;
+    std::vector<std::unique_ptr<TServer>> servers_;
+};
+
+std::string Message(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const virel::Exception& error) {
+        return error.what();
+    }
+    return "<no error>";
+}
+
+// ---- Creating and writing -------------------------------------------------------------
+
+TEST_F(ExcelApp, NewInstanceIsShownWithAlertsOff) {
+    TExcelApp excel;
+    TServer& server = CreateNew(excel);
+    EXPECT_TRUE(GetProperty(excel.Application(), L"visible").AsBool());
+    EXPECT_FALSE(GetProperty(excel.Application(), L"DisplayAlerts").AsBool());
+    EXPECT_FALSE(GetProperty(excel.Application(), L"UserControl").AsBool());
+    const auto calls = Calls(server.Journal());
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[0].member + " " + calls[0].kind + " " + calls[0].args,
+              "visible put propput=bool:-1");
+    EXPECT_EQ(calls[1].member + " " + calls[1].kind + " " + calls[1].args,
+              "DisplayAlerts put propput=bool:0");
+}
+
+TEST_F(ExcelApp, CellValuesLandInTheNewWorkbook) {
+    TExcelApp excel;
+    TServer& server = CreateNew(excel);
+    excel.AddWorkbook();
+    excel.SetCellValue(1, 2, "Архив ВИРЕЛ1 №42 на 06.12.2026");
+    excel.SetCellValue(2, 1, "Дата, время");
+    excel.SetCellValue(2, 2, "Номер измерения");
+    excel.SetCellValue(2, 3, "Доза, Гр*см^2");
+    excel.SetCellValue(3, 1, "06.12.2026 10:15:00");
+    excel.SetCellValue(3, 2, "17");
+    excel.SetCellValue(3, 3, "1.25E-3");
+    excel.SetCellValue(258, 3, "0.5");
+
+    const std::string csv = server.Csv("Book1");
+    EXPECT_EQ(CsvRow(csv, 1), ",Архив ВИРЕЛ1 №42 на 06.12.2026,");
+    EXPECT_EQ(CsvRow(csv, 2), "\"Дата, время\",Номер измерения,\"Доза, Гр*см^2\"");
+    EXPECT_EQ(CsvRow(csv, 3), "06.12.2026 10:15:00,17,1.25E-3");
+    EXPECT_EQ(CsvRow(csv, 4), ",,");
+    EXPECT_EQ(CsvRow(csv, 258), ",,0.5");
+    EXPECT_EQ(CsvRow(csv, 259), "<missing>");
+
+    const auto entries = server.Journal();
+    EXPECT_TRUE(Has(entries, "Application", "WorkBooks", "method|get", "-"));
+    EXPECT_TRUE(Has(entries, "Workbooks", "Add", "method|get", "-"));
+    // Row first, then column.
+    EXPECT_TRUE(Has(entries, "Application", "Cells", "get", "i4:258 i4:3"));
+    EXPECT_TRUE(Has(entries, "Book1!R2C1", "value", "put", "propput=bstr:\"Дата, время\""));
+    // Every call looked its member up by name just before.
+    const auto calls = Calls(entries);
+    const auto lookups = std::count_if(entries.begin(), entries.end(),
+                                       [](const TEntry& e) { return e.kind == "names"; });
+    EXPECT_EQ(static_cast<std::size_t>(lookups), calls.size());
+
+    // Released, the program stays with its workbook.
+    excel.Release();
+    EXPECT_FALSE(server.Ended(500));
+    EXPECT_EQ(GetProperty(CallMethod(server.app, L"WorkBooks").AsDispatch(), L"Count").AsInt(), 1);
+}
+
+TEST_F(ExcelApp, TitleFontSizeIsSetOnTheCellsFont) {
+    TExcelApp excel;
+    TServer& server = CreateNew(excel);
+    excel.AddWorkbook();
+    excel.SetCellValue(1, 2, "Архив");
+    excel.SetCellFontSize(1, 2, 14);
+    const TDispatchPtr cell = GetProperty(excel.Application(), L"Cells", 1, 2).AsDispatch();
+    EXPECT_EQ(GetProperty(CallMethod(cell, L"font").AsDispatch(), L"size").AsInt(), 14);
+    const TDispatchPtr other = GetProperty(excel.Application(), L"Cells", 2, 2).AsDispatch();
+    EXPECT_EQ(GetProperty(CallMethod(other, L"font").AsDispatch(), L"size").AsInt(), 11);
+    const auto entries = server.Journal();
+    EXPECT_TRUE(Has(entries, "Book1!R1C2", "font", "method|get", "-"));
+    EXPECT_TRUE(Has(entries, "Book1!R1C2.Font", "size", "put", "propput=i4:14"));
+}
+
+TEST_F(ExcelApp, EveryNewInstanceIsAProgramOfItsOwn) {
+    TExcelApp first, second;
+    TServer& one = CreateNew(first);
+    TServer& two = CreateNew(second);
+    EXPECT_NE(one.pid, two.pid);
+    first.AddWorkbook();
+    second.AddWorkbook();
+    first.SetCellValue(1, 1, "first");
+    second.SetCellValue(1, 1, "second");
+    EXPECT_EQ(one.Csv("Book1"), "first\r\n");
+    EXPECT_EQ(two.Csv("Book1"), "second\r\n");
+}
+
+// ---- A running instance ---------------------------------------------------------------
+
+class RunningInstance : public ExcelApp, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RunningInstance, ReceivesTheWorkbookWithoutAVisibilityChange) {
+    const bool visible = GetParam();
+    TServer& server = StartRunning(visible);
+    ASSERT_TRUE(server.app);
+    TExcelApp excel;
+    ASSERT_TRUE(excel.AttachRunning());
+    EXPECT_EQ(GetProperty(excel.Application(), L"ProcessId").AsInt(),
+              static_cast<std::int32_t>(server.pid));
+    excel.AddWorkbook();
+    excel.SetCellValue(2, 1, "Дата, время");
+    excel.Release();
+
+    EXPECT_EQ(GetProperty(server.app, L"visible").AsBool(), visible);
+    EXPECT_TRUE(GetProperty(server.app, L"UserControl").AsBool());
+    const auto entries = server.Journal();
+    EXPECT_FALSE(std::any_of(entries.begin(), entries.end(), [](const TEntry& e) {
+        return e.kind == "put" && (e.member == "visible" || e.member == "DisplayAlerts");
+    }));
+    EXPECT_EQ(server.Csv("Book1"), "\r\n\"Дата, время\"\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Visibility, RunningInstance, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Visible" : "Hidden"; });
+
+TEST_F(ExcelApp, NoRunningInstanceIsNotAnError) {
+    TExcelApp excel;
+    EXPECT_FALSE(excel.AttachRunning());
+    EXPECT_FALSE(excel.Application());
+}
+
+// ---- Failures -------------------------------------------------------------------------
+
+TEST_F(ExcelApp, RefusedAddGivesTheServersDescription) {
+    TExcelApp excel;
+    TServer& server = CreateNew(excel);
+    Control("RefuseAdd=Книга не может быть добавлена\n");
+    EXPECT_EQ(Message([&] { excel.AddWorkbook(); }), "Книга не может быть добавлена");
+    EXPECT_TRUE(Has(server.Journal(), "Workbooks", "Add", "error",
+                    "0x80040301 \"Книга не может быть добавлена\""));
+    Control("RefuseAdd=\n");
+    EXPECT_EQ(Message([&] { excel.AddWorkbook(); }), "Не удалось добавить книгу");
+    Control("");
+    excel.AddWorkbook();
+}
+
+TEST_F(ExcelApp, FailedCallWithoutDescriptionGivesTheSystemTextOrTheCode) {
+    TExcelApp excel;
+    CreateNew(excel);
+    excel.AddWorkbook();
+    Control("FailCellsAfterRow=2\nFailHResult=0x80070005\n");
+    EXPECT_EQ(Message([&] { excel.SetCellValue(3, 1, "x"); }), OleErrorText(E_ACCESSDENIED));
+    EXPECT_EQ(OleErrorText(E_ACCESSDENIED).find("OLE error"), std::string::npos);
+    Control("FailCellsAfterRow=2\nFailHResult=0x8004ABCD\n");
+    EXPECT_EQ(Message([&] { excel.SetCellFontSize(3, 1, 14); }), "OLE error 8004abcd");
+    // Rows up to the limit still work.
+    excel.SetCellValue(2, 1, "ok");
+}
+
+TEST_F(ExcelApp, CellsFailAfterTheGivenRow) {
+    TExcelApp excel;
+    TServer& server = CreateNew(excel);
+    excel.AddWorkbook();
+    Control("FailCellsAfterRow=5\nFailDescription=Лист защищён\n");
+    for (int row = 1; row <= 5; ++row) excel.SetCellValue(row, 1, std::to_string(row));
+    EXPECT_EQ(Message([&] { excel.SetCellValue(6, 1, "6"); }), "Лист защищён");
+    Control("FailCellsAfterRow=5\n");
+    EXPECT_EQ(Message([&] { excel.SetCellValue(7, 1, "7"); }), "Ячейка недоступна");
+    EXPECT_EQ(server.Csv("Book1"), "1\r\n2\r\n3\r\n4\r\n5\r\n");
+}
+
+TEST_F(ExcelApp, ServerVanishingMidwayIsAnErrorNotAHang) {
+    TExcelApp excel;
+    TServer& server = CreateNew(excel);
+    excel.AddWorkbook();
+    Control("ExitAtRow=10\n");
+    for (int row = 1; row < 10; ++row) excel.SetCellValue(row, 2, Numbered("r", row));
+    const ULONGLONG start = GetTickCount64();
+    const std::string message = Message([&] { excel.SetCellValue(10, 2, "r10"); });
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    EXPECT_NE(message, "<no error>");
+    EXPECT_FALSE(message.empty());
+    EXPECT_LT(elapsed, 30000u);
+    EXPECT_TRUE(server.Ended(5000));
+    // Later calls fail as well, and promptly.
+    const ULONGLONG again = GetTickCount64();
+    EXPECT_NE(Message([&] { excel.SetCellValue(11, 2, "r11"); }), "<no error>");
+    EXPECT_LT(GetTickCount64() - again, 30000u);
+    excel.Release();
+    EXPECT_EQ(CsvRow(server.Csv("Book1"), 9), ",r9");
+    EXPECT_TRUE(Has(server.Journal(), "Server", "exit", "abrupt", "row 10"));
+}
+
+TEST_F(ExcelApp, ServerVanishingAfterSomeCalls) {
+    TExcelApp excel;
+    TServer& server = CreateNew(excel);
+    excel.AddWorkbook();
+    // Two more calls are answered (Cells and value of one cell); the third ends the server.
+    const auto done = Calls(server.Journal()).size();
+    Control(Numbered("ExitAfterCalls=", static_cast<long long>(done + 3)) + "\n");
+    excel.SetCellValue(3, 1, "kept");
+    EXPECT_NE(Message([&] { excel.SetCellValue(4, 1, "lost"); }), "<no error>");
+    EXPECT_TRUE(server.Ended(5000));
+    EXPECT_EQ(CsvRow(server.Csv("Book1"), 3), "kept");
+}
+
+TEST_F(ExcelApp, SlowServerIsWaitedFor) {
+    TExcelApp excel;
+    CreateNew(excel);
+    excel.AddWorkbook();
+    Control("DelayMs=300\n");
+    const ULONGLONG start = GetTickCount64();
+    excel.SetCellValue(1, 1, "slow");  // two calls
+    EXPECT_GE(GetTickCount64() - start, 550u);
+    Control("");
+    EXPECT_EQ(GetProperty(GetProperty(excel.Application(), L"Cells", 1, 1).AsDispatch(), L"value")
+                  .AsUtf8(),
+              "slow");
+}
+
+TEST_F(ExcelApp, NothingRegisteredMeansCreateNewFails) {
+    ASSERT_EQ(RunServerCommand(serverPath_, L"/unregserver"), 0u);
+    // Whatever happens below, the registration is back afterwards.
+    struct TRestore {
+        std::wstring server, journal;
+        ~TRestore() { RunServerCommand(server, L"/regserver /journal \"" + journal + L"\""); }
+    } restore{serverPath_, journalRoot_};
+
+    TExcelApp excel;
+    EXPECT_FALSE(excel.AttachRunning());
+    const std::string message = Message([&] { excel.CreateNew(); });
+    EXPECT_NE(message, "<no error>");
+    EXPECT_FALSE(message.empty());
+    EXPECT_FALSE(excel.Application());
+}
+
+// ---- Lifetime -------------------------------------------------------------------------
+
+TEST_F(ExcelApp, QuitEndsTheProgramAndLaterCallsFail) {
+    TExcelApp excel;
+    TServer& server = CreateNew(excel);
+    excel.AddWorkbook();
+    CallMethod(excel.Application(), L"Quit");
+    EXPECT_TRUE(server.Ended(10000));
+    EXPECT_NE(Message([&] { excel.SetCellValue(1, 1, "late"); }), "<no error>");
+    EXPECT_TRUE(Has(server.Journal(), "Server", "exit", "event", "-"));
+}
+
+TEST_F(ExcelApp, HiddenProgramEndsWhenItsLastClientLetsGo) {
+    CLSID clsid{};
+    ASSERT_TRUE(SUCCEEDED(CLSIDFromProgID(TExcelApp::kProgId, &clsid)));
+    TDispatchPtr app;
+    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                           reinterpret_cast<void**>(app.Receive()))));
+    TServer& server = Track(app);
+    {
+        const TDispatchPtr workbook =
+            CallMethod(CallMethod(app, L"WorkBooks").AsDispatch(), L"Add").AsDispatch();
+        app.Reset();
+        server.app.Reset();
+        // The workbook still held keeps the program.
+        EXPECT_FALSE(server.Ended(1000));
+        EXPECT_EQ(GetProperty(workbook, L"Name").AsUtf8(), "Book1");
+    }
+    EXPECT_TRUE(server.Ended(15000));
+    EXPECT_TRUE(Has(server.Journal(), "Server", "quit", "event", "no clients"));
+}
+
+}  // namespace
