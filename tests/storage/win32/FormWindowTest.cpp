@@ -1,0 +1,503 @@
+// A real window restored and saved through Wine's registry: a small top-level window like the
+// main window (port combo box, speed combo box, an interval edit standing in for the spin edit,
+// the print-on-device check box), wired to its storage as FormStorageWin32.h tells.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/Errors.h"
+#include "storage/FormStorageWin32.h"
+#include "storage/RxHookWin32.h"
+#include "storage/TextUtil.h"
+#include "storage/WinText.h"
+
+namespace virel {
+namespace {
+
+using storage_detail::Concat;
+using storage_detail::Narrow;
+using storage_detail::Widen;
+
+constexpr wchar_t kKey[] = L"Software\\storage_win_tests";
+constexpr wchar_t kSection[] = L"Software\\storage_win_tests\\TFace";
+
+std::string Text(HWND h) {
+    wchar_t buf[256] = {};
+    GetWindowTextW(h, buf, 256);
+    return Narrow(buf);
+}
+
+// Records every write on its way to the real store, to check the order of the values.
+class JournalStore : public TSectionStore {
+public:
+    JournalStore(std::unique_ptr<TSectionStore> inner, std::vector<std::string>& journal)
+        : inner_(std::move(inner)), journal_(journal) {}
+    std::string ReadString(const std::string& s, const std::string& n,
+                           const std::string& d) override {
+        return inner_->ReadString(s, n, d);
+    }
+    void WriteString(const std::string& s, const std::string& n, const std::string& v) override {
+        journal_.push_back(Concat(n, "=", v));
+        inner_->WriteString(s, n, v);
+    }
+    void EraseSection(const std::string& s) override { inner_->EraseSection(s); }
+
+private:
+    std::unique_ptr<TSectionStore> inner_;
+    std::vector<std::string>& journal_;
+};
+
+class TestWindow {
+public:
+    static constexpr int kLeft = 150, kTop = 120, kWidth = 400, kHeight = 450;
+
+    explicit TestWindow(DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU) {
+        static const ATOM cls = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = &TestWindow::Proc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"VirelStorageTestWindow";
+            wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+            return RegisterClassW(&wc);
+        }();
+        (void)cls;
+        hwnd = CreateWindowExW(0, L"VirelStorageTestWindow", L"ВИРЕЛ1 Сервис", style, kLeft, kTop,
+                               kWidth, kHeight, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+        port = Child(L"COMBOBOX", CBS_DROPDOWN | WS_TABSTOP, 8, 16, 145, 200);
+        for (const wchar_t* item : {L"COM1", L"COM2", L"COM3", L"COM4"}) {
+            SendMessageW(port, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+        }
+        SendMessageW(port, CB_SETCURSEL, 0, 0);
+        speed = Child(L"COMBOBOX", CBS_DROPDOWN | WS_TABSTOP, 8, 48, 145, 200);
+        for (const wchar_t* item : {L"4800", L"9600"}) {
+            SendMessageW(speed, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+        }
+        SendMessageW(speed, CB_SETCURSEL, 0, 0);
+        autoTime = Child(L"EDIT", ES_LEFT | WS_BORDER | WS_TABSTOP, 16, 100, 81, 21);
+        SetWindowTextW(autoTime, L"60");
+        print = Child(L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 8, 140, 169, 17);
+
+        TFaceStoredControls c;
+        c.portCombo = port;
+        c.speedCombo = speed;
+        c.printCheck = print;
+        c.autoTimeEdit = autoTime;
+        c.getAutoTimeValue = [this] {
+            // The spin edit: a text that is no number reads as its lower bound.
+            return static_cast<long double>(storage_detail::ParseInt32(Text(autoTime)).value_or(5));
+        };
+        c.setAutoTimeValue = [this](long double v) {
+            autoTimeSets.push_back(v);
+            const long double limited = std::nearbyint(std::clamp(v, 5.0L, 1000000000.0L));
+            SetWindowTextW(autoTime, std::to_wstring(static_cast<long long>(limited)).c_str());
+        };
+        storage = CreateFaceStorage(hwnd, std::move(c));
+    }
+    ~TestWindow() {
+        if (IsWindow(hwnd)) DestroyWindow(hwnd);
+    }
+
+    // The first show: the storage restores while the window is still hidden.
+    void Show() {
+        storage->Events().Show();
+        hiddenDuringRestore = !IsWindowVisible(hwnd);
+        ShowWindow(hwnd, SW_SHOWNORMAL);
+        UpdateWindow(hwnd);
+    }
+    void Close() { SendMessageW(hwnd, WM_CLOSE, 0, 0); }
+    RECT Rect() const {
+        RECT r{};
+        GetWindowRect(hwnd, &r);
+        return r;
+    }
+    int SpeedIndex() const { return static_cast<int>(SendMessageW(speed, CB_GETCURSEL, 0, 0)); }
+    bool Checked() const { return SendMessageW(print, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+    HWND hwnd = nullptr, port = nullptr, speed = nullptr, autoTime = nullptr, print = nullptr;
+    std::vector<long double> autoTimeSets;
+    bool hiddenDuringRestore = false;
+    std::unique_ptr<TWin32FormStorage> storage;
+
+private:
+    HWND Child(const wchar_t* cls, DWORD style, int x, int y, int w, int h) {
+        return CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd,
+                               nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+        if (msg == WM_NCCREATE) {
+            auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        }
+        auto* self = reinterpret_cast<TestWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (self && self->storage) {
+            if (msg == WM_CLOSE) {
+                if (self->storage->Events().CloseQuery()) DestroyWindow(hwnd);
+                return 0;
+            }
+            if (msg == WM_DESTROY) {
+                self->storage->Events().Destroy();
+                self->storage.reset();
+                return 0;
+            }
+        }
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+};
+
+class FormWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clean();
+        SetStorageErrorReport([this](const std::exception& e) { errors.push_back(e.what()); });
+        ApplicationInfo().exePath.clear();  // taken from the running test program
+    }
+    void TearDown() override {
+        SetStorageErrorReport(nullptr);
+        Clean();
+    }
+    static void Clean() {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+        RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
+    }
+    static bool KeyExists(const wchar_t* path) {
+        HKEY k = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+        RegCloseKey(k);
+        return true;
+    }
+    static void Put(const std::string& name, const std::string& value) {
+        HKEY k = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSection, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &k, nullptr),
+                  ERROR_SUCCESS);
+        const std::wstring w = Widen(value);
+        RegSetValueExW(k, Widen(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(w.c_str()),
+                       static_cast<DWORD>((w.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(k);
+    }
+    static void PutDword(const std::string& name, DWORD value) {
+        HKEY k = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSection, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &k, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExW(k, Widen(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof value);
+        RegCloseKey(k);
+    }
+    static std::string Get(const std::string& name) {
+        HKEY k = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kSection, 0, KEY_READ, &k) != ERROR_SUCCESS) {
+            return "<no section>";
+        }
+        wchar_t buf[512] = {};
+        DWORD size = sizeof buf - sizeof(wchar_t), type = 0;
+        const LSTATUS rc = RegQueryValueExW(k, Widen(name).c_str(), nullptr, &type,
+                                            reinterpret_cast<BYTE*>(buf), &size);
+        RegCloseKey(k);
+        if (rc != ERROR_SUCCESS) return "<missing>";
+        if (type != REG_SZ) return "<not a string>";
+        return Narrow(buf);
+    }
+    static std::string Suffix() {
+        return Concat("(", std::to_string(GetSystemMetrics(SM_CXSCREEN)), "x",
+                      std::to_string(GetSystemMetrics(SM_CYSCREEN)), ")");
+    }
+    static int Ppi() {
+        HDC dc = GetDC(nullptr);
+        const int ppi = GetDeviceCaps(dc, LOGPIXELSY);
+        ReleaseDC(nullptr, dc);
+        return ppi;
+    }
+
+    std::vector<std::string> errors;
+};
+
+TEST_F(FormWindowTest, TheKeyIsNamedAfterTheRunningProgram) {
+    TestWindow w;
+    EXPECT_EQ(DefaultRegistryKey(), "Software\\storage_win_tests");
+    EXPECT_EQ(w.storage->Storage().IniSection(), "TFace");
+    EXPECT_TRUE(w.storage->Storage().UseRegistry());
+    EXPECT_TRUE(w.storage->Storage().HooksInstalled());
+    EXPECT_FALSE(w.storage->Storage().WindowHookAttached());
+    EXPECT_EQ(w.storage->Storage().StoredPropsText(),
+              (std::vector<std::string>{"CB_ComPort.Text", "RxSpE_AutoTime.Value",
+                                        "CB_Spead.ItemIndex", "CB_PrintOnDevice.Checked"}));
+}
+
+TEST_F(FormWindowTest, FirstStartCreatesTheKeyAndTheFirstCloseWritesEverythingInOrder) {
+    std::vector<std::string> journal;
+    TestWindow w;
+    w.storage->Storage().SetStoreFactory([&journal](const TStoreLocation& where, bool ro) {
+        return std::make_unique<JournalStore>(Win32StoreFactory()(where, ro), journal);
+    });
+    w.Show();
+    EXPECT_TRUE(w.hiddenDuringRestore);
+    EXPECT_TRUE(KeyExists(kKey));
+    EXPECT_FALSE(KeyExists(kSection));
+    EXPECT_TRUE(journal.empty());
+    EXPECT_EQ(w.Rect().left, TestWindow::kLeft);
+    EXPECT_EQ(w.Rect().top, TestWindow::kTop);
+
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    GetWindowPlacement(w.hwnd, &wp);
+    w.Close();
+    EXPECT_FALSE(IsWindow(w.hwnd));
+    const std::string minMax =
+        Concat(std::to_string(wp.ptMinPosition.x), ",", std::to_string(wp.ptMinPosition.y), ",",
+               std::to_string(-GetSystemMetrics(SM_CXBORDER)), ",",
+               std::to_string(-GetSystemMetrics(SM_CYBORDER)));
+    const std::string norm = "150,120,550,570";
+    const std::vector<std::string> expected = {
+        "FormVersion=0",
+        "Flags=0",
+        "ShowCmd=1",
+        Concat("PixelsPerInch=", std::to_string(Ppi())),
+        Concat("MinMaxPos", Suffix(), "=", minMax),
+        Concat("MinMaxPos=", minMax),
+        Concat("NormPos", Suffix(), "=", norm),
+        Concat("NormPos=", norm),
+        "Visible=0",
+        "CB_ComPort_Text=COM1",
+        "RxSpE_AutoTime_Value=60",
+        "CB_Spead_ItemIndex=0",
+        "CB_PrintOnDevice_Checked=False",
+        "=",
+    };
+    EXPECT_EQ(journal, expected);
+    EXPECT_EQ(Get("NormPos"), norm);
+    EXPECT_EQ(Get(""), "");
+    EXPECT_EQ(Get("CB_PrintOnDevice_Checked"), "False");
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(FormWindowTest, RestartRestoresPositionPortSpeedIntervalAndCheckBox) {
+    {
+        TestWindow first;
+        first.Show();
+        SetWindowPos(first.hwnd, nullptr, 333, 222, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        SetWindowTextW(first.port, L"COM3");
+        SendMessageW(first.speed, CB_SETCURSEL, 1, 0);
+        SetWindowTextW(first.autoTime, L"120");
+        SendMessageW(first.print, BM_SETCHECK, BST_CHECKED, 0);
+        first.Close();
+    }
+    EXPECT_EQ(Get("NormPos"), "333,222,733,672");
+    EXPECT_EQ(Get("CB_ComPort_Text"), "COM3");
+    EXPECT_EQ(Get("RxSpE_AutoTime_Value"), "120");
+    EXPECT_EQ(Get("CB_Spead_ItemIndex"), "1");
+    EXPECT_EQ(Get("CB_PrintOnDevice_Checked"), "True");
+
+    TestWindow second;
+    second.Show();
+    EXPECT_TRUE(second.hiddenDuringRestore);
+    EXPECT_EQ(second.Rect().left, 333);
+    EXPECT_EQ(second.Rect().top, 222);
+    EXPECT_EQ(second.Rect().right - second.Rect().left, TestWindow::kWidth);
+    EXPECT_EQ(Text(second.port), "COM3");
+    EXPECT_EQ(second.SpeedIndex(), 1);
+    EXPECT_EQ(Text(second.autoTime), "120");
+    EXPECT_TRUE(second.Checked());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(FormWindowTest, DestroyedWithoutClosingSavesWithVisibleOne) {
+    {
+        TestWindow w;
+        w.Show();
+        DestroyWindow(w.hwnd);
+    }
+    EXPECT_EQ(Get("Visible"), "1");
+    EXPECT_EQ(Get("CB_ComPort_Text"), "COM1");
+}
+
+TEST_F(FormWindowTest, AnOlderFormVersionIsSkippedAndOverwritten) {
+    Put("FormVersion", "-1");
+    Put("NormPos", "400,300,800,750");
+    Put("CB_ComPort_Text", "COM4");
+    TestWindow w;
+    w.Show();
+    EXPECT_EQ(w.Rect().left, TestWindow::kLeft);
+    EXPECT_EQ(Text(w.port), "COM1");
+    w.Close();
+    EXPECT_EQ(Get("FormVersion"), "0");
+    EXPECT_EQ(Get("NormPos"), "150,120,550,570");
+    EXPECT_EQ(Get("CB_ComPort_Text"), "COM1");
+}
+
+TEST_F(FormWindowTest, ADifferentPixelsPerInchSkipsOnlyThePosition) {
+    Put("PixelsPerInch", std::to_string(Ppi() + 24));
+    Put("NormPos", "400,300,800,750");
+    Put("CB_ComPort_Text", "COM2");
+    TestWindow w;
+    w.Show();
+    EXPECT_EQ(w.Rect().left, TestWindow::kLeft);
+    EXPECT_EQ(Text(w.port), "COM2");
+}
+
+TEST_F(FormWindowTest, ValuesOfThisScreenSizeWinOverPlainOnes) {
+    Put(Concat("NormPos", Suffix()), "210,220,610,670");
+    Put("NormPos", "310,320,710,770");
+    {
+        TestWindow w;
+        w.Show();
+        EXPECT_EQ(w.Rect().left, 210);
+        EXPECT_EQ(w.Rect().top, 220);
+    }
+    Clean();
+    Put("NormPos(1x1)", "210,220,610,670");
+    Put("NormPos", "310,320,710,770");
+    TestWindow w;
+    w.Show();
+    EXPECT_EQ(w.Rect().left, 310);
+    EXPECT_EQ(w.Rect().top, 320);
+}
+
+TEST_F(FormWindowTest, ARightEdgeNotPastTheLeftIsIgnored) {
+    Put("NormPos", "400,300,400,750");
+    Put("CB_ComPort_Text", "COM2");
+    TestWindow w;
+    w.Show();
+    EXPECT_EQ(w.Rect().left, TestWindow::kLeft);
+    EXPECT_EQ(w.Rect().top, TestWindow::kTop);
+    EXPECT_EQ(Text(w.port), "COM2");
+}
+
+TEST_F(FormWindowTest, JunkValuesInTheSection) {
+    Put("CB_Spead_ItemIndex", "abc");
+    Put("CB_PrintOnDevice_Checked", "true");
+    Put("RxSpE_AutoTime_Value", "90.5");
+    Put("CB_ComPort_Text", "  COM3  ");
+    {
+        TestWindow w;
+        SendMessageW(w.speed, CB_SETCURSEL, 1, 0);
+        w.Show();
+        EXPECT_EQ(w.SpeedIndex(), 0);  // not a number: item 0
+        EXPECT_TRUE(w.Checked());
+        ASSERT_FALSE(w.autoTimeSets.empty());
+        EXPECT_EQ(w.autoTimeSets.back(), 90.5L);
+        EXPECT_EQ(Text(w.autoTime), "90");  // the spin edit rounds half to even
+        EXPECT_EQ(Text(w.port), "COM3");
+    }
+    Put("CB_Spead_ItemIndex", "-1");
+    Put("CB_PrintOnDevice_Checked", "1");
+    Put("RxSpE_AutoTime_Value", "");
+    Put("CB_ComPort_Text", "");
+    TestWindow w;
+    w.Show();
+    EXPECT_EQ(w.SpeedIndex(), -1);  // the selection is cleared
+    EXPECT_FALSE(w.Checked());      // "1" leaves it unchanged
+    EXPECT_EQ(Text(w.autoTime), "60");
+    EXPECT_EQ(Text(w.port), "");
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(FormWindowTest, ANonStringValueIsReportedAndTheWindowStillShows) {
+    PutDword("Flags", 2);
+    Put("NormPos", "400,300,800,750");
+    Put("CB_ComPort_Text", "COM2");
+    {
+        TestWindow w;
+        w.Show();
+        EXPECT_EQ(errors, (std::vector<std::string>{"Invalid data type for 'Flags'"}));
+        EXPECT_TRUE(IsWindowVisible(w.hwnd));
+        EXPECT_EQ(w.Rect().left, TestWindow::kLeft);
+        EXPECT_EQ(Text(w.port), "COM1");
+        w.Close();
+        EXPECT_FALSE(IsWindow(w.hwnd));
+    }
+    // The window never got its values, so it did not overwrite them.
+    EXPECT_EQ(Get("CB_ComPort_Text"), "COM2");
+    EXPECT_EQ(Get("Flags"), "<not a string>");
+
+    // The same type in a control's value only skips that control.
+    Clean();
+    errors.clear();
+    PutDword("CB_Spead_ItemIndex", 1);
+    Put("CB_ComPort_Text", "COM2");
+    TestWindow w;
+    w.Show();
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(Text(w.port), "COM2");
+    EXPECT_EQ(w.SpeedIndex(), 0);
+}
+
+TEST_F(FormWindowTest, AnInactiveStorageTouchesNothing) {
+    Put("CB_ComPort_Text", "COM2");
+    TestWindow w;
+    w.storage->Storage().SetActive(false);
+    w.Show();
+    EXPECT_EQ(Text(w.port), "COM1");
+    SetWindowTextW(w.port, L"COM4");
+    w.Close();
+    EXPECT_FALSE(IsWindow(w.hwnd));
+    EXPECT_EQ(Get("CB_ComPort_Text"), "COM2");
+    EXPECT_EQ(Get("NormPos"), "<missing>");
+}
+
+// --- window hook on a real window ----------------------------------------------------------
+
+TEST_F(FormWindowTest, MinMaxInfoLimitsGoThroughTheWindowProcedure) {
+    TestWindow w(WS_OVERLAPPEDWINDOW);
+    const auto original = GetWindowLongPtrW(w.hwnd, GWLP_WNDPROC);
+    TFormStorage& s = w.storage->Storage();
+    s.MinMaxInfo().Set(TWinMinMaxInfo::MaxTrackWidth, 700);
+    s.MinMaxInfo().Set(TWinMinMaxInfo::MinTrackHeight, 200);
+    EXPECT_TRUE(s.WindowHookAttached());
+    EXPECT_NE(GetWindowLongPtrW(w.hwnd, GWLP_WNDPROC), original);
+
+    MINMAXINFO mmi{};
+    mmi.ptMaxTrackSize = {3000, 3000};
+    mmi.ptMaxPosition = {-4, -4};
+    SendMessageW(w.hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    EXPECT_EQ(mmi.ptMaxTrackSize.x, 700);
+    EXPECT_EQ(mmi.ptMaxTrackSize.y, 3000);
+    EXPECT_EQ(mmi.ptMinTrackSize.y, 200);
+    EXPECT_EQ(mmi.ptMaxPosition.x, -4);
+    // The system asks for the limits itself when the window is sized.
+    w.Show();
+    SetWindowPos(w.hwnd, nullptr, 0, 0, 1000, 100, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(w.Rect().right - w.Rect().left, 700);
+    EXPECT_EQ(w.Rect().bottom - w.Rect().top, 200);
+
+    TWinMinMaxInfo none;
+    s.SetMinMaxInfo(none);
+    EXPECT_FALSE(s.WindowHookAttached());
+    EXPECT_EQ(GetWindowLongPtrW(w.hwnd, GWLP_WNDPROC), original);
+    EXPECT_EQ(HookedWindowCount(), 0u);
+}
+
+TEST_F(FormWindowTest, PreventResizeFreezesARealWindow) {
+    TestWindow w(WS_OVERLAPPEDWINDOW);
+    w.Show();
+    TFormStorage& s = w.storage->Storage();
+    s.SetPreventResize(true);
+    EXPECT_TRUE(s.WindowHookAttached());
+    EXPECT_EQ(GetWindowLongPtrW(w.hwnd, GWL_STYLE) & WS_MAXIMIZEBOX, 0);
+
+    const RECT r = w.Rect();
+    const LPARAM leftBorder = MAKELPARAM(r.left + 1, (r.top + r.bottom) / 2);
+    EXPECT_EQ(SendMessageW(w.hwnd, WM_NCHITTEST, 0, leftBorder), 0);
+    const LPARAM caption = MAKELPARAM((r.left + r.right) / 2, r.top + 5);
+    EXPECT_EQ(SendMessageW(w.hwnd, WM_NCHITTEST, 0, caption), HTCAPTION);
+    SetWindowPos(w.hwnd, nullptr, 0, 0, 900, 900, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(w.Rect().right - w.Rect().left, r.right - r.left);
+
+    s.SetPreventResize(false);
+    EXPECT_NE(GetWindowLongPtrW(w.hwnd, GWL_STYLE) & WS_MAXIMIZEBOX, 0);
+    EXPECT_EQ(SendMessageW(w.hwnd, WM_NCHITTEST, 0, leftBorder), HTLEFT);
+}
+
+TEST_F(FormWindowTest, ADestroyedWindowLeavesNoHookBehind) {
+    TestWindow w(WS_OVERLAPPEDWINDOW);
+    w.storage->Storage().MinMaxInfo().Set(TWinMinMaxInfo::MinTrackWidth, 100);
+    EXPECT_EQ(HookedWindowCount(), 1u);
+    DestroyWindow(w.hwnd);
+    EXPECT_EQ(HookedWindowCount(), 0u);
+}
+
+}  // namespace
+}  // namespace virel
