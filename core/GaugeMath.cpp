@@ -16,7 +16,9 @@ int LimitProgress(int progress, int minValue, int maxValue) {
     return progress;
 }
 
-bool IsValidMaxValue(int maxValue, int minValue) { return maxValue >= minValue; }
+bool IsValidMaxValue(int maxValue, int minValue) {
+    return maxValue >= minValue;
+}
 
 std::string MaxValueErrorText(int minValue) {
     // MinValue + 1 computed in 64 bits: the text must not wrap for the lowest minimum.
@@ -30,6 +32,8 @@ int BarWidth(int percent, int innerWidth) {
     return width > innerWidth ? innerWidth : static_cast<int>(width);
 }
 
-std::string PercentText(int percent) { return std::to_string(percent) + "%"; }
+std::string PercentText(int percent) {
+    return std::to_string(percent) + "%";
+}
 
 }  // namespace virel::gauge

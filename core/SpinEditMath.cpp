@@ -76,8 +76,7 @@ long long IntegerValue(double value) {
     return static_cast<long long>(std::trunc(value));
 }
 
-std::optional<std::string> LeaveFieldText(std::string_view text, double minValue,
-                                          double maxValue) {
+std::optional<std::string> LeaveFieldText(std::string_view text, double minValue, double maxValue) {
     const double value = ReadValue(text, minValue);
     const double limited = LimitValue(value, minValue, maxValue);
     if (limited == value) return std::nullopt;
@@ -100,11 +99,13 @@ bool IsAcceptedChar(char32_t c) {
 SpinHalf HalfAt(int x, int y, int width, int height) {
     if (width <= 0 || height <= 0) return y * 2 < height ? SpinHalf::Up : SpinHalf::Down;
     // Pixel centres (x + 0.5, y + 0.5) against the line x / w + y / h = 1, in integers.
-    const long long lhs = static_cast<long long>(2 * x + 1) * height +
-                          static_cast<long long>(2 * y + 1) * width;
+    const long long lhs =
+        static_cast<long long>(2 * x + 1) * height + static_cast<long long>(2 * y + 1) * width;
     return lhs <= 2LL * width * height ? SpinHalf::Up : SpinHalf::Down;
 }
 
-int RepeatDelayMs(int stepsDone) { return stepsDone <= 1 ? kFirstRepeatMs : kRepeatMs; }
+int RepeatDelayMs(int stepsDone) {
+    return stepsDone <= 1 ? kFirstRepeatMs : kRepeatMs;
+}
 
 }  // namespace virel::spin

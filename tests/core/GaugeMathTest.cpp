@@ -1,9 +1,9 @@
-#include "core/GaugeMath.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <set>
+
+#include "core/GaugeMath.h"
 
 namespace virel::gauge {
 namespace {
@@ -49,7 +49,7 @@ TEST(GaugeMaxValue, RefusesOnlyValuesBelowTheMinimum) {
 TEST(GaugeBarWidth, UsesInnerWidthPlusOneAndTruncates) {
     // The progress window's gauge: 561 wide, 559 inside the one-pixel border.
     EXPECT_EQ(BarWidth(0, 559), 0);
-    EXPECT_EQ(BarWidth(1, 559), 5);      // 560 / 100
+    EXPECT_EQ(BarWidth(1, 559), 5);  // 560 / 100
     EXPECT_EQ(BarWidth(50, 559), 280);
     EXPECT_EQ(BarWidth(99, 559), 554);   // 55440 / 100
     EXPECT_EQ(BarWidth(100, 559), 559);  // 560 capped at the inner width

@@ -1,16 +1,16 @@
-#include "core/SpinEditMath.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
+#include "core/SpinEditMath.h"
+
 namespace virel::spin {
 namespace {
 
 // The two fields of the main window.
-constexpr double kNumMin = 0, kNumMax = 255;              // SpE_Num
-constexpr double kTimeMin = 5, kTimeMax = 1000000000;     // RxSpE_AutoTime
+constexpr double kNumMin = 0, kNumMax = 255;           // SpE_Num
+constexpr double kTimeMin = 5, kTimeMax = 1000000000;  // RxSpE_AutoTime
 
 TEST(SpinParseInteger, AcceptsSignedDecimalNumbers) {
     EXPECT_EQ(ParseInteger("0"), 0);
@@ -163,7 +163,7 @@ TEST(SpinAcceptedChars, DigitsSignsAndControlCharacters) {
     EXPECT_FALSE(IsAcceptedChar(U','));
     EXPECT_FALSE(IsAcceptedChar(U'/'));
     EXPECT_FALSE(IsAcceptedChar(U':'));
-    EXPECT_FALSE(IsAcceptedChar(U'е'));  // Cyrillic
+    EXPECT_FALSE(IsAcceptedChar(U'е'));    // Cyrillic
     EXPECT_FALSE(IsAcceptedChar(0x0660));  // Arabic-Indic zero is not an ASCII digit
 }
 
