@@ -426,6 +426,9 @@ TEST_F(ExcelApp, ServerVanishingMidwayIsAnErrorNotAHang) {
     excel.Release();
     EXPECT_EQ(CsvRow(server.Csv("Book1"), 9), ",r9");
     EXPECT_TRUE(Has(server.Journal(), "Server", "exit", "abrupt", "row 10"));
+    // The vanished program is not taken for a running one.
+    TExcelApp next;
+    EXPECT_FALSE(next.AttachRunning());
 }
 
 TEST_F(ExcelApp, ServerVanishingAfterSomeCalls) {
@@ -469,6 +472,26 @@ TEST_F(ExcelApp, NothingRegisteredMeansCreateNewFails) {
     EXPECT_NE(message, "<no error>");
     EXPECT_FALSE(message.empty());
     EXPECT_FALSE(excel.Application());
+}
+
+TEST_F(ExcelApp, UnregisteringLeavesAnotherProgramsNameAlone) {
+    struct TRestore {
+        std::wstring server, journal;
+        ~TRestore() { RunServerCommand(server, L"/regserver /journal \"" + journal + L"\""); }
+    } restore{serverPath_, journalRoot_};
+    const std::wstring progIdKey = L"Software\\Classes\\Excel.Application\\CLSID";
+    const std::wstring other = L"{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, progIdKey.c_str(), 0, nullptr, 0, KEY_WRITE,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(other.c_str()),
+                   static_cast<DWORD>((other.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+
+    ASSERT_EQ(RunServerCommand(serverPath_, L"/unregserver"), 0u);
+    EXPECT_EQ(RegistryText(progIdKey, nullptr), other);
+    EXPECT_EQ(RegistryText(std::wstring(kClassKey) + L"\\LocalServer32", nullptr), L"");
 }
 
 // ---- Lifetime -------------------------------------------------------------------------
