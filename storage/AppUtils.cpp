@@ -29,9 +29,10 @@ std::string WithoutExtension(const std::string& fileName) {
 
 // A position value by screen size: the value saved under the present resolution, else the one
 // saved last under any resolution.
-std::string ReadPosString(TSectionStore& store, const std::string& section,
-                          const std::string& name, TSize screen) {
-    std::string text = store.ReadString(section, Concat(name, ScreenSizeSuffix(screen)), std::string());
+std::string ReadPosString(TSectionStore& store, const std::string& section, const std::string& name,
+                          TSize screen) {
+    std::string text =
+        store.ReadString(section, Concat(name, ScreenSizeSuffix(screen)), std::string());
     if (text.empty()) text = store.ReadString(section, name, std::string());
     return text;
 }
@@ -72,7 +73,8 @@ std::string DefaultIniFileName(const TApplicationInfo& app) {
 
 std::string DefaultSection(const TSectionOwner& owner) {
     switch (owner.kind) {
-        case TSectionOwner::Kind::Form: return owner.className;
+        case TSectionOwner::Kind::Form:
+            return owner.className;
         case TSectionOwner::Kind::Control:
             return (owner.formClassName.empty() ? owner.parentName : owner.formClassName) +
                    owner.name;
@@ -148,12 +150,19 @@ void ReadPlacement(IForm& form, TSectionStore& store, const std::string& section
         switch (store.ReadInteger(section, "ShowCmd", 0)) {
             case 1:
             case 5:
-            case 9: state = TWindowState::wsNormal; break;
+            case 9:
+                state = TWindowState::wsNormal;
+                break;
             case 2:
             case 6:
-            case 7: state = TWindowState::wsMinimized; break;
-            case 3: state = TWindowState::wsMaximized; break;
-            default: break;
+            case 7:
+                state = TWindowState::wsMinimized;
+                break;
+            case 3:
+                state = TWindowState::wsMaximized;
+                break;
+            default:
+                break;
         }
         if (state == TWindowState::wsMinimized && mainOrNone) {
             form.SetWindowStateField(TWindowState::wsNormal);
@@ -181,9 +190,8 @@ void WritePlacement(IForm& form, TSectionStore& store, const std::string& sectio
     store.WriteInteger(section, "Flags", static_cast<std::int32_t>(placement.flags));
     store.WriteInteger(section, "ShowCmd", static_cast<std::int32_t>(placement.showCmd));
     store.WriteInteger(section, "PixelsPerInch", form.ScreenPixelsPerInch());
-    const std::string minMax =
-        FourNumbers(placement.minPosition.x, placement.minPosition.y, placement.maxPosition.x,
-                    placement.maxPosition.y);
+    const std::string minMax = FourNumbers(placement.minPosition.x, placement.minPosition.y,
+                                           placement.maxPosition.x, placement.maxPosition.y);
     store.WriteString(section, Concat("MinMaxPos", suffix), minMax);
     store.WriteString(section, "MinMaxPos", minMax);
     const TRect& r = placement.normalPosition;
@@ -192,7 +200,9 @@ void WritePlacement(IForm& form, TSectionStore& store, const std::string& sectio
     store.WriteString(section, "NormPos", norm);
 }
 
-void SetStorageErrorReport(TErrorReport report) { ErrorReportSlot() = std::move(report); }
+void SetStorageErrorReport(TErrorReport report) {
+    ErrorReportSlot() = std::move(report);
+}
 
 void ReportStorageError(const std::exception& error) {
     if (const auto& report = ErrorReportSlot()) {

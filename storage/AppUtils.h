@@ -14,9 +14,9 @@ namespace virel {
 // What the default locations are made from. The Windows side fills `exePath` from the running
 // module at start-up; tests set it directly.
 struct TApplicationInfo {
-    std::string exePath;      // full path of the running program file
-    std::string title;        // the application title
-    std::string companyName;  // put in front of the key when keyWithCompany
+    std::string exePath;          // full path of the running program file
+    std::string title;            // the application title
+    std::string companyName;      // put in front of the key when keyWithCompany
     bool keyFromTitle = false;    // the title in place of the file name
     bool keyWithCompany = false;  // "<company>\" in front
     // Replaces the default ini file name when set.
@@ -37,9 +37,9 @@ struct TSectionOwner {
     enum class Kind { Form, Control, Component } kind = Kind::Form;
     std::string name;
     std::string className;
-    std::string formClassName;  // Control: the class of the form containing it ("" when none)
-    std::string parentName;     // Control without a form: its parent's name
-    bool ownerIsForm = false;   // Component: owned by a form
+    std::string formClassName;   // Control: the class of the form containing it ("" when none)
+    std::string parentName;      // Control without a form: its parent's name
+    bool ownerIsForm = false;    // Component: owned by a form
     std::string ownerClassName;  // Component: that form's class name
 };
 // A form: its class name ("TFace"); a control: its form's class name (or else its parent's

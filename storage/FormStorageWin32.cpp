@@ -25,7 +25,8 @@ std::string WindowText(HWND hwnd) {
 
 template <typename F>
 F Required(F fn, const char* what) {
-    if (!fn) throw Exception(storage_detail::Concat("The stored control ", what, " has no accessor"));
+    if (!fn)
+        throw Exception(storage_detail::Concat("The stored control ", what, " has no accessor"));
     return fn;
 }
 

@@ -37,9 +37,13 @@ TComponent* TWin32Form::FindComponent(std::string_view name) const {
     return nullptr;
 }
 
-bool TWin32Form::HandleAllocated() const { return hwnd_ && IsWindow(hwnd_); }
+bool TWin32Form::HandleAllocated() const {
+    return hwnd_ && IsWindow(hwnd_);
+}
 
-bool TWin32Form::Visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
+bool TWin32Form::Visible() const {
+    return hwnd_ && IsWindowVisible(hwnd_);
+}
 
 TWindowPlacement TWin32Form::GetPlacement() const {
     WINDOWPLACEMENT wp{};
@@ -75,8 +79,12 @@ RECT TWin32Form::WindowRect() const {
     return r;
 }
 
-std::int32_t TWin32Form::Left() const { return WindowRect().left; }
-std::int32_t TWin32Form::Top() const { return WindowRect().top; }
+std::int32_t TWin32Form::Left() const {
+    return WindowRect().left;
+}
+std::int32_t TWin32Form::Top() const {
+    return WindowRect().top;
+}
 std::int32_t TWin32Form::Width() const {
     const RECT r = WindowRect();
     return r.right - r.left;
@@ -98,22 +106,33 @@ void TWin32Form::SetWindowState(TWindowState state) {
     // A hidden window takes the state when it is shown (ShowCommand).
     if (!Visible()) return;
     switch (state) {
-        case TWindowState::wsNormal: ShowWindow(hwnd_, SW_RESTORE); break;
-        case TWindowState::wsMinimized: ShowWindow(hwnd_, SW_MINIMIZE); break;
-        case TWindowState::wsMaximized: ShowWindow(hwnd_, SW_MAXIMIZE); break;
+        case TWindowState::wsNormal:
+            ShowWindow(hwnd_, SW_RESTORE);
+            break;
+        case TWindowState::wsMinimized:
+            ShowWindow(hwnd_, SW_MINIMIZE);
+            break;
+        case TWindowState::wsMaximized:
+            ShowWindow(hwnd_, SW_MAXIMIZE);
+            break;
     }
 }
 
 int TWin32Form::ShowCommand() const {
     switch (state_) {
-        case TWindowState::wsMinimized: return SW_SHOWMINIMIZED;
-        case TWindowState::wsMaximized: return SW_SHOWMAXIMIZED;
-        case TWindowState::wsNormal: break;
+        case TWindowState::wsMinimized:
+            return SW_SHOWMINIMIZED;
+        case TWindowState::wsMaximized:
+            return SW_SHOWMAXIMIZED;
+        case TWindowState::wsNormal:
+            break;
     }
     return SW_SHOWNORMAL;
 }
 
-bool TWin32Form::ApplicationMinimized() const { return hwnd_ && IsIconic(hwnd_); }
+bool TWin32Form::ApplicationMinimized() const {
+    return hwnd_ && IsIconic(hwnd_);
+}
 
 void TWin32Form::PostApplicationMinimize() {
     PostMessageW(hwnd_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
@@ -132,7 +151,8 @@ TSize TWin32Form::ScreenSize() const {
 
 TSize TWin32Form::FrameSize(TFormBorderStyle style) const {
     switch (style) {
-        case TFormBorderStyle::bsNone: return {0, 0};
+        case TFormBorderStyle::bsNone:
+            return {0, 0};
         case TFormBorderStyle::bsSingle:
         case TFormBorderStyle::bsToolWindow:
             return {GetSystemMetrics(SM_CXBORDER), GetSystemMetrics(SM_CYBORDER)};
@@ -145,7 +165,9 @@ TSize TWin32Form::FrameSize(TFormBorderStyle style) const {
     return {0, 0};
 }
 
-void TWin32Form::Update() { UpdateWindow(hwnd_); }
+void TWin32Form::Update() {
+    UpdateWindow(hwnd_);
+}
 
 TComponent* TWin32Form::ActiveControl() const {
     const HWND focus = GetFocus();

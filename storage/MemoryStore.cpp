@@ -64,7 +64,9 @@ std::optional<std::string> TMemoryRegistry::Get(const TStoreLocation& where,
     return std::nullopt;
 }
 
-bool TMemoryRegistry::HasKey(const TStoreLocation& where) const { return FindKey(where); }
+bool TMemoryRegistry::HasKey(const TStoreLocation& where) const {
+    return FindKey(where);
+}
 
 bool TMemoryRegistry::HasSection(const TStoreLocation& where, const std::string& section) const {
     const Key* key = FindKey(where);

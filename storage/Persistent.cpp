@@ -27,7 +27,9 @@ const TPropInfoList& TPersistent::Properties() const {
     return none;
 }
 
-TComponent* TComponent::FindComponent(std::string_view) const { return nullptr; }
+TComponent* TComponent::FindComponent(std::string_view) const {
+    return nullptr;
+}
 
 TBoundComponent::TBoundComponent(std::string name, std::string className, TComponent* owner)
     : name_(std::move(name)), className_(std::move(className)), owner_(owner) {}

@@ -54,7 +54,9 @@ struct TVarNull {
 };
 using TVariant = std::variant<std::monostate, TVarNull, bool, std::int64_t, double, std::string>;
 
-inline bool VarIsEmpty(const TVariant& v) { return std::holds_alternative<std::monostate>(v); }
+inline bool VarIsEmpty(const TVariant& v) {
+    return std::holds_alternative<std::monostate>(v);
+}
 
 // A property value as the getter returns it and the setter takes it:
 // - tkInteger, tkInt64, tkChar, tkWChar (the character's code), tkEnumeration (the ordinal),
@@ -70,7 +72,7 @@ struct TPropInfo {
     std::string name;
     TTypeKind kind = TTypeKind::tkUnknown;
     TFloatType floatType = TFloatType::ftExtended;  // tkFloat only
-    std::vector<std::string> enumNames;              // tkEnumeration: members; tkSet: element names
+    std::vector<std::string> enumNames;             // tkEnumeration: members; tkSet: element names
     TClassKind classKind = TClassKind::ckPersistent;  // tkClass only
     std::function<TPropValue(TPersistent&)> get;
     std::function<void(TPersistent&, const TPropValue&)> set;  // may be empty (read-only)

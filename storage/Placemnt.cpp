@@ -44,7 +44,9 @@ void TWinMinMaxInfo::Set(Index i, std::int32_t value) {
     Changed();
 }
 
-void TWinMinMaxInfo::Assign(const TWinMinMaxInfo& other) { Assign(other.values_); }
+void TWinMinMaxInfo::Assign(const TWinMinMaxInfo& other) {
+    Assign(other.values_);
+}
 
 void TWinMinMaxInfo::Assign(const std::array<std::int32_t, 8>& values) {
     values_ = values;
@@ -136,7 +138,9 @@ void TFormPlacement::OpenStore(bool readOnly) {
     store_ = storeFactory_(where, readOnly);
 }
 
-void TFormPlacement::CloseStore() { store_.reset(); }
+void TFormPlacement::CloseStore() {
+    store_.reset();
+}
 
 std::string TFormPlacement::ReadStoreString(const std::string& section, const std::string& name,
                                             const std::string& def) {
@@ -283,8 +287,8 @@ void TFormPlacement::SetPreventResize(bool value) {
 void TFormPlacement::UpdatePreventResize() {
     const bool wasActive = active_;
     active_ = false;  // changing the border icons must not save or restore anything
-    const bool maximize = !(preventResize_ || !defMaximize_ ||
-                            form_->BorderStyle() == TFormBorderStyle::bsDialog);
+    const bool maximize =
+        !(preventResize_ || !defMaximize_ || form_->BorderStyle() == TFormBorderStyle::bsDialog);
     try {
         form_->SetMaximizeButton(maximize);
     } catch (...) {
@@ -316,7 +320,8 @@ void TFormPlacement::WndMessage(THookMessage& msg) {
                     form_->GrayMenuCommand(msg.wParam, kScMaximize);
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
         return;
     }
@@ -436,7 +441,8 @@ void TFormStorage::Loaded() {
 
 void TFormStorage::ComponentRemoved(TComponent& component) {
     if (destroyingStorage_) return;
-    std::erase_if(storedProps_, [&](const TStoredPropEntry& e) { return e.component == &component; });
+    std::erase_if(storedProps_,
+                  [&](const TStoredPropEntry& e) { return e.component == &component; });
 }
 
 void TFormStorage::WriteSettings() {

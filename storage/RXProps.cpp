@@ -91,11 +91,16 @@ T ValueAs(const TPropValue& v, T fallback) {
 
 int FloatPrecision(TFloatType type) {
     switch (type) {
-        case TFloatType::ftSingle: return 7;
-        case TFloatType::ftDouble: return 15;
-        case TFloatType::ftExtended: return 18;
-        case TFloatType::ftComp: return 18;
-        case TFloatType::ftCurr: return 19;
+        case TFloatType::ftSingle:
+            return 7;
+        case TFloatType::ftDouble:
+            return 15;
+        case TFloatType::ftExtended:
+            return 18;
+        case TFloatType::ftComp:
+            return 18;
+        case TFloatType::ftCurr:
+            return 19;
     }
     return 18;
 }
@@ -108,8 +113,8 @@ std::string FloatToText(long double value, TFloatType type) {
     // to_chars knows no locale: its digits and exponent are what the general format is built
     // from, so no decimal comma can slip in.
     char buf[80];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific,
-                                   precision - 1);
+    const auto res =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, precision - 1);
     const std::string_view sci(buf, static_cast<std::size_t>(res.ptr - buf));
     const bool negative = sci.front() == '-';
     const std::size_t ePos = sci.find('e');
@@ -220,7 +225,8 @@ std::string UnscrambleText(std::string_view text, std::string_view key) {
         const int hi = HexDigit(text[i]);
         const int lo = HexDigit(text[i + 1]);
         const int value = (hi < 0 || lo < 0) ? 32 : hi * 16 + lo;
-        out.push_back(static_cast<char>(value ^ static_cast<unsigned char>(key[(i / 2) % key.size()])));
+        out.push_back(
+            static_cast<char>(value ^ static_cast<unsigned char>(key[(i / 2) % key.size()])));
     }
     return out;
 }
@@ -345,9 +351,11 @@ std::string TPropsStorage::TextOf(const TPropInfo& prop) {
     const TPropValue v = prop.get(*object);
     switch (prop.kind) {
         case TTypeKind::tkInteger:
-        case TTypeKind::tkInt64: return std::to_string(ValueAs<std::int64_t>(v, 0));
+        case TTypeKind::tkInt64:
+            return std::to_string(ValueAs<std::int64_t>(v, 0));
         case TTypeKind::tkChar:
-        case TTypeKind::tkWChar: return CodeToText(ValueAs<std::int64_t>(v, 0));
+        case TTypeKind::tkWChar:
+            return CodeToText(ValueAs<std::int64_t>(v, 0));
         case TTypeKind::tkEnumeration: {
             const auto ordinal = ValueAs<std::int64_t>(v, -1);
             if (ordinal < 0 || ordinal >= static_cast<std::int64_t>(prop.enumNames.size())) {
@@ -355,9 +363,11 @@ std::string TPropsStorage::TextOf(const TPropInfo& prop) {
             }
             return prop.enumNames[static_cast<std::size_t>(ordinal)];
         }
-        case TTypeKind::tkFloat: return FloatToText(ValueAs<long double>(v, 0), prop.floatType);
+        case TTypeKind::tkFloat:
+            return FloatToText(ValueAs<long double>(v, 0), prop.floatType);
         case TTypeKind::tkString:
-        case TTypeKind::tkLString: return ValueAs<std::string>(v, std::string());
+        case TTypeKind::tkLString:
+            return ValueAs<std::string>(v, std::string());
         case TTypeKind::tkSet: {
             const auto mask = ValueAs<std::int64_t>(v, 0);
             std::string out("[");
@@ -371,8 +381,10 @@ std::string TPropsStorage::TextOf(const TPropInfo& prop) {
             out += "]";
             return out;
         }
-        case TTypeKind::tkVariant: return VariantToText(ValueAs<TVariant>(v, TVariant{}));
-        default: return std::string();
+        case TTypeKind::tkVariant:
+            return VariantToText(ValueAs<TVariant>(v, TVariant{}));
+        default:
+            return std::string();
     }
 }
 
@@ -381,7 +393,8 @@ std::string TPropsStorage::StoreProperty(const TPropInfo& prop) {
     if (!object || !prop.get) return std::string();
     TPersistent* value = ValueAs<TPersistent*>(prop.get(*object), nullptr);
     switch (prop.classKind) {
-        case TClassKind::ckComponent: return ComponentReferenceText(value);
+        case TClassKind::ckComponent:
+            return ComponentReferenceText(value);
         case TClassKind::ckStrings:
             if (auto* strings = dynamic_cast<TStrings*>(value)) StoreStrings(prop, *strings);
             return std::string();
@@ -440,7 +453,8 @@ void TPropsStorage::LoadProperty(const TPropInfo& prop, const std::string& text)
             case TClassKind::ckPersistent:
                 Nested(*value, prefix + prop.name, section)->ReadObjectProperties();
                 break;
-            case TClassKind::ckComponent: break;
+            case TClassKind::ckComponent:
+                break;
         }
         return;
     }
@@ -449,7 +463,9 @@ void TPropsStorage::LoadProperty(const TPropInfo& prop, const std::string& text)
         case TTypeKind::tkInteger:
             prop.set(*object, static_cast<std::int64_t>(ParseInt32(text).value_or(0)));
             return;
-        case TTypeKind::tkInt64: prop.set(*object, ParseInt64(text).value_or(0)); return;
+        case TTypeKind::tkInt64:
+            prop.set(*object, ParseInt64(text).value_or(0));
+            return;
         case TTypeKind::tkChar:
         case TTypeKind::tkWChar:
             if (!text.empty()) prop.set(*object, FirstCode(text));
@@ -466,7 +482,9 @@ void TPropsStorage::LoadProperty(const TPropInfo& prop, const std::string& text)
             if (const auto value = TextToFloat(text)) prop.set(*object, *value);
             return;
         case TTypeKind::tkString:
-        case TTypeKind::tkLString: prop.set(*object, text); return;
+        case TTypeKind::tkLString:
+            prop.set(*object, text);
+            return;
         case TTypeKind::tkSet: {
             std::int64_t mask = 0;
             for (const auto& word : SplitWords(text, " ,[]")) {
@@ -477,8 +495,11 @@ void TPropsStorage::LoadProperty(const TPropInfo& prop, const std::string& text)
             prop.set(*object, mask);
             return;
         }
-        case TTypeKind::tkVariant: prop.set(*object, TVariant{text}); return;
-        default: return;  // wide strings, arrays, records, interfaces: not stored
+        case TTypeKind::tkVariant:
+            prop.set(*object, TVariant{text});
+            return;
+        default:
+            return;  // wide strings, arrays, records, interfaces: not stored
     }
 }
 
@@ -521,8 +542,9 @@ void TPropsStorage::LoadCollection(const TPropInfo& prop, TCollection& collectio
     const std::string name = prefix + prop.name;
     const std::string sect = Concat(section, ".", name);
     const auto current = static_cast<std::int32_t>(collection.Count());
-    auto count = ParseInt32(Trim(ReadString(section, Concat(name, ".Count"), std::to_string(current))))
-                     .value_or(current);
+    auto count =
+        ParseInt32(Trim(ReadString(section, Concat(name, ".Count"), std::to_string(current))))
+            .value_or(current);
     if (count < 0 || count > kMaxStoredItems) count = current;
     collection.BeginUpdate();
     struct End {

@@ -61,8 +61,7 @@ void ResolveStoredList(TComponent& owner, TStoredPropsList& list, bool fromWindo
 class TPropsStorage {
 public:
     using ReadHandler = std::function<std::string(const std::string& section,
-                                                  const std::string& name,
-                                                  const std::string& def)>;
+                                                  const std::string& name, const std::string& def)>;
     using WriteHandler = std::function<void(const std::string& section, const std::string& name,
                                             const std::string& value)>;
     using EraseHandler = std::function<void(const std::string& section)>;

@@ -46,8 +46,8 @@ TRegStore::TRegStore(TPlacementRegRoot root, const std::string& keyPath, bool re
         if (rc != ERROR_SUCCESS) key_.Forget();  // missing: every read gives its default
         return;
     }
-    rc = RegCreateKeyExW(rootKey, path.c_str(), 0, nullptr, 0, kFullAccess, nullptr,
-                         key_.Receive(), nullptr);
+    rc = RegCreateKeyExW(rootKey, path.c_str(), 0, nullptr, 0, kFullAccess, nullptr, key_.Receive(),
+                         nullptr);
     if (rc != ERROR_SUCCESS) {
         key_.Forget();
         throw Exception(Concat("Failed to create key ", keyPath));
@@ -96,8 +96,8 @@ void TRegStore::WriteString(const std::string& section, const std::string& name,
                             const std::string& value) {
     TRegKey sub;
     const std::wstring wsection = Widen(section);
-    if (!key_ || RegCreateKeyExW(key_.Get(), wsection.c_str(), 0, nullptr, 0, kFullAccess,
-                                 nullptr, sub.Receive(), nullptr) != ERROR_SUCCESS) {
+    if (!key_ || RegCreateKeyExW(key_.Get(), wsection.c_str(), 0, nullptr, 0, kFullAccess, nullptr,
+                                 sub.Receive(), nullptr) != ERROR_SUCCESS) {
         sub.Forget();
         throw Exception(Concat("Failed to create key ", section));
     }

@@ -50,9 +50,8 @@ LRESULT CALLBACK HookedWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     const std::vector<TWin32WindowHook*> hooks = it->second.hooks;
     auto stillAttached = [&](TWin32WindowHook* h) {
         auto cur = list.find(hwnd);
-        return cur != list.end() &&
-               std::find(cur->second.hooks.begin(), cur->second.hooks.end(), h) !=
-                   cur->second.hooks.end();
+        return cur != list.end() && std::find(cur->second.hooks.begin(), cur->second.hooks.end(),
+                                              h) != cur->second.hooks.end();
     };
 
     THookMessage m;
@@ -115,6 +114,8 @@ void TWin32WindowHook::Detach() {
     }
 }
 
-std::size_t HookedWindowCount() { return HookList().size(); }
+std::size_t HookedWindowCount() {
+    return HookList().size();
+}
 
 }  // namespace virel

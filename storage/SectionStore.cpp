@@ -6,12 +6,18 @@ namespace virel {
 
 std::uint32_t RegRootKeyValue(TPlacementRegRoot root) {
     switch (root) {
-        case TPlacementRegRoot::prCurrentUser: return 0x80000001u;
-        case TPlacementRegRoot::prLocalMachine: return 0x80000002u;
-        case TPlacementRegRoot::prCurrentConfig: return 0x80000005u;
-        case TPlacementRegRoot::prClassesRoot: return 0x80000000u;
-        case TPlacementRegRoot::prUsers: return 0x80000003u;
-        case TPlacementRegRoot::prDynData: return 0x80000006u;
+        case TPlacementRegRoot::prCurrentUser:
+            return 0x80000001u;
+        case TPlacementRegRoot::prLocalMachine:
+            return 0x80000002u;
+        case TPlacementRegRoot::prCurrentConfig:
+            return 0x80000005u;
+        case TPlacementRegRoot::prClassesRoot:
+            return 0x80000000u;
+        case TPlacementRegRoot::prUsers:
+            return 0x80000003u;
+        case TPlacementRegRoot::prDynData:
+            return 0x80000006u;
     }
     return 0x80000001u;
 }

@@ -64,7 +64,8 @@ public:
     }
     TWindowState WindowState() const override { return state; }
     void SetWindowState(TWindowState s) override {
-        calls.push_back(storage_detail::Concat("SetWindowState ", std::to_string(static_cast<int>(s))));
+        calls.push_back(
+            storage_detail::Concat("SetWindowState ", std::to_string(static_cast<int>(s))));
         state = s;
     }
     void SetWindowStateField(TWindowState s) override {
@@ -80,12 +81,16 @@ public:
     TSize ScreenSize() const override { return screen; }
     TSize FrameSize(TFormBorderStyle s) const override {
         switch (s) {
-            case TFormBorderStyle::bsNone: return {0, 0};
+            case TFormBorderStyle::bsNone:
+                return {0, 0};
             case TFormBorderStyle::bsSingle:
-            case TFormBorderStyle::bsToolWindow: return {1, 1};
+            case TFormBorderStyle::bsToolWindow:
+                return {1, 1};
             case TFormBorderStyle::bsSizeable:
-            case TFormBorderStyle::bsSizeToolWin: return {4, 4};
-            case TFormBorderStyle::bsDialog: return {3, 3};
+            case TFormBorderStyle::bsSizeToolWin:
+                return {4, 4};
+            case TFormBorderStyle::bsDialog:
+                return {3, 3};
         }
         return {0, 0};
     }

@@ -26,18 +26,22 @@ struct Program {
                      const std::function<void(Program&)>& configure = nullptr) {
         form.placement.maxPosition = {5, 5};  // the restore's fitting must replace it
         form.Add("CB_ComPort", "TComboBox")
-            .AddString("Text", [this] { return port; }, [this](const std::string& s) { port = s; });
+            .AddString(
+                "Text", [this] { return port; }, [this](const std::string& s) { port = s; });
         form.Add("RxSpE_AutoTime", "TRxSpinEdit")
-            .AddFloat("Value", TFloatType::ftExtended, [this] { return autoTime; },
-                      [this](long double v) {
-                          autoTimeSets.push_back(v);
-                          // The spin edit limits to its range and rounds half to even.
-                          autoTime = std::nearbyint(std::clamp(v, 5.0L, 1000000000.0L));
-                      });
+            .AddFloat(
+                "Value", TFloatType::ftExtended, [this] { return autoTime; },
+                [this](long double v) {
+                    autoTimeSets.push_back(v);
+                    // The spin edit limits to its range and rounds half to even.
+                    autoTime = std::nearbyint(std::clamp(v, 5.0L, 1000000000.0L));
+                });
         form.Add("CB_Spead", "TComboBox")
-            .AddInteger("ItemIndex", [this] { return speed; }, [this](std::int32_t i) { speed = i; });
+            .AddInteger(
+                "ItemIndex", [this] { return speed; }, [this](std::int32_t i) { speed = i; });
         form.Add("CB_PrintOnDevice", "TCheckBox")
-            .AddBoolean("Checked", [this] { return print; }, [this](bool b) { print = b; });
+            .AddBoolean(
+                "Checked", [this] { return print; }, [this](bool b) { print = b; });
         form.events.onShow = [this] { own.push_back("show"); };
         form.events.onCloseQuery = [this](bool& canClose) {
             own.push_back("close");
@@ -347,10 +351,10 @@ TEST_F(FormStorageTest, JunkControlValues) {
         q.autoTime = 75;
     });
     b.Show();
-    EXPECT_EQ(b.speed, -1);   // the selection is cleared
-    EXPECT_FALSE(b.print);    // "1" is no member name: unchanged
+    EXPECT_EQ(b.speed, -1);     // the selection is cleared
+    EXPECT_FALSE(b.print);      // "1" is no member name: unchanged
     EXPECT_EQ(b.autoTime, 75);  // not a number: unchanged
-    EXPECT_EQ(b.port, "");     // an empty stored text empties the combo box
+    EXPECT_EQ(b.port, "");      // an empty stored text empties the combo box
 
     Put("RxSpE_AutoTime_Value", "3");
     Program c(registry);
@@ -475,7 +479,9 @@ TEST_F(FormStorageTest, TheWindowsOwnHandlersAreChainedAndPutBack) {
 TEST_F(FormStorageTest, PlacementEventsFireWithTheStoreOpen) {
     int openAtRestore = -1, openAtSave = -1;
     Program p(registry, [&](Program& q) {
-        q.storage->OnRestorePlacement = [&](TFormPlacement&) { openAtRestore = registry.openStores; };
+        q.storage->OnRestorePlacement = [&](TFormPlacement&) {
+            openAtRestore = registry.openStores;
+        };
         q.storage->OnSavePlacement = [&](TFormPlacement&) { openAtSave = registry.openStores; };
     });
     p.Run();
@@ -598,11 +604,10 @@ TEST_F(FormStorageTest, SingleValuesOpenAndCloseTheirOwnStore) {
     EXPECT_EQ(p.storage->ReadSettingInteger("Answer", 0), 42);
     EXPECT_EQ(p.storage->ReadSettingString("Nothing", "dflt"), "dflt");
     EXPECT_EQ(registry.journal,
-              (std::vector<std::string>{"open rw Software\\virel1_service",
-                                        "write TFace/Answer=42", "close",
-                                        "open ro Software\\virel1_service", "read TFace/Answer",
-                                        "close", "open ro Software\\virel1_service",
-                                        "read TFace/Nothing", "close"}));
+              (std::vector<std::string>{
+                  "open rw Software\\virel1_service", "write TFace/Answer=42", "close",
+                  "open ro Software\\virel1_service", "read TFace/Answer", "close",
+                  "open ro Software\\virel1_service", "read TFace/Nothing", "close"}));
 }
 
 TEST_F(FormStorageTest, NoStoreFactoryIsAReportedError) {

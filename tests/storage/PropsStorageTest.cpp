@@ -246,8 +246,7 @@ TEST_F(PropsStorageTest, WithoutAReadHandlerStringsReadEmptyNotTheirDefault) {
 }
 
 TEST_F(PropsStorageTest, WriteErrorsPassToTheCaller) {
-    props.writeStringHandler = [](const std::string&, const std::string& name,
-                                  const std::string&) {
+    props.writeStringHandler = [](const std::string&, const std::string& name, const std::string&) {
         throw Exception(Concat("Failed to set data for '", name, "'"));
     };
     EXPECT_THROW(props.WriteProperty(Prop("Count")), Exception);
@@ -391,10 +390,9 @@ protected:
 TEST_F(ClassKindsTest, StringListGetsItsOwnSection) {
     holder.lines.items = {" a ", "b"};
     props.WriteProperty(Prop("Items"));
-    EXPECT_EQ(store.journal,
-              (std::vector<std::string>{"erase TFace.H_Items", "write TFace.H_Items/Count=2",
-                                        "write TFace.H_Items/Item0= a ",
-                                        "write TFace.H_Items/Item1=b"}));
+    EXPECT_EQ(store.journal, (std::vector<std::string>{
+                                 "erase TFace.H_Items", "write TFace.H_Items/Count=2",
+                                 "write TFace.H_Items/Item0= a ", "write TFace.H_Items/Item1=b"}));
     EXPECT_EQ(store.values["TFace"].size(), 0u);  // nothing in the main section
 
     holder.lines.items.clear();
@@ -421,10 +419,10 @@ TEST_F(ClassKindsTest, CollectionItemsGoToTheCollectionsSection) {
     holder.columns.Add();
     static_cast<Column&>(holder.columns.Add()).width = 25;
     props.WriteProperty(Prop("Columns"));
-    EXPECT_EQ(store.journal, (std::vector<std::string>{
-                                 "erase TFace.H_Columns", "write TFace/H_Columns.Count=2",
-                                 "write TFace.H_Columns/Item0_Width=10",
-                                 "write TFace.H_Columns/Item1_Width=25"}));
+    EXPECT_EQ(store.journal,
+              (std::vector<std::string>{"erase TFace.H_Columns", "write TFace/H_Columns.Count=2",
+                                        "write TFace.H_Columns/Item0_Width=10",
+                                        "write TFace.H_Columns/Item1_Width=25"}));
 
     Holder fresh{"H", &window};
     props.object = &fresh;
@@ -494,8 +492,11 @@ TEST(StoredList, BindsFromTheWindowAndDropsTheRest) {
     Window window{"Face"};
     AllKinds a("A"), b("B");
     window.children = {&a, &b};
-    TStoredPropsList list{{"A.Count", nullptr}, {"Missing.Count", nullptr}, {"junk", nullptr},
-                          {"B.Caption", nullptr}, {"a.Ratio", nullptr}};
+    TStoredPropsList list{{"A.Count", nullptr},
+                          {"Missing.Count", nullptr},
+                          {"junk", nullptr},
+                          {"B.Caption", nullptr},
+                          {"a.Ratio", nullptr}};
     ResolveStoredList(window, list, true);
     // Case matters for this window's lookup, so "a" stays unbound and goes.
     ASSERT_EQ(list.size(), 2u);
@@ -518,7 +519,8 @@ TEST(StoredList, ValueNamesAreSpelledAsTheComponentAndTypeSpellThem) {
     Window window{"Face"};
     TBoundComponent port("CB_ComPort", "TComboBox", &window);
     std::string text = "COM2";
-    port.AddString("Text", [&] { return text; }, [&](const std::string& s) { text = s; });
+    port.AddString(
+        "Text", [&] { return text; }, [&](const std::string& s) { text = s; });
     TStoredPropsList list{{"cb_comport.text", &port}, {"CB_ComPort.NoSuchProperty", &port}};
     Sections store;
     TPropsStorage props;

@@ -140,8 +140,8 @@ TEST(Scrambler, XorWithTheKeyAsLowerCaseHex) {
 }
 
 TEST(Scrambler, RoundTripsAnyText) {
-    for (const std::string& text : std::vector<std::string>{"COM1", "пароль с пробелом",
-                                                          std::string("a\0b", 3), ""}) {
+    for (const std::string& text :
+         std::vector<std::string>{"COM1", "пароль с пробелом", std::string("a\0b", 3), ""}) {
         EXPECT_EQ(UnscrambleText(ScrambleText(text, "ключ"), "ключ"), text);
     }
 }
@@ -166,7 +166,8 @@ TEST(Names, CaseInsensitiveLatinAndCyrillic) {
 TEST(Names, TrimAndWords) {
     EXPECT_EQ(Trim("  COM3 \t"), "COM3");
     EXPECT_EQ(Trim("   "), "");
-    EXPECT_EQ(SplitWords("10, 20,,30  40", " ,"), (std::vector<std::string>{"10", "20", "30", "40"}));
+    EXPECT_EQ(SplitWords("10, 20,,30  40", " ,"),
+              (std::vector<std::string>{"10", "20", "30", "40"}));
     EXPECT_TRUE(SplitWords(" , ", " ,").empty());
 }
 

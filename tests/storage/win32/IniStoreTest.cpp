@@ -54,8 +54,8 @@ TEST_F(IniStoreTest, WritesAndReadsSectionsOfValues) {
 
 TEST_F(IniStoreTest, QuotedTextsComeBackUnchanged) {
     TIniStore store(path_);
-    for (const std::string& text : std::vector<std::string>{"\"a\"", "'a'", "\"a'", "\"", "'", "\"\"",
-                                                          "plain \"mid\" x"}) {
+    for (const std::string& text :
+         std::vector<std::string>{"\"a\"", "'a'", "\"a'", "\"", "'", "\"\"", "plain \"mid\" x"}) {
         store.WriteString("Q", "V", text);
         EXPECT_EQ(store.ReadString("Q", "V", ""), text) << text;
     }

@@ -164,7 +164,8 @@ TEST_F(RegStoreTest, ErrorTextsNameTheKeyOrValue) {
         store.WriteString(longSection, "X", "1");
         ADD_FAILURE() << "no error";
     } catch (const Exception& e) {
-        EXPECT_EQ(std::string(e.what()), storage_detail::Concat("Failed to create key ", longSection));
+        EXPECT_EQ(std::string(e.what()),
+                  storage_detail::Concat("Failed to create key ", longSection));
     }
     // A value name may not exceed 16383 characters.
     const std::string longName(20000, 'v');
