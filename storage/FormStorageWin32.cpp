@@ -63,8 +63,16 @@ std::unique_ptr<TWin32FormStorage> CreateFaceStorage(HWND face, TFaceStoredContr
     // Plain control messages where the window gave only the handle.
     if (c.portCombo && !c.getPortText) c.getPortText = [h = c.portCombo] { return WindowText(h); };
     if (c.portCombo && !c.setPortText) {
+        // The exchange takes the port from the selected item, so a restored text that names an
+        // item selects it; any other text stands alone with no item selected.
         c.setPortText = [h = c.portCombo](const std::string& s) {
-            SetWindowTextW(h, Widen(s).c_str());
+            const std::wstring text = Widen(s);
+            const LRESULT item = text.empty()
+                                     ? CB_ERR
+                                     : SendMessageW(h, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                    reinterpret_cast<LPARAM>(text.c_str()));
+            SendMessageW(h, CB_SETCURSEL, static_cast<WPARAM>(item == CB_ERR ? -1 : item), 0);
+            if (item == CB_ERR) SetWindowTextW(h, text.c_str());
         };
     }
     if (c.speedCombo && !c.getSpeedIndex) {

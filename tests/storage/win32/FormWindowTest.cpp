@@ -298,6 +298,8 @@ TEST_F(FormWindowTest, RestartRestoresPositionPortSpeedIntervalAndCheckBox) {
     EXPECT_EQ(second.Rect().top, 222);
     EXPECT_EQ(second.Rect().right - second.Rect().left, TestWindow::kWidth);
     EXPECT_EQ(Text(second.port), "COM3");
+    // The combo box selects the list item its new text names, so the port follows the text.
+    EXPECT_EQ(SendMessageW(second.port, CB_GETCURSEL, 0, 0), 2);
     EXPECT_EQ(second.SpeedIndex(), 1);
     EXPECT_EQ(Text(second.autoTime), "120");
     EXPECT_TRUE(second.Checked());
@@ -392,7 +394,23 @@ TEST_F(FormWindowTest, JunkValuesInTheSection) {
     EXPECT_FALSE(w.Checked());      // "1" leaves it unchanged
     EXPECT_EQ(Text(w.autoTime), "60");
     EXPECT_EQ(Text(w.port), "");
+    EXPECT_EQ(SendMessageW(w.port, CB_GETCURSEL, 0, 0), CB_ERR);
     EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(FormWindowTest, APortTextThatNamesNoItemLeavesNoItemSelected) {
+    Put("CB_ComPort_Text", "COM9");
+    {
+        TestWindow w;
+        w.Show();
+        EXPECT_EQ(Text(w.port), "COM9");
+        EXPECT_EQ(SendMessageW(w.port, CB_GETCURSEL, 0, 0), CB_ERR);
+    }
+    Put("CB_ComPort_Text", "com4");
+    TestWindow w;
+    w.Show();
+    EXPECT_EQ(SendMessageW(w.port, CB_GETCURSEL, 0, 0), 3);
+    EXPECT_EQ(Text(w.port), "COM4");
 }
 
 TEST_F(FormWindowTest, ANonStringValueIsReportedAndTheWindowStillShows) {
