@@ -213,7 +213,7 @@ HRESULT TDispObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* par
     const unsigned kind = flags & (kKindMethod | kKindGet | kKindPut | kKindPutRef);
     try {
         const int number = server.NextCall();
-        const TServerOptions options = server.Options();
+        const TServerOptions& options = server.ReloadOptions();
         const UINT count = params ? params->cArgs : 0;
         const UINT named = params ? params->cNamedArgs : 0;
         if (count > 0 && params->rgvarg == nullptr) throw TFault{E_INVALIDARG, L""};
@@ -402,7 +402,7 @@ protected:
         TSheetServer& server = TSheetServer::Instance();
         switch (index) {
             case 0: {
-                const TServerOptions options = server.Options();
+                const TServerOptions& options = server.Options();
                 if (options.refuseAdd) {
                     throw Requested(options, options.refuseAdd->empty()
                                                  ? L"Не удалось добавить книгу"
@@ -450,7 +450,7 @@ void TApplication::Call(std::size_t index, TCall& call) {
         case 3: {
             const int row = call.IntArg(0);
             const int column = call.IntArg(1);
-            const TServerOptions options = server.Options();
+            const TServerOptions& options = server.Options();
             if (options.exitAtRow > 0 && row >= options.exitAtRow)
                 server.ExitAbruptly(Tagged("row ", row));
             if (options.failCellsAfterRow > 0 && row > options.failCellsAfterRow) {

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "tools/xlserver/ServerControl.h"
+
 namespace virel::xl {
 
 class TSheetServer;
@@ -37,7 +39,7 @@ class TCall {
 public:
     TCall(unsigned kind, std::vector<const VARIANT*> args, const VARIANT* value, VARIANT* result)
         : kind_(kind), args_(std::move(args)), value_(value), result_(result) {}
-    bool IsPut() const { return kind_ == 4; }
+    bool IsPut() const { return kind_ == kKindPut; }
     std::int32_t IntArg(std::size_t index) const;
     std::int32_t IntValue() const;
     bool BoolValue() const;

@@ -162,8 +162,9 @@ void TSheetServer::Log(std::string_view object, std::string_view member, std::st
     WriteAll(journal_, JournalLine(ms, object, member, kind, args));
 }
 
-TServerOptions TSheetServer::Options() const {
-    return ParseOptions(ReadSmallFile(root_ + L"\\control.txt"));
+const TServerOptions& TSheetServer::ReloadOptions() {
+    options_ = ParseOptions(ReadSmallFile(root_ + L"\\control.txt"));
+    return options_;
 }
 
 void TSheetServer::ExitAbruptly(std::string_view why) {

@@ -34,8 +34,10 @@ public:
              std::string_view args);
     // Number of this call since the start (1 for the first).
     int NextCall() { return ++calls_; }
-    // The control file as it is now (defaults when there is none or it cannot be read).
-    TServerOptions Options() const;
+    // Reads the control file again (defaults when there is none or it cannot be read); each
+    // call does this first, so a test can change the options between two calls.
+    const TServerOptions& ReloadOptions();
+    const TServerOptions& Options() const { return options_; }
     // Journals it and ends the process at once: no clean-up, no goodbye to the clients.
     [[noreturn]] void ExitAbruptly(std::string_view why);
 
@@ -79,6 +81,7 @@ private:
     HANDLE journal_ = INVALID_HANDLE_VALUE;
     ULONGLONG started_;
     int calls_ = 0;
+    TServerOptions options_;
     TBookSet books_;
     bool userControl_;
     bool visible_;
