@@ -37,6 +37,16 @@ TWin32FormStorage::TWin32FormStorage(HWND hwnd, TWin32FormOptions options, std::
     storage_.SetStoreFactory(Win32StoreFactory());
 }
 
+void ConnectFormEvents(TFormEvents& events, std::function<void()>& onShow,
+                       std::function<void(bool& canClose)>& onCloseQuery,
+                       std::function<void()>& onDestroy) {
+    onShow = [&events] { events.Show(); };
+    onCloseQuery = [&events](bool& canClose) {
+        if (events.onCloseQuery) events.onCloseQuery(canClose);
+    };
+    onDestroy = [&events] { events.Destroy(); };
+}
+
 TStoreFactory Win32StoreFactory() {
     return [](const TStoreLocation& where, bool readOnly) -> std::unique_ptr<TSectionStore> {
         if (where.useRegistry) return std::make_unique<TRegStore>(where.root, where.path, readOnly);
@@ -98,6 +108,7 @@ std::unique_ptr<TWin32FormStorage> CreateFaceStorage(HWND face, TFaceStoredContr
 
     auto result = std::make_unique<TWin32FormStorage>(face, TWin32FormOptions{}, "FormStorage1");
     TWin32Form& form = result->Form();
+    form.Events() = std::move(c.windowEvents);
     form.AddControl("CB_ComPort", "TComboBox", c.portCombo)
         .AddString("Text", Required(c.getPortText, "CB_ComPort"),
                    Required(c.setPortText, "CB_ComPort"));

@@ -3,37 +3,34 @@
 // registry (HKEY_CURRENT_USER\Software\<exe base name>\TFace), restored when the window is
 // first shown and written when it closes.
 //
-// Wiring it into the main window (TFace):
+// Wiring it into the main window (app/main.cpp, right after face->Create(), before Show()):
 //
-//   #include "storage/FormStorageWin32.h"
-//   std::unique_ptr<virel::TWin32FormStorage> formStorage_;      // member of the window
+//   std::unique_ptr<virel::TWin32FormStorage> formStorage;  // declared before `face`: it must
+//                                                          // outlive the window's WM_DESTROY
+//   ...
+//   virel::SetStorageErrorReport([&application](const std::exception& e) {
+//       application.ShowErrorText(e.what());  // registry errors go to the error box
+//   });
+//   virel::TFaceStoredControls c;
+//   c.portCombo = face->CB_ComPort();          // "CB_ComPort.Text"
+//   c.speedCombo = face->CB_Spead();           // "CB_Spead.ItemIndex"
+//   c.printCheck = face->CB_PrintOnDevice();   // "CB_PrintOnDevice.Checked"
+//   c.autoTimeEdit = face->RxSpE_AutoTime().Handle();   // "RxSpE_AutoTime.Value":
+//   c.getAutoTimeValue = [f = face.get()] { return (long double)f->AutoTimeSetting(); };
+//   c.setAutoTimeValue = [f = face.get()](long double v) { f->SetAutoTimeSetting((double)v); };
+//   c.windowEvents = {face->OnShow, face->OnCloseQuery, face->OnDestroy};  // kept and chained
+//   formStorage = virel::CreateFaceStorage(face->Handle(), std::move(c));
+//   virel::ConnectFormEvents(formStorage->Events(), face->OnShow, face->OnCloseQuery,
+//                            face->OnDestroy);
 //
-//   1. Start-up, once: route the storage's caught errors to the error report (message box):
-//        virel::SetStorageErrorReport([](const std::exception& e) { ShowErrorBox(e); });
-//   2. When the window and its controls exist (end of WM_CREATE), before it is shown:
-//        virel::TFaceStoredControls c;
-//        c.portCombo = hCB_ComPort;          // "CB_ComPort.Text": the combo box's text
-//        c.speedCombo = hCB_Spead;           // "CB_Spead.ItemIndex": its selected item
-//        c.printCheck = hCB_PrintOnDevice;   // "CB_PrintOnDevice.Checked"
-//        c.autoTimeEdit = hRxSpE_AutoTime;   // "RxSpE_AutoTime.Value", through the spin edit:
-//        c.getAutoTimeValue = [this] { return (long double)autoTime_.Value(); };
-//        c.setAutoTimeValue = [this](long double v) { autoTime_.SetValue((double)v); };
-//        formStorage_ = virel::CreateFaceStorage(hwnd, std::move(c));
-//      (Any of the other getters/setters may be given too; they then replace the plain control
-//      messages, e.g. when the combo box keeps extra state.)
-//   3. Showing the window the first time, just before ShowWindow:
-//        formStorage_->Events().Show();     // restores position and values while still hidden
-//   4. WM_CLOSE (close box, system menu, actExit, Ctrl+X):
-//        if (formStorage_->Events().CloseQuery()) DestroyWindow(hwnd);   // writes everything
-//        return 0;
-//   5. WM_DESTROY:
-//        formStorage_->Events().Destroy();  // writes only if the close did not
-//        formStorage_.reset();
-//        PostQuitMessage(0);
+// From then on TFace::Show() (OnShow, before ShowWindow) restores the position and the four
+// values while the window is still hidden; TFace::Close() (OnCloseQuery: close box, system
+// menu, actExit, Ctrl+X) writes everything; WM_DESTROY (OnDestroy) writes only when the close
+// did not. At the end: face.reset(), then formStorage.reset().
 //
-// The window keeps its own show/close/destroy code where it was: put it into
-// Events().onShow/onCloseQuery/onDestroy before step 2 and the storage calls it (the close
-// handler may forbid closing through its bool&).
+// A window without such event slots calls formStorage->Events().Show() just before its first
+// ShowWindow, `if (formStorage->Events().CloseQuery()) <close>` on WM_CLOSE, and
+// formStorage->Events().Destroy() on WM_DESTROY.
 #include <windows.h>
 
 #include <cstdint>
@@ -80,6 +77,9 @@ struct TFaceStoredControls {
     std::function<void(std::int32_t)> setSpeedIndex;
     std::function<bool()> getPrintOnDevice;
     std::function<void(bool)> setPrintOnDevice;
+    // The window's own show, close-query and destroy handlers: the storage calls them after its
+    // restore, before its save, and after its destroy-time save.
+    TFormEvents windowEvents;
 };
 
 // FormStorage1 for the main window: section "TFace", Options [fpPosition], UseRegistry,
@@ -87,6 +87,11 @@ struct TFaceStoredControls {
 // "CB_PrintOnDevice.Checked", one unnamed StoredValues item; loaded (events taken over).
 // Raises virel::Exception when a control has neither a handle nor its getter and setter.
 std::unique_ptr<TWin32FormStorage> CreateFaceStorage(HWND face, TFaceStoredControls controls);
+
+// Points a window's own event slots at the storage's events (see the wiring above).
+void ConnectFormEvents(TFormEvents& events, std::function<void()>& onShow,
+                       std::function<void(bool& canClose)>& onCloseQuery,
+                       std::function<void()>& onDestroy);
 
 // Opens registry stores (TRegStore) and ini stores (TIniStore).
 TStoreFactory Win32StoreFactory();

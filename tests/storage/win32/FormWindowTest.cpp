@@ -53,7 +53,14 @@ class TestWindow {
 public:
     static constexpr int kLeft = 150, kTop = 120, kWidth = 400, kHeight = 450;
 
-    explicit TestWindow(DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU) {
+    // The window's own handlers, in place before the storage takes them over.
+    explicit TestWindow(DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                        std::vector<std::string>* own = nullptr) {
+        if (own) {
+            OnShow = [this, own] { own->push_back(Concat("show ", Text(port))); };
+            OnCloseQuery = [own](bool&) { own->push_back("close query"); };
+            OnDestroy = [own] { own->push_back("destroy"); };
+        }
         static const ATOM cls = [] {
             WNDCLASSW wc{};
             wc.lpfnWndProc = &TestWindow::Proc;
@@ -93,7 +100,9 @@ public:
             const long double limited = std::nearbyint(std::clamp(v, 5.0L, 1000000000.0L));
             SetWindowTextW(autoTime, std::to_wstring(static_cast<long long>(limited)).c_str());
         };
+        c.windowEvents = {OnShow, OnCloseQuery, OnDestroy};
         storage = CreateFaceStorage(hwnd, std::move(c));
+        ConnectFormEvents(storage->Events(), OnShow, OnCloseQuery, OnDestroy);
     }
     ~TestWindow() {
         if (IsWindow(hwnd)) DestroyWindow(hwnd);
@@ -101,7 +110,7 @@ public:
 
     // The first show: the storage restores while the window is still hidden.
     void Show() {
-        storage->Events().Show();
+        if (OnShow) OnShow();
         hiddenDuringRestore = !IsWindowVisible(hwnd);
         ShowWindow(hwnd, SW_SHOWNORMAL);
         UpdateWindow(hwnd);
@@ -115,6 +124,10 @@ public:
     int SpeedIndex() const { return static_cast<int>(SendMessageW(speed, CB_GETCURSEL, 0, 0)); }
     bool Checked() const { return SendMessageW(print, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
+    // Event slots like the main window's, pointed at the storage by ConnectFormEvents.
+    std::function<void()> OnShow;
+    std::function<void(bool&)> OnCloseQuery;
+    std::function<void()> OnDestroy;
     HWND hwnd = nullptr, port = nullptr, speed = nullptr, autoTime = nullptr, print = nullptr;
     std::vector<long double> autoTimeSets;
     bool hiddenDuringRestore = false;
@@ -132,16 +145,15 @@ private:
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
         }
         auto* self = reinterpret_cast<TestWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (self && self->storage) {
-            if (msg == WM_CLOSE) {
-                if (self->storage->Events().CloseQuery()) DestroyWindow(hwnd);
-                return 0;
-            }
-            if (msg == WM_DESTROY) {
-                self->storage->Events().Destroy();
-                self->storage.reset();
-                return 0;
-            }
+        if (self && msg == WM_CLOSE) {
+            bool canClose = true;
+            if (self->OnCloseQuery) self->OnCloseQuery(canClose);
+            if (canClose) DestroyWindow(hwnd);
+            return 0;
+        }
+        if (self && msg == WM_DESTROY) {
+            if (self->OnDestroy) self->OnDestroy();
+            return 0;
         }
         return DefWindowProcW(hwnd, msg, wp, lp);
     }
@@ -304,6 +316,19 @@ TEST_F(FormWindowTest, RestartRestoresPositionPortSpeedIntervalAndCheckBox) {
     EXPECT_EQ(Text(second.autoTime), "120");
     EXPECT_TRUE(second.Checked());
     EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(FormWindowTest, TheWindowsOwnHandlersRunAfterTheRestoreAndAroundTheSave) {
+    Put("CB_ComPort_Text", "COM2");
+    std::vector<std::string> own;
+    {
+        TestWindow w(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, &own);
+        w.Show();
+        w.Close();
+        EXPECT_FALSE(IsWindow(w.hwnd));
+    }
+    EXPECT_EQ(own, (std::vector<std::string>{"show COM2", "close query", "destroy"}));
+    EXPECT_EQ(Get("Visible"), "0");
 }
 
 TEST_F(FormWindowTest, DestroyedWithoutClosingSavesWithVisibleOne) {
