@@ -10,11 +10,14 @@
 #include <vector>
 
 #include "automation/ExcelApp.h"
+#include "tests/automation/XlHarness.h"
 
 namespace {
 
 using namespace virel;
 using namespace virel::ole;
+using namespace virel::xltest;
+using TEntry = TJournalEntry;
 
 constexpr const wchar_t* kClassKey =
     L"Software\\Classes\\CLSID\\{E630E7D6-8BC2-4413-B28B-92CA3F99A93E}";
@@ -28,110 +31,10 @@ std::wstring RegistryText(const std::wstring& path, const wchar_t* name) {
     return data;
 }
 
-std::string ReadFileText(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string text;
-    char buffer[8192];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        text.append(buffer, got);
-    CloseHandle(file);
-    return text;
-}
-
-void WriteFileText(const std::wstring& path, const std::string& text) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-// Runs the server executable with `arguments` and waits for it.
-DWORD RunServerCommand(const std::wstring& server, const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + server + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(server.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info))
-        return 1000 + GetLastError();
-    WaitForSingleObject(info.hProcess, 60000);
-    DWORD code = 999;
-    GetExitCodeProcess(info.hProcess, &code);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return code;
-}
-
-struct TEntry {
-    std::string object, member, kind, args;
-};
-
-std::vector<TEntry> ReadJournal(const std::wstring& sessionDir) {
-    std::vector<TEntry> entries;
-    const std::string text = ReadFileText(sessionDir + L"\\journal.txt");
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
-        // <ms> <object> <member> <kind> <args>
-        std::size_t fields[4];
-        std::size_t at = 0;
-        bool ok = true;
-        for (std::size_t& field : fields) {
-            field = line.find(' ', at);
-            if (field == std::string::npos) ok = false;
-            at = field + 1;
-            if (!ok) break;
-        }
-        if (!ok) continue;
-        entries.push_back({line.substr(fields[0] + 1, fields[1] - fields[0] - 1),
-                           line.substr(fields[1] + 1, fields[2] - fields[1] - 1),
-                           line.substr(fields[2] + 1, fields[3] - fields[2] - 1),
-                           line.substr(fields[3] + 1)});
-    }
-    return entries;
-}
-
-// Calls that reached a member (not name lookups, errors or the server's own events).
-std::vector<TEntry> Calls(const std::vector<TEntry>& entries) {
-    std::vector<TEntry> calls;
-    for (const TEntry& entry : entries)
-        if (entry.object != "Server" && entry.kind != "names" && entry.kind != "error")
-            calls.push_back(entry);
-    return calls;
-}
-
-bool Has(const std::vector<TEntry>& entries, const std::string& object, const std::string& member,
-         const std::string& kind, const std::string& args) {
-    return std::any_of(entries.begin(), entries.end(), [&](const TEntry& entry) {
-        return entry.object == object && entry.member == member && entry.kind == kind &&
-               entry.args == args;
-    });
-}
-
 // Text followed by a number (appended: GCC 12 warns falsely on literal + temporary string).
 std::string Numbered(std::string text, long long number) {
     text += std::to_string(number);
     return text;
-}
-
-std::string CsvRow(const std::string& csv, int row) {
-    std::size_t start = 0;
-    for (int r = 1; r < row; ++r) {
-        start = csv.find("\r\n", start);
-        if (start == std::string::npos) return "<missing>";
-        start += 2;
-    }
-    const std::size_t end = csv.find("\r\n", start);
-    return end == std::string::npos ? "<missing>" : csv.substr(start, end - start);
 }
 
 // One server process the test started, ended for sure when the test ends.
@@ -158,30 +61,23 @@ struct TServer {
     }
     bool Ended(DWORD waitMs) const { return WaitForSingleObject(process, waitMs) == WAIT_OBJECT_0; }
     std::vector<TEntry> Journal() const { return ReadJournal(sessionDir); }
-    std::string Csv(const std::string& book) const {
-        return ReadFileText(sessionDir + L"\\" + Widen(book) + L".csv");
-    }
+    std::string Csv(const std::string& book) const { return ReadCsv(sessionDir, book); }
 };
 
 class ExcelApp : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(com_.Result()));
+        ASSERT_TRUE(registration_.Ok()) << "the spreadsheet server could not be registered";
         serverPath_ = RegistryText(std::wstring(kClassKey) + L"\\LocalServer32", nullptr);
         serverPath_.erase(std::remove(serverPath_.begin(), serverPath_.end(), L'"'),
                           serverPath_.end());
-        journalRoot_ = RegistryText(kClassKey, L"JournalDir");
-        ASSERT_FALSE(serverPath_.empty()) << "the spreadsheet server is not registered";
-        ASSERT_FALSE(journalRoot_.empty());
-        DeleteFileW(ControlPath().c_str());
+        ASSERT_EQ(serverPath_, ServerExe());
+        ASSERT_EQ(RegistryText(kClassKey, L"JournalDir"), JournalRoot());
     }
-    void TearDown() override {
-        DeleteFileW(ControlPath().c_str());
-        servers_.clear();
-    }
+    void TearDown() override { servers_.clear(); }
 
-    std::wstring ControlPath() const { return journalRoot_ + L"\\control.txt"; }
-    void Control(const std::string& text) { WriteFileText(ControlPath(), text); }
+    void Control(const std::string& text) { ASSERT_TRUE(TXlRegistration::Control(text)); }
 
     // Remembers the server behind `app` (its process, its journal) for checks and clean-up.
     TServer& Track(const TDispatchPtr& app) {
@@ -235,8 +131,8 @@ protected:
     }
 
     TComInit com_;
+    TXlRegistration registration_;
     std::wstring serverPath_;
-    std::wstring journalRoot_;
     std::vector<std::unique_ptr<TServer>> servers_;
 };
 
@@ -459,13 +355,7 @@ TEST_F(ExcelApp, SlowServerIsWaitedFor) {
 }
 
 TEST_F(ExcelApp, NothingRegisteredMeansCreateNewFails) {
-    ASSERT_EQ(RunServerCommand(serverPath_, L"/unregserver"), 0u);
-    // Whatever happens below, the registration is back afterwards.
-    struct TRestore {
-        std::wstring server, journal;
-        ~TRestore() { RunServerCommand(server, L"/regserver /journal \"" + journal + L"\""); }
-    } restore{serverPath_, journalRoot_};
-
+    ASSERT_EQ(RunServer(L"/unregserver"), 0u);
     TExcelApp excel;
     EXPECT_FALSE(excel.AttachRunning());
     const std::string message = Message([&] { excel.CreateNew(); });
@@ -475,10 +365,10 @@ TEST_F(ExcelApp, NothingRegisteredMeansCreateNewFails) {
 }
 
 TEST_F(ExcelApp, UnregisteringLeavesAnotherProgramsNameAlone) {
-    struct TRestore {
-        std::wstring server, journal;
-        ~TRestore() { RunServerCommand(server, L"/regserver /journal \"" + journal + L"\""); }
-    } restore{serverPath_, journalRoot_};
+    // The other program's name is gone again after the test.
+    struct TRemove {
+        ~TRemove() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Excel.Application"); }
+    } remove;
     const std::wstring progIdKey = L"Software\\Classes\\Excel.Application\\CLSID";
     const std::wstring other = L"{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
     HKEY key = nullptr;
@@ -489,7 +379,7 @@ TEST_F(ExcelApp, UnregisteringLeavesAnotherProgramsNameAlone) {
                    static_cast<DWORD>((other.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
 
-    ASSERT_EQ(RunServerCommand(serverPath_, L"/unregserver"), 0u);
+    ASSERT_EQ(RunServer(L"/unregserver"), 0u);
     EXPECT_EQ(RegistryText(progIdKey, nullptr), other);
     EXPECT_EQ(RegistryText(std::wstring(kClassKey) + L"\\LocalServer32", nullptr), L"");
 }
