@@ -228,6 +228,44 @@ TEST_F(ExcelApp, EveryNewInstanceIsAProgramOfItsOwn) {
     EXPECT_EQ(two.Csv("Book1"), "second\r\n");
 }
 
+HRESULT CodeOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const EOleError& error) {
+        return error.Code();
+    }
+    return S_OK;
+}
+
+TEST_F(ExcelApp, ServerHoldsCallersToTheRules) {
+    TExcelApp excel;
+    TServer& server = CreateNew(excel);
+    const TDispatchPtr& app = excel.Application();
+    // Names ignore case; unknown names are refused at lookup.
+    EXPECT_TRUE(GetProperty(app, L"VISIBLE").AsBool());
+    EXPECT_EQ(CodeOf([&] { CallMethod(app, L"SaveAs"); }), DISP_E_UNKNOWNNAME);
+    EXPECT_TRUE(Has(server.Journal(), "Application", "SaveAs", "names", "unknown"));
+    // No workbook yet: no active sheet to address.
+    EXPECT_EQ(Message([&] { excel.SetCellValue(1, 1, "x"); }), "Нет открытой книги");
+    excel.AddWorkbook();
+    EXPECT_EQ(CodeOf([&] { GetProperty(app, L"Cells", 1); }), DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(CodeOf([&] { GetProperty(app, L"Cells", "one", 1); }), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Message([&] { excel.SetCellValue(0, 1, "x"); }), "Недопустимый адрес ячейки");
+    EXPECT_EQ(CodeOf([&] { PutProperty(app, L"WorkBooks", 1); }), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(Message([&] { excel.SetCellFontSize(1, 1, 0); }), "Недопустимый размер шрифта");
+
+    // A put whose value is not the named property-put argument is refused.
+    LPOLESTR names[1] = {const_cast<LPOLESTR>(L"visible")};
+    DISPID id = DISPID_UNKNOWN;
+    ASSERT_EQ(app.Get()->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    TVariant value(false);
+    DISPPARAMS params{value.Get(), nullptr, 1, 0};
+    EXPECT_EQ(app.Get()->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params,
+                                nullptr, nullptr, nullptr),
+              DISP_E_PARAMNOTFOUND);
+    EXPECT_TRUE(GetProperty(app, L"visible").AsBool());
+}
+
 // ---- A running instance ---------------------------------------------------------------
 
 class RunningInstance : public ExcelApp, public ::testing::WithParamInterface<bool> {};
