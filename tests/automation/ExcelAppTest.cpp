@@ -392,6 +392,30 @@ TEST_F(ExcelApp, SlowServerIsWaitedFor) {
               "slow");
 }
 
+int timerTicks = 0;
+void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) {
+    ++timerTicks;
+}
+
+TEST_F(ExcelApp, TimerDoesNotRunInsideACall) {
+    TExcelApp excel;
+    CreateNew(excel);
+    excel.AddWorkbook();
+    Control("DelayMs=400\n");
+    timerTicks = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, CountTick);
+    excel.SetCellValue(1, 1, "slow");
+    const int duringCall = timerTicks;
+    MSG message;
+    Sleep(20);
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    KillTimer(nullptr, timer);
+    // The wait for the server's answer lets no timer message through: the export's timer
+    // runs only where the export lets messages be handled.
+    EXPECT_EQ(duringCall, 0);
+    EXPECT_GT(timerTicks, 0);
+}
+
 TEST_F(ExcelApp, NothingRegisteredMeansCreateNewFails) {
     ASSERT_EQ(RunServer(L"/unregserver"), 0u);
     TExcelApp excel;
