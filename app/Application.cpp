@@ -86,6 +86,13 @@ bool TApplication::TranslateDialogKey(MSG& message) {
     const HWND root = GetAncestor(message.hwnd, GA_ROOT);
     if (std::find(dialogWindows_.begin(), dialogWindows_.end(), root) == dialogWindows_.end())
         return false;
+    if (message.message == WM_SYSCHAR) {
+        // Alt+letter finds the control whose caption underlines that letter. Some systems
+        // match a lower-case Cyrillic letter against the upper-case caption letter only in
+        // upper case; the match ignores case anyway, so hand it over in upper case.
+        message.wParam = reinterpret_cast<WPARAM>(
+            CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(LOWORD(message.wParam)))));
+    }
     return IsDialogMessageW(root, &message) != 0;
 }
 

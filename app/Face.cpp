@@ -74,12 +74,17 @@ HWND CreateComboBox(HWND parent, int id, int x, int y, int width, int height,
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
     }
     SendMessageW(combo, CB_SETCURSEL, 0, 0);
-    RECT bounds{};
-    GetWindowRect(combo, &bounds);
-    const int shown = bounds.bottom - bounds.top;
-    if (shown != height) {
-        const auto field = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, WPARAM(-1), 0));
-        SendMessageW(combo, CB_SETITEMHEIGHT, WPARAM(-1), field + height - shown);
+    // The closed height follows the font; bring it to the design height through the height of
+    // the selection field. Steps are taken from the last value set, since what the control
+    // reports back for that height differs between systems.
+    auto field = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, WPARAM(-1), 0));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        RECT bounds{};
+        GetWindowRect(combo, &bounds);
+        const int shown = bounds.bottom - bounds.top;
+        if (shown == height) break;
+        field += height - shown;
+        SendMessageW(combo, CB_SETITEMHEIGHT, WPARAM(-1), field);
     }
     return combo;
 }
@@ -213,7 +218,8 @@ void TFace::CreateControls() {
     image_.Create(self, 184, 8, 185, 81);
     statusBar_ = CreateControl(STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 402,
                                384, 19, self, kIdStatusBar);
-    SendMessageW(statusBar_, SB_SIMPLE, TRUE, 0);
+    const int wholeWidth = -1;  // one panel from the left edge to the right edge
+    SendMessageW(statusBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&wholeWidth));
 
     // Tooltips: a button shows its action's hint; a combo box's edit part shows the combo's.
     toolTips_.Add(speed_, kHintSpeed);
@@ -323,14 +329,13 @@ std::wstring TFace::WindowText(HWND window) {
 }
 
 void TFace::SetStatusText(const std::string& text) {
-    SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+    SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
 }
 
 std::string TFace::StatusText() const {
-    const auto length =
-        LOWORD(SendMessageW(statusBar_, SB_GETTEXTLENGTHW, SB_SIMPLEID, 0));
+    const auto length = LOWORD(SendMessageW(statusBar_, SB_GETTEXTLENGTHW, 0, 0));
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    SendMessageW(statusBar_, SB_GETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.data()));
+    SendMessageW(statusBar_, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
     text.resize(wcsnlen(text.c_str(), text.size()));
     return Narrow(text);
 }

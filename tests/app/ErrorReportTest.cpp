@@ -1,0 +1,89 @@
+// Exceptions that escape a handler reach the operator in a message box, and the program goes on.
+#include <gtest/gtest.h>
+
+#include "ExpectedTexts.h"
+#include "WindowTestSupport.h"
+#include "core/Errors.h"
+
+namespace virel::app::test {
+namespace {
+
+class ErrorReport : public ::testing::Test {
+protected:
+    TProgram program;
+    TFace& face = *program.face;
+};
+
+TEST_F(ErrorReport, ShowsTheMessageWithAFullStopTheTitleAndTheStopIcon) {
+    program.operations.onPrint = [] { throw EProtocolCancel(); };
+    SendMessageW(face.BitBtn1(), BM_CLICK, 0, 0);
+    ASSERT_EQ(program.boxes.size(), 1u);
+    EXPECT_EQ(program.boxes[0].text, L"Отменено пользователем.");
+    EXPECT_EQ(program.boxes[0].caption, kWantAppTitle);
+    EXPECT_EQ(program.boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+    EXPECT_EQ(program.boxes[0].owner, face.Handle());
+}
+
+TEST_F(ErrorReport, FullStopRule) {
+    const std::pair<const char*, const wchar_t*> cases[] = {
+        {"'abc' is not a valid integer value", L"'abc' is not a valid integer value."},
+        {"OLE error 800a03ec", L"OLE error 800a03ec."},
+        {"Готово.", L"Готово."},
+        {"Stop!", L"Stop!"},
+        {"", L""},
+    };
+    for (const auto& [message, shown] : cases) {
+        program.operations.onReadToExcel = [message = std::string(message)] {
+            throw Exception(message);
+        };
+        program.boxes.clear();
+        SendMessageW(face.Handle(), WM_COMMAND, kActReadToExcel, 0);
+        ASSERT_EQ(program.boxes.size(), 1u) << message;
+        EXPECT_EQ(program.boxes[0].text, shown);
+    }
+}
+
+TEST_F(ErrorReport, EveryEntryReportsAndTheProgramGoesOn) {
+    program.operations.onTimer = [] { throw std::runtime_error("timer failed"); };
+    SendMessageW(face.Handle(), WM_TIMER, 1, 0);
+    program.operations.onPrint = [] { throw 42; };  // not even an exception object
+    SetFocus(face.LE_Dose());
+    PressKey(program.application, face.LE_Dose(), 'P', true);
+    ASSERT_EQ(program.boxes.size(), 2u);
+    EXPECT_EQ(program.boxes[0].text, L"timer failed.");
+    EXPECT_EQ(program.boxes[1].text, std::wstring(kUnknownError) + L".");
+    // The window works as before.
+    program.operations.onPrint = nullptr;
+    SendMessageW(face.BitBtn1(), BM_CLICK, 0, 0);
+    EXPECT_EQ(program.operations.print, 2);
+    EXPECT_EQ(program.boxes.size(), 2u);
+}
+
+TEST_F(ErrorReport, WhatTheFailedHandlerChangedStaysChanged) {
+    program.operations.onPrint = [&] {
+        face.SetStatusText("Отменено пользователем");
+        throw EProtocolCancel();
+    };
+    SendMessageW(face.BitBtn1(), BM_CLICK, 0, 0);
+    EXPECT_EQ(face.StatusText(), "Отменено пользователем");
+}
+
+TEST_F(ErrorReport, TheBoxBelongsToTheActiveWindowAndTheOthersAreDisabled) {
+    program.progressBar->Show();
+    Pump(program.application);
+    HWND owner = nullptr;
+    bool faceEnabled = true;
+    program.application.SetMessageBoxFunction(
+        [&](HWND boxOwner, const std::wstring&, const std::wstring&, UINT) {
+            owner = boxOwner;  // the message box itself disables its owner
+            faceEnabled = IsWindowEnabled(program.face->Handle()) != 0;
+            return IDOK;
+        });
+    program.application.ShowErrorText("x");
+    EXPECT_EQ(owner, program.progressBar->Handle());
+    EXPECT_FALSE(faceEnabled) << "no shortcut or button may run while the box is open";
+    EXPECT_TRUE(IsWindowEnabled(program.face->Handle()));
+}
+
+}  // namespace
+}  // namespace virel::app::test

@@ -1,0 +1,147 @@
+#include "WindowTestSupport.h"
+
+namespace virel::app::test {
+
+namespace {
+
+// Xvfb runs no window manager, so Wine would wait two seconds for one to confirm every time a
+// framed window disappears. Wine's X11 driver reads this setting when a process starts; it is
+// written while the test program loads (also when ctest only lists the tests), so every later
+// test process in the build's Wine prefix has windows that appear and disappear at once.
+[[maybe_unused]] const bool unmanagedWindows = [] {
+    const wchar_t no[] = L"N";
+    return RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed", REG_SZ,
+                           no, sizeof(no)) == ERROR_SUCCESS;
+}();
+
+}  // namespace
+
+TProgram::TProgram(bool show) {
+    application.SetTitle(kAppTitle);
+    application.SetMessageBoxFunction(
+        [this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
+            boxes.push_back({owner, text, caption, flags});
+            return IDOK;
+        });
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    face = std::make_unique<TFace>(application, ReadRegionalFormats());
+    face->Create();
+    aboutBox = std::make_unique<TAboutBox>(application);
+    aboutBox->Create(face->Handle());
+    progressBar = std::make_unique<TFProgressBar>(application);
+    progressBar->Create(face->Handle());
+    face->SetAboutBox(aboutBox.get());
+    face->SetProgressBar(progressBar.get());
+    face->SetOperations(&operations);
+    if (show) face->Show();
+    Pump(application);
+}
+
+TProgram::~TProgram() {
+    SetModifiers(false, false, false);
+    progressBar.reset();
+    aboutBox.reset();
+    face.reset();
+    // Leave nothing (not even a quit message) for the next test. Messages are dispatched, not
+    // dropped: a window that is still there would otherwise stay unpainted and its WM_PAINT
+    // would come back for ever.
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void Pump(TApplication& application) {
+    application.ProcessMessages();
+}
+
+void SetModifiers(bool control, bool shift, bool alt) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    const auto state = [](bool down) { return static_cast<BYTE>(down ? 0x80 : 0); };
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = state(control);
+    keys[VK_SHIFT] = keys[VK_LSHIFT] = state(shift);
+    keys[VK_MENU] = keys[VK_LMENU] = state(alt);
+    SetKeyboardState(keys);
+}
+
+void PressKey(TApplication& application, HWND target, UINT key, bool control, bool shift) {
+    SetModifiers(control, shift);
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(target, WM_KEYDOWN, key, scan | 1);
+    PostMessageW(target, WM_KEYUP, key, scan | 1 | (LPARAM(3) << 30));
+    try {
+        Pump(application);
+    } catch (...) {
+        SetModifiers(false, false);
+        throw;
+    }
+    SetModifiers(false, false);
+}
+
+namespace {
+
+std::function<void()> modalBody;
+
+void CALLBACK RunModalBody(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    auto body = std::move(modalBody);
+    modalBody = nullptr;
+    if (body) body();
+}
+
+}  // namespace
+
+void WhileModal(const std::function<void()>& open, const std::function<void()>& whileOpen) {
+    modalBody = whileOpen;
+    SetTimer(nullptr, 0, 10, RunModalBody);
+    open();
+}
+
+std::wstring Text(HWND window) {
+    wchar_t text[512] = L"";
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+RECT BoundsInParent(HWND window) {
+    RECT bounds{};
+    GetWindowRect(window, &bounds);
+    MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&bounds), 2);
+    return bounds;
+}
+
+SIZE ClientSize(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    return SIZE{client.right, client.bottom};
+}
+
+HWND FocusedControl() {
+    HWND focus = GetFocus();
+    if (!focus) return nullptr;
+    wchar_t className[64] = L"";
+    GetClassNameW(GetParent(focus), className, 64);
+    if (lstrcmpiW(className, L"ComboBox") == 0) return GetParent(focus);
+    return focus;
+}
+
+std::wstring ToolTipOf(const TFace& face, HWND control) {
+    wchar_t text[512] = L"";
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = face.Handle();
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = text;
+    if (!SendMessageW(face.ToolTips(), TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool))) {
+        return {};
+    }
+    tool.lpszText = text;
+    SendMessageW(face.ToolTips(), TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+    return text;
+}
+
+}  // namespace virel::app::test
