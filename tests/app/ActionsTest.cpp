@@ -81,6 +81,20 @@ TEST_F(Actions, WithoutControlTheLettersAreNoShortcuts) {
     EXPECT_FALSE(program.application.Terminated());
 }
 
+TEST_F(Actions, EnterAndEscInAFieldDoNothing) {
+    // The main window has no default and no cancel button.
+    for (HWND field : {face.SpE_Num().Handle(), face.LE_Dose(), face.CheckBox1()}) {
+        SetFocus(field);
+        PressKey(program.application, field, VK_RETURN);
+        PressKey(program.application, field, VK_ESCAPE);
+        EXPECT_EQ(FocusedControl(), field);
+    }
+    EXPECT_EQ(face.SpE_Num().Text(), L"0");
+    EXPECT_EQ(ops.Total(), 0);
+    EXPECT_TRUE(program.boxes.empty());
+    EXPECT_FALSE(program.application.Terminated());
+}
+
 TEST_F(Actions, ControlTDoesNothing) {
     SetFocus(face.SpE_Num().Handle());
     PressKey(program.application, GetFocus(), 'T', true);
