@@ -2,14 +2,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <memory>
-
-#include "app/AboutBox.h"
 #include "app/Application.h"
 #include "app/ComApartment.h"
-#include "app/Face.h"
+#include "app/Program.h"
 #include "app/ProgramFile.h"
-#include "app/ProgressBar.h"
 #include "app/RegionalSettings.h"
 #include "app/Texts.h"
 #include "core/DecimalSeparator.h"
@@ -33,25 +29,17 @@ int RunProgram() {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
 
-    // 6.-8. The three windows; the first becomes the main window.
-    auto face = std::make_unique<TFace>(application, formats);
-    if (!face->Create()) return 1;
-    auto aboutBox = std::make_unique<TAboutBox>(application);
-    aboutBox->Create(face->Handle());
-    auto progressBar = std::make_unique<TFProgressBar>(application);
-    progressBar->Create(face->Handle());
-    face->SetAboutBox(aboutBox.get());
-    face->SetProgressBar(progressBar.get());
-    (void)programDir;  // the device operations write their log file there
+    // 6.-8. The three windows; the first becomes the main window. The main window brings its
+    // components: the serial port, the device operations and the settings storage.
+    TProgram program(application, formats, programDir);
+    if (!program.Create()) return 1;
 
     // 9. Show the main window and run until it is closed.
-    face->Show();
+    program.Show();
     application.Run();
 
-    // 10. Destroy the windows in the reverse order of their creation; COM goes last.
-    progressBar.reset();
-    aboutBox.reset();
-    face.reset();
+    // 10. The program's destructor destroys the windows in the reverse order of their
+    // creation; COM goes last.
     return 0;
 }
 

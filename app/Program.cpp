@@ -1,0 +1,65 @@
+#include "app/Program.h"
+
+#include <utility>
+
+#include "automation/ExcelApp.h"
+
+namespace virel::app {
+
+TProgram::TProgram(TApplication& application, RegionalFormats formats, std::string programDir)
+    : application_(application), formats_(std::move(formats)), programDir_(std::move(programDir)) {}
+
+TProgram::~TProgram() {
+    progressBar_.reset();
+    aboutBox_.reset();
+    if (face_) face_->SetOperations(nullptr);
+    operations_.reset();
+    link_.reset();
+    // Closing the port and stopping its polling before the window it belongs to goes.
+    commPort_.reset();
+    face_.reset();
+    formStorage_.reset();
+}
+
+bool TProgram::Create() {
+    face_ = std::make_unique<TFace>(application_, formats_);
+    if (!face_->Create()) return false;
+
+    // CommPort with the main window's design settings; port and speed come from the window at
+    // every exchange.
+    commPort_ = std::make_unique<TCPDrv>(face_->Handle());
+    ApplyCommPortDesign(*commPort_);
+    link_ = std::make_unique<TCommPortLink>(*commPort_);
+    operations_ = std::make_unique<TDeviceOperations>(
+        *face_, *link_, clock_, keys_, logFiles_,
+        [] { return std::make_unique<TExcelApp>(); }, formats_, programDir_);
+    face_->SetOperations(operations_.get());
+
+    // FormStorage1 takes over the window's show, close-query and destroy events.
+    SetStorageErrorReport(
+        [this](const std::exception& e) { application_.ShowErrorText(e.what()); });
+    TFaceStoredControls controls;
+    controls.portCombo = face_->CB_ComPort();
+    controls.speedCombo = face_->CB_Spead();
+    controls.printCheck = face_->CB_PrintOnDevice();
+    controls.autoTimeEdit = face_->RxSpE_AutoTime().Handle();
+    TFace* face = face_.get();
+    controls.getAutoTimeValue = [face] { return static_cast<long double>(face->AutoTimeSetting()); };
+    controls.setAutoTimeValue = [face](long double value) {
+        face->SetAutoTimeSetting(static_cast<double>(value));
+    };
+    controls.windowEvents = {face_->OnShow, face_->OnCloseQuery, face_->OnDestroy};
+    formStorage_ = CreateFaceStorage(face_->Handle(), std::move(controls));
+    ConnectFormEvents(formStorage_->Events(), face_->OnShow, face_->OnCloseQuery,
+                      face_->OnDestroy);
+
+    aboutBox_ = std::make_unique<TAboutBox>(application_);
+    if (!aboutBox_->Create(face_->Handle())) return false;
+    progressBar_ = std::make_unique<TFProgressBar>(application_);
+    if (!progressBar_->Create(face_->Handle())) return false;
+    face_->SetAboutBox(aboutBox_.get());
+    face_->SetProgressBar(progressBar_.get());
+    return true;
+}
+
+}  // namespace virel::app

@@ -1,0 +1,64 @@
+#pragma once
+// The program put together: the three windows in their order, the main window's serial port
+// component CommPort, its device operations and its settings storage FormStorage1.
+// VIREL1_Service.exe runs one; end-to-end tests run the same composition in their process.
+#include <memory>
+#include <string>
+
+#include "app/AboutBox.h"
+#include "app/Application.h"
+#include "app/CommPortLink.h"
+#include "app/Face.h"
+#include "app/PlatformClock.h"
+#include "app/PlatformLogFile.h"
+#include "app/ProgressBar.h"
+#include "core/DeviceOperations.h"
+#include "core/Regional.h"
+#include "serial/CPDrv.h"
+#include "storage/FormStorageWin32.h"
+
+namespace virel::app {
+
+class TProgram {
+public:
+    // programDir: where the log file goes (ends in a backslash).
+    TProgram(TApplication& application, RegionalFormats formats, std::string programDir);
+    // Destroys in the reverse order of creation: FProgressBar, AboutBox, then Face with its
+    // components (the storage writes on the window's destruction if the close did not).
+    ~TProgram();
+    TProgram(const TProgram&) = delete;
+    TProgram& operator=(const TProgram&) = delete;
+
+    // Creates Face (with CommPort, the operations and FormStorage1), AboutBox and FProgressBar,
+    // all hidden; false when a window could not be created.
+    bool Create();
+    // Shows the main window: the storage restores position and values first.
+    void Show() { face_->Show(); }
+
+    TFace& Face() { return *face_; }
+    TAboutBox& AboutBox() { return *aboutBox_; }
+    TFProgressBar& ProgressBar() { return *progressBar_; }
+    TCPDrv& CommPort() { return *commPort_; }
+    TDeviceOperations& Operations() { return *operations_; }
+    TWin32FormStorage& FormStorage1() { return *formStorage_; }
+    const std::string& ProgramDir() const { return programDir_; }
+
+private:
+    TApplication& application_;
+    RegionalFormats formats_;
+    std::string programDir_;
+
+    TPlatformClock clock_;
+    TPlatformKeyState keys_;
+    TPlatformLogFileSystem logFiles_;
+    // Declared before the window: the storage must outlive the window's WM_DESTROY.
+    std::unique_ptr<TWin32FormStorage> formStorage_;
+    std::unique_ptr<TFace> face_;
+    std::unique_ptr<TCPDrv> commPort_;
+    std::unique_ptr<TCommPortLink> link_;
+    std::unique_ptr<TDeviceOperations> operations_;
+    std::unique_ptr<TAboutBox> aboutBox_;
+    std::unique_ptr<TFProgressBar> progressBar_;
+};
+
+}  // namespace virel::app
