@@ -8,9 +8,8 @@ namespace virel::app {
 
 TAboutBox::TAboutBox(TApplication& application)
     : TCustomWindow(application),
-      logo_(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
-                                            MAKEINTRESOURCEW(IDB_LOGO), IMAGE_BITMAP, 0, 0,
-                                            LR_CREATEDIBSECTION))),
+      logo_(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_LOGO),
+                                            IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))),
       panel_(application),
       programIcon_(application, logo_.Get(), TFit::Stretch) {}
 
@@ -28,10 +27,10 @@ HWND TAboutBox::Create(HWND owner) {
     programIcon_.Create(panel, 8, 8, 145, 65);
     productName_ = CreateAutoSizeLabel(kProductName, 168, 16, 13, panel);
     version_ = CreateAutoSizeLabel(kVersion, 184, 48, 13, panel);
-    copyright_ = CreateControl(L"STATIC", kCopyright, SS_LEFT | SS_NOPREFIX, 8, 88, 105, 26,
-                               panel, -1);
-    comments_ = CreateControl(L"STATIC", kComments, SS_LEFT | SS_NOPREFIX, 8, 120, 260, 26, panel,
-                              -1);
+    copyright_ =
+        CreateControl(L"STATIC", kCopyright, SS_LEFT | SS_NOPREFIX, 8, 88, 105, 26, panel, -1);
+    comments_ =
+        CreateControl(L"STATIC", kComments, SS_LEFT | SS_NOPREFIX, 8, 120, 260, 26, panel, -1);
     okButton_ = CreateControl(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 111, 180, 75, 25,
                               Handle(), IDOK);
     Application().AddDialogWindow(Handle());

@@ -3,16 +3,17 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/Wide.h"
 #include "app/Texts.h"
+#include "app/Wide.h"
 #include "core/Errors.h"
 
 namespace virel::app {
 
 TApplication::TApplication()
-    : messageBox_([](HWND owner, const std::wstring& text, const std::wstring& caption,
-                     UINT flags) { return MessageBoxW(owner, text.c_str(), caption.c_str(), flags); }) {
-}
+    : messageBox_(
+          [](HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
+              return MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
+          }) {}
 
 void TApplication::SetMainWindow(HWND window, HACCEL shortcuts) {
     mainWindow_ = window;

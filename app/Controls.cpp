@@ -10,10 +10,9 @@ namespace virel::app {
 
 HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y,
                    int width, int height, HWND parent, int id, DWORD exStyle) {
-    HWND control = CreateWindowExW(exStyle, className, text, style | WS_CHILD | WS_VISIBLE, x, y,
-                                   width, height, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   GetModuleHandleW(nullptr), nullptr);
+    HWND control = CreateWindowExW(
+        exStyle, className, text, style | WS_CHILD | WS_VISIBLE, x, y, width, height, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (control) UseProgramFont(control);
     return control;
 }
@@ -25,8 +24,7 @@ HWND CreateAutoSizeLabel(const wchar_t* text, int x, int y, int height, HWND par
     GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
     SelectObject(dc, old);
     ReleaseDC(parent, dc);
-    return CreateControl(L"STATIC", text, SS_LEFT | SS_NOPREFIX, x, y, size.cx, height, parent,
-                         -1);
+    return CreateControl(L"STATIC", text, SS_LEFT | SS_NOPREFIX, x, y, size.cx, height, parent, -1);
 }
 
 namespace {
@@ -234,8 +232,8 @@ TToolTips::~TToolTips() {
 void TToolTips::Create(HWND owner) {
     owner_ = owner;
     handle_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
+                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
                               GetModuleHandleW(nullptr), nullptr);
     if (!handle_) return;
     UseProgramFont(handle_);

@@ -105,10 +105,10 @@ TFace::~TFace() {
 HWND TFace::Create() {
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     HMENU menu = CreateMenu();
-    CreateHandle({L"TFace", LoadCursorW(nullptr, IDC_ARROW),
-                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
-                 kAppTitle, style, 0, CW_USEDEFAULT,
-                 CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, menu);
+    CreateHandle(
+        {L"TFace", LoadCursorW(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
+        kAppTitle, style, 0, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr,
+        menu);
     if (!Handle()) {
         DestroyMenu(menu);
         return nullptr;
@@ -151,14 +151,13 @@ void TFace::CreateMenus() {
     AppendMenuW(popup, MF_STRING, kActAbout, (kAboutCaption + tab + L"Ctrl+A").c_str());
     AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(popup, MF_STRING, kSetTime, (kSetTimeCaption + tab + L"Ctrl+T").c_str());
-    AppendMenuW(popup, MF_STRING, kActReadToExcel,
-                (kReadToExcelCaption + tab + L"Ctrl+R").c_str());
+    AppendMenuW(popup, MF_STRING, kActReadToExcel, (kReadToExcelCaption + tab + L"Ctrl+R").c_str());
     AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(popup, MF_STRING, kActExit, (kExitCaption + tab + L"Ctrl+X").c_str());
 
     ACCEL keys[] = {
-        {FVIRTKEY | FCONTROL, 'P', kActPrint},  {FVIRTKEY | FCONTROL, 'R', kActReadToExcel},
-        {FVIRTKEY | FCONTROL, 'A', kActAbout},  {FVIRTKEY | FCONTROL, 'X', kActExit},
+        {FVIRTKEY | FCONTROL, 'P', kActPrint}, {FVIRTKEY | FCONTROL, 'R', kActReadToExcel},
+        {FVIRTKEY | FCONTROL, 'A', kActAbout}, {FVIRTKEY | FCONTROL, 'X', kActExit},
         {FVIRTKEY | FCONTROL, 'T', kSetTime},
     };
     shortcuts_.Reset(CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))));
@@ -206,18 +205,18 @@ void TFace::CreateControls() {
                             groupBox4_, -1);
 
     groupBox2_ = CreateGroupBox(kGroupLast, 8, 184, 169, 185, self, self, kIdGroupBox2);
-    devNumber_ = CreateLabeledEdit(groupBox2_, kLabelDevNumber, 16, 32, kIdDevNumber,
-                                   devNumberLabel_);
+    devNumber_ =
+        CreateLabeledEdit(groupBox2_, kLabelDevNumber, 16, 32, kIdDevNumber, devNumberLabel_);
     measureNumber_ = CreateLabeledEdit(groupBox2_, kLabelMeasureNumber, 16, 72, kIdMeasureNumber,
                                        measureNumberLabel_);
     time_ = CreateLabeledEdit(groupBox2_, kLabelTime, 16, 112, kIdTime, timeLabel_);
     dose_ = CreateLabeledEdit(groupBox2_, kLabelDose, 16, 152, kIdDose, doseLabel_);
 
-    checkBox1_ = CreateControl(L"BUTTON", kCheckBox1, BS_AUTOCHECKBOX | WS_TABSTOP, 8, 376, 369,
-                               17, self, kIdCheckBox1);
+    checkBox1_ = CreateControl(L"BUTTON", kCheckBox1, BS_AUTOCHECKBOX | WS_TABSTOP, 8, 376, 369, 17,
+                               self, kIdCheckBox1);
     image_.Create(self, 184, 8, 185, 81);
-    statusBar_ = CreateControl(STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 402,
-                               384, 19, self, kIdStatusBar);
+    statusBar_ = CreateControl(STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 402, 384,
+                               19, self, kIdStatusBar);
     const int wholeWidth = -1;  // one panel from the left edge to the right edge
     SendMessageW(statusBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&wholeWidth));
 
@@ -316,8 +315,8 @@ void TFace::ExecuteAction(int id) {
 }
 
 bool TFace::ShowLast(const std::string& reply) {
-    return virel::ShowLast(*this, reinterpret_cast<const std::uint8_t*>(reply.data()),
-                           reply.size(), formats_);
+    return virel::ShowLast(*this, reinterpret_cast<const std::uint8_t*>(reply.data()), reply.size(),
+                           formats_);
 }
 
 std::wstring TFace::WindowText(HWND window) {
@@ -524,7 +523,8 @@ LRESULT TFace::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DESTROY:
             KillTimer(Handle(), kTimerId);
             Application().RemoveDialogWindow(Handle());
-            if (Application().MainWindow() == Handle()) Application().SetMainWindow(nullptr, nullptr);
+            if (Application().MainWindow() == Handle())
+                Application().SetMainWindow(nullptr, nullptr);
             if (OnDestroy) OnDestroy();
             return 0;
         default:

@@ -98,13 +98,13 @@ public:
     void BringToForeground() override;
 
     // The four control values the settings storage keeps.
-    std::wstring ComPortText() const;                // CB_ComPort.Text
+    std::wstring ComPortText() const;  // CB_ComPort.Text
     void SetComPortText(const std::wstring& text);
-    double AutoTimeSetting() const;                  // RxSpE_AutoTime.Value
+    double AutoTimeSetting() const;  // RxSpE_AutoTime.Value
     void SetAutoTimeSetting(double value);
-    int SpeedItemIndex() const;                      // CB_Spead.ItemIndex
+    int SpeedItemIndex() const;  // CB_Spead.ItemIndex
     void SetSpeedItemIndex(int index);
-    bool PrintOnDeviceChecked() const;               // CB_PrintOnDevice.Checked
+    bool PrintOnDeviceChecked() const;  // CB_PrintOnDevice.Checked
     void SetPrintOnDeviceChecked(bool checked);
 
     // The controls, by their names.

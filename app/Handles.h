@@ -14,7 +14,8 @@ public:
     ~TUniqueHandle() { Reset(); }
     TUniqueHandle(const TUniqueHandle&) = delete;
     TUniqueHandle& operator=(const TUniqueHandle&) = delete;
-    TUniqueHandle(TUniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, Handle{})) {}
+    TUniqueHandle(TUniqueHandle&& other) noexcept
+        : handle_(std::exchange(other.handle_, Handle{})) {}
     TUniqueHandle& operator=(TUniqueHandle&& other) noexcept {
         if (this != &other) {
             Reset();

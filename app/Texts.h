@@ -6,7 +6,8 @@ namespace virel::app {
 inline constexpr wchar_t kAppTitle[] = L"ВИРЕЛ1 Сервис";
 inline constexpr wchar_t kFontName[] = L"MS Sans Serif";
 inline constexpr wchar_t kGroupComPort[] = L"СОМ-порт";
-inline constexpr wchar_t kHintSpeed[] = L"Выберите скорость обмена по com-порту, с к которой работает устройство ВИРЕЛ-1";
+inline constexpr wchar_t kHintSpeed[] =
+    L"Выберите скорость обмена по com-порту, с к которой работает устройство ВИРЕЛ-1";
 inline constexpr wchar_t kGroupCurrent[] = L"Текущие данные";
 inline constexpr wchar_t kReadToFile[] = L"&Периодически нажимать клавишу \"Печать\"";
 inline constexpr wchar_t kHintToFile[] = L"Все считываемые значения дублировать в указанный файл";
@@ -30,7 +31,8 @@ inline constexpr wchar_t kReadToExcelHint[] = L"Читать архивные з
 inline constexpr wchar_t kExitCaption[] = L"В&ыход";
 inline constexpr wchar_t kExitHint[] = L"Выход из программы";
 inline constexpr wchar_t kPrintCaption[] = L"&Завершение измерения";
-inline constexpr wchar_t kPrintHint[] = L"Завершение процесса измерения\r\n(Эквивалентно нажатию клавиши \"Печать\" на приборе)";
+inline constexpr wchar_t kPrintHint[] =
+    L"Завершение процесса измерения\r\n(Эквивалентно нажатию клавиши \"Печать\" на приборе)";
 inline constexpr wchar_t kClearCaption[] = L"&Сброс";
 inline constexpr wchar_t kClearHint[] = L"Сброс, аналогично кнопке Сброс на пульте ВИРЕЛ-1";
 inline constexpr wchar_t kReadArcNCaption[] = L"&Читать запись №";

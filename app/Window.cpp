@@ -11,8 +11,8 @@ TCustomWindow::~TCustomWindow() {
 }
 
 HWND TCustomWindow::CreateHandle(const TClass& windowClass, const wchar_t* caption, DWORD style,
-                                 DWORD exStyle, int x, int y, int width, int height,
-                                 HWND parent, HMENU menu) {
+                                 DWORD exStyle, int x, int y, int width, int height, HWND parent,
+                                 HMENU menu) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW info{};
     if (!GetClassInfoExW(instance, windowClass.name, &info)) {

@@ -26,9 +26,8 @@ protected:
     };
     // Creates the window of this object; `width` and `height` are client sizes for top-level
     // windows (style without WS_CHILD) and outer sizes for child windows.
-    HWND CreateHandle(const TClass& windowClass, const wchar_t* caption, DWORD style,
-                      DWORD exStyle, int x, int y, int width, int height, HWND parent,
-                      HMENU menu = nullptr);
+    HWND CreateHandle(const TClass& windowClass, const wchar_t* caption, DWORD style, DWORD exStyle,
+                      int x, int y, int width, int height, HWND parent, HMENU menu = nullptr);
     // Derived classes call this from their destructor, while their WindowProc still exists.
     void DestroyHandle();
 

@@ -1,5 +1,6 @@
 // VIREL1_Service.exe: start-up and shutdown of the program.
 #include <windows.h>
+// after windows.h
 #include <commctrl.h>
 
 #include "app/Application.h"

@@ -45,8 +45,8 @@ TEST_F(AboutBox, PanelPictureLabelsAndButton) {
     at(about.Copyright(), {8, 88, 8 + 105, 88 + 26});
     at(about.Comments(), {8, 120, 8 + 260, 120 + 26});
     at(about.OKButton(), {111, 180, 111 + 75, 180 + 25});
-    for (HWND child : {about.ProgramIcon(), about.ProductName(), about.Version(),
-                       about.Copyright(), about.Comments()}) {
+    for (HWND child : {about.ProgramIcon(), about.ProductName(), about.Version(), about.Copyright(),
+                       about.Comments()}) {
         EXPECT_EQ(GetParent(child), about.Panel1());
     }
     EXPECT_EQ(Text(about.ProductName()), kWantProductName);
@@ -61,26 +61,25 @@ TEST_F(AboutBox, PanelPictureLabelsAndButton) {
 TEST_F(AboutBox, ControlAOpensItModallyAndEnterClosesIt) {
     bool visible = false, faceEnabled = true;
     POINT topLeft{};
-    WhileModal(
-        [&] { PressKey(program.application, face.LE_Dose(), 'A', true); },
-        [&] {
-            visible = IsWindowVisible(about.Handle()) != 0;
-            faceEnabled = IsWindowEnabled(face.Handle()) != 0;
-            RECT bounds{};
-            GetWindowRect(about.Handle(), &bounds);
-            topLeft = POINT{bounds.left, bounds.top};
-            // Shortcuts do nothing while the box is open.
-            SetModifiers(true, false);
-            PostMessageW(about.OKButton(), WM_KEYDOWN, 'P', 1);
-            PostMessageW(face.LE_Dose(), WM_KEYDOWN, 'R', 1);
-            PostMessageW(about.OKButton(), WM_KEYDOWN, 'X', 1);
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                program.application.HandleMessage(message);
-            }
-            SetModifiers(false, false);
-            PostMessageW(about.OKButton(), WM_KEYDOWN, VK_RETURN, 1);
-        });
+    WhileModal([&] { PressKey(program.application, face.LE_Dose(), 'A', true); },
+               [&] {
+                   visible = IsWindowVisible(about.Handle()) != 0;
+                   faceEnabled = IsWindowEnabled(face.Handle()) != 0;
+                   RECT bounds{};
+                   GetWindowRect(about.Handle(), &bounds);
+                   topLeft = POINT{bounds.left, bounds.top};
+                   // Shortcuts do nothing while the box is open.
+                   SetModifiers(true, false);
+                   PostMessageW(about.OKButton(), WM_KEYDOWN, 'P', 1);
+                   PostMessageW(face.LE_Dose(), WM_KEYDOWN, 'R', 1);
+                   PostMessageW(about.OKButton(), WM_KEYDOWN, 'X', 1);
+                   MSG message;
+                   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                       program.application.HandleMessage(message);
+                   }
+                   SetModifiers(false, false);
+                   PostMessageW(about.OKButton(), WM_KEYDOWN, VK_RETURN, 1);
+               });
     EXPECT_TRUE(visible);
     EXPECT_FALSE(faceEnabled) << "the main window accepts no input while the box is open";
     EXPECT_EQ(program.operations.Total(), 0);
@@ -116,8 +115,7 @@ TEST_F(AboutBox, EscDoesNothingAndTheCloseBoxCloses) {
 TEST_F(AboutBox, MenuEntriesOpenItAndItReturnsWhereItWas) {
     WhileModal([&] { SendMessageW(face.Handle(), WM_COMMAND, kActAbout, 0); },
                [&] {
-                   SetWindowPos(about.Handle(), nullptr, 40, 30, 0, 0,
-                                SWP_NOSIZE | SWP_NOZORDER);
+                   SetWindowPos(about.Handle(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
                    SendMessageW(about.OKButton(), BM_CLICK, 0, 0);
                });
     RECT shown{};

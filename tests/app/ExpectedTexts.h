@@ -7,10 +7,12 @@ namespace virel::app::test {
 inline constexpr wchar_t kWantAppTitle[] = L"ВИРЕЛ1 Сервис";
 inline constexpr wchar_t kWantFontName[] = L"MS Sans Serif";
 inline constexpr wchar_t kWantGroupComPort[] = L"СОМ-порт";
-inline constexpr wchar_t kWantHintSpeed[] = L"Выберите скорость обмена по com-порту, с к которой работает устройство ВИРЕЛ-1";
+inline constexpr wchar_t kWantHintSpeed[] =
+    L"Выберите скорость обмена по com-порту, с к которой работает устройство ВИРЕЛ-1";
 inline constexpr wchar_t kWantGroupCurrent[] = L"Текущие данные";
 inline constexpr wchar_t kWantReadToFile[] = L"&Периодически нажимать клавишу \"Печать\"";
-inline constexpr wchar_t kWantHintToFile[] = L"Все считываемые значения дублировать в указанный файл";
+inline constexpr wchar_t kWantHintToFile[] =
+    L"Все считываемые значения дублировать в указанный файл";
 inline constexpr wchar_t kWantHintAutoTime[] = L"Интервал обновления в секундах";
 inline constexpr wchar_t kWantLabelAutoTime[] = L"Интервал обновления, сек.";
 inline constexpr wchar_t kWantGroupLast[] = L"Последние принятые данные";
@@ -31,14 +33,16 @@ inline constexpr wchar_t kWantReadToExcelHint[] = L"Читать архивны�
 inline constexpr wchar_t kWantExitCaption[] = L"В&ыход";
 inline constexpr wchar_t kWantExitHint[] = L"Выход из программы";
 inline constexpr wchar_t kWantPrintCaption[] = L"&Завершение измерения";
-inline constexpr wchar_t kWantPrintHint[] = L"Завершение процесса измерения\r\n(Эквивалентно нажатию клавиши \"Печать\" на приборе)";
+inline constexpr wchar_t kWantPrintHint[] =
+    L"Завершение процесса измерения\r\n(Эквивалентно нажатию клавиши \"Печать\" на приборе)";
 inline constexpr wchar_t kWantClearCaption[] = L"&Сброс";
 inline constexpr wchar_t kWantClearHint[] = L"Сброс, аналогично кнопке Сброс на пульте ВИРЕЛ-1";
 inline constexpr wchar_t kWantReadArcNCaption[] = L"&Читать запись №";
 inline constexpr wchar_t kWantReadArcNHint[] = L"Читать запись в архиве под указанным номером";
 inline constexpr wchar_t kWantMenuService[] = L"&Сервис";
 inline constexpr wchar_t kWantSetTimeCaption[] = L"Ус&тановить время";
-inline constexpr wchar_t kWantSetTimeHint[] = L"Установить время на приборе таким же как на компьютере";
+inline constexpr wchar_t kWantSetTimeHint[] =
+    L"Установить время на приборе таким же как на компьютере";
 inline constexpr wchar_t kWantProgressCaption[] = L"Считывание информации";
 inline constexpr wchar_t kWantAboutBoxCaption[] = L"О программе KESTA";
 inline constexpr wchar_t kWantProductName[] = L"Управление ВИРЕЛ1";

@@ -46,19 +46,22 @@ TEST_F(FaceLayout, EveryControlSitsAtItsBoundsInsideItsParent) {
         {"Image1", face.Image1(), self, {184, 8, 184 + 185, 8 + 81}},
         {"GroupBox4", face.GroupBox4(), self, {8, 96, 8 + 369, 96 + 81}},
         {"CB_ReadToFile", face.CB_ReadToFile(), face.GroupBox4(), {16, 24, 16 + 321, 24 + 17}},
-        {"RxSpE_AutoTime", face.RxSpE_AutoTime().Handle(), face.GroupBox4(),
+        {"RxSpE_AutoTime",
+         face.RxSpE_AutoTime().Handle(),
+         face.GroupBox4(),
          {16, 48, 16 + 81, 48 + 21}},
         {"Label3", face.Label3(), face.GroupBox4(), {112, 48, 112 + 193, 48 + 13}},
         {"GroupBox2", face.GroupBox2(), self, {8, 184, 8 + 169, 184 + 185}},
         {"LE_DevNumber", face.LE_DevNumber(), face.GroupBox2(), {16, 32, 16 + 137, 32 + 21}},
-        {"LE_MeasureNumber", face.LE_MeasureNumber(), face.GroupBox2(),
+        {"LE_MeasureNumber",
+         face.LE_MeasureNumber(),
+         face.GroupBox2(),
          {16, 72, 16 + 137, 72 + 21}},
         {"LE_Time", face.LE_Time(), face.GroupBox2(), {16, 112, 16 + 137, 112 + 21}},
         {"LE_Dose", face.LE_Dose(), face.GroupBox2(), {16, 152, 16 + 137, 152 + 21}},
         {"GroupBox3", face.GroupBox3(), self, {184, 184, 184 + 193, 184 + 185}},
         {"BitBtn1", face.BitBtn1(), face.GroupBox3(), {8, 16, 8 + 177, 16 + 25}},
-        {"CB_PrintOnDevice", face.CB_PrintOnDevice(), face.GroupBox3(),
-         {8, 48, 8 + 169, 48 + 17}},
+        {"CB_PrintOnDevice", face.CB_PrintOnDevice(), face.GroupBox3(), {8, 48, 8 + 169, 48 + 17}},
         {"BitBtn3", face.BitBtn3(), face.GroupBox3(), {8, 72, 8 + 177, 72 + 25}},
         {"BitBtn4", face.BitBtn4(), face.GroupBox3(), {8, 112, 8 + 121, 112 + 25}},
         {"SpE_Num", face.SpE_Num().Handle(), face.GroupBox3(), {136, 114, 136 + 49, 114 + 21}},
@@ -103,8 +106,8 @@ TEST_F(FaceLayout, CaptionsAndInitialTexts) {
     EXPECT_EQ(face.SpE_Num().Text(), L"0");
     EXPECT_EQ(face.SpE_Num().MinValue(), 0);
     EXPECT_EQ(face.SpE_Num().MaxValue(), 255);
-    for (HWND field : {face.LE_DevNumber(), face.LE_MeasureNumber(), face.LE_Time(),
-                       face.LE_Dose()}) {
+    for (HWND field :
+         {face.LE_DevNumber(), face.LE_MeasureNumber(), face.LE_Time(), face.LE_Dose()}) {
         EXPECT_EQ(Text(field), L"");
         EXPECT_TRUE(GetWindowLongPtrW(field, GWL_STYLE) & ES_READONLY);
     }
@@ -255,8 +258,8 @@ std::vector<TEntry> Entries(HMENU menu) {
         info.dwTypeData = text;
         info.cch = 128;
         GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
-        entries.push_back({text, info.wID, info.hSubMenu != nullptr,
-                           (info.fType & MFT_SEPARATOR) != 0});
+        entries.push_back(
+            {text, info.wID, info.hSubMenu != nullptr, (info.fType & MFT_SEPARATOR) != 0});
     }
     return entries;
 }
@@ -328,11 +331,14 @@ TEST_F(FaceLayout, RightClickShowsThePopupMenu) {
 
 // The order in which Tab visits the controls, starting from the first.
 std::vector<HWND> TabOrder(const TFace& face) {
-    return {face.CB_ComPort(),       face.CB_Spead(),          face.BitBtn2(),
-            face.BitBtn1(),          face.CB_PrintOnDevice(),  face.BitBtn3(),
-            face.BitBtn4(),          face.SpE_Num().Handle(),  face.CB_ReadToFile(),
-            face.RxSpE_AutoTime().Handle(), face.LE_DevNumber(), face.LE_MeasureNumber(),
-            face.LE_Time(),          face.LE_Dose(),           face.CheckBox1()};
+    return {face.CB_ComPort(),       face.CB_Spead(),
+            face.BitBtn2(),          face.BitBtn1(),
+            face.CB_PrintOnDevice(), face.BitBtn3(),
+            face.BitBtn4(),          face.SpE_Num().Handle(),
+            face.CB_ReadToFile(),    face.RxSpE_AutoTime().Handle(),
+            face.LE_DevNumber(),     face.LE_MeasureNumber(),
+            face.LE_Time(),          face.LE_Dose(),
+            face.CheckBox1()};
 }
 
 TEST_F(FaceLayout, FocusStartsOnTheComPortAndTabFollowsTheOrder) {

@@ -63,8 +63,9 @@ TEST_F(ProgressBar, ShownCentredOverTheMainWindowThenWhereItWas) {
     RECT main{}, shown{};
     GetWindowRect(face.Handle(), &main);
     GetWindowRect(progress.Handle(), &shown);
-    EXPECT_EQ(shown.left, std::max(0L, main.left + ((main.right - main.left) -
-                                                     (shown.right - shown.left)) / 2));
+    EXPECT_EQ(
+        shown.left,
+        std::max(0L, main.left + ((main.right - main.left) - (shown.right - shown.left)) / 2));
     EXPECT_EQ(shown.top, main.top + ((main.bottom - main.top) - (shown.bottom - shown.top)) / 2);
 
     SetWindowPos(progress.Handle(), nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);

@@ -23,9 +23,8 @@ TEST(RegionalSettings, RussianDateAndTimePatterns) {
 }
 
 TEST(RegionalSettings, AnotherLocaleGivesItsOwnPatterns) {
-    const RegionalFormats us = ReadRegionalFormats(MAKELCID(MAKELANGID(LANG_ENGLISH,
-                                                                       SUBLANG_ENGLISH_US),
-                                                            SORT_DEFAULT));
+    const RegionalFormats us =
+        ReadRegionalFormats(MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT));
     EXPECT_EQ(us.shortDate, "M/d/yyyy");
     EXPECT_EQ(us.longMonthNames[11], "December");
     EXPECT_EQ(us.shortDayNames[6], "Sun");

@@ -59,15 +59,15 @@ TEST_F(ShowLastInWindow, AnImpossibleDateLeavesTheTimeAsItWas) {
 }
 
 TEST_F(ShowLastInWindow, AChecksumMismatchChangesNoField) {
-    for (HWND field : {face.LE_DevNumber(), face.LE_MeasureNumber(), face.LE_Time(),
-                       face.LE_Dose()}) {
+    for (HWND field :
+         {face.LE_DevNumber(), face.LE_MeasureNumber(), face.LE_Time(), face.LE_Dose()}) {
         SetWindowTextW(field, L"old");
     }
     EXPECT_FALSE(face.ShowLast(Bytes({0x00, 0x2A, 0x00, 0x07, 0x35, 0x14, 0x05, 0x03, 0x07, 0x00,
                                       0x01, 0x02, 0x2D, 0x00, 0xB8})));
     EXPECT_EQ(StatusBarText(), L"Приняты данные, но не совпадает CRC - данные игнорированы");
-    for (HWND field : {face.LE_DevNumber(), face.LE_MeasureNumber(), face.LE_Time(),
-                       face.LE_Dose()}) {
+    for (HWND field :
+         {face.LE_DevNumber(), face.LE_MeasureNumber(), face.LE_Time(), face.LE_Dose()}) {
         EXPECT_EQ(Text(field), L"old");
     }
 }

@@ -1,7 +1,6 @@
 // The program itself: started as the operator starts it, it shows its main window with the
 // about box and the progress window created hidden, and ends when the main window is closed.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <string>

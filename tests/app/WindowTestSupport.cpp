@@ -2,20 +2,6 @@
 
 namespace virel::app::test {
 
-namespace {
-
-// Xvfb runs no window manager, so Wine would wait two seconds for one to confirm every time a
-// framed window disappears. Wine's X11 driver reads this setting when a process starts; it is
-// written while the test program loads (also when ctest only lists the tests), so every later
-// test process in the build's Wine prefix has windows that appear and disappear at once.
-[[maybe_unused]] const bool unmanagedWindows = [] {
-    const wchar_t no[] = L"N";
-    return RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed", REG_SZ,
-                           no, sizeof(no)) == ERROR_SUCCESS;
-}();
-
-}  // namespace
-
 TProgram::TProgram(bool show) {
     application.SetTitle(kAppTitle);
     application.SetMessageBoxFunction(

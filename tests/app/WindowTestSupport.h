@@ -2,6 +2,7 @@
 // The program's three windows made as main.cpp makes them, in the test process, with the error
 // report captured instead of shown, and helpers that type keys and pump messages.
 #include <windows.h>
+// after windows.h
 #include <commctrl.h>
 
 #include <functional>

@@ -1,5 +1,3 @@
-#include "core/DecimalSeparator.h"
-
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -7,6 +5,8 @@
 #include <locale>
 #include <sstream>
 #include <string>
+
+#include "core/DecimalSeparator.h"
 
 namespace virel {
 namespace {

@@ -1,6 +1,6 @@
-#include "core/ProgramDir.h"
-
 #include <gtest/gtest.h>
+
+#include "core/ProgramDir.h"
 
 namespace virel {
 namespace {
