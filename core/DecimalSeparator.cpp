@@ -1,16 +1,13 @@
 #include "core/DecimalSeparator.h"
 
 #include <clocale>
-#include <locale>
 
 namespace virel {
 
 void UseFullStopDecimalSeparator() {
+    // The number conversions of the C library follow LC_NUMERIC; the C++ streams keep the
+    // classic locale unless someone installs another, and the program does not.
     std::setlocale(LC_NUMERIC, "C");
-    // Streams created from now on take the global locale: keep everything but the numbers
-    // as it is, and give the numbers the classic "." form.
-    std::locale::global(std::locale(std::locale(), std::locale::classic(), std::locale::numeric));
-    std::setlocale(LC_NUMERIC, "C");  // locale::global may have set the C locale again
 }
 
 char DecimalSeparator() {
