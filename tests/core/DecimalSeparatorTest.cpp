@@ -20,9 +20,7 @@ std::string SetRussianNumbers() {
 
 class DecimalSeparatorTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        std::setlocale(LC_ALL, "C");
-    }
+    void TearDown() override { std::setlocale(LC_ALL, "C"); }
 };
 
 TEST_F(DecimalSeparatorTest, OverridesTheDecimalCommaOfRussianSettings) {
