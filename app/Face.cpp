@@ -226,13 +226,16 @@ void TFace::CreateControls() {
         toolTips_.Add(edit, kHintSpeed);
     }
     toolTips_.Add(readToFile_, kHintToFile);
+    // A spin edit shows its hint over the field and over its spin button.
     toolTips_.Add(autoTime_.Handle(), kHintAutoTime);
+    toolTips_.Add(autoTime_.ButtonHandle(), kHintAutoTime);
     toolTips_.Add(measureNumber_, kHintMeasureNumber);
     toolTips_.Add(time_, kHintTime);
     toolTips_.Add(bitBtn1_.Handle(), kPrintHint);
     toolTips_.Add(bitBtn3_.Handle(), kClearHint);
     toolTips_.Add(bitBtn4_.Handle(), kReadArcNHint);
     toolTips_.Add(archiveNumber_.Handle(), kHintArchiveNumber);
+    toolTips_.Add(archiveNumber_.ButtonHandle(), kHintArchiveNumber);
     toolTips_.Add(bitBtn2_.Handle(), kReadToExcelHint);
     toolTips_.Add(checkBox1_, kHintToFile);
 

@@ -9,6 +9,7 @@
 #include "app/ProgramFile.h"
 #include "app/RegionalSettings.h"
 #include "app/Texts.h"
+#include "app/Wide.h"
 #include "core/DecimalSeparator.h"
 #include "core/ProgramDir.h"
 
@@ -51,7 +52,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         return RunProgram();
     } catch (const std::exception& e) {
         // Only start-up itself can get here: every message handler reports its own errors.
-        MessageBoxA(nullptr, e.what(), "VIREL1_Service", MB_OK | MB_ICONSTOP);
+        MessageBoxW(nullptr, virel::app::Widen(e.what()).c_str(), virel::app::kAppTitle,
+                    MB_OK | MB_ICONSTOP);
+        return 1;
+    } catch (...) {
         return 1;
     }
 }

@@ -166,6 +166,8 @@ TEST_F(FaceLayout, ToolTipsOfTheControls) {
     EXPECT_EQ(ToolTipOf(face, face.LE_MeasureNumber()), kWantHintMeasureNumber);
     EXPECT_EQ(ToolTipOf(face, face.LE_Time()), kWantHintTime);
     EXPECT_EQ(ToolTipOf(face, face.SpE_Num().Handle()), kWantHintArchiveNumber);
+    EXPECT_EQ(ToolTipOf(face, face.SpE_Num().ButtonHandle()), kWantHintArchiveNumber);
+    EXPECT_EQ(ToolTipOf(face, face.RxSpE_AutoTime().ButtonHandle()), kWantHintAutoTime);
     EXPECT_EQ(ToolTipOf(face, face.CheckBox1()), kWantHintToFile);
     // Buttons show their action's hint; actPrint's has two lines.
     EXPECT_EQ(ToolTipOf(face, face.BitBtn1()), kWantPrintHint);
