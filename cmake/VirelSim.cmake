@@ -25,8 +25,10 @@
 # the fixture is only added where that exists, i.e. in a Linux cross build run under Wine.
 include_guard(GLOBAL)
 
-set(VIREL_SIM_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/../scripts/sim.sh)
-get_filename_component(VIREL_SIM_SCRIPT ${VIREL_SIM_SCRIPT} ABSOLUTE)
+# Cache variables: the include guard keeps later includers in other directories from seeing
+# ordinary variables set by the first one.
+get_filename_component(VIREL_SIM_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/../scripts/sim.sh ABSOLUTE)
+set(VIREL_SIM_SCRIPT ${VIREL_SIM_SCRIPT} CACHE INTERNAL "simulated meter fixture script")
 
 function(virel_sim_fixture)
     cmake_parse_arguments(S "" "NAME;PORT" "OPTIONS" ${ARGN})
@@ -63,4 +65,4 @@ function(virel_sim_paths port prefix)
     set(${prefix}_LINK ${CMAKE_BINARY_DIR}/ports/com${port} PARENT_SCOPE)
 endfunction()
 
-set(VIREL_SIM_DIR ${CMAKE_BINARY_DIR}/sim)
+set(VIREL_SIM_DIR ${CMAKE_BINARY_DIR}/sim CACHE INTERNAL "simulated meter files")

@@ -1,0 +1,219 @@
+#include "E2eSupport.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "app/RegionalSettings.h"
+#include "core/DecimalSeparator.h"
+
+namespace virel::e2e {
+
+std::wstring Widen(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                      nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
+                        nullptr, nullptr);
+    return utf8;
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char buffer[8192];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+namespace {
+
+// Written beside the target and moved over it, so the meter never reads half a file.
+void WriteFileAtomically(const std::wstring& path, const std::string& text) {
+    const std::wstring temporary = path + L".new";
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+std::vector<std::uint8_t> Collect(const std::vector<TLineEvent>& events, const char* direction) {
+    std::vector<std::uint8_t> bytes;
+    for (const TLineEvent& event : events)
+        if (event.direction == direction)
+            bytes.insert(bytes.end(), event.bytes.begin(), event.bytes.end());
+    return bytes;
+}
+
+}  // namespace
+
+TMeter::TMeter() {
+    Set("");
+    logStart_ = ReadFileBytes(Widen(VIREL_E2E_METER_LOG)).size();
+}
+
+TMeter::~TMeter() { Set(""); }
+
+void TMeter::Set(const std::string& control) {
+    WriteFileAtomically(Widen(VIREL_E2E_METER_CTL), control);
+}
+
+std::vector<TLineEvent> TMeter::Events() const {
+    const std::string log = ReadFileBytes(Widen(VIREL_E2E_METER_LOG));
+    std::vector<TLineEvent> events;
+    std::istringstream lines(log.size() > logStart_ ? log.substr(logStart_) : std::string());
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        TLineEvent event;
+        if (!(words >> event.ms >> event.direction)) continue;
+        if (event.direction != "RX" && event.direction != "TX") continue;
+        std::string hex;
+        while (words >> hex) event.bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex, nullptr, 16)));
+        events.push_back(std::move(event));
+    }
+    return events;
+}
+
+std::vector<std::uint8_t> TMeter::Received() const { return Collect(Events(), "RX"); }
+std::vector<std::uint8_t> TMeter::Sent() const { return Collect(Events(), "TX"); }
+
+int TMeter::CountReceived(const std::vector<std::uint8_t>& command) const {
+    const std::vector<std::uint8_t> bytes = Received();
+    int count = 0;
+    auto at = bytes.begin();
+    while ((at = std::search(at, bytes.end(), command.begin(), command.end())) != bytes.end()) {
+        ++count;
+        at += static_cast<std::ptrdiff_t>(command.size());
+    }
+    return count;
+}
+
+TRunningProgram::TRunningProgram(bool clearSettings) {
+    // Each program gets its own directory for the log file.
+    static int serial = 0;
+    workDir = Widen(VIREL_E2E_WORK) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+              std::to_wstring(++serial);
+    std::replace(workDir.begin(), workDir.end(), L'/', L'\\');
+    CreateDirectoryW(Widen(VIREL_E2E_WORK).c_str(), nullptr);
+    CreateDirectoryW(workDir.c_str(), nullptr);
+    if (clearSettings) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\e2e_tests");
+    }
+    application.SetTitle(L"ВИРЕЛ1 Сервис");
+    application.SetMessageBoxFunction(
+        [this](HWND, const std::wstring& text, const std::wstring& caption, UINT flags) {
+            boxes.push_back({text, caption, flags});
+            return IDOK;
+        });
+    virel::UseFullStopDecimalSeparator();
+    program = std::make_unique<app::TProgram>(application, app::ReadRegionalFormats(),
+                                              Narrow(workDir) + "\\");
+    if (program->Create()) program->Show();
+    Pump();
+}
+
+TRunningProgram::~TRunningProgram() {
+    program.reset();
+    Pump();
+}
+
+void TRunningProgram::Pump() {
+    try {
+        application.ProcessMessages();
+    } catch (...) {
+        application.HandleException();
+    }
+}
+
+void TRunningProgram::Click(HWND button) {
+    SendMessageW(button, BM_CLICK, 0, 0);
+    Pump();
+}
+
+void TRunningProgram::PumpFor(DWORD milliseconds) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    while (GetTickCount64() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        Pump();
+    }
+}
+
+void TRunningProgram::SelectItem(HWND combo, int index) {
+    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void TRunningProgram::SetChecked(HWND checkBox, bool checked) {
+    SendMessageW(checkBox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+std::string TRunningProgram::FieldText(HWND field) const {
+    const int length = GetWindowTextLengthW(field);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    GetWindowTextW(field, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(length));
+    return Narrow(text);
+}
+
+std::string TRunningProgram::Status() const { return program->Face().StatusText(); }
+
+std::wstring TRunningProgram::LogFilePath() const {
+    return workDir + L"\\VIREL1_Service.txt";
+}
+
+std::string TRunningProgram::LogFileBytes() const { return ReadFileBytes(LogFilePath()); }
+
+namespace {
+void SendEscape(bool down) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = VK_ESCAPE;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(VK_ESCAPE, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof input);
+}
+}  // namespace
+
+TEscapeHeld::TEscapeHeld() {
+    SendEscape(true);
+    // The key state reaches the asynchronous state through the server: wait until it shows.
+    for (int i = 0; i < 100 && !(GetAsyncKeyState(VK_ESCAPE) & 0x8000); ++i) Sleep(10);
+}
+
+TEscapeHeld::~TEscapeHeld() {
+    SendEscape(false);
+    for (int i = 0; i < 100 && (GetAsyncKeyState(VK_ESCAPE) & 0x8000); ++i) Sleep(10);
+}
+
+std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
+    std::vector<std::uint8_t> bytes;
+    for (int v : values) bytes.push_back(static_cast<std::uint8_t>(v));
+    return bytes;
+}
+
+double NowMs() {
+    LARGE_INTEGER frequency, counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace virel::e2e
