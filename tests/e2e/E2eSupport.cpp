@@ -116,7 +116,13 @@ TRunningProgram::TRunningProgram(bool clearSettings) {
     CreateDirectoryW(Widen(VIREL_E2E_WORK).c_str(), nullptr);
     CreateDirectoryW(workDir.c_str(), nullptr);
     if (clearSettings) {
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\e2e_tests");
+        // The settings live under Software\<executable's base name>.
+        wchar_t path[MAX_PATH];
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring name = path;
+        name = name.substr(name.find_last_of(L"\\/") + 1);
+        name = name.substr(0, name.find_last_of(L'.'));
+        RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\" + name).c_str());
     }
     application.SetTitle(L"ВИРЕЛ1 Сервис");
     application.SetMessageBoxFunction(
@@ -129,6 +135,8 @@ TRunningProgram::TRunningProgram(bool clearSettings) {
                                               Narrow(workDir) + "\\");
     if (program->Create()) program->Show();
     Pump();
+    // The meter of this test program sits behind this COM port.
+    SelectItem(program->Face().CB_ComPort(), VIREL_E2E_PORT_INDEX);
 }
 
 TRunningProgram::~TRunningProgram() {

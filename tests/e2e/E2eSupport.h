@@ -16,6 +16,10 @@
 #error "build with the paths of the meter's log and control files and of a work directory"
 #endif
 
+#ifndef VIREL_E2E_PORT_INDEX
+#define VIREL_E2E_PORT_INDEX 0  // COM1
+#endif
+
 namespace virel::e2e {
 
 std::wstring Widen(const std::string& utf8);
