@@ -1,0 +1,142 @@
+// The real VIREL1_Service.exe keeps its window position and four settings across a restart:
+// the operator moves the window, changes port, speed, interval and print-on-device, closes the
+// program, starts it again, and finds everything as it was.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#ifndef VIREL_PROGRAM_PATH
+#error "build with the path of VIREL1_Service.exe"
+#endif
+
+namespace {
+
+// Control identifiers of the main window (the program's own numbering).
+constexpr int kIdComPort = 1002;
+constexpr int kIdSpeed = 1003;
+constexpr int kIdAutoTime = 1006;
+constexpr int kIdPrintOnDevice = 1014;
+
+const wchar_t kKey[] = L"Software\\VIREL1_Service\\TFace";
+
+class TRunningExe {
+public:
+    TRunningExe() {
+        std::wstring command = L"\"" + std::wstring(L"" VIREL_PROGRAM_PATH) + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &info_);
+        if (!started_) return;
+        for (int i = 0; i < 600 && !face_; ++i) {
+            Sleep(50);
+            EnumWindows(FindFace, reinterpret_cast<LPARAM>(this));
+        }
+    }
+    ~TRunningExe() {
+        if (!started_) return;
+        if (WaitForSingleObject(info_.hProcess, 0) != WAIT_OBJECT_0)
+            TerminateProcess(info_.hProcess, 1);
+        CloseHandle(info_.hThread);
+        CloseHandle(info_.hProcess);
+    }
+    TRunningExe(const TRunningExe&) = delete;
+    TRunningExe& operator=(const TRunningExe&) = delete;
+
+    HWND Face() const { return face_; }
+    HWND Control(int id) const {
+        std::pair<int, HWND> search{id, nullptr};
+        EnumChildWindows(face_, FindControl, reinterpret_cast<LPARAM>(&search));
+        return search.second;
+    }
+    // Asks the program to close as the close box does; true when it ended within 20 s.
+    bool Close() {
+        PostMessageW(face_, WM_CLOSE, 0, 0);
+        return WaitForSingleObject(info_.hProcess, 20000) == WAIT_OBJECT_0;
+    }
+
+private:
+    static BOOL CALLBACK FindFace(HWND window, LPARAM self) {
+        auto* exe = reinterpret_cast<TRunningExe*>(self);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        wchar_t name[32] = L"";
+        GetClassNameW(window, name, 32);
+        if (pid == exe->info_.dwProcessId && std::wstring(name) == L"TFace" &&
+            IsWindowVisible(window)) {
+            exe->face_ = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static BOOL CALLBACK FindControl(HWND window, LPARAM search) {
+        auto* s = reinterpret_cast<std::pair<int, HWND>*>(search);
+        if (GetDlgCtrlID(window) != s->first) return TRUE;
+        s->second = window;
+        return FALSE;
+    }
+
+    bool started_ = false;
+    PROCESS_INFORMATION info_{};
+    HWND face_ = nullptr;
+};
+
+std::wstring Text(HWND window) {
+    wchar_t text[256] = L"";
+    SendMessageW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::wstring Stored(const wchar_t* name) {
+    wchar_t value[256] = L"";
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS)
+        return L"<missing>";
+    return value;
+}
+
+TEST(ProgramSettings, PositionAndFourValuesSurviveARestart) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VIREL1_Service");
+    {
+        TRunningExe first;
+        ASSERT_NE(first.Face(), nullptr) << "no main window";
+        // The designed values on a PC that never ran the program.
+        EXPECT_EQ(Text(first.Control(kIdComPort)), L"COM1");
+        EXPECT_EQ(Text(first.Control(kIdAutoTime)), L"60");
+
+        SetWindowPos(first.Face(), nullptr, 150, 120, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(first.Control(kIdComPort), CB_SETCURSEL, 2, 0);
+        SendMessageW(first.Control(kIdSpeed), CB_SETCURSEL, 1, 0);
+        SendMessageW(first.Control(kIdAutoTime), WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(L"90"));
+        SendMessageW(first.Control(kIdPrintOnDevice), BM_SETCHECK, BST_CHECKED, 0);
+        ASSERT_TRUE(first.Close());
+    }
+    EXPECT_EQ(Stored(L"FormVersion"), L"0");
+    EXPECT_EQ(Stored(L"Visible"), L"0");
+    EXPECT_EQ(Stored(L"NormPos").substr(0, 8), L"150,120,");
+    EXPECT_EQ(Stored(L"CB_ComPort_Text"), L"COM3");
+    EXPECT_EQ(Stored(L"RxSpE_AutoTime_Value"), L"90");
+    EXPECT_EQ(Stored(L"CB_Spead_ItemIndex"), L"1");
+    EXPECT_EQ(Stored(L"CB_PrintOnDevice_Checked"), L"True");
+
+    TRunningExe second;
+    ASSERT_NE(second.Face(), nullptr) << "no main window";
+    RECT bounds{};
+    GetWindowRect(second.Face(), &bounds);
+    EXPECT_EQ(bounds.left, 150);
+    EXPECT_EQ(bounds.top, 120);
+    EXPECT_EQ(Text(second.Control(kIdComPort)), L"COM3");
+    EXPECT_EQ(SendMessageW(second.Control(kIdComPort), CB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(SendMessageW(second.Control(kIdSpeed), CB_GETCURSEL, 0, 0), 1);
+    EXPECT_EQ(Text(second.Control(kIdAutoTime)), L"90");
+    EXPECT_EQ(SendMessageW(second.Control(kIdPrintOnDevice), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(second.Close());
+}
+
+}  // namespace
