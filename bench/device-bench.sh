@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs DeviceBench against a simulated meter on COM6 of the build's Wine prefix: 20 ends of
+# measurement and one silent meter at 4800 and 9600 baud, then the whole archive export at
+# 9600 baud into the test spreadsheet server.   bench/device-bench.sh [build]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath "${1:-$root/build}")
+run="$build/wine-run.sh"
+bench="$build/bench/DeviceBench.exe"
+ctl="$build/sim/port6.ctl"
+"$root/scripts/sim.sh" start "$build" 6 --device 42 >/dev/null
+trap '"$root/scripts/sim.sh" stop "$build" 6 >/dev/null; "$root/scripts/xlserver.sh" unregister "$build" >/dev/null 2>&1 || true' EXIT
+for speed in 0 1; do
+    baud=$([ $speed = 0 ] && echo 4800 || echo 9600)
+    echo "baud=$baud" >"$ctl"
+    "$run" "$bench" print 6 $speed 20
+    printf 'baud=%s\nsilent=1\n' "$baud" >"$ctl"
+    "$run" "$bench" silent 6 $speed
+done
+echo "baud=9600" >"$ctl"
+"$root/scripts/xlserver.sh" register "$build" >/dev/null
+"$run" "$bench" export 6 1
