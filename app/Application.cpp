@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "app/Texts.h"
-#include "app/Wide.h"
 #include "core/Errors.h"
+#include "core/Utf16.h"
 
 namespace virel::app {
 

@@ -10,8 +10,8 @@
 #include "app/ProgressBar.h"
 #include "app/Resource.h"
 #include "app/Texts.h"
-#include "app/Wide.h"
 #include "core/MeasurementRecord.h"
+#include "core/Utf16.h"
 
 namespace virel::app {
 

@@ -5,29 +5,11 @@
 #include <string>
 
 #include "core/Errors.h"
+#include "core/Utf16.h"
 
 namespace virel::app {
 
 namespace {
-
-std::wstring ToWide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
-}
-
-std::string ToUtf8(const std::wstring& wide) {
-    if (wide.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
-                        nullptr, nullptr);
-    return utf8;
-}
 
 // The system's text for an error code, without its trailing line break.
 std::string SystemMessage(DWORD code) {
@@ -42,7 +24,7 @@ std::string SystemMessage(DWORD code) {
         text.pop_back();
     }
     if (text.empty()) return "System error " + std::to_string(code);
-    return ToUtf8(text);
+    return Narrow(text);
 }
 
 class TFile {
@@ -74,7 +56,7 @@ HANDLE OpenForAppending(const std::wstring& path, DWORD disposition) {
 }  // namespace
 
 AppendResult TPlatformLogFileSystem::Append(const std::string& path, const std::string& bytes) {
-    const std::wstring widePath = ToWide(path);
+    const std::wstring widePath = Widen(path);
     AppendResult result = AppendResult::Appended;
     HANDLE handle = OpenForAppending(widePath, OPEN_EXISTING);
     if (handle == INVALID_HANDLE_VALUE) {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/Wide.h"
+#include "core/Utf16.h"
 
 namespace virel::app {
 

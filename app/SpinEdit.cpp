@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/SpinEditMath.h"
+#include "core/Utf16.h"
 
 namespace virel::app {
 
@@ -26,18 +27,6 @@ void Beep() {
         return;
     }
     MessageBeep(MB_OK);
-}
-
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(std::max(n, 0)), '\0');
-    if (n > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                            nullptr, nullptr);
-    }
-    return out;
 }
 
 // The texts written by the field are plain ASCII digits and a sign.
@@ -115,7 +104,7 @@ bool TSpinEdit::Create(HWND parent, int id, int x, int y, int w, int h) {
 }
 
 double TSpinEdit::Value() const {
-    return spin::ReadValue(ToUtf8(Text()), minValue_);
+    return spin::ReadValue(Narrow(Text()), minValue_);
 }
 
 void TSpinEdit::SetValue(double value) {
@@ -148,7 +137,7 @@ bool TSpinEdit::Modified() const {
 }
 
 void TSpinEdit::Step(int delta) {
-    const auto next = spin::StepText(ToUtf8(Text()), delta, minValue_, maxValue_);
+    const auto next = spin::StepText(Narrow(Text()), delta, minValue_, maxValue_);
     if (!next) return;
     // Setting the text makes the edit send its change notification; the step is the
     // operator's doing, so the field counts as modified.
@@ -161,7 +150,7 @@ void TSpinEdit::Step(int delta) {
 }
 
 void TSpinEdit::LeaveField() {
-    const auto text = spin::LeaveFieldText(ToUtf8(Text()), minValue_, maxValue_);
+    const auto text = spin::LeaveFieldText(Narrow(Text()), minValue_, maxValue_);
     if (!text) return;
     // The correction follows the operator's own typing: keep the field marked as modified.
     const bool modified = Modified();

@@ -9,9 +9,9 @@
 #include "app/ProgramFile.h"
 #include "app/RegionalSettings.h"
 #include "app/Texts.h"
-#include "app/Wide.h"
 #include "core/DecimalSeparator.h"
 #include "core/ProgramDir.h"
+#include "core/Utf16.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         return RunProgram();
     } catch (const std::exception& e) {
         // Only start-up itself can get here: every message handler reports its own errors.
-        MessageBoxW(nullptr, virel::app::Widen(e.what()).c_str(), virel::app::kAppTitle,
+        MessageBoxW(nullptr, virel::Widen(e.what()).c_str(), virel::app::kAppTitle,
                     MB_OK | MB_ICONSTOP);
         return 1;
     } catch (...) {

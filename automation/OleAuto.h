@@ -13,11 +13,13 @@
 #include <string_view>
 
 #include "core/Errors.h"
+#include "core/Utf16.h"
 
 namespace virel::ole {
 
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view wide);
+// Many callers and tests name these ole::Widen / ole::Narrow.
+using virel::Narrow;
+using virel::Widen;
 
 // A failed automation call (or COM call) with its result code.
 class EOleError : public virel::Exception {

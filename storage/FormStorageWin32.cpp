@@ -3,15 +3,12 @@
 #include <vector>
 
 #include "core/Errors.h"
+#include "core/Utf16.h"
 #include "storage/IniStore.h"
 #include "storage/RegStore.h"
 #include "storage/TextUtil.h"
-#include "storage/WinText.h"
 
 namespace virel {
-
-using storage_detail::Narrow;
-using storage_detail::Widen;
 
 namespace {
 

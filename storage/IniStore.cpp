@@ -5,13 +5,10 @@
 #include <vector>
 
 #include "core/Errors.h"
+#include "core/Utf16.h"
 #include "storage/TextUtil.h"
-#include "storage/WinText.h"
 
 namespace virel {
-
-using storage_detail::Narrow;
-using storage_detail::Widen;
 
 std::string TIniStore::ReadString(const std::string& section, const std::string& name,
                                   const std::string& def) {

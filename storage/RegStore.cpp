@@ -3,14 +3,12 @@
 #include <vector>
 
 #include "core/Errors.h"
+#include "core/Utf16.h"
 #include "storage/TextUtil.h"
-#include "storage/WinText.h"
 
 namespace virel {
 
 using storage_detail::Concat;
-using storage_detail::Narrow;
-using storage_detail::Widen;
 
 TRegKey& TRegKey::operator=(TRegKey&& other) noexcept {
     if (this != &other) {

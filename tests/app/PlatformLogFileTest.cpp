@@ -8,26 +8,10 @@
 #include "app/PlatformLogFile.h"
 #include "core/Errors.h"
 #include "core/TextCodec.h"
+#include "core/Utf16.h"
 
 namespace virel::app {
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-    return w;
-}
-
-std::string Narrow(const std::wstring& wide) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), s.data(), n,
-                        nullptr, nullptr);
-    return s;
-}
 
 class PlatformLogFile : public ::testing::Test {
 protected:
@@ -47,12 +31,12 @@ protected:
         RemoveDirectoryW(dir_.c_str());
     }
     void Remove() {
-        SetFileAttributesW(Wide(path_).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(Wide(path_).c_str());
+        SetFileAttributesW(Widen(path_).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(Widen(path_).c_str());
     }
     std::string Contents() {
         HANDLE h =
-            CreateFileW(Wide(path_).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+            CreateFileW(Widen(path_).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                         nullptr, OPEN_EXISTING, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE) return "<missing>";
         std::string data(4096, '\0');
@@ -64,7 +48,7 @@ protected:
     }
     void Write(const std::string& data) {
         HANDLE h =
-            CreateFileW(Wide(path_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            CreateFileW(Widen(path_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
         DWORD written = 0;
         WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
@@ -91,9 +75,9 @@ TEST_F(PlatformLogFile, ExistingFileIsAppendedToNotReplaced) {
 
 TEST_F(PlatformLogFile, ReadOnlyFileIsLeftIntact) {
     Write("kept\r\n");
-    ASSERT_TRUE(SetFileAttributesW(Wide(path_).c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesW(Widen(path_).c_str(), FILE_ATTRIBUTE_READONLY));
     // Wine keeps the attribute as Unix permissions, which do not stop a superuser.
-    HANDLE probe = CreateFileW(Wide(path_).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+    HANDLE probe = CreateFileW(Widen(path_).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                OPEN_EXISTING, 0, nullptr);
     if (probe != INVALID_HANDLE_VALUE) {
         CloseHandle(probe);
@@ -106,7 +90,7 @@ TEST_F(PlatformLogFile, ReadOnlyFileIsLeftIntact) {
 TEST_F(PlatformLogFile, LockedFileIsLeftIntact) {
     Write("kept\r\n");
     HANDLE lock =
-        CreateFileW(Wide(path_).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        CreateFileW(Widen(path_).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     EXPECT_EQ(files_.Append(path_, "new\r\n"), AppendResult::NotWritten);
     CloseHandle(lock);
@@ -118,13 +102,13 @@ TEST_F(PlatformLogFile, LockedFileIsLeftIntact) {
 TEST_F(PlatformLogFile, MissingDirectoryCreatesNothing) {
     const std::string path = Narrow(dir_) + "absent\\VIREL1_Service.txt";
     EXPECT_EQ(files_.Append(path, "x\r\n"), AppendResult::NotWritten);
-    EXPECT_EQ(GetFileAttributesW(Wide(Narrow(dir_) + "absent").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW(Widen(Narrow(dir_) + "absent").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(PlatformLogFile, ViewerHoldingTheFileOpenSeesEachLine) {
     Write("a\r\n");
     HANDLE viewer =
-        CreateFileW(Wide(path_).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        CreateFileW(Widen(path_).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                     OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
     EXPECT_EQ(files_.Append(path_, "b\r\n"), AppendResult::Appended);
@@ -137,9 +121,9 @@ TEST_F(PlatformLogFile, ViewerHoldingTheFileOpenSeesEachLine) {
 }
 
 TEST_F(PlatformLogFile, DirectoryInPlaceOfTheFileIsNotWritten) {
-    ASSERT_TRUE(CreateDirectoryW(Wide(path_).c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(Widen(path_).c_str(), nullptr));
     EXPECT_EQ(files_.Append(path_, "x\r\n"), AppendResult::NotWritten);
-    RemoveDirectoryW(Wide(path_).c_str());
+    RemoveDirectoryW(Widen(path_).c_str());
 }
 
 // The portable encoder writes the log's bytes; they must be the ones Windows means by 1251.

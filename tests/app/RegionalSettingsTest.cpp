@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/RegionalSettings.h"
-#include "app/Wide.h"
+#include "core/Utf16.h"
 
 namespace virel::app {
 namespace {

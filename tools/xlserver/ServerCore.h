@@ -9,13 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/Utf16.h"
 #include "tools/xlserver/ServerControl.h"
 #include "tools/xlserver/SheetModel.h"
 
 namespace virel::xl {
-
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view wide);
 
 // Journal and sheets of one server process go to <root>\<session>\: journal.txt and one
 // <workbook>.csv per workbook; <root>\latest.txt names the newest session, and

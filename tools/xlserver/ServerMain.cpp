@@ -28,7 +28,7 @@ using namespace virel::xl;
 void Report(const std::wstring& text) {
     HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
-    const std::string line = Narrow(text) + "\n";
+    const std::string line = virel::Narrow(text) + "\n";
     DWORD written = 0;
     WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }

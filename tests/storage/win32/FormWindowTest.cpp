@@ -8,17 +8,15 @@
 #include <cmath>
 
 #include "core/Errors.h"
+#include "core/Utf16.h"
 #include "storage/FormStorageWin32.h"
 #include "storage/RxHookWin32.h"
 #include "storage/TextUtil.h"
-#include "storage/WinText.h"
 
 namespace virel {
 namespace {
 
 using storage_detail::Concat;
-using storage_detail::Narrow;
-using storage_detail::Widen;
 
 constexpr wchar_t kKey[] = L"Software\\storage_win_tests";
 constexpr wchar_t kSection[] = L"Software\\storage_win_tests\\TFace";

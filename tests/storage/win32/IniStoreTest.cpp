@@ -6,13 +6,11 @@
 #include <sstream>
 
 #include "core/Errors.h"
+#include "core/Utf16.h"
 #include "storage/IniStore.h"
-#include "storage/WinText.h"
 
 namespace virel {
 namespace {
-
-using storage_detail::Narrow;
 
 class IniStoreTest : public ::testing::Test {
 protected:
@@ -20,9 +18,9 @@ protected:
         wchar_t dir[MAX_PATH];
         GetTempPathW(MAX_PATH, dir);
         path_ = Narrow(dir) + "virel_storage_test.ini";
-        DeleteFileW(storage_detail::Widen(path_).c_str());
+        DeleteFileW(Widen(path_).c_str());
     }
-    void TearDown() override { DeleteFileW(storage_detail::Widen(path_).c_str()); }
+    void TearDown() override { DeleteFileW(Widen(path_).c_str()); }
     std::string FileText() {
         std::ifstream in(path_, std::ios::binary);
         std::stringstream s;

@@ -3,15 +3,12 @@
 #include <windows.h>
 
 #include "core/Errors.h"
+#include "core/Utf16.h"
 #include "storage/RegStore.h"
 #include "storage/TextUtil.h"
-#include "storage/WinText.h"
 
 namespace virel {
 namespace {
-
-using storage_detail::Narrow;
-using storage_detail::Widen;
 
 constexpr wchar_t kPath[] = L"Software\\VirelStorageRegTest";
 const std::string kPathUtf8 = "Software\\VirelStorageRegTest";
