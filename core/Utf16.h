@@ -14,6 +14,9 @@ namespace virel {
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
+// Appends the UTF-8 form of one character (code point up to U+10FFFF).
+void AppendUtf8(std::string& out, char32_t c);
+
 // The same for wchar_t texts: UTF-16 where wchar_t has 16 bits (Windows), UTF-32 where it has
 // 32 (the native test build); there a value that is no character also becomes U+FFFD.
 std::wstring Widen(std::string_view utf8);

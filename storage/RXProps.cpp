@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "core/Utf16.h"
 #include "storage/TextUtil.h"
 
 namespace virel {
@@ -30,23 +31,8 @@ bool IsStringKind(TTypeKind kind) {
 
 std::string CodeToText(std::int64_t code) {
     if (code <= 0 || code > 0x10FFFF) return std::string();
-    const auto c = static_cast<std::uint32_t>(code);
     std::string out;
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+    AppendUtf8(out, static_cast<char32_t>(code));
     return out;
 }
 

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <limits>
 
+#include "core/Utf16.h"
+
 namespace virel::storage_detail {
 namespace {
 
@@ -48,24 +50,13 @@ char32_t FoldChar(char32_t c) {
     return c;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c >= 0xDC80 && c <= 0xDCFF) {  // a malformed byte kept as itself
+// Malformed bytes were read as 0xDC80..0xDCFF (see NextCodePoint): they go back as themselves.
+void AppendFolded(std::string& out, char32_t c) {
+    if (c >= 0xDC80 && c <= 0xDCFF) {
         out.push_back(static_cast<char>(c - 0xDC00));
-    } else if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        return;
     }
+    AppendUtf8(out, c);
 }
 
 template <typename T>
@@ -99,7 +90,7 @@ std::optional<T> ParseInteger(std::string_view text) {
 std::string FoldCase(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) AppendUtf8(out, FoldChar(NextCodePoint(text, i)));
+    for (std::size_t i = 0; i < text.size();) AppendFolded(out, FoldChar(NextCodePoint(text, i)));
     return out;
 }
 
