@@ -32,10 +32,8 @@ else
         "$root/scripts/sim.sh" start "$demo" 1 --device 42 --baud 9600 >/dev/null
     echo "Simulated meter on COM1 (every byte on the line: $demo/sim/port1.log)"
 fi
-stop_meter() {
-    [ -n "${VIREL_METER:-}" ] || "$root/scripts/sim.sh" stop "$demo" 1 >/dev/null 2>&1 || true
-}
-trap stop_meter EXIT
+# At the end the meter, the prefix's Wine processes and the private Xvfb go too.
+trap '"$root/scripts/stop.sh" "$build"' EXIT
 
 # The spreadsheet for "Читать архив в Excel": each export's sheet lands as CSV in the journal.
 "$root/scripts/xlserver.sh" register "$build" --prefix "$demo/wineprefix" \

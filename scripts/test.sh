@@ -6,4 +6,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
 build=${VIREL_BUILD:-$root/build}
 cd "$build"
+# Nothing the run started outlives it (Xvfb, wineserver, simulators, spreadsheet servers).
+trap '"$root/scripts/stop.sh" "$build"' EXIT
 ctest --output-on-failure -j 2 "$@"

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Ends what a build's test or demonstration run started: simulated meters, the Wine processes
+# of its prefixes (services, spreadsheet servers, wineserver) and its private Xvfb.
+#   scripts/stop.sh [<build>]
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-${VIREL_BUILD:-$root/build}}
+[ -d "$build" ] || exit 0
+"$root/scripts/sim.sh" stop-all "$build" >/dev/null 2>&1 || true
+[ -d "$build/demo" ] && "$root/scripts/sim.sh" stop-all "$build/demo" >/dev/null 2>&1
+for prefix in "$build/wineprefix" "$build/demo/wineprefix"; do
+    [ -f "$prefix/system.reg" ] || continue
+    WINEPREFIX="$prefix" wineserver -k </dev/null >/dev/null 2>&1 || true
+    WINEPREFIX="$prefix" timeout 20 wineserver -w </dev/null >/dev/null 2>&1 || true
+done
+if [ -f "$build/xvfb.display" ]; then
+    read -r n pid <"$build/xvfb.display" || true
+    if [ -n "${pid:-}" ] && tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q "^Xvfb :$n "; then
+        kill "$pid" 2>/dev/null || true
+        for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        kill -9 "$pid" 2>/dev/null || true
+    fi
+    rm -f "$build/xvfb.display"
+fi
+exit 0
