@@ -1,13 +1,31 @@
 #include "app/CommPortLink.h"
 
+#include "core/PortChoice.h"
+
 namespace virel::app {
 
-bool TCommPortLink::Open(int speedIndex, int portIndex) {
-    if (speedIndex == 0) port_.SetBaudRate(br4800);
-    if (speedIndex == 1) port_.SetBaudRate(br9600);
-    // The combo box lists COM1..COM4, but its text may be set to any of the eight ports.
-    if (portIndex >= 0 && portIndex <= 7) {
-        port_.SetPort(static_cast<TPortNumber>(pnCOM1 + portIndex));
+bool TCommPortLink::Open(std::uint32_t speed, int portNumber) {
+    if (portNumber < 1 || portNumber > kHighestPortNumber) {
+        port_.Disconnect();
+        return false;
+    }
+    switch (speed) {
+        case 4800:
+            port_.SetBaudRate(br4800);
+            break;
+        case 9600:
+            port_.SetBaudRate(br9600);
+            break;
+        default:
+            port_.SetBaudRateValue(speed);
+            break;
+    }
+    // The numbered setting where the component has one, so that its Port says which; the
+    // path is "\\.\COM<n>" either way.
+    if (portNumber <= pnCOM16) {
+        port_.SetPort(static_cast<TPortNumber>(portNumber));
+    } else {
+        port_.SetPortName(PortPath(portNumber));
     }
     return port_.Connect();
 }

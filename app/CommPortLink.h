@@ -10,9 +10,9 @@ public:
     // The component stays the window's; it must outlive this link.
     explicit TCommPortLink(TCPDrv& port) : port_(port) {}
 
-    // CB_Spead index 0/1 -> br4800/br9600 and CB_ComPort index 0..7 -> pnCOM1..pnCOM8 (other
-    // indices keep the setting), then Connect.
-    bool Open(int speedIndex, int portIndex) override;
+    // 4800/9600 -> br4800/br9600 (any other speed as a custom rate); port 1..16 -> pnCOM1..
+    // pnCOM16, above that the name "\\.\COM<n>"; then Connect. Port 0 (none): Disconnect, false.
+    bool Open(std::uint32_t speed, int portNumber) override;
     void Close() override { port_.Disconnect(); }
     bool SendString(const std::string& bytes) override { return port_.SendString(bytes); }
     std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) override {

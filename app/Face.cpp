@@ -9,8 +9,10 @@
 #include "app/Application.h"
 #include "app/ProgressBar.h"
 #include "app/Resource.h"
+#include "app/SerialPorts.h"
 #include "app/Texts.h"
 #include "core/MeasurementRecord.h"
+#include "core/PortChoice.h"
 #include "core/Utf16.h"
 
 namespace virel::app {
@@ -89,11 +91,23 @@ HWND CreateComboBox(HWND parent, int id, int x, int y, int width, int height,
     return combo;
 }
 
+// Shows a text in a drop-down combo box: selects the item of that text (found without regard
+// to case) where there is one, else sets the text with no item selected.
+void SelectOrSetText(HWND combo, const std::wstring& text) {
+    const LRESULT item = text.empty()
+                             ? CB_ERR
+                             : SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                            reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(item == CB_ERR ? -1 : item), 0);
+    if (item == CB_ERR) SetWindowTextW(combo, text.c_str());
+}
+
 }  // namespace
 
 TFace::TFace(TApplication& application, RegionalFormats formats)
     : TCustomWindow(application),
       formats_(std::move(formats)),
+      presentPorts_(PresentSerialPorts),
       logo_(LoadBitmapResource(IDB_LOGO)),
       glyph_(LoadBitmapResource(IDB_GLYPH)),
       image_(application, logo_.Get(), TFit::Proportional) {}
@@ -239,6 +253,7 @@ void TFace::CreateControls() {
     toolTips_.Add(bitBtn2_.Handle(), kReadToExcelHint);
     toolTips_.Add(checkBox1_, kHintToFile);
 
+    RefreshPortList();
     focused_ = comPort_;
 }
 
@@ -384,12 +399,16 @@ std::int64_t TFace::AutoTimeValue() const {
     return autoTime_.IntValue();
 }
 
-int TFace::SpeedIndex() const {
-    return SpeedItemIndex();
+std::string TFace::SpeedText() const {
+    return Narrow(WindowText(speed_));
 }
 
-int TFace::PortIndex() const {
-    return static_cast<int>(SendMessageW(comPort_, CB_GETCURSEL, 0, 0));
+std::string TFace::PortText() const {
+    return Narrow(ComPortText());
+}
+
+void TFace::SetSpeedText(const std::string& text) {
+    SelectOrSetText(speed_, Widen(text));
 }
 
 void TFace::GaugeSetProgress(int progress) {
@@ -421,7 +440,7 @@ std::wstring TFace::ComPortText() const {
 }
 
 void TFace::SetComPortText(const std::wstring& text) {
-    SetWindowTextW(comPort_, text.c_str());
+    SelectOrSetText(comPort_, text);
 }
 
 double TFace::AutoTimeSetting() const {
@@ -433,11 +452,33 @@ void TFace::SetAutoTimeSetting(double value) {
 }
 
 int TFace::SpeedItemIndex() const {
-    return static_cast<int>(SendMessageW(speed_, CB_GETCURSEL, 0, 0));
+    return virel::SpeedItemIndex(SpeedFromText(SpeedText()).value_or(kDefaultSpeed));
 }
 
 void TFace::SetSpeedItemIndex(int index) {
+    const auto count = static_cast<int>(SendMessageW(speed_, CB_GETCOUNT, 0, 0));
+    if (index < 0 || index >= count) index = virel::SpeedItemIndex(kDefaultSpeed);
     SendMessageW(speed_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void TFace::SetPresentPorts(std::function<std::vector<std::string>()> presentPorts) {
+    presentPorts_ = std::move(presentPorts);
+}
+
+void TFace::RefreshPortList() {
+    // Reading the list of ports must never cost the operator the window: without it the list
+    // keeps its four fixed ports.
+    std::vector<std::string> present;
+    try {
+        if (presentPorts_) present = presentPorts_();
+    } catch (...) {
+    }
+    const std::wstring text = ComPortText();
+    SendMessageW(comPort_, CB_RESETCONTENT, 0, 0);
+    for (const std::string& port : PortList(present)) {
+        SendMessageW(comPort_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(port).c_str()));
+    }
+    SelectOrSetText(comPort_, text);
 }
 
 bool TFace::PrintOnDeviceChecked() const {
@@ -459,6 +500,10 @@ HWND TFace::EditLabel(HWND labelledEdit) const {
 void TFace::OnCommand(int id, int code, HWND control) {
     if (!control) {  // a menu entry or a shortcut
         ExecuteAction(id);
+        return;
+    }
+    if (id == kIdComPort && code == CBN_DROPDOWN) {
+        RefreshPortList();  // an adapter plugged in since shows up
         return;
     }
     if (code == BN_CLICKED) ExecuteAction(ActionOfControl(id));

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Controls.h"
 #include "app/Gauge.h"
@@ -88,8 +89,9 @@ public:
     std::string ArchiveNumberText() const override;
     void SetArchiveNumberText(const std::string& text) override;
     std::int64_t AutoTimeValue() const override;
-    int SpeedIndex() const override;
-    int PortIndex() const override;
+    std::string SpeedText() const override;
+    std::string PortText() const override;
+    void SetSpeedText(const std::string& text) override;
     void GaugeSetProgress(int progress) override;
     void GaugeSetMaxValue(int maxValue) override;
     void ShowProgress() override;
@@ -102,8 +104,15 @@ public:
     void SetComPortText(const std::wstring& text);
     double AutoTimeSetting() const;  // RxSpE_AutoTime.Value
     void SetAutoTimeSetting(double value);
-    int SpeedItemIndex() const;  // CB_Spead.ItemIndex
+    // CB_Spead.ItemIndex as stored: the item of the speed the box stands for (the default's
+    // when it shows no known speed); an index of no item shows the default.
+    int SpeedItemIndex() const;
     void SetSpeedItemIndex(int index);
+
+    // CB_ComPort's list: COM1..COM4 and the other ports present (by default those Windows
+    // lists), built anew at creation and each time the list drops down. The text stays.
+    void SetPresentPorts(std::function<std::vector<std::string>()> presentPorts);
+    void RefreshPortList();
     bool PrintOnDeviceChecked() const;  // CB_PrintOnDevice.Checked
     void SetPrintOnDeviceChecked(bool checked);
 
@@ -156,6 +165,7 @@ private:
     TAboutBox* aboutBox_ = nullptr;
     TFProgressBar* progressBar_ = nullptr;
     IFaceOperations* operations_ = nullptr;
+    std::function<std::vector<std::string>()> presentPorts_;
 
     TBitmap logo_;
     TBitmap glyph_;

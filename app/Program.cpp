@@ -48,6 +48,9 @@ bool TProgram::Create() {
     controls.setAutoTimeValue = [face](long double value) {
         face->SetAutoTimeSetting(static_cast<double>(value));
     };
+    // The stored speed is the one the box stands for, typed or chosen.
+    controls.getSpeedIndex = [face] { return face->SpeedItemIndex(); };
+    controls.setSpeedIndex = [face](std::int32_t index) { face->SetSpeedItemIndex(index); };
     controls.windowEvents = {face_->OnShow, face_->OnCloseQuery, face_->OnDestroy};
     formStorage_ = CreateFaceStorage(face_->Handle(), std::move(controls));
     ConnectFormEvents(formStorage_->Events(), face_->OnShow, face_->OnCloseQuery,

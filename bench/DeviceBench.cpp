@@ -45,7 +45,7 @@ double CpuMs() {
 // The main window reduced to its texts: no windows, no message loop to run.
 class TBenchView final : public IFaceView {
 public:
-    int port = 0, speed = 0;
+    std::string port = "COM1", speed = "4800";
     std::string status, archiveNumber = "0";
     std::map<Field, std::string> fields;
     void SetStatusText(const std::string& text) override { status = text; }
@@ -60,8 +60,9 @@ public:
     std::string ArchiveNumberText() const override { return archiveNumber; }
     void SetArchiveNumberText(const std::string& text) override { archiveNumber = text; }
     std::int64_t AutoTimeValue() const override { return 60; }
-    int SpeedIndex() const override { return speed; }
-    int PortIndex() const override { return port; }
+    std::string SpeedText() const override { return speed; }
+    std::string PortText() const override { return port; }
+    void SetSpeedText(const std::string& text) override { speed = text; }
     void GaugeSetProgress(int) override {}
     void GaugeSetMaxValue(int) override {}
     void ShowProgress() override {}
@@ -76,7 +77,7 @@ public:
     explicit TTimedLink(IDeviceLink& real) : real_(real) {}
     double readMs = 0;
     unsigned long long bytesRead = 0;
-    bool Open(int speed, int port) override { return real_.Open(speed, port); }
+    bool Open(std::uint32_t speed, int port) override { return real_.Open(speed, port); }
     void Close() override { real_.Close(); }
     bool SendString(const std::string& bytes) override { return real_.SendString(bytes); }
     std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) override {
@@ -106,8 +107,8 @@ int main(int argc, char** argv) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     TBenchView view;
-    view.port = com - 1;
-    view.speed = speedIndex;
+    view.port = "COM" + std::to_string(com);
+    view.speed = std::to_string(baud);
     TCPDrv port(nullptr);
     ApplyCommPortDesign(port);
     app::TCommPortLink realLink(port);

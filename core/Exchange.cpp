@@ -4,6 +4,7 @@
 
 #include "core/DeviceTexts.h"
 #include "core/Errors.h"
+#include "core/PortChoice.h"
 
 namespace virel {
 
@@ -17,7 +18,15 @@ std::string commands::Rd(std::uint8_t recordNumber) {
 }
 
 bool TExchange::OpenComPort() {
-    return link_.Open(view_.SpeedIndex(), view_.PortIndex());
+    auto speed = SpeedFromText(view_.SpeedText());
+    if (!speed) {
+        // What goes on the line is what the box shows, so the box shows the default it falls
+        // back to.
+        speed = kDefaultSpeed;
+        view_.SetSpeedText(std::to_string(kDefaultSpeed));
+    }
+    // Never the port of an earlier exchange: an unknown name must not reach another device.
+    return link_.Open(*speed, PortNumberFromText(view_.PortText()).value_or(0));
 }
 
 void TExchange::CloseComPort() {

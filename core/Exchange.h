@@ -12,10 +12,10 @@ namespace virel {
 class IDeviceLink {
 public:
     virtual ~IDeviceLink() = default;
-    // Speed index 0 -> 4800 baud, 1 -> 9600 baud, anything else keeps the speed; port index
-    // 0..7 -> COM1..COM8, anything else keeps the port; then connects. True when open (also
-    // when it already was).
-    virtual bool Open(int speedIndex, int portIndex) = 0;
+    // Sets the speed (bits per second) and the port "\\.\COM<portNumber>" (1..255), then
+    // connects. True when open (also when it already was). Port number 0 opens nothing: the
+    // port is closed and the result is false.
+    virtual bool Open(std::uint32_t speed, int portNumber) = 0;
     virtual void Close() = 0;
     virtual bool SendString(const std::string& bytes) = 0;
     // Returns after `count` bytes or after 500 ms without a new byte; 0 at once when closed.
@@ -63,7 +63,9 @@ public:
     TExchange(IFaceView& view, IDeviceLink& link, IClock& clock, IKeyState& keys)
         : view_(view), link_(link), clock_(clock), keys_(keys) {}
 
-    // Applies the window's speed and port and connects.
+    // Applies the speed and the port the window shows and connects. A speed box showing no
+    // known speed is set back to the default, which is used; a port box naming no port opens
+    // nothing, so the exchange fails as with a port that cannot be opened.
     bool OpenComPort();
     void CloseComPort();
 

@@ -32,9 +32,12 @@ public:
     // RxSpE_AutoTime's integer value (its Value truncated; a non-number reads as the minimum).
     virtual std::int64_t AutoTimeValue() const = 0;
 
-    // Selected item of CB_Spead ("4800", "9600") and CB_ComPort ("COM1".."COM4"); -1 for none.
-    virtual int SpeedIndex() const = 0;
-    virtual int PortIndex() const = 0;
+    // The texts CB_Spead and CB_ComPort show: the exchange uses the speed and the port they name
+    // (core/PortChoice.h), whether chosen from the list or typed.
+    virtual std::string SpeedText() const = 0;
+    virtual std::string PortText() const = 0;
+    // Shows a speed in CB_Spead, selecting its list item.
+    virtual void SetSpeedText(const std::string& text) = 0;
 
     // Progress window FProgressBar and its Gauge.
     virtual void GaugeSetProgress(int progress) = 0;

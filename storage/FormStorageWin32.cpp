@@ -70,8 +70,8 @@ std::unique_ptr<TWin32FormStorage> CreateFaceStorage(HWND face, TFaceStoredContr
     // Plain control messages where the window gave only the handle.
     if (c.portCombo && !c.getPortText) c.getPortText = [h = c.portCombo] { return WindowText(h); };
     if (c.portCombo && !c.setPortText) {
-        // The exchange takes the port from the selected item, so a restored text that names an
-        // item selects it; any other text stands alone with no item selected.
+        // A restored text that names an item selects it; any other text stands alone with no
+        // item selected.
         c.setPortText = [h = c.portCombo](const std::string& s) {
             const std::wstring text = Widen(s);
             const LRESULT item = text.empty()

@@ -62,8 +62,7 @@ private:
 // set with the standard control messages (window text, CB_GETCURSEL/CB_SETCURSEL,
 // BM_GETCHECK/BM_SETCHECK); the spin edit needs its getter and setter, as its value limits and
 // rounding belong to it. Setting the port text selects the list item of that text (found
-// without regard to case), so that the exchange, which takes the port from the selected item,
-// uses the restored port; a text that names no item is set with no item selected.
+// without regard to case); a text that names no item is set with no item selected.
 struct TFaceStoredControls {
     HWND portCombo = nullptr;
     HWND autoTimeEdit = nullptr;

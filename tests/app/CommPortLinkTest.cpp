@@ -1,5 +1,5 @@
 // The serial link adapter over the real TCPDrv with a scripted device behind it: the window's
-// speed and port indices reach the component, and a whole end of measurement runs through it.
+// speed and port reach the component, and a whole end of measurement runs through it.
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -87,8 +87,8 @@ protected:
     TCommPortLink link{port};
 };
 
-TEST_F(CommPortLinkTest, SpeedAndPortIndicesReachTheComponent) {
-    EXPECT_TRUE(link.Open(0, 2));
+TEST_F(CommPortLinkTest, SpeedAndPortReachTheComponent) {
+    EXPECT_TRUE(link.Open(4800, 3));
     EXPECT_EQ(port.BaudRate(), br4800);
     EXPECT_EQ(port.Port(), pnCOM3);
     EXPECT_EQ(device->path, "\\\\.\\COM3");
@@ -96,31 +96,39 @@ TEST_F(CommPortLinkTest, SpeedAndPortIndicesReachTheComponent) {
     link.Close();
     EXPECT_FALSE(device->open);
 
-    EXPECT_TRUE(link.Open(1, 7));
+    EXPECT_TRUE(link.Open(9600, 16));
     EXPECT_EQ(port.BaudRate(), br9600);
-    EXPECT_EQ(device->path, "\\\\.\\COM8");
+    EXPECT_EQ(port.Port(), pnCOM16);
+    EXPECT_EQ(device->path, "\\\\.\\COM16");
     link.Close();
 
-    // No selection keeps what the last exchange set.
-    EXPECT_TRUE(link.Open(-1, -1));
-    EXPECT_EQ(port.BaudRate(), br9600);
-    EXPECT_EQ(device->path, "\\\\.\\COM8");
-    EXPECT_TRUE(link.Open(0, 0));  // already open: a new port waits for the next opening
-    EXPECT_EQ(port.BaudRate(), br4800);
-    EXPECT_EQ(device->path, "\\\\.\\COM8");
+    // Beyond the component's numbered ports: by name, the same device path form.
+    for (int number : {17, 100, 255}) {
+        EXPECT_TRUE(link.Open(9600, number));
+        EXPECT_EQ(port.Port(), pnCustom);
+        EXPECT_EQ(device->path, "\\\\.\\COM" + std::to_string(number));
+        link.Close();
+    }
+    EXPECT_TRUE(link.Open(4800, 1));
+    EXPECT_EQ(device->path, "\\\\.\\COM1");
+    EXPECT_EQ(port.Port(), pnCOM1);
     link.Close();
 }
 
-TEST_F(CommPortLinkTest, BeforeAnySelectionTheComponentsOwnPortIsUsed) {
+TEST_F(CommPortLinkTest, NoPortNamedOpensNothing) {
     ApplyCommPortDesign(port);
-    EXPECT_TRUE(link.Open(-1, -1));
-    EXPECT_EQ(device->path, "\\\\.\\COM2");
-    link.Close();
+    for (int number : {0, -1, 256}) {
+        EXPECT_FALSE(link.Open(4800, number));
+        EXPECT_FALSE(device->open);
+        EXPECT_EQ(device->path, "") << "the component's own port is not opened either";
+    }
+    std::uint8_t buffer[300] = {};
+    EXPECT_EQ(link.ReadData(buffer, 280), 0u);
 }
 
 TEST_F(CommPortLinkTest, SendAndReadPassThrough) {
     device->answer = "abc";
-    EXPECT_TRUE(link.Open(1, 0));
+    EXPECT_TRUE(link.Open(9600, 1));
     EXPECT_TRUE(
         link.SendString(std::string("\x01"
                                     "FPR",
@@ -143,8 +151,8 @@ TEST_F(CommPortLinkTest, EndOfMeasurementThroughTheRealComponent) {
                                                  "FPR",
                                                  4));
     fakes::FakeFaceView view;
-    view.speedIndex = 1;
-    view.portIndex = 0;
+    view.speedText = "9600";
+    view.portText = "COM1";
     TPlatformClock clock;
     fakes::FakeKeys keys;  // the real Esc key is not the test's business
     fakes::FakeLogFiles files;

@@ -4,6 +4,9 @@
 
 #include "ExpectedTexts.h"
 #include "WindowTestSupport.h"
+#include "app/SerialPorts.h"
+#include "core/PortChoice.h"
+#include "core/Utf16.h"
 
 namespace virel::app::test {
 namespace {
@@ -97,9 +100,9 @@ TEST_F(FaceLayout, CaptionsAndInitialTexts) {
     EXPECT_EQ(Text(face.BitBtn4()), kWantReadArcNCaption);
 
     EXPECT_EQ(Text(face.CB_ComPort()), L"COM1");
-    EXPECT_EQ(face.PortIndex(), 0);
+    EXPECT_EQ(SendMessageW(face.CB_ComPort(), CB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(Text(face.CB_Spead()), L"4800");
-    EXPECT_EQ(face.SpeedIndex(), 0);
+    EXPECT_EQ(SendMessageW(face.CB_Spead(), CB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(face.RxSpE_AutoTime().Text(), L"60");
     EXPECT_EQ(face.RxSpE_AutoTime().MinValue(), 5);
     EXPECT_EQ(face.RxSpE_AutoTime().MaxValue(), 1000000000);
@@ -129,8 +132,14 @@ TEST_F(FaceLayout, ComboBoxesOfferTheirItems) {
         }
         return result;
     };
-    EXPECT_EQ(items(face.CB_ComPort()),
+    // COM1..COM4, then the other ports this PC has.
+    const std::vector<std::wstring> listed = items(face.CB_ComPort());
+    ASSERT_GE(listed.size(), 4u);
+    EXPECT_EQ(std::vector<std::wstring>(listed.begin(), listed.begin() + 4),
               (std::vector<std::wstring>{L"COM1", L"COM2", L"COM3", L"COM4"}));
+    std::vector<std::wstring> ports;
+    for (const std::string& port : PortList(PresentSerialPorts())) ports.push_back(Widen(port));
+    EXPECT_EQ(listed, ports);
     EXPECT_EQ(items(face.CB_Spead()), (std::vector<std::wstring>{L"4800", L"9600"}));
     // Editable text with a drop-down list.
     for (HWND combo : {face.CB_ComPort(), face.CB_Spead()}) {

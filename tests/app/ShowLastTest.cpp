@@ -90,9 +90,15 @@ TEST_F(ShowLastInWindow, TheViewReadsAndWritesTheRealControls) {
     EXPECT_TRUE(face.ReadToFile());
     EXPECT_FALSE(face.PrintOnDevice());
     SendMessageW(face.CB_Spead(), CB_SETCURSEL, 1, 0);
-    EXPECT_EQ(face.SpeedIndex(), 1);
+    EXPECT_EQ(face.SpeedText(), "9600");
+    SetWindowTextW(face.CB_Spead(), L"4800");  // typed over the chosen item
+    EXPECT_EQ(face.SpeedText(), "4800");
+    face.SetSpeedText("9600");
+    EXPECT_EQ(SendMessageW(face.CB_Spead(), CB_GETCURSEL, 0, 0), 1);
     SendMessageW(face.CB_ComPort(), CB_SETCURSEL, 3, 0);
-    EXPECT_EQ(face.PortIndex(), 3);
+    EXPECT_EQ(face.PortText(), "COM4");
+    SetWindowTextW(face.CB_ComPort(), L"com17");
+    EXPECT_EQ(face.PortText(), "com17");
 }
 
 TEST_F(ShowLastInWindow, StoredControlValues) {
@@ -105,8 +111,21 @@ TEST_F(ShowLastInWindow, StoredControlValues) {
     EXPECT_EQ(face.AutoTimeSetting(), 5) << "limited to the range";
     face.SetSpeedItemIndex(1);
     EXPECT_EQ(Text(face.CB_Spead()), L"9600");
-    face.SetSpeedItemIndex(-1);
-    EXPECT_EQ(face.SpeedItemIndex(), -1);
+    EXPECT_EQ(face.SpeedItemIndex(), 1);
+    // The stored index is that of the speed shown, also when it was typed.
+    SetWindowTextW(face.CB_Spead(), L"4800");
+    EXPECT_EQ(face.SpeedItemIndex(), 0);
+    SetWindowTextW(face.CB_Spead(), L" 9600");
+    EXPECT_EQ(face.SpeedItemIndex(), 1);
+    SetWindowTextW(face.CB_Spead(), L"19200");  // no known speed: the default is what is used
+    EXPECT_EQ(face.SpeedItemIndex(), 0);
+    // An index of no item shows the default again.
+    for (int index : {-1, 2, 1000}) {
+        face.SetSpeedItemIndex(1);
+        face.SetSpeedItemIndex(index);
+        EXPECT_EQ(Text(face.CB_Spead()), L"4800");
+        EXPECT_EQ(SendMessageW(face.CB_Spead(), CB_GETCURSEL, 0, 0), 0);
+    }
     face.SetPrintOnDeviceChecked(true);
     EXPECT_EQ(SendMessageW(face.CB_PrintOnDevice(), BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_TRUE(face.PrintOnDevice());

@@ -117,6 +117,27 @@ TEST_F(DeviceActionsTest, SilentMeterFailsAndClearsLastReadOk) {
     EXPECT_EQ(rig.link.sent.size(), 1u + 3u);
 }
 
+TEST_F(DeviceActionsTest, PortTextNamingNoPortFailsAsAPortThatCannotBeOpened) {
+    rig.view.portText = "COM7";
+    rig.ops->PrintExecute();
+    ASSERT_TRUE(State().LastReadOk);
+    const std::size_t sentToCom7 = rig.link.sent.size();
+    const auto fields = rig.view.fields;
+
+    rig.view.portText = "COM7?";
+    const auto start = rig.clock.now;
+    rig.ops->PrintExecute();
+    EXPECT_EQ(rig.view.status, texts::kStatusReadFailed);
+    EXPECT_FALSE(State().LastReadOk);
+    EXPECT_EQ(rig.view.fields, fields);
+    // The attempts run out on a closed port (about 4 s), with nothing reaching COM7.
+    EXPECT_GT(rig.clock.now - start, 4000);
+    EXPECT_LT(rig.clock.now - start, 4100);
+    EXPECT_EQ(rig.link.port, 0);
+    EXPECT_EQ(rig.link.sent.size(), sentToCom7 + 3);  // offered to the closed link only
+    EXPECT_FALSE(rig.link.open);
+}
+
 TEST_F(DeviceActionsTest, WrongChecksumIsNoSuccess) {
     std::string reply = kRecord1;
     reply[14] = static_cast<char>(0xB8);

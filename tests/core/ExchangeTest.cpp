@@ -147,23 +147,59 @@ TEST_F(ExchangeTest, ClockSetBackDuringAnAttemptDoesNotStretchIt) {
     EXPECT_LE(link.reads, 2 + 2 + 4 + 2);
 }
 
-TEST_F(ExchangeTest, OpenAppliesTheWindowsSpeedAndPort) {
+TEST_F(ExchangeTest, OpenUsesThePortAndSpeedTheBoxesShow) {
     link.open = false;
-    view.speedIndex = 0;
-    view.portIndex = 3;
+    view.portText = "COM4";
+    view.speedText = "4800";
     EXPECT_TRUE(exchange.OpenComPort());
     EXPECT_EQ(link.baud, 4800);
     EXPECT_EQ(link.port, 4);
     exchange.CloseComPort();
-    EXPECT_FALSE(link.open);
-    view.speedIndex = -1;
-    view.portIndex = -1;
+
+    // Typed, not chosen from the lists.
+    view.portText = " com12\t";
+    view.speedText = "9600 ";
     EXPECT_TRUE(exchange.OpenComPort());
-    EXPECT_EQ(link.baud, 4800);
-    EXPECT_EQ(link.port, 4);
+    EXPECT_EQ(link.baud, 9600);
+    EXPECT_EQ(link.port, 12);
+    exchange.CloseComPort();
+
+    view.portText = "COM255";
+    EXPECT_TRUE(exchange.OpenComPort());
+    EXPECT_EQ(link.port, 255);
+    exchange.CloseComPort();
+    EXPECT_TRUE(view.events.empty()) << "known speeds leave the box alone";
+
     link.canOpen = false;
-    exchange.CloseComPort();
     EXPECT_FALSE(exchange.OpenComPort());
+}
+
+TEST_F(ExchangeTest, PortTextNamingNoPortOpensNothing) {
+    link.open = false;
+    for (const char* text : {"", "COM0", "COM256", "COM", "LPT1", "COM1x", "COM 1"}) {
+        SCOPED_TRACE(text);
+        view.portText = "COM3";
+        EXPECT_TRUE(exchange.OpenComPort());  // a port used before ...
+        exchange.CloseComPort();
+        view.portText = text;
+        EXPECT_FALSE(exchange.OpenComPort());  // ... is not taken instead
+        EXPECT_EQ(link.port, 0);
+        EXPECT_FALSE(link.open);
+    }
+}
+
+TEST_F(ExchangeTest, SpeedBoxShowingNoKnownSpeedShowsAndUsesTheDefault) {
+    for (const char* text : {"", "19200", "abc", "04800", "96 00"}) {
+        SCOPED_TRACE(text);
+        link.open = false;
+        view.speedText = text;
+        view.events.clear();
+        EXPECT_TRUE(exchange.OpenComPort());
+        EXPECT_EQ(link.baud, 4800);
+        EXPECT_EQ(view.speedText, "4800");
+        EXPECT_EQ(view.events, std::vector<std::string>{"speed 4800"});
+        exchange.CloseComPort();
+    }
 }
 
 TEST_F(ExchangeTest, ReadStringIsEmptyWhenNothingCame) {

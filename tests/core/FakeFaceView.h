@@ -45,8 +45,12 @@ public:
         events.push_back("num " + text);
     }
     std::int64_t AutoTimeValue() const override { return autoTime; }
-    int SpeedIndex() const override { return speedIndex; }
-    int PortIndex() const override { return portIndex; }
+    std::string SpeedText() const override { return speedText; }
+    std::string PortText() const override { return portText; }
+    void SetSpeedText(const std::string& text) override {
+        speedText = text;
+        events.push_back("speed " + text);
+    }
     void GaugeSetProgress(int progress) override {
         gaugeProgress = progress;
         events.push_back("progress " + std::to_string(progress));
@@ -78,8 +82,8 @@ public:
     bool readToFile = false;
     std::string archiveNumber = "0";
     std::int64_t autoTime = 60;
-    int speedIndex = 0;
-    int portIndex = 0;
+    std::string speedText = "4800";
+    std::string portText = "COM1";
     int gaugeProgress = 0;
     int gaugeMax = 288;
     bool progressShown = false;

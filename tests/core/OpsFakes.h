@@ -48,12 +48,12 @@ class FakeLink : public IDeviceLink {
 public:
     explicit FakeLink(FakeClock& clock) : clock_(clock) {}
 
-    bool Open(int speedIndex, int portIndex) override {
+    bool Open(std::uint32_t speed, int portNumber) override {
         ++opens;
-        if (speedIndex == 0) baud = 4800;
-        if (speedIndex == 1) baud = 9600;
-        if (portIndex >= 0 && portIndex <= 7 && !open) port = portIndex + 1;
-        if (!canOpen) return false;
+        baud = static_cast<int>(speed);
+        if (!open) port = portNumber;
+        if (portNumber == 0) open = false;  // no port named: nothing opens
+        if (!canOpen || portNumber == 0) return false;
         open = true;
         return true;
     }

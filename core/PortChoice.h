@@ -1,0 +1,37 @@
+#pragma once
+// The port and the speed the operator chose: what the texts of the port and speed boxes mean,
+// and which ports the port box lists.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace virel {
+
+inline constexpr int kHighestPortNumber = 255;
+
+// The number of the port a text names: "COM<n>" with n from 1 to 255 in plain decimal (no
+// sign, no leading zero), letters in any case, spaces and tabs around it ignored. Nothing for
+// any other text.
+std::optional<int> PortNumberFromText(std::string_view text);
+
+// "COM<n>".
+std::string ComPortName(int number);
+
+// What the port box lists: "COM1".."COM4" first, then every other port among `present` (the
+// names the system lists, in any order, possibly repeated or junk), once each, in numeric order.
+std::vector<std::string> PortList(const std::vector<std::string>& present);
+
+// The speeds the speed box lists, in its order; the first is the default.
+inline constexpr std::uint32_t kKnownSpeeds[] = {4800, 9600};
+inline constexpr std::uint32_t kDefaultSpeed = kKnownSpeeds[0];
+
+// Bits per second a text of the speed box stands for: one of kKnownSpeeds written in decimal,
+// spaces and tabs around it ignored. Nothing for any other text.
+std::optional<std::uint32_t> SpeedFromText(std::string_view text);
+
+// The speed box's item for a speed; -1 when it is not listed.
+int SpeedItemIndex(std::uint32_t speed);
+
+}  // namespace virel
