@@ -79,6 +79,19 @@ std::vector<TLineEvent> TMeter::Events() const {
     return events;
 }
 
+std::vector<std::string> TMeter::Notes() const {
+    const std::string log = ReadFileBytes(Widen(VIREL_E2E_METER_LOG));
+    std::vector<std::string> notes;
+    std::istringstream lines(log.size() > logStart_ ? log.substr(logStart_) : std::string());
+    std::string line;
+    const std::string tag = " NOTE ";
+    while (std::getline(lines, line)) {
+        const std::size_t at = line.find(tag);
+        if (at != std::string::npos) notes.push_back(line.substr(at + tag.size()));
+    }
+    return notes;
+}
+
 std::vector<std::uint8_t> TMeter::Received() const { return Collect(Events(), "RX"); }
 std::vector<std::uint8_t> TMeter::Sent() const { return Collect(Events(), "TX"); }
 
@@ -122,7 +135,7 @@ TRunningProgram::TRunningProgram(bool clearSettings) {
     if (program->Create()) program->Show();
     Pump();
     // The meter of this test program sits behind this COM port.
-    SelectItem(program->Face().CB_ComPort(), VIREL_E2E_PORT_INDEX);
+    if (VIREL_E2E_PORT_INDEX >= 0) SelectItem(program->Face().CB_ComPort(), VIREL_E2E_PORT_INDEX);
 }
 
 TRunningProgram::~TRunningProgram() {

@@ -17,7 +17,7 @@
 #endif
 
 #ifndef VIREL_E2E_PORT_INDEX
-#define VIREL_E2E_PORT_INDEX 0  // COM1
+#define VIREL_E2E_PORT_INDEX 0  // COM1; negative: the port box is left as restored
 #endif
 
 namespace virel::e2e {
@@ -49,6 +49,8 @@ public:
     std::vector<std::uint8_t> Sent() const;
     // How many times `command` arrived.
     int CountReceived(const std::vector<std::uint8_t>& command) const;
+    // The texts of its NOTE lines, in order (e.g. "line speed 9600" before each command).
+    std::vector<std::string> Notes() const;
 
 private:
     std::size_t logStart_ = 0;

@@ -163,6 +163,24 @@ bool SetRaw(int fd) {
     return tcsetattr(fd, TCSANOW, &t) == 0;
 }
 
+// The speed the other side last set on the line. A pseudo-terminal keeps it in its settings
+// without pacing by it; noting it lets a test see which speed the program chose.
+std::string LineSpeed(int fd) {
+    termios t{};
+    if (tcgetattr(fd, &t) != 0) return "unknown";
+    static const struct {
+        speed_t code;
+        const char* text;
+    } kSpeeds[] = {{B300, "300"},     {B600, "600"},      {B1200, "1200"},   {B2400, "2400"},
+                   {B4800, "4800"},   {B9600, "9600"},    {B19200, "19200"}, {B38400, "38400"},
+                   {B57600, "57600"}, {B115200, "115200"}};
+    const speed_t speed = cfgetospeed(&t);
+    for (const auto& s : kSpeeds) {
+        if (s.code == speed) return s.text;
+    }
+    return "other (" + std::to_string(static_cast<unsigned long>(speed)) + ")";
+}
+
 bool PointLink(const std::string& link, const std::string& target) {
     const std::string tmp = link + ".tmp." + std::to_string(getpid());
     unlink(tmp.c_str());
@@ -244,6 +262,7 @@ void TSimulator::OnInput(const std::uint8_t* data, std::size_t size) {
             log_.Note("dropped unfinished command: " + HexBytes(e.bytes));
             continue;
         }
+        log_.Note("line speed " + LineSpeed(slave_));
         const Settings& s = control_.Current(opts_.settings, log_);
         LoadArchive(s, false);
         const Reply reply = meter_.Handle(e.command, s, LocalNow());
