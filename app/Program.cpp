@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/PlatformSerialTrace.h"
 #include "automation/ExcelApp.h"
 
 namespace virel::app {
@@ -27,7 +28,9 @@ bool TProgram::Create() {
 
     // CommPort with the main window's design settings; port and speed come from the window at
     // every exchange.
-    commPort_ = std::make_unique<TCPDrv>(face_->Handle());
+    std::unique_ptr<ISerialBackend> backend = CreateSerialBackend();
+    if (!tracePath_.empty()) backend = CreateTracedSerialBackend(std::move(backend), tracePath_);
+    commPort_ = std::make_unique<TCPDrv>(face_->Handle(), std::move(backend));
     ApplyCommPortDesign(*commPort_);
     link_ = std::make_unique<TCommPortLink>(*commPort_);
     operations_ = std::make_unique<TDeviceOperations>(

@@ -29,6 +29,8 @@ public:
     TProgram(const TProgram&) = delete;
     TProgram& operator=(const TProgram&) = delete;
 
+    // Before Create: every event of CommPort's line goes to the trace file at `path` (UTF-8).
+    void TraceSerialExchange(std::string path) { tracePath_ = std::move(path); }
     // Creates Face (with CommPort, the operations and FormStorage1), AboutBox and FProgressBar,
     // all hidden; false when a window could not be created.
     bool Create();
@@ -47,6 +49,7 @@ private:
     TApplication& application_;
     RegionalFormats formats_;
     std::string programDir_;
+    std::string tracePath_;
 
     TPlatformClock clock_;
     TPlatformKeyState keys_;

@@ -5,6 +5,7 @@
 
 #include "app/Application.h"
 #include "app/ComApartment.h"
+#include "app/PlatformSerialTrace.h"
 #include "app/Program.h"
 #include "app/ProgramFile.h"
 #include "app/RegionalSettings.h"
@@ -12,6 +13,7 @@
 #include "core/DecimalSeparator.h"
 #include "core/ProgramDir.h"
 #include "core/Utf16.h"
+#include "serial/SerialTrace.h"
 
 namespace {
 
@@ -34,6 +36,8 @@ int RunProgram() {
     // 6.-8. The three windows; the first becomes the main window. The main window brings its
     // components: the serial port, the device operations and the settings storage.
     TProgram program(application, formats, programDir);
+    // For service: "/trace" or VIREL1_TRACE=1 records every exchange beside the log file.
+    if (SerialTraceRequestedAtStart()) program.TraceSerialExchange(programDir + virel::kTraceFileName);
     if (!program.Create()) return 1;
 
     // 9. Show the main window and run until it is closed.

@@ -8,11 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "RunningExe.h"
+
 #ifndef VIREL_PROGRAM_PATH
 #error "build with the path of VIREL1_Service.exe"
 #endif
 
 namespace {
+
+using virel::e2e::TRunningExe;
+const std::wstring kProgram = L"" VIREL_PROGRAM_PATH;
 
 // Control identifiers of the main window (the program's own numbering).
 constexpr int kIdComPort = 1002;
@@ -21,68 +26,6 @@ constexpr int kIdAutoTime = 1006;
 constexpr int kIdPrintOnDevice = 1014;
 
 const wchar_t kKey[] = L"Software\\VIREL1_Service\\TFace";
-
-class TRunningExe {
-public:
-    TRunningExe() {
-        std::wstring command = L"\"" + std::wstring(L"" VIREL_PROGRAM_PATH) + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                  nullptr, &startup, &info_);
-        if (!started_) return;
-        for (int i = 0; i < 600 && !face_; ++i) {
-            Sleep(50);
-            EnumWindows(FindFace, reinterpret_cast<LPARAM>(this));
-        }
-    }
-    ~TRunningExe() {
-        if (!started_) return;
-        if (WaitForSingleObject(info_.hProcess, 0) != WAIT_OBJECT_0)
-            TerminateProcess(info_.hProcess, 1);
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
-    }
-    TRunningExe(const TRunningExe&) = delete;
-    TRunningExe& operator=(const TRunningExe&) = delete;
-
-    HWND Face() const { return face_; }
-    HWND Control(int id) const {
-        std::pair<int, HWND> search{id, nullptr};
-        EnumChildWindows(face_, FindControl, reinterpret_cast<LPARAM>(&search));
-        return search.second;
-    }
-    // Asks the program to close as the close box does; true when it ended within 20 s.
-    bool Close() {
-        PostMessageW(face_, WM_CLOSE, 0, 0);
-        return WaitForSingleObject(info_.hProcess, 20000) == WAIT_OBJECT_0;
-    }
-
-private:
-    static BOOL CALLBACK FindFace(HWND window, LPARAM self) {
-        auto* exe = reinterpret_cast<TRunningExe*>(self);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        wchar_t name[32] = L"";
-        GetClassNameW(window, name, 32);
-        if (pid == exe->info_.dwProcessId && std::wstring(name) == L"TFace" &&
-            IsWindowVisible(window)) {
-            exe->face_ = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-    static BOOL CALLBACK FindControl(HWND window, LPARAM search) {
-        auto* s = reinterpret_cast<std::pair<int, HWND>*>(search);
-        if (GetDlgCtrlID(window) != s->first) return TRUE;
-        s->second = window;
-        return FALSE;
-    }
-
-    bool started_ = false;
-    PROCESS_INFORMATION info_{};
-    HWND face_ = nullptr;
-};
 
 std::wstring Text(HWND window) {
     wchar_t text[256] = L"";
@@ -102,7 +45,7 @@ std::wstring Stored(const wchar_t* name) {
 TEST(ProgramSettings, PositionAndFourValuesSurviveARestart) {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VIREL1_Service");
     {
-        TRunningExe first;
+        TRunningExe first(kProgram);
         ASSERT_NE(first.Face(), nullptr) << "no main window";
         // The designed values on a PC that never ran the program.
         EXPECT_EQ(Text(first.Control(kIdComPort)), L"COM1");
@@ -125,7 +68,7 @@ TEST(ProgramSettings, PositionAndFourValuesSurviveARestart) {
     EXPECT_EQ(Stored(L"CB_Spead_ItemIndex"), L"1");
     EXPECT_EQ(Stored(L"CB_PrintOnDevice_Checked"), L"True");
 
-    TRunningExe second;
+    TRunningExe second(kProgram);
     ASSERT_NE(second.Face(), nullptr) << "no main window";
     RECT bounds{};
     GetWindowRect(second.Face(), &bounds);

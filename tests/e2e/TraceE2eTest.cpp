@@ -1,0 +1,145 @@
+// The exchange trace of the real program: started with "/trace" (or VIREL1_TRACE=1) it writes
+// what went over Wine's COM4 to the simulated meter into VIREL1_Service.trace.txt beside the
+// program; started without either, it writes nothing.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "E2eSupport.h"
+#include "RunningExe.h"
+
+#ifndef VIREL_PROGRAM_PATH
+#error "build with the path of VIREL1_Service.exe"
+#endif
+
+namespace virel::e2e {
+namespace {
+
+const std::wstring kProgram = L"" VIREL_PROGRAM_PATH;
+constexpr int kIdComPort = 1002;
+constexpr int kIdSpeed = 1003;
+constexpr int kIdBitBtn1 = 1013;
+
+std::wstring TracePath() {
+    std::wstring path = kProgram.substr(0, kProgram.find_last_of(L"\\/") + 1);
+    return path + L"VIREL1_Service.trace.txt";
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Hex(const std::vector<std::uint8_t>& bytes) {
+    std::string text;
+    char digits[4];
+    for (const std::uint8_t b : bytes) {
+        snprintf(digits, sizeof digits, "%s%02X", text.empty() ? "" : " ", b);
+        text += digits;
+    }
+    return text;
+}
+
+// The event of a line, after its stamp "yyyy-mm-dd hh:mm:ss.mmm ".
+std::string Event(const std::string& line) { return line.size() > 24 ? line.substr(24) : ""; }
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+class Trace : public ::testing::Test {
+protected:
+    void SetUp() override { DeleteFileW(TracePath().c_str()); }
+    void TearDown() override { DeleteFileW(TracePath().c_str()); }
+
+    // End of measurement on COM4 at 9600 baud, pressed as the operator does.
+    static void EndMeasurement(TRunningExe& exe) {
+        SendMessageW(exe.Control(kIdComPort), CB_SETCURSEL, 3, 0);
+        SendMessageW(exe.Control(kIdSpeed), CB_SETCURSEL, 1, 0);
+        SendMessageW(exe.Control(kIdBitBtn1), BM_CLICK, 0, 0);
+    }
+};
+
+TEST_F(Trace, SwitchWritesTheOpeningTheCommandAndTheReplyInHex) {
+    TMeter meter;
+    {
+        TRunningExe exe(kProgram, L"/trace");
+        ASSERT_NE(exe.Face(), nullptr) << "no main window";
+        EndMeasurement(exe);
+        ASSERT_TRUE(exe.Close());
+    }
+    const std::vector<std::uint8_t> reply = meter.Sent();
+    ASSERT_EQ(reply.size(), 15u);
+
+    const std::string text = ReadFileBytes(TracePath());
+    ASSERT_EQ(text.substr(0, 3), "\xEF\xBB\xBF") << "UTF-8 with a byte-order mark, for Notepad";
+    std::vector<std::string> lines = Lines(text.substr(3));
+    ASSERT_GE(lines.size(), 8u) << text;
+    // Every line starts with the local date and time to the millisecond.
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char today[16];
+    snprintf(today, sizeof today, "%04u-%02u-%02u ", now.wYear, now.wMonth, now.wDay);
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(StartsWith(line, today)) << line;
+        EXPECT_EQ(line.substr(19, 1), ".") << line;
+    }
+    EXPECT_TRUE(StartsWith(Event(lines.front()), "ВИРЕЛ1 Сервис " VIREL_EXPECTED_VERSION ": "))
+        << lines.front();
+    EXPECT_EQ(Event(lines.back()), "трассировка окончена");
+
+    std::vector<std::string> events;
+    for (const std::string& line : lines) events.push_back(Event(line));
+    auto find = [&](const std::string& prefix) {
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            if (StartsWith(events[i], prefix)) return static_cast<int>(i);
+        }
+        return -1;
+    };
+    const int opened = find("COM4: открыт \\\\.\\COM4");
+    const int settings = find("COM4: параметры линии: 9600 бит/с, 8 бит данных, чётность: нет, "
+                              "стоп-бит: 1, DTR: вкл., RTS: выкл.");
+    const int sent = find("COM4: передача 01 46 50 52 (байт: 4, за ");
+    const int received = find("COM4: приём " + Hex(reply) + " (байт: 15, первый через ");
+    const int closed = find("COM4: закрыт");
+    EXPECT_GE(opened, 1) << text;
+    EXPECT_GT(settings, opened) << text;
+    EXPECT_GT(sent, settings) << text;
+    EXPECT_GT(received, sent) << text;
+    EXPECT_GT(closed, received) << text;
+}
+
+TEST_F(Trace, VariableAlsoStartsItAndWithoutEitherNothingIsWritten) {
+    {
+        TRunningExe exe(kProgram);
+        ASSERT_NE(exe.Face(), nullptr) << "no main window";
+        ASSERT_TRUE(exe.Close());
+    }
+    EXPECT_EQ(GetFileAttributesW(TracePath().c_str()), INVALID_FILE_ATTRIBUTES);
+
+    SetEnvironmentVariableW(L"VIREL1_TRACE", L"1");
+    {
+        TRunningExe exe(kProgram);
+        SetEnvironmentVariableW(L"VIREL1_TRACE", nullptr);
+        ASSERT_NE(exe.Face(), nullptr) << "no main window";
+        ASSERT_TRUE(exe.Close());
+    }
+    const std::vector<std::string> lines = Lines(ReadFileBytes(TracePath()).substr(3));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(StartsWith(Event(lines[0]), "ВИРЕЛ1 Сервис ")) << lines[0];
+    EXPECT_EQ(Event(lines[1]), "трассировка окончена");
+}
+
+}  // namespace
+}  // namespace virel::e2e
