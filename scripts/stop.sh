@@ -7,8 +7,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-${VIREL_BUILD:-$root/build}}
 [ -d "$build" ] || exit 0
 "$root/scripts/sim.sh" stop-all "$build" >/dev/null 2>&1 || true
-[ -d "$build/demo" ] && "$root/scripts/sim.sh" stop-all "$build/demo" >/dev/null 2>&1
-for prefix in "$build/wineprefix" "$build/demo/wineprefix"; do
+for extra in "$build/demo" "$build/shots"; do
+    [ -d "$extra" ] && "$root/scripts/sim.sh" stop-all "$extra" >/dev/null 2>&1
+done
+for prefix in "$build/wineprefix" "$build/demo/wineprefix" "$build/shots/wineprefix"; do
     [ -f "$prefix/system.reg" ] || continue
     WINEPREFIX="$prefix" wineserver -k </dev/null >/dev/null 2>&1 || true
     WINEPREFIX="$prefix" timeout 20 wineserver -w </dev/null >/dev/null 2>&1 || true
