@@ -2,7 +2,7 @@
 # Installs what building and testing need on Debian 12 (idempotent; quick when all is there).
 set -euo pipefail
 pkgs=(g++-mingw-w64-x86-64-posix wine wine64 xvfb cmake ninja-build googletest g++ locales
-      imagemagick x11-utils)
+      imagemagick x11-utils nsis python3-markdown)
 sudo=""
 [ "$(id -u)" = 0 ] || sudo="sudo"
 missing=()

@@ -1,0 +1,135 @@
+; The per-user installer of VIREL1_Service.exe, made by packaging/make-package.sh:
+;   makensis -INPUTCHARSET UTF8 -DVERSION=1.0.0 -DSTAGE=<folder with the files> -DOUTFILE=<setup.exe>
+;
+; Installs without administrator rights into the user's own programs folder, so the log file
+; beside the program stays writable; a Start-menu folder with the program and its guide; an
+; entry in the installed programs list. Silent with /S. The uninstaller (silent with /S) removes
+; the program and its shortcuts and keeps the log file, the trace and the stored settings unless
+; they are ticked on its components page, or /PURGE is given.
+; A 64-bit installer for a 64-bit program (and for Windows without its 32-bit layer).
+Target amd64-unicode
+ManifestDPIAware true
+RequestExecutionLevel user
+SetCompressor /SOLID lzma
+
+!ifndef VERSION | STAGE | OUTFILE
+  !error "VERSION, STAGE and OUTFILE must be defined"
+!endif
+
+!include MUI2.nsh
+!include FileFunc.nsh
+!include LogicLib.nsh
+
+!define PRODUCT "ВИРЕЛ1 Сервис"
+!define PUBLISHER "KESTA"
+!define EXE "VIREL1_Service.exe"
+!define GUIDE "VIREL1_Service_guide.html"
+!define GUIDE_TITLE "Руководство оператора"
+; The settings live under Software\ + the program file's name without extension.
+!define SETTINGS_KEY "Software\VIREL1_Service"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VIREL1_Service"
+!define MENU_FOLDER "$SMPROGRAMS\${PRODUCT}"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+InstallDir "$LOCALAPPDATA\Programs\VIREL1_Service"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "${PRODUCT} ${VERSION}"
+ShowInstDetails nevershow
+ShowUninstDetails nevershow
+
+!define MUI_ICON "${NSISDIR}\Contrib\Graphics\Icons\modern-install.ico"
+!define MUI_UNICON "${NSISDIR}\Contrib\Graphics\Icons\modern-uninstall.ico"
+!define MUI_ABORTWARNING
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN "$INSTDIR\${EXE}"
+!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\${GUIDE}"
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "Открыть руководство оператора"
+!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!define MUI_COMPONENTSPAGE_TEXT_TOP "Журнал измерений, файл трассировки и сохранённые настройки окна остаются на компьютере, если их не отметить."
+!insertmacro MUI_UNPAGE_COMPONENTS
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "Russian"
+
+VIProductVersion "${VERSION}.0"
+VIFileVersion "${VERSION}.0"
+VIAddVersionKey /LANG=${LANG_RUSSIAN} "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=${LANG_RUSSIAN} "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=${LANG_RUSSIAN} "FileDescription" "Установка ${PRODUCT}"
+VIAddVersionKey /LANG=${LANG_RUSSIAN} "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_RUSSIAN} "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_RUSSIAN} "LegalCopyright" "© KESTA, 2007. Все права защищены."
+
+Function .onInit
+  SetShellVarContext current
+FunctionEnd
+
+Section "Программа" SecProgram
+  SectionIn RO
+  SetOutPath "$INSTDIR"
+  File "${STAGE}\${EXE}"
+  File "${STAGE}\${GUIDE}"
+  File "${STAGE}\LICENSE.txt"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  CreateDirectory "${MENU_FOLDER}"
+  CreateShortCut "${MENU_FOLDER}\${PRODUCT}.lnk" "$INSTDIR\${EXE}" "" "$INSTDIR\${EXE}" 0
+  CreateShortCut "${MENU_FOLDER}\${GUIDE_TITLE}.lnk" "$INSTDIR\${GUIDE}"
+
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EXE}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+SectionEnd
+
+Section "un.Программа" UnSecProgram
+  SectionIn RO
+  Delete "$INSTDIR\${EXE}"
+  Delete "$INSTDIR\${GUIDE}"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\uninstall.exe"
+  Delete "${MENU_FOLDER}\${PRODUCT}.lnk"
+  Delete "${MENU_FOLDER}\${GUIDE_TITLE}.lnk"
+  RMDir "${MENU_FOLDER}"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ; Only when empty: a log file kept below keeps the folder.
+  RMDir "$INSTDIR"
+SectionEnd
+
+Section /o "un.Журнал измерений, трассировка и настройки" UnSecData
+  Delete "$INSTDIR\VIREL1_Service.txt"
+  Delete "$INSTDIR\VIREL1_Service.trace.txt"
+  DeleteRegKey HKCU "${SETTINGS_KEY}"
+  RMDir "$INSTDIR"
+SectionEnd
+
+Function un.onInit
+  SetShellVarContext current
+  ; /PURGE: the operator's data goes too (for IT departments that wipe a PC).
+  ${un.GetParameters} $0
+  ClearErrors
+  ${un.GetOptions} $0 "/PURGE" $1
+  ${IfNot} ${Errors}
+    SectionSetFlags ${UnSecData} ${SF_SELECTED}
+  ${EndIf}
+FunctionEnd
+
+!insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${UnSecProgram} "Программа, руководство, ярлыки в меню «Пуск» и запись в списке установленных программ."
+  !insertmacro MUI_DESCRIPTION_TEXT ${UnSecData} "Журнал VIREL1_Service.txt, файл трассировки VIREL1_Service.trace.txt и сохранённые настройки окна (порт, скорость, интервал, положение)."
+!insertmacro MUI_UNFUNCTION_DESCRIPTION_END

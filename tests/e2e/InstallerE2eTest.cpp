@@ -1,0 +1,200 @@
+// The installer of this build, as an IT department runs it: silently, without administrator
+// rights, into the user's own programs folder; the installed program starts and shows its
+// window; the silent uninstaller removes the program and keeps the operator's log, trace and
+// settings, unless told to remove them too.
+#include <windows.h>
+// after windows.h
+#include <objidl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "RunningExe.h"
+
+#if !defined(VIREL_INSTALLER_PATH) || !defined(VIREL_EXPECTED_VERSION)
+#error "build with the installer's path and the project version"
+#endif
+
+namespace virel::e2e {
+namespace {
+
+const wchar_t kUninstallKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VIREL1_Service";
+const wchar_t kSettingsKey[] = L"Software\\VIREL1_Service";
+const wchar_t kTitle[] = L"ВИРЕЛ1 Сервис";
+
+std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
+
+std::wstring Folder(int csidl) {
+    wchar_t path[MAX_PATH] = L"";
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+const std::wstring kInstallDir = Folder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\VIREL1_Service";
+const std::wstring kMenuFolder = Folder(CSIDL_PROGRAMS) + L"\\" + kTitle;
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool KeyExists(const wchar_t* key) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+std::wstring Stored(const wchar_t* key, const wchar_t* name) {
+    wchar_t value[512] = L"";
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS)
+        return L"<missing>";
+    return value;
+}
+
+// Runs a command line to its end; its exit code, or -1 when it did not start or end in 60 s.
+long RunToEnd(std::wstring command) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return -1;
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return static_cast<long>(code);
+}
+
+// The uninstaller hands its work to a copy of itself in the temporary folder and returns at
+// once, so its end shows only in what it removed.
+bool WaitUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 600; ++i) {
+        if (done()) return true;
+        Sleep(50);
+    }
+    return done();
+}
+
+std::wstring ShortcutTarget(const std::wstring& link) {
+    std::wstring target = L"<unreadable>";
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return target;
+    IShellLinkW* shellLink = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IShellLinkW, reinterpret_cast<void**>(&shellLink)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile,
+                                                reinterpret_cast<void**>(&file)))) {
+            wchar_t path[MAX_PATH] = L"";
+            if (SUCCEEDED(file->Load(link.c_str(), STGM_READ)) &&
+                SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, 0)))
+                target = path;
+            file->Release();
+        }
+        shellLink->Release();
+    }
+    CoUninitialize();
+    return target;
+}
+
+void WriteFileText(const std::wstring& path, const char* text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
+    CloseHandle(file);
+}
+
+class Installer : public ::testing::Test {
+protected:
+    void SetUp() override { RemoveEverything(); }
+    void TearDown() override { RemoveEverything(); }
+
+    static void RemoveEverything() {
+        const std::wstring uninstaller = kInstallDir + L"\\uninstall.exe";
+        if (Exists(uninstaller)) {
+            RunToEnd(L"\"" + uninstaller + L"\" /S /PURGE");
+            WaitUntil([] { return !Exists(kInstallDir); });
+        }
+        RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+    }
+
+    static long Install() { return RunToEnd(L"\"" + Wide(VIREL_INSTALLER_PATH) + L"\" /S"); }
+};
+
+TEST_F(Installer, SilentInstallRunsAndSilentUninstallKeepsOnlyTheOperatorsData) {
+    ASSERT_EQ(Install(), 0);
+    const std::wstring exe = kInstallDir + L"\\VIREL1_Service.exe";
+    for (const wchar_t* name :
+         {L"VIREL1_Service.exe", L"VIREL1_Service_guide.html", L"LICENSE.txt", L"uninstall.exe"}) {
+        EXPECT_TRUE(Exists(kInstallDir + L"\\" + name)) << name;
+    }
+    // The Start menu leads to the installed program and its guide.
+    EXPECT_EQ(ShortcutTarget(kMenuFolder + L"\\" + kTitle + L".lnk"), exe);
+    EXPECT_EQ(ShortcutTarget(kMenuFolder + L"\\Руководство оператора.lnk"),
+              kInstallDir + L"\\VIREL1_Service_guide.html");
+    // The entry in the installed programs list.
+    EXPECT_EQ(Stored(kUninstallKey, L"DisplayName"), kTitle);
+    EXPECT_EQ(Stored(kUninstallKey, L"DisplayVersion"), Wide(VIREL_EXPECTED_VERSION));
+    EXPECT_EQ(Stored(kUninstallKey, L"Publisher"), L"KESTA");
+    EXPECT_EQ(Stored(kUninstallKey, L"InstallLocation"), kInstallDir);
+    EXPECT_EQ(Stored(kUninstallKey, L"QuietUninstallString"),
+              L"\"" + kInstallDir + L"\\uninstall.exe\" /S");
+
+    {
+        // The installed program starts, shows its window, and may write beside itself.
+        TRunningExe program(exe, L"/trace");
+        ASSERT_NE(program.Face(), nullptr) << "no main window";
+        wchar_t caption[64] = L"";
+        GetWindowTextW(program.Face(), caption, 64);
+        EXPECT_STREQ(caption, kTitle);
+        ASSERT_TRUE(program.Close());
+    }
+    EXPECT_TRUE(Exists(kInstallDir + L"\\VIREL1_Service.trace.txt"));
+    EXPECT_TRUE(KeyExists(L"Software\\VIREL1_Service\\TFace")) << "settings written at exit";
+    WriteFileText(kInstallDir + L"\\VIREL1_Service.txt", "05.03.2007 14:35:00 42 7 258.45\r\n");
+
+    ASSERT_EQ(RunToEnd(L"\"" + kInstallDir + L"\\uninstall.exe\" /S"), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !Exists(kInstallDir + L"\\uninstall.exe"); }));
+    ASSERT_TRUE(WaitUntil([] { return !KeyExists(kUninstallKey); }));
+    for (const wchar_t* name :
+         {L"VIREL1_Service.exe", L"VIREL1_Service_guide.html", L"LICENSE.txt"}) {
+        EXPECT_FALSE(Exists(kInstallDir + L"\\" + name)) << name;
+    }
+    EXPECT_FALSE(Exists(kMenuFolder));
+    // The operator's data stays.
+    EXPECT_TRUE(Exists(kInstallDir + L"\\VIREL1_Service.txt"));
+    EXPECT_TRUE(Exists(kInstallDir + L"\\VIREL1_Service.trace.txt"));
+    EXPECT_TRUE(KeyExists(kSettingsKey));
+}
+
+TEST_F(Installer, UninstallWithPurgeLeavesNothingOfTheProgramBehind) {
+    ASSERT_EQ(Install(), 0);
+    WriteFileText(kInstallDir + L"\\VIREL1_Service.txt", "05.03.2007 14:35:00 42 7 258.45\r\n");
+    WriteFileText(kInstallDir + L"\\VIREL1_Service.trace.txt", "\xEF\xBB\xBF");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VIREL1_Service\\TFace", 0, nullptr, 0,
+                              KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    ASSERT_EQ(RunToEnd(L"\"" + kInstallDir + L"\\uninstall.exe\" /S /PURGE"), 0);
+    ASSERT_TRUE(WaitUntil([] { return !Exists(kInstallDir); }));
+    EXPECT_TRUE(WaitUntil([] { return !KeyExists(kSettingsKey); }));
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+    EXPECT_FALSE(Exists(kMenuFolder));
+}
+
+}  // namespace
+}  // namespace virel::e2e
