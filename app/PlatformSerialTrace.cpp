@@ -36,7 +36,7 @@ public:
         LARGE_INTEGER now{};
         QueryPerformanceCounter(&now);
         return static_cast<std::int64_t>(static_cast<long double>(now.QuadPart) * 1'000'000 /
-                                          frequency_);
+                                         frequency_);
     }
 
     TSystemError LastError() override {
@@ -80,9 +80,9 @@ bool SerialTraceRequestedAtStart() {
 std::unique_ptr<ISerialBackend> CreateTracedSerialBackend(std::unique_ptr<ISerialBackend> backend,
                                                           const std::string& path) {
     if (!backend) return backend;
-    HANDLE handle = CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle =
+        CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return backend;
     TFile file(handle);
     LARGE_INTEGER size{};

@@ -37,7 +37,8 @@ int RunProgram() {
     // components: the serial port, the device operations and the settings storage.
     TProgram program(application, formats, programDir);
     // For service: "/trace" or VIREL1_TRACE=1 records every exchange beside the log file.
-    if (SerialTraceRequestedAtStart()) program.TraceSerialExchange(programDir + virel::kTraceFileName);
+    if (SerialTraceRequestedAtStart())
+        program.TraceSerialExchange(programDir + virel::kTraceFileName);
     if (!program.Create()) return 1;
 
     // 9. Show the main window and run until it is closed.

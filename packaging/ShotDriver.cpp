@@ -38,7 +38,9 @@ HWND FindVisible(const std::wstring& title) {
     return search.found;
 }
 
-HWND MainWindow() { return FindVisible(L"ВИРЕЛ1 Сервис"); }
+HWND MainWindow() {
+    return FindVisible(L"ВИРЕЛ1 Сервис");
+}
 
 }  // namespace
 

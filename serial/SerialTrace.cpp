@@ -47,10 +47,14 @@ std::string Hex(const std::uint8_t* bytes, std::size_t count) {
 
 std::string OnOff(std::uint8_t control, const char* handshake) {
     switch (control) {
-        case 0: return "выкл.";
-        case 1: return "вкл.";
-        case 2: return handshake;
-        default: return "режим " + std::to_string(control);
+        case 0:
+            return "выкл.";
+        case 1:
+            return "вкл.";
+        case 2:
+            return handshake;
+        default:
+            return "режим " + std::to_string(control);
     }
 }
 
@@ -193,19 +197,21 @@ bool TSerialTraceBackend::SetTimeouts(const TCommTimeouts& t) {
 
 bool TSerialTraceBackend::ClearError(std::uint32_t& inQueue, std::uint32_t& outQueue) {
     const bool ok = inner_->ClearError(inQueue, outQueue);
-    if (!ok) Safely([&] {
-        lastError_ = env_->LastError();
-        Failure("ClearCommError");
-    });
+    if (!ok)
+        Safely([&] {
+            lastError_ = env_->LastError();
+            Failure("ClearCommError");
+        });
     return ok;
 }
 
 bool TSerialTraceBackend::ModemStatus(std::uint32_t& status) {
     const bool ok = inner_->ModemStatus(status);
-    if (!ok) Safely([&] {
-        lastError_ = env_->LastError();
-        Failure("GetCommModemStatus");
-    });
+    if (!ok)
+        Safely([&] {
+            lastError_ = env_->LastError();
+            Failure("GetCommModemStatus");
+        });
     return ok;
 }
 
@@ -221,8 +227,8 @@ bool TSerialTraceBackend::Read(void* buffer, std::uint32_t count, std::uint32_t&
             const auto* bytes = static_cast<const std::uint8_t*>(buffer);
             for (std::uint32_t taken = 0; taken < got;) {
                 const std::size_t room = kMaxBytesPerLine - reply_.size();
-                const std::uint32_t n = static_cast<std::uint32_t>(
-                    room < got - taken ? room : got - taken);
+                const std::uint32_t n =
+                    static_cast<std::uint32_t>(room < got - taken ? room : got - taken);
                 if (reply_.empty()) firstByteUs_ = now;
                 reply_.insert(reply_.end(), bytes + taken, bytes + taken + n);
                 taken += n;
@@ -288,7 +294,7 @@ void TSerialTraceBackend::Failure(const char* call, const std::string& context) 
         return;
     }
     FlushRepeats();
-    std::string text = context.empty() ? std::string() : context + ": ";
+    std::string text = context.empty() ? std::string() : context + " — ";
     text += std::string(call) + ", ошибка " + std::to_string(lastError_.code);
     if (!lastError_.text.empty()) text += ": " + lastError_.text;
     Emit(text);

@@ -100,7 +100,7 @@ private:
     void Emit(const std::string& text);
     // A line that is not a failure; first says how often the last failure repeated.
     void Line(const std::string& text);
-    // "<context>: <call>, ошибка <code>: <text>" with lastError_. A failure equal to the one
+    // "<context> — <call>, ошибка <code>: <text>" with lastError_. A failure equal to the one
     // written just before is only counted: the read loop asks the driver thousands of times a
     // second, and a port that fails every call must not fill the disk.
     void Failure(const char* call, const std::string& context = {});

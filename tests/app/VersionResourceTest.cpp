@@ -31,7 +31,8 @@ public:
     const VS_FIXEDFILEINFO* Fixed() const {
         void* value = nullptr;
         UINT length = 0;
-        if (!VerQueryValueW(data_.data(), L"\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO))
+        if (!VerQueryValueW(data_.data(), L"\\", &value, &length) ||
+            length < sizeof(VS_FIXEDFILEINFO))
             return nullptr;
         return static_cast<const VS_FIXEDFILEINFO*>(value);
     }
@@ -60,7 +61,9 @@ private:
     std::vector<BYTE> data_;
 };
 
-std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
+std::wstring Wide(const char* ascii) {
+    return std::wstring(ascii, ascii + strlen(ascii));
+}
 
 TEST(VersionResource, ExplorerShowsTheBuildVersionMakerAndProgram) {
     const TVersionInfo info(L"" VIREL_PROGRAM_PATH);

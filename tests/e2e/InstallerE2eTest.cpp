@@ -4,11 +4,10 @@
 // settings, unless told to remove them too.
 #include <windows.h>
 // after windows.h
+#include <gtest/gtest.h>
 #include <objidl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
-
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
@@ -28,7 +27,9 @@ const wchar_t kUninstallKey[] =
 const wchar_t kSettingsKey[] = L"Software\\VIREL1_Service";
 const wchar_t kTitle[] = L"ВИРЕЛ1 Сервис";
 
-std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
+std::wstring Wide(const char* ascii) {
+    return std::wstring(ascii, ascii + strlen(ascii));
+}
 
 std::wstring Folder(int csidl) {
     wchar_t path[MAX_PATH] = L"";
@@ -89,11 +90,11 @@ std::wstring ShortcutTarget(const std::wstring& link) {
     std::wstring target = L"<unreadable>";
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return target;
     IShellLinkW* shellLink = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IShellLinkW, reinterpret_cast<void**>(&shellLink)))) {
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&shellLink)))) {
         IPersistFile* file = nullptr;
-        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile,
-                                                reinterpret_cast<void**>(&file)))) {
+        if (SUCCEEDED(
+                shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
             wchar_t path[MAX_PATH] = L"";
             if (SUCCEEDED(file->Load(link.c_str(), STGM_READ)) &&
                 SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, 0)))

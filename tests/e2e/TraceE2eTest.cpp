@@ -1,9 +1,8 @@
 // The exchange trace of the real program: started with "/trace" (or VIREL1_TRACE=1) it writes
 // what went over Wine's COM4 to the simulated meter into VIREL1_Service.trace.txt beside the
 // program; started without either, it writes nothing.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <sstream>
@@ -52,7 +51,9 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
 }
 
 // The event of a line, after its stamp "yyyy-mm-dd hh:mm:ss.mmm ".
-std::string Event(const std::string& line) { return line.size() > 24 ? line.substr(24) : ""; }
+std::string Event(const std::string& line) {
+    return line.size() > 24 ? line.substr(24) : "";
+}
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
@@ -108,8 +109,9 @@ TEST_F(Trace, SwitchWritesTheOpeningTheCommandAndTheReplyInHex) {
         return -1;
     };
     const int opened = find("COM4: открыт \\\\.\\COM4");
-    const int settings = find("COM4: параметры линии: 9600 бит/с, 8 бит данных, чётность: нет, "
-                              "стоп-бит: 1, DTR: вкл., RTS: выкл.");
+    const int settings = find(
+        "COM4: параметры линии: 9600 бит/с, 8 бит данных, чётность: нет, "
+        "стоп-бит: 1, DTR: вкл., RTS: выкл.");
     const int sent = find("COM4: передача 01 46 50 52 (байт: 4, за ");
     const int received = find("COM4: приём " + Hex(reply) + " (байт: 15, первый через ");
     const int closed = find("COM4: закрыт");

@@ -93,7 +93,8 @@ TEST_F(SerialTrace, OneExchangeFromOpeningToClosing) {
         port.Disconnect();
     }
     ASSERT_GE(log->lines.size(), 2u);
-    EXPECT_EQ(log->lines.front(), "2026-12-06 14:35:00.000 ВИРЕЛ1 Сервис 1.0.0: трассировка обмена");
+    EXPECT_EQ(log->lines.front(),
+              "2026-12-06 14:35:00.000 ВИРЕЛ1 Сервис 1.0.0: трассировка обмена");
     EXPECT_EQ(log->lines[1], "2026-12-06 14:35:00.000 COM1: открыт \\\\.\\COM1");
 
     const std::vector<std::string> want = {
@@ -168,8 +169,9 @@ TEST_F(SerialTrace, FailedCallsWithTheSystemsCodeAndTextRepeatsCounted) {
     log->lines.clear();
     EXPECT_FALSE(port.Connect());
     ASSERT_EQ(Events().size(), 1u);
-    EXPECT_EQ(Events()[0],
-              "COM2: не открыт \\\\.\\COM2: CreateFile, ошибка 2: Не удается найти указанный файл.");
+    EXPECT_EQ(
+        Events()[0],
+        "COM2: не открыт \\\\.\\COM2 — CreateFile, ошибка 2: Не удается найти указанный файл.");
 
     // A port whose every query fails: one line, then how often the same failure repeated.
     dev->ports->existing.insert(PortPath(2));
@@ -198,7 +200,7 @@ TEST_F(SerialTrace, FailedCallsWithTheSystemsCodeAndTextRepeatsCounted) {
     ASSERT_EQ(refused.size(), 3u);
     EXPECT_EQ(refused[0], "COM2: открыт \\\\.\\COM2");
     EXPECT_NE(After(refused[1], "COM2: параметры линии: 9600 бит/с")
-                  .find(": SetCommState, ошибка 87: Параметр задан неверно."),
+                  .find(" — SetCommState, ошибка 87: Параметр задан неверно."),
               std::string::npos)
         << refused[1];
     EXPECT_EQ(refused[2], "COM2: закрыт");
