@@ -1,5 +1,5 @@
 // The exchange trace of the real program: started with "/trace" (or VIREL1_TRACE=1) it writes
-// what went over Wine's COM4 to the simulated meter into VIREL1_Service.trace.txt beside the
+// what went over Wine's COM5 to the simulated meter into VIREL1_Service.trace.txt beside the
 // program; started without either, it writes nothing.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -64,9 +64,10 @@ protected:
     void SetUp() override { DeleteFileW(TracePath().c_str()); }
     void TearDown() override { DeleteFileW(TracePath().c_str()); }
 
-    // End of measurement on COM4 at 9600 baud, pressed as the operator does.
+    // End of measurement on COM5 (typed: the list holds COM1 to COM4 and the PC's ports) at
+    // 9600 baud, pressed as the operator does.
     static void EndMeasurement(TRunningExe& exe) {
-        SendMessageW(exe.Control(kIdComPort), CB_SETCURSEL, 3, 0);
+        SendMessageW(exe.Control(kIdComPort), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"COM5"));
         SendMessageW(exe.Control(kIdSpeed), CB_SETCURSEL, 1, 0);
         SendMessageW(exe.Control(kIdBitBtn1), BM_CLICK, 0, 0);
     }
@@ -108,13 +109,13 @@ TEST_F(Trace, SwitchWritesTheOpeningTheCommandAndTheReplyInHex) {
         }
         return -1;
     };
-    const int opened = find("COM4: открыт \\\\.\\COM4");
+    const int opened = find("COM5: открыт \\\\.\\COM5");
     const int settings = find(
-        "COM4: параметры линии: 9600 бит/с, 8 бит данных, чётность: нет, "
+        "COM5: параметры линии: 9600 бит/с, 8 бит данных, чётность: нет, "
         "стоп-бит: 1, DTR: вкл., RTS: выкл.");
-    const int sent = find("COM4: передача 01 46 50 52 (байт: 4, за ");
-    const int received = find("COM4: приём " + Hex(reply) + " (байт: 15, первый через ");
-    const int closed = find("COM4: закрыт");
+    const int sent = find("COM5: передача 01 46 50 52 (байт: 4, за ");
+    const int received = find("COM5: приём " + Hex(reply) + " (байт: 15, первый через ");
+    const int closed = find("COM5: закрыт");
     EXPECT_GE(opened, 1) << text;
     EXPECT_GT(settings, opened) << text;
     EXPECT_GT(sent, settings) << text;
