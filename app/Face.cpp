@@ -152,6 +152,7 @@ void TFace::CreateMenus() {
     AppendMenuW(service, MF_STRING, kSetTime, (kSetTimeCaption + tab + L"Ctrl+T").c_str());
     AppendMenuW(service, MF_STRING, kActReadToExcel,
                 (kReadToExcelCaption + tab + L"Ctrl+R").c_str());
+    AppendMenuW(service, MF_STRING, kActSaveToFile, (kSaveToFileCaption + tab + L"Ctrl+S").c_str());
     AppendMenuW(service, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(service, MF_STRING, kActExit, (kExitCaption + tab + L"Ctrl+X").c_str());
     HMENU bar = GetMenu(Handle());
@@ -166,13 +167,14 @@ void TFace::CreateMenus() {
     AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(popup, MF_STRING, kSetTime, (kSetTimeCaption + tab + L"Ctrl+T").c_str());
     AppendMenuW(popup, MF_STRING, kActReadToExcel, (kReadToExcelCaption + tab + L"Ctrl+R").c_str());
+    AppendMenuW(popup, MF_STRING, kActSaveToFile, (kSaveToFileCaption + tab + L"Ctrl+S").c_str());
     AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(popup, MF_STRING, kActExit, (kExitCaption + tab + L"Ctrl+X").c_str());
 
     ACCEL keys[] = {
         {FVIRTKEY | FCONTROL, 'P', kActPrint}, {FVIRTKEY | FCONTROL, 'R', kActReadToExcel},
         {FVIRTKEY | FCONTROL, 'A', kActAbout}, {FVIRTKEY | FCONTROL, 'X', kActExit},
-        {FVIRTKEY | FCONTROL, 'T', kSetTime},
+        {FVIRTKEY | FCONTROL, 'T', kSetTime},  {FVIRTKEY | FCONTROL, 'S', kActSaveToFile},
     };
     shortcuts_.Reset(CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))));
 }
@@ -287,6 +289,10 @@ void TFace::actReadToExcelExecute() {
     if (operations_) operations_->ReadToExcelExecute();
 }
 
+void TFace::actSaveToFileExecute() {
+    if (operations_) operations_->SaveArchiveToFileExecute();
+}
+
 void TFace::actExitExecute() {
     Close();
 }
@@ -314,6 +320,9 @@ void TFace::ExecuteAction(int id) {
             break;
         case kActReadToExcel:
             actReadToExcelExecute();
+            break;
+        case kActSaveToFile:
+            actSaveToFileExecute();
             break;
         case kActExit:
             actExitExecute();
@@ -520,8 +529,27 @@ void TFace::ShowPopupMenu(LPARAM position) {
                      nullptr);
 }
 
+void TFace::ShowMenuHint(UINT item, UINT flags) {
+    const bool onEntry = item == kActSaveToFile && (flags & MF_POPUP) == 0 && flags != 0xFFFF;
+    if (onEntry && !menuHintShown_) {
+        statusBeforeHint_ = Widen(StatusText());
+        SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(kSaveToFileHint));
+        menuHintShown_ = true;
+    } else if (!onEntry && menuHintShown_) {
+        SendMessageW(statusBar_, SB_SETTEXTW, 0,
+                     reinterpret_cast<LPARAM>(statusBeforeHint_.c_str()));
+        menuHintShown_ = false;
+    }
+}
+
 LRESULT TFace::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_MENUSELECT:
+            ShowMenuHint(LOWORD(wParam), HIWORD(wParam));
+            break;
+        case WM_EXITMENULOOP:
+            ShowMenuHint(0, 0xFFFF);
+            break;
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
             return 0;

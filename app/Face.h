@@ -35,6 +35,7 @@ enum TActionId : int {
     kActClear,
     kActReadArcN,
     kSetTime,  // N2, N7 and Ctrl+T: no operation behind them
+    kActSaveToFile,
 };
 
 class TFace : public TCustomWindow, public IFaceView {
@@ -67,6 +68,7 @@ public:
     // The actions and the timer.
     void actAboutExecute();
     void actReadToExcelExecute();
+    void actSaveToFileExecute();
     void actExitExecute();
     void actPrintExecute();
     void actClearExecute();
@@ -159,6 +161,8 @@ private:
     HWND FieldHandle(Field field) const;
     void OnCommand(int id, int code, HWND control);
     void ShowPopupMenu(LPARAM position);
+    // A menu entry without a button shows its hint in the status bar while it is highlighted.
+    void ShowMenuHint(UINT item, UINT flags);
     static std::wstring WindowText(HWND window);
 
     RegionalFormats formats_;
@@ -184,6 +188,8 @@ private:
          doseLabel_ = nullptr;
     HWND printOnDevice_ = nullptr, checkBox1_ = nullptr, statusBar_ = nullptr;
     HWND focused_ = nullptr;  // the control that gets the focus back when the window does
+    bool menuHintShown_ = false;
+    std::wstring statusBeforeHint_;
 };
 
 }  // namespace virel::app

@@ -35,6 +35,9 @@ private:
     Handle handle_{};
 };
 
+struct TFreeHandle {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
 struct TFreeGdiObject {
     void operator()(HGDIOBJ object) const { DeleteObject(object); }
 };
@@ -48,6 +51,8 @@ struct TFreeAccelerators {
     void operator()(HACCEL table) const { DestroyAcceleratorTable(table); }
 };
 
+// A file or other kernel handle; give it nullptr, not INVALID_HANDLE_VALUE, for "none".
+using TKernelHandle = TUniqueHandle<HANDLE, TFreeHandle>;
 using TFont = TUniqueHandle<HFONT, TFreeGdiObject>;
 using TBitmap = TUniqueHandle<HBITMAP, TFreeGdiObject>;
 using TWindow = TUniqueHandle<HWND, TFreeWindow>;

@@ -15,6 +15,7 @@ TProgram::~TProgram() {
     aboutBox_.reset();
     if (face_) face_->SetOperations(nullptr);
     operations_.reset();
+    archiveFiles_.reset();
     link_.reset();
     // Closing the port and stopping its polling before the window it belongs to goes.
     commPort_.reset();
@@ -34,8 +35,8 @@ bool TProgram::Create() {
     ApplyCommPortDesign(*commPort_);
     link_ = std::make_unique<TCommPortLink>(*commPort_);
     operations_ = std::make_unique<TDeviceOperations>(
-        *face_, *link_, clock_, keys_, logFiles_,
-        [] { return std::make_unique<TExcelApp>(); }, formats_, programDir_);
+        *face_, *link_, clock_, keys_, logFiles_, [] { return std::make_unique<TExcelApp>(); },
+        formats_, programDir_);
     face_->SetOperations(operations_.get());
 
     // FormStorage1 takes over the window's show, close-query and destroy events.
@@ -47,7 +48,9 @@ bool TProgram::Create() {
     controls.printCheck = face_->CB_PrintOnDevice();
     controls.autoTimeEdit = face_->RxSpE_AutoTime().Handle();
     TFace* face = face_.get();
-    controls.getAutoTimeValue = [face] { return static_cast<long double>(face->AutoTimeSetting()); };
+    controls.getAutoTimeValue = [face] {
+        return static_cast<long double>(face->AutoTimeSetting());
+    };
     controls.setAutoTimeValue = [face](long double value) {
         face->SetAutoTimeSetting(static_cast<double>(value));
     };
@@ -56,8 +59,12 @@ bool TProgram::Create() {
     controls.setSpeedIndex = [face](std::int32_t index) { face->SetSpeedItemIndex(index); };
     controls.windowEvents = {face_->OnShow, face_->OnCloseQuery, face_->OnDestroy};
     formStorage_ = CreateFaceStorage(face_->Handle(), std::move(controls));
-    ConnectFormEvents(formStorage_->Events(), face_->OnShow, face_->OnCloseQuery,
-                      face_->OnDestroy);
+    ConnectFormEvents(formStorage_->Events(), face_->OnShow, face_->OnCloseQuery, face_->OnDestroy);
+    // The file export's last folder is kept beside the window's stored values.
+    archiveFiles_ =
+        std::make_unique<TArchiveFiles>(application_, face_->Handle(), formats_,
+                                        DefaultRegistryKey(), formStorage_->Storage().IniSection());
+    operations_->SetArchiveFiles(archiveFiles_.get());
 
     aboutBox_ = std::make_unique<TAboutBox>(application_);
     if (!aboutBox_->Create(face_->Handle())) return false;

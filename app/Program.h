@@ -7,6 +7,7 @@
 
 #include "app/AboutBox.h"
 #include "app/Application.h"
+#include "app/ArchiveFiles.h"
 #include "app/CommPortLink.h"
 #include "app/Face.h"
 #include "app/PlatformClock.h"
@@ -43,6 +44,7 @@ public:
     TCPDrv& CommPort() { return *commPort_; }
     TDeviceOperations& Operations() { return *operations_; }
     TWin32FormStorage& FormStorage1() { return *formStorage_; }
+    TArchiveFiles& ArchiveFiles() { return *archiveFiles_; }
     const std::string& ProgramDir() const { return programDir_; }
 
 private:
@@ -60,6 +62,7 @@ private:
     std::unique_ptr<TCPDrv> commPort_;
     std::unique_ptr<TCommPortLink> link_;
     std::unique_ptr<TDeviceOperations> operations_;
+    std::unique_ptr<TArchiveFiles> archiveFiles_;
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TFProgressBar> progressBar_;
 };

@@ -106,6 +106,7 @@ void TDeviceActions::AcceptRecord(const std::string& reply, bool setGauge) {
     if (!ShowLast(view_, bytes, reply.size(), formats_)) return;
     if (setGauge) view_.GaugeSetProgress(1);
     state_.LastReadOk = true;
+    state_.LastRecord = DecodeRecord(bytes, reply.size());
     // The meter's own error report stays visible instead of the success text.
     if (bytes[13] == 0) view_.SetStatusText(texts::kStatusReadOk);
 }

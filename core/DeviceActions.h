@@ -8,6 +8,7 @@
 
 #include "core/Exchange.h"
 #include "core/FaceView.h"
+#include "core/MeasurementRecord.h"
 #include "core/Regional.h"
 
 namespace virel {
@@ -19,6 +20,8 @@ struct FaceState {
     bool LastReadOk = false;      // the last FPR/RPR/RD action accepted a record
     bool ExportRunning = false;   // an archive export runs (set-up included): no nested export,
                                   // no periodic print in its message passes
+    // The record the last FPR/RPR/RD action accepted, as decoded (valid while LastReadOk).
+    std::optional<MeasurementRecord> LastRecord;
 };
 
 // Integer text as the record number field is read: leading spaces, an optional sign, then

@@ -15,7 +15,8 @@ TDeviceOperations::TDeviceOperations(IFaceView& view, IDeviceLink& link, IClock&
       actions_(view, exchange_, formats_, state_),
       log_(logFiles, programDir + texts::kLogFileName),
       periodic_(view, actions_, state_, log_),
-      export_(view, actions_, state_, clock, formats_, std::move(spreadsheetFactory)) {}
+      export_(view, actions_, state_, clock, formats_, std::move(spreadsheetFactory)),
+      fileExport_(view, actions_, exchange_, state_, clock, formats_) {}
 
 void TDeviceOperations::PrintExecute() {
     actions_.PrintExecute();
@@ -28,6 +29,9 @@ void TDeviceOperations::ReadArcNExecute() {
 }
 void TDeviceOperations::ReadToExcelExecute() {
     export_.ReadToExcelExecute();
+}
+void TDeviceOperations::SaveArchiveToFileExecute() {
+    fileExport_.SaveToFileExecute();
 }
 void TDeviceOperations::TimerTimer() {
     periodic_.TimerTimer();

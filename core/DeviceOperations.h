@@ -7,6 +7,7 @@
 #include "core/DeviceActions.h"
 #include "core/Exchange.h"
 #include "core/FaceView.h"
+#include "core/FileExport.h"
 #include "core/LogFile.h"
 #include "core/PeriodicPrint.h"
 #include "core/Regional.h"
@@ -27,7 +28,11 @@ public:
     void ClearExecute() override;
     void ReadArcNExecute() override;
     void ReadToExcelExecute() override;
+    void SaveArchiveToFileExecute() override;
     void TimerTimer() override;
+
+    // The save dialog and file system of the file export (it does nothing until they are set).
+    void SetArchiveFiles(IArchiveFiles* files) { fileExport_.SetFiles(files); }
 
     // The regional formats are read at start-up; a change announced by Windows may replace
     // them (the dose keeps its "." regardless).
@@ -44,6 +49,7 @@ private:
     TLogFile log_;
     TPeriodicPrint periodic_;
     TArchiveExport export_;
+    TFileExport fileExport_;
 };
 
 }  // namespace virel

@@ -36,5 +36,14 @@ inline constexpr char kStatusRecordFailed[] =
     "Не удалось прочитать данные №";  // the record number follows
 inline constexpr char kExchangeAborted[] =
     "Обмен прерван пользователем";  // raised from the progress window's Esc
+inline constexpr char kHeaderDeviceError[] = "Ошибка прибора";  // column D of both exports
+inline constexpr char kArchiveFileName[] = "Архив ВИРЕЛ1 ";     // the date (dd.MM.yyyy) follows
+inline constexpr char kFilterXlsx[] = "Книга Excel (*.xlsx)";
+inline constexpr char kFilterCsv[] = "Текст CSV, разделитель «;» (*.csv)";
+inline constexpr char kStatusFileSaved[] = "Архив сохранён в файл ";  // the file's path follows
+inline constexpr char kStatusFileNotSaved[] = "Архив не сохранён в файл";
+inline constexpr char kFileWriteFailed[] = "Не удалось записать файл ";  // the quoted path follows
+inline constexpr char kFileChooseAnother[] =
+    "Прочитанные записи не потеряны. Выбрать другое имя файла?";
 
 }  // namespace virel::texts

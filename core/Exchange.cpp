@@ -5,6 +5,7 @@
 #include "core/DeviceTexts.h"
 #include "core/Errors.h"
 #include "core/PortChoice.h"
+#include "core/ReplyPace.h"
 
 namespace virel {
 
@@ -35,7 +36,9 @@ void TExchange::CloseComPort() {
 
 std::string TExchange::ReadString() {
     std::array<std::uint8_t, kReadBufferSize> buffer{};
-    const std::uint32_t n = link_.ReadData(buffer.data(), kReadCount);
+    const std::uint32_t n = quickReplySize_ == 0
+                                ? link_.ReadData(buffer.data(), kReadCount)
+                                : ReadPacedReply(link_, buffer.data(), kReadCount, quickReplySize_);
     if (n == 0) return {};
     // A link that claims more than it was asked for must not make us read past the buffer.
     const std::size_t size = n < kReadCount ? n : kReadCount;

@@ -20,6 +20,13 @@ public:
     virtual bool SendString(const std::string& bytes) = 0;
     // Returns after `count` bytes or after 500 ms without a new byte; 0 at once when closed.
     virtual std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) = 0;
+    // The quick reply read (ReplyPace.h) needs these two; a link without them reads at the
+    // slow pace. ReadDataIdle is ReadData with `idleMs` of silence ending the read.
+    virtual std::uint32_t ReadDataIdle(std::uint8_t* buffer, std::uint32_t count,
+                                       std::uint32_t /*idleMs*/) {
+        return ReadData(buffer, count);
+    }
+    virtual std::uint32_t LineSpeed() const { return 0; }  // bits per second; 0 unknown
 };
 
 // The local date and time in milliseconds (see ToMilliseconds in DateTimeFormat.h).
@@ -72,6 +79,11 @@ public:
     // One read of up to kReadCount bytes; empty when nothing came.
     std::string ReadString();
 
+    // Replies of `expectedSize` bytes are taken as soon as they are in (ReadPacedReply);
+    // 0 returns to reading every reply up to the input time-out.
+    void SetQuickReplySize(std::uint32_t expectedSize) { quickReplySize_ = expectedSize; }
+    std::uint32_t QuickReplySize() const { return quickReplySize_; }
+
     // Three attempts (1 s, 1 s, 2 s). Esc down at the start of an attempt writes the
     // cancellation text to the status bar and throws EProtocolCancel; any error inside an
     // attempt empties the reply and lets the next attempt run. Empty when nothing came.
@@ -84,6 +96,7 @@ private:
     IDeviceLink& link_;
     IClock& clock_;
     IKeyState& keys_;
+    std::uint32_t quickReplySize_ = 0;
 };
 
 }  // namespace virel

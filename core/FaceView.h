@@ -55,11 +55,12 @@ public:
 class IFaceOperations {
 public:
     virtual ~IFaceOperations() = default;
-    virtual void PrintExecute() = 0;        // actPrintExecute
-    virtual void ClearExecute() = 0;        // actClearExecute
-    virtual void ReadArcNExecute() = 0;     // actReadArcNExecute
-    virtual void ReadToExcelExecute() = 0;  // actReadToExcelExecute
-    virtual void TimerTimer() = 0;          // one tick of the main window's Timer
+    virtual void PrintExecute() = 0;              // actPrintExecute
+    virtual void ClearExecute() = 0;              // actClearExecute
+    virtual void ReadArcNExecute() = 0;           // actReadArcNExecute
+    virtual void ReadToExcelExecute() = 0;        // actReadToExcelExecute
+    virtual void SaveArchiveToFileExecute() = 0;  // the archive into a file, no spreadsheet
+    virtual void TimerTimer() = 0;                // one tick of the main window's Timer
 };
 
 }  // namespace virel

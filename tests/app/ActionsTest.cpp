@@ -45,8 +45,10 @@ TEST_F(Actions, ButtonsRunTheirActions) {
 TEST_F(Actions, MenuEntriesRunTheirActionsAndSetTimeDoesNothing) {
     Command(kActReadToExcel);  // Excel1 and Excel2
     EXPECT_EQ(ops.readToExcel, 1);
+    Command(kActSaveToFile);  // in both menus, no button
+    EXPECT_EQ(ops.saveToFile, 1);
     Command(kSetTime);  // N2 and N7
-    EXPECT_EQ(ops.Total(), 1);
+    EXPECT_EQ(ops.Total(), 2);
     EXPECT_TRUE(program.boxes.empty());
     EXPECT_FALSE(program.application.Terminated());
 }
@@ -57,10 +59,12 @@ TEST_F(Actions, ShortcutsWorkFromAnEditField) {
         const std::wstring before = Text(field);
         PressKey(program.application, field, 'P', true);
         PressKey(program.application, field, 'R', true);
+        PressKey(program.application, field, 'S', true);
         EXPECT_EQ(Text(field), before) << "the key must not reach the field";
     }
     EXPECT_EQ(ops.print, 3);
     EXPECT_EQ(ops.readToExcel, 3);
+    EXPECT_EQ(ops.saveToFile, 3);
     EXPECT_EQ(ops.clear + ops.readArcN, 0) << "reset and archive record have no shortcut";
 }
 

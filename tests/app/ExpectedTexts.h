@@ -30,6 +30,9 @@ inline constexpr wchar_t kWantAboutCaption[] = L"О программе";
 inline constexpr wchar_t kWantAboutHint[] = L"Диалоговое окно о программе";
 inline constexpr wchar_t kWantReadToExcelCaption[] = L"&Читать архив в Excel";
 inline constexpr wchar_t kWantReadToExcelHint[] = L"Читать архивные записи в Excel";
+inline constexpr wchar_t kWantSaveToFileCaption[] = L"Сохранить архив в &файл...";
+inline constexpr wchar_t kWantSaveToFileHint[] =
+    L"Сохранить архивные записи в файл без запуска Excel";
 inline constexpr wchar_t kWantExitCaption[] = L"В&ыход";
 inline constexpr wchar_t kWantExitHint[] = L"Выход из программы";
 inline constexpr wchar_t kWantPrintCaption[] = L"&Завершение измерения";

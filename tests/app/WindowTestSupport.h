@@ -29,7 +29,7 @@ struct TShownBox {
 // Counts what the main window asks of its device operations; an action can be given a body.
 class TRecordingOperations : public IFaceOperations {
 public:
-    int print = 0, clear = 0, readArcN = 0, readToExcel = 0, timer = 0;
+    int print = 0, clear = 0, readArcN = 0, readToExcel = 0, saveToFile = 0, timer = 0;
     std::function<void()> onPrint, onReadToExcel, onTimer;
 
     void PrintExecute() override {
@@ -42,11 +42,12 @@ public:
         ++readToExcel;
         if (onReadToExcel) onReadToExcel();
     }
+    void SaveArchiveToFileExecute() override { ++saveToFile; }
     void TimerTimer() override {
         ++timer;
         if (onTimer) onTimer();
     }
-    int Total() const { return print + clear + readArcN + readToExcel; }
+    int Total() const { return print + clear + readArcN + readToExcel + saveToFile; }
 };
 
 class TProgram {

@@ -1,0 +1,108 @@
+#include "fileexport/XlsxArchive.h"
+
+#include <xlsxwriter.h>
+
+#include <array>
+#include <vector>
+
+#include "core/Errors.h"
+
+namespace virel {
+
+namespace {
+
+// Column widths in characters: the date-time must show whole, not as "#####".
+constexpr std::array<double, kArchiveColumns> kColumnWidths = {20, 17, 15, 15};
+constexpr int kMaxDoseDigits = 3;  // the fraction byte has at most three decimal digits
+
+// The workbook is closed (and freed) on every way out; the first error is what counts.
+class TWorkbook {
+public:
+    TWorkbook(const std::string& path, const std::string& tempFolder) : tempFolder_(tempFolder) {
+        lxw_workbook_options options{};
+        options.tmpdir = tempFolder_.empty() ? nullptr : tempFolder_.data();
+        book_ = workbook_new_opt(path.c_str(), &options);
+        if (!book_) throw Exception(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED));
+    }
+    ~TWorkbook() {
+        if (book_) workbook_close(book_);
+    }
+    TWorkbook(const TWorkbook&) = delete;
+    TWorkbook& operator=(const TWorkbook&) = delete;
+
+    lxw_workbook* Get() const { return book_; }
+    void Check(lxw_error error) {
+        if (error != LXW_NO_ERROR) throw Exception(lxw_strerror(error));
+    }
+    void Close() {
+        lxw_workbook* book = book_;
+        book_ = nullptr;
+        Check(workbook_close(book));
+    }
+
+private:
+    std::string tempFolder_;
+    lxw_workbook* book_ = nullptr;
+};
+
+lxw_format* NumberFormat(lxw_workbook* book, const char* pattern) {
+    lxw_format* format = workbook_add_format(book);
+    if (format) format_set_num_format(format, pattern);
+    return format;
+}
+
+}  // namespace
+
+void WriteArchiveXlsx(const std::string& path, const std::string& tempFolder,
+                      const TArchiveSheet& sheet) {
+    TWorkbook book(path, tempFolder);
+    lxw_worksheet* ws = workbook_add_worksheet(book.Get(), nullptr);
+    lxw_format* title = workbook_add_format(book.Get());
+    if (!ws || !title) throw Exception(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED));
+    format_set_font_size(title, kTitleFontSize);
+    lxw_format* dateTime = NumberFormat(book.Get(), kXlsxDateTimeFormat);
+    lxw_format* date = NumberFormat(book.Get(), kXlsxDateFormat);
+    // "0.0", "0.00", "0.000": the dose shows the digits the window shows.
+    std::array<lxw_format*, kMaxDoseDigits + 1> dose{};
+    std::string pattern = "0.";
+    for (int digits = 1; digits <= kMaxDoseDigits; ++digits) {
+        pattern += '0';
+        dose[static_cast<std::size_t>(digits)] = NumberFormat(book.Get(), pattern.c_str());
+    }
+
+    for (int column = 0; column < kArchiveColumns; ++column) {
+        const auto c = static_cast<lxw_col_t>(column);
+        book.Check(worksheet_set_column(ws, c, c, kColumnWidths[static_cast<std::size_t>(column)],
+                                        nullptr));
+    }
+    // Rows and columns count from 0 here, from 1 in the layout.
+    book.Check(worksheet_write_string(ws, 0, 1, sheet.title.c_str(), title));
+    const auto& headers = ArchiveHeaders();
+    for (int column = 0; column < kArchiveColumns; ++column) {
+        book.Check(worksheet_write_string(ws, 1, static_cast<lxw_col_t>(column),
+                                          headers[static_cast<std::size_t>(column)], nullptr));
+    }
+    for (int n = 0; n < kArchiveRecords; ++n) {
+        const auto& record = sheet.records[static_cast<std::size_t>(n)];
+        if (!record) continue;
+        const auto row = static_cast<lxw_row_t>(n + kFirstRecordRow - 1);
+        if (record->TimeIsValid()) {
+            const DateTime& t = record->time;
+            lxw_datetime when{t.year, t.month, t.day, t.hour, t.minute, double(t.second)};
+            const bool midnight = t.hour == 0 && t.minute == 0;
+            book.Check(worksheet_write_datetime(ws, row, 0, &when, midnight ? date : dateTime));
+        }
+        book.Check(worksheet_write_number(ws, row, 1, record->measureNumber, nullptr));
+        const int digits = DoseFractionDigits(*record);
+        lxw_format* doseFormat = digits >= 1 && digits <= kMaxDoseDigits
+                                     ? dose[static_cast<std::size_t>(digits)]
+                                     : nullptr;
+        book.Check(worksheet_write_number(ws, row, 2, DoseValue(*record), doseFormat));
+        if (const auto error = DeviceErrorCell(*record)) {
+            book.Check(worksheet_write_number(ws, row, kDeviceErrorColumn - 1, *error, nullptr));
+        }
+    }
+    book.Close();
+}
+
+}  // namespace virel

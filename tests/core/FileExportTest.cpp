@@ -1,0 +1,219 @@
+// The archive into a file: the dialog first, the records read as for the spreadsheet at the
+// quick pace, the file written once at the end, and what happens when it cannot be written.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "core/DateTimeFormat.h"
+#include "core/DeviceTexts.h"
+#include "core/Errors.h"
+#include "core/FileExport.h"
+#include "tests/core/OpsFakes.h"
+
+namespace virel {
+namespace {
+
+using fakes::OpsRig;
+
+// The save dialog, the file system and the operator, scripted.
+class FakeArchiveFiles : public IArchiveFiles {
+public:
+    std::optional<TArchiveFileChoice> ChooseFile(const std::string& name) override {
+        proposed.push_back(name);
+        if (choices.empty()) return std::nullopt;
+        auto choice = choices.front();
+        choices.erase(choices.begin());
+        return choice;
+    }
+    std::optional<std::string> Write(const TArchiveFileChoice& choice,
+                                     const TArchiveSheet& sheet) override {
+        writes.push_back(choice.path);
+        if (!failures.empty()) {
+            auto reason = failures.front();
+            failures.erase(failures.begin());
+            return reason;
+        }
+        written = sheet;
+        return std::nullopt;
+    }
+    bool AskForAnotherName(const std::string& path, const std::string& reason) override {
+        asked.push_back(path + " | " + reason);
+        return anotherName;
+    }
+
+    std::vector<std::optional<TArchiveFileChoice>> choices;
+    std::vector<std::string> failures;  // reasons of the next writes that fail
+    bool anotherName = true;
+    std::vector<std::string> proposed, writes, asked;
+    std::optional<TArchiveSheet> written;
+};
+
+class FileExportTest : public ::testing::Test {
+protected:
+    FileExportTest() {
+        rig.clock.now = ToMilliseconds(DateTime{2026, 12, 6, 10, 15, 0, 0});
+        rig.view.archiveNumber = "17";
+        rig.ops->SetArchiveFiles(&files);
+        files.choices.push_back(TArchiveFileChoice{"C:\\Docs\\a.xlsx", TArchiveFileType::Xlsx});
+    }
+    int Count(const std::string& event) const {
+        return static_cast<int>(std::count(rig.view.events.begin(), rig.view.events.end(), event));
+    }
+
+    OpsRig rig;
+    FakeArchiveFiles files;
+};
+
+TEST_F(FileExportTest, ReadsEveryRecordAtTheQuickPaceAndWritesTheFileOnce) {
+    rig.ops->SaveArchiveToFileExecute();
+
+    EXPECT_EQ(files.proposed, (std::vector<std::string>{"Архив ВИРЕЛ1 06.12.2026"}));
+    ASSERT_EQ(files.writes, (std::vector<std::string>{"C:\\Docs\\a.xlsx"}));
+    ASSERT_TRUE(files.written);
+    EXPECT_EQ(files.written->title, "Архив ВИРЕЛ1 №42 на 06.12.2026");
+    for (int n = 0; n < 256; ++n) {
+        const auto& record = files.written->records[static_cast<std::size_t>(n)];
+        ASSERT_TRUE(record) << n;
+        EXPECT_EQ(record->measureNumber, 1000 + n);
+        EXPECT_EQ(record->doseWhole, n);
+    }
+    // The end of measurement, then RD 0..255, each reply read up to its 15 bytes first.
+    ASSERT_EQ(rig.link.sent.size(), 257u);
+    EXPECT_EQ(rig.link.sent[0], commands::kFpr);
+    EXPECT_EQ(rig.link.sent[256], commands::Rd(255));
+    EXPECT_EQ(std::count(rig.link.readSizes.begin(), rig.link.readSizes.end(), 15u), 257);
+    EXPECT_EQ(rig.link.opens, 257);
+    EXPECT_EQ(rig.link.closes, 257);
+
+    EXPECT_EQ(rig.view.statusHistory.front(), texts::kStatusReading);
+    EXPECT_EQ(rig.view.status, std::string(texts::kStatusFileSaved) + "C:\\Docs\\a.xlsx");
+    EXPECT_EQ(rig.view.archiveNumber, "255");
+    EXPECT_EQ(Count("show"), 1);
+    EXPECT_FALSE(rig.view.progressShown);
+    EXPECT_EQ(rig.view.gaugeProgress, 255);
+    EXPECT_EQ(rig.view.messagePasses, 256);
+    EXPECT_FALSE(rig.ops->State().BatchReading);
+    EXPECT_FALSE(rig.ops->State().ExportRunning);
+}
+
+TEST_F(FileExportTest, CancelledDialogDoesNothingAtAll) {
+    files.choices.clear();
+    rig.ops->SaveArchiveToFileExecute();
+    EXPECT_EQ(files.proposed.size(), 1u);
+    EXPECT_TRUE(rig.link.sent.empty());
+    EXPECT_TRUE(rig.view.statusHistory.empty());
+    EXPECT_EQ(rig.view.archiveNumber, "17");
+    EXPECT_TRUE(files.writes.empty());
+}
+
+TEST_F(FileExportTest, RecordsThatDoNotArriveLeaveTheirRowsEmpty) {
+    rig.link.answer = [](const std::string& command) {
+        if (command == commands::Rd(1) || command == commands::Rd(5)) return std::string();
+        if (command == commands::Rd(7)) return OpsRig::DefaultAnswer(command).substr(0, 14);
+        if (command == commands::Rd(9)) {  // the meter reports its error 4
+            auto bytes = OpsRig::RecordForNumber(9);
+            bytes.pop_back();
+            bytes[13] = 4;
+            return fakes::Bytes(fakes::Record(bytes));
+        }
+        return OpsRig::DefaultAnswer(command);
+    };
+    rig.ops->SaveArchiveToFileExecute();
+    ASSERT_TRUE(files.written);
+    const auto& records = files.written->records;
+    EXPECT_FALSE(records[1]);
+    EXPECT_FALSE(records[5]);
+    EXPECT_FALSE(records[7]);
+    EXPECT_TRUE(records[6]);
+    ASSERT_TRUE(records[9]);
+    EXPECT_EQ(DeviceErrorCell(*records[9]), 4);
+    const auto& history = rig.view.statusHistory;
+    for (const char* failed : {"1", "5", "7"}) {
+        EXPECT_NE(std::find(history.begin(), history.end(),
+                            texts::kStatusRecordFailed + std::string(failed)),
+                  history.end())
+            << failed;
+    }
+}
+
+TEST_F(FileExportTest, EscInTheProgressWindowEndsTheExportWithNothingWritten) {
+    rig.view.onProcessMessages = [this] {
+        if (rig.view.messagePasses == 10) throw Exception(texts::kExchangeAborted);
+    };
+    EXPECT_THROW(rig.ops->SaveArchiveToFileExecute(), Exception);
+    EXPECT_TRUE(files.writes.empty());
+    EXPECT_FALSE(rig.view.progressShown);
+    EXPECT_FALSE(rig.ops->State().BatchReading);
+    EXPECT_FALSE(rig.ops->State().ExportRunning);
+    EXPECT_EQ(rig.link.sent.size(), 1u + 9u);
+}
+
+TEST_F(FileExportTest, EscDuringAnExchangeEndsTheExportWithNothingWritten) {
+    rig.link.onRead = [this] {
+        if (rig.link.sent.size() == 4) rig.keys.escape = true;
+    };
+    EXPECT_THROW(rig.ops->SaveArchiveToFileExecute(), EProtocolCancel);
+    EXPECT_TRUE(files.writes.empty());
+    EXPECT_FALSE(rig.view.progressShown);
+    EXPECT_FALSE(rig.ops->State().BatchReading);
+    EXPECT_EQ(rig.view.status, texts::kStatusCancelled);
+}
+
+TEST_F(FileExportTest, AFailedWriteOffersAnotherNameAndKeepsTheRecords) {
+    files.failures = {"Отказано в доступе."};
+    files.choices.push_back(TArchiveFileChoice{"D:\\b.csv", TArchiveFileType::Csv});
+    rig.ops->SaveArchiveToFileExecute();
+    EXPECT_EQ(files.asked, (std::vector<std::string>{"C:\\Docs\\a.xlsx | Отказано в доступе."}));
+    // The name is proposed again without its folder and ending; nothing is read again.
+    EXPECT_EQ(files.proposed, (std::vector<std::string>{"Архив ВИРЕЛ1 06.12.2026", "a"}));
+    EXPECT_EQ(files.writes, (std::vector<std::string>{"C:\\Docs\\a.xlsx", "D:\\b.csv"}));
+    ASSERT_TRUE(files.written);
+    EXPECT_TRUE(files.written->records[255]);
+    EXPECT_EQ(rig.link.sent.size(), 257u);
+    EXPECT_EQ(rig.view.status, std::string(texts::kStatusFileSaved) + "D:\\b.csv");
+}
+
+TEST_F(FileExportTest, GivingUpAfterAFailedWriteSaysSo) {
+    files.failures = {"Диск заполнен."};
+    files.anotherName = false;
+    rig.ops->SaveArchiveToFileExecute();
+    EXPECT_EQ(files.asked.size(), 1u);
+    EXPECT_EQ(files.proposed.size(), 1u);
+    EXPECT_EQ(rig.view.status, texts::kStatusFileNotSaved);
+
+    // Cancelling the second dialog gives up the same way.
+    files.failures = {"Диск заполнен."};
+    files.anotherName = true;
+    files.choices = {TArchiveFileChoice{"C:\\Docs\\a.xlsx", TArchiveFileType::Xlsx}};
+    rig.ops->SaveArchiveToFileExecute();
+    EXPECT_EQ(files.proposed.size(), 3u);
+    EXPECT_EQ(rig.view.status, texts::kStatusFileNotSaved);
+}
+
+TEST_F(FileExportTest, OperationsBetweenRecordsKeepTheUsualPaceAndNoSecondExportStarts) {
+    int nested = 0;
+    rig.view.onProcessMessages = [&] {
+        if (rig.view.messagePasses != 3) return;
+        rig.ops->PrintExecute();              // the operator's button between two records
+        rig.ops->SaveArchiveToFileExecute();  // and the menu entry again: ignored
+        rig.ops->ReadToExcelExecute();        // as is the spreadsheet export
+        ++nested;
+    };
+    rig.ops->SaveArchiveToFileExecute();
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(files.proposed.size(), 1u);
+    EXPECT_TRUE(rig.sheet.calls.empty());
+    // The operator's end of measurement read at the slow pace (280 bytes at once).
+    EXPECT_EQ(std::count(rig.link.readSizes.begin(), rig.link.readSizes.end(), kReadCount), 1);
+    EXPECT_EQ(files.writes.size(), 1u);
+}
+
+TEST_F(FileExportTest, NoFilesNoAction) {
+    rig.ops->SetArchiveFiles(nullptr);
+    rig.ops->SaveArchiveToFileExecute();
+    EXPECT_TRUE(rig.link.sent.empty());
+    EXPECT_TRUE(rig.view.statusHistory.empty());
+}
+
+}  // namespace
+}  // namespace virel
