@@ -98,10 +98,9 @@ std::optional<std::string> WriteCsv(TKernelHandle& file, const std::string& byte
         written != bytes.size()) {
         return SystemMessage(GetLastError());
     }
+    // Flushed: what the disk refuses shows here, before the file replaces anything.
     if (!FlushFileBuffers(file.Get())) return SystemMessage(GetLastError());
-    const HANDLE handle = file.Get();
-    file = TKernelHandle();  // closed below, so that a failing close is seen
-    if (!CloseHandle(handle)) return SystemMessage(GetLastError());
+    file.Reset();
     return std::nullopt;
 }
 

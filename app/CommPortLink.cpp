@@ -30,4 +30,13 @@ bool TCommPortLink::Open(std::uint32_t speed, int portNumber) {
     return port_.Connect();
 }
 
+std::uint32_t TCommPortLink::ReadDataIdle(std::uint8_t* buffer, std::uint32_t count,
+                                          std::uint32_t idleMs) {
+    const std::uint32_t inputTimeout = port_.InputTimeout();
+    port_.SetInputTimeout(idleMs);
+    const std::uint32_t got = port_.ReadData(buffer, count);
+    port_.SetInputTimeout(inputTimeout);
+    return got;
+}
+
 }  // namespace virel::app

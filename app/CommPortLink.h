@@ -18,6 +18,10 @@ public:
     std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) override {
         return port_.ReadData(buffer, count);
     }
+    // ReadData with `idleMs` in place of the port's input time-out for this one read.
+    std::uint32_t ReadDataIdle(std::uint8_t* buffer, std::uint32_t count,
+                               std::uint32_t idleMs) override;
+    std::uint32_t LineSpeed() const override { return port_.BaudRateValue(); }
 
 private:
     TCPDrv& port_;

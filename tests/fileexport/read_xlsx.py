@@ -1,15 +1,28 @@
 #!/usr/bin/env python3
 """Reads an xlsx workbook with openpyxl (independently of the writer) and prints every cell
 that holds something, one per line:  R<row>C<col> <tab> kind <tab> value <tab> number format
-<tab> font size. Kinds: str, int, float, datetime (ISO form). Exit 1 when it cannot be read."""
+<tab> font size. Kinds: str, int, float, datetime (ISO form). Exit 1 when it cannot be read.
+With a second argument the lines go into that file, which appears only when complete (for a
+caller that cannot wait for this process)."""
+import os
 import sys
 
 import openpyxl
 
 
 def main():
+    if len(sys.argv) > 2:
+        with open(sys.argv[2] + ".part", "w", encoding="utf-8") as out:
+            sys.stdout = out
+            status = read(sys.argv[1])
+        os.replace(sys.argv[2] + ".part", sys.argv[2])
+        return status
+    return read(sys.argv[1])
+
+
+def read(path):
     try:
-        book = openpyxl.load_workbook(sys.argv[1])
+        book = openpyxl.load_workbook(path)
     except Exception as error:  # the test shows what the reader said
         print("unreadable: %s" % error)
         return 1

@@ -1,0 +1,279 @@
+// The archive into a file, from the menu entry to the file on disk: the real windows, serial
+// port and registry under Wine, the simulated meter on COM3, the save dialog answered by the
+// test, and the xlsx workbook read back by an independent reader (openpyxl, a Linux program
+// that Wine starts).
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <map>
+#include <sstream>
+
+#include "E2eSupport.h"
+#include "app/Face.h"
+#include "core/Utf16.h"
+
+#if !defined(VIREL_E2E_XLSX_READER)
+#error "build with the command line of the xlsx reader"
+#endif
+
+namespace virel::e2e {
+namespace {
+
+std::string Today() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char text[16];
+    snprintf(text, sizeof text, "%02u.%02u.%04u", now.wDay, now.wMonth, now.wYear);
+    return text;
+}
+
+// "Z:\a\b" -> "/a/b": the reader is a Linux program.
+std::string UnixPath(const std::wstring& path) {
+    std::string unix = Narrow(path.substr(2));
+    std::replace(unix.begin(), unix.end(), '\\', '/');
+    return unix;
+}
+
+// Cells by "R<row>C<col>": kind, value, number format, font size, tab-separated.
+std::map<std::string, std::vector<std::string>> ReadXlsx(const std::wstring& file) {
+    const std::wstring out = file + L".cells";
+    std::wstring command = Widen(std::string(VIREL_E2E_XLSX_READER)) + L" \"" +
+                           Widen(UnixPath(file)) + L"\" \"" + Widen(UnixPath(out)) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::map<std::string, std::vector<std::string>> cells;
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        return cells;
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    // Wine does not wait for a Linux process: the reader's output appears when it is complete.
+    for (int i = 0; i < 600 && GetFileAttributesW(out.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(50);
+    std::istringstream lines(ReadFileBytes(out));
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string key, field;
+        std::getline(fields, key, '\t');
+        while (std::getline(fields, field, '\t')) cells[key].push_back(field);
+    }
+    DeleteFileW(out.c_str());
+    return cells;
+}
+
+std::string At(std::map<std::string, std::vector<std::string>>& cells, const std::string& key,
+               std::size_t field) {
+    const auto& fields = cells[key];
+    return field < fields.size() ? fields[field] : "<missing>";
+}
+
+// The save dialog as the test answers it: what it was shown, and the file to choose.
+struct TDialogAnswers {
+    struct TShown {
+        std::wstring folder, name, filter;
+        DWORD flags = 0;
+    };
+    std::vector<TShown> shown;
+    std::vector<std::pair<std::wstring, DWORD>> answers;  // path, filter index; none: cancel
+};
+
+// Posts Esc to the progress window from a timer, i.e. while the export lets messages through.
+HWND g_escTarget = nullptr;
+void CALLBACK PressEscape(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    PostMessageW(g_escTarget, WM_CHAR, 27, 1);
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+class FileExport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        program->program->ArchiveFiles().SetSaveDialogFunction([this](OPENFILENAMEW& dialog) {
+            TDialogAnswers::TShown seen;
+            seen.folder = dialog.lpstrInitialDir ? dialog.lpstrInitialDir : L"";
+            seen.name = dialog.lpstrFile;
+            // Entries and patterns, each ended by a zero; the list by an empty entry.
+            for (const wchar_t* p = dialog.lpstrFilter; *p; p += wcslen(p) + 1) {
+                seen.filter += p;
+                seen.filter += L'|';
+            }
+            seen.flags = dialog.Flags;
+            dialog_.shown.push_back(seen);
+            if (dialog_.answers.empty()) return false;
+            const auto [path, filterIndex] = dialog_.answers.front();
+            dialog_.answers.erase(dialog_.answers.begin());
+            wcsncpy(dialog.lpstrFile, path.c_str(), dialog.nMaxFile);
+            dialog.nFilterIndex = filterIndex;
+            return true;
+        });
+        program->application.SetMessageBoxFunction(
+            [this](HWND, const std::wstring& text, const std::wstring& caption, UINT flags) {
+                program->boxes.push_back({text, caption, flags});
+                return (flags & MB_YESNO) == MB_YESNO ? IDYES : IDOK;
+            });
+    }
+    void Export() {
+        SendMessageW(program->Face().Handle(), WM_COMMAND, app::kActSaveToFile, 0);
+        program->Pump();
+    }
+    std::wstring Work(const std::wstring& name) const { return program->workDir + L"\\" + name; }
+
+    TMeter meter;
+    std::unique_ptr<TRunningProgram> program = std::make_unique<TRunningProgram>();
+    TDialogAnswers dialog_;
+};
+
+TEST_F(FileExport, WholeArchiveIntoAnXlsxWorkbookWithSilentRecordsLeftEmpty) {
+    meter.Set("skip-records=1,5\n");
+    const std::wstring file = Work(L"Архив.xlsx");
+    dialog_.answers.push_back({Work(L"Архив"), 1});
+    const double start = NowMs();
+    Export();
+    const double elapsed = NowMs() - start;
+    std::printf("whole archive (two records silent) in %.1f s\n", elapsed / 1000);
+
+    // The dialog: today's name in Documents (no folder stored yet), the two types.
+    ASSERT_EQ(dialog_.shown.size(), 1u);
+    EXPECT_EQ(dialog_.shown[0].name, Widen(std::string("Архив ВИРЕЛ1 ") + Today()));
+    wchar_t documents[MAX_PATH];
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, documents)));
+    EXPECT_EQ(dialog_.shown[0].folder, documents);
+    EXPECT_EQ(dialog_.shown[0].filter,
+              L"Книга Excel (*.xlsx)|*.xlsx|Текст CSV, разделитель «;» (*.csv)|*.csv|");
+    EXPECT_TRUE(dialog_.shown[0].flags & OFN_OVERWRITEPROMPT);
+
+    EXPECT_TRUE(program->boxes.empty());
+    EXPECT_EQ(program->Status(), std::string("Архив сохранён в файл ") + Narrow(file));
+    EXPECT_EQ(FilesIn(program->workDir), std::vector<std::wstring>{L"Архив.xlsx"});
+
+    auto cells = ReadXlsx(file);
+    ASSERT_FALSE(cells.empty()) << "the reader could not read " << Narrow(file);
+    EXPECT_EQ(At(cells, "R1C2", 1), std::string("Архив ВИРЕЛ1 №42 на ") + Today());
+    EXPECT_EQ(At(cells, "R1C2", 3), "14.0");
+    EXPECT_EQ(At(cells, "R2C4", 1), "Ошибка прибора");
+    EXPECT_EQ(cells["R3C1"], (std::vector<std::string>{"datetime", "2007-03-05 14:35:00",
+                                                       "dd.mm.yyyy hh:mm:ss", "11.0"}));
+    EXPECT_EQ(At(cells, "R3C2", 0), "int");
+    EXPECT_EQ(At(cells, "R3C2", 1), "7");
+    EXPECT_EQ(At(cells, "R3C3", 1), "258.45");
+    EXPECT_EQ(cells.count("R4C1") + cells.count("R4C2") + cells.count("R8C2"), 0u)
+        << "records 1 and 5 never came";
+    for (int row = 5; row <= 258; ++row) {
+        if (row == 8) continue;
+        const std::string key = std::string("R") + std::to_string(row) + "C2";
+        EXPECT_EQ(At(cells, key, 1), std::to_string(row - 2))
+            << "row " << row;  // measurement number n + 1 of record n
+    }
+    // Record 255: midnight (the date alone), device error 3 in column D.
+    EXPECT_EQ(At(cells, "R258C1", 1), "2025-12-31 00:00:00");
+    EXPECT_EQ(At(cells, "R258C1", 2), "dd.mm.yyyy");
+    EXPECT_EQ(At(cells, "R258C3", 1), "1000.7");
+    EXPECT_EQ(At(cells, "R258C4", 1), "3");
+    EXPECT_EQ(cells.count("R259C2"), 0u);
+
+    // One end of measurement, then RD 0..255; silent records asked three times.
+    const auto received = meter.Received();
+    EXPECT_EQ(std::vector<std::uint8_t>(received.begin(), received.begin() + 4),
+              Bytes({0x01, 0x46, 0x50, 0x52}));
+    EXPECT_EQ(meter.CountReceived(Bytes({0x04, 0x52, 0x44, 0x05})), 3);
+    EXPECT_EQ(meter.CountReceived(Bytes({0x04, 0x52, 0x44, 0xFF})), 1);
+    EXPECT_FALSE(IsWindowVisible(program->program->ProgressBar().Handle()));
+    EXPECT_FALSE(program->program->Operations().State().BatchReading);
+}
+
+TEST_F(FileExport, CsvIntoTheLastFolderUsedAndAnUnwritableFolderOffersAnotherName) {
+    // A folder nobody may write to, not even the administrator.
+    const std::wstring unwritable = L"Z:\\sys\\Архив.csv";
+    const std::wstring file = Work(L"Архив.csv");
+    WriteBytes(file, "old contents\r\n");  // an existing file, replaced when complete
+    dialog_.answers.push_back({unwritable, 2});
+    dialog_.answers.push_back({Work(L"Архив"), 2});
+    Export();
+
+    ASSERT_EQ(program->boxes.size(), 1u);
+    const std::wstring& box = program->boxes[0].text;
+    EXPECT_EQ(box.rfind(L"Не удалось записать файл \"Z:\\sys\\Архив.csv\":\r\n", 0), 0u)
+        << Narrow(box);
+    EXPECT_NE(box.find(L"Прочитанные записи не потеряны. Выбрать другое имя файла?"),
+              std::wstring::npos);
+    EXPECT_GT(box.size(), 120u) << "the system's reason is missing: " << Narrow(box);
+    EXPECT_EQ(program->boxes[0].flags & MB_YESNO, static_cast<UINT>(MB_YESNO));
+
+    // The second dialog opened in the folder chosen last, proposing the name that failed.
+    ASSERT_EQ(dialog_.shown.size(), 2u);
+    EXPECT_EQ(dialog_.shown[1].folder, L"Z:\\sys");
+    EXPECT_EQ(dialog_.shown[1].name, L"Архив");
+    // Nothing was read twice.
+    EXPECT_EQ(meter.CountReceived(Bytes({0x04, 0x52, 0x44, 0x00})), 1);
+
+    const std::string csv = ReadFileBytes(file);
+    ASSERT_GT(csv.size(), 3u);
+    EXPECT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
+    std::vector<std::string> rows;
+    for (std::size_t at = 3; at < csv.size();) {
+        const auto end = csv.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos) << "every row ends in CR LF";
+        rows.push_back(csv.substr(at, end - at));
+        at = end + 2;
+    }
+    ASSERT_EQ(rows.size(), 258u);
+    EXPECT_EQ(rows[0], std::string(";Архив ВИРЕЛ1 №42 на ") + Today());
+    EXPECT_EQ(rows[1], "Дата, время;Номер измерения;Доза, Гр*см^2;Ошибка прибора");
+    EXPECT_EQ(rows[2], "05.03.2007 14:35:00;7;258,45");
+    EXPECT_EQ(rows[257], "31.12.2025;256;1000,7;3");
+    EXPECT_EQ(FilesIn(program->workDir), std::vector<std::wstring>{L"Архив.csv"});
+
+    // After a restart the dialog opens in the folder used last (cancelled: nothing happens).
+    const std::wstring lastFolder = program->workDir;
+    program.reset();
+    program = std::make_unique<TRunningProgram>(false);
+    SetUp();
+    meter.Set("");
+    const auto requests = meter.Received().size();
+    Export();
+    ASSERT_EQ(dialog_.shown.size(), 3u);
+    EXPECT_EQ(dialog_.shown[2].folder, lastFolder);
+    EXPECT_EQ(meter.Received().size(), requests);
+}
+
+TEST_F(FileExport, EscEndsTheExportAndAnExistingFileStaysAsItWas) {
+    const std::wstring file = Work(L"Архив.xlsx");
+    WriteBytes(file, "the operator's old archive");
+    dialog_.answers.push_back({file, 1});
+    g_escTarget = program->program->ProgressBar().Handle();
+    SetTimer(nullptr, 0, 1500, PressEscape);
+    Export();
+
+    ASSERT_EQ(program->boxes.size(), 1u);
+    EXPECT_EQ(program->boxes[0].text, L"Обмен прерван пользователем.");
+    EXPECT_EQ(ReadFileBytes(file), "the operator's old archive");
+    EXPECT_EQ(FilesIn(program->workDir), std::vector<std::wstring>{L"Архив.xlsx"});
+    EXPECT_EQ(meter.CountReceived(Bytes({0x04, 0x52, 0x44, 0xFF})), 0);
+    EXPECT_FALSE(IsWindowVisible(program->program->ProgressBar().Handle()));
+    EXPECT_FALSE(program->program->Operations().State().BatchReading);
+}
+
+}  // namespace
+}  // namespace virel::e2e
