@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs DeviceBench against a simulated meter on COM6 of the build's Wine prefix: 20 ends of
-# measurement and one silent meter at 4800 and 9600 baud, then the whole archive export at
-# 9600 baud into the test spreadsheet server.   bench/device-bench.sh [build]
+# measurement, one silent meter and the whole archive into an xlsx file at 4800 and 9600 baud,
+# then the whole archive export at 9600 baud into the test spreadsheet server.
+#   bench/device-bench.sh [build]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build}")
@@ -16,6 +17,8 @@ for speed in 0 1; do
     "$run" "$bench" print 6 $speed 20
     printf 'baud=%s\nsilent=1\n' "$baud" >"$ctl"
     "$run" "$bench" silent 6 $speed
+    echo "baud=$baud" >"$ctl"
+    "$run" "$bench" file 6 $speed "Z:$build/bench/archive-$baud.xlsx"
 done
 echo "baud=9600" >"$ctl"
 "$root/scripts/xlserver.sh" register "$build" >/dev/null
