@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "storage/ScreenFit.h"
 #include "storage/TextUtil.h"
 
 namespace virel {
@@ -32,8 +33,8 @@ std::string WithoutExtension(const std::string& fileName) {
 std::string ReadPosString(TSectionStore& store, const std::string& section, const std::string& name,
                           TSize screen) {
     std::string text =
-        store.ReadString(section, Concat(name, ScreenSizeSuffix(screen)), std::string());
-    if (text.empty()) text = store.ReadString(section, name, std::string());
+        ReadPlacementString(store, section, Concat(name, ScreenSizeSuffix(screen)), std::string());
+    if (text.empty()) text = ReadPlacementString(store, section, name, std::string());
     return text;
 }
 
@@ -46,6 +47,24 @@ std::int32_t WordOr(const std::vector<std::string>& words, std::size_t index,
 std::string FourNumbers(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
     return Concat(std::to_string(a), ",", std::to_string(b), ",", std::to_string(c), ",",
                   std::to_string(d));
+}
+
+// Only the title bar lets the operator drag a window back: a restored position that leaves
+// part of it off the monitors' work areas is moved fully onto the nearest one. The window's
+// own bounds decide (the record's normal rectangle may be relative to the work area); the move
+// goes through the record again, so the window stays hidden and inactive.
+void KeepTitleBarOnScreen(IForm& form, TWindowPlacement placement) {
+    if (form.WindowState() != TWindowState::wsNormal) return;
+    const TRect bounds = RectAt(form.Left(), form.Top(), form.Width(), form.Height());
+    const TRect reachable = KeepTitleBarReachable(bounds, form.TitleBarHeight(), form.WorkAreas());
+    if (reachable == bounds) return;
+    // The rectangle as the system took it (it may have adjusted it), moved by the difference.
+    const TRect r = form.GetPlacement().normalPosition;
+    const std::int64_t dx = std::int64_t{reachable.left} - bounds.left;
+    const std::int64_t dy = std::int64_t{reachable.top} - bounds.top;
+    placement.normalPosition = RectAt(r.left + dx, r.top + dy, std::int64_t{r.right} - r.left,
+                                      std::int64_t{r.bottom} - r.top);
+    form.SetPlacement(placement);
 }
 
 }  // namespace
@@ -89,6 +108,24 @@ std::string ScreenSizeSuffix(TSize screen) {
     return Concat("(", std::to_string(screen.cx), "x", std::to_string(screen.cy), ")");
 }
 
+std::string ReadPlacementString(TSectionStore& store, const std::string& section,
+                                const std::string& name, const std::string& def) {
+    try {
+        return store.ReadString(section, name, def);
+    } catch (const EInvalidValueType&) {
+        return def;
+    }
+}
+
+std::int32_t ReadPlacementInteger(TSectionStore& store, const std::string& section,
+                                  const std::string& name, std::int32_t def) {
+    try {
+        return store.ReadInteger(section, name, def);
+    } catch (const EInvalidValueType&) {
+        return def;
+    }
+}
+
 void ReadPlacement(IForm& form, TSectionStore& store, const std::string& section, bool loadState,
                    bool loadPosition) {
     if (!loadState && !loadPosition) return;
@@ -99,8 +136,8 @@ void ReadPlacement(IForm& form, TSectionStore& store, const std::string& section
 
     if (loadPosition) {
         const TSize screen = form.ScreenSize();
-        placement.flags = static_cast<std::uint32_t>(
-            store.ReadInteger(section, "Flags", static_cast<std::int32_t>(placement.flags)));
+        placement.flags = static_cast<std::uint32_t>(ReadPlacementInteger(
+            store, section, "Flags", static_cast<std::int32_t>(placement.flags)));
         bool found = false;
         const std::string minMax = ReadPosString(store, section, "MinMaxPos", screen);
         if (!minMax.empty()) {
@@ -119,7 +156,7 @@ void ReadPlacement(IForm& form, TSectionStore& store, const std::string& section
                                         WordOr(words, 3, top + form.Height())};
         }
         const std::int32_t ppi = form.ScreenPixelsPerInch();
-        const bool samePpi = store.ReadInteger(section, "PixelsPerInch", ppi) == ppi;
+        const bool samePpi = ReadPlacementInteger(store, section, "PixelsPerInch", ppi) == ppi;
         // A stored rectangle whose right edge is not past its left edge is junk: it is ignored
         // for every border style, also where only its left and top would be taken.
         const TRect stored = placement.normalPosition;
@@ -128,14 +165,15 @@ void ReadPlacement(IForm& form, TSectionStore& store, const std::string& section
             if (border != TFormBorderStyle::bsSizeable &&
                 border != TFormBorderStyle::bsSizeToolWin) {
                 // A fixed-size window keeps its own size; only the position is taken.
-                placement.normalPosition = {stored.left, stored.top, stored.left + form.Width(),
-                                            stored.top + form.Height()};
+                placement.normalPosition =
+                    RectAt(stored.left, stored.top, form.Width(), form.Height());
             }
             if (form.Position() == TPosition::poScreenCenter ||
                 form.Position() == TPosition::poDesktopCenter) {
                 form.SetPositionDesigned();
             }
             form.SetPlacement(placement);
+            KeepTitleBarOnScreen(form, placement);
         }
     }
 
@@ -147,7 +185,7 @@ void ReadPlacement(IForm& form, TSectionStore& store, const std::string& section
                             form.Position() == TPosition::poDefault))) {
             state = TWindowState::wsMaximized;
         }
-        switch (store.ReadInteger(section, "ShowCmd", 0)) {
+        switch (ReadPlacementInteger(store, section, "ShowCmd", 0)) {
             case 1:
             case 5:
             case 9:

@@ -50,6 +50,14 @@ std::string DefaultSection(const TSectionOwner& owner);
 // "(<width>x<height>)" of the primary screen, the suffix of per-resolution position values.
 std::string ScreenSizeSuffix(TSize screen);
 
+// One placement value through any section store. A value of a type that holds no text counts
+// as absent (`def`), so one damaged value neither stops the restore nor, with it, the next save
+// that writes it anew.
+std::string ReadPlacementString(TSectionStore& store, const std::string& section,
+                                const std::string& name, const std::string& def);
+std::int32_t ReadPlacementInteger(TSectionStore& store, const std::string& section,
+                                  const std::string& name, std::int32_t def);
+
 // Placement values of a window, read and written through any section store.
 void ReadPlacement(IForm& form, TSectionStore& store, const std::string& section, bool loadState,
                    bool loadPosition);

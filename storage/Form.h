@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "storage/Persistent.h"
 
@@ -121,6 +122,10 @@ public:
 
     virtual std::int32_t ScreenPixelsPerInch() const = 0;
     virtual TSize ScreenSize() const = 0;
+    // The work areas of all monitors (each monitor less its task bars), in screen pixels.
+    virtual std::vector<TRect> WorkAreas() const = 0;
+    // Height of the window's frame and title bar together (the strip the operator drags).
+    virtual std::int32_t TitleBarHeight() const = 0;
     // Width and height of the window frame for a border style (system metrics).
     virtual TSize FrameSize(TFormBorderStyle style) const = 0;
     // Repaints at once.

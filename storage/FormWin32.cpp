@@ -149,6 +149,35 @@ TSize TWin32Form::ScreenSize() const {
     return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
+namespace {
+
+BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(monitor, &info)) {
+        const RECT& r = info.rcWork;
+        reinterpret_cast<std::vector<TRect>*>(areas)->push_back({r.left, r.top, r.right, r.bottom});
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<TRect> TWin32Form::WorkAreas() const {
+    std::vector<TRect> areas;
+    EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&areas));
+    return areas;
+}
+
+std::int32_t TWin32Form::TitleBarHeight() const {
+    // What the frame and caption add above the client area, without the menu bar.
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+    RECT r{0, 0, 0, 0};
+    if (!AdjustWindowRectEx(&r, style, FALSE, exStyle)) return GetSystemMetrics(SM_CYCAPTION);
+    return -r.top;
+}
+
 TSize TWin32Form::FrameSize(TFormBorderStyle style) const {
     switch (style) {
         case TFormBorderStyle::bsNone:

@@ -76,6 +76,8 @@ public:
     void PostApplicationMinimize() override;
     std::int32_t ScreenPixelsPerInch() const override;
     TSize ScreenSize() const override;
+    std::vector<TRect> WorkAreas() const override;
+    std::int32_t TitleBarHeight() const override;
     TSize FrameSize(TFormBorderStyle style) const override;
     void Update() override;
     TComponent* ActiveControl() const override;

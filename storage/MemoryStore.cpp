@@ -114,7 +114,7 @@ std::string TMemoryStore::ReadString(const std::string& section, const std::stri
     if (it == key->sections.end()) return def;
     for (const auto& v : it->second.values) {
         if (!SameText(v.name, name)) continue;
-        if (!v.isString) throw Exception(Concat("Invalid data type for '", name, "'"));
+        if (!v.isString) throw EInvalidValueType(name);
         // Like a registry string, the text ends at its first NUL.
         return v.text.substr(0, v.text.find('\0'));
     }

@@ -174,6 +174,23 @@ std::int32_t TFormPlacement::ReadSettingInteger(const std::string& name, std::in
     return storage_detail::ParseInt32(text).value_or(def);
 }
 
+std::string TFormPlacement::ReadUsableSettingString(const std::string& name,
+                                                    const std::string& def) {
+    try {
+        return ReadSettingString(name, def);
+    } catch (const EInvalidValueType&) {
+        return def;
+    }
+}
+
+std::int32_t TFormPlacement::ReadUsableSettingInteger(const std::string& name, std::int32_t def) {
+    try {
+        return ReadSettingInteger(name, def);
+    } catch (const EInvalidValueType&) {
+        return def;
+    }
+}
+
 void TFormPlacement::WriteSettingInteger(const std::string& name, std::int32_t value) {
     WriteSettingString(name, std::to_string(value));
 }
@@ -187,12 +204,12 @@ void TFormPlacement::RestoreSettings() {
     OpenStore(true);
     {
         StoreCloser closer(*this);
-        if (ReadSettingInteger("FormVersion", 0) >= version_) {
+        if (ReadUsableSettingInteger("FormVersion", 0) >= version_) {
             ReadSettings();
             restored_ = true;
             RestorePlacementEvent();
             if (options_.Contains(TPlacementOption::fpActiveControl) && form_) {
-                const std::string name = ReadSettingString("ActiveControl", std::string());
+                const std::string name = ReadUsableSettingString("ActiveControl", std::string());
                 TComponent* control = name.empty() ? nullptr : form_->FindComponent(name);
                 if (control && control->CanFocus()) form_->SetActiveControl(*control);
             }

@@ -132,6 +132,10 @@ public:
     void WriteSettingString(const std::string& name, const std::string& value);
     std::int32_t ReadSettingInteger(const std::string& name, std::int32_t def);
     void WriteSettingInteger(const std::string& name, std::int32_t value);
+    // The same, but a value of a type that holds no text reads as `def` (the component's own
+    // values: one damaged value must not stop the restore).
+    std::string ReadUsableSettingString(const std::string& name, const std::string& def);
+    std::int32_t ReadUsableSettingInteger(const std::string& name, std::int32_t def);
 
     // Puts the maximized position just outside the screen by the window frame, so a maximized
     // window hides its frame.

@@ -71,7 +71,7 @@ std::string TRegStore::ReadString(const std::string& section, const std::string&
             return def;
         }
         if (type != REG_SZ && type != REG_EXPAND_SZ) {
-            throw Exception(Concat("Invalid data type for '", name, "'"));
+            throw EInvalidValueType(name);
         }
         if (size == 0) return std::string();
         // One extra character beyond the data, so that a value stored without its terminating
@@ -83,7 +83,7 @@ std::string TRegStore::ReadString(const std::string& section, const std::string&
         if (rc == ERROR_MORE_DATA) continue;
         if (rc != ERROR_SUCCESS) return def;
         if (type != REG_SZ && type != REG_EXPAND_SZ) {
-            throw Exception(Concat("Invalid data type for '", name, "'"));
+            throw EInvalidValueType(name);
         }
         return Narrow(std::wstring(buf.data()));  // cut at the first NUL
     }

@@ -4,6 +4,9 @@
 
 namespace virel {
 
+EInvalidValueType::EInvalidValueType(const std::string& name)
+    : Exception(storage_detail::Concat("Invalid data type for '", name, "'")) {}
+
 std::uint32_t RegRootKeyValue(TPlacementRegRoot root) {
     switch (root) {
         case TPlacementRegRoot::prCurrentUser:

@@ -7,7 +7,16 @@
 #include <memory>
 #include <string>
 
+#include "core/Errors.h"
+
 namespace virel {
+
+// A stored value of a type that holds no text (a number or binary data in the registry):
+// "Invalid data type for '<name>'".
+class EInvalidValueType : public Exception {
+public:
+    explicit EInvalidValueType(const std::string& name);
+};
 
 // Root key of the registry store, in the order the component publishes them.
 enum class TPlacementRegRoot {

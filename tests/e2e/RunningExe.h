@@ -11,7 +11,7 @@ namespace virel::e2e {
 class TRunningExe {
 public:
     // program: the .exe (Wine path); arguments: its command line after the program's name.
-    // Waits up to 30 s for the visible main window.
+    // Waits up to 30 s for the visible main window (less when a message box shows instead).
     explicit TRunningExe(const std::wstring& program, const std::wstring& arguments = L"") {
         std::wstring command = L"\"" + program + L"\"";
         if (!arguments.empty()) command += L" " + arguments;
@@ -20,7 +20,8 @@ public:
         started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                   nullptr, &startup, &info_);
         if (!started_) return;
-        for (int i = 0; i < 600 && !face_; ++i) {
+        // Until the main window shows, or a message box stops the start.
+        for (int i = 0; i < 600 && !face_ && !Box(); ++i) {
             Sleep(50);
             EnumWindows(FindFace, reinterpret_cast<LPARAM>(this));
         }
@@ -36,6 +37,12 @@ public:
     TRunningExe& operator=(const TRunningExe&) = delete;
 
     HWND Face() const { return face_; }
+    // A visible message box of the program (null when there is none).
+    HWND Box() const {
+        std::pair<DWORD, HWND> search{info_.dwProcessId, nullptr};
+        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+        return search.second;
+    }
     HWND Control(int id) const {
         std::pair<int, HWND> search{id, nullptr};
         EnumChildWindows(face_, FindControl, reinterpret_cast<LPARAM>(&search));
@@ -60,6 +67,17 @@ private:
             return FALSE;
         }
         return TRUE;
+    }
+    static BOOL CALLBACK FindBox(HWND window, LPARAM search) {
+        auto* s = reinterpret_cast<std::pair<DWORD, HWND>*>(search);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        wchar_t name[32] = L"";
+        GetClassNameW(window, name, 32);
+        if (pid != s->first || std::wstring(name) != L"#32770" || !IsWindowVisible(window))
+            return TRUE;
+        s->second = window;
+        return FALSE;
     }
     static BOOL CALLBACK FindControl(HWND window, LPARAM search) {
         auto* s = reinterpret_cast<std::pair<int, HWND>*>(search);

@@ -79,6 +79,8 @@ public:
     void PostApplicationMinimize() override { calls.push_back("PostApplicationMinimize"); }
     std::int32_t ScreenPixelsPerInch() const override { return ppi; }
     TSize ScreenSize() const override { return screen; }
+    std::vector<TRect> WorkAreas() const override { return workAreas; }
+    std::int32_t TitleBarHeight() const override { return titleBarHeight; }
     TSize FrameSize(TFormBorderStyle s) const override {
         switch (s) {
             case TFormBorderStyle::bsNone:
@@ -135,6 +137,8 @@ public:
     bool appMinimized = false;
     std::int32_t ppi = 96;
     TSize screen{1024, 768};
+    std::vector<TRect> workAreas{{0, 0, 1024, 740}};  // a task bar along the bottom
+    std::int32_t titleBarHeight = 22;
     bool maximizeButton = false;
     TComponent* active = nullptr;
     FakeHook* hook = nullptr;

@@ -363,21 +363,88 @@ TEST_F(FormStorageTest, JunkControlValues) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(FormStorageTest, ANonStringPlacementValueIsReportedAndProtectsTheStoredValues) {
-    Put("Flags", "\x04", false);
-    Put("CB_ComPort_Text", "COM2");
-    Program p(registry);
-    p.Show();
-    EXPECT_EQ(errors, (std::vector<std::string>{"Invalid data type for 'Flags'"}));
-    EXPECT_EQ(p.own, (std::vector<std::string>{"show"}));  // the window still shows
-    EXPECT_EQ(registry.openStores, 0);
-    EXPECT_FALSE(p.storage->Restored());
-    EXPECT_EQ(p.port, "COM1");
-    // The window never received its values, so neither the close nor the destroy writes.
-    EXPECT_TRUE(p.Close());
-    p.Destroy();
-    EXPECT_TRUE(Writes().empty());
-    EXPECT_EQ(Get("CB_ComPort_Text"), "COM2");
+TEST_F(FormStorageTest, APlacementValueOfAnotherTypeCountsAsAbsentAndIsWrittenAnew) {
+    // Any of the component's own values stored as a number or as binary data.
+    for (const std::string name : {"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos",
+                                   "MinMaxPos(1024x768)", "NormPos", "NormPos(1024x768)"}) {
+        SCOPED_TRACE(name);
+        registry.Clear();
+        errors.clear();
+        Put("NormPos", "300,200,700,670");
+        Put("CB_ComPort_Text", "COM2");
+        Put(name, "\x04", false);
+        Program p(registry);
+        p.Show();
+        EXPECT_TRUE(errors.empty());
+        EXPECT_TRUE(p.storage->Restored());
+        EXPECT_EQ(p.port, "COM2");  // the rest of the restore goes on
+        // The plain position is used unless it is the damaged value itself.
+        EXPECT_EQ(p.form.placement.normalPosition.left, name == "NormPos" ? 100 : 300);
+        EXPECT_EQ(registry.openStores, 0);
+
+        EXPECT_TRUE(p.Close());
+        // Written anew as text, readable by the next start.
+        auto store = registry.Factory()(kKey, true);
+        std::string text;
+        EXPECT_NO_THROW(text = store->ReadString("TFace", name, "<missing>"));
+        EXPECT_NE(text, "<missing>");
+        EXPECT_NE(text, "\x04");
+        EXPECT_EQ(Get("NormPos"), name == "NormPos" ? "100,50,500,520" : "300,200,700,670");
+        EXPECT_EQ(Get("FormVersion"), "0");
+    }
+}
+
+TEST_F(FormStorageTest, ARestoredTitleBarOffTheWorkAreaIsMovedOntoIt) {
+    // The fake window is 400 x 470; its work area is 1024 x 740 (a task bar below).
+    const struct {
+        const char* stored;
+        TRect expected;
+    } cases[] = {
+        {"-380,-460,10,5", {0, 0, 400, 470}},
+        {"1000,200,1400,670", {624, 200, 1024, 670}},
+        {"300,720,700,1190", {300, 270, 700, 740}},  // the title bar on the task bar
+        {"300,-10,700,460", {300, 0, 700, 470}},     // above the top edge
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        registry.Clear();
+        Put("NormPos", c.stored);
+        Program p(registry);
+        p.Show();
+        EXPECT_EQ(p.form.placement.normalPosition, c.expected);
+        // Restore, move, and the fitting of the maximized position; all while hidden.
+        ASSERT_EQ(p.form.applied.size(), 3u);
+        EXPECT_EQ(p.form.applied[1].normalPosition, c.expected);
+        EXPECT_EQ(p.form.applied[1].showCmd, kSwHide);
+        p.Close();
+        EXPECT_EQ(Get("NormPos"), storage_detail::Concat(std::to_string(c.expected.left), ",",
+                                                         std::to_string(c.expected.top), ",",
+                                                         std::to_string(c.expected.right), ",",
+                                                         std::to_string(c.expected.bottom)));
+    }
+
+    // Within reach (only the lower part of the window off the work area): left alone.
+    registry.Clear();
+    Put("NormPos", "300,700,700,1170");
+    Program within(registry);
+    within.Show();
+    EXPECT_EQ(within.form.placement.normalPosition, (TRect{300, 700, 700, 1170}));
+    EXPECT_EQ(within.form.applied.size(), 2u);
+
+    // Two monitors: a position on the second one stays.
+    Program second(registry, [](Program& q) {
+        q.form.workAreas = {{0, 0, 1024, 740}, {1024, 0, 2304, 1024}};
+    });
+    Put("NormPos", "1500,900,1900,1370");
+    second.Show();
+    EXPECT_EQ(second.form.placement.normalPosition.left, 1500);
+
+    // A window not in its normal state is left to the system.
+    Put("NormPos", "-380,-460,10,5");
+    Program maximized(registry, [](Program& q) { q.form.state = TWindowState::wsMaximized; });
+    maximized.Show();
+    EXPECT_EQ(maximized.form.placement.normalPosition.left, -380);
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(FormStorageTest, ANonStringPropertyValueIsSkippedSilently) {

@@ -189,12 +189,14 @@ protected:
         RegCloseKey(k);
     }
     static void PutDword(const std::string& name, DWORD value) {
+        PutTyped(name, REG_DWORD, &value, sizeof value);
+    }
+    static void PutTyped(const std::string& name, DWORD type, const void* data, DWORD size) {
         HKEY k = nullptr;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSection, 0, nullptr, 0, KEY_ALL_ACCESS,
                                   nullptr, &k, nullptr),
                   ERROR_SUCCESS);
-        RegSetValueExW(k, Widen(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                       sizeof value);
+        RegSetValueExW(k, Widen(name).c_str(), 0, type, static_cast<const BYTE*>(data), size);
         RegCloseKey(k);
     }
     static std::string Get(const std::string& name) {
@@ -436,23 +438,52 @@ TEST_F(FormWindowTest, APortTextThatNamesNoItemLeavesNoItemSelected) {
     EXPECT_EQ(Text(w.port), "COM4");
 }
 
-TEST_F(FormWindowTest, ANonStringValueIsReportedAndTheWindowStillShows) {
-    PutDword("Flags", 2);
-    Put("NormPos", "400,300,800,750");
-    Put("CB_ComPort_Text", "COM2");
-    {
-        TestWindow w;
-        w.Show();
-        EXPECT_EQ(errors, (std::vector<std::string>{"Invalid data type for 'Flags'"}));
-        EXPECT_TRUE(IsWindowVisible(w.hwnd));
-        EXPECT_EQ(w.Rect().left, TestWindow::kLeft);
-        EXPECT_EQ(Text(w.port), "COM1");
-        w.Close();
-        EXPECT_FALSE(IsWindow(w.hwnd));
+TEST_F(FormWindowTest, APlacementValueOfAnotherTypeIsIgnoredAndWrittenAnewAsText) {
+    const std::string screenNormPos = Concat("NormPos", Suffix());
+    const BYTE binary[] = {0x90, 0x01, 0x00, 0x00, 0x2C, 0x01};
+    const wchar_t multi[] = L"400,300,800,750\0second\0";
+    const DWORD number = 400;
+    const struct {
+        std::string name;
+        DWORD type;
+        const void* data;
+        DWORD size;
+    } cases[] = {
+        {"NormPos", REG_BINARY, binary, sizeof binary},
+        {"NormPos", REG_MULTI_SZ, multi, sizeof multi},
+        {"FormVersion", REG_DWORD, &number, sizeof number},
+        {"Flags", REG_DWORD, &number, sizeof number},
+        {"MinMaxPos", REG_DWORD, &number, sizeof number},
+        {"PixelsPerInch", REG_BINARY, binary, sizeof binary},
+        {screenNormPos, REG_BINARY, binary, sizeof binary},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Concat(c.name, " of type ", std::to_string(c.type)));
+        Clean();
+        errors.clear();
+        Put("NormPos", "400,300,800,750");
+        Put("CB_ComPort_Text", "COM2");
+        Put("CB_Spead_ItemIndex", "1");
+        PutTyped(c.name, c.type, c.data, c.size);
+        {
+            TestWindow w;
+            w.Show();
+            EXPECT_TRUE(errors.empty());
+            EXPECT_TRUE(IsWindowVisible(w.hwnd));
+            // The damaged value counts as absent; the others are restored as usual.
+            EXPECT_EQ(w.Rect().left, c.name == "NormPos" ? TestWindow::kLeft : 400);
+            EXPECT_EQ(Text(w.port), "COM2");
+            EXPECT_EQ(w.SpeedIndex(), 1);
+            w.Close();
+            EXPECT_FALSE(IsWindow(w.hwnd));
+        }
+        // The save replaced it with text.
+        const std::string stored = Get(c.name);
+        EXPECT_NE(stored, "<not a string>");
+        EXPECT_NE(stored, "<missing>");
+        EXPECT_EQ(Get("FormVersion"), "0");
+        EXPECT_EQ(Get("NormPos"), c.name == "NormPos" ? "150,120,550,570" : "400,300,800,750");
     }
-    // The window never got its values, so it did not overwrite them.
-    EXPECT_EQ(Get("CB_ComPort_Text"), "COM2");
-    EXPECT_EQ(Get("Flags"), "<not a string>");
 
     // The same type in a control's value only skips that control.
     Clean();
@@ -464,6 +495,42 @@ TEST_F(FormWindowTest, ANonStringValueIsReportedAndTheWindowStillShows) {
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(Text(w.port), "COM2");
     EXPECT_EQ(w.SpeedIndex(), 0);
+}
+
+TEST_F(FormWindowTest, AWindowWithLittleOfItsTitleBarOnScreenIsMovedOntoTheMonitor) {
+    const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
+    const struct {
+        int left, top;
+    } stored[] = {{-380, -460}, {screenW - 5, 300}, {300, screenH - 4}, {300, -10}};
+    for (const auto& at : stored) {
+        SCOPED_TRACE(Concat(std::to_string(at.left), ",", std::to_string(at.top)));
+        Clean();
+        Put("NormPos", Concat(std::to_string(at.left), ",", std::to_string(at.top), ",",
+                              std::to_string(at.left + 10), ",", std::to_string(at.top + 10)));
+        TestWindow w;
+        w.Show();
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(w.hwnd, MONITOR_DEFAULTTONEAREST), &monitor));
+        const RECT work = monitor.rcWork;
+        const RECT r = w.Rect();
+        EXPECT_EQ(r.right - r.left, TestWindow::kWidth);
+        EXPECT_GE(r.left, work.left);
+        EXPECT_GE(r.top, work.top);
+        EXPECT_LE(r.right, work.right);
+        EXPECT_LE(r.bottom, work.bottom);
+        // Moved no further than needed: along one edge, the other coordinate kept.
+        if (at.left > 0) {
+            EXPECT_EQ(r.left, std::min<LONG>(at.left, work.right - TestWindow::kWidth));
+        }
+        if (at.top > 0) {
+            EXPECT_EQ(r.top, std::min<LONG>(at.top, work.bottom - TestWindow::kHeight));
+        }
+        w.Close();
+        EXPECT_EQ(Get("NormPos"), Concat(std::to_string(r.left), ",", std::to_string(r.top), ",",
+                                         std::to_string(r.right), ",", std::to_string(r.bottom)));
+    }
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(FormWindowTest, AnInactiveStorageTouchesNothing) {
