@@ -593,6 +593,9 @@ LRESULT TFace::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SETFOCUS:
             if (focused_ && IsWindow(focused_)) SetFocus(focused_);
             return 0;
+        case WM_SETTINGCHANGE:
+            if (OnSettingChange) OnSettingChange();
+            break;
         case WM_CLOSE:
             Close();
             return 0;

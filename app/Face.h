@@ -60,10 +60,13 @@ public:
     void SetProgressBar(TFProgressBar* progressBar) { progressBar_ = progressBar; }
     void SetOperations(IFaceOperations* operations) { operations_ = operations; }
     const RegionalFormats& Formats() const { return formats_; }
+    void SetFormats(const RegionalFormats& formats) { formats_ = formats; }
 
     TNotifyEvent OnShow;
     TCloseQueryEvent OnCloseQuery;
     TNotifyEvent OnDestroy;
+    // Windows announced a change of its settings (WM_SETTINGCHANGE), regional formats included.
+    TNotifyEvent OnSettingChange;
 
     // The actions and the timer.
     void actAboutExecute();

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/PlatformSerialTrace.h"
+#include "app/RegionalSettings.h"
 #include "automation/ExcelApp.h"
 
 namespace virel::app {
@@ -38,6 +39,13 @@ bool TProgram::Create() {
         *face_, *link_, clock_, keys_, logFiles_, [] { return std::make_unique<TExcelApp>(); },
         formats_, programDir_);
     face_->SetOperations(operations_.get());
+    // Regional formats changed while the program runs: the date and time texts written from
+    // now on follow them (the dose keeps its ".").
+    face_->OnSettingChange = [this] {
+        formats_ = ReadRegionalFormats();
+        face_->SetFormats(formats_);
+        operations_->SetRegionalFormats(formats_);
+    };
 
     // FormStorage1 takes over the window's show, close-query and destroy events.
     SetStorageErrorReport(
