@@ -18,6 +18,7 @@ bool TExcelApp::AttachRunning() {
     if (FAILED(qi) || !disp) return false;
     Release();
     app_ = std::move(disp);
+    untried_ = true;
     return true;
 }
 
@@ -36,6 +37,24 @@ void TExcelApp::CreateNew() {
 }
 
 void TExcelApp::AddWorkbook() {
+    if (!untried_) {
+        AddWorkbookOnce();
+        return;
+    }
+    untried_ = false;
+    try {
+        AddWorkbookOnce();
+        return;
+    } catch (const Exception&) {
+        // A program that died keeps its entry in the running-object table: every later export
+        // would attach to it again and fail. Start a new one, as when none is running.
+    }
+    Release();
+    CreateNew();
+    AddWorkbookOnce();
+}
+
+void TExcelApp::AddWorkbookOnce() {
     TDispatchPtr workbooks = ole::CallMethod(app_, L"WorkBooks").AsDispatch();
     TDispatchPtr workbook = ole::CallMethod(workbooks, L"Add").AsDispatch();
     workbooks_ = std::move(workbooks);
@@ -58,6 +77,7 @@ void TExcelApp::SetCellFontSize(int row, int column, int size) {
 }
 
 void TExcelApp::Release() {
+    untried_ = false;
     workbook_.Reset();
     workbooks_.Reset();
     app_.Reset();

@@ -15,6 +15,10 @@ public:
 
     bool AttachRunning() override;
     void CreateNew() override;
+    // The first call on an attached instance. When it fails, the instance is taken for one
+    // that has died while still registered as running (or that cannot serve anyone): it is
+    // dropped, and a new instance is started and given the workbook instead, as if none had
+    // been running. A failure of the new instance is the caller's.
     void AddWorkbook() override;
     void SetCellValue(int row, int column, const std::string& text) override;
     void SetCellFontSize(int row, int column, int size) override;
@@ -25,8 +29,11 @@ public:
 
 private:
     ole::TDispatchPtr Cell(int row, int column) const;
+    void AddWorkbookOnce();
 
     ole::TDispatchPtr app_;
+    // The instance came from the running-object table and has not yet answered a call.
+    bool untried_ = false;
     // Held from AddWorkbook until Release, as the export keeps them while it runs.
     ole::TDispatchPtr workbooks_;
     ole::TDispatchPtr workbook_;

@@ -294,6 +294,52 @@ TEST_P(RunningInstance, ReceivesTheWorkbookWithoutAVisibilityChange) {
 INSTANTIATE_TEST_SUITE_P(Visibility, RunningInstance, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Visible" : "Hidden"; });
 
+TEST_F(ExcelApp, ADeadInstanceStillRegisteredIsReplacedByANewOne) {
+    TDeadRunningInstance dead;
+    ASSERT_TRUE(dead.Registered());
+    for (int exportNumber = 1; exportNumber <= 2; ++exportNumber) {
+        SCOPED_TRACE(Numbered("export ", exportNumber));
+        const int callsBefore = dead.Calls();
+        TExcelApp excel;
+        ASSERT_TRUE(excel.AttachRunning());  // the dead one: nothing tells it apart yet
+        excel.AddWorkbook();
+        EXPECT_GT(dead.Calls(), callsBefore);  // its first call was tried, and failed
+        // A new program took its place, set up as when none is running.
+        TServer& server = Track(excel.Application());
+        excel.SetCellValue(2, 1, "Дата, время");
+        excel.Release();
+        const auto calls = Calls(server.Journal());
+        ASSERT_GE(calls.size(), 4u);
+        EXPECT_EQ(calls[0].member, "visible");
+        EXPECT_EQ(calls[1].member, "DisplayAlerts");
+        EXPECT_EQ(calls[2].member, "WorkBooks");
+        EXPECT_EQ(calls[3].member, "Add");
+        EXPECT_EQ(server.Csv("Book1"), "\r\n\"Дата, время\"\r\n");
+    }
+}
+
+TEST_F(ExcelApp, ADeadInstanceAndNoProgramToStartIsTheStartsError) {
+    TDeadRunningInstance dead;
+    ASSERT_TRUE(dead.Registered());
+    // The program's file has gone (the next test registers it again).
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kClassKey) + L"\\LocalServer32").c_str(), 0,
+                      KEY_SET_VALUE, &key),
+        ERROR_SUCCESS);
+    const std::wstring missing = L"C:\\no such folder\\VirelSheetServer.exe";
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(missing.c_str()),
+                   static_cast<DWORD>((missing.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    TExcelApp excel;
+    ASSERT_TRUE(excel.AttachRunning());
+    const std::string message = Message([&] { excel.AddWorkbook(); });
+    EXPECT_NE(message, "<no error>");
+    EXPECT_NE(message, OleErrorText(TDeadRunningInstance::kFailure));  // not the dead one's
+    EXPECT_EQ(dead.Calls(), 1);                                        // tried once, not again
+    EXPECT_FALSE(excel.Application());
+}
+
 TEST_F(ExcelApp, NoRunningInstanceIsNotAnError) {
     TExcelApp excel;
     EXPECT_FALSE(excel.AttachRunning());

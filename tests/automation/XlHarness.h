@@ -107,6 +107,64 @@ private:
     bool ok_;
 };
 
+// A spreadsheet program that died while still registered as the running instance: its entry
+// stays in the running-object table, and every call on it fails as a call to a vanished server
+// does. Registered in the test's own process for its lifetime (same-apartment callers get it
+// directly from the table).
+class TDeadRunningInstance final : public IDispatch {
+public:
+    static constexpr HRESULT kFailure = RPC_E_DISCONNECTED;
+
+    TDeadRunningInstance() {
+        CLSID clsid{};
+        if (SUCCEEDED(CLSIDFromProgID(L"Excel.Application", &clsid)))
+            registered_ =
+                SUCCEEDED(RegisterActiveObject(this, clsid, ACTIVEOBJECT_STRONG, &cookie_));
+    }
+    ~TDeadRunningInstance() {
+        if (registered_) RevokeActiveObject(cookie_, nullptr);
+    }
+    TDeadRunningInstance(const TDeadRunningInstance&) = delete;
+    TDeadRunningInstance& operator=(const TDeadRunningInstance&) = delete;
+
+    bool Registered() const { return registered_; }
+    // Calls that reached it (name lookups and invocations).
+    int Calls() const { return calls_; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IDispatch) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // The table and its callers hold references; the object lives as long as the test's.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (count) *count = 0;
+        return kFailure;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return kFailure; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        ++calls_;
+        return kFailure;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
+        ++calls_;
+        return kFailure;
+    }
+
+private:
+    DWORD cookie_ = 0;
+    bool registered_ = false;
+    int calls_ = 0;
+};
+
 // The newest session folder (the last server process started).
 inline std::wstring LatestSession() {
     std::string name = ReadFileText(JournalRoot() + L"\\latest.txt");

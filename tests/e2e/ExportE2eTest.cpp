@@ -162,5 +162,27 @@ TEST_F(Export, ServerFailingMidExportEndsItWithTheServersMessage) {
     EXPECT_EQ(CsvRow(Csv(), 7), "<missing>");
 }
 
+TEST_F(Export, ADeadProgramStillRegisteredAsRunningGivesWayToANewOne) {
+    // The spreadsheet program died but its entry as the running instance stayed.
+    xltest::TDeadRunningInstance dead;
+    ASSERT_TRUE(dead.Registered());
+    const std::wstring before = xltest::LatestSession();
+    // The new program refuses row 5, which ends the export early with its own message.
+    TXlRegistration::Control("FailCellsAfterRow=4\nFailDescription=Ячейка занята\n");
+    program->Click(face.BitBtn2());
+
+    EXPECT_GT(dead.Calls(), 0);
+    EXPECT_NE(program->Status(), "Не удалось запустить Excel");
+    ASSERT_EQ(program->boxes.size(), 1u);
+    EXPECT_EQ(program->boxes[0].text, L"Ячейка занята.");
+    const std::wstring session = xltest::LatestSession();
+    ASSERT_NE(session, before);  // a new program was started
+    const std::string csv = xltest::ReadCsv(session, "Book1");
+    EXPECT_EQ(CsvRow(csv, 1), std::string(",") + kTitlePrefix + Today() + ",");
+    EXPECT_EQ(CsvRow(csv, 3), "05.03.2007 14:35:00,7,258.45");
+    EXPECT_TRUE(xltest::Has(xltest::ReadJournal(session), "Application", "visible", "put",
+                            "propput=bool:-1"));
+}
+
 }  // namespace
 }  // namespace virel::e2e
