@@ -44,7 +44,7 @@ bool TProgram::Create() {
     face_->OnSettingChange = [this] {
         formats_ = ReadRegionalFormats();
         face_->SetFormats(formats_);
-        operations_->SetRegionalFormats(formats_);
+        if (operations_) operations_->SetRegionalFormats(formats_);
     };
 
     // FormStorage1 takes over the window's show, close-query and destroy events.
