@@ -1,5 +1,7 @@
 #include "app/CommPortLink.h"
 
+#include <windows.h>
+
 #include "core/PortChoice.h"
 
 namespace virel::app {
@@ -30,8 +32,25 @@ bool TCommPortLink::Open(std::uint32_t speed, int portNumber) {
     return port_.Connect();
 }
 
+bool TCommPortLink::PausedOnClosedPort() const {
+    // The component answers at once on a closed port (a USB adapter that is unplugged cannot
+    // be opened), and the exchange asks again until its attempt is over: without a pause that
+    // would keep a core busy for the four seconds of the three attempts. The attempts still end
+    // just past their time, at most one pause late.
+    constexpr DWORD kClosedPortPauseMs = 10;
+    if (port_.IsConnected()) return false;
+    Sleep(kClosedPortPauseMs);
+    return true;
+}
+
+std::uint32_t TCommPortLink::ReadData(std::uint8_t* buffer, std::uint32_t count) {
+    if (PausedOnClosedPort()) return 0;
+    return port_.ReadData(buffer, count);
+}
+
 std::uint32_t TCommPortLink::ReadDataIdle(std::uint8_t* buffer, std::uint32_t count,
                                           std::uint32_t idleMs) {
+    if (PausedOnClosedPort()) return 0;
     const std::uint32_t inputTimeout = port_.InputTimeout();
     port_.SetInputTimeout(idleMs);
     const std::uint32_t got = port_.ReadData(buffer, count);

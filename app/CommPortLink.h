@@ -15,15 +15,17 @@ public:
     bool Open(std::uint32_t speed, int portNumber) override;
     void Close() override { port_.Disconnect(); }
     bool SendString(const std::string& bytes) override { return port_.SendString(bytes); }
-    std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) override {
-        return port_.ReadData(buffer, count);
-    }
+    // On a closed port: 0 after a short pause (see the .cpp), from both reads.
+    std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) override;
     // ReadData with `idleMs` in place of the port's input time-out for this one read.
     std::uint32_t ReadDataIdle(std::uint8_t* buffer, std::uint32_t count,
                                std::uint32_t idleMs) override;
     std::uint32_t LineSpeed() const override { return port_.BaudRateValue(); }
 
 private:
+    // True, after a short pause, when the port is closed.
+    bool PausedOnClosedPort() const;
+
     TCPDrv& port_;
 };
 

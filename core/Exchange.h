@@ -18,7 +18,8 @@ public:
     virtual bool Open(std::uint32_t speed, int portNumber) = 0;
     virtual void Close() = 0;
     virtual bool SendString(const std::string& bytes) = 0;
-    // Returns after `count` bytes or after 500 ms without a new byte; 0 at once when closed.
+    // Returns after `count` bytes or after 500 ms without a new byte; 0 when closed, at once
+    // or after a pause of a few ms.
     virtual std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) = 0;
     // The quick reply read (ReplyPace.h) needs these two; a link without them reads at the
     // slow pace. ReadDataIdle is ReadData with `idleMs` of silence ending the read.

@@ -19,6 +19,11 @@ constexpr std::uint16_t kMinPollingDelay = 5;
 // The receive buffer holds a whole packet, and it is never larger than this.
 constexpr std::int16_t kMaxPacketSize = static_cast<std::int16_t>(kMaxBufSize);
 
+// Longest pause between two looks at the driver when it cannot wait for input itself, and
+// the pause of a send that finds no room in the driver's queue.
+constexpr std::uint32_t kFallbackPauseMs = 10;
+constexpr std::uint32_t kSendPauseMs = 1;
+
 // Stands in when no real backend could be made: every device call fails, so the component
 // behaves as one whose port never opens.
 class TNullBackend final : public ISerialBackend {
@@ -53,7 +58,12 @@ public:
         done = 0;
         return false;
     }
+    bool WaitForByte(std::uint8_t&, std::uint32_t, std::uint32_t& done) override {
+        done = 0;
+        return false;
+    }
     std::uint32_t TickCount() override { return 0; }
+    void Pause(std::uint32_t) override {}
 };
 
 std::unique_ptr<ISerialBackend> OrNullBackend(std::unique_ptr<ISerialBackend> backend) {
@@ -317,9 +327,10 @@ bool TCPDrv::PurgeBuffers(bool input, bool output) {
 
 // --- Transfer ---
 //
-// The send and read loops spin on the driver's counts without sleeping and without
-// dispatching messages: a short exchange gets the lowest latency, and no polling tick can run
-// in between and take the reply bytes away. The price is processor time while waiting.
+// The send and read loops dispatch no messages, so no polling tick can run in between and
+// take the reply bytes away. While nothing moves they wait instead of asking the driver again
+// at once: a read sleeps in the driver until the next byte comes (WaitForInput), a send pauses
+// while the driver's queue is full. Their time-outs count as before, on the backend's clock.
 
 std::uint32_t TCPDrv::InputCount() {
     if (!IsConnected()) return 65535;
@@ -378,6 +389,9 @@ std::uint32_t TCPDrv::SendDataWithTimeout(const void* data, std::uint32_t count,
         }
         // Idle time-out: counted from the last write that made progress.
         if (backend_->TickCount() - mark > timeout) break;
+        // The queue is full, or the driver took nothing within its own 10 ms: the line needs
+        // time to drain, which asking again at once would not give it.
+        backend_->Pause(kSendPauseMs);
     }
     return total;
 }
@@ -398,6 +412,7 @@ std::uint32_t TCPDrv::ReadData(void* buffer, std::uint32_t count) {
     auto* out = static_cast<std::uint8_t*>(buffer);
     std::uint32_t total = 0;
     std::uint32_t mark = backend_->TickCount();
+    bool waitedByte = false;  // the last byte came from a wait: the idle time starts now
     while (count > 0) {
         const std::uint32_t queued = QueuedInput();
         if (queued > 0) {
@@ -410,15 +425,45 @@ std::uint32_t TCPDrv::ReadData(void* buffer, std::uint32_t count) {
                 count -= got;
                 out += got;
                 mark = backend_->TickCount();
+                waitedByte = false;
                 continue;
             }
             // A driver that reports bytes it then does not hand over must not keep the
             // read alive for ever: that counts as silence.
         }
-        if (backend_->TickCount() - mark > inputTimeout_) break;
+        const std::uint32_t now = backend_->TickCount();
+        if (waitedByte) mark = now;
+        waitedByte = false;
+        const std::uint32_t idle = now - mark;
+        if (idle > inputTimeout_) break;
+        // The time-out fires when the idle time is greater than InputTimeout: one more ms.
+        const std::uint64_t left = std::uint64_t{inputTimeout_} - idle + 1;
+        if (WaitForInput(*out, now,
+                         static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                             left, std::numeric_limits<std::uint32_t>::max() - 1)))) {
+            ++total;
+            --count;
+            ++out;
+            waitedByte = true;
+        }
     }
     ResumePolling();
     return total;
+}
+
+// Waits in the driver until one byte has come (stored in `byte`, true) or `limitMs` have passed
+// since the tick `start` (false). Why the driver's wait is sound on real ports: see the Windows
+// backend's WaitForByte.
+bool TCPDrv::WaitForInput(std::uint8_t& byte, std::uint32_t start, std::uint32_t limitMs) {
+    std::uint32_t got = 0;
+    backend_->WaitForByte(byte, std::max<std::uint32_t>(limitMs, 1), got);
+    if (got > 0) return true;
+    // A driver that gave up well before the time (a failing or vanished device) did not wait:
+    // sleep instead, in short steps, so that bytes that still come are seen soon after. A wait
+    // that merely ended a little early needs nothing: the next one covers the rest.
+    const std::uint32_t slept = backend_->TickCount() - start;
+    if (slept < limitMs / 2) backend_->Pause(std::min(limitMs - slept, kFallbackPauseMs));
+    return false;
 }
 
 // --- Receive polling ---

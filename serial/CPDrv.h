@@ -186,8 +186,16 @@ public:
     virtual bool Read(void* buffer, std::uint32_t count, std::uint32_t& done) = 0;
     virtual bool Write(const void* data, std::uint32_t count, std::uint32_t& done) = 0;
 
-    // Milliseconds since an arbitrary start, wrapping at 2^32.
+    // Waits in the driver for the next byte without using the processor: reads it into `byte`
+    // (done 1) as soon as one is in the receive queue, or gives up after `timeoutMs` ms (1 or
+    // more) with done 0. The port's time-outs are as before afterwards. False when the driver
+    // failed (then it may have returned at once).
+    virtual bool WaitForByte(std::uint8_t& byte, std::uint32_t timeoutMs, std::uint32_t& done) = 0;
+
+    // Milliseconds since an arbitrary start, wrapping at 2^32, in steps of one millisecond.
     virtual std::uint32_t TickCount() = 0;
+    // Blocks the calling thread for about `ms` milliseconds, serving no window messages.
+    virtual void Pause(std::uint32_t ms) = 0;
 };
 
 // The platform's real backend; defined only in the Windows build.
@@ -297,6 +305,7 @@ private:
     void PollPlain(std::uint32_t queued);
     void PollPackets(std::uint32_t queued);
     std::uint32_t QueuedInput();
+    bool WaitForInput(std::uint8_t& byte, std::uint32_t start, std::uint32_t limitMs);
 
     void* owner_;
     std::unique_ptr<ISerialBackend> backend_;

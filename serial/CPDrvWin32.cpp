@@ -79,6 +79,13 @@ private:
 
 class TWin32SerialBackend final : public ISerialBackend {
 public:
+    TWin32SerialBackend() {
+        LARGE_INTEGER frequency;
+        // Never fails since Windows XP; the guard keeps a division by zero out regardless.
+        if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0) {
+            frequency_ = static_cast<std::uint64_t>(frequency.QuadPart);
+        }
+    }
     ~TWin32SerialBackend() override {
         Close();
         DetachWindow();
@@ -163,13 +170,12 @@ public:
     }
 
     bool SetTimeouts(const TCommTimeouts& t) override {
-        COMMTIMEOUTS ct;
-        ct.ReadIntervalTimeout = t.ReadIntervalTimeout;
-        ct.ReadTotalTimeoutMultiplier = t.ReadTotalTimeoutMultiplier;
-        ct.ReadTotalTimeoutConstant = t.ReadTotalTimeoutConstant;
-        ct.WriteTotalTimeoutMultiplier = t.WriteTotalTimeoutMultiplier;
-        ct.WriteTotalTimeoutConstant = t.WriteTotalTimeoutConstant;
-        return SetCommTimeouts(device_.Get(), &ct) != FALSE;
+        timeouts_.ReadIntervalTimeout = t.ReadIntervalTimeout;
+        timeouts_.ReadTotalTimeoutMultiplier = t.ReadTotalTimeoutMultiplier;
+        timeouts_.ReadTotalTimeoutConstant = t.ReadTotalTimeoutConstant;
+        timeouts_.WriteTotalTimeoutMultiplier = t.WriteTotalTimeoutMultiplier;
+        timeouts_.WriteTotalTimeoutConstant = t.WriteTotalTimeoutConstant;
+        return SetCommTimeouts(device_.Get(), &timeouts_) != FALSE;
     }
 
     bool ClearError(std::uint32_t& inQueue, std::uint32_t& outQueue) override {
@@ -203,7 +209,45 @@ public:
         return ok;
     }
 
-    std::uint32_t TickCount() override { return GetTickCount(); }
+    // GetTickCount moves in steps of the system clock tick (15.6 ms on Windows, about 16 ms
+    // under Wine): too coarse for idle time-outs that end a read a few ms after InputTimeout.
+    // The performance counter gives whole milliseconds, wrapping at 2^32 all the same.
+    // The wait is a synchronous read of one byte under a total time-out of timeoutMs with no
+    // interval time-out and no multiplier, between two SetCommTimeouts calls. Why this is sound
+    // on real drivers: it is the plainest comm time-out case, which the built-in ports' driver
+    // and USB adapters' drivers alike complete as soon as one byte is in their receive queue,
+    // or empty when the time is up. A USB adapter hands bytes over in batches every 1-16 ms;
+    // a batch lands in the queue whole, its first byte ends the wait and the caller takes the
+    // rest at once, so the batching adds nothing. An interval time-out would fire between such
+    // batches, and "return at once with whatever came" (interval and multiplier MAXDWORD) is
+    // not kept everywhere (Wine waits out the whole constant). The driver's timer may fire up
+    // to one system clock tick late, never early; the caller's clock decides when the idle
+    // time is over. A removed device fails the calls at once: the caller then pauses instead.
+    bool WaitForByte(std::uint8_t& byte, std::uint32_t timeoutMs, std::uint32_t& done) override {
+        done = 0;
+        COMMTIMEOUTS wait{};
+        wait.ReadTotalTimeoutConstant = timeoutMs < 1 ? 1 : timeoutMs;  // 0: wait for ever
+        wait.WriteTotalTimeoutMultiplier = timeouts_.WriteTotalTimeoutMultiplier;
+        wait.WriteTotalTimeoutConstant = timeouts_.WriteTotalTimeoutConstant;
+        if (!SetCommTimeouts(device_.Get(), &wait)) return false;
+        DWORD got = 0;
+        const bool ok = ReadFile(device_.Get(), &byte, 1, &got, nullptr) != FALSE;
+        const DWORD error = GetLastError();
+        SetCommTimeouts(device_.Get(), &timeouts_);
+        SetLastError(error);  // the read's, for whoever reports the failure
+        done = got > 0 ? 1 : 0;
+        return ok;
+    }
+
+    std::uint32_t TickCount() override {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        const auto counts = static_cast<std::uint64_t>(now.QuadPart);
+        return static_cast<std::uint32_t>(counts / frequency_ * 1000 +
+                                          counts % frequency_ * 1000 / frequency_);
+    }
+
+    void Pause(std::uint32_t ms) override { Sleep(ms); }
 
 private:
     static bool RegisterClassOnce() {
@@ -238,6 +282,8 @@ private:
     TSerialMessageHandler handler_;
     TWindow window_;
     TFileHandle device_;
+    COMMTIMEOUTS timeouts_{};  // the component's, put back after each wait
+    std::uint64_t frequency_ = 1000;
 };
 
 }  // namespace

@@ -217,13 +217,27 @@ bool TSerialTraceBackend::ModemStatus(std::uint32_t& status) {
 
 bool TSerialTraceBackend::Read(void* buffer, std::uint32_t count, std::uint32_t& done) {
     const bool ok = inner_->Read(buffer, count, done);
+    NoteRead(buffer, count, done, ok, false);
+    return ok;
+}
+
+bool TSerialTraceBackend::WaitForByte(std::uint8_t& byte, std::uint32_t timeoutMs,
+                                      std::uint32_t& done) {
+    const bool ok = inner_->WaitForByte(byte, timeoutMs, done);
+    NoteRead(&byte, 1, done, ok, true);
+    return ok;
+}
+
+void TSerialTraceBackend::NoteRead(const void* buffer, std::uint32_t count, std::uint32_t done,
+                                   bool ok, bool fromWait) {
     Safely([&] {
         if (!ok) lastError_ = env_->LastError();
         const std::uint32_t got = done <= count ? done : count;
         if (got > 0) {
             const std::int64_t now = env_->MonotonicUs();
             lastByteUs_ = now;
-            ++pieces_;
+            if (!pieceFromWait_ || fromWait) ++pieces_;
+            pieceFromWait_ = fromWait;
             const auto* bytes = static_cast<const std::uint8_t*>(buffer);
             for (std::uint32_t taken = 0; taken < got;) {
                 const std::size_t room = kMaxBytesPerLine - reply_.size();
@@ -234,10 +248,11 @@ bool TSerialTraceBackend::Read(void* buffer, std::uint32_t count, std::uint32_t&
                 taken += n;
                 if (reply_.size() >= kMaxBytesPerLine) EndReply();
             }
+        } else {
+            pieceFromWait_ = false;
         }
         if (!ok) Failure("ReadFile");
     });
-    return ok;
 }
 
 bool TSerialTraceBackend::Write(const void* data, std::uint32_t count, std::uint32_t& done) {

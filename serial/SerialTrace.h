@@ -79,8 +79,11 @@ public:
     bool ModemStatus(std::uint32_t& status) override;
     bool Read(void* buffer, std::uint32_t count, std::uint32_t& done) override;
     bool Write(const void* data, std::uint32_t count, std::uint32_t& done) override;
+    // Traced as a read of one byte: the byte belongs to the reply being collected.
+    bool WaitForByte(std::uint8_t& byte, std::uint32_t timeoutMs, std::uint32_t& done) override;
 
     std::uint32_t TickCount() override { return inner_->TickCount(); }
+    void Pause(std::uint32_t ms) override { inner_->Pause(ms); }
 
 private:
     // A call that writes a line when it succeeds and a failure line when it fails.
@@ -101,12 +104,16 @@ private:
     // A line that is not a failure; first says how often the last failure repeated.
     void Line(const std::string& text);
     // "<context> — <call>, ошибка <code>: <text>" with lastError_. A failure equal to the one
-    // written just before is only counted: the read loop asks the driver thousands of times a
-    // second, and a port that fails every call must not fill the disk.
+    // written just before is only counted: the read loop asks the driver again and again, and a
+    // port that fails every call must not fill the disk.
     void Failure(const char* call, const std::string& context = {});
     void FlushRepeats();
     // Ends the reply being collected: its bytes and timing, or that none came after a write.
     void EndReply();
+    // Bytes read (or a failed read): into the reply being collected. A read that takes the
+    // rest of what a wait's byte began is the same piece of the reply.
+    void NoteRead(const void* buffer, std::uint32_t count, std::uint32_t done, bool ok,
+                  bool fromWait);
     std::int64_t SafeMonotonicUs() noexcept;
 
     std::unique_ptr<ISerialBackend> inner_;
@@ -121,6 +128,7 @@ private:
     std::int64_t firstByteUs_ = 0;
     std::int64_t lastByteUs_ = 0;
     int pieces_ = 0;
+    bool pieceFromWait_ = false;  // the last bytes came from a wait: a read now continues them
 
     TSystemError lastError_;
     std::string lastFailure_;  // the last line, when it was a failure

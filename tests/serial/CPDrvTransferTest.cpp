@@ -127,14 +127,30 @@ TEST_F(CPDrvTransfer, SendWithZeroTimeoutGivesUpOnceTheClockMoves) {
     const std::uint32_t start = dev->now;
     EXPECT_FALSE(port.SendString("FPR"));
     EXPECT_LE(dev->now - start, 3u);
-    // With the clock standing still, it keeps trying until the counter moves on.
+    // With the clock standing still it does not spin: it pauses before trying again, and
+    // gives up once the counter has moved on.
     dev->step = 0;
-    int calls = 0;
-    dev->onClock = [&] {
-        if (++calls == 50) dev->now += 1;
-    };
+    dev->pauses.clear();
+    const auto writes = dev->writeRequests.size();
     EXPECT_EQ(port.SendData("x", 1), 0u);
-    EXPECT_GE(calls, 50);
+    EXPECT_EQ(dev->pauses, (std::vector<std::uint32_t>{1}));
+    EXPECT_EQ(dev->writeRequests.size(), writes + 2);
+}
+
+TEST_F(CPDrvTransfer, SendPausesWhileTheQueueIsFull) {
+    // The driver's queue stays full for 200 ms, then drains.
+    const std::uint32_t start = dev->now;
+    dev->outQueue = 256;
+    dev->onClock = [&] {
+        if (dev->now - start >= 200) dev->outQueue = 0;
+    };
+    const auto data = Bytes(20);
+    EXPECT_EQ(port.SendDataWithTimeout(data.data(), 20, 500), 20u);
+    EXPECT_EQ(dev->written, data);
+    // One look at the queue per pause of 1 ms (the fake clock also moves 1 ms per reading).
+    EXPECT_GE(dev->pauses.size(), 60u);
+    EXPECT_LE(dev->clearErrorCalls, static_cast<int>(dev->pauses.size()) + 2);
+    for (std::uint32_t p : dev->pauses) EXPECT_EQ(p, 1u);
 }
 
 TEST_F(CPDrvTransfer, SendChecksLineStatus) {
@@ -191,8 +207,9 @@ TEST_F(CPDrvTransfer, ReadWithNothingOrZeroCount) {
     std::uint32_t start = dev->now;
     EXPECT_EQ(port.ReadData(buf, 16), 0u);
     EXPECT_GE(dev->now - start, 500u);
-    EXPECT_LE(dev->now - start, 503u);
+    EXPECT_LE(dev->now - start, 505u);
 
+    // (Up to 505: every reading of the fake clock moves it on by a millisecond.)
     dev->Queue(Bytes(4));
     start = dev->now;
     EXPECT_EQ(port.ReadData(buf, 0), 0u);
@@ -236,7 +253,7 @@ TEST_F(CPDrvTransfer, ReadAcrossTickCounterWrap) {
     dev->now = 0xFFFFFFF0u;
     EXPECT_EQ(port.ReadData(buf, 280), 0u);
     EXPECT_GE(static_cast<std::uint32_t>(dev->now - 0xFFFFFFF0u), 500u);
-    EXPECT_LE(static_cast<std::uint32_t>(dev->now - 0xFFFFFFF0u), 503u);
+    EXPECT_LE(static_cast<std::uint32_t>(dev->now - 0xFFFFFFF0u), 505u);
 }
 
 TEST_F(CPDrvTransfer, ReadGivesUpOnBytesTheDriverNeverHandsOver) {
@@ -247,7 +264,120 @@ TEST_F(CPDrvTransfer, ReadGivesUpOnBytesTheDriverNeverHandsOver) {
     };
     std::uint8_t buf[300];
     EXPECT_EQ(port.ReadData(buf, 280), 0u);
-    EXPECT_LE(dev->now - start, 1100u);
+    EXPECT_GE(dev->now - start, 500u);
+    EXPECT_LE(dev->now - start, 520u);
+    // It sleeps between its looks at the driver instead of asking again at once.
+    EXPECT_FALSE(dev->pauses.empty());
+    EXPECT_LE(dev->clearErrorCalls, 70);
+}
+
+TEST_F(CPDrvTransfer, ReadWaitsInTheDriverWhileNothingComes) {
+    std::uint8_t buf[300];
+    const std::uint32_t start = dev->now;
+    const auto calls = dev->calls.size();
+    EXPECT_EQ(port.ReadData(buf, 280), 0u);
+    EXPECT_GE(dev->now - start, 500u);
+    EXPECT_LE(dev->now - start, 505u);
+    // One look at the queue, then one wait for a byte over the whole idle time; the port's
+    // settings are not touched.
+    ASSERT_EQ(dev->waits.size(), 1u);
+    EXPECT_GE(dev->waits[0], 500u);
+    EXPECT_LE(dev->waits[0], 501u);
+    EXPECT_LE(dev->clearErrorCalls, 3);
+    EXPECT_TRUE(dev->pauses.empty());
+    EXPECT_EQ(dev->calls.size(), calls);
+
+    // A count complete without waiting does not wait.
+    dev->Queue(Bytes(15));
+    EXPECT_EQ(port.ReadData(buf, 15), 15u);
+    EXPECT_EQ(dev->waits.size(), 1u);
+
+    // The longest InputTimeout must not wrap round to a time-out of 0, which means "for ever".
+    port.SetInputTimeout(0xFFFFFFFFu);
+    dev->ArriveAt(dev->now + 3000, Bytes(1));
+    EXPECT_EQ(port.ReadData(buf, 1), 1u);
+    ASSERT_EQ(dev->waits.size(), 2u);
+    EXPECT_EQ(dev->waits[1], 0xFFFFFFFEu);
+}
+
+TEST_F(CPDrvTransfer, ReadTakesAByteJustBeforeTheDeadline) {
+    dev->step = 0;
+    std::uint8_t buf[300];
+    // Bytes that come after 500 and 501 ms of silence: the time-out fires only when the idle
+    // time is greater than 500 ms, and the queue is looked at first.
+    std::uint32_t start = dev->now;
+    dev->ArriveAt(start + 500, Bytes(1, 7));
+    dev->ArriveAt(start + 500 + 501, Bytes(1, 8));
+    EXPECT_EQ(port.ReadData(buf, 280), 2u);
+    EXPECT_EQ(buf[0], 7);
+    EXPECT_EQ(buf[1], 8);
+    EXPECT_EQ(dev->now - start, 500u + 501u + 501u);
+
+    // One ms later it belongs to the next read.
+    start = dev->now;
+    dev->ArriveAt(start + 502, Bytes(1, 9));
+    EXPECT_EQ(port.ReadData(buf, 280), 0u);
+    EXPECT_EQ(dev->now - start, 501u);
+    EXPECT_EQ(port.ReadData(buf, 280), 1u);
+    EXPECT_EQ(buf[0], 9);
+}
+
+TEST_F(CPDrvTransfer, ReadCollectsManySmallBatches) {
+    // As a USB adapter delivers: a few bytes every few ms, 200 bytes in all.
+    std::uint8_t buf[300];
+    const std::uint32_t t = dev->now + 30;
+    for (std::uint32_t i = 0; i < 50; ++i) {
+        dev->ArriveAt(t + i * 9, Bytes(4, static_cast<std::uint8_t>(i * 4)));
+    }
+    const std::uint32_t last = t + 49 * 9;
+    EXPECT_EQ(port.ReadData(buf, 280), 200u);
+    EXPECT_EQ(std::vector<std::uint8_t>(buf, buf + 200), Bytes(200));
+    EXPECT_GE(dev->now - last, 500u);
+    EXPECT_LE(dev->now - last, 505u);
+    // A wait per batch and a look at the queue after it: nothing in between.
+    EXPECT_LE(dev->waits.size(), 51u);
+    EXPECT_LE(dev->clearErrorCalls, 110);
+    EXPECT_TRUE(dev->pauses.empty());
+}
+
+TEST_F(CPDrvTransfer, ReadWhenThePortVanishes) {
+    std::uint8_t buf[300];
+    // Unplugged in the middle of a wait, after part of a reply: the read keeps what came,
+    // sleeps out the idle time in short pauses and returns on time.
+    std::uint32_t t = dev->now + 20;
+    dev->ArriveAt(t, Bytes(5));
+    dev->vanishAt = t + 100;
+    EXPECT_EQ(port.ReadData(buf, 280), 5u);
+    EXPECT_EQ(std::vector<std::uint8_t>(buf, buf + 5), Bytes(5));
+    EXPECT_GE(dev->now - t, 500u);
+    EXPECT_LE(dev->now - t, 520u);
+    EXPECT_FALSE(dev->pauses.empty());
+    for (std::uint32_t p : dev->pauses) EXPECT_LE(p, 10u);
+    EXPECT_LE(dev->clearErrorCalls, 60);
+    EXPECT_TRUE(port.IsConnected());  // only Disconnect closes the handle
+
+    // Gone before the read: every call fails at once, and it still does not spin.
+    dev->pauses.clear();
+    dev->clearErrorCalls = 0;
+    const std::uint32_t start = dev->now;
+    EXPECT_EQ(port.ReadData(buf, 280), 0u);
+    EXPECT_GE(dev->now - start, 500u);
+    EXPECT_LE(dev->now - start, 520u);
+    EXPECT_LE(dev->clearErrorCalls, 60);
+}
+
+TEST_F(CPDrvTransfer, ReadWhenTheDriverRefusesToWait) {
+    // It looks at the queue after short pauses instead, so a reply is still collected whole
+    // and soon after it comes.
+    dev->failWait = true;
+    std::uint8_t buf[300];
+    const std::uint32_t t = dev->now + 100;
+    dev->ArriveAt(t, Bytes(8));
+    dev->ArriveAt(t + 200, Bytes(7, 8));
+    EXPECT_EQ(port.ReadData(buf, 15), 15u);
+    EXPECT_EQ(std::vector<std::uint8_t>(buf, buf + 15), Bytes(15));
+    EXPECT_LE(dev->now - (t + 200), 14u);
+    EXPECT_LE(dev->clearErrorCalls, 40);
 }
 
 // --- Polling ---
@@ -333,15 +463,15 @@ TEST_F(CPDrvTransfer, TicksDuringReadTakeNothing) {
     const std::uint32_t t = dev->now + 20;
     dev->ArriveAt(t, Bytes(8));
     dev->ArriveAt(t + 100, Bytes(7, 8));
-    // A tick every 50 ms of the read, as if something dispatched messages meanwhile.
+    // A tick at every look at the clock, as if something dispatched messages meanwhile.
+    int ticks = 0;
     dev->onClock = [&] {
-        if (dev->now % 50 == 0) {
-            dev->DeliverDue();
-            dev->TimerTick();
-        }
+        dev->DeliverDue();
+        ticks += dev->TimerTick() ? 1 : 0;
     };
     std::uint8_t buf[300];
     EXPECT_EQ(port.ReadData(buf, 280), 15u);
+    EXPECT_GE(ticks, 3);
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(std::vector<std::uint8_t>(buf, buf + 15), Bytes(15));
     dev->onClock = nullptr;

@@ -79,12 +79,12 @@ public:
     bool SetTimeouts(const TCommTimeouts& t) override {
         d_->calls.push_back("SetTimeouts");
         d_->timeouts.push_back(t);
-        return !d_->failTimeouts;
+        return !d_->failTimeouts && !d_->Gone();
     }
     bool ClearError(std::uint32_t& in, std::uint32_t& out) override {
         ++d_->clearErrorCalls;
         d_->DeliverDue();
-        if (d_->failClearError) {
+        if (d_->failClearError || d_->Gone()) {
             in = out = 0;
             return false;
         }
@@ -99,7 +99,7 @@ public:
     bool Read(void* buffer, std::uint32_t count, std::uint32_t& done) override {
         d_->readRequests.push_back(count);
         done = 0;
-        if (d_->failRead || d_->phantomInput) return false;
+        if (d_->failRead || d_->phantomInput || d_->Gone()) return false;
         auto* out = static_cast<std::uint8_t*>(buffer);
         while (done < count && !d_->input.empty()) {
             out[done++] = d_->input.front();
@@ -110,6 +110,7 @@ public:
     bool Write(const void* data, std::uint32_t count, std::uint32_t& done) override {
         d_->writeRequests.push_back(count);
         done = 0;
+        if (d_->Gone()) return false;
         if (static_cast<std::int32_t>(d_->now - d_->acceptWritesFrom) < 0) return false;
         done = std::min(count, d_->writeLimit);
         auto* in = static_cast<const std::uint8_t*>(data);
@@ -121,6 +122,34 @@ public:
         d_->now += d_->step;
         if (d_->onClock) d_->onClock();
         return d_->now;
+    }
+    // Waits in the driver: the clock moves on to the next byte's arrival, or by the whole
+    // time-out when none comes within it; unplugging ends the wait there and then.
+    bool WaitForByte(std::uint8_t& byte, std::uint32_t timeoutMs, std::uint32_t& done) override {
+        d_->waits.push_back(timeoutMs);
+        done = 0;
+        if (d_->failWait || d_->failRead || d_->phantomInput || d_->Gone()) return false;
+        d_->DeliverDue();
+        // Ticks after now, in unsigned arithmetic: a time-out may be close to 2^32 ms.
+        std::uint32_t limit = timeoutMs;
+        if (d_->vanishAt && *d_->vanishAt - d_->now < limit) limit = *d_->vanishAt - d_->now;
+        std::uint32_t next = 0;
+        if (d_->input.empty() && d_->NextArrival(next) && next - d_->now <= limit) {
+            d_->now = next;
+            d_->DeliverDue();
+        }
+        if (d_->input.empty()) {
+            d_->now += limit;
+            return !d_->Gone();
+        }
+        byte = d_->input.front();
+        d_->input.pop_front();
+        done = 1;
+        return true;
+    }
+    void Pause(std::uint32_t ms) override {
+        d_->pauses.push_back(ms);
+        d_->now += ms;
     }
 
 private:

@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -44,6 +45,7 @@ public:
     std::uint32_t step = 0;         // added at every TickCount call
     std::function<void()> onClock;  // runs at every TickCount call, after the step
     std::uint32_t tickCalls = 0;
+    std::vector<std::uint32_t> pauses;  // Pause calls; each moves `now` on by its length
 
     // --- Ports ---
     std::shared_ptr<FakePortTable> ports = std::make_shared<FakePortTable>();
@@ -68,8 +70,12 @@ public:
     std::vector<FakeArrival> arrivals;  // come into `input` once `now` reaches their tick
     bool failClearError = false;
     bool failRead = false;
-    bool phantomInput = false;  // reports queued bytes that a read never returns
+    bool phantomInput = false;              // reports queued bytes that a read never returns
+    bool vanished = false;                  // unplugged: every device call fails at once
+    std::optional<std::uint32_t> vanishAt;  // unplugged at this tick, also in the middle of a wait
+    bool failWait = false;  // the driver will not wait for input: WaitForByte fails at once
     std::vector<std::uint32_t> readRequests;
+    std::vector<std::uint32_t> waits;  // the time-out of every WaitForByte
     int clearErrorCalls = 0;
 
     // --- Output ---
@@ -98,6 +104,20 @@ public:
     }
     void ArriveAt(std::uint32_t tick, std::vector<std::uint8_t> bytes) {
         arrivals.push_back({tick, std::move(bytes)});
+    }
+    // Whether the device is gone by now.
+    bool Gone() {
+        if (vanishAt && static_cast<std::int32_t>(now - *vanishAt) >= 0) vanished = true;
+        return vanished;
+    }
+    // When the next byte comes, if any is scheduled.
+    bool NextArrival(std::uint32_t& tick) const {
+        bool found = false;
+        for (const auto& a : arrivals) {
+            if (!found || static_cast<std::int32_t>(a.tick - tick) < 0) tick = a.tick;
+            found = true;
+        }
+        return found;
     }
     void DeliverDue() {
         for (auto it = arrivals.begin(); it != arrivals.end();) {

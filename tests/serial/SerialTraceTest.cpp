@@ -187,7 +187,7 @@ TEST_F(SerialTrace, FailedCallsWithTheSystemsCodeAndTextRepeatsCounted) {
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0], "COM2: ClearCommError, ошибка 22: Устройство не опознает команду.");
     const std::string repeats = After(events[1], "COM2: ClearCommError, та же ошибка ещё ");
-    EXPECT_GT(std::stol(repeats), 100) << events[1];
+    EXPECT_GE(std::stol(repeats), 1) << events[1];
     EXPECT_EQ(After(repeats, std::to_string(std::stol(repeats))), " раз");
     EXPECT_EQ(events[2], "COM2: закрыт");
 
