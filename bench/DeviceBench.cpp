@@ -1,17 +1,21 @@
-// Costs of the device operations on a real port against the simulated meter: one end of
-// measurement, a silent meter's failure, and (with the spreadsheet server registered) the
-// whole archive export. Not a test: it prints figures. bench/device-bench.sh runs it.
+// Costs of the device operations on a real port against the simulated meter, each run through
+// the busy read loop that ReadData replaced (BenchSupport.h) and through ReadData itself: one
+// end of measurement, a silent meter's failure, a port that cannot be opened (an unplugged USB
+// adapter), the whole archive into an xlsx file, and (with the spreadsheet server registered)
+// the whole archive export. Not a test: it prints figures. bench/device-bench.sh runs it.
 //
-//   DeviceBench print  <com number> <speed index 0|1> <count>
-//   DeviceBench silent <com number> <speed index 0|1>
-//   DeviceBench export <com number> <speed index 0|1>
-//   DeviceBench file   <com number> <speed index 0|1> <output .xlsx path>
+//   DeviceBench print    <com number> <speed index 0|1> <count>
+//   DeviceBench silent   <com number> <speed index 0|1>
+//   DeviceBench noport   <com number> <speed index 0|1>   (the window names COM40 instead)
+//   DeviceBench file     <com number> <speed index 0|1> <output .xlsx path>
+//   DeviceBench export   <com number> <speed index 0|1>
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/ArchiveFiles.h"
@@ -19,6 +23,7 @@
 #include "app/PlatformClock.h"
 #include "app/PlatformLogFile.h"
 #include "automation/ExcelApp.h"
+#include "bench/BenchSupport.h"
 #include "core/DeviceOperations.h"
 #include "core/Utf16.h"
 #include "serial/CPDrv.h"
@@ -26,24 +31,7 @@
 namespace {
 
 using namespace virel;
-
-double NowMs() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
-}
-
-double CpuMs() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto ms = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
-                                   t.dwLowDateTime) /
-               10000.0;
-    };
-    return ms(kernel) + ms(user);
-}
+using namespace virel::bench;
 
 // The main window reduced to its texts: no windows, no message loop to run.
 class TBenchView final : public IFaceView {
@@ -74,12 +62,36 @@ public:
     void BringToForeground() override {}
 };
 
+// The program's link with its reads done by the busy loop, as before ReadData waited (and so
+// without the pause on a closed port either).
+class TBusyLink final : public IDeviceLink {
+public:
+    TBusyLink(app::TCommPortLink& link, TCPDrv& port, ISerialBackend& device)
+        : link_(link), port_(port), device_(device) {}
+    bool Open(std::uint32_t speed, int port) override { return link_.Open(speed, port); }
+    void Close() override { link_.Close(); }
+    bool SendString(const std::string& bytes) override { return link_.SendString(bytes); }
+    std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) override {
+        return BusyReadData(port_, device_, buffer, count);
+    }
+    std::uint32_t ReadDataIdle(std::uint8_t* buffer, std::uint32_t count,
+                               std::uint32_t idleMs) override {
+        return BusyReadData(port_, device_, buffer, count, idleMs);
+    }
+    std::uint32_t LineSpeed() const override { return link_.LineSpeed(); }
+
+private:
+    app::TCommPortLink& link_;
+    TCPDrv& port_;
+    ISerialBackend& device_;
+};
+
 // Time spent reading replies.
 class TTimedLink final : public IDeviceLink {
 public:
     explicit TTimedLink(IDeviceLink& real) : real_(real) {}
     double readMs = 0;
-    unsigned long long bytesRead = 0;
+    double guardMs = 0;  // the part of readMs spent in reads with a short idle time
     bool Open(std::uint32_t speed, int port) override { return real_.Open(speed, port); }
     void Close() override { real_.Close(); }
     bool SendString(const std::string& bytes) override { return real_.SendString(bytes); }
@@ -87,7 +99,6 @@ public:
         const double start = NowMs();
         const std::uint32_t got = real_.ReadData(buffer, count);
         readMs += NowMs() - start;
-        bytesRead += got;
         return got;
     }
     std::uint32_t ReadDataIdle(std::uint8_t* buffer, std::uint32_t count,
@@ -95,7 +106,7 @@ public:
         const double start = NowMs();
         const std::uint32_t got = real_.ReadDataIdle(buffer, count, idleMs);
         readMs += NowMs() - start;
-        bytesRead += got;
+        guardMs += NowMs() - start;
         return got;
     }
     std::uint32_t LineSpeed() const override { return real_.LineSpeed(); }
@@ -129,11 +140,19 @@ private:
     std::string path_;
 };
 
+struct TRun {
+    int ok = 0, runs = 0;
+    double wallMs = 0, cpuMs = 0, readMs = 0;
+    std::string status;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: DeviceBench print|silent|export <com> <speed 0|1> [count]\n");
+        std::fprintf(stderr,
+                     "usage: DeviceBench print|silent|noport|file|export <com>"
+                     " <speed 0|1> [count | xlsx path]\n");
         return 2;
     }
     const std::string mode = argv[1];
@@ -144,58 +163,90 @@ int main(int argc, char** argv) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     TBenchView view;
-    view.port = "COM" + std::to_string(com);
+    // A port that no device stands behind, for the case of an unplugged adapter.
+    view.port = mode == "noport" ? "COM40" : "COM" + std::to_string(com);
     view.speed = std::to_string(baud);
-    TCPDrv port(nullptr);
+    auto pass = std::make_unique<TPassBackend>(CreateSerialBackend());
+    TPassBackend& device = *pass;
+    TCPDrv port(nullptr, std::move(pass));
     ApplyCommPortDesign(port);
-    app::TCommPortLink realLink(port);
-    TTimedLink link(realLink);
+    app::TCommPortLink waitLink(port);
+    TBusyLink busyLink(waitLink, port, device);
+    TTimedLink timed[2] = {TTimedLink(busyLink), TTimedLink(waitLink)};
     app::TPlatformClock clock;
     app::TPlatformKeyState keys;
     app::TPlatformLogFileSystem logFiles;
-    TDeviceOperations ops(
-        view, link, clock, keys, logFiles, [] { return std::make_unique<TExcelApp>(); },
-        RegionalFormats{}, ".\\");
+    auto makeOps = [&](IDeviceLink& link) {
+        return std::make_unique<TDeviceOperations>(
+            view, link, clock, keys, logFiles, [] { return std::make_unique<TExcelApp>(); },
+            RegionalFormats{}, ".\\");
+    };
+    std::unique_ptr<TDeviceOperations> ops[2] = {makeOps(timed[0]), makeOps(timed[1])};
+    // The file export writes one file per loop: <path without .xlsx>-busy.xlsx and -wait.xlsx.
+    std::string base = mode == "file" && argc > 4 ? argv[4] : "bench-archive.xlsx";
+    if (base.size() > 5 && base.compare(base.size() - 5, 5, ".xlsx") == 0)
+        base.resize(base.size() - 5);
+    TBenchFiles files[2] = {TBenchFiles(base + "-busy.xlsx"), TBenchFiles(base + "-wait.xlsx")};
+    for (int loop = 0; loop < 2; ++loop) ops[loop]->SetArchiveFiles(&files[loop]);
 
-    TBenchFiles files(argc > 4 ? argv[4] : "bench-archive.xlsx");
-    ops.SetArchiveFiles(&files);
+    // The two loops take turns, run by run, so that both see the same machine.
+    TRun run[2];
     const int runs = mode == "print" ? count : 1;
-    int ok = 0;
-    const double cpu0 = CpuMs(), wall0 = NowMs();
     for (int i = 0; i < runs; ++i) {
-        if (mode == "export")
-            ops.ReadToExcelExecute();
-        else if (mode == "file")
-            ops.SaveArchiveToFileExecute();
-        else
-            ops.PrintExecute();
-        ok += ops.State().LastReadOk ? 1 : 0;
+        for (int loop = 0; loop < 2; ++loop) {
+            const double cpu0 = ProcessCpuMs(), wall0 = NowMs();
+            if (mode == "export") {
+                ops[loop]->ReadToExcelExecute();
+            } else if (mode == "file") {
+                ops[loop]->SaveArchiveToFileExecute();
+            } else {
+                ops[loop]->PrintExecute();
+            }
+            run[loop].wallMs += NowMs() - wall0;
+            run[loop].cpuMs += ProcessCpuMs() - cpu0;
+            run[loop].ok += ops[loop]->State().LastReadOk ? 1 : 0;
+            ++run[loop].runs;
+            run[loop].status = view.status;
+        }
     }
-    const double wall = NowMs() - wall0, cpu = CpuMs() - cpu0;
+    for (int loop = 0; loop < 2; ++loop) run[loop].readMs = timed[loop].readMs;
 
+    const char* names[2] = {"busy", "wait"};
     if (mode == "file") {
         // As for the spreadsheet: 256 records and the end of measurement, 19 bytes each.
         const double lineMs = 257.0 * 19 * 10 * 1000 / baud;
-        std::printf(
-            "file export at %d baud: %.1f s wall (%.2f x the line-rate limit %.2f s),"
-            " %.1f s processor; %.1f s in reads; %.0f ms writing the xlsx;"
-            " status \"%s\"\n",
-            baud, wall / 1000, wall / lineMs, lineMs / 1000, cpu / 1000, link.readMs / 1000,
-            files.writeMs, view.status.c_str());
+        std::printf("file export at %d baud (line-rate limit %.2f s):\n", baud, lineMs / 1000);
+        for (int loop = 0; loop < 2; ++loop) {
+            const TRun& r = run[loop];
+            std::printf(
+                "  %s: %.1f s wall (%.2f x the limit), %.1f s processor; %.1f s in reads (%.1f s"
+                " of them in the guards after the replies); %.0f ms writing the xlsx; status"
+                " \"%s\"\n",
+                names[loop], r.wallMs / 1000, r.wallMs / lineMs, r.cpuMs / 1000, r.readMs / 1000,
+                timed[loop].guardMs / 1000, files[loop].writeMs, r.status.c_str());
+        }
     } else if (mode == "export") {
         // 256 records plus the end of measurement, 19 bytes each way at 10 bits per byte.
         const double lineMs = 257.0 * 19 * 10 * 1000 / baud;
-        std::printf(
-            "export at %d baud: %.1f s wall, %.1f s processor; %.1f s in reads (%.0f%%);"
-            " line-rate limit %.2f s; status \"%s\"\n",
-            baud, wall / 1000, cpu / 1000, link.readMs / 1000, 100 * link.readMs / wall,
-            lineMs / 1000, view.status.c_str());
+        std::printf("export at %d baud (line-rate limit %.2f s):\n", baud, lineMs / 1000);
+        for (int loop = 0; loop < 2; ++loop) {
+            const TRun& r = run[loop];
+            std::printf(
+                "  %s: %.1f s wall, %.1f s processor (%.0f %% of one core); %.1f s in"
+                " reads; status \"%s\"\n",
+                names[loop], r.wallMs / 1000, r.cpuMs / 1000, 100 * r.cpuMs / r.wallMs,
+                r.readMs / 1000, r.status.c_str());
+        }
     } else {
-        std::printf(
-            "%s at %d baud: %d of %d read; %.0f ms wall and %.0f ms processor per"
-            " exchange; %.0f ms of it in reads; line-rate limit %.1f ms\n",
-            mode.c_str(), baud, ok, runs, wall / runs, cpu / runs, link.readMs / runs,
-            19.0 * 10 * 1000 / baud);
+        std::printf("%s at %d baud, %d run(s) per loop:\n", mode.c_str(), baud, runs);
+        for (int loop = 0; loop < 2; ++loop) {
+            const TRun& r = run[loop];
+            std::printf(
+                "  %s: %d of %d read; %.0f ms wall and %.1f ms processor per exchange"
+                " (%.1f %% of one core); %.0f ms of it in reads\n",
+                names[loop], r.ok, r.runs, r.wallMs / r.runs, r.cpuMs / r.runs,
+                100 * r.cpuMs / r.wallMs, r.readMs / r.runs);
+        }
     }
     CoUninitialize();
     return 0;
