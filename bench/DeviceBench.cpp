@@ -72,6 +72,9 @@ public:
     void CloseProgress() override {}
     void ProcessMessages() override {}
     void BringToForeground() override {}
+    void ReportError(const std::string& message) override {
+        std::fprintf(stderr, "error: %s\n", message.c_str());
+    }
 };
 
 // Time spent reading replies.

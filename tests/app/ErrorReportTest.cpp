@@ -85,5 +85,61 @@ TEST_F(ErrorReport, TheBoxBelongsToTheActiveWindowAndTheOthersAreDisabled) {
     EXPECT_TRUE(IsWindowEnabled(program.face->Handle()));
 }
 
+// The system's own box, closed with OK by a timer unless a key closed it first.
+bool g_closedByTimer = false;
+LPARAM g_escFlags = 0;  // the key message's flags: repeat count 1, scan code, bit 30 repeat
+void CALLBACK CloseBox(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    g_closedByTimer = true;
+    PostMessageW(GetActiveWindow(), WM_COMMAND, IDOK, 0);
+}
+void CALLBACK PressEscInTheBox(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    PostMessageW(GetActiveWindow(), WM_KEYDOWN, VK_ESCAPE, g_escFlags);
+}
+int SystemBoxWithEscAfter(HWND owner, const std::wstring& text, const std::wstring& caption,
+                          UINT flags, bool pressEsc) {
+    g_closedByTimer = false;
+    const UINT_PTR closer = SetTimer(nullptr, 0, 1000, CloseBox);
+    if (pressEsc) SetTimer(nullptr, 0, 200, PressEscInTheBox);
+    const int result = MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
+    KillTimer(nullptr, closer);
+    return result;
+}
+
+TEST_F(ErrorReport, OnlyAnEscPressedWhileTheBoxIsOpenClosesIt) {
+    constexpr LPARAM kPressed = 0x00010001;
+    constexpr LPARAM kRepeated = 0x40010001;  // held down since before
+    bool pressEsc = false;
+    program.application.SetMessageBoxFunction(
+        [&](HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
+            return SystemBoxWithEscAfter(owner, text, caption, flags, pressEsc);
+        });
+
+    // Pressed and let go while the program was busy (the press that cancelled an exchange):
+    // the keys wait in the queue when the box opens, and must not close the box unread.
+    INPUT keys[2] = {};
+    for (INPUT& key : keys) {
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = VK_ESCAPE;
+    }
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ASSERT_EQ(SendInput(2, keys, sizeof(INPUT)), 2u);
+    Sleep(50);
+    program.application.ShowErrorText("Отменено пользователем");
+    EXPECT_TRUE(g_closedByTimer) << "an old press closed the box";
+
+    // Held since then: the keyboard repeats it into the open box.
+    pressEsc = true;
+    g_escFlags = kRepeated;
+    program.application.ShowErrorText("x");
+    EXPECT_TRUE(g_closedByTimer) << "a held key closed the box";
+
+    // A new press while the box is open answers it, as in every box.
+    g_escFlags = kPressed;
+    program.application.ShowErrorText("x");
+    EXPECT_FALSE(g_closedByTimer);
+}
+
 }  // namespace
 }  // namespace virel::app::test
