@@ -98,39 +98,26 @@ void CALLBACK PressEscInTheBox(HWND, UINT, UINT_PTR id, DWORD) {
     PostMessageW(GetActiveWindow(), WM_KEYDOWN, VK_ESCAPE, g_escFlags);
 }
 int SystemBoxWithEscAfter(HWND owner, const std::wstring& text, const std::wstring& caption,
-                          UINT flags, bool pressEsc) {
+                          UINT flags) {
     g_closedByTimer = false;
     const UINT_PTR closer = SetTimer(nullptr, 0, 1000, CloseBox);
-    if (pressEsc) SetTimer(nullptr, 0, 200, PressEscInTheBox);
+    SetTimer(nullptr, 0, 200, PressEscInTheBox);
     const int result = MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
     KillTimer(nullptr, closer);
     return result;
 }
 
-TEST_F(ErrorReport, OnlyAnEscPressedWhileTheBoxIsOpenClosesIt) {
+TEST_F(ErrorReport, AnEscHeldSinceBeforeTheBoxDoesNotCloseItButAFreshPressDoes) {
     constexpr LPARAM kPressed = 0x00010001;
     constexpr LPARAM kRepeated = 0x40010001;  // held down since before
-    bool pressEsc = false;
     program.application.SetMessageBoxFunction(
         [&](HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
-            return SystemBoxWithEscAfter(owner, text, caption, flags, pressEsc);
+            return SystemBoxWithEscAfter(owner, text, caption, flags);
         });
 
-    // Pressed and let go while the program was busy (the press that cancelled an exchange):
-    // the keys wait in the queue when the box opens, and must not close the box unread.
-    INPUT keys[2] = {};
-    for (INPUT& key : keys) {
-        key.type = INPUT_KEYBOARD;
-        key.ki.wVk = VK_ESCAPE;
-    }
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    ASSERT_EQ(SendInput(2, keys, sizeof(INPUT)), 2u);
-    Sleep(50);
-    program.application.ShowErrorText("Отменено пользователем");
-    EXPECT_TRUE(g_closedByTimer) << "an old press closed the box";
-
-    // Held since then: the keyboard repeats it into the open box.
-    pressEsc = true;
+    // Held since before the box opened: the keyboard repeats it into the open box. (An Esc
+    // pressed before and waiting in the queue is the export's end-to-end case: the real
+    // keyboard is shared by every test program running at the same time.)
     g_escFlags = kRepeated;
     program.application.ShowErrorText("x");
     EXPECT_TRUE(g_closedByTimer) << "a held key closed the box";

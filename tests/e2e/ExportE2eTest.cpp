@@ -204,10 +204,18 @@ TEST_F(Export, EscHeldDuringARecordEndsTheExportWithTheCancellationBox) {
             return result;
         });
     // The operator presses Esc while record 3 is being requested and lets go a second later.
-    std::thread finger([this] {
+    // The key goes to the foreground window, which other tests running beside this one may
+    // have taken meanwhile: the progress window takes it back first.
+    const HWND progress = program->program->ProgressBar().Handle();
+    std::thread finger([this, progress] {
         const auto rd3 = Bytes({0x04, 0x52, 0x44, 0x03});
         for (int i = 0; i < 1000 && meter.CountReceived(rd3) == 0; ++i) Sleep(10);
+        for (int i = 0; i < 50 && GetForegroundWindow() != progress; ++i) {
+            SetForegroundWindow(progress);
+            Sleep(5);
+        }
         SendEscape(true);
+        for (int i = 0; i < 100 && !(GetAsyncKeyState(VK_ESCAPE) & 0x8000); ++i) Sleep(10);
         Sleep(1000);
         SendEscape(false);
     });
