@@ -265,8 +265,8 @@ TEST_F(Export, ADeadProgramStillRegisteredAsRunningGivesWayToANewOne) {
     const std::wstring session = xltest::LatestSession();
     ASSERT_NE(session, before);  // a new program was started
     const std::string csv = xltest::ReadCsv(session, "Book1");
-    EXPECT_EQ(CsvRow(csv, 1), std::string(",") + kTitlePrefix + Today() + ",");
-    EXPECT_EQ(CsvRow(csv, 3), "05.03.2007 14:35:00,7,258.45");
+    EXPECT_EQ(CsvRow(csv, 1), std::string(",") + kTitlePrefix + Today() + ",,");
+    EXPECT_EQ(CsvRow(csv, 3), "05.03.2007 14:35:00,7,258.45,");
     EXPECT_TRUE(xltest::Has(xltest::ReadJournal(session), "Application", "visible", "put",
                             "propput=bool:-1"));
 }
