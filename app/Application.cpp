@@ -128,6 +128,51 @@ void TApplication::SetMessageBoxFunction(TMessageBoxFunction function) {
     messageBox_ = std::move(function);
 }
 
+namespace {
+
+// Tick count at which the innermost box of this thread opened.
+thread_local DWORD g_boxOpenedAt = 0;
+
+bool IsEscape(const MSG& message) {
+    return ((message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN) &&
+            message.wParam == VK_ESCAPE) ||
+           (message.message == WM_CHAR && message.wParam == 27);
+}
+
+// Sees every message of a box's modal loop before the box does. An Esc pressed before the box
+// opened (the press that cancelled an exchange waits in the queue while the program is busy)
+// or held since then (auto-repeat) is no answer to the box, which would vanish unread.
+LRESULT CALLBACK FilterStaleEscape(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == MSGF_DIALOGBOX) {
+        const auto* message = reinterpret_cast<const MSG*>(lParam);
+        const bool pressedBefore = static_cast<LONG>(message->time - g_boxOpenedAt) < 0;
+        const bool repeated = (message->lParam & (1L << 30)) != 0;
+        if (IsEscape(*message) && (pressedBefore || repeated)) return 1;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class TStaleEscapeFilter {
+public:
+    TStaleEscapeFilter()
+        : previousOpenedAt_(g_boxOpenedAt),
+          hook_(SetWindowsHookExW(WH_MSGFILTER, FilterStaleEscape, nullptr, GetCurrentThreadId())) {
+        g_boxOpenedAt = GetTickCount();
+    }
+    ~TStaleEscapeFilter() {
+        if (hook_) UnhookWindowsHookEx(hook_);
+        g_boxOpenedAt = previousOpenedAt_;
+    }
+    TStaleEscapeFilter(const TStaleEscapeFilter&) = delete;
+    TStaleEscapeFilter& operator=(const TStaleEscapeFilter&) = delete;
+
+private:
+    DWORD previousOpenedAt_;
+    HHOOK hook_;
+};
+
+}  // namespace
+
 int TApplication::ShowMessageBox(const std::wstring& text, UINT flags) {
     // The box belongs to the window the operator is working in (the about box while it is
     // open); every other window of the program is disabled meanwhile, as under any modal box.
@@ -135,6 +180,7 @@ int TApplication::ShowMessageBox(const std::wstring& text, UINT flags) {
     if (!owner || !IsWindowEnabled(owner)) owner = mainWindow_;
     if (owner && !IsWindowEnabled(owner)) owner = nullptr;
     TTaskWindowsDisabled disabled(owner);
+    const TStaleEscapeFilter staleEscape;
     return messageBox_(owner, text, title_, flags);
 }
 

@@ -444,6 +444,10 @@ void TFace::BringToForeground() {
     SetForegroundWindow(Handle());
 }
 
+void TFace::ReportError(const std::string& message) {
+    Application().ShowErrorText(message);
+}
+
 std::wstring TFace::ComPortText() const {
     return WindowText(comPort_);
 }

@@ -103,6 +103,7 @@ public:
     void CloseProgress() override;
     void ProcessMessages() override;
     void BringToForeground() override;
+    void ReportError(const std::string& message) override;
 
     // The four control values the settings storage keeps.
     std::wstring ComPortText() const;  // CB_ComPort.Text

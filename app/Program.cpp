@@ -5,6 +5,7 @@
 #include "app/PlatformSerialTrace.h"
 #include "app/RegionalSettings.h"
 #include "automation/ExcelApp.h"
+#include "core/Utf16.h"
 
 namespace virel::app {
 
@@ -22,6 +23,23 @@ TProgram::~TProgram() {
     commPort_.reset();
     face_.reset();
     formStorage_.reset();
+}
+
+void TProgram::SaveUnwrittenLines() {
+    if (!operations_) return;
+    const KeptLinesAtExit result = operations_->SaveKeptLines(UserLogFilePath());
+    const std::string message = KeptLinesMessage(result);
+    if (message.empty()) return;
+    if (result.outcome == KeptLinesAtExit::Outcome::Lost) {
+        application_.ShowErrorText(message);
+        return;
+    }
+    // A path ends the text: a full stop after it would read as part of the name.
+    try {
+        application_.ShowMessageBox(Widen(message), MB_OK | MB_ICONWARNING);
+    } catch (...) {
+        // Out of memory at exit: nothing more can be shown.
+    }
 }
 
 bool TProgram::Create() {

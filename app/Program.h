@@ -37,6 +37,9 @@ public:
     bool Create();
     // Shows the main window: the storage restores position and values first.
     void Show() { face_->Show(); }
+    // After the message loop has ended: log lines that could never be written go to the
+    // user's own file (UserLogFilePath), and a box tells where, or how many were lost.
+    void SaveUnwrittenLines();
 
     TFace& Face() { return *face_; }
     TAboutBox& AboutBox() { return *aboutBox_; }

@@ -44,6 +44,7 @@ int RunProgram() {
     // 9. Show the main window and run until it is closed.
     program.Show();
     application.Run();
+    program.SaveUnwrittenLines();
 
     // 10. The program's destructor destroys the windows in the reverse order of their
     // creation; COM goes last.

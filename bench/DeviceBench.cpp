@@ -60,6 +60,9 @@ public:
     void CloseProgress() override {}
     void ProcessMessages() override {}
     void BringToForeground() override {}
+    void ReportError(const std::string& message) override {
+        std::fprintf(stderr, "error: %s\n", message.c_str());
+    }
 };
 
 // The program's link with its reads done by the busy loop, as before ReadData waited (and so

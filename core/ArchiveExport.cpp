@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/ArchiveFile.h"
 #include "core/DateTimeFormat.h"
 #include "core/DeviceTexts.h"
 
@@ -90,9 +91,10 @@ bool TArchiveExport::SetUp(ISpreadsheet& sheet) {
                                   texts::kArchiveTitleOn + DateToText(today, formats_);
         sheet.SetCellValue(1, 2, title);
         sheet.SetCellFontSize(1, 2, kTitleFontSize);
-        sheet.SetCellValue(2, 1, texts::kHeaderTime);
-        sheet.SetCellValue(2, 2, texts::kHeaderMeasureNumber);
-        sheet.SetCellValue(2, 3, texts::kHeaderDose);
+        const auto& headers = ArchiveHeaders();
+        for (int column = 1; column <= kArchiveColumns; ++column) {
+            sheet.SetCellValue(2, column, headers[static_cast<std::size_t>(column - 1)]);
+        }
         return true;
     } catch (...) {
         // Esc during the end of measurement lands here too: nothing has been read yet.
@@ -115,6 +117,10 @@ void TArchiveExport::ReadRecords(ISpreadsheet& sheet) {
             sheet.SetCellValue(row, 1, view_.FieldText(Field::Time));
             sheet.SetCellValue(row, 2, view_.FieldText(Field::MeasureNumber));
             sheet.SetCellValue(row, 3, view_.FieldText(Field::Dose));
+            // Without it the row would pass for a good record.
+            const auto error =
+                state_.LastRecord ? DeviceErrorCell(*state_.LastRecord) : std::nullopt;
+            if (error) sheet.SetCellValue(row, kDeviceErrorColumn, std::to_string(*error));
         } else {
             view_.SetStatusText(texts::kStatusRecordFailed + number);
         }

@@ -15,7 +15,6 @@ namespace virel {
 // Makes a fresh automation client for one export (nothing is connected yet).
 using SpreadsheetFactory = std::function<std::unique_ptr<ISpreadsheet>()>;
 
-inline constexpr int kArchiveRecords = 256;
 inline constexpr int kFirstRecordRow = 3;  // record n goes to row n + 3
 inline constexpr int kTitleFontSize = 14;
 

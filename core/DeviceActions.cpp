@@ -2,7 +2,6 @@
 
 #include "core/DeviceTexts.h"
 #include "core/Errors.h"
-#include "core/MeasurementRecord.h"
 
 namespace virel {
 
@@ -101,36 +100,39 @@ void TDeviceActions::AcceptRecord(const std::string& reply, bool setGauge) {
         view_.SetStatusText(texts::kStatusReadFailed);
         return;
     }
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(reply.data());
-    // A record with a wrong checksum is no success: ShowLast left its text and the fields.
-    if (!ShowLast(view_, bytes, reply.size(), formats_)) return;
+    const auto record =
+        DecodeRecord(reinterpret_cast<const std::uint8_t*>(reply.data()), reply.size());
+    // A record with a wrong checksum is no success: ShowRecord left its text and the fields.
+    if (!record || !ShowRecord(view_, *record, formats_)) return;
     if (setGauge) view_.GaugeSetProgress(1);
+    state_.LastRecord = record;
     state_.LastReadOk = true;
-    state_.LastRecord = DecodeRecord(bytes, reply.size());
-    // The meter's own error report stays visible instead of the success text.
-    if (bytes[13] == 0) view_.SetStatusText(texts::kStatusReadOk);
+    // The meter's own error and an invalid time stamp stay visible instead of the success text.
+    if (RecordRemark(*record).empty()) view_.SetStatusText(texts::kStatusReadOk);
 }
 
 void TDeviceActions::PrintExecute() {
     state_.LastReadOk = false;
     view_.SetStatusText(texts::kStatusRequest);
-    ResetGauge();
-    ClosingProgress(view_, true, [&] {
+    const bool ownProgress = !state_.BatchReading;
+    if (ownProgress) ResetGauge();
+    ClosingProgress(view_, ownProgress, [&] {
         const std::string& command = view_.PrintOnDevice() ? commands::kRpr : commands::kFpr;
-        AcceptRecord(Transact(command), true);
+        AcceptRecord(Transact(command), ownProgress);
     });
 }
 
 void TDeviceActions::ClearExecute() {
     view_.SetStatusText(texts::kStatusClearing);
-    ResetGauge();
-    ClosingProgress(view_, true, [&] {
+    const bool ownProgress = !state_.BatchReading;
+    if (ownProgress) ResetGauge();
+    ClosingProgress(view_, ownProgress, [&] {
         const std::string reply = Transact(commands::kRes);
         if (reply.size() != kClearReplySize) {
             view_.SetStatusText(texts::kStatusClearFailed);
             return;
         }
-        view_.GaugeSetProgress(1);
+        if (ownProgress) view_.GaugeSetProgress(1);
         view_.SetStatusText(texts::kStatusClearOk);
     });
 }
@@ -142,8 +144,11 @@ void TDeviceActions::ReadArcNExecute() {
     const bool ownProgress = !state_.BatchReading;
     if (ownProgress) ResetGauge();
     ClosingProgress(view_, ownProgress, [&] {
-        // Converted before the port is opened: a bad number never reaches the line.
+        // Checked before the port is opened: a bad number never reaches the line, and one
+        // outside the archive would otherwise wrap round to another record.
         const std::int32_t number = StrToInt(view_.ArchiveNumberText());
+        if (number < 0 || number >= kArchiveRecords)
+            throw Exception(texts::kErrorRecordNumberRange);
         const auto command = commands::Rd(static_cast<std::uint8_t>(number & 0xFF));
         AcceptRecord(Transact(command), ownProgress);
     });

@@ -13,6 +13,9 @@
 
 namespace virel {
 
+// The meter's archive: records 0..255.
+inline constexpr int kArchiveRecords = 256;
+
 // The main window unit's module-level variables (one instance for the life of the process).
 struct FaceState {
     std::int32_t TimerTicks = 1;  // counts the one-second timer's ticks
@@ -38,14 +41,17 @@ public:
                    FaceState& state)
         : view_(view), exchange_(exchange), formats_(formats), state_(state) {}
 
+    // While an archive export reads its records (BatchReading), the gauge and the progress
+    // window belong to it: an action run between two records leaves them alone.
     void PrintExecute();     // FPR, or RPR when "print on the device" is ticked
     void ClearExecute();     // RES
-    void ReadArcNExecute();  // RD with the record number typed in SpE_Num
+    void ReadArcNExecute();  // RD with the record number typed in SpE_Num (0..255)
 
 private:
     // Open, exchange, close; the port is closed also when the exchange is cancelled.
     std::string Transact(const std::string& command);
-    // Shows a 15-byte reply; false (failure text) for any other length.
+    // Shows a 15-byte reply with a matching checksum and sets LastReadOk; the failure text for
+    // any other length.
     void AcceptRecord(const std::string& reply, bool setGauge);
     void ResetGauge();
 

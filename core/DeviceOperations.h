@@ -40,6 +40,11 @@ public:
 
     const FaceState& State() const { return state_; }
     const TLogFile& LogFile() const { return log_; }
+    // When the program ends: the log's lines still unwritten go to `otherPath` if the log
+    // still refuses them (see TLogFile::SaveKeptLines).
+    KeptLinesAtExit SaveKeptLines(const std::string& otherPath) {
+        return log_.SaveKeptLines(otherPath);
+    }
 
 private:
     RegionalFormats formats_;

@@ -21,9 +21,23 @@ inline constexpr char kStatusDeviceError[] =
     "Приняты данные с информацией о внутренней ошибке прибора ВИРЕЛ-1 под номером ";  // the error
                                                                                       // number
                                                                                       // follows
+// A record's time stamp is not a valid date and time (the time field stays empty).
+inline constexpr char kStatusInvalidTime[] = "Приняты данные с недопустимым временем измерения";
+inline constexpr char kStatusAlsoInvalidTime[] =
+    ", время измерения недопустимо";  // after the device error text and its number
+inline constexpr char kErrorRecordNumberRange[] = "Номер записи должен быть от 0 до 255";
 inline constexpr char kLogFileName[] = "VIREL1_Service.txt";
 inline constexpr char kStatusLogWritten[] = "Обновлены данные в файле ";  // the logged line follows
 inline constexpr char kStatusLogFailed[] = "Не удалось записать данные обновления в файле";
+// At exit, about the lines the log file never took.
+inline constexpr char kExitLinesSavedBefore[] =
+    "Не удалось записать данные обновления в файл VIREL1_Service.txt (строк: ";  // the count
+inline constexpr char kExitLinesSavedAfter[] = "); они сохранены в файле ";      // the path follows
+inline constexpr char kExitLinesLost[] =
+    "Не удалось ни записать данные обновления в файл VIREL1_Service.txt, ни сохранить их в "
+    "другом файле; потеряно строк: ";  // the count follows
+inline constexpr char kExitLinesDropped[] =
+    "Старые строки данных обновления, не уместившиеся в памяти, потеряны: ";  // the count
 inline constexpr char kStatusReading[] = "Чтение...";
 inline constexpr char kStatusNoSpreadsheet[] = "Не удалось запустить Excel";
 inline constexpr char kArchiveTitle[] =

@@ -49,6 +49,9 @@ public:
     virtual void ProcessMessages() = 0;
     // Brings the main window to the foreground.
     virtual void BringToForeground() = 0;
+    // The program's error report: a modal box with the message (a full stop added where
+    // needed); returns when the operator has closed it. Messages go on being handled meanwhile.
+    virtual void ReportError(const std::string& message) = 0;
 };
 
 // The main window's device operations, run from its actions and its one-second timer.

@@ -16,6 +16,10 @@ std::uint16_t BcdToInt(std::uint8_t value) {
     return static_cast<std::uint16_t>((value >> 4) * 10 + (value & 0x0F));
 }
 
+bool IsBcd(std::uint8_t value) {
+    return (value >> 4) <= 9 && (value & 0x0F) <= 9;
+}
+
 std::uint8_t Checksum(const std::uint8_t* bytes, std::size_t count) {
     unsigned sum = 0;
     for (std::size_t i = 0; i < count; ++i) sum += bytes[i];
@@ -39,6 +43,7 @@ std::optional<MeasurementRecord> DecodeRecord(const std::uint8_t* reply, std::si
     r.time.year = 2000 + BcdToInt(reply[8]);
     r.time.second = 0;
     r.time.millisecond = 0;
+    for (int i = 4; i <= 8; ++i) r.timeDigitsValid = r.timeDigitsValid && IsBcd(reply[i]);
     r.doseWhole = BigEndian16(reply + 10);
     r.doseFraction = reply[12];
     r.deviceError = reply[13];
@@ -47,25 +52,33 @@ std::optional<MeasurementRecord> DecodeRecord(const std::uint8_t* reply, std::si
     return r;
 }
 
-bool ShowLast(IFaceView& view, const std::uint8_t* reply, std::size_t size,
-              const RegionalFormats& formats) {
-    const auto record = DecodeRecord(reply, size);
-    if (!record) return false;
-    if (!record->checksumMatches) {
+std::string RecordRemark(const MeasurementRecord& record) {
+    const bool badTime = !record.TimeIsValid();
+    if (record.deviceError == 0) return badTime ? texts::kStatusInvalidTime : std::string();
+    std::string remark = texts::kStatusDeviceError + std::to_string(record.deviceError);
+    if (badTime) remark += texts::kStatusAlsoInvalidTime;
+    return remark;
+}
+
+bool ShowRecord(IFaceView& view, const MeasurementRecord& record, const RegionalFormats& formats) {
+    if (!record.checksumMatches) {
         view.SetStatusText(texts::kStatusBadChecksum);
         return false;
     }
-    if (record->deviceError != 0) {
-        view.SetStatusText(texts::kStatusDeviceError + std::to_string(record->deviceError));
-    }
-    view.SetFieldText(Field::DevNumber, std::to_string(record->deviceNumber));
-    view.SetFieldText(Field::MeasureNumber, std::to_string(record->measureNumber));
-    // An impossible time stamp is not worth a message: the field keeps the last good one.
-    if (record->TimeIsValid()) {
-        view.SetFieldText(Field::Time, DateTimeToText(record->time, formats));
-    }
-    view.SetFieldText(Field::Dose, record->DoseText());
+    const std::string remark = RecordRemark(record);
+    if (!remark.empty()) view.SetStatusText(remark);
+    view.SetFieldText(Field::DevNumber, std::to_string(record.deviceNumber));
+    view.SetFieldText(Field::MeasureNumber, std::to_string(record.measureNumber));
+    view.SetFieldText(Field::Time,
+                      record.TimeIsValid() ? DateTimeToText(record.time, formats) : std::string());
+    view.SetFieldText(Field::Dose, record.DoseText());
     return true;
+}
+
+bool ShowLast(IFaceView& view, const std::uint8_t* reply, std::size_t size,
+              const RegionalFormats& formats) {
+    const auto record = DecodeRecord(reply, size);
+    return record && ShowRecord(view, *record, formats);
 }
 
 }  // namespace virel

@@ -19,8 +19,9 @@ namespace virel {
 inline constexpr std::size_t kRecordSize = 15;
 
 // Packed BCD byte to number. The nibbles are not checked for being decimal digits: 0x1A
-// gives 20 and 0xFF gives 165, so a bad digit shows up as an impossible date, not as an error.
+// gives 20 and 0xFF gives 165 (IsBcd tells whether both are digits).
 std::uint16_t BcdToInt(std::uint8_t value);
+bool IsBcd(std::uint8_t value);
 
 // Sum of the bytes modulo 256.
 std::uint8_t Checksum(const std::uint8_t* bytes, std::size_t count);
@@ -28,25 +29,34 @@ std::uint8_t Checksum(const std::uint8_t* bytes, std::size_t count);
 struct MeasurementRecord {
     std::uint16_t deviceNumber = 0;
     std::uint16_t measureNumber = 0;
-    DateTime time;  // as decoded, not necessarily a valid date (see TimeIsValid)
+    DateTime time;                // as decoded, not necessarily a valid date (see TimeIsValid)
+    bool timeDigitsValid = true;  // every nibble of the time stamp is a decimal digit
     std::uint16_t doseWhole = 0;
     std::uint8_t doseFraction = 0;
     std::uint8_t deviceError = 0;
     std::uint8_t checksum = 0;
     bool checksumMatches = false;
 
-    bool TimeIsValid() const { return IsValidDateTime(time); }
+    // A nibble above 9 makes the stamp invalid even where its value would pass (hour 0x1A).
+    bool TimeIsValid() const { return timeDigitsValid && IsValidDateTime(time); }
     std::string DoseText() const;  // whole "." fraction, neither with leading zeros
 };
 
 // Decodes exactly kRecordSize bytes; nothing for a null buffer or any other size.
 std::optional<MeasurementRecord> DecodeRecord(const std::uint8_t* reply, std::size_t size);
 
+// What the status bar says about a record whose checksum matched: the meter's error number,
+// an invalid time stamp, or both; empty for a clean record.
+std::string RecordRemark(const MeasurementRecord& record);
+
 // Shows a record in the view: a checksum mismatch writes its status text and leaves every
-// field alone; a device error number writes its status text and the record is shown anyway;
-// a time stamp that is not a valid date and time leaves LE_Time as it was. Returns whether
-// the checksum matched (false also for a reply that is not kRecordSize bytes long, which
-// changes nothing at all).
+// field alone (false). Otherwise all four fields are written, LE_Time empty when the time
+// stamp is invalid (an old time beside a new record would be taken for its own), and the
+// record's remark, if any, goes to the status bar (true).
+bool ShowRecord(IFaceView& view, const MeasurementRecord& record, const RegionalFormats& formats);
+
+// Decodes and shows a reply; false also for a reply that is not kRecordSize bytes long, which
+// changes nothing at all.
 bool ShowLast(IFaceView& view, const std::uint8_t* reply, std::size_t size,
               const RegionalFormats& formats);
 

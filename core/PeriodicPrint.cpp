@@ -1,6 +1,7 @@
 #include "core/PeriodicPrint.h"
 
 #include "core/DeviceTexts.h"
+#include "core/MeasurementRecord.h"
 
 namespace virel {
 
@@ -19,14 +20,39 @@ void TPeriodicPrint::TimerTimer() {
     if (state_.TimerTicks % interval != 0) return;
     // The export owns the port, the gauge and the progress window between its records.
     if (state_.ExportRunning) return;
+    try {
+        Print();
+    } catch (const std::exception& e) {
+        if (reportOpen_) return;
+        reportOpen_ = true;
+        struct Closed {
+            bool& open;
+            ~Closed() { open = false; }
+        } closed{reportOpen_};
+        view_.ReportError(e.what());
+    }
+}
+
+void TPeriodicPrint::Print() {
     actions_.PrintExecute();
     if (!state_.LastReadOk) return;
     const std::string line = LogLine(view_);
-    if (!log_.AppendLine(line)) {
+    bool written = false;
+    try {
+        written = log_.AppendLine(line);
+    } catch (...) {
+        view_.SetStatusText(texts::kStatusLogFailed);  // stays when no box can tell more
+        throw;
+    }
+    if (!written) {
         view_.SetStatusText(texts::kStatusLogFailed);
         return;
     }
-    view_.SetStatusText(texts::kStatusLogWritten + line);
+    // The record's own remark (the meter's error, an invalid time) must not be lost behind
+    // the line: the log line keeps its format, so the status is where the operator sees it.
+    const std::string remark = state_.LastRecord ? RecordRemark(*state_.LastRecord) : "";
+    const std::string done = texts::kStatusLogWritten + line;
+    view_.SetStatusText(remark.empty() ? done : remark + ". " + done);
 }
 
 }  // namespace virel

@@ -17,14 +17,19 @@ public:
     TPeriodicPrint(IFaceView& view, TDeviceActions& actions, FaceState& state, TLogFile& log)
         : view_(view), actions_(actions), state_(state), log_(log) {}
 
-    // One timer tick (TimerTimer). Exceptions of the action (Esc) and of writing the log go to
-    // the caller's error report.
+    // One timer tick (TimerTimer). An error of the action (Esc) or of writing the log goes to
+    // the view's error report; while that box is open (its modal loop lets the timer tick on),
+    // later ticks go on printing but open no second box: a lasting write error would otherwise
+    // fill the screen with boxes. Their lines stay kept by the log.
     void TimerTimer();
 
     // The log line of the record the four fields hold.
     static std::string LogLine(const IFaceView& view);
 
 private:
+    void Print();
+
+    bool reportOpen_ = false;
     IFaceView& view_;
     TDeviceActions& actions_;
     FaceState& state_;

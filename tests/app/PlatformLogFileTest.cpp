@@ -120,6 +120,40 @@ TEST_F(PlatformLogFile, ViewerHoldingTheFileOpenSeesEachLine) {
     EXPECT_EQ(std::string(data, read), "a\r\nb\r\nc\r\n");
 }
 
+TEST_F(PlatformLogFile, TailGivesTheLastBytesOrNothing) {
+    EXPECT_EQ(files_.Tail(path_, 2), "") << "missing";
+    Write("");
+    EXPECT_EQ(files_.Tail(path_, 2), "") << "empty";
+    Write("x");
+    EXPECT_EQ(files_.Tail(path_, 2), "x");
+    Write("old 2 no end");
+    EXPECT_EQ(files_.Tail(path_, 2), "nd");
+    // A writer holding it open (shared, as the program's own appends are) does not hide it.
+    HANDLE writer = CreateFileW(Widen(path_).c_str(), FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(files_.Tail(path_, 2), "nd");
+    CloseHandle(writer);
+    EXPECT_EQ(Contents(), "old 2 no end") << "reading changes nothing";
+}
+
+TEST_F(PlatformLogFile, AFullDiskIsAWriteError) {
+    // The Unix device that answers every write with "no space left".
+    EXPECT_THROW(files_.Append("Z:\\dev\\full", "new\r\n"), Exception);
+    EXPECT_EQ(files_.Tail("Z:\\dev\\full", 2), "");
+}
+
+TEST(UserLogFile, LiesInTheUsersApplicationDataFolderWhichExists) {
+    wchar_t appData[MAX_PATH] = L"";
+    ASSERT_GT(GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH), 0u);
+    const std::wstring path = Widen(UserLogFilePath());
+    EXPECT_EQ(path, std::wstring(appData) + L"\\VIREL1_Service\\VIREL1_Service.txt");
+    const DWORD folder = GetFileAttributesW(path.substr(0, path.find_last_of(L'\\')).c_str());
+    ASSERT_NE(folder, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(folder & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 TEST_F(PlatformLogFile, DirectoryInPlaceOfTheFileIsNotWritten) {
     ASSERT_TRUE(CreateDirectoryW(Widen(path_).c_str(), nullptr));
     EXPECT_EQ(files_.Append(path_, "x\r\n"), AppendResult::NotWritten);

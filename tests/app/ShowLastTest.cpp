@@ -48,14 +48,15 @@ TEST_F(ShowLastInWindow, ADeviceErrorIsReportedAndTheRecordShownAtMidnightAsADat
     EXPECT_EQ(Text(face.LE_Dose()), L"0.5");
 }
 
-TEST_F(ShowLastInWindow, AnImpossibleDateLeavesTheTimeAsItWas) {
+TEST_F(ShowLastInWindow, AnImpossibleDateEmptiesTheTimeAndSaysSo) {
     SetWindowTextW(face.LE_Time(), L"01.01.2001 1:01:00");
     EXPECT_TRUE(face.ShowLast(Bytes({0x00, 0x2A, 0x00, 0x08, 0x10, 0x09, 0x31, 0x02, 0x08, 0x00,
                                      0x00, 0x0C, 0x07, 0x00, 0x99})));
     EXPECT_EQ(Text(face.LE_DevNumber()), L"42");
     EXPECT_EQ(Text(face.LE_MeasureNumber()), L"8");
-    EXPECT_EQ(Text(face.LE_Time()), L"01.01.2001 1:01:00");
+    EXPECT_EQ(Text(face.LE_Time()), L"");
     EXPECT_EQ(Text(face.LE_Dose()), L"12.7");
+    EXPECT_EQ(StatusBarText(), L"Приняты данные с недопустимым временем измерения");
 }
 
 TEST_F(ShowLastInWindow, AChecksumMismatchChangesNoField) {

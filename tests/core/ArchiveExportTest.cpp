@@ -46,8 +46,9 @@ TEST_F(ArchiveExportTest, FullRunFillsRowsThreeTo258) {
     EXPECT_EQ(cells.at({2, 1}), texts::kHeaderTime);
     EXPECT_EQ(cells.at({2, 2}), texts::kHeaderMeasureNumber);
     EXPECT_EQ(cells.at({2, 3}), texts::kHeaderDose);
+    EXPECT_EQ(cells.at({2, 4}), "Ошибка прибора");
     EXPECT_EQ(cells.count({1, 1}), 0u);
-    EXPECT_EQ(cells.size(), 4u + 256u * 3u);
+    EXPECT_EQ(cells.size(), 5u + 256u * 3u);
     EXPECT_EQ(cells.at({3, 1}), "01.02.2010");  // record 0: midnight, date alone
     EXPECT_EQ(cells.at({3, 2}), "1000");
     EXPECT_EQ(cells.at({3, 3}), "0.5");
@@ -90,6 +91,79 @@ TEST_F(ArchiveExportTest, EventOrderAroundTheLoop) {
               (std::vector<std::string>{"num 255", "messages", "progress 255", "close"}));
 }
 
+TEST_F(ArchiveExportTest, DeviceErrorNumberGoesToColumnDOfItsRecordOnly) {
+    rig.link.answer = [](const std::string& command) {
+        const auto n = static_cast<std::uint8_t>(command.size() == 4 ? command[3] : 0);
+        if (command.size() == 4 && command[0] == '\x04' && n % 100 == 7) {
+            auto r = OpsRig::RecordForNumber(n);
+            r[13] = static_cast<std::uint8_t>(n == 7 ? 1 : 255);
+            r.pop_back();
+            return fakes::Bytes(fakes::Record(r));
+        }
+        return OpsRig::DefaultAnswer(command);
+    };
+    rig.ops->ReadToExcelExecute();
+    const auto& cells = Cells();
+    EXPECT_EQ(cells.at({10, 4}), "1");     // record 7
+    EXPECT_EQ(cells.at({110, 4}), "255");  // record 107
+    EXPECT_EQ(cells.at({210, 4}), "255");  // record 207
+    // Columns A to C as for every record; no other row has a column D.
+    EXPECT_EQ(cells.at({10, 2}), "1007");
+    EXPECT_EQ(cells.at({10, 3}), "7.5");
+    EXPECT_EQ(cells.size(), 5u + 256u * 3u + 3u);
+    EXPECT_EQ(cells.count({11, 4}), 0u);
+}
+
+TEST_F(ArchiveExportTest, InvalidTimeStampLeavesItsTimeCellEmpty) {
+    rig.link.answer = [](const std::string& command) {
+        if (command.size() == 4 && command[0] == '\x04' && command[3] == 9) {
+            auto r = OpsRig::RecordForNumber(9);
+            r[5] = 0x1A;  // hour: no decimal digit
+            r.pop_back();
+            return fakes::Bytes(fakes::Record(r));
+        }
+        return OpsRig::DefaultAnswer(command);
+    };
+    rig.ops->ReadToExcelExecute();
+    EXPECT_EQ(Cells().at({11, 1}), "01.02.2010 8:08:00");  // record 8
+    EXPECT_EQ(Cells().at({12, 1}), "");                    // record 9, not record 8's time
+    EXPECT_EQ(Cells().at({12, 2}), "1009");
+    EXPECT_EQ(Cells().at({12, 3}), "9.5");
+    EXPECT_EQ(Cells().count({12, 4}), 0u);
+}
+
+TEST_F(ArchiveExportTest, OperatorsActionsBetweenRecordsLeaveTheProgressWindowAlone) {
+    std::vector<std::string> during;
+    rig.view.onProcessMessages = [&] {
+        const int pass = rig.view.messagePasses;
+        if (pass == 5) rig.ops->PrintExecute();
+        if (pass == 6) rig.ops->ClearExecute();
+        if (pass == 7) {
+            rig.view.archiveNumber = "200";
+            rig.ops->ReadArcNExecute();
+        }
+        if (pass == 8) {
+            rig.keys.escapeAtCheck = rig.keys.checks + 1;
+            EXPECT_THROW(rig.ops->PrintExecute(), EProtocolCancel);
+        }
+        if (pass >= 5 && pass <= 9) {
+            EXPECT_TRUE(rig.view.progressShown) << pass;
+            EXPECT_EQ(rig.view.gaugeMax, 255) << pass;
+        }
+    };
+    rig.ops->ReadToExcelExecute();
+    const auto& e = rig.view.events;
+    const auto shown = std::find(e.begin(), e.end(), "show");
+    ASSERT_NE(shown, e.end());
+    // Between showing and the final close: only the export's own progress, no reset, no close.
+    EXPECT_EQ(std::count(shown, e.end(), "close"), 1);
+    EXPECT_EQ(std::count(shown, e.end(), "max 1"), 0);
+    EXPECT_EQ(rig.view.gaugeProgress, 255);
+    // Every record still landed in its own row.
+    EXPECT_EQ(Cells().at({8, 2}), "1005");
+    EXPECT_EQ(Cells().size(), 5u + 256u * 3u);
+}
+
 TEST_F(ArchiveExportTest, RunningInstanceIsUsedAsItIs) {
     rig.sheet.running = true;
     rig.ops->ReadToExcelExecute();
@@ -107,7 +181,7 @@ TEST_F(ArchiveExportTest, MissingRecordsLeaveTheirRowsEmpty) {
     EXPECT_EQ(Cells().count({4, 1}), 0u);  // record 1
     EXPECT_EQ(Cells().at({5, 2}), "1002");
     EXPECT_EQ(Cells().count({258, 3}), 0u);
-    EXPECT_EQ(Cells().size(), 4u + 128u * 3u);
+    EXPECT_EQ(Cells().size(), 5u + 128u * 3u);
     EXPECT_EQ(rig.view.status, std::string(texts::kStatusRecordFailed) + "255");
     EXPECT_NE(std::find(rig.view.statusHistory.begin(), rig.view.statusHistory.end(),
                         std::string(texts::kStatusRecordFailed) + "1"),
@@ -120,7 +194,7 @@ TEST_F(ArchiveExportTest, NoMeterTitleKeepsThePreviousDeviceNumber) {
     rig.link.answer = nullptr;
     rig.ops->ReadToExcelExecute();
     EXPECT_EQ(Cells().at({1, 2}), "Архив ВИРЕЛ1 №7 на 06.12.2026");
-    EXPECT_EQ(Cells().size(), 4u);
+    EXPECT_EQ(Cells().size(), 5u);
     EXPECT_EQ(rig.view.status, std::string(texts::kStatusRecordFailed) + "255");
     EXPECT_EQ(rig.view.gaugeProgress, 255);
 }
@@ -202,7 +276,7 @@ TEST_F(ArchiveExportTest, EscDuringARecordEndsTheExportWithCancellation) {
 }
 
 TEST_F(ArchiveExportTest, FailingCellCallMidExportEndsIt) {
-    rig.sheet.failAtCell = 4 + 3 * 20 + 2;  // record 20, its second column
+    rig.sheet.failAtCell = 5 + 3 * 20 + 2;  // record 20, its second column
     EXPECT_THROW(rig.ops->ReadToExcelExecute(), Exception);
     EXPECT_EQ(RdSent(), 21u);
     EXPECT_EQ(Cells().count({23, 1}), 1u);
@@ -224,7 +298,7 @@ TEST_F(ArchiveExportTest, SecondExportRequestedDuringTheFirstDoesNothing) {
     EXPECT_EQ(std::count(rig.sheet.calls.begin(), rig.sheet.calls.end(), "attach"), 1);
     EXPECT_EQ(rig.sheet.releases, 1);
     EXPECT_EQ(RdSent(), 256u);
-    EXPECT_EQ(Cells().size(), 4u + 256u * 3u);
+    EXPECT_EQ(Cells().size(), 5u + 256u * 3u);
 
     // Afterwards an export runs again.
     rig.view.onProcessMessages = nullptr;
@@ -240,7 +314,7 @@ TEST_F(ArchiveExportTest, TimerTicksDuringTheExportDoNotPrintButCount) {
     EXPECT_EQ(rig.ops->State().TimerTicks, 1 + 256);
     EXPECT_EQ(std::count(rig.link.sent.begin(), rig.link.sent.end(), commands::kFpr), 1);
     EXPECT_EQ(rig.files.calls, 0);
-    EXPECT_EQ(Cells().size(), 4u + 256u * 3u);
+    EXPECT_EQ(Cells().size(), 5u + 256u * 3u);
     // And after it, prints resume.
     rig.view.onProcessMessages = nullptr;
     for (int i = 0; i < 5; ++i) rig.ops->TimerTimer();

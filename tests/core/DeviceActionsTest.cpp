@@ -193,9 +193,8 @@ TEST_F(DeviceActionsTest, ClearAcceptsAnyThreeBytesAndLeavesLastReadOkAlone) {
 }
 
 TEST_F(DeviceActionsTest, ReadRecordSendsTheNumberAsOneByte) {
-    const std::pair<const char*, char> cases[] = {{"0", '\x00'},  {"255", '\xFF'},
-                                                  {"17", '\x11'}, {"$1F", '\x1F'},
-                                                  {"-1", '\xFF'}, {"300", '\x2C'}};
+    const std::pair<const char*, char> cases[] = {
+        {"0", '\x00'}, {"255", '\xFF'}, {"17", '\x11'}, {"$1F", '\x1F'}, {"-0", '\x00'}};
     for (const auto& [text, byte] : cases) {
         SCOPED_TRACE(text);
         rig.view.archiveNumber = text;
@@ -234,6 +233,42 @@ TEST_F(DeviceActionsTest, ReadRecordWithBadNumberFailsBeforeThePortIsOpened) {
     EXPECT_EQ(rig.view.events, (std::vector<std::string>{"progress 0", "max 1", "close"}));
 }
 
+TEST_F(DeviceActionsTest, ReadRecordOutsideTheArchiveIsRefusedBeforeThePortIsOpened) {
+    for (const char* text : {"-1", "256", "-256", "300", "$100", "2147483647", "-2147483648"}) {
+        SCOPED_TRACE(text);
+        rig.ops->PrintExecute();
+        ASSERT_TRUE(State().LastReadOk);
+        const auto opens = rig.link.opens;
+        const auto sent = rig.link.sent.size();
+        rig.view.events.clear();
+        rig.view.archiveNumber = text;
+        try {
+            rig.ops->ReadArcNExecute();
+            ADD_FAILURE() << "no error";
+        } catch (const Exception& e) {
+            EXPECT_STREQ(e.what(), texts::kErrorRecordNumberRange);
+        }
+        EXPECT_EQ(rig.link.opens, opens);
+        EXPECT_EQ(rig.link.sent.size(), sent);
+        EXPECT_FALSE(State().LastReadOk);
+        EXPECT_EQ(rig.view.status, std::string(texts::kStatusRequestRecord) + "7");
+        EXPECT_EQ(rig.view.events, (std::vector<std::string>{"progress 0", "max 1", "close"}));
+    }
+}
+
+TEST_F(DeviceActionsTest, InvalidTimeStampCountsAsReadEmptiesTheTimeAndSaysSo) {
+    Answer(Bytes(Record(
+        {0x00, 0x2A, 0x00, 0x08, 0x10, 0x1A, 0x01, 0x02, 0x08, 0x00, 0x00, 0x0C, 0x07, 0x00})));
+    rig.ops->PrintExecute();
+    EXPECT_TRUE(State().LastReadOk);
+    EXPECT_EQ(rig.view.status, texts::kStatusInvalidTime);
+    EXPECT_EQ(rig.view.FieldText(Field::Time), "");
+    EXPECT_EQ(rig.view.FieldText(Field::MeasureNumber), "8");
+    EXPECT_EQ(rig.view.FieldText(Field::Dose), "12.7");
+    ASSERT_TRUE(State().LastRecord);
+    EXPECT_EQ(State().LastRecord->measureNumber, 8);
+}
+
 TEST_F(DeviceActionsTest, ReadRecordFailureKeepsFields) {
     Answer(std::string(14, '\0'));
     rig.ops->ReadArcNExecute();
@@ -269,7 +304,25 @@ TEST(DeviceActionsBatch, ReadRecordLeavesGaugeAndProgressWindowToTheExport) {
     EXPECT_THROW(actions.ReadArcNExecute(), Exception);
     EXPECT_TRUE(view.events.empty());
 
-    // The end of measurement always owns them.
+    // So do the end of measurement and the reset, run between two records of the export,
+    // whether they succeed, fail or are cancelled.
+    link.answer = OpsRig::DefaultAnswer;
+    actions.PrintExecute();
+    EXPECT_EQ(view.status, texts::kStatusReadOk);
+    actions.ClearExecute();
+    EXPECT_EQ(view.status, texts::kStatusClearOk);
+    link.answer = nullptr;
+    actions.PrintExecute();
+    actions.ClearExecute();
+    EXPECT_EQ(view.status, texts::kStatusClearFailed);
+    keys.escape = true;
+    EXPECT_THROW(actions.PrintExecute(), EProtocolCancel);
+    EXPECT_THROW(actions.ClearExecute(), EProtocolCancel);
+    EXPECT_TRUE(view.events.empty());
+
+    // Once the export is over they own them again.
+    keys.escape = false;
+    state.BatchReading = false;
     actions.PrintExecute();
     EXPECT_EQ(view.events, (std::vector<std::string>{"progress 0", "max 1", "close"}));
 }

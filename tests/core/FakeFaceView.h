@@ -73,6 +73,10 @@ public:
         if (onProcessMessages) onProcessMessages();
     }
     void BringToForeground() override { events.push_back("foreground"); }
+    void ReportError(const std::string& message) override {
+        errors.push_back(message);
+        if (onReportError) onReportError();  // what runs while the box is open
+    }
 
     std::string status;
     std::vector<std::string> statusHistory;
@@ -90,6 +94,8 @@ public:
     int messagePasses = 0;
     std::vector<std::string> events;
     std::function<void()> onProcessMessages;
+    std::vector<std::string> errors;  // error boxes, in order
+    std::function<void()> onReportError;
 };
 
 }  // namespace virel::fakes

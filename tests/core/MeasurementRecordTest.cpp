@@ -46,6 +46,13 @@ TEST(BcdToInt, CountsEveryNibbleWithItsValue) {
     EXPECT_EQ(BcdToInt(0xFF), 165);
 }
 
+TEST(BcdToInt, IsBcdOnlyForTwoDecimalDigits) {
+    for (const std::uint8_t b : {0x00, 0x09, 0x10, 0x59, 0x90, 0x99}) EXPECT_TRUE(IsBcd(b)) << +b;
+    for (const std::uint8_t b : {0x0A, 0x0F, 0x1A, 0x5A, 0x9F, 0xA0, 0xA9, 0xFF}) {
+        EXPECT_FALSE(IsBcd(b)) << +b;
+    }
+}
+
 TEST(Checksum, SumsModulo256) {
     const std::uint8_t bytes[] = {0xFF, 0xFF, 0x02};
     EXPECT_EQ(Checksum(bytes, 3), 0x00);
@@ -79,16 +86,25 @@ TEST(ShowLast, Example2ReportsDeviceErrorAndShowsMidnightAsDateAlone) {
     EXPECT_EQ(view.FieldText(Field::Dose), "0.5");
 }
 
-TEST(ShowLast, Example3KeepsTimeOfImpossibleDate) {
+TEST(ShowLast, Example3EmptiesTheTimeOfAnImpossibleDateAndSaysSo) {
     auto view = ViewWithPreviousRecord();
     const std::vector<std::uint8_t> r = {0x00, 0x2A, 0x00, 0x08, 0x10, 0x09, 0x31, 0x02,
                                          0x08, 0x00, 0x00, 0x0C, 0x07, 0x00, 0x99};
     EXPECT_TRUE(Show(view, r));
     EXPECT_EQ(view.FieldText(Field::DevNumber), "42");
     EXPECT_EQ(view.FieldText(Field::MeasureNumber), "8");
-    EXPECT_EQ(view.FieldText(Field::Time), "01.01.2001 1:01:00");
+    EXPECT_EQ(view.FieldText(Field::Time), "") << "the previous record's time must not stay";
     EXPECT_EQ(view.FieldText(Field::Dose), "12.7");
-    EXPECT_TRUE(view.statusHistory.empty());
+    EXPECT_EQ(view.statusHistory, std::vector<std::string>{texts::kStatusInvalidTime});
+}
+
+TEST(ShowLast, DeviceErrorAndInvalidTimeAreReportedTogether) {
+    auto view = ViewWithPreviousRecord();
+    EXPECT_TRUE(Show(view, Record({0, 1, 0, 1, 0x00, 0x1A, 0x01, 0x01, 0x10, 0, 0, 1, 0, 9})));
+    EXPECT_EQ(view.status,
+              std::string(texts::kStatusDeviceError) + "9" + texts::kStatusAlsoInvalidTime);
+    EXPECT_EQ(view.FieldText(Field::Time), "");
+    EXPECT_EQ(view.FieldText(Field::Dose), "1.0");
 }
 
 TEST(ShowLast, Example4ChecksumMismatchChangesNoField) {
@@ -115,25 +131,31 @@ TEST(ShowLast, ZeroRecordHasValidChecksumButNoValidDate) {
     EXPECT_TRUE(Show(view, r));
     EXPECT_EQ(view.FieldText(Field::DevNumber), "0");
     EXPECT_EQ(view.FieldText(Field::MeasureNumber), "0");
-    EXPECT_EQ(view.FieldText(Field::Time), "01.01.2001 1:01:00");
+    EXPECT_EQ(view.FieldText(Field::Time), "");
     EXPECT_EQ(view.FieldText(Field::Dose), "0.0");
+    EXPECT_EQ(view.status, texts::kStatusInvalidTime);
 }
 
 TEST(ShowLast, TimeStampEdgeCases) {
     struct Case {
         std::uint8_t minute, hour, day, month, year;
-        const char* expected;  // nullptr: LE_Time keeps its text
+        const char* expected;  // nullptr: invalid, LE_Time empty
     };
     const Case cases[] = {
-        {0x00, 0x0F, 0x01, 0x01, 0x10, "01.01.2010 15:00:00"},  // hour nibble F counts as 15
-        {0x5A, 0x10, 0x01, 0x01, 0x10, nullptr},                // minute 60
+        // A nibble above 9 is no decimal digit, even where its value would pass.
+        {0x00, 0x0F, 0x01, 0x01, 0x10, nullptr},  // hour 0x0F (would be 15)
+        {0x00, 0x1A, 0x01, 0x01, 0x10, nullptr},  // hour 0x1A (would be 20)
+        {0x0A, 0x10, 0x01, 0x01, 0x10, nullptr},  // minute 0x0A
+        {0x00, 0x10, 0x1B, 0x01, 0x10, nullptr},  // day 0x1B
+        {0x00, 0x10, 0x01, 0x0C, 0x10, nullptr},  // month 0x0C (would be 12)
+        {0x00, 0x12, 0x15, 0x06, 0xA0, nullptr},  // year 0xA0 (would be 2100)
+        {0x00, 0x12, 0x15, 0x06, 0x1F, nullptr},  // year 0x1F
+        {0x5A, 0x10, 0x01, 0x01, 0x10, nullptr},  // minute 60
         {0x59, 0x23, 0x01, 0x01, 0x10, "01.01.2010 23:59:00"},
         {0x00, 0x24, 0x01, 0x01, 0x10, nullptr},  // hour 24
         {0x00, 0x12, 0x15, 0x06, 0x99, "15.06.2099 12:00:00"},
-        {0x00, 0x12, 0x15, 0x06, 0xA0, "15.06.2100 12:00:00"},
         {0x00, 0x12, 0x29, 0x02, 0x08, "29.02.2008 12:00:00"},  // leap year
         {0x00, 0x12, 0x29, 0x02, 0x07, nullptr},
-        {0x00, 0x12, 0x29, 0x02, 0xA0, nullptr},  // 2100 is not a leap year
         {0x00, 0x12, 0x31, 0x04, 0x10, nullptr},  // 31 April
         {0x00, 0x12, 0x01, 0x13, 0x10, nullptr},  // month 13
         {0x00, 0x12, 0x00, 0x01, 0x10, nullptr},  // day 0
@@ -148,7 +170,8 @@ TEST(ShowLast, TimeStampEdgeCases) {
         auto view = ViewWithPreviousRecord();
         EXPECT_TRUE(Show(
             view, Record({0, 1, 0, 1, c.minute, c.hour, c.day, c.month, c.year, 0, 0, 1, 0, 0})));
-        EXPECT_EQ(view.FieldText(Field::Time), c.expected ? c.expected : "01.01.2001 1:01:00");
+        EXPECT_EQ(view.FieldText(Field::Time), c.expected ? c.expected : "");
+        EXPECT_EQ(view.status, c.expected ? "Запрос..." : texts::kStatusInvalidTime);
         EXPECT_EQ(view.FieldText(Field::Dose), "1.0");
     }
 }

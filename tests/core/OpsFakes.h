@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -127,7 +128,7 @@ public:
     AppendResult Append(const std::string& path, const std::string& bytes) override {
         ++calls;
         if (throwOnWrite) throw Exception("write failed");
-        if (locked) return AppendResult::NotWritten;
+        if (locked || refused.count(path) > 0) return AppendResult::NotWritten;
         const auto it = files.find(path);
         if (it == files.end()) {
             if (!canCreate) return AppendResult::NotWritten;
@@ -137,8 +138,15 @@ public:
         it->second += bytes;
         return AppendResult::Appended;
     }
+    std::string Tail(const std::string& path, std::size_t count) override {
+        const auto it = files.find(path);
+        if (it == files.end() || locked) return {};
+        const std::string& text = it->second;
+        return text.substr(text.size() - std::min(count, text.size()));
+    }
     std::map<std::string, std::string> files;
     bool locked = false;
+    std::set<std::string> refused;  // these paths cannot be opened or created
     bool canCreate = true;
     bool throwOnWrite = false;
     int calls = 0;

@@ -104,21 +104,63 @@ TEST_F(PeriodicPrintTest, FirstSuccessCreatesTheFileThenLinesAreAppended) {
     EXPECT_EQ(rig.files.files.size(), 1u);
 }
 
-TEST_F(PeriodicPrintTest, InvalidTimeStampRepeatsThePreviousTimeOrLeavesItEmpty) {
+TEST_F(PeriodicPrintTest, InvalidTimeStampLeavesTheTimeFieldEmptyAndTheStatusSaysSo) {
     rig.view.readToFile = true;
     rig.view.autoTime = 5;
     const auto invalidTime = [](const std::string&) {
         return Bytes(Record(
             {0x00, 0x2A, 0x00, 0x08, 0x10, 0x09, 0x31, 0x02, 0x08, 0x00, 0x00, 0x0C, 0x07, 0x00}));
     };
-    rig.link.answer = invalidTime;
+    rig.link.answer = OpsRig::DefaultAnswer;
     Tick(4);
-    EXPECT_EQ(Log(), " 42 8 12.7\r\n");  // LE_Time still empty after start
+    rig.link.answer = invalidTime;
+    Tick(5);
+    // Not the previous record's time: the time field of the line is empty.
+    EXPECT_EQ(Log(), kLine1 + "\r\n" + " 42 8 12.7\r\n");
+    EXPECT_EQ(rig.view.status, std::string(texts::kStatusInvalidTime) + ". " +
+                                   texts::kStatusLogWritten + " 42 8 12.7");
+}
+
+TEST_F(PeriodicPrintTest, DeviceErrorIsNamedBesideTheLineWrittenAndTheLineKeepsItsFormat) {
+    rig.view.readToFile = true;
+    rig.view.autoTime = 5;
+    rig.link.answer = [](const std::string&) {
+        return Bytes(Record(
+            {0x00, 0x2A, 0x00, 0x07, 0x35, 0x14, 0x05, 0x03, 0x07, 0x00, 0x01, 0x02, 0x2D, 0x11}));
+    };
+    Tick(4);
+    EXPECT_EQ(Log(), kLine1 + "\r\n");
+    EXPECT_EQ(rig.view.status,
+              std::string(texts::kStatusDeviceError) + "17. " + texts::kStatusLogWritten + kLine1);
+    // The next clean record says only what was written.
     rig.link.answer = OpsRig::DefaultAnswer;
     Tick(5);
-    rig.link.answer = invalidTime;
+    EXPECT_EQ(rig.view.status, texts::kStatusLogWritten + kLine1);
+}
+
+TEST_F(PeriodicPrintTest, LinesStartOnALineOfTheirOwn) {
+    rig.view.readToFile = true;
+    rig.view.autoTime = 5;
+    const std::pair<std::string, std::string> cases[] = {
+        {"old 2 no end", "old 2 no end\r\n"},
+        {"old\r", "old\r\n"},
+        {"unix\n", "unix\n"},
+        {"", ""},
+        {"good\r\n", "good\r\n"},
+    };
+    for (const auto& [before, after] : cases) {
+        SCOPED_TRACE(before);
+        rig.files.files[kLogPath] = before;
+        Tick(5);
+        EXPECT_EQ(Log(), after + kLine1 + "\r\n");
+    }
+    // Kept lines go after the line end too, and the line end is written once.
+    rig.files.files[kLogPath] = "tail";
+    rig.files.locked = true;
     Tick(5);
-    EXPECT_EQ(Log(), " 42 8 12.7\r\n" + kLine1 + "\r\n" + "05.03.2007 14:35:00 42 8 12.7\r\n");
+    rig.files.locked = false;
+    Tick(5);
+    EXPECT_EQ(Log(), "tail\r\n" + kLine1 + "\r\n" + kLine1 + "\r\n");
 }
 
 TEST_F(PeriodicPrintTest, LineIsCodePage1251) {
@@ -174,12 +216,40 @@ TEST_F(PeriodicPrintTest, WriteErrorGoesToTheErrorReportAndTheLineIsKept) {
     rig.view.readToFile = true;
     rig.view.autoTime = 5;
     rig.files.throwOnWrite = true;
-    Tick(3);
-    EXPECT_THROW(rig.ops->TimerTimer(), Exception);
+    Tick(4);
+    EXPECT_EQ(rig.view.errors, std::vector<std::string>{"write failed"});
+    EXPECT_EQ(rig.view.status, texts::kStatusLogFailed);
     EXPECT_EQ(rig.ops->LogFile().KeptLines(), 1u);
     rig.files.throwOnWrite = false;
     Tick(5);
     EXPECT_EQ(Log(), kLine1 + "\r\n" + kLine1 + "\r\n");
+}
+
+TEST_F(PeriodicPrintTest, WhileItsErrorBoxIsOpenLaterTicksOpenNoOther) {
+    rig.view.readToFile = true;
+    rig.view.autoTime = 5;
+    rig.files.throwOnWrite = true;
+    // The box's modal loop lets the timer tick on: 30 ticks, 6 prints, while it is open.
+    int ticksInBox = 0;
+    rig.view.onReportError = [&] {
+        if (ticksInBox > 0) return;  // a second box: counted below, not ticked in
+        for (ticksInBox = 0; ticksInBox < 30; ++ticksInBox) rig.ops->TimerTimer();
+    };
+    Tick(4);
+    EXPECT_EQ(rig.view.errors.size(), 1u);
+    EXPECT_EQ(rig.link.sent.size(), 7u) << "the prints went on";
+    EXPECT_EQ(rig.ops->LogFile().KeptLines(), 7u);
+    EXPECT_EQ(rig.view.status, texts::kStatusLogFailed);
+
+    // Closed: the next failure is reported again; once the file takes lines, all of them land.
+    rig.view.onReportError = nullptr;
+    Tick(5);
+    EXPECT_EQ(rig.view.errors.size(), 2u);
+    rig.files.throwOnWrite = false;
+    Tick(5);
+    std::string expected;
+    for (int i = 0; i < 9; ++i) expected += kLine1 + "\r\n";
+    EXPECT_EQ(Log(), expected);
 }
 
 TEST_F(PeriodicPrintTest, EscDuringThePrintGoesToTheErrorReport) {
@@ -187,7 +257,8 @@ TEST_F(PeriodicPrintTest, EscDuringThePrintGoesToTheErrorReport) {
     rig.view.autoTime = 5;
     Tick(3);
     rig.keys.escape = true;
-    EXPECT_THROW(rig.ops->TimerTimer(), EProtocolCancel);
+    Tick(1);
+    EXPECT_EQ(rig.view.errors, std::vector<std::string>{texts::kStatusCancelled});
     EXPECT_EQ(rig.files.calls, 0);
     EXPECT_FALSE(rig.link.open);
 }
@@ -204,6 +275,92 @@ TEST(LogFile, KeepsAtMostTheNewestTenThousandLines) {
     EXPECT_EQ(text.substr(0, 6), "5\r\n6\r\n");
     EXPECT_EQ(text.substr(text.size() - 20), "10003\r\n10004\r\nlast\r\n");
     EXPECT_EQ(log.KeptLines(), 0u);
+}
+
+// At exit the kept lines get one more chance in the log, then go to the user's own file.
+class KeptLinesAtExitTest : public ::testing::Test {
+protected:
+    KeptLinesAtExitTest() {
+        files.files["log.txt"] = "old\r\n";
+        files.refused.insert("log.txt");
+        for (const char* line : {"a", "b", "c"}) EXPECT_FALSE(log.AppendLine(line));
+    }
+    fakes::FakeLogFiles files;
+    TLogFile log{files, "log.txt"};
+};
+
+TEST_F(KeptLinesAtExitTest, GoToTheOtherFileAndTheMessageNamesIt) {
+    files.files["user.txt"] = "from last time";
+    const KeptLinesAtExit result = log.SaveKeptLines("user.txt");
+    EXPECT_EQ(result.outcome, KeptLinesAtExit::Outcome::Saved);
+    EXPECT_EQ(result.lines, 3u);
+    EXPECT_EQ(files.files["user.txt"], "from last time\r\na\r\nb\r\nc\r\n");
+    EXPECT_EQ(files.files["log.txt"], "old\r\n");
+    EXPECT_EQ(log.KeptLines(), 0u);
+    EXPECT_EQ(KeptLinesMessage(result),
+              "Не удалось записать данные обновления в файл VIREL1_Service.txt (строк: 3); они "
+              "сохранены в файле user.txt");
+}
+
+TEST_F(KeptLinesAtExitTest, TheLogItselfWhenItTakesThemNow) {
+    files.refused.clear();
+    const KeptLinesAtExit result = log.SaveKeptLines("user.txt");
+    EXPECT_EQ(result.outcome, KeptLinesAtExit::Outcome::Written);
+    EXPECT_EQ(files.files["log.txt"], "old\r\na\r\nb\r\nc\r\n");
+    EXPECT_EQ(files.files.count("user.txt"), 0u);
+    EXPECT_EQ(KeptLinesMessage(result), "");
+}
+
+TEST_F(KeptLinesAtExitTest, AWriteErrorInTheLogStillLeavesTheOtherFile) {
+    files.refused.clear();
+    files.throwOnWrite = true;
+    // Both appends throw: counted as lost, and nothing escapes at exit.
+    const KeptLinesAtExit result = log.SaveKeptLines("user.txt");
+    EXPECT_EQ(result.outcome, KeptLinesAtExit::Outcome::Lost);
+    EXPECT_EQ(files.calls, 3 + 2);
+}
+
+TEST_F(KeptLinesAtExitTest, LostWhenNeitherTakesThemAndTheMessageCountsThem) {
+    files.refused.insert("user.txt");
+    for (const std::string other : {"user.txt", ""}) {
+        SCOPED_TRACE(other);
+        TLogFile again{files, "log.txt"};
+        for (const char* line : {"a", "b"}) EXPECT_FALSE(again.AppendLine(line));
+        const KeptLinesAtExit result = again.SaveKeptLines(other);
+        EXPECT_EQ(result.outcome, KeptLinesAtExit::Outcome::Lost);
+        EXPECT_EQ(KeptLinesMessage(result),
+                  "Не удалось ни записать данные обновления в файл VIREL1_Service.txt, ни "
+                  "сохранить их в другом файле; потеряно строк: 2");
+    }
+}
+
+TEST(KeptLinesAtExit, NothingKeptNothingSaid) {
+    fakes::FakeLogFiles files;
+    TLogFile log{files, "log.txt"};
+    EXPECT_TRUE(log.AppendLine("a"));
+    const KeptLinesAtExit result = log.SaveKeptLines("user.txt");
+    EXPECT_EQ(result.outcome, KeptLinesAtExit::Outcome::None);
+    EXPECT_EQ(KeptLinesMessage(result), "");
+    EXPECT_EQ(files.calls, 1);
+}
+
+TEST(KeptLinesAtExit, LinesDroppedBeyondTheLimitAreCountedAsLost) {
+    fakes::FakeLogFiles files;
+    files.locked = true;
+    TLogFile log{files, "log.txt"};
+    for (std::size_t i = 0; i < TLogFile::kMaxKeptLines + 4; ++i) log.AppendLine("x");
+    EXPECT_EQ(log.DroppedLines(), 4u);
+    const KeptLinesAtExit lost = log.SaveKeptLines("user.txt");
+    EXPECT_EQ(KeptLinesMessage(lost),
+              "Не удалось ни записать данные обновления в файл VIREL1_Service.txt, ни "
+              "сохранить их в другом файле; потеряно строк: 10004");
+    KeptLinesAtExit saved = lost;
+    saved.outcome = KeptLinesAtExit::Outcome::Saved;
+    saved.savedTo = "u.txt";
+    EXPECT_EQ(KeptLinesMessage(saved),
+              "Не удалось записать данные обновления в файл VIREL1_Service.txt (строк: 10000); "
+              "они сохранены в файле u.txt\n"
+              "Старые строки данных обновления, не уместившиеся в памяти, потеряны: 4");
 }
 
 TEST(TextCodec, EncodesCyrillicAndPunctuationOfCodePage1251) {

@@ -106,11 +106,13 @@ int TMeter::CountReceived(const std::vector<std::uint8_t>& command) const {
     return count;
 }
 
-TRunningProgram::TRunningProgram(bool clearSettings) {
+TRunningProgram::TRunningProgram(bool clearSettings, const std::wstring& programDir) {
     // Each program gets its own directory for the log file.
     static int serial = 0;
-    workDir = Widen(VIREL_E2E_WORK) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-              std::to_wstring(++serial);
+    workDir = programDir.empty() ? Widen(VIREL_E2E_WORK) + L"\\" +
+                                       std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                       std::to_wstring(++serial)
+                                 : programDir;
     std::replace(workDir.begin(), workDir.end(), L'/', L'\\');
     CreateDirectoryW(Widen(VIREL_E2E_WORK).c_str(), nullptr);
     CreateDirectoryW(workDir.c_str(), nullptr);
@@ -189,6 +191,32 @@ std::wstring TRunningProgram::LogFilePath() const {
 std::string TRunningProgram::LogFileBytes() const { return ReadFileBytes(LogFilePath()); }
 
 namespace {
+
+bool* g_closedByTimer = nullptr;
+
+void CALLBACK CloseSystemBox(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    // The box is the active window of this thread while it is open.
+    HWND box = GetActiveWindow();
+    wchar_t className[16] = L"";
+    if (!box || !GetClassNameW(box, className, 16) || std::wstring(className) != L"#32770") return;
+    if (g_closedByTimer) *g_closedByTimer = true;
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+}  // namespace
+
+int ShowSystemBoxFor(HWND owner, const std::wstring& text, const std::wstring& caption,
+                     UINT flags, DWORD milliseconds, bool& closedByTimer) {
+    closedByTimer = false;
+    g_closedByTimer = &closedByTimer;
+    const UINT_PTR timer = SetTimer(nullptr, 0, milliseconds, CloseSystemBox);
+    const int result = MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
+    KillTimer(nullptr, timer);
+    g_closedByTimer = nullptr;
+    return result;
+}
+
 void SendEscape(bool down) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
@@ -197,7 +225,6 @@ void SendEscape(bool down) {
     input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
     SendInput(1, &input, sizeof input);
 }
-}  // namespace
 
 TEscapeHeld::TEscapeHeld() {
     SendEscape(true);

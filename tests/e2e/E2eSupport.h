@@ -66,8 +66,9 @@ struct TShownBox {
 // captured instead of shown and its log file in a fresh work directory.
 class TRunningProgram {
 public:
-    // clearSettings: start with no stored settings (as on a new PC).
-    explicit TRunningProgram(bool clearSettings = true);
+    // clearSettings: start with no stored settings (as on a new PC). programDir: the folder
+    // of the log file instead of a fresh one (it must exist).
+    explicit TRunningProgram(bool clearSettings = true, const std::wstring& programDir = L"");
     ~TRunningProgram();
 
     app::TFace& Face() { return program->Face(); }
@@ -86,6 +87,16 @@ public:
     std::vector<TShownBox> boxes;
     std::wstring workDir;
 };
+
+// A real message box of the system, closed with its OK button after `milliseconds` unless the
+// operator's keys closed it first (then closedByTimer is false). Its modal loop runs the
+// program's messages meanwhile, timer ticks included.
+int ShowSystemBoxFor(HWND owner, const std::wstring& text, const std::wstring& caption,
+                     UINT flags, DWORD milliseconds, bool& closedByTimer);
+
+// The Esc key pressed (down) or released, as from the keyboard: into the input queue and the
+// asynchronous key state. Any thread may call it.
+void SendEscape(bool down);
 
 // Holds Esc down (as the operator's finger would) for its lifetime.
 class TEscapeHeld {

@@ -184,6 +184,36 @@ TEST_F(Exchange, RecordNumberThatIsNotAnIntegerIsReportedBeforeThePortOpens) {
     EXPECT_TRUE(meter.Received().empty());
 }
 
+TEST_F(Exchange, RecordNumberOutsideTheArchiveIsRefusedBeforeThePortOpens) {
+    for (const wchar_t* text : {L"-1", L"256", L"-256"}) {
+        face.SpE_Num().SetText(text);
+        program.Click(face.BitBtn4());
+    }
+    ASSERT_EQ(program.boxes.size(), 3u);
+    for (const TShownBox& box : program.boxes) {
+        EXPECT_EQ(box.text, L"Номер записи должен быть от 0 до 255.");
+        EXPECT_EQ(box.caption, L"ВИРЕЛ1 Сервис");
+        EXPECT_EQ(box.flags & MB_ICONMASK, static_cast<UINT>(MB_ICONSTOP));
+    }
+    EXPECT_TRUE(meter.Received().empty());
+    EXPECT_EQ(program.Status(), "Запрос... ");
+    EXPECT_FALSE(program.program->CommPort().IsConnected());
+}
+
+TEST_F(Exchange, ImpossibleTimeStampEmptiesTheTimeFieldAndTheStatusSaysSo) {
+    program.Click(face.BitBtn1());
+    ASSERT_EQ(program.Status(), kReadOk);
+    ASSERT_FALSE(program.FieldText(face.LE_Time()).empty());
+
+    meter.Set("invalid-time=1\n");  // 31 February
+    program.Click(face.BitBtn1());
+    EXPECT_EQ(program.Status(), "Приняты данные с недопустимым временем измерения");
+    EXPECT_EQ(program.FieldText(face.LE_Time()), "");
+    EXPECT_EQ(program.FieldText(face.LE_DevNumber()), "42");
+    EXPECT_FALSE(program.FieldText(face.LE_Dose()).empty());
+    EXPECT_TRUE(program.program->Operations().State().LastReadOk);
+}
+
 TEST_F(Exchange, ShortcutCtrlPEndsTheMeasurement) {
     BYTE keys[256];
     GetKeyboardState(keys);
