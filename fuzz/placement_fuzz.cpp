@@ -20,6 +20,8 @@ using virel::fuzz::TInput;
 
 namespace {
 
+bool g_reported = false;  // the storage showed an error box
+
 const TStoreLocation kKey{true, TPlacementRegRoot::prCurrentUser, "Software\\VIREL1_Service"};
 
 const char* const kNames[] = {"FormVersion",
@@ -106,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > 4096) return 0;
     static const bool once = [] {
         ApplicationInfo().exePath = "C:\\VIREL\\VIREL1_Service.exe";
-        SetStorageErrorReport([](const std::exception&) {});
+        SetStorageErrorReport([](const std::exception&) { g_reported = true; });
         return true;
     }();
     (void)once;
@@ -121,8 +123,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      isString);
     }
 
+    g_reported = false;
     Run first(registry, sizeable);
     first.Start();
+    const bool firstReported = g_reported;
     for (const auto& p : first.form.applied) {
         const TRect& r = p.normalPosition;
         Check(r.right > r.left, "no window is placed with its right edge left of its left edge");
@@ -143,7 +147,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "the control values come back as saved");
     second.Exit();
     const auto again = Snapshot(registry);
-    Check(saved == again, "the saved values settle", Join(saved) + " then " + Join(again));
+    // A start that reported an error (a box) may have stopped its restore half-way; only one
+    // that went through must save what the next start saves again.
+    if (!firstReported)
+        Check(saved == again, "the saved values settle", Join(saved) + " then " + Join(again));
     Check(registry.openStores == 0, "every store is closed");
     return 0;
 }
