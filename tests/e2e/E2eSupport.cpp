@@ -114,6 +114,8 @@ TRunningProgram::TRunningProgram(bool clearSettings) {
     std::replace(workDir.begin(), workDir.end(), L'/', L'\\');
     CreateDirectoryW(Widen(VIREL_E2E_WORK).c_str(), nullptr);
     CreateDirectoryW(workDir.c_str(), nullptr);
+    // Wine reuses process numbers: a directory of an earlier run may hold its log file.
+    DeleteFileW(LogFilePath().c_str());
     if (clearSettings) {
         // The settings live under Software\<executable's base name>.
         wchar_t path[MAX_PATH];

@@ -209,23 +209,6 @@ INSTANTIATE_TEST_SUITE_P(Faults, SingleAction,
 
 // --- The periodic print -----------------------------------------------------------------
 
-// Runs timer ticks (as the window's timer delivers them) until the periodic print has run.
-void TickUntilPrinted(FaultProgram& p) {
-    p.face.SetStatusText("");
-    for (int tick = 0; tick < 10 && p.program.Status().empty(); ++tick) {
-        PostMessageW(p.face.Handle(), WM_TIMER, 1, 0);
-        p.program.Pump();
-    }
-}
-
-std::size_t LineCount(const std::string& bytes) {
-    std::size_t n = 0;
-    for (std::size_t at = bytes.find("\r\n"); at != std::string::npos;
-         at = bytes.find("\r\n", at + 2))
-        ++n;
-    return n;
-}
-
 class PeriodicPrint : public ::testing::TestWithParam<TFault> {};
 
 TEST_P(PeriodicPrint, LogsNothingForAFailedReadAndGoesOnAfterwards) {
@@ -233,7 +216,7 @@ TEST_P(PeriodicPrint, LogsNothingForAFailedReadAndGoesOnAfterwards) {
     FaultProgram p;
     p.face.RxSpE_AutoTime().SetValue(5);
     p.program.SetChecked(p.face.CB_ReadToFile(), true);
-    TickUntilPrinted(p);
+    TickUntilPrinted(p.program);
     ASSERT_EQ(LineCount(p.program.LogFileBytes()), 1u) << p.program.Status();
     const std::string firstLine = p.program.LogFileBytes();
 
@@ -241,7 +224,7 @@ TEST_P(PeriodicPrint, LogsNothingForAFailedReadAndGoesOnAfterwards) {
     if (fault.noPort) SetWindowTextW(p.face.CB_ComPort(), L"COM200");
     if (fault.unplug) p.UnplugSoon();
     const double start = NowMs();
-    TickUntilPrinted(p);
+    TickUntilPrinted(p.program);
     const double elapsed = NowMs() - start;
 
     const std::string log = p.program.LogFileBytes();
@@ -273,7 +256,7 @@ TEST_P(PeriodicPrint, LogsNothingForAFailedReadAndGoesOnAfterwards) {
     if (fault.noPort) SetWindowTextW(p.face.CB_ComPort(), kPortText.c_str());
     p.meter->Set("");
     const std::size_t lines = LineCount(p.program.LogFileBytes());
-    TickUntilPrinted(p);
+    TickUntilPrinted(p.program);
     EXPECT_EQ(LineCount(p.program.LogFileBytes()), lines + 1);
     EXPECT_EQ(p.program.Status().rfind(kLogWritten, 0), 0u) << p.program.Status();
 }
@@ -297,7 +280,7 @@ TEST(PeriodicPrintDeviceError, DISABLED_LineIsWrittenAsUsualAndTheStatusNamesThe
     p.face.RxSpE_AutoTime().SetValue(5);
     p.program.SetChecked(p.face.CB_ReadToFile(), true);
     p.meter->Set("device-error=7\n");
-    TickUntilPrinted(p);
+    TickUntilPrinted(p.program);
 
     const std::string log = p.program.LogFileBytes();
     ASSERT_EQ(LineCount(log), 1u);

@@ -80,6 +80,22 @@ void WaitForQuietMeter(TRunningProgram& program) {
     }
 }
 
+void TickUntilPrinted(TRunningProgram& program) {
+    program.Face().SetStatusText("");
+    for (int tick = 0; tick < 10 && program.Status().empty(); ++tick) {
+        PostMessageW(program.Face().Handle(), WM_TIMER, 1, 0);
+        program.Pump();
+    }
+}
+
+std::size_t LineCount(const std::string& bytes) {
+    std::size_t n = 0;
+    for (std::size_t at = bytes.find("\r\n"); at != std::string::npos;
+         at = bytes.find("\r\n", at + 2))
+        ++n;
+    return n;
+}
+
 std::string MeterStopCommand(int port) {
     return std::string(VIREL_FAULT_SIM_SCRIPT) + " stop " + VIREL_FAULT_BUILD_DIR + " " +
            std::to_string(port);

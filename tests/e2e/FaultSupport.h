@@ -27,6 +27,13 @@ class TRunningProgram;
 // pieces or late, or queued behind earlier ones, would otherwise land in the next exchange.
 void WaitForQuietMeter(TRunningProgram& program);
 
+// Delivers timer ticks, as the main window's timer does, until the periodic print has run
+// (its action writes the status bar; other ticks do not).
+void TickUntilPrinted(TRunningProgram& program);
+
+// Lines ended by CR LF in a log file's bytes.
+std::size_t LineCount(const std::string& bytes);
+
 // A Unix path as the program under Wine names it (drive Z:).
 std::wstring ZPath(const std::string& unixPath);
 
