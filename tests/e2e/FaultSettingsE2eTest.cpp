@@ -103,7 +103,7 @@ protected:
     void StartAndClose(const std::vector<TValue>& junk) {
         Put(junk);
         TRunningExe exe(Program());
-        ASSERT_NE(exe.Face(), nullptr) << "no main window";
+        ASSERT_NE(exe.WaitForFace(), nullptr) << "no main window";
         EXPECT_TRUE(exe.Boxes().empty()) << "a box at start: " << Narrow(exe.Boxes()[0]);
         port = WindowText(exe.Control(kIdComPort));
         interval = WindowText(exe.Control(kIdAutoTime));
@@ -184,9 +184,8 @@ INSTANTIATE_TEST_SUITE_P(Texts, JunkPosition,
                                            L"2147483647,2147483647,-2147483648,-2147483648",
                                            L"-2147483648,-2147483648,2147483647,2147483647"));
 
-// Waits for the fix that treats placement values of the wrong type as absent (until then each
-// start shows "Invalid data type for ..." and nothing is saved at exit).
-TEST_F(RegistryJunk, DISABLED_PlacementValuesOfTheWrongTypeCountAsAbsent) {
+// Placement values of the wrong type count as absent: no box, the other values still read.
+TEST_F(RegistryJunk, PlacementValuesOfTheWrongTypeCountAsAbsent) {
     StartAndClose({{L"NormPos", REG_BINARY, Binary()},
                    {L"NormPos(1280x1024)", REG_BINARY, Binary()},
                    {L"MinMaxPos", REG_DWORD, Dword(7)},
@@ -203,9 +202,8 @@ TEST_F(RegistryJunk, DISABLED_PlacementValuesOfTheWrongTypeCountAsAbsent) {
     EXPECT_EQ(Stored(L"NormPos(1280x1024)").find(L'<'), std::wstring::npos);
 }
 
-// Waits for the fix that moves a window restored with only a few pixels on screen fully onto
-// the nearest monitor (until then it stays out of reach).
-TEST_F(RegistryJunk, DISABLED_WindowAlmostOffScreenIsBroughtBack) {
+// A window restored with only a few pixels on screen is moved fully onto the screen.
+TEST_F(RegistryJunk, WindowAlmostOffScreenIsBroughtBack) {
     for (const wchar_t* position :
          {L"-380,-460,10,5", L"1275,300,1675,770", L"300,1020,700,1490", L"300,-20,700,450"}) {
         SCOPED_TRACE(Narrow(position));
