@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(g++-mingw-w64-x86-64-posix wine wine64 xvfb cmake ninja-build googletest g++ locales
       imagemagick x11-utils nsis python3-markdown libz-mingw-w64-dev libxlsxwriter-dev
-      python3-openpyxl dpkg-dev)
+      python3-openpyxl dpkg-dev clang libclang-rt-14-dev)
 sudo=""
 [ "$(id -u)" = 0 ] || sudo="sudo"
 missing=()

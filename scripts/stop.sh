@@ -15,6 +15,10 @@ for prefix in "$build/wineprefix" "$build/demo/wineprefix" "$build/shots/winepre
     WINEPREFIX="$prefix" wineserver -k </dev/null >/dev/null 2>&1 || true
     WINEPREFIX="$prefix" timeout 20 wineserver -w </dev/null >/dev/null 2>&1 || true
 done
+# A full-disk test mounts a tiny file system inside the build; one left behind by an aborted
+# run goes too.
+awk -v b="$build/" '$1 == "virel-full-disk" && index($2, b) == 1 { print $2 }' /proc/mounts \
+    2>/dev/null | while read -r m; do umount "$m" 2>/dev/null || true; done
 if [ -f "$build/xvfb.display" ]; then
     read -r n pid <"$build/xvfb.display" || true
     if [ -n "${pid:-}" ] && tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q "^Xvfb :$n "; then

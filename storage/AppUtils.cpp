@@ -1,6 +1,7 @@
 #include "storage/AppUtils.h"
 
 #include <cstdio>
+#include <limits>
 
 #include "storage/ScreenFit.h"
 #include "storage/TextUtil.h"
@@ -157,10 +158,16 @@ void ReadPlacement(IForm& form, TSectionStore& store, const std::string& section
         }
         const std::int32_t ppi = form.ScreenPixelsPerInch();
         const bool samePpi = ReadPlacementInteger(store, section, "PixelsPerInch", ppi) == ppi;
-        // A stored rectangle whose right edge is not past its left edge is junk: it is ignored
-        // for every border style, also where only its left and top would be taken.
+        // A stored rectangle without width or height (an edge not past the opposite one) or
+        // too large to measure is junk: it is ignored for every border style, also where only
+        // its left and top would be taken.
         const TRect stored = placement.normalPosition;
-        if (found && samePpi && stored.right > stored.left) {
+        const std::int64_t storedWidth = std::int64_t{stored.right} - stored.left;
+        const std::int64_t storedHeight = std::int64_t{stored.bottom} - stored.top;
+        constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
+        const bool measurable = storedWidth > 0 && storedHeight > 0 && storedWidth <= kLargest &&
+                                storedHeight <= kLargest;
+        if (found && samePpi && measurable) {
             const TFormBorderStyle border = form.BorderStyle();
             if (border != TFormBorderStyle::bsSizeable &&
                 border != TFormBorderStyle::bsSizeToolWin) {

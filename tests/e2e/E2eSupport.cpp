@@ -116,6 +116,8 @@ TRunningProgram::TRunningProgram(bool clearSettings, const std::wstring& program
     std::replace(workDir.begin(), workDir.end(), L'/', L'\\');
     CreateDirectoryW(Widen(VIREL_E2E_WORK).c_str(), nullptr);
     CreateDirectoryW(workDir.c_str(), nullptr);
+    // Wine reuses process numbers: a directory of an earlier run may hold its log file.
+    DeleteFileW(LogFilePath().c_str());
     if (clearSettings) {
         // The settings live under Software\<executable's base name>.
         wchar_t path[MAX_PATH];

@@ -1,12 +1,28 @@
 #pragma once
-// VIREL1_Service.exe started as the operator starts it, in its own process: its main window,
-// its controls by identifier, and closing it as the close box does.
+// VIREL1_Service.exe (or a copy of it) started as the operator starts it, in its own process:
+// its main window, its controls by identifier, the message boxes it shows, and closing it as
+// the close box does.
 #include <windows.h>
 
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace virel::e2e {
+
+// Control identifiers of the main window (the program's own numbering).
+constexpr int kIdComPort = 1002;
+constexpr int kIdSpeed = 1003;
+constexpr int kIdReadToFile = 1005;
+constexpr int kIdAutoTime = 1006;
+constexpr int kIdPrintOnDevice = 1014;
+
+// A window's text (WM_GETTEXT, which also reaches another process's windows).
+inline std::wstring WindowText(HWND window) {
+    wchar_t text[512] = L"";
+    SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    return text;
+}
 
 class TRunningExe {
 public:
@@ -28,8 +44,7 @@ public:
     }
     ~TRunningExe() {
         if (!started_) return;
-        if (WaitForSingleObject(info_.hProcess, 0) != WAIT_OBJECT_0)
-            TerminateProcess(info_.hProcess, 1);
+        if (Running()) TerminateProcess(info_.hProcess, 1);
         CloseHandle(info_.hThread);
         CloseHandle(info_.hProcess);
     }
@@ -43,15 +58,46 @@ public:
         EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
         return search.second;
     }
+    // Notes the text of the program's message box (its static control, identifier 0xFFFF)
+    // and closes it with OK; false when none is open.
+    bool CloseBox() {
+        const HWND box = Box();
+        if (!box) return false;
+        boxes_.push_back(WindowText(GetDlgItem(box, 0xFFFF)));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(20);
+        return true;
+    }
+    // Closes every message box on the way until the main window shows (up to 30 s).
+    HWND WaitForFace() {
+        for (int i = 0; i < 600 && !face_ && Running(); ++i) {
+            if (!CloseBox()) Sleep(50);
+            EnumWindows(FindFace, reinterpret_cast<LPARAM>(this));
+        }
+        return face_;
+    }
+    // The texts of the boxes closed so far.
+    const std::vector<std::wstring>& Boxes() const { return boxes_; }
+    HANDLE Process() const { return info_.hProcess; }
+    DWORD ProcessId() const { return info_.dwProcessId; }
+    bool Running() const {
+        return started_ && WaitForSingleObject(info_.hProcess, 0) != WAIT_OBJECT_0;
+    }
     HWND Control(int id) const {
         std::pair<int, HWND> search{id, nullptr};
         EnumChildWindows(face_, FindControl, reinterpret_cast<LPARAM>(&search));
         return search.second;
     }
-    // Asks the program to close as the close box does; true when it ended within 20 s.
-    bool Close() {
+    // Asks the program to close as the close box does; true when it ended within the time.
+    // Message boxes on the way out are noted and closed (Boxes()).
+    bool Close(DWORD timeoutMs = 20000) {
         PostMessageW(face_, WM_CLOSE, 0, 0);
-        return WaitForSingleObject(info_.hProcess, 20000) == WAIT_OBJECT_0;
+        const ULONGLONG end = GetTickCount64() + timeoutMs;
+        while (WaitForSingleObject(info_.hProcess, 50) != WAIT_OBJECT_0) {
+            if (GetTickCount64() > end) return false;
+            CloseBox();
+        }
+        return true;
     }
 
 private:
@@ -89,6 +135,7 @@ private:
     bool started_ = false;
     PROCESS_INFORMATION info_{};
     HWND face_ = nullptr;
+    std::vector<std::wstring> boxes_;
 };
 
 }  // namespace virel::e2e

@@ -284,6 +284,19 @@ TEST_F(FormStorageTest, ARectangleWithoutWidthIsIgnored) {
     }
 }
 
+TEST_F(FormStorageTest, ARectangleWithoutHeightOrTooLargeToMeasureIsIgnored) {
+    for (const char* junk : {"300,200,700,200", "300,600,700,100", "0,-2147483648,100,520",
+                             "-2147483648,0,2147483647,470"}) {
+        registry.Clear();
+        Put("NormPos", junk);
+        Put("CB_ComPort_Text", "COM2");
+        Program p(registry);
+        p.Show();
+        EXPECT_EQ(p.form.placement.normalPosition, (TRect{100, 50, 500, 520})) << junk;
+        EXPECT_EQ(p.port, "COM2");
+    }
+}
+
 TEST_F(FormStorageTest, BadAndMissingWordsFallBackToTheWindowsEdges) {
     Put("NormPos", "abc,60");
     Put("MinMaxPos", "7 ,x");
