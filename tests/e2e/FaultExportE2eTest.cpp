@@ -301,8 +301,7 @@ TEST_F(ExportFaults, DISABLED_LateRepliesLandInTheirOwnRows) {
     EXPECT_EQ(Cells(csv, 4), expected[1]);
 }
 
-// Waits for the fix that puts a record's device error number into column D ("Ошибка прибора").
-TEST_F(ExportFaults, DISABLED_DeviceErrorGoesIntoColumnD) {
+TEST_F(ExportFaults, DeviceErrorGoesIntoColumnD) {
     meter.Set("device-error=7\n");
     TScript script;
     script.escBefore = 1;

@@ -149,8 +149,9 @@ TEST_F(LogFile, FullDiskKeepsTheLinesAndWipesNothing) {
     EXPECT_EQ(program.LogFileBytes(), old + first + second + third);
 }
 
-// Waits for the fix that saves the lines still held at exit in the user's own folder and names
-// that file in a message (until then they are dropped without a word).
+// The lines are saved by the program's own exit path (after its message loop), which this
+// composition of the windows does not run; the periodic print's end-to-end test runs that step
+// (SaveUnwrittenLines). Disabled until this fixture ends the same way.
 TEST_F(LogFile, DISABLED_LinesStillHeldAtExitAreSavedAndTheFileNamed) {
     ASSERT_TRUE(RemoveDirectoryW(program.workDir.c_str()));
     const std::string line = Print();

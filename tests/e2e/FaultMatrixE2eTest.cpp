@@ -292,9 +292,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, PeriodicPrint, ::testing::ValuesIn(PeriodicFaul
                              return std::string(info.param.name);
                          });
 
-// Waits for the fix that makes the periodic print's status name the device error next to
-// the line it wrote (until then the line's text replaces the error at once).
-TEST(PeriodicPrintDeviceError, DISABLED_LineIsWrittenAsUsualAndTheStatusNamesTheError) {
+TEST(PeriodicPrintDeviceError, LineIsWrittenAsUsualAndTheStatusNamesTheError) {
     FaultProgram p;
     p.face.RxSpE_AutoTime().SetValue(5);
     p.program.SetChecked(p.face.CB_ReadToFile(), true);
