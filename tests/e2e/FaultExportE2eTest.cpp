@@ -301,6 +301,7 @@ TEST_F(ExportFaults, DISABLED_LateRepliesLandInTheirOwnRows) {
     EXPECT_EQ(Cells(csv, 4), expected[1]);
 }
 
+// A record's device error number goes into column D ("Ошибка прибора").
 TEST_F(ExportFaults, DeviceErrorGoesIntoColumnD) {
     meter.Set("device-error=7\n");
     TScript script;

@@ -292,6 +292,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, PeriodicPrint, ::testing::ValuesIn(PeriodicFaul
                              return std::string(info.param.name);
                          });
 
+// A device error: the line is written as usual and the status names both the line and the error.
 TEST(PeriodicPrintDeviceError, LineIsWrittenAsUsualAndTheStatusNamesTheError) {
     FaultProgram p;
     p.face.RxSpE_AutoTime().SetValue(5);
