@@ -18,7 +18,7 @@ while [ $# -gt 0 ]; do
         --build) build=$2; shift 2 ;;
         --fuzz-build) fuzzbuild=$2; shift 2 ;;
         --time) seconds=$2; shift 2 ;;
-        -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
         *) targets+=("$1"); shift ;;
     esac
 done
