@@ -58,6 +58,20 @@ function(virel_add_gtest target)
                  "${CMAKE_CURRENT_BINARY_DIR}/${target}[1]_include.cmake")
 endfunction()
 
+# virel_tests_alone(<test> ...): these tests (full ctest names, as discovered) run with nothing
+# beside them. For cases that press keys through the system's input queue: the key state is one
+# for the whole display, so an Esc pressed there cancels any other test's exchange running then.
+# Applied after discovery, hence a file included after the directory's discovery files.
+function(virel_tests_alone)
+    set(file ${CMAKE_CURRENT_BINARY_DIR}/tests_alone.cmake)
+    set(text "")
+    foreach(name ${ARGN})
+        string(APPEND text "set_tests_properties(\"${name}\" PROPERTIES RUN_SERIAL TRUE)\n")
+    endforeach()
+    file(WRITE ${file} "${text}")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
+endfunction()
+
 # Adds the subdirectories that exist, in order (folders are owned by their subsystem).
 function(virel_add_dirs)
     foreach(dir ${ARGN})

@@ -8,4 +8,12 @@ build=${VIREL_BUILD:-$root/build}
 cd "$build"
 # Nothing the run started outlives it (Xvfb, wineserver, simulators, spreadsheet servers).
 trap '"$root/scripts/stop.sh" "$build"' EXIT
-ctest --output-on-failure -j 2 "$@"
+status=0
+ctest --output-on-failure -j 2 "$@" || status=$?
+if [ "$status" != 0 ]; then
+    # The failed assertions once more at the very end, where a truncated log still shows them.
+    echo "=== failed assertions ==="
+    grep -h -A4 -E "^[^ ]*\.cpp:[0-9]+: Failure|^\[  FAILED  \]|^Test timeout|\*\*\*Timeout" \
+        Testing/Temporary/LastTest.log 2>/dev/null | cut -c1-200 | head -80 || true
+fi
+exit "$status"
