@@ -47,11 +47,33 @@ std::string TExchange::ReadString() {
 
 std::string TExchange::SendCommand(const std::string& command) {
     std::string reply;
-    for (const int timeoutMs : kAttemptTimeoutsMs) SendAttempt(command, reply, timeoutMs);
+    TSendings sendings;
+    for (const int timeoutMs : kAttemptTimeoutsMs) SendAttempt(command, reply, timeoutMs, sendings);
+    // The reply answered one of the sendings, the later ones are still owed. The meter takes
+    // about as long for each, so the last of them is due at most the spread of the sendings
+    // after this reply. Replies carry nothing that names their command: only timing tells.
+    if (!reply.empty() && sendings.count > 1) {
+        DropAnswersFor(sendings.lastMs - sendings.firstMs + kOwedAnswerMarginMs);
+    }
     return reply;
 }
 
-void TExchange::SendAttempt(const std::string& command, std::string& reply, int timeoutMs) {
+void TExchange::DropAnswersFor(std::int64_t windowMs) {
+    std::int64_t start = clock_.LocalNowMs();
+    for (;;) {
+        const std::int64_t now = clock_.LocalNowMs();
+        if (now < start) start = now;  // clock set back, as in an attempt
+        if (now - start > windowMs) return;
+        try {
+            ReadString();
+        } catch (...) {
+            return;  // a failing port owes nothing more that could be read
+        }
+    }
+}
+
+void TExchange::SendAttempt(const std::string& command, std::string& reply, int timeoutMs,
+                            TSendings& sendings) {
     // Outside the guard below: cancellation must leave the exchange.
     if (keys_.EscapeDown()) {
         view_.SetStatusText(texts::kStatusCancelled);
@@ -61,6 +83,8 @@ void TExchange::SendAttempt(const std::string& command, std::string& reply, int 
         if (!reply.empty()) return;
         link_.SendString(command);
         std::int64_t start = clock_.LocalNowMs();
+        if (sendings.count++ == 0) sendings.firstMs = start;
+        sendings.lastMs = start;
         for (;;) {
             reply = ReadString();
             if (!reply.empty()) return;

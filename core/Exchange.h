@@ -65,6 +65,9 @@ std::string Rd(std::uint8_t recordNumber);  // archive record
 inline constexpr std::size_t kReadBufferSize = 300;
 inline constexpr std::uint32_t kReadCount = 280;
 inline constexpr int kAttemptTimeoutsMs[3] = {1000, 1000, 2000};
+// Beyond the spread of the sendings, how long the answers still owed may take to come: the
+// meter's own variation in answering plus one reply on the line at 4800 baud.
+inline constexpr std::int64_t kOwedAnswerMarginMs = 300;
 
 class TExchange {
 public:
@@ -88,10 +91,24 @@ public:
     // Three attempts (1 s, 1 s, 2 s). Esc down at the start of an attempt writes the
     // cancellation text to the status bar and throws EProtocolCancel; any error inside an
     // attempt empties the reply and lets the next attempt run. Empty when nothing came.
+    // A reply taken after the command was sent again may answer an earlier sending; the
+    // answers still owed to the later sendings are then read and dropped here, so that the
+    // next exchange does not take one of them for its own. (An answer later than all three
+    // attempts cannot be told from the next command's: only the purge on opening drops those
+    // that came in between.)
     std::string SendCommand(const std::string& command);
 
 private:
-    void SendAttempt(const std::string& command, std::string& reply, int timeoutMs);
+    // When the command went out in this exchange: the first and the last time.
+    struct TSendings {
+        int count = 0;
+        std::int64_t firstMs = 0;
+        std::int64_t lastMs = 0;
+    };
+    void SendAttempt(const std::string& command, std::string& reply, int timeoutMs,
+                     TSendings& sendings);
+    // Reads and drops whatever comes for `windowMs`.
+    void DropAnswersFor(std::int64_t windowMs);
 
     IFaceView& view_;
     IDeviceLink& link_;

@@ -75,6 +75,48 @@ TEST_F(ExchangeTest, LateAnswerToAnEarlierSendingIsTakenInTheNextAttempt) {
     EXPECT_EQ(link.sent.size(), 2u);
 }
 
+// The meter answers every sending, each late: the answer to a repeated sending must not be
+// taken by the next exchange as its own (a row of the export holding the record before it).
+TEST_F(ExchangeTest, AnswersOwedToRepeatedSendingsAreDroppedBeforeTheNextExchange) {
+    int answered = 0;
+    link.answer = [&](const std::string& command) {
+        return command + std::string(11, static_cast<char>('a' + answered++));
+    };
+    link.answerDelayMs = 1200;
+    EXPECT_EQ(exchange.SendCommand(commands::Rd(0)), commands::Rd(0) + std::string(11, 'a'));
+    EXPECT_EQ(link.sent.size(), 2u);
+    EXPECT_TRUE(link.pending.empty()) << "the answer to the second sending is still on the line";
+
+    EXPECT_EQ(exchange.SendCommand(commands::Rd(1)).substr(0, 4), commands::Rd(1));
+}
+
+TEST_F(ExchangeTest, AnAnswerInTheFirstAttemptWaitsForNothingMore) {
+    link.answerDelayMs = 300;
+    const auto start = clock.now;
+    EXPECT_EQ(exchange.SendCommand(commands::kFpr), meterReply);
+    // The one read that brought the reply, nothing after it.
+    EXPECT_EQ(link.reads, 1);
+    EXPECT_LT(clock.now - start, 1000);
+}
+
+TEST_F(ExchangeTest, DroppingOwedAnswersLastsTheSpreadOfTheSendingsAndAMargin) {
+    link.answerDelayMs = 2300;  // taken in the third attempt: three sendings, 2 s apart at most
+    const auto start = clock.now;
+    EXPECT_EQ(exchange.SendCommand(commands::kFpr), meterReply);
+    EXPECT_EQ(link.sent.size(), 3u);
+    EXPECT_TRUE(link.pending.empty());
+    // Three attempts' worth at most, plus the spread (about 2 s), plus the margin and a read.
+    EXPECT_LE(clock.now - start, 4100 + 2100 + kOwedAnswerMarginMs + 501);
+}
+
+TEST_F(ExchangeTest, AFailingReadWhileDroppingKeepsTheReply) {
+    link.answerDelayMs = 1200;
+    link.onRead = [this] {
+        if (link.sent.size() == 2 && link.pending.size() == 1) link.readThrows = 1;
+    };
+    EXPECT_EQ(exchange.SendCommand(commands::kFpr), meterReply);
+}
+
 TEST_F(ExchangeTest, ReplyIsWhatOneReadReturnedAtMost280Bytes) {
     meterReply = std::string(300, 'x');
     EXPECT_EQ(exchange.SendCommand(commands::kFpr), std::string(280, 'x'));

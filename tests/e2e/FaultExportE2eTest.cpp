@@ -276,11 +276,9 @@ TEST_F(ExportFaults, ExportAfterTheSpreadsheetProgramDiedStartsANewOne) {
     EXPECT_FALSE(Empty(Cells(Csv(), 3)));
 }
 
-// Waits for a fix nobody has made yet: a reply that comes after its attempt is taken by the
-// next attempt, and the meter then answers the command sent again as well; that second answer
-// arrives during the next record's exchange and is taken as that record, so every row after a
-// late reply holds the record before it. Sound: each row holds its own record.
-TEST_F(ExportFaults, DISABLED_LateRepliesLandInTheirOwnRows) {
+// A reply that comes after its attempt is taken by the next attempt; the meter then answers
+// the command sent again as well, and that answer must not be taken as the next record.
+TEST_F(ExportFaults, LateRepliesLandInTheirOwnRows) {
     std::vector<std::vector<std::string>> expected;
     for (const wchar_t* n : {L"0", L"1"}) {
         face.SpE_Num().SetText(n);

@@ -207,25 +207,6 @@ INSTANTIATE_TEST_SUITE_P(Faults, SingleAction,
                                             ::testing::ValuesIn(kFaults)),
                          CaseName);
 
-// Waits for a fix nobody has made yet: the answers to a failed action's three sendings come
-// after it ended, while the next action waits for its own, which then shows the first of them:
-// an older measurement, reported as read successfully. Sound: an action shows only the answer
-// to its own command.
-TEST(LateAnswers, DISABLED_AnActionNeverShowsTheAnswerToAnEarlierOne) {
-    FaultProgram p;
-    p.Run(Action::Reset);  // the meter counts its measurements from 1 again
-    ASSERT_EQ(p.program.Status(), kClearOk);
-    p.meter->Set("late=6000\n");
-    p.Run(Action::EndOfMeasurement);  // measurements 1, 2 and 3 end; no answer in time
-    ASSERT_EQ(p.program.Status(), kReadFailed);
-    p.meter->Set("");
-    p.Run(Action::EndOfMeasurement);  // measurement 4
-    if (p.program.Status() == kReadOk) {
-        EXPECT_EQ(p.program.FieldText(p.face.LE_MeasureNumber()), "4");
-    }
-    WaitForQuietMeter(p.program);
-}
-
 // --- The periodic print -----------------------------------------------------------------
 
 class PeriodicPrint : public ::testing::TestWithParam<TFault> {};
