@@ -44,6 +44,8 @@ function(virel_add_gtest target)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
     add_executable(${target} ${T_SOURCES})
     target_link_libraries(${target} PRIVATE ${T_LIBS} gtest gmock gtest_main)
+    # Shared test helpers are included from the root ("tests/support/...").
+    target_include_directories(${target} PRIVATE ${VIREL_ROOT})
     virel_warnings(${target})
     if(WIN32)
         set(prefix "wine.")
@@ -72,12 +74,16 @@ function(virel_tests_alone)
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
 endfunction()
 
-# Adds the subdirectories that exist, in order (folders are owned by their subsystem).
+# Every folder lists its sources by name, no globbing: a file added or removed shows in the
+# change that does it, and a stray file never slips into a build.
+#
+# Adds the subdirectories, in order. Every one named must be there: a missing subsystem is a
+# broken checkout, not an optional part (optional parts have a switch of their own).
 function(virel_add_dirs)
     foreach(dir ${ARGN})
-        if(EXISTS ${VIREL_ROOT}/${dir}/CMakeLists.txt)
-            string(REPLACE "/" "_" bin ${dir})
-            add_subdirectory(${VIREL_ROOT}/${dir} ${CMAKE_BINARY_DIR}/${dir})
+        if(NOT EXISTS ${VIREL_ROOT}/${dir}/CMakeLists.txt)
+            message(FATAL_ERROR "${dir}/CMakeLists.txt is missing")
         endif()
+        add_subdirectory(${VIREL_ROOT}/${dir} ${CMAKE_BINARY_DIR}/${dir})
     endforeach()
 endfunction()
