@@ -76,6 +76,31 @@ void TSpinEdit::SetBeepHook(std::function<void()> beep) {
     BeepHook() = std::move(beep);
 }
 
+void TSpinEdit::SetRepeatTimer(ISpinRepeatTimer* timer) {
+    StopRepeat();
+    repeatTimer_ = timer ? timer : &buttonTimer_;
+}
+
+void TSpinEdit::TButtonTimer::Start(int ms, std::function<void()> tick) {
+    tick_ = std::move(tick);
+    if (button_) SetTimer(button_, kRepeatTimer, static_cast<UINT>(ms), nullptr);
+}
+
+void TSpinEdit::TButtonTimer::Stop() {
+    tick_ = nullptr;
+    if (button_) KillTimer(button_, kRepeatTimer);
+}
+
+void TSpinEdit::TButtonTimer::Fire() {
+    // The tick may restart the timer, which replaces tick_ while it runs.
+    const auto tick = tick_;
+    if (tick) {
+        tick();
+    } else if (button_) {
+        KillTimer(button_, kRepeatTimer);
+    }
+}
+
 bool TSpinEdit::Create(HWND parent, int id, int x, int y, int w, int h) {
     if (edit_) return false;
     if (!RegisterButtonClass(&TSpinEdit::ButtonProc)) return false;
@@ -288,24 +313,14 @@ LRESULT TSpinEdit::HandleButton(UINT msg, WPARAM wp, LPARAM lp) {
             pressed_ = half == spin::SpinHalf::Up ? +1 : -1;
             stepsDone_ = 1;
             SetCapture(hwnd);
-            SetTimer(hwnd, kRepeatTimer, static_cast<UINT>(spin::RepeatDelayMs(stepsDone_)),
-                     nullptr);
+            StartRepeat();
             InvalidateRect(hwnd, nullptr, FALSE);
             Step(pressed_);
             return 0;
         }
         case WM_TIMER:
             if (wp != kRepeatTimer) break;
-            if (!pressed_) {
-                KillTimer(hwnd, kRepeatTimer);
-                return 0;
-            }
-            ++stepsDone_;
-            if (stepsDone_ == 2) {
-                SetTimer(hwnd, kRepeatTimer, static_cast<UINT>(spin::RepeatDelayMs(stepsDone_)),
-                         nullptr);
-            }
-            Step(pressed_);
+            buttonTimer_.Fire();
             return 0;
         case WM_LBUTTONUP:
             StopRepeat();
@@ -338,15 +353,27 @@ LRESULT TSpinEdit::HandleButton(UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-void TSpinEdit::StopRepeat() {
-    if (!button_) {
-        pressed_ = 0;
+void TSpinEdit::StartRepeat() {
+    repeatTimer_->Start(spin::RepeatDelayMs(stepsDone_), [this] { RepeatTick(); });
+}
+
+void TSpinEdit::RepeatTick() {
+    if (!pressed_) {
+        repeatTimer_->Stop();
         return;
     }
-    KillTimer(button_, kRepeatTimer);
+    ++stepsDone_;
+    // The first repeat waits longer than the ones after it: re-arm with the shorter period.
+    if (stepsDone_ == 2) StartRepeat();
+    Step(pressed_);
+}
+
+void TSpinEdit::StopRepeat() {
+    repeatTimer_->Stop();
     const bool wasPressed = pressed_ != 0;
     pressed_ = 0;
     stepsDone_ = 0;
+    if (!button_) return;
     if (GetCapture() == button_) ReleaseCapture();
     if (wasPressed) InvalidateRect(button_, nullptr, FALSE);
 }

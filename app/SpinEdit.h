@@ -13,6 +13,16 @@
 
 namespace virel::app {
 
+// The spin button's auto-repeat timer. The field uses a Windows timer on its button unless it is
+// given another one (tests drive the repeat schedule with a fake instead of waiting for it).
+class ISpinRepeatTimer {
+public:
+    virtual ~ISpinRepeatTimer() = default;
+    // Calls `tick` every `ms` milliseconds from the message loop, until Stop or the next Start.
+    virtual void Start(int ms, std::function<void()> tick) = 0;
+    virtual void Stop() = 0;
+};
+
 class TSpinEdit {
 public:
     TSpinEdit() = default;
@@ -59,6 +69,10 @@ public:
         dialogKey_ = std::move(handler);
     }
 
+    // Replaces the button's repeat timer (not owned; it must outlive the field's use of it).
+    // Null restores the Windows timer.
+    void SetRepeatTimer(ISpinRepeatTimer* timer);
+
 private:
     static LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     static LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -71,8 +85,23 @@ private:
     void DialogKey(UINT key);
     void LayoutButton();
     void PaintButton(HDC dc);
+    void StartRepeat();
+    void RepeatTick();
     void StopRepeat();
     void ForgetWindows();
+
+    // The Windows repeat timer: SetTimer on the spin button, fired from its WM_TIMER.
+    class TButtonTimer final : public ISpinRepeatTimer {
+    public:
+        explicit TButtonTimer(const HWND& button) : button_(button) {}
+        void Start(int ms, std::function<void()> tick) override;
+        void Stop() override;
+        void Fire();
+
+    private:
+        const HWND& button_;
+        std::function<void()> tick_;
+    };
 
     HWND edit_ = nullptr;
     HWND button_ = nullptr;
@@ -84,6 +113,8 @@ private:
     // Mouse press on the spin button: which half (+1 up, -1 down, 0 none) and steps made.
     int pressed_ = 0;
     int stepsDone_ = 0;
+    TButtonTimer buttonTimer_{button_};
+    ISpinRepeatTimer* repeatTimer_ = &buttonTimer_;
 };
 
 }  // namespace virel::app
