@@ -4,6 +4,7 @@
 
 #include "app/PlatformClock.h"
 #include "core/DateTimeFormat.h"
+#include "tests/support/EscapeKey.h"
 
 namespace virel::app {
 namespace {
@@ -27,24 +28,16 @@ TEST(PlatformClock, LocalTimeInMilliseconds) {
     }
 }
 
-void SendEscape(bool down) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = VK_ESCAPE;
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    ASSERT_EQ(SendInput(1, &input, sizeof input), 1u);
-}
-
 TEST(PlatformKeyState, SeesTheEscKeyWhileItIsDown) {
     TPlatformKeyState keys;
     EXPECT_FALSE(keys.EscapeDown());
-    SendEscape(true);
+    ASSERT_TRUE(e2e::SendEscape(true));
     bool seen = false;
     for (int i = 0; i < 100 && !seen; ++i) {
         seen = keys.EscapeDown();
         if (!seen) Sleep(10);
     }
-    SendEscape(false);
+    e2e::SendEscape(false);
     EXPECT_TRUE(seen);
     bool released = false;
     for (int i = 0; i < 100 && !released; ++i) {

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "E2eSupport.h"
+#include "tests/support/RunningExe.h"
+#include "tests/support/StoredSettings.h"
 
 namespace virel::e2e {
 namespace {
 
 const auto kFpr = Bytes({0x01, 0x46, 0x50, 0x52});
 const char kReadOk[] = "Считывание текущих значений произведено успешно";
-const char kReadFailed[] = "Не удалось произвести чтение текущих измерений";
 
 std::wstring SettingsKey() {
     wchar_t path[MAX_PATH];
@@ -23,25 +24,6 @@ std::wstring SettingsKey() {
     return L"Software\\" + name.substr(0, name.find_last_of(L'.')) + L"\\TFace";
 }
 
-std::wstring Stored(const wchar_t* name) {
-    wchar_t value[256] = L"";
-    DWORD size = sizeof value;
-    if (RegGetValueW(HKEY_CURRENT_USER, SettingsKey().c_str(), name, RRF_RT_REG_SZ, nullptr,
-                     value, &size) != ERROR_SUCCESS)
-        return L"<missing>";
-    return value;
-}
-
-void Store(const wchar_t* name, const std::wstring& value) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, SettingsKey().c_str(), name, REG_SZ, value.c_str(),
-                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
-std::wstring Text(HWND window) {
-    wchar_t text[64] = L"";
-    GetWindowTextW(window, text, 64);
-    return text;
-}
 
 // The line speed the meter saw with the last command.
 std::string LastLineSpeed(const TMeter& meter) {
@@ -105,32 +87,13 @@ TEST(AnyPort, TypedPortAndItsStoredTextComeBackAndAreUsed) {
         EXPECT_EQ(meter.CountReceived(kFpr), 1);
         SetWindowTextW(first.Face().CB_ComPort(), L"COM7");
     }
-    EXPECT_EQ(Stored(L"CB_ComPort_Text"), L"COM7");
+    EXPECT_EQ(StoredText(SettingsKey(), L"CB_ComPort_Text"), L"COM7");
 
     TRunningProgram second(false);
-    EXPECT_EQ(Text(second.Face().CB_ComPort()), L"COM7");
+    EXPECT_EQ(WindowText(second.Face().CB_ComPort()), L"COM7");
     second.Click(second.Face().BitBtn1());
     EXPECT_EQ(second.Status(), kReadOk);
     EXPECT_EQ(meter.CountReceived(kFpr), 2);
-}
-
-TEST(AnyPort, TextNamingNoPortFailsWithoutReachingThePortUsedBefore) {
-    TMeter meter;
-    TRunningProgram program;
-    HWND combo = program.Face().CB_ComPort();
-    SetWindowTextW(combo, L"COM7");
-    program.Click(program.Face().BitBtn1());
-    ASSERT_EQ(program.Status(), kReadOk);
-
-    SetWindowTextW(combo, L"COM7.");
-    const double start = NowMs();
-    program.Click(program.Face().BitBtn1());
-    const double elapsed = NowMs() - start;
-    EXPECT_EQ(program.Status(), kReadFailed);
-    EXPECT_EQ(meter.CountReceived(kFpr), 1);
-    EXPECT_GE(elapsed, 3900);
-    EXPECT_LE(elapsed, 7000);  // about 4 s, as for a port that cannot be opened
-    EXPECT_TRUE(program.boxes.empty());
 }
 
 TEST(AnyPort, TheSpeedOnTheLineIsTheSpeedTheBoxShows) {
@@ -154,16 +117,16 @@ TEST(AnyPort, TheSpeedOnTheLineIsTheSpeedTheBoxShows) {
         SetWindowTextW(speed, L"19200");  // no speed of the list: the default, shown
         program.Click(program.Face().BitBtn1());
         EXPECT_EQ(LastLineSpeed(meter), "4800");
-        EXPECT_EQ(Text(speed), L"4800");
+        EXPECT_EQ(WindowText(speed), L"4800");
         SendMessageW(speed, CB_SETCURSEL, 1, 0);
     }
-    EXPECT_EQ(Stored(L"CB_Spead_ItemIndex"), L"1");
+    EXPECT_EQ(StoredText(SettingsKey(), L"CB_Spead_ItemIndex"), L"1");
 
     // A stored index of no item: the box shows the default and the line gets it.
-    Store(L"CB_Spead_ItemIndex", L"-1");
+    StoreText(SettingsKey(), L"CB_Spead_ItemIndex", L"-1");
     TRunningProgram program(false);
     HWND speed = program.Face().CB_Spead();
-    EXPECT_EQ(Text(speed), L"4800");
+    EXPECT_EQ(WindowText(speed), L"4800");
     program.Click(program.Face().BitBtn1());
     EXPECT_EQ(program.Status(), kReadOk);
     EXPECT_EQ(LastLineSpeed(meter), "4800");

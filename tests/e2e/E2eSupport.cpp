@@ -219,26 +219,6 @@ int ShowSystemBoxFor(HWND owner, const std::wstring& text, const std::wstring& c
     return result;
 }
 
-void SendEscape(bool down) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = VK_ESCAPE;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(VK_ESCAPE, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    SendInput(1, &input, sizeof input);
-}
-
-TEscapeHeld::TEscapeHeld() {
-    SendEscape(true);
-    // The key state reaches the asynchronous state through the server: wait until it shows.
-    for (int i = 0; i < 100 && !(GetAsyncKeyState(VK_ESCAPE) & 0x8000); ++i) Sleep(10);
-}
-
-TEscapeHeld::~TEscapeHeld() {
-    SendEscape(false);
-    for (int i = 0; i < 100 && (GetAsyncKeyState(VK_ESCAPE) & 0x8000); ++i) Sleep(10);
-}
-
 std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
     std::vector<std::uint8_t> bytes;
     for (int v : values) bytes.push_back(static_cast<std::uint8_t>(v));

@@ -11,6 +11,7 @@
 
 #include "app/Application.h"
 #include "app/Program.h"
+#include "tests/support/EscapeKey.h"
 
 #if !defined(VIREL_E2E_METER_LOG) || !defined(VIREL_E2E_METER_CTL) || !defined(VIREL_E2E_WORK)
 #error "build with the paths of the meter's log and control files and of a work directory"
@@ -93,19 +94,6 @@ public:
 // program's messages meanwhile, timer ticks included.
 int ShowSystemBoxFor(HWND owner, const std::wstring& text, const std::wstring& caption,
                      UINT flags, DWORD milliseconds, bool& closedByTimer);
-
-// The Esc key pressed (down) or released, as from the keyboard: into the input queue and the
-// asynchronous key state. Any thread may call it.
-void SendEscape(bool down);
-
-// Holds Esc down (as the operator's finger would) for its lifetime.
-class TEscapeHeld {
-public:
-    TEscapeHeld();
-    ~TEscapeHeld();
-    TEscapeHeld(const TEscapeHeld&) = delete;
-    TEscapeHeld& operator=(const TEscapeHeld&) = delete;
-};
 
 std::vector<std::uint8_t> Bytes(std::initializer_list<int> values);
 std::string ReadFileBytes(const std::wstring& path);

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "RunningExe.h"
+#include "tests/support/RunningExe.h"
+#include "tests/support/StoredSettings.h"
 
 #ifndef VIREL_PROGRAM_PATH
 #error "build with the path of VIREL1_Service.exe"
@@ -57,23 +58,12 @@ std::vector<BYTE> Binary() {
 void Put(const std::vector<TValue>& values) {
     RegDeleteTreeW(HKEY_CURRENT_USER, kKey.c_str());
     for (const TValue& v : values) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, kSection.c_str(), v.name, v.type, v.data.data(),
-                        static_cast<DWORD>(v.data.size()));
+        StoreValue(kSection, v.name, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
     }
 }
 
-// A stored value as text, or "<type N>" for another type, or "<missing>".
 std::wstring Stored(const wchar_t* name) {
-    DWORD type = 0, size = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, kSection.c_str(), name, RRF_RT_ANY, &type, nullptr,
-                     &size) != ERROR_SUCCESS)
-        return L"<missing>";
-    if (type != REG_SZ) return L"<type " + std::to_wstring(type) + L">";
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    RegGetValueW(HKEY_CURRENT_USER, kSection.c_str(), name, RRF_RT_REG_SZ, nullptr, text.data(),
-                 &size);
-    text.resize(wcslen(text.c_str()));
-    return text;
+    return StoredText(kSection, name);
 }
 
 // Four whole numbers "left,top,right,bottom" with right past left and bottom below top.

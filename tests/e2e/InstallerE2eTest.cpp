@@ -13,7 +13,8 @@
 #include <functional>
 #include <string>
 
-#include "RunningExe.h"
+#include "tests/support/RunningExe.h"
+#include "tests/support/StoredSettings.h"
 
 #if !defined(VIREL_INSTALLER_PATH) || !defined(VIREL_EXPECTED_VERSION)
 #error "build with the installer's path and the project version"
@@ -51,14 +52,6 @@ bool KeyExists(const wchar_t* key) {
     return true;
 }
 
-std::wstring Stored(const wchar_t* key, const wchar_t* name) {
-    wchar_t value[512] = L"";
-    DWORD size = sizeof value;
-    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, value, &size) !=
-        ERROR_SUCCESS)
-        return L"<missing>";
-    return value;
-}
 
 // Runs a command line to its end; its exit code, or -1 when it did not start or end in 60 s.
 long RunToEnd(std::wstring command) {
@@ -146,11 +139,11 @@ TEST_F(Installer, SilentInstallRunsAndSilentUninstallKeepsOnlyTheOperatorsData) 
     EXPECT_EQ(ShortcutTarget(kMenuFolder + L"\\Руководство оператора.lnk"),
               kInstallDir + L"\\VIREL1_Service_guide.html");
     // The entry in the installed programs list.
-    EXPECT_EQ(Stored(kUninstallKey, L"DisplayName"), kTitle);
-    EXPECT_EQ(Stored(kUninstallKey, L"DisplayVersion"), Wide(VIREL_EXPECTED_VERSION));
-    EXPECT_EQ(Stored(kUninstallKey, L"Publisher"), L"KESTA");
-    EXPECT_EQ(Stored(kUninstallKey, L"InstallLocation"), kInstallDir);
-    EXPECT_EQ(Stored(kUninstallKey, L"QuietUninstallString"),
+    EXPECT_EQ(StoredText(kUninstallKey, L"DisplayName"), kTitle);
+    EXPECT_EQ(StoredText(kUninstallKey, L"DisplayVersion"), Wide(VIREL_EXPECTED_VERSION));
+    EXPECT_EQ(StoredText(kUninstallKey, L"Publisher"), L"KESTA");
+    EXPECT_EQ(StoredText(kUninstallKey, L"InstallLocation"), kInstallDir);
+    EXPECT_EQ(StoredText(kUninstallKey, L"QuietUninstallString"),
               L"\"" + kInstallDir + L"\\uninstall.exe\" /S");
 
     {

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "RunningExe.h"
+#include "tests/support/RunningExe.h"
+#include "tests/support/StoredSettings.h"
 
 #ifndef VIREL_PROGRAM_PATH
 #error "build with the path of VIREL1_Service.exe"
@@ -16,43 +17,20 @@
 
 namespace {
 
-using virel::e2e::TRunningExe;
 const std::wstring kProgram = L"" VIREL_PROGRAM_PATH;
 
-// Control identifiers of the main window (the program's own numbering).
-constexpr int kIdComPort = 1002;
-constexpr int kIdSpeed = 1003;
-constexpr int kIdAutoTime = 1006;
-constexpr int kIdPrintOnDevice = 1014;
+using namespace virel::e2e;
 
 const wchar_t kKey[] = L"Software\\VIREL1_Service\\TFace";
 
-std::wstring Text(HWND window) {
-    wchar_t text[256] = L"";
-    SendMessageW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
 void PutValue(const wchar_t* name, DWORD type, const void* data, DWORD size) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
+    StoreValue(kKey, name, type, data, size);
 }
-
 void PutText(const wchar_t* name, const std::wstring& text) {
-    PutValue(name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    StoreText(kKey, name, text);
 }
-
 std::wstring Stored(const wchar_t* name) {
-    wchar_t value[256] = L"";
-    DWORD size = sizeof value;
-    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_SZ, nullptr, value, &size) !=
-        ERROR_SUCCESS)
-        return L"<missing>";
-    return value;
+    return StoredText(kKey, name);
 }
 
 TEST(ProgramSettings, PositionAndFourValuesSurviveARestart) {
@@ -61,8 +39,8 @@ TEST(ProgramSettings, PositionAndFourValuesSurviveARestart) {
         TRunningExe first(kProgram);
         ASSERT_NE(first.Face(), nullptr) << "no main window";
         // The designed values on a PC that never ran the program.
-        EXPECT_EQ(Text(first.Control(kIdComPort)), L"COM1");
-        EXPECT_EQ(Text(first.Control(kIdAutoTime)), L"60");
+        EXPECT_EQ(WindowText(first.Control(kIdComPort)), L"COM1");
+        EXPECT_EQ(WindowText(first.Control(kIdAutoTime)), L"60");
 
         SetWindowPos(first.Face(), nullptr, 150, 120, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -87,10 +65,10 @@ TEST(ProgramSettings, PositionAndFourValuesSurviveARestart) {
     GetWindowRect(second.Face(), &bounds);
     EXPECT_EQ(bounds.left, 150);
     EXPECT_EQ(bounds.top, 120);
-    EXPECT_EQ(Text(second.Control(kIdComPort)), L"COM3");
+    EXPECT_EQ(WindowText(second.Control(kIdComPort)), L"COM3");
     EXPECT_EQ(SendMessageW(second.Control(kIdComPort), CB_GETCURSEL, 0, 0), 2);
     EXPECT_EQ(SendMessageW(second.Control(kIdSpeed), CB_GETCURSEL, 0, 0), 1);
-    EXPECT_EQ(Text(second.Control(kIdAutoTime)), L"90");
+    EXPECT_EQ(WindowText(second.Control(kIdAutoTime)), L"90");
     EXPECT_EQ(SendMessageW(second.Control(kIdPrintOnDevice), BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_TRUE(second.Close());
 }
@@ -122,9 +100,9 @@ TEST(ProgramSettings, DamagedPlacementValuesAndAnUnreachablePositionAreMended) {
         TRunningExe exe(kProgram);
         EXPECT_EQ(exe.Box(), nullptr) << "a message box at start";
         ASSERT_NE(exe.Face(), nullptr) << "no main window";
-        EXPECT_EQ(Text(exe.Control(kIdComPort)), L"COM3");
+        EXPECT_EQ(WindowText(exe.Control(kIdComPort)), L"COM3");
         EXPECT_EQ(SendMessageW(exe.Control(kIdSpeed), CB_GETCURSEL, 0, 0), 1);
-        EXPECT_EQ(Text(exe.Control(kIdAutoTime)), L"90");
+        EXPECT_EQ(WindowText(exe.Control(kIdAutoTime)), L"90");
         GetWindowRect(exe.Face(), &shown);
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;

@@ -14,7 +14,8 @@
 
 #include "E2eSupport.h"
 #include "ProcessFigures.h"
-#include "RunningExe.h"
+#include "tests/support/RunningExe.h"
+#include "tests/support/StoredSettings.h"
 
 #ifndef VIREL_PROGRAM_PATH
 #error "build with the path of VIREL1_Service.exe"
@@ -35,9 +36,7 @@ int Minutes() {
 }
 
 void Store(const wchar_t* name, const wchar_t* value) {
-    const std::wstring key = std::wstring(kCopyKey) + L"\\TFace";
-    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, REG_SZ, value,
-                    static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+    StoreText(std::wstring(kCopyKey) + L"\\TFace", name, value);
 }
 
 std::vector<std::string> Lines(const std::string& bytes, bool& allEnded) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "E2eSupport.h"
-#include "RunningExe.h"
+#include "tests/support/RunningExe.h"
 
 #ifndef VIREL_PROGRAM_PATH
 #error "build with the path of VIREL1_Service.exe"

@@ -1,7 +1,8 @@
 #pragma once
 // VIREL1_Service.exe (or a copy of it) started as the operator starts it, in its own process:
-// its main window, its controls by identifier, the message boxes it shows, and closing it as
-// the close box does.
+// its main window, its other top-level windows, its controls by identifier, the message boxes it
+// shows, and closing it as the close box does. Used by the window tests' start-up case and by
+// the end-to-end tests that run the program.
 #include <windows.h>
 
 #include <string>
@@ -83,6 +84,12 @@ public:
     bool Running() const {
         return started_ && WaitForSingleObject(info_.hProcess, 0) != WAIT_OBJECT_0;
     }
+    // The program's top-level window of the given class, shown or hidden (null when none).
+    HWND TopWindow(const std::wstring& className) const {
+        TClassSearch search{info_.dwProcessId, className, nullptr};
+        EnumWindows(FindClass, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
     HWND Control(int id) const {
         std::pair<int, HWND> search{id, nullptr};
         EnumChildWindows(face_, FindControl, reinterpret_cast<LPARAM>(&search));
@@ -101,6 +108,21 @@ public:
     }
 
 private:
+    struct TClassSearch {
+        DWORD process;
+        std::wstring className;
+        HWND found;
+    };
+    static BOOL CALLBACK FindClass(HWND window, LPARAM search) {
+        auto* s = reinterpret_cast<TClassSearch*>(search);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        wchar_t name[64] = L"";
+        GetClassNameW(window, name, 64);
+        if (pid != s->process || s->className != name) return TRUE;
+        s->found = window;
+        return FALSE;
+    }
     static BOOL CALLBACK FindFace(HWND window, LPARAM self) {
         auto* exe = reinterpret_cast<TRunningExe*>(self);
         DWORD pid = 0;
