@@ -14,6 +14,7 @@ protected:
     TFace& face = *program.face;
 };
 
+// The full-stop rule itself is ErrorReportText's (tests/core); here the box shows its result.
 TEST_F(ErrorReport, ShowsTheMessageWithAFullStopTheTitleAndTheStopIcon) {
     program.operations.onPrint = [] { throw EProtocolCancel(); };
     SendMessageW(face.BitBtn1(), BM_CLICK, 0, 0);
@@ -22,25 +23,6 @@ TEST_F(ErrorReport, ShowsTheMessageWithAFullStopTheTitleAndTheStopIcon) {
     EXPECT_EQ(program.boxes[0].caption, kWantAppTitle);
     EXPECT_EQ(program.boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONSTOP));
     EXPECT_EQ(program.boxes[0].owner, face.Handle());
-}
-
-TEST_F(ErrorReport, FullStopRule) {
-    const std::pair<const char*, const wchar_t*> cases[] = {
-        {"'abc' is not a valid integer value", L"'abc' is not a valid integer value."},
-        {"OLE error 800a03ec", L"OLE error 800a03ec."},
-        {"Готово.", L"Готово."},
-        {"Stop!", L"Stop!"},
-        {"", L""},
-    };
-    for (const auto& [message, shown] : cases) {
-        program.operations.onReadToExcel = [message = std::string(message)] {
-            throw Exception(message);
-        };
-        program.boxes.clear();
-        SendMessageW(face.Handle(), WM_COMMAND, kActReadToExcel, 0);
-        ASSERT_EQ(program.boxes.size(), 1u) << message;
-        EXPECT_EQ(program.boxes[0].text, shown);
-    }
 }
 
 TEST_F(ErrorReport, EveryEntryReportsAndTheProgramGoesOn) {

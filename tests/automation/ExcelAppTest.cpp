@@ -411,19 +411,6 @@ TEST_F(ExcelApp, ServerVanishingMidwayIsAnErrorNotAHang) {
     EXPECT_FALSE(next.AttachRunning());
 }
 
-TEST_F(ExcelApp, ServerVanishingAfterSomeCalls) {
-    TExcelApp excel;
-    TServer& server = CreateNew(excel);
-    excel.AddWorkbook();
-    // Two more calls are answered (Cells and value of one cell); the third ends the server.
-    const auto done = Calls(server.Journal()).size();
-    Control(Numbered("ExitAfterCalls=", static_cast<long long>(done + 3)) + "\n");
-    excel.SetCellValue(3, 1, "kept");
-    EXPECT_NE(Message([&] { excel.SetCellValue(4, 1, "lost"); }), "<no error>");
-    EXPECT_TRUE(server.Ended(5000));
-    EXPECT_EQ(CsvRow(server.Csv("Book1"), 3), "kept");
-}
-
 TEST_F(ExcelApp, SlowServerIsWaitedFor) {
     TExcelApp excel;
     CreateNew(excel);
