@@ -1,5 +1,6 @@
 // The serial link adapter over the real TCPDrv with a scripted device behind it: the window's
-// speed and port reach the component, and a whole end of measurement runs through it.
+// speed and port reach the component, bytes pass through. (A whole end of measurement through
+// the real component and port is the end-to-end Exchange tests' part.)
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,9 +10,6 @@
 #include <vector>
 
 #include "app/CommPortLink.h"
-#include "app/PlatformClock.h"
-#include "core/DeviceOperations.h"
-#include "tests/core/OpsFakes.h"
 
 namespace virel::app {
 namespace {
@@ -159,30 +157,6 @@ TEST_F(CommPortLinkTest, SendAndReadPassThrough) {
     EXPECT_EQ(link.ReadData(buffer, 280), 0u);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5));
     EXPECT_FALSE(link.SendString("x"));
-}
-
-TEST_F(CommPortLinkTest, EndOfMeasurementThroughTheRealComponent) {
-    ApplyCommPortDesign(port);
-    device->answer =
-        fakes::OpsRig::DefaultAnswer(std::string("\x01"
-                                                 "FPR",
-                                                 4));
-    fakes::FakeFaceView view;
-    view.speedText = "9600";
-    view.portText = "COM1";
-    TPlatformClock clock;
-    fakes::FakeKeys keys;  // the real Esc key is not the test's business
-    fakes::FakeLogFiles files;
-    TDeviceOperations ops(view, link, clock, keys, files, nullptr, RegionalFormats{}, ".\\");
-    ops.PrintExecute();
-    EXPECT_EQ(device->written, std::string("\x01"
-                                           "FPR",
-                                           4));
-    EXPECT_EQ(device->path, "\\\\.\\COM1");
-    EXPECT_FALSE(device->open);
-    EXPECT_TRUE(ops.State().LastReadOk);
-    EXPECT_EQ(view.FieldText(Field::Time), "05.03.2007 14:35:00");
-    EXPECT_EQ(view.FieldText(Field::Dose), "258.45");
 }
 
 }  // namespace

@@ -8,8 +8,6 @@
 
 #include "WindowTestSupport.h"
 #include "app/SerialPorts.h"
-#include "core/PortChoice.h"
-#include "core/Utf16.h"
 
 namespace virel::app::test {
 namespace {
@@ -140,31 +138,6 @@ TEST(SystemPortList, ReadsWhatTheRegistryListsAndSkipsWhatCannotBeAPortName) {
         EXPECT_EQ(port.find("COM45"), std::string::npos);
         EXPECT_EQ(port.find("COM46"), std::string::npos);
     }
-}
-
-TEST(SystemPortList, TheWindowListsThePortsOfThisPcInNumericOrder) {
-    TProgram program;
-    HWND combo = program.face->CB_ComPort();
-    TSerialCommValues values;
-    ASSERT_TRUE(values.SetText(L"\\Device\\VirelTestAdapter142", L"COM142"));
-    ASSERT_TRUE(values.SetText(L"\\Device\\VirelTestAdapter41", L"com41"));
-    DropDown(program.application, combo);
-
-    const std::vector<std::wstring> items = Items(combo);
-    ASSERT_GE(items.size(), 6u);
-    EXPECT_EQ(std::vector<std::wstring>(items.begin(), items.begin() + 4),
-              (std::vector<std::wstring>{L"COM1", L"COM2", L"COM3", L"COM4"}));
-    std::vector<int> numbers;
-    for (std::size_t i = 4; i < items.size(); ++i) {
-        const auto number = PortNumberFromText(Narrow(items[i]));
-        ASSERT_TRUE(number) << Narrow(items[i]);
-        numbers.push_back(*number);
-    }
-    EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
-    EXPECT_EQ(std::adjacent_find(numbers.begin(), numbers.end()), numbers.end());
-    EXPECT_EQ(std::count(numbers.begin(), numbers.end(), 41), 1);
-    EXPECT_EQ(std::count(numbers.begin(), numbers.end(), 142), 1);
-    EXPECT_EQ(Text(combo), L"COM1");
 }
 
 }  // namespace

@@ -148,20 +148,5 @@ TEST(PeriodicPrint, LastingWriteErrorOpensOneBoxAndItsLinesAreSavedAtExit) {
     DeleteFileW(userFile.c_str());
 }
 
-TEST(PeriodicPrint, SilentMeterLogsNothing) {
-    TMeter meter;
-    meter.Set("silent=1\n");
-    TRunningProgram program;
-    app::TFace& face = program.Face();
-    face.RxSpE_AutoTime().SetValue(5);
-    program.SetChecked(face.CB_ReadToFile(), true);
-
-    program.PumpFor(10000);
-
-    EXPECT_EQ(meter.CountReceived(Bytes({0x01, 0x46, 0x50, 0x52})), 3);
-    EXPECT_EQ(program.Status(), "Не удалось произвести чтение текущих измерений");
-    EXPECT_TRUE(program.LogFileBytes().empty());
-}
-
 }  // namespace
 }  // namespace virel::e2e

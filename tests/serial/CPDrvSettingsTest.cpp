@@ -431,16 +431,5 @@ TEST(CPDrvNoBackend, BehavesAsAPortThatNeverOpens) {
     EXPECT_EQ(port.InBufSize(), 300u);
 }
 
-TEST(CPDrvHelpers, PortPath) {
-    EXPECT_EQ(PortPath(1), "\\\\.\\COM1");
-    EXPECT_EQ(PortPath(12), "\\\\.\\COM12");
-    TModemSignals s;
-    EXPECT_TRUE(s.Empty());
-    s.Include(msRING);
-    EXPECT_TRUE(s.Contains(msRING));
-    EXPECT_FALSE(s.Contains(msCTS));
-    EXPECT_FALSE(s.Empty());
-}
-
 }  // namespace
 }  // namespace virel::test
