@@ -361,19 +361,6 @@ TEST_F(ExcelApp, RefusedAddGivesTheServersDescription) {
     excel.AddWorkbook();
 }
 
-TEST_F(ExcelApp, FailedCallWithoutDescriptionGivesTheSystemTextOrTheCode) {
-    TExcelApp excel;
-    CreateNew(excel);
-    excel.AddWorkbook();
-    Control("FailCellsAfterRow=2\nFailHResult=0x80070005\n");
-    EXPECT_EQ(Message([&] { excel.SetCellValue(3, 1, "x"); }), OleErrorText(E_ACCESSDENIED));
-    EXPECT_EQ(OleErrorText(E_ACCESSDENIED).find("OLE error"), std::string::npos);
-    Control("FailCellsAfterRow=2\nFailHResult=0x8004ABCD\n");
-    EXPECT_EQ(Message([&] { excel.SetCellFontSize(3, 1, 14); }), "OLE error 8004abcd");
-    // Rows up to the limit still work.
-    excel.SetCellValue(2, 1, "ok");
-}
-
 TEST_F(ExcelApp, CellsFailAfterTheGivenRow) {
     TExcelApp excel;
     TServer& server = CreateNew(excel);
