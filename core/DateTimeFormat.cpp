@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/Utf16.h"
+
 namespace virel {
 
 namespace {
@@ -44,10 +46,8 @@ std::string Number(int value, bool twoDigits) {
 // The first UTF-8 character of a text (a whole multi-byte sequence, not just its first byte).
 std::string FirstCharacter(const std::string& text) {
     if (text.empty()) return text;
-    std::size_t length = 1;
-    while (length < text.size() && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) {
-        ++length;
-    }
+    std::size_t length = 0;
+    NextUtf8Character(text, length);
     return text.substr(0, length);
 }
 

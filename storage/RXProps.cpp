@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "core/NumberText.h"
 #include "core/Utf16.h"
 #include "storage/TextUtil.h"
 
@@ -38,33 +39,8 @@ std::string CodeToText(std::int64_t code) {
 
 // The code of the first UTF-8 character of a non-empty text (a stray byte gives itself).
 std::int64_t FirstCode(const std::string& text) {
-    const auto b0 = static_cast<unsigned char>(text[0]);
-    int extra = 0;
-    std::uint32_t code = b0;
-    if ((b0 & 0xE0) == 0xC0) {
-        extra = 1;
-        code = b0 & 0x1F;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        extra = 2;
-        code = b0 & 0x0F;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        extra = 3;
-        code = b0 & 0x07;
-    }
-    if (static_cast<std::size_t>(extra) >= text.size()) return b0;
-    for (int k = 1; k <= extra; ++k) {
-        const auto b = static_cast<unsigned char>(text[k]);
-        if ((b & 0xC0) != 0x80) return b0;
-        code = (code << 6) | (b & 0x3F);
-    }
-    return code;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+    std::size_t i = 0;
+    return NextUtf8Character(text, i).value_or(static_cast<unsigned char>(text[0]));
 }
 
 template <typename T>
@@ -208,8 +184,8 @@ std::string UnscrambleText(std::string_view text, std::string_view key) {
     std::string out;
     out.reserve(text.size() / 2);
     for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-        const int hi = HexDigit(text[i]);
-        const int lo = HexDigit(text[i + 1]);
+        const int hi = HexDigitValue(text[i]);
+        const int lo = HexDigitValue(text[i + 1]);
         const int value = (hi < 0 || lo < 0) ? 32 : hi * 16 + lo;
         out.push_back(
             static_cast<char>(value ^ static_cast<unsigned char>(key[(i / 2) % key.size()])));
