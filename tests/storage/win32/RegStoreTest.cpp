@@ -194,11 +194,11 @@ TEST_F(RegStoreTest, AnotherRootIsCreatedOnlyForWriting) {
 TEST(RegKey, MovesAndClosesItsHandle) {
     HKEY raw = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &raw), ERROR_SUCCESS);
-    TRegKey a(raw);
-    TRegKey b(std::move(a));
+    win::TRegKey a(raw);
+    win::TRegKey b(std::move(a));
     EXPECT_FALSE(a);
     EXPECT_EQ(b.Get(), raw);
-    TRegKey c;
+    win::TRegKey c;
     c = std::move(b);
     EXPECT_EQ(c.Get(), raw);
     c.Reset();
