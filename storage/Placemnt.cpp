@@ -384,7 +384,7 @@ void TStoredValue::Assign(const TStoredValue& source) {
 void TStoredValue::WriteToStore() {
     TFormPlacement* storage = collection_->Storage();
     if (!storage) return;
-    TVariant copy = value;
+    TStoredVariant copy = value;
     if (onSave) onSave(*this, copy);
     std::string text = VariantToText(copy);
     if (!keyString.empty()) text = ScrambleText(text, keyString);
@@ -398,7 +398,7 @@ void TStoredValue::ReadFromStore() {
     if (!keyString.empty()) def = ScrambleText(def, keyString);
     std::string text = storage->ReadSettingString(name_, def);
     if (!keyString.empty()) text = UnscrambleText(text, keyString);
-    TVariant restored = text;
+    TStoredVariant restored = text;
     if (onRestore) onRestore(*this, restored);
     value = std::move(restored);
 }

@@ -195,7 +195,7 @@ private:
 
 class TStoredValues;
 
-using TStoredValueEvent = std::function<void(class TStoredValue& sender, TVariant& value)>;
+using TStoredValueEvent = std::function<void(class TStoredValue& sender, TStoredVariant& value)>;
 
 // A named value kept in the storage component's section.
 class TStoredValue {
@@ -211,7 +211,7 @@ public:
     void SetName(const std::string& name);
     std::string DisplayName() const;
 
-    TVariant value;
+    TStoredVariant value;
     std::string keyString;
     TStoredValueEvent onSave;
     TStoredValueEvent onRestore;

@@ -154,7 +154,7 @@ std::optional<long double> TextToFloat(std::string_view text) {
     return value;
 }
 
-std::string VariantToText(const TVariant& value) {
+std::string VariantToText(const TStoredVariant& value) {
     struct Visitor {
         std::string operator()(std::monostate) const { return {}; }
         std::string operator()(TVarNull) const { return {}; }
@@ -344,7 +344,7 @@ std::string TPropsStorage::TextOf(const TPropInfo& prop) {
             return out;
         }
         case TTypeKind::tkVariant:
-            return VariantToText(ValueAs<TVariant>(v, TVariant{}));
+            return VariantToText(ValueAs<TStoredVariant>(v, TStoredVariant{}));
         default:
             return std::string();
     }
@@ -458,7 +458,7 @@ void TPropsStorage::LoadProperty(const TPropInfo& prop, const std::string& text)
             return;
         }
         case TTypeKind::tkVariant:
-            prop.set(*object, TVariant{text});
+            prop.set(*object, TStoredVariant{text});
             return;
         default:
             return;  // wide strings, arrays, records, interfaces: not stored

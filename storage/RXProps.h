@@ -29,7 +29,7 @@ std::optional<long double> TextToFloat(std::string_view text);
 
 // The text form of a variant: empty and null give "", Booleans "True"/"False", numbers their
 // decimal form, strings themselves.
-std::string VariantToText(const TVariant& value);
+std::string VariantToText(const TStoredVariant& value);
 
 // Each byte of the text combined with the key byte at the same position (cyclic) by exclusive
 // or, as two lower-case hexadecimal digits. The key must not be empty.

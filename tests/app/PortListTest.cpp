@@ -41,7 +41,7 @@ void DropDown(TApplication& application, HWND combo) {
 
 class PortList : public ::testing::Test {
 protected:
-    TProgram program;
+    TTestProgram program;
     TFace& face = *program.face;
     HWND combo = face.CB_ComPort();
     std::vector<std::string> present;
@@ -143,7 +143,7 @@ TEST(SystemPortList, ReadsWhatTheRegistryListsAndSkipsWhatCannotBeAPortName) {
 }
 
 TEST(SystemPortList, TheWindowListsThePortsOfThisPcInNumericOrder) {
-    TProgram program;
+    TTestProgram program;
     HWND combo = program.face->CB_ComPort();
     TSerialCommValues values;
     ASSERT_TRUE(values.SetText(L"\\Device\\VirelTestAdapter142", L"COM142"));

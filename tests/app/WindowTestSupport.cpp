@@ -2,7 +2,7 @@
 
 namespace virel::app::test {
 
-TProgram::TProgram(bool show) {
+TTestProgram::TTestProgram(bool show) {
     application.SetTitle(kAppTitle);
     application.SetMessageBoxFunction(
         [this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
@@ -24,7 +24,7 @@ TProgram::TProgram(bool show) {
     Pump(application);
 }
 
-TProgram::~TProgram() {
+TTestProgram::~TTestProgram() {
     SetModifiers(false, false, false);
     progressBar.reset();
     aboutBox.reset();

@@ -59,7 +59,7 @@ int RunServer(const std::wstring& journal, bool userControl, bool visible) {
     {
         TSheetServer server(journal.empty() ? RegisteredJournalDir() : journal, userControl,
                             visible);
-        auto* application = new TApplication(false);
+        auto* application = new TApplicationObject(false);
         TClassFactory factory;
         DWORD classCookie = 0;
         if (!userControl) {
