@@ -46,7 +46,7 @@ void TFProgressBar::Close() {
 }
 
 void TFProgressBar::FormKeyPress(wchar_t key) {
-    if (key != 27) return;
+    if (key != VK_ESCAPE) return;  // Esc's character has the key's code
     Close();
     Application().Cancel(std::make_exception_ptr(Exception(kExchangeCancelledU8)));
 }

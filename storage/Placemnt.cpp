@@ -266,7 +266,7 @@ void TFormPlacement::FitMaximizedPosition() {
         return;
     }
     TWindowPlacement placement = form_->GetPlacement();
-    placement.length = 44;
+    placement.length = kWindowPlacementLength;
     if (!form_->Visible()) placement.showCmd = kSwHide;
     const TSize frame = form_->FrameSize(form_->BorderStyle());
     placement.maxPosition = {-frame.cx, -frame.cy};
