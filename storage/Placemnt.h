@@ -160,6 +160,10 @@ protected:
     void EraseStoreSection(const std::string& section);
 
 private:
+    // While resizing is prevented: the size stays, and the sizing frame and commands are off.
+    void KeepSize(THookMessage& msg);
+    void ApplyMinMaxInfo(TMinMaxRecord& limits) const;
+
     friend class TWinMinMaxInfo;
     void HandleFormShow();
     void HandleFormCloseQuery(bool& canClose);

@@ -110,12 +110,13 @@ std::string FloatToText(long double value, TFloatType type) {
     return out;
 }
 
-std::optional<long double> TextToFloat(std::string_view text) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+namespace {
+
+// The digits of a decimal mantissa at text[i] (moved past them), without the point, and how
+// many of them follow the point.
+std::string ReadMantissa(std::string_view text, std::size_t& i, long long& fractionDigits) {
     std::string digits;
-    long long fractionDigits = 0;
+    fractionDigits = 0;
     bool point = false;
     for (; i < text.size(); ++i) {
         const char c = text[i];
@@ -128,24 +129,40 @@ std::optional<long double> TextToFloat(std::string_view text) {
             break;
         }
     }
-    if (digits.empty()) return std::nullopt;
+    return digits;
+}
+
+// An exponent ("e", optional sign, digits) at text[i], moved past it: 0 without one, nothing
+// for an "e" without digits. Absurd exponents are held at a size that still overflows.
+std::optional<long long> ReadExponent(std::string_view text, std::size_t& i) {
+    if (i >= text.size() || (text[i] != 'e' && text[i] != 'E')) return 0;
+    ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const std::size_t start = i;
     long long exponent = 0;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        bool expNegative = false;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) expNegative = text[i++] == '-';
-        const std::size_t start = i;
-        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-            if (exponent < 100000000) exponent = exponent * 10 + (text[i] - '0');
-        }
-        if (i == start) return std::nullopt;
-        if (expNegative) exponent = -exponent;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (exponent < 100000000) exponent = exponent * 10 + (text[i] - '0');
     }
-    if (i != text.size()) return std::nullopt;
+    if (i == start) return std::nullopt;
+    return negative ? -exponent : exponent;
+}
+
+}  // namespace
+
+std::optional<long double> TextToFloat(std::string_view text) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long fractionDigits = 0;
+    const std::string digits = ReadMantissa(text, i, fractionDigits);
+    if (digits.empty()) return std::nullopt;
+    const std::optional<long long> exponent = ReadExponent(text, i);
+    if (!exponent || i != text.size()) return std::nullopt;
     // Without a decimal point the C library's conversion does not depend on the locale, and it
     // still rounds correctly to the full precision of long double.
     const std::string canonical =
-        Concat(negative ? "-" : "", digits, "e", std::to_string(exponent - fractionDigits));
+        Concat(negative ? "-" : "", digits, "e", std::to_string(*exponent - fractionDigits));
     errno = 0;
     char* end = nullptr;
     const long double value = std::strtold(canonical.c_str(), &end);
@@ -393,60 +410,31 @@ void TPropsStorage::ReadProperty(const TPropInfo& prop) {
     }
 }
 
-void TPropsStorage::LoadProperty(const TPropInfo& prop, const std::string& text) {
-    if (!object) return;
-    if (prop.kind == TTypeKind::tkClass) {
-        if (prop.classKind == TClassKind::ckComponent) {
-            LoadComponentReference(prop, text);
-            return;
-        }
-        if (!prop.get) return;
-        TPersistent* value = ValueAs<TPersistent*>(prop.get(*object), nullptr);
-        if (!value) return;
-        switch (prop.classKind) {
-            case TClassKind::ckStrings:
-                if (auto* strings = dynamic_cast<TStrings*>(value)) LoadStrings(prop, *strings);
-                break;
-            case TClassKind::ckCollection:
-                if (auto* collection = dynamic_cast<TCollection*>(value)) {
-                    LoadCollection(prop, *collection);
-                }
-                break;
-            case TClassKind::ckPersistent:
-                Nested(*value, prefix + prop.name, section)->ReadObjectProperties();
-                break;
-            case TClassKind::ckComponent:
-                break;
-        }
-        return;
-    }
-    if (!prop.set) return;
+namespace {
+
+// The value of a non-class property from its stored text; nothing when the text does not fit
+// the kind, or the kind is not stored (wide strings, arrays, records, interfaces).
+std::optional<TPropValue> ValueFromText(const TPropInfo& prop, const std::string& text) {
     switch (prop.kind) {
         case TTypeKind::tkInteger:
-            prop.set(*object, static_cast<std::int64_t>(ParseInt32(text).value_or(0)));
-            return;
+            return static_cast<std::int64_t>(ParseInt32(text).value_or(0));
         case TTypeKind::tkInt64:
-            prop.set(*object, ParseInt64(text).value_or(0));
-            return;
+            return ParseInt64(text).value_or(0);
         case TTypeKind::tkChar:
         case TTypeKind::tkWChar:
-            if (!text.empty()) prop.set(*object, FirstCode(text));
-            return;
+            if (text.empty()) return std::nullopt;
+            return FirstCode(text);
         case TTypeKind::tkEnumeration:
             for (std::size_t n = 0; n < prop.enumNames.size(); ++n) {
-                if (SameText(prop.enumNames[n], text)) {
-                    prop.set(*object, static_cast<std::int64_t>(n));
-                    return;
-                }
+                if (SameText(prop.enumNames[n], text)) return static_cast<std::int64_t>(n);
             }
-            return;
+            return std::nullopt;
         case TTypeKind::tkFloat:
-            if (const auto value = TextToFloat(text)) prop.set(*object, *value);
-            return;
+            if (const auto value = TextToFloat(text)) return *value;
+            return std::nullopt;
         case TTypeKind::tkString:
         case TTypeKind::tkLString:
-            prop.set(*object, text);
-            return;
+            return text;
         case TTypeKind::tkSet: {
             std::int64_t mask = 0;
             for (const auto& word : SplitWords(text, " ,[]")) {
@@ -454,14 +442,49 @@ void TPropsStorage::LoadProperty(const TPropInfo& prop, const std::string& text)
                     if (SameText(prop.enumNames[n], word)) mask |= std::int64_t{1} << n;
                 }
             }
-            prop.set(*object, mask);
-            return;
+            return mask;
         }
         case TTypeKind::tkVariant:
-            prop.set(*object, TStoredVariant{text});
-            return;
+            return TStoredVariant{text};
         default:
-            return;  // wide strings, arrays, records, interfaces: not stored
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+void TPropsStorage::LoadProperty(const TPropInfo& prop, const std::string& text) {
+    if (!object) return;
+    if (prop.kind == TTypeKind::tkClass) {
+        LoadClassProperty(prop, text);
+        return;
+    }
+    if (!prop.set) return;
+    if (auto value = ValueFromText(prop, text)) prop.set(*object, std::move(*value));
+}
+
+void TPropsStorage::LoadClassProperty(const TPropInfo& prop, const std::string& text) {
+    if (prop.classKind == TClassKind::ckComponent) {
+        LoadComponentReference(prop, text);
+        return;
+    }
+    if (!prop.get) return;
+    TPersistent* value = ValueAs<TPersistent*>(prop.get(*object), nullptr);
+    if (!value) return;
+    switch (prop.classKind) {
+        case TClassKind::ckStrings:
+            if (auto* strings = dynamic_cast<TStrings*>(value)) LoadStrings(prop, *strings);
+            break;
+        case TClassKind::ckCollection:
+            if (auto* collection = dynamic_cast<TCollection*>(value)) {
+                LoadCollection(prop, *collection);
+            }
+            break;
+        case TClassKind::ckPersistent:
+            Nested(*value, prefix + prop.name, section)->ReadObjectProperties();
+            break;
+        case TClassKind::ckComponent:
+            break;
     }
 }
 

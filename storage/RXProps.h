@@ -113,6 +113,7 @@ private:
     template <typename Fn>
     void ForListed(TComponent& window, TStoredPropsList& list, Fn each);
     std::string TextOf(const TPropInfo& prop);  // non-class kinds
+    void LoadClassProperty(const TPropInfo& prop, const std::string& text);
     std::string StoreStrings(const TPropInfo& prop, TStrings& strings);
     void LoadStrings(const TPropInfo& prop, TStrings& strings);
     void StoreCollection(const TPropInfo& prop, TCollection& collection);
