@@ -1,5 +1,7 @@
 #include "WindowTestSupport.h"
 
+#include "win/Windows.h"
+
 namespace virel::app::test {
 
 TTestProgram::TTestProgram(bool show) {
@@ -88,9 +90,7 @@ void WhileModal(const std::function<void()>& open, const std::function<void()>& 
 }
 
 std::wstring Text(HWND window) {
-    wchar_t text[512] = L"";
-    GetWindowTextW(window, text, 512);
-    return text;
+    return virel::win::WindowText(window);
 }
 
 RECT BoundsInParent(HWND window) {
