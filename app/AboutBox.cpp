@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/Resource.h"
 #include "app/Texts.h"
+#include "win/Windows.h"
 
 namespace virel::app {
 
@@ -39,13 +40,7 @@ HWND TAboutBox::Create(HWND owner) {
 
 TAboutBox::TModalResult TAboutBox::ShowModal() {
     if (!placed_) {
-        RECT outer{};
-        GetWindowRect(Handle(), &outer);
-        const int width = outer.right - outer.left;
-        const int height = outer.bottom - outer.top;
-        SetWindowPos(Handle(), nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                     (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        win::CentreWindow(Handle(), nullptr);
         placed_ = true;
     }
     const HWND previous = GetActiveWindow();

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "app/Controls.h"
-#include "app/Handles.h"
 #include "app/Window.h"
+#include "win/Scopes.h"
 
 namespace virel::app {
 
@@ -35,7 +35,7 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    TBitmap logo_;
+    win::TBitmap logo_;
     TPanel panel_;
     TImage programIcon_;
     HWND productName_ = nullptr, version_ = nullptr, copyright_ = nullptr, comments_ = nullptr;

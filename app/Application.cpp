@@ -136,7 +136,7 @@ thread_local DWORD g_boxOpenedAt = 0;
 bool IsEscape(const MSG& message) {
     return ((message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN) &&
             message.wParam == VK_ESCAPE) ||
-           (message.message == WM_CHAR && message.wParam == 27);
+           (message.message == WM_CHAR && message.wParam == VK_ESCAPE);  // the key's character
 }
 
 // Sees every message of a box's modal loop before the box does. An Esc pressed before the box
@@ -146,7 +146,7 @@ LRESULT CALLBACK FilterStaleEscape(int code, WPARAM wParam, LPARAM lParam) {
     if (code == MSGF_DIALOGBOX) {
         const auto* message = reinterpret_cast<const MSG*>(lParam);
         const bool pressedBefore = static_cast<LONG>(message->time - g_boxOpenedAt) < 0;
-        const bool repeated = (message->lParam & (1L << 30)) != 0;
+        const bool repeated = (HIWORD(message->lParam) & KF_REPEAT) != 0;
         if (IsEscape(*message) && (pressedBefore || repeated)) return 1;
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

@@ -8,12 +8,12 @@
 #include <cwchar>
 #include <vector>
 
-#include "app/Handles.h"
-#include "app/SystemMessage.h"
 #include "core/DeviceTexts.h"
 #include "core/Utf16.h"
 #include "fileexport/XlsxArchive.h"
 #include "storage/RegStore.h"
+#include "win/Scopes.h"
+#include "win/SystemMessage.h"
 
 namespace virel::app {
 
@@ -92,23 +92,23 @@ private:
     bool kept_ = false;
 };
 
-std::optional<std::string> WriteCsv(TKernelHandle& file, const std::string& bytes) {
+std::optional<std::string> WriteCsv(win::THandle& file, const std::string& bytes) {
     DWORD written = 0;
     if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size()) {
-        return SystemMessage(GetLastError());
+        return win::SystemMessage(GetLastError());
     }
     // Flushed: what the disk refuses shows here, before the file replaces anything.
-    if (!FlushFileBuffers(file.Get())) return SystemMessage(GetLastError());
+    if (!FlushFileBuffers(file.Get())) return win::SystemMessage(GetLastError());
     file.Reset();
     return std::nullopt;
 }
 
-std::optional<std::string> WriteXlsx(TKernelHandle& file, const std::wstring& temporary,
+std::optional<std::string> WriteXlsx(win::THandle& file, const std::wstring& temporary,
                                      const std::wstring& folder, const TArchiveSheet& sheet) {
     file.Reset();  // the library opens the file itself
     const std::string path = LibraryPath(temporary);
-    if (path.empty()) return SystemMessage(ERROR_INVALID_NAME);
+    if (path.empty()) return win::SystemMessage(ERROR_INVALID_NAME);
     errno = 0;
     try {
         WriteArchiveXlsx(path, TemporaryFolderForLibrary(folder), sheet);
@@ -129,7 +129,7 @@ std::optional<std::string> WriteArchiveFile(const std::wstring& path, TArchiveFi
     const std::wstring prefix = folder.empty() ? std::wstring() : folder + L"\\";
     // Created here, not by the library: a folder that cannot be written to is reported with
     // the system's own reason. An ASCII name, so that the library can be handed it.
-    TKernelHandle file;
+    win::THandle file;
     std::wstring temporary;
     for (unsigned attempt = 0; !file; ++attempt) {
         wchar_t name[40];
@@ -144,7 +144,7 @@ std::optional<std::string> WriteArchiveFile(const std::wstring& path, TArchiveFi
         }
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS || attempt + 1 >= kTemporaryNameAttempts) {
-            return SystemMessage(error);
+            return win::SystemMessage(error);
         }
     }
     TTemporaryFile guard(temporary);
@@ -154,7 +154,7 @@ std::optional<std::string> WriteArchiveFile(const std::wstring& path, TArchiveFi
     // Only now does the chosen name change: an existing file is replaced by a complete one.
     if (!MoveFileExW(temporary.c_str(), path.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return SystemMessage(GetLastError());
+        return win::SystemMessage(GetLastError());
     }
     guard.Keep();
     return std::nullopt;

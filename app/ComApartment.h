@@ -1,22 +1,9 @@
 #pragma once
-// COM for the user-interface thread, as a single-threaded apartment, for the object's lifetime.
-#include <objbase.h>
+// The program's COM apartment is the scope type of win/Scopes.h.
+#include "win/Scopes.h"
 
 namespace virel::app {
 
-class TComApartment {
-public:
-    TComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~TComApartment() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    TComApartment(const TComApartment&) = delete;
-    TComApartment& operator=(const TComApartment&) = delete;
-
-    bool Initialized() const { return SUCCEEDED(result_); }
-
-private:
-    HRESULT result_;
-};
+using win::TComApartment;
 
 }  // namespace virel::app

@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-#include "app/Handles.h"
+#include "win/Scopes.h"
+#include "win/Windows.h"
 
 namespace virel::app {
 
@@ -18,12 +19,12 @@ HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, i
 }
 
 HWND CreateAutoSizeLabel(const wchar_t* text, int x, int y, int height, HWND parent) {
-    HDC dc = GetDC(parent);
-    const HGDIOBJ old = SelectObject(dc, ProgramFont());
     SIZE size{};
-    GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
-    SelectObject(dc, old);
-    ReleaseDC(parent, dc);
+    {
+        const win::TWindowDC dc(parent);
+        const win::TSelection font(dc.Get(), ProgramFont());
+        GetTextExtentPoint32W(dc.Get(), text, static_cast<int>(wcslen(text)), &size);
+    }
     return CreateControl(L"STATIC", text, SS_LEFT | SS_NOPREFIX, x, y, size.cx, height, parent, -1);
 }
 
@@ -115,15 +116,13 @@ LRESULT TImage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 const RECT target = PictureRect();
                 BITMAP info{};
                 GetObjectW(bitmap_, sizeof(info), &info);
-                HDC source = CreateCompatibleDC(dc);
-                const HGDIOBJ old = SelectObject(source, bitmap_);
+                const win::TMemoryDC source(CreateCompatibleDC(dc));
+                const win::TSelection picture(source.Get(), bitmap_);
                 SetStretchBltMode(dc, HALFTONE);
                 SetBrushOrgEx(dc, 0, 0, nullptr);
                 StretchBlt(dc, target.left, target.top, target.right - target.left,
-                           target.bottom - target.top, source, 0, 0, info.bmWidth, info.bmHeight,
-                           SRCCOPY);
-                SelectObject(source, old);
-                DeleteDC(source);
+                           target.bottom - target.top, source.Get(), 0, 0, info.bmWidth,
+                           info.bmHeight, SRCCOPY);
             }
             EndPaint(Handle(), &paint);
             return 0;
@@ -169,12 +168,28 @@ HWND TBitBtn::Create(const wchar_t* caption, int x, int y, int width, int height
 }
 
 void TBitBtn::Draw(const DRAWITEMSTRUCT& item) const {
-    HDC dc = item.hDC;
-    RECT frame = item.rcItem;
     const bool pressed = (item.itemState & ODS_SELECTED) != 0;
     const bool focused = (item.itemState & ODS_FOCUS) != 0;
-    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+    const RECT frame = DrawFace(item.hDC, item.rcItem, pressed, focused);
 
+    const int shift = pressed ? 1 : 0;
+    const int height = item.rcItem.bottom - item.rcItem.top;
+    const int glyphLeft = item.rcItem.left + kGlyphMargin + shift;
+    const int glyphTop = item.rcItem.top + (height - kGlyphSize) / 2 + shift;
+    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+    DrawGlyph(item.hDC, glyphLeft, glyphTop, disabled);
+    const RECT caption{glyphLeft + kGlyphSize, item.rcItem.top + shift,
+                       item.rcItem.right - 2 + shift, item.rcItem.bottom + shift};
+    DrawCaption(item, caption, disabled);
+
+    if (focused && !(item.itemState & ODS_NOFOCUSRECT)) {
+        RECT focus = frame;
+        InflateRect(&focus, -3, -3);
+        DrawFocusRect(item.hDC, &focus);
+    }
+}
+
+RECT TBitBtn::DrawFace(HDC dc, RECT frame, bool pressed, bool focused) {
     FillRect(dc, &frame, GetSysColorBrush(COLOR_BTNFACE));
     if (focused) {
         // The button that Enter would press gets the dark outer frame.
@@ -182,47 +197,37 @@ void TBitBtn::Draw(const DRAWITEMSTRUCT& item) const {
         InflateRect(&frame, -1, -1);
     }
     DrawFrameControl(dc, &frame, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
+    return frame;
+}
 
-    const int shift = pressed ? 1 : 0;
-    const int height = item.rcItem.bottom - item.rcItem.top;
-    const int glyphLeft = item.rcItem.left + kGlyphMargin + shift;
-    const int glyphTop = item.rcItem.top + (height - kGlyphSize) / 2 + shift;
-    if (glyph_) {
-        HDC source = CreateCompatibleDC(dc);
-        const HGDIOBJ old = SelectObject(source, glyph_);
-        TransparentBlt(dc, glyphLeft, glyphTop, kGlyphSize, kGlyphSize, source,
-                       disabled ? kGlyphSize : 0, 0, kGlyphSize, kGlyphSize, kTransparent);
-        SelectObject(source, old);
-        DeleteDC(source);
-    }
+void TBitBtn::DrawGlyph(HDC dc, int left, int top, bool disabled) const {
+    if (!glyph_) return;
+    const win::TMemoryDC source(CreateCompatibleDC(dc));
+    const win::TSelection glyph(source.Get(), glyph_);
+    TransparentBlt(dc, left, top, kGlyphSize, kGlyphSize, source.Get(), disabled ? kGlyphSize : 0,
+                   0, kGlyphSize, kGlyphSize, kTransparent);
+}
 
-    // The caption is centred in the room right of the glyph; "&" underlines the next letter.
-    wchar_t caption[256] = L"";
-    GetWindowTextW(item.hwndItem, caption, 256);
-    RECT text{glyphLeft + kGlyphSize, item.rcItem.top + shift, item.rcItem.right - 2 + shift,
-              item.rcItem.bottom + shift};
-    const HGDIOBJ oldFont =
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
+// The caption is centred in `area`; "&" underlines the next letter.
+void TBitBtn::DrawCaption(const DRAWITEMSTRUCT& item, RECT area, bool disabled) {
+    const std::wstring caption = win::WindowText(item.hwndItem);
+    const HDC dc = item.hDC;
+    const win::TSelection font(
+        dc, reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
     SetBkMode(dc, TRANSPARENT);
     UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
     if (item.itemState & ODS_NOACCEL) format |= DT_HIDEPREFIX;
     if (disabled) {
-        OffsetRect(&text, 1, 1);
+        // Engraved: a light copy one pixel down and right under the grey text.
+        OffsetRect(&area, 1, 1);
         SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
-        DrawTextW(dc, caption, -1, &text, format);
-        OffsetRect(&text, -1, -1);
+        DrawTextW(dc, caption.c_str(), -1, &area, format);
+        OffsetRect(&area, -1, -1);
         SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
     } else {
         SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     }
-    DrawTextW(dc, caption, -1, &text, format);
-    SelectObject(dc, oldFont);
-
-    if (focused && !(item.itemState & ODS_NOFOCUSRECT)) {
-        RECT focus = frame;
-        InflateRect(&focus, -3, -3);
-        DrawFocusRect(dc, &focus);
-    }
+    DrawTextW(dc, caption.c_str(), -1, &area, format);
 }
 
 TToolTips::~TToolTips() {

@@ -72,6 +72,11 @@ public:
     void Draw(const DRAWITEMSTRUCT& item) const;
 
 private:
+    // The face and frame; gives the room inside the frame.
+    static RECT DrawFace(HDC dc, RECT frame, bool pressed, bool focused);
+    void DrawGlyph(HDC dc, int left, int top, bool disabled) const;
+    static void DrawCaption(const DRAWITEMSTRUCT& item, RECT area, bool disabled);
+
     HWND handle_ = nullptr;
     HBITMAP glyph_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/GaugeMath.h"
+#include "win/Scopes.h"
 
 namespace virel::app {
 
@@ -24,27 +25,20 @@ bool RegisterGaugeClass(WNDPROC proc) {
     return RegisterClassExW(&wc) != 0;
 }
 
-// A memory DC with a bitmap compatible with `like`, released in reverse order.
-class TMemoryDC {
+// A drawing surface off screen, compatible with `like`; given back in reverse order.
+class TOffscreen {
 public:
-    TMemoryDC(HDC like, int width, int height)
-        : dc_(CreateCompatibleDC(like)), bitmap_(CreateCompatibleBitmap(like, width, height)) {
-        if (dc_ && bitmap_) old_ = SelectObject(dc_, bitmap_);
-    }
-    ~TMemoryDC() {
-        if (old_) SelectObject(dc_, old_);
-        if (bitmap_) DeleteObject(bitmap_);
-        if (dc_) DeleteDC(dc_);
-    }
-    TMemoryDC(const TMemoryDC&) = delete;
-    TMemoryDC& operator=(const TMemoryDC&) = delete;
-    bool Ok() const { return old_ != nullptr; }
-    HDC Get() const { return dc_; }
+    TOffscreen(HDC like, int width, int height)
+        : dc_(CreateCompatibleDC(like)),
+          bitmap_(CreateCompatibleBitmap(like, width, height)),
+          selection_(dc_.Get(), bitmap_.Get()) {}
+    bool Ok() const { return static_cast<bool>(selection_); }
+    HDC Get() const { return dc_.Get(); }
 
 private:
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ old_ = nullptr;
+    win::TMemoryDC dc_;
+    win::TBitmap bitmap_;
+    win::TSelection selection_;
 };
 
 }  // namespace
@@ -95,11 +89,11 @@ void TGauge::SetFont(HFONT font) {
     LOGFONTW lf{};
     const HGDIOBJ source = font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT);
     if (!GetObjectW(source, sizeof(lf), &lf)) {
-        drawFont_.reset();
+        drawFont_.Reset();
         return;
     }
     lf.lfQuality = NONANTIALIASED_QUALITY;
-    drawFont_.reset(CreateFontIndirectW(&lf));
+    drawFont_.Reset(CreateFontIndirectW(&lf));
 }
 
 void TGauge::Render(HDC dc, int width, int height) const {
@@ -120,18 +114,17 @@ void TGauge::Render(HDC dc, int width, int height) const {
 
     // White text on black, combined by exclusive-or: the text inverts whatever lies beneath,
     // black on the background and white on the bar.
-    TMemoryDC text(dc, innerWidth, innerHeight);
+    TOffscreen text(dc, innerWidth, innerHeight);
     if (!text.Ok()) return;
     RECT area{0, 0, innerWidth, innerHeight};
     FillRect(text.Get(), &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    const HGDIOBJ oldFont = drawFont_ ? SelectObject(text.Get(), drawFont_.get()) : nullptr;
+    const win::TSelection font(text.Get(), drawFont_.Get());
     SetTextColor(text.Get(), RGB(255, 255, 255));
     SetBkMode(text.Get(), TRANSPARENT);
     const std::string label = gauge::PercentText(percent);
     const std::wstring wide(label.begin(), label.end());
     DrawTextW(text.Get(), wide.c_str(), static_cast<int>(wide.size()), &area,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    if (oldFont) SelectObject(text.Get(), oldFont);
     BitBlt(dc, 1, 1, innerWidth, innerHeight, text.Get(), 0, 0, SRCINVERT);
 }
 
@@ -152,29 +145,32 @@ LRESULT CALLBACK TGauge::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
+void TGauge::Paint() {
+    PAINTSTRUCT ps;
+    const HDC dc = BeginPaint(hwnd_, &ps);
+    if (!dc) return;
+    ++paints_;
+    RECT rc{};
+    GetClientRect(hwnd_, &rc);
+    // Drawn off screen first, so the bar and the text never flicker.
+    const TOffscreen buffer(dc, rc.right, rc.bottom);
+    if (buffer.Ok()) {
+        Render(buffer.Get(), rc.right, rc.bottom);
+        BitBlt(dc, 0, 0, rc.right, rc.bottom, buffer.Get(), 0, 0, SRCCOPY);
+    } else {
+        Render(dc, rc.right, rc.bottom);
+    }
+    EndPaint(hwnd_, &ps);
+}
+
 LRESULT TGauge::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     const HWND hwnd = hwnd_;
     switch (msg) {
         case WM_ERASEBKGND:
             return 1;  // WM_PAINT covers every pixel
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            const HDC dc = BeginPaint(hwnd, &ps);
-            if (!dc) return 0;
-            ++paints_;
-            RECT rc{};
-            GetClientRect(hwnd, &rc);
-            // Drawn off screen first, so the bar and the text never flicker.
-            TMemoryDC buffer(dc, rc.right, rc.bottom);
-            if (buffer.Ok()) {
-                Render(buffer.Get(), rc.right, rc.bottom);
-                BitBlt(dc, 0, 0, rc.right, rc.bottom, buffer.Get(), 0, 0, SRCCOPY);
-            } else {
-                Render(dc, rc.right, rc.bottom);
-            }
-            EndPaint(hwnd, &ps);
+        case WM_PAINT:
+            Paint();
             return 0;
-        }
         case WM_PRINTCLIENT: {
             RECT rc{};
             GetClientRect(hwnd, &rc);

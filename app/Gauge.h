@@ -7,8 +7,7 @@
 // is its parent's to choose: the parent answers WM_SETCURSOR for its children.
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
+#include "win/Scopes.h"
 
 namespace virel::app {
 
@@ -45,6 +44,7 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void Paint();
     void Repaint();
     void SetFont(HFONT font);
 
@@ -54,10 +54,7 @@ private:
     int progress_ = 0;
     HFONT font_ = nullptr;  // as given by WM_SETFONT, not owned
     // Its copy without smoothing, so the exclusive-or text has no grey fringes.
-    struct FontDeleter {
-        void operator()(HFONT font) const { DeleteObject(font); }
-    };
-    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> drawFont_;
+    win::TFont drawFont_;
     int repaints_ = 0;
     int paints_ = 0;
 };

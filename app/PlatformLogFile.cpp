@@ -6,35 +6,15 @@
 
 #include <string>
 
-#include "app/SystemMessage.h"
 #include "core/DeviceTexts.h"
 #include "core/Errors.h"
 #include "core/Utf16.h"
+#include "win/Scopes.h"
+#include "win/SystemMessage.h"
 
 namespace virel::app {
 
 namespace {
-
-class TFile {
-public:
-    explicit TFile(HANDLE handle) : handle_(handle) {}
-    TFile(const TFile&) = delete;
-    TFile& operator=(const TFile&) = delete;
-    ~TFile() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    // Closes now so a failing close can be reported; the destructor then has nothing to do.
-    bool Close() {
-        const HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(handle) != FALSE;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 HANDLE OpenForAppending(const std::wstring& path, DWORD disposition) {
     return CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -55,15 +35,15 @@ AppendResult TPlatformLogFileSystem::Append(const std::string& path, const std::
         if (handle == INVALID_HANDLE_VALUE) return AppendResult::NotWritten;
         result = AppendResult::Created;
     }
-    TFile file(handle);
+    win::THandle file(handle);
     // One write: the lines land whole or, on failure, are reported and kept by the caller.
     DWORD written = 0;
     if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-        throw Exception(SystemMessage(GetLastError()));
+        throw Exception(win::SystemMessage(GetLastError()));
     }
-    if (written != bytes.size()) throw Exception(SystemMessage(ERROR_WRITE_FAULT));
-    if (!FlushFileBuffers(file.Get())) throw Exception(SystemMessage(GetLastError()));
-    if (!file.Close()) throw Exception(SystemMessage(GetLastError()));
+    if (written != bytes.size()) throw Exception(win::SystemMessage(ERROR_WRITE_FAULT));
+    if (!FlushFileBuffers(file.Get())) throw Exception(win::SystemMessage(GetLastError()));
+    if (!file.Close()) throw Exception(win::SystemMessage(GetLastError()));
     return result;
 }
 
@@ -72,7 +52,7 @@ std::string TPlatformLogFileSystem::Tail(const std::string& path, std::size_t co
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return {};
-    TFile file(handle);
+    win::THandle file(handle);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0) return {};
     const auto want =

@@ -7,24 +7,19 @@
 #include <vector>
 
 #include "Version.h"
-#include "app/Handles.h"
 #include "app/PlatformClock.h"
-#include "app/SystemMessage.h"
 #include "core/Utf16.h"
 #include "serial/SerialTrace.h"
+#include "win/Scopes.h"
+#include "win/SystemMessage.h"
 
 namespace virel::app {
 
 namespace {
 
-struct TCloseFile {
-    void operator()(HANDLE file) const { CloseHandle(file); }
-};
-using TFile = TUniqueHandle<HANDLE, TCloseFile>;
-
 class TFileTraceEnvironment final : public ITraceEnvironment {
 public:
-    explicit TFileTraceEnvironment(TFile file) : file_(std::move(file)) {
+    explicit TFileTraceEnvironment(win::THandle file) : file_(std::move(file)) {
         LARGE_INTEGER frequency{};
         QueryPerformanceFrequency(&frequency);
         frequency_ = frequency.QuadPart > 0 ? frequency.QuadPart : 1;
@@ -41,7 +36,7 @@ public:
 
     TSystemError LastError() override {
         const DWORD code = GetLastError();
-        return {code, SystemMessage(code)};
+        return {code, win::SystemMessage(code)};
     }
 
     // No buffering in the process: a line written is in the file even if the program is ended
@@ -53,7 +48,7 @@ public:
     }
 
 private:
-    TFile file_;
+    win::THandle file_;
     TPlatformClock clock_;
     std::int64_t frequency_ = 1;
 };
@@ -84,7 +79,7 @@ std::unique_ptr<ISerialBackend> CreateTracedSerialBackend(std::unique_ptr<ISeria
         CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return backend;
-    TFile file(handle);
+    win::THandle file(handle);
     LARGE_INTEGER size{};
     if (GetFileSizeEx(file.Get(), &size) && size.QuadPart == 0) {
         DWORD written = 0;

@@ -5,6 +5,7 @@
 #include "app/Application.h"
 #include "app/Texts.h"
 #include "core/Errors.h"
+#include "win/Windows.h"
 
 namespace virel::app {
 
@@ -32,21 +33,7 @@ HWND TFProgressBar::Create(HWND owner) {
 
 void TFProgressBar::Show() {
     if (!placed_) {
-        RECT own{};
-        RECT outer{};
-        GetWindowRect(Handle(), &outer);
-        const int width = outer.right - outer.left;
-        const int height = outer.bottom - outer.top;
-        HWND owner = GetWindow(Handle(), GW_OWNER);
-        if (owner) {
-            GetWindowRect(owner, &own);
-        } else {
-            own = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-        }
-        const int left = std::max(0L, own.left + (own.right - own.left - width) / 2);
-        const int top = std::max(0L, own.top + (own.bottom - own.top - height) / 2);
-        SetWindowPos(Handle(), nullptr, left, top, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        win::CentreWindow(Handle(), GetWindow(Handle(), GW_OWNER));
         placed_ = true;
     }
     ShowWindow(Handle(), SW_SHOW);
@@ -59,7 +46,7 @@ void TFProgressBar::Close() {
 }
 
 void TFProgressBar::FormKeyPress(wchar_t key) {
-    if (key != 27) return;
+    if (key != VK_ESCAPE) return;  // Esc's character has the key's code
     Close();
     Application().Cancel(std::make_exception_ptr(Exception(kExchangeCancelledU8)));
 }

@@ -5,13 +5,13 @@
 #include <array>
 
 #include "core/Utf16.h"
-#include "storage/RegStore.h"
+#include "win/Scopes.h"
 
 namespace virel::app {
 
 std::vector<std::string> PresentSerialPorts() {
     std::vector<std::string> ports;
-    TRegKey key;
+    win::TRegKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE,
                       key.Receive()) != ERROR_SUCCESS) {
         key.Forget();

@@ -1,8 +1,8 @@
 #include "app/Window.h"
 
 #include "app/Application.h"
-#include "app/Handles.h"
 #include "app/Texts.h"
+#include "win/Scopes.h"
 
 namespace virel::app {
 
@@ -73,9 +73,9 @@ LRESULT CALLBACK TCustomWindow::StaticWindowProc(HWND window, UINT message, WPAR
 }
 
 HFONT ProgramFont() {
-    static const TFont font(CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                        RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, kFontName));
+    static const win::TFont font(CreateFontW(
+        -11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS,
+        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, kFontName));
     return font.Get();
 }
 

@@ -4,24 +4,14 @@
 #include <utility>
 #include <vector>
 
+#include "win/SystemMessage.h"
+
 namespace virel::ole {
 
 EOleError::EOleError(HRESULT code, const std::string& message)
     : virel::Exception(message), code_(code) {}
 
 namespace {
-
-std::wstring SystemMessage(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    if (length == 0 || buffer == nullptr) return {};
-    std::wstring text(buffer, length);
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
-    return text;
-}
 
 std::string BStrUtf8(BSTR str) {
     if (str == nullptr) return {};
@@ -31,11 +21,11 @@ std::string BStrUtf8(BSTR str) {
 }  // namespace
 
 std::string OleErrorText(HRESULT code) {
-    std::wstring text = SystemMessage(static_cast<DWORD>(code));
+    std::optional<std::string> text = win::SystemText(static_cast<DWORD>(code));
     // Codes wrapping a Win32 error are described under the plain error number.
-    if (text.empty() && HRESULT_FACILITY(code) == FACILITY_WIN32 && FAILED(code))
-        text = SystemMessage(static_cast<DWORD>(HRESULT_CODE(code)));
-    if (!text.empty()) return Narrow(text);
+    if (!text && HRESULT_FACILITY(code) == FACILITY_WIN32 && FAILED(code))
+        text = win::SystemText(static_cast<DWORD>(HRESULT_CODE(code)));
+    if (text) return *std::move(text);
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "OLE error %.8lx",
                   static_cast<unsigned long>(static_cast<DWORD>(code)));
@@ -255,12 +245,6 @@ void PutProperty(const TDispatchPtr& disp, std::wstring_view name, const TVarian
 
 TVariant CallMethod(const TDispatchPtr& disp, std::wstring_view name) {
     return Invoke(disp.Get(), name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {});
-}
-
-TComInit::TComInit() : result_(CoInitialize(nullptr)) {}
-
-TComInit::~TComInit() {
-    if (SUCCEEDED(result_)) CoUninitialize();
 }
 
 }  // namespace virel::ole

@@ -151,17 +151,4 @@ void PutProperty(const TDispatchPtr& disp, std::wstring_view name, const TVarian
 // Method with no arguments whose result is wanted (method and property-get flags together).
 TVariant CallMethod(const TDispatchPtr& disp, std::wstring_view name);
 
-// COM for the calling thread (single-threaded apartment), for the lifetime of the holder.
-class TComInit {
-public:
-    TComInit();
-    ~TComInit();
-    TComInit(const TComInit&) = delete;
-    TComInit& operator=(const TComInit&) = delete;
-    HRESULT Result() const { return result_; }
-
-private:
-    HRESULT result_;
-};
-
 }  // namespace virel::ole

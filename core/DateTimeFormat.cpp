@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/Utf16.h"
+
 namespace virel {
 
 namespace {
@@ -44,10 +46,8 @@ std::string Number(int value, bool twoDigits) {
 // The first UTF-8 character of a text (a whole multi-byte sequence, not just its first byte).
 std::string FirstCharacter(const std::string& text) {
     if (text.empty()) return text;
-    std::size_t length = 1;
-    while (length < text.size() && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) {
-        ++length;
-    }
+    std::size_t length = 0;
+    NextUtf8Character(text, length);
     return text.substr(0, length);
 }
 
@@ -113,86 +113,82 @@ int DayOfWeek(const DateTime& v) {
     return static_cast<int>(index);
 }
 
-std::string FormatDateTime(const std::string& pattern, const DateTime& v,
-                           const RegionalFormats& formats) {
-    std::string out;
-    std::size_t i = 0;
+namespace {
+
+// Copies the quoted text at pattern[i] (i at its opening quote) to `out` and moves i past it.
+// '' outside a literal is one quote; otherwise a literal runs to the closing quote, and ''
+// inside it is one quote too.
+void AppendQuoted(const std::string& pattern, std::size_t& i, std::string& out) {
     const std::size_t n = pattern.size();
+    if (i + 1 < n && pattern[i + 1] == '\'') {
+        out += '\'';
+        i += 2;
+        return;
+    }
+    ++i;
     while (i < n) {
-        const char c = pattern[i];
-        if (c == '\'') {
-            // '' outside a literal is one quote; otherwise a literal runs to the closing quote.
+        if (pattern[i] == '\'') {
             if (i + 1 < n && pattern[i + 1] == '\'') {
                 out += '\'';
                 i += 2;
                 continue;
             }
             ++i;
-            while (i < n) {
-                if (pattern[i] == '\'') {
-                    if (i + 1 < n && pattern[i + 1] == '\'') {
-                        out += '\'';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                out += pattern[i++];
-            }
+            return;
+        }
+        out += pattern[i++];
+    }
+}
+
+// The text of `run` repetitions of the pattern letter `c`; other characters stand for
+// themselves.
+std::string FieldText(char c, std::size_t run, const DateTime& v, const RegionalFormats& formats) {
+    switch (c) {
+        case 'd':
+            if (run <= 2) return Number(v.day, run == 2);
+            return NameAt((run == 3 ? formats.shortDayNames : formats.longDayNames).data(), 7,
+                          DayOfWeek(v));
+        case 'M':
+            if (run <= 2) return Number(v.month, run == 2);
+            return NameAt((run == 3 ? formats.shortMonthNames : formats.longMonthNames).data(), 12,
+                          v.month - 1);
+        case 'y':
+            return run <= 2 ? Number(v.year % 100, run == 2) : Number(v.year, 4);
+        case 'h': {
+            const int hour12 = v.hour % 12;
+            return Number(hour12 == 0 ? 12 : hour12, run >= 2);
+        }
+        case 'H':
+            return Number(v.hour, run >= 2);
+        case 'm':
+            return Number(v.minute, run >= 2);
+        case 's':
+            return Number(v.second, run >= 2);
+        case 't': {
+            const std::string& designator =
+                v.hour < 12 ? formats.amDesignator : formats.pmDesignator;
+            return run == 1 ? FirstCharacter(designator) : designator;
+        }
+        default:
+            return std::string(run, c);
+    }
+}
+
+}  // namespace
+
+std::string FormatDateTime(const std::string& pattern, const DateTime& v,
+                           const RegionalFormats& formats) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < pattern.size()) {
+        const char c = pattern[i];
+        if (c == '\'') {
+            AppendQuoted(pattern, i, out);
             continue;
         }
         std::size_t run = 1;
-        while (i + run < n && pattern[i + run] == c) ++run;
-        switch (c) {
-            case 'd':
-                if (run == 1 || run == 2) {
-                    out += Number(v.day, run == 2);
-                } else {
-                    const auto& names = run == 3 ? formats.shortDayNames : formats.longDayNames;
-                    out += NameAt(names.data(), 7, DayOfWeek(v));
-                }
-                break;
-            case 'M':
-                if (run == 1 || run == 2) {
-                    out += Number(v.month, run == 2);
-                } else {
-                    const auto& names = run == 3 ? formats.shortMonthNames : formats.longMonthNames;
-                    out += NameAt(names.data(), 12, v.month - 1);
-                }
-                break;
-            case 'y':
-                if (run <= 2) {
-                    out += Number(v.year % 100, run == 2);
-                } else {
-                    out += Number(v.year, 4);
-                }
-                break;
-            case 'h': {
-                int hour12 = v.hour % 12;
-                if (hour12 == 0) hour12 = 12;
-                out += Number(hour12, run >= 2);
-                break;
-            }
-            case 'H':
-                out += Number(v.hour, run >= 2);
-                break;
-            case 'm':
-                out += Number(v.minute, run >= 2);
-                break;
-            case 's':
-                out += Number(v.second, run >= 2);
-                break;
-            case 't': {
-                const std::string& designator =
-                    v.hour < 12 ? formats.amDesignator : formats.pmDesignator;
-                out += run == 1 ? FirstCharacter(designator) : designator;
-                break;
-            }
-            default:
-                out.append(run, c);
-                break;
-        }
+        while (i + run < pattern.size() && pattern[i + run] == c) ++run;
+        out += FieldText(c, run, v, formats);
         i += run;
     }
     return out;

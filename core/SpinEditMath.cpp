@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "core/NumberText.h"
+
 namespace virel::spin {
 
 namespace {
@@ -23,27 +25,7 @@ double RoundToNearestEven(double value) {
 }  // namespace
 
 std::optional<std::int32_t> ParseInteger(std::string_view text) {
-    std::size_t pos = 0;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    if (pos == text.size()) return std::nullopt;
-    // Accumulate as a negative number so that the lowest 32-bit value fits too.
-    std::int64_t magnitude = 0;
-    for (; pos < text.size(); ++pos) {
-        const char c = text[pos];
-        if (c < '0' || c > '9') return std::nullopt;
-        magnitude = magnitude * 10 + (c - '0');
-        if (magnitude > std::int64_t{1} << 31) return std::nullopt;
-    }
-    const std::int64_t value = negative ? -magnitude : magnitude;
-    if (value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max()) {
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(value);
+    return ParseDecimalInt32(text);
 }
 
 double ReadValue(std::string_view text, double minValue) {

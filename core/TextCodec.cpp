@@ -29,52 +29,6 @@ int ByteOf(char32_t c) {
     return -1;
 }
 
-// Decodes one UTF-8 character at text[i]; advances i. Malformed input (stray continuation
-// bytes, truncated or overlong sequences, surrogates, values above U+10FFFF) gives U+FFFD and
-// consumes one byte.
-char32_t NextCharacter(const std::string& text, std::size_t& i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-        ++i;
-        return lead;
-    }
-    int length = 0;
-    char32_t c = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        c = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        c = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        c = lead & 0x07;
-    } else {
-        ++i;
-        return 0xFFFD;
-    }
-    if (i + length > text.size()) {
-        ++i;
-        return 0xFFFD;
-    }
-    for (int k = 1; k < length; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return 0xFFFD;
-        }
-        c = (c << 6) | (b & 0x3F);
-    }
-    static constexpr char32_t kMinimum[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < kMinimum[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        ++i;
-        return 0xFFFD;
-    }
-    i += length;
-    return c;
-}
-
-
 }  // namespace
 
 std::string Utf8ToCp1251(const std::string& text) {
@@ -82,7 +36,7 @@ std::string Utf8ToCp1251(const std::string& text) {
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
-        const int byte = ByteOf(NextCharacter(text, i));
+        const int byte = ByteOf(NextUtf8Character(text, i).value_or(kReplacementCharacter));
         out += byte < 0 ? '?' : static_cast<char>(byte);
     }
     return out;

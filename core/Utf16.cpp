@@ -4,8 +4,6 @@ namespace virel {
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
-
 bool IsSurrogate(char32_t c) {
     return c >= 0xD800 && c <= 0xDFFF;
 }
@@ -16,13 +14,57 @@ bool IsLowSurrogate(char32_t c) {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-// Decodes the character at text[i] and moves i past it. The allowed range of the second byte
+// Reads one character from 16-bit units at text[i] and moves i past it.
+template <class Char>
+char32_t DecodeUtf16(std::basic_string_view<Char> text, std::size_t& i) {
+    const char32_t unit = static_cast<char16_t>(text[i++]);
+    if (!IsSurrogate(unit)) return unit;
+    if (!IsHighSurrogate(unit) || i >= text.size()) return kReplacementCharacter;
+    const char32_t next = static_cast<char16_t>(text[i]);
+    if (!IsLowSurrogate(next)) return kReplacementCharacter;  // the next unit is read on its own
+    ++i;
+    return 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
+}
+
+template <class String>
+void AppendUtf16(String& out, char32_t c) {
+    using Unit = typename String::value_type;
+    if (c < 0x10000) {
+        out.push_back(static_cast<Unit>(c));
+        return;
+    }
+    c -= 0x10000;
+    out.push_back(static_cast<Unit>(0xD800 + (c >> 10)));
+    out.push_back(static_cast<Unit>(0xDC00 + (c & 0x3FF)));
+}
+
+template <class String>
+String ToUtf16(std::string_view utf8) {
+    String out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        AppendUtf16(out, NextUtf8Character(utf8, i).value_or(kReplacementCharacter));
+    }
+    return out;
+}
+
+template <class Char>
+std::string FromUtf16(std::basic_string_view<Char> utf16) {
+    std::string out;
+    out.reserve(utf16.size() * 2);
+    for (std::size_t i = 0; i < utf16.size();) AppendUtf8(out, DecodeUtf16(utf16, i));
+    return out;
+}
+
+}  // namespace
+
+// The allowed range of the second byte
 // depends on the first, which rules out overlong forms, encoded surrogates and values above
 // U+10FFFF before they are assembled; such a first and second byte give one U+FFFD together,
 // as the system does. A byte that is no continuation at all ends the sequence so far with one
 // U+FFFD and starts the next character, so a broken sequence never eats the good text after
 // it, not even at the end of the input.
-char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
+std::optional<char32_t> NextUtf8Character(std::string_view text, std::size_t& i) {
     const auto lead = static_cast<unsigned char>(text[i++]);
     if (lead < 0x80) return lead;
     int follow = 0;
@@ -42,63 +84,20 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
         if (lead == 0xF0) low = 0x90;
         if (lead == 0xF4) high = 0x8F;
     } else {
-        return kReplacement;  // a continuation byte, C0, C1 or F5..FF: never a first byte
+        return std::nullopt;  // a continuation byte, C0, C1 or F5..FF: never a first byte
     }
     for (int k = 0; k < follow; ++k) {
-        if (i >= text.size()) return kReplacement;
+        if (i >= text.size()) return std::nullopt;
         const auto b = static_cast<unsigned char>(text[i]);
-        if (b < 0x80 || b > 0xBF) return kReplacement;
+        if (b < 0x80 || b > 0xBF) return std::nullopt;
         c = (c << 6) | (b & 0x3Fu);
         ++i;
-        if (b < low || b > high) return kReplacement;  // the two bytes go together
+        if (b < low || b > high) return std::nullopt;  // the two bytes go together
         low = 0x80;
         high = 0xBF;
     }
     return c;
 }
-
-// Reads one character from 16-bit units at text[i] and moves i past it.
-template <class Char>
-char32_t DecodeUtf16(std::basic_string_view<Char> text, std::size_t& i) {
-    const char32_t unit = static_cast<char16_t>(text[i++]);
-    if (!IsSurrogate(unit)) return unit;
-    if (!IsHighSurrogate(unit) || i >= text.size()) return kReplacement;
-    const char32_t next = static_cast<char16_t>(text[i]);
-    if (!IsLowSurrogate(next)) return kReplacement;  // the next unit is read on its own
-    ++i;
-    return 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
-}
-
-template <class String>
-void AppendUtf16(String& out, char32_t c) {
-    using Unit = typename String::value_type;
-    if (c < 0x10000) {
-        out.push_back(static_cast<Unit>(c));
-        return;
-    }
-    c -= 0x10000;
-    out.push_back(static_cast<Unit>(0xD800 + (c >> 10)));
-    out.push_back(static_cast<Unit>(0xDC00 + (c & 0x3FF)));
-}
-
-
-template <class String>
-String ToUtf16(std::string_view utf8) {
-    String out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) AppendUtf16(out, DecodeUtf8(utf8, i));
-    return out;
-}
-
-template <class Char>
-std::string FromUtf16(std::basic_string_view<Char> utf16) {
-    std::string out;
-    out.reserve(utf16.size() * 2);
-    for (std::size_t i = 0; i < utf16.size();) AppendUtf8(out, DecodeUtf16(utf16, i));
-    return out;
-}
-
-}  // namespace
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -133,7 +132,8 @@ std::wstring Widen(std::string_view utf8) {
         std::wstring out;
         out.reserve(utf8.size());
         for (std::size_t i = 0; i < utf8.size();) {
-            out.push_back(static_cast<wchar_t>(DecodeUtf8(utf8, i)));
+            out.push_back(
+                static_cast<wchar_t>(NextUtf8Character(utf8, i).value_or(kReplacementCharacter)));
         }
         return out;
     }
@@ -147,7 +147,7 @@ std::string Narrow(std::wstring_view wide) {
         out.reserve(wide.size() * 2);
         for (const wchar_t w : wide) {
             const auto c = static_cast<char32_t>(w);
-            AppendUtf8(out, c > 0x10FFFF || IsSurrogate(c) ? kReplacement : c);
+            AppendUtf8(out, c > 0x10FFFF || IsSurrogate(c) ? kReplacementCharacter : c);
         }
         return out;
     }

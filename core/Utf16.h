@@ -6,10 +6,19 @@
 // Malformed input never fails and never vanishes: every malformed UTF-8 sequence and every
 // unpaired surrogate becomes U+FFFD, as the system's own conversion does. A malformed UTF-8
 // sequence is replaced as a whole up to its first wrong byte, which is then read afresh.
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace virel {
+
+// What malformed input becomes.
+inline constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+// Reads the UTF-8 character at text[i] (i < text.size()) and moves i past it. Nothing for a
+// malformed sequence, i then past its malformed part as described above: what the caller puts
+// in its place is the caller's rule (the program's is kReplacementCharacter).
+std::optional<char32_t> NextUtf8Character(std::string_view text, std::size_t& i);
 
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);

@@ -134,7 +134,7 @@ public:
     std::int64_t speedIndex = 0, printOnDevice = 0, big = 0, letter = 'A', wideLetter = 0x416,
                  optionSet = 0;
     long double single = 0, dbl = 0, money = 0;
-    TVariant data;
+    TStoredVariant data;
     Lines linesObj;
     Items itemsObj;
     TPersistent* linesRef = &linesObj;

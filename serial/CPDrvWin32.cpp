@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "serial/CPDrv.h"
+#include "win/Scopes.h"
 
 namespace virel {
 
@@ -18,64 +19,6 @@ static_assert(sizeof(DCB) == 28, "DCB layout");
 
 constexpr UINT_PTR kPollTimerId = 1;
 constexpr char kWindowClass[] = "VirelSerialNotify";
-
-// Owns a device handle; INVALID_HANDLE_VALUE means closed.
-class TFileHandle {
-public:
-    TFileHandle() = default;
-    explicit TFileHandle(HANDLE h) : handle_(h) {}
-    ~TFileHandle() { Reset(); }
-    TFileHandle(const TFileHandle&) = delete;
-    TFileHandle& operator=(const TFileHandle&) = delete;
-    TFileHandle(TFileHandle&& other) noexcept : handle_(other.Release()) {}
-    TFileHandle& operator=(TFileHandle&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            handle_ = other.Release();
-        }
-        return *this;
-    }
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Release() {
-        HANDLE h = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return h;
-    }
-    void Reset() {
-        if (Valid()) CloseHandle(Release());
-    }
-
-private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
-
-// Owns a window.
-class TWindow {
-public:
-    TWindow() = default;
-    explicit TWindow(HWND h) : hwnd_(h) {}
-    ~TWindow() { Reset(); }
-    TWindow(const TWindow&) = delete;
-    TWindow& operator=(const TWindow&) = delete;
-    TWindow(TWindow&& other) noexcept : hwnd_(other.hwnd_) { other.hwnd_ = nullptr; }
-    TWindow& operator=(TWindow&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            hwnd_ = other.hwnd_;
-            other.hwnd_ = nullptr;
-        }
-        return *this;
-    }
-    HWND Get() const { return hwnd_; }
-    void Reset() {
-        if (hwnd_) DestroyWindow(hwnd_);
-        hwnd_ = nullptr;
-    }
-
-private:
-    HWND hwnd_ = nullptr;
-};
 
 class TWin32SerialBackend final : public ISerialBackend {
 public:
@@ -96,8 +39,9 @@ public:
         handler_ = std::move(handler);
         if (!RegisterClassOnce()) return;
         // Message-only: never shown, never enumerated, but it has a queue and timers.
-        window_ = TWindow(CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                          GetModuleHandleA(nullptr), this));
+        window_ =
+            win::TOwnedWindow(CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                              nullptr, GetModuleHandleA(nullptr), this));
     }
 
     void DetachWindow() override {
@@ -122,13 +66,13 @@ public:
         Close();
         // Share mode 0: nobody else may hold the port while we do. No overlapped flag: every
         // transfer is synchronous and bounded by the comm time-outs.
-        device_ = TFileHandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        return device_.Valid();
+        device_ = win::THandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(device_);
     }
 
     void Close() override { device_.Reset(); }
-    bool IsOpen() const override { return device_.Valid(); }
+    bool IsOpen() const override { return static_cast<bool>(device_); }
 
     bool SetState(const TDcb& d) override {
         DCB dcb;
@@ -280,8 +224,8 @@ private:
     }
 
     TSerialMessageHandler handler_;
-    TWindow window_;
-    TFileHandle device_;
+    win::TOwnedWindow window_;
+    win::THandle device_;
     COMMTIMEOUTS timeouts_{};  // the component's, put back after each wait
     std::uint64_t frequency_ = 1000;
 };

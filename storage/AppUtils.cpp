@@ -127,88 +127,104 @@ std::int32_t ReadPlacementInteger(TSectionStore& store, const std::string& secti
     }
 }
 
+namespace {
+
+// Reads the stored flags and positions into `placement`; false when no position is stored.
+bool ReadStoredPositions(IForm& form, TSectionStore& store, const std::string& section,
+                         TWindowPlacement& placement) {
+    const TSize screen = form.ScreenSize();
+    placement.flags = static_cast<std::uint32_t>(
+        ReadPlacementInteger(store, section, "Flags", static_cast<std::int32_t>(placement.flags)));
+    bool found = false;
+    const std::string minMax = ReadPosString(store, section, "MinMaxPos", screen);
+    if (!minMax.empty()) {
+        found = true;
+        const auto words = SplitWords(minMax, " ,");
+        placement.minPosition = {WordOr(words, 0, 0), WordOr(words, 1, 0)};
+        placement.maxPosition = {WordOr(words, 2, 0), WordOr(words, 3, 0)};
+    }
+    const std::string norm = ReadPosString(store, section, "NormPos", screen);
+    if (!norm.empty()) {
+        found = true;
+        const auto words = SplitWords(norm, " ,");
+        const std::int32_t left = form.Left(), top = form.Top();
+        placement.normalPosition = {WordOr(words, 0, left), WordOr(words, 1, top),
+                                    WordOr(words, 2, left + form.Width()),
+                                    WordOr(words, 3, top + form.Height())};
+    }
+    return found;
+}
+
+// A stored rectangle without width or height (an edge not past the opposite one) or too large
+// to measure is junk: it is ignored for every border style, also where only its left and top
+// would be taken.
+bool IsMeasurable(const TRect& stored) {
+    const std::int64_t width = std::int64_t{stored.right} - stored.left;
+    const std::int64_t height = std::int64_t{stored.bottom} - stored.top;
+    constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
+    return width > 0 && height > 0 && width <= kLargest && height <= kLargest;
+}
+
+void LoadPosition(IForm& form, TSectionStore& store, const std::string& section,
+                  TWindowPlacement placement) {
+    const bool found = ReadStoredPositions(form, store, section, placement);
+    const std::int32_t ppi = form.ScreenPixelsPerInch();
+    const bool samePpi = ReadPlacementInteger(store, section, "PixelsPerInch", ppi) == ppi;
+    const TRect stored = placement.normalPosition;
+    if (!found || !samePpi || !IsMeasurable(stored)) return;
+    const TFormBorderStyle border = form.BorderStyle();
+    if (border != TFormBorderStyle::bsSizeable && border != TFormBorderStyle::bsSizeToolWin) {
+        // A fixed-size window keeps its own size; only the position is taken.
+        placement.normalPosition = RectAt(stored.left, stored.top, form.Width(), form.Height());
+    }
+    if (form.Position() == TPosition::poScreenCenter ||
+        form.Position() == TPosition::poDesktopCenter) {
+        form.SetPositionDesigned();
+    }
+    form.SetPlacement(placement);
+    KeepTitleBarOnScreen(form, placement);
+}
+
+// The state the stored show command asks for; without one, the state the window starts in.
+TWindowState StoredWindowState(IForm& form, TSectionStore& store, const std::string& section,
+                               bool mainOrNone) {
+    switch (ReadPlacementInteger(store, section, "ShowCmd", 0)) {
+        case kSwShowNormal:
+        case kSwShow:
+        case kSwRestore:
+            return TWindowState::wsNormal;
+        case kSwShowMinimized:
+        case kSwMinimize:
+        case kSwShowMinNoActive:
+            return TWindowState::wsMinimized;
+        case kSwShowMaximized:
+            return TWindowState::wsMaximized;
+        default:
+            break;
+    }
+    if (mainOrNone &&
+        (form.FormStyle() == TFormStyle::fsMDIForm ||
+         (form.FormStyle() == TFormStyle::fsNormal && form.Position() == TPosition::poDefault))) {
+        return TWindowState::wsMaximized;
+    }
+    return TWindowState::wsNormal;
+}
+
+}  // namespace
+
 void ReadPlacement(IForm& form, TSectionStore& store, const std::string& section, bool loadState,
                    bool loadPosition) {
     if (!loadState && !loadPosition) return;
-    TWindowPlacement placement = form.GetPlacement();
-    placement.length = 44;
-    // Applying the record to a hidden window must neither show nor activate it.
-    if (!form.Visible()) placement.showCmd = kSwHide;
-
     if (loadPosition) {
-        const TSize screen = form.ScreenSize();
-        placement.flags = static_cast<std::uint32_t>(ReadPlacementInteger(
-            store, section, "Flags", static_cast<std::int32_t>(placement.flags)));
-        bool found = false;
-        const std::string minMax = ReadPosString(store, section, "MinMaxPos", screen);
-        if (!minMax.empty()) {
-            found = true;
-            const auto words = SplitWords(minMax, " ,");
-            placement.minPosition = {WordOr(words, 0, 0), WordOr(words, 1, 0)};
-            placement.maxPosition = {WordOr(words, 2, 0), WordOr(words, 3, 0)};
-        }
-        const std::string norm = ReadPosString(store, section, "NormPos", screen);
-        if (!norm.empty()) {
-            found = true;
-            const auto words = SplitWords(norm, " ,");
-            const std::int32_t left = form.Left(), top = form.Top();
-            placement.normalPosition = {WordOr(words, 0, left), WordOr(words, 1, top),
-                                        WordOr(words, 2, left + form.Width()),
-                                        WordOr(words, 3, top + form.Height())};
-        }
-        const std::int32_t ppi = form.ScreenPixelsPerInch();
-        const bool samePpi = ReadPlacementInteger(store, section, "PixelsPerInch", ppi) == ppi;
-        // A stored rectangle without width or height (an edge not past the opposite one) or
-        // too large to measure is junk: it is ignored for every border style, also where only
-        // its left and top would be taken.
-        const TRect stored = placement.normalPosition;
-        const std::int64_t storedWidth = std::int64_t{stored.right} - stored.left;
-        const std::int64_t storedHeight = std::int64_t{stored.bottom} - stored.top;
-        constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
-        const bool measurable = storedWidth > 0 && storedHeight > 0 && storedWidth <= kLargest &&
-                                storedHeight <= kLargest;
-        if (found && samePpi && measurable) {
-            const TFormBorderStyle border = form.BorderStyle();
-            if (border != TFormBorderStyle::bsSizeable &&
-                border != TFormBorderStyle::bsSizeToolWin) {
-                // A fixed-size window keeps its own size; only the position is taken.
-                placement.normalPosition =
-                    RectAt(stored.left, stored.top, form.Width(), form.Height());
-            }
-            if (form.Position() == TPosition::poScreenCenter ||
-                form.Position() == TPosition::poDesktopCenter) {
-                form.SetPositionDesigned();
-            }
-            form.SetPlacement(placement);
-            KeepTitleBarOnScreen(form, placement);
-        }
+        TWindowPlacement placement = form.GetPlacement();
+        placement.length = kWindowPlacementLength;
+        // Applying the record to a hidden window must neither show nor activate it.
+        if (!form.Visible()) placement.showCmd = kSwHide;
+        LoadPosition(form, store, section, placement);
     }
-
     if (loadState) {
         const bool mainOrNone = form.IsMainForm() || !form.HasMainForm();
-        TWindowState state = TWindowState::wsNormal;
-        if (mainOrNone && (form.FormStyle() == TFormStyle::fsMDIForm ||
-                           (form.FormStyle() == TFormStyle::fsNormal &&
-                            form.Position() == TPosition::poDefault))) {
-            state = TWindowState::wsMaximized;
-        }
-        switch (ReadPlacementInteger(store, section, "ShowCmd", 0)) {
-            case 1:
-            case 5:
-            case 9:
-                state = TWindowState::wsNormal;
-                break;
-            case 2:
-            case 6:
-            case 7:
-                state = TWindowState::wsMinimized;
-                break;
-            case 3:
-                state = TWindowState::wsMaximized;
-                break;
-            default:
-                break;
-        }
+        const TWindowState state = StoredWindowState(form, store, section, mainOrNone);
         if (state == TWindowState::wsMinimized && mainOrNone) {
             form.SetWindowStateField(TWindowState::wsNormal);
             form.PostApplicationMinimize();

@@ -35,8 +35,11 @@ struct TSize {
 
 // The window placement record: flags, show command, minimized and maximized positions and the
 // normal (restored) rectangle, with the system's field meanings.
+// The record's size as the system knows it (sizeof(WINDOWPLACEMENT)).
+inline constexpr std::uint32_t kWindowPlacementLength = 44;
+
 struct TWindowPlacement {
-    std::uint32_t length = 44;
+    std::uint32_t length = kWindowPlacementLength;
     std::uint32_t flags = 0;
     std::uint32_t showCmd = 0;
     TPoint minPosition;
@@ -47,7 +50,13 @@ struct TWindowPlacement {
 
 // Show commands and placement flags the component uses.
 inline constexpr std::uint32_t kSwHide = 0;
+inline constexpr std::uint32_t kSwShowNormal = 1;
 inline constexpr std::uint32_t kSwShowMinimized = 2;
+inline constexpr std::uint32_t kSwShowMaximized = 3;
+inline constexpr std::uint32_t kSwShow = 5;
+inline constexpr std::uint32_t kSwMinimize = 6;
+inline constexpr std::uint32_t kSwShowMinNoActive = 7;
+inline constexpr std::uint32_t kSwRestore = 9;
 inline constexpr std::uint32_t kWpfSetMinPosition = 1;
 
 enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };

@@ -4,6 +4,7 @@
 
 #include "storage/RxHookWin32.h"
 #include "storage/TextUtil.h"
+#include "win/Scopes.h"
 
 namespace virel {
 
@@ -139,10 +140,8 @@ void TWin32Form::PostApplicationMinimize() {
 }
 
 std::int32_t TWin32Form::ScreenPixelsPerInch() const {
-    HDC dc = GetDC(nullptr);
-    const int ppi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ReleaseDC(nullptr, dc);
-    return ppi;
+    const win::TWindowDC screen(nullptr);
+    return screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
 }
 
 TSize TWin32Form::ScreenSize() const {

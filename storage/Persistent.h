@@ -48,13 +48,14 @@ enum class TClassKind {
     ckComponent,   // a reference to a component: its name
 };
 
-// Variant values: empty (unassigned), null, Boolean, integer, float or string.
+// Stored variant values: empty (unassigned), null, Boolean, integer, float or string.
 struct TVarNull {
     bool operator==(const TVarNull&) const = default;
 };
-using TVariant = std::variant<std::monostate, TVarNull, bool, std::int64_t, double, std::string>;
+using TStoredVariant =
+    std::variant<std::monostate, TVarNull, bool, std::int64_t, double, std::string>;
 
-inline bool VarIsEmpty(const TVariant& v) {
+inline bool VarIsEmpty(const TStoredVariant& v) {
     return std::holds_alternative<std::monostate>(v);
 }
 
@@ -63,10 +64,10 @@ inline bool VarIsEmpty(const TVariant& v) {
 //   tkSet (bit n set for member ordinal n, 0..31): std::int64_t;
 // - tkFloat: long double;
 // - tkString, tkLString: std::string (UTF-8);
-// - tkVariant: TVariant;
+// - tkVariant: TStoredVariant;
 // - tkClass: TPersistent* (may be null; for ckComponent a TComponent).
-using TPropValue =
-    std::variant<std::monostate, std::int64_t, long double, std::string, TVariant, TPersistent*>;
+using TPropValue = std::variant<std::monostate, std::int64_t, long double, std::string,
+                                TStoredVariant, TPersistent*>;
 
 struct TPropInfo {
     std::string name;

@@ -266,7 +266,7 @@ void TFormPlacement::FitMaximizedPosition() {
         return;
     }
     TWindowPlacement placement = form_->GetPlacement();
-    placement.length = 44;
+    placement.length = kWindowPlacementLength;
     if (!form_->Visible()) placement.showCmd = kSwHide;
     const TSize frame = form_->FrameSize(form_->BorderStyle());
     placement.maxPosition = {-frame.cx, -frame.cy};
@@ -318,47 +318,55 @@ void TFormPlacement::UpdatePreventResize() {
 void TFormPlacement::WndMessage(THookMessage& msg) {
     if (!form_) return;
     if (preventResize_) {
-        switch (msg.msg) {
-            case kWmGetMinMaxInfo:
-                if (msg.lParam && form_->HandleAllocated() && form_->Visible()) {
-                    auto* limits = reinterpret_cast<TMinMaxRecord*>(msg.lParam);
-                    const TPoint size{form_->Width(), form_->Height()};
-                    limits->minTrackSize = size;
-                    limits->maxTrackSize = size;
-                }
-                break;
-            case kWmNcHitTest:
-                // The sizing borders and corners behave like the rest of the frame.
-                if (msg.result >= kHtSizeFirst && msg.result <= kHtSizeLast) msg.result = 0;
-                break;
-            case kWmInitMenuPopup:
-                if ((static_cast<std::uintptr_t>(msg.lParam) >> 16) & 0xFFFF) {
-                    form_->GrayMenuCommand(msg.wParam, kScSize);
-                    form_->GrayMenuCommand(msg.wParam, kScMaximize);
-                }
-                break;
-            default:
-                break;
-        }
+        KeepSize(msg);
         return;
     }
     if (msg.msg != kWmGetMinMaxInfo || !msg.lParam) return;
-    auto* limits = reinterpret_cast<TMinMaxRecord*>(msg.lParam);
+    ApplyMinMaxInfo(*reinterpret_cast<TMinMaxRecord*>(msg.lParam));
+}
+
+void TFormPlacement::KeepSize(THookMessage& msg) {
+    switch (msg.msg) {
+        case kWmGetMinMaxInfo:
+            if (msg.lParam && form_->HandleAllocated() && form_->Visible()) {
+                auto* limits = reinterpret_cast<TMinMaxRecord*>(msg.lParam);
+                const TPoint size{form_->Width(), form_->Height()};
+                limits->minTrackSize = size;
+                limits->maxTrackSize = size;
+            }
+            break;
+        case kWmNcHitTest:
+            // The sizing borders and corners behave like the rest of the frame.
+            if (msg.result >= kHtSizeFirst && msg.result <= kHtSizeLast) msg.result = 0;
+            break;
+        case kWmInitMenuPopup:
+            // The high word of lParam: the system menu's popup.
+            if ((static_cast<std::uintptr_t>(msg.lParam) >> 16) & 0xFFFF) {
+                form_->GrayMenuCommand(msg.wParam, kScSize);
+                form_->GrayMenuCommand(msg.wParam, kScMaximize);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void TFormPlacement::ApplyMinMaxInfo(TMinMaxRecord& limits) const {
     if (minMaxInfo_.DefaultMinMaxInfo()) {
-        limits->maxPosition = {0, 0};
+        limits.maxPosition = {0, 0};
         return;
     }
     auto apply = [this](TWinMinMaxInfo::Index i, std::int32_t& field) {
         if (const auto v = minMaxInfo_.Get(i)) field = v;
     };
-    apply(TWinMinMaxInfo::MaxPosLeft, limits->maxPosition.x);
-    apply(TWinMinMaxInfo::MaxPosTop, limits->maxPosition.y);
-    apply(TWinMinMaxInfo::MaxSizeHeight, limits->maxSize.y);
-    apply(TWinMinMaxInfo::MaxSizeWidth, limits->maxSize.x);
-    apply(TWinMinMaxInfo::MaxTrackHeight, limits->maxTrackSize.y);
-    apply(TWinMinMaxInfo::MaxTrackWidth, limits->maxTrackSize.x);
-    apply(TWinMinMaxInfo::MinTrackHeight, limits->minTrackSize.y);
-    apply(TWinMinMaxInfo::MinTrackWidth, limits->minTrackSize.x);
+    apply(TWinMinMaxInfo::MaxPosLeft, limits.maxPosition.x);
+    apply(TWinMinMaxInfo::MaxPosTop, limits.maxPosition.y);
+    apply(TWinMinMaxInfo::MaxSizeHeight, limits.maxSize.y);
+    apply(TWinMinMaxInfo::MaxSizeWidth, limits.maxSize.x);
+    apply(TWinMinMaxInfo::MaxTrackHeight, limits.maxTrackSize.y);
+    apply(TWinMinMaxInfo::MaxTrackWidth, limits.maxTrackSize.x);
+    apply(TWinMinMaxInfo::MinTrackHeight, limits.minTrackSize.y);
+    apply(TWinMinMaxInfo::MinTrackWidth, limits.minTrackSize.x);
 }
 
 // --- TStoredValue(s) ---------------------------------------------------------------------------
@@ -384,7 +392,7 @@ void TStoredValue::Assign(const TStoredValue& source) {
 void TStoredValue::WriteToStore() {
     TFormPlacement* storage = collection_->Storage();
     if (!storage) return;
-    TVariant copy = value;
+    TStoredVariant copy = value;
     if (onSave) onSave(*this, copy);
     std::string text = VariantToText(copy);
     if (!keyString.empty()) text = ScrambleText(text, keyString);
@@ -398,7 +406,7 @@ void TStoredValue::ReadFromStore() {
     if (!keyString.empty()) def = ScrambleText(def, keyString);
     std::string text = storage->ReadSettingString(name_, def);
     if (!keyString.empty()) text = UnscrambleText(text, keyString);
-    TVariant restored = text;
+    TStoredVariant restored = text;
     if (onRestore) onRestore(*this, restored);
     value = std::move(restored);
 }

@@ -160,6 +160,10 @@ protected:
     void EraseStoreSection(const std::string& section);
 
 private:
+    // While resizing is prevented: the size stays, and the sizing frame and commands are off.
+    void KeepSize(THookMessage& msg);
+    void ApplyMinMaxInfo(TMinMaxRecord& limits) const;
+
     friend class TWinMinMaxInfo;
     void HandleFormShow();
     void HandleFormCloseQuery(bool& canClose);
@@ -195,7 +199,7 @@ private:
 
 class TStoredValues;
 
-using TStoredValueEvent = std::function<void(class TStoredValue& sender, TVariant& value)>;
+using TStoredValueEvent = std::function<void(class TStoredValue& sender, TStoredVariant& value)>;
 
 // A named value kept in the storage component's section.
 class TStoredValue {
@@ -211,7 +215,7 @@ public:
     void SetName(const std::string& name);
     std::string DisplayName() const;
 
-    TVariant value;
+    TStoredVariant value;
     std::string keyString;
     TStoredValueEvent onSave;
     TStoredValueEvent onRestore;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "core/NumberText.h"
 #include "core/Utf16.h"
 #include "storage/TextUtil.h"
 
@@ -38,33 +39,8 @@ std::string CodeToText(std::int64_t code) {
 
 // The code of the first UTF-8 character of a non-empty text (a stray byte gives itself).
 std::int64_t FirstCode(const std::string& text) {
-    const auto b0 = static_cast<unsigned char>(text[0]);
-    int extra = 0;
-    std::uint32_t code = b0;
-    if ((b0 & 0xE0) == 0xC0) {
-        extra = 1;
-        code = b0 & 0x1F;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        extra = 2;
-        code = b0 & 0x0F;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        extra = 3;
-        code = b0 & 0x07;
-    }
-    if (static_cast<std::size_t>(extra) >= text.size()) return b0;
-    for (int k = 1; k <= extra; ++k) {
-        const auto b = static_cast<unsigned char>(text[k]);
-        if ((b & 0xC0) != 0x80) return b0;
-        code = (code << 6) | (b & 0x3F);
-    }
-    return code;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+    std::size_t i = 0;
+    return NextUtf8Character(text, i).value_or(static_cast<unsigned char>(text[0]));
 }
 
 template <typename T>
@@ -134,12 +110,13 @@ std::string FloatToText(long double value, TFloatType type) {
     return out;
 }
 
-std::optional<long double> TextToFloat(std::string_view text) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+namespace {
+
+// The digits of a decimal mantissa at text[i] (moved past them), without the point, and how
+// many of them follow the point.
+std::string ReadMantissa(std::string_view text, std::size_t& i, long long& fractionDigits) {
     std::string digits;
-    long long fractionDigits = 0;
+    fractionDigits = 0;
     bool point = false;
     for (; i < text.size(); ++i) {
         const char c = text[i];
@@ -152,24 +129,40 @@ std::optional<long double> TextToFloat(std::string_view text) {
             break;
         }
     }
-    if (digits.empty()) return std::nullopt;
+    return digits;
+}
+
+// An exponent ("e", optional sign, digits) at text[i], moved past it: 0 without one, nothing
+// for an "e" without digits. Absurd exponents are held at a size that still overflows.
+std::optional<long long> ReadExponent(std::string_view text, std::size_t& i) {
+    if (i >= text.size() || (text[i] != 'e' && text[i] != 'E')) return 0;
+    ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const std::size_t start = i;
     long long exponent = 0;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        bool expNegative = false;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) expNegative = text[i++] == '-';
-        const std::size_t start = i;
-        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-            if (exponent < 100000000) exponent = exponent * 10 + (text[i] - '0');
-        }
-        if (i == start) return std::nullopt;
-        if (expNegative) exponent = -exponent;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (exponent < 100000000) exponent = exponent * 10 + (text[i] - '0');
     }
-    if (i != text.size()) return std::nullopt;
+    if (i == start) return std::nullopt;
+    return negative ? -exponent : exponent;
+}
+
+}  // namespace
+
+std::optional<long double> TextToFloat(std::string_view text) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long fractionDigits = 0;
+    const std::string digits = ReadMantissa(text, i, fractionDigits);
+    if (digits.empty()) return std::nullopt;
+    const std::optional<long long> exponent = ReadExponent(text, i);
+    if (!exponent || i != text.size()) return std::nullopt;
     // Without a decimal point the C library's conversion does not depend on the locale, and it
     // still rounds correctly to the full precision of long double.
     const std::string canonical =
-        Concat(negative ? "-" : "", digits, "e", std::to_string(exponent - fractionDigits));
+        Concat(negative ? "-" : "", digits, "e", std::to_string(*exponent - fractionDigits));
     errno = 0;
     char* end = nullptr;
     const long double value = std::strtold(canonical.c_str(), &end);
@@ -178,7 +171,7 @@ std::optional<long double> TextToFloat(std::string_view text) {
     return value;
 }
 
-std::string VariantToText(const TVariant& value) {
+std::string VariantToText(const TStoredVariant& value) {
     struct Visitor {
         std::string operator()(std::monostate) const { return {}; }
         std::string operator()(TVarNull) const { return {}; }
@@ -208,8 +201,8 @@ std::string UnscrambleText(std::string_view text, std::string_view key) {
     std::string out;
     out.reserve(text.size() / 2);
     for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-        const int hi = HexDigit(text[i]);
-        const int lo = HexDigit(text[i + 1]);
+        const int hi = HexDigitValue(text[i]);
+        const int lo = HexDigitValue(text[i + 1]);
         const int value = (hi < 0 || lo < 0) ? 32 : hi * 16 + lo;
         out.push_back(
             static_cast<char>(value ^ static_cast<unsigned char>(key[(i / 2) % key.size()])));
@@ -368,7 +361,7 @@ std::string TPropsStorage::TextOf(const TPropInfo& prop) {
             return out;
         }
         case TTypeKind::tkVariant:
-            return VariantToText(ValueAs<TVariant>(v, TVariant{}));
+            return VariantToText(ValueAs<TStoredVariant>(v, TStoredVariant{}));
         default:
             return std::string();
     }
@@ -417,60 +410,31 @@ void TPropsStorage::ReadProperty(const TPropInfo& prop) {
     }
 }
 
-void TPropsStorage::LoadProperty(const TPropInfo& prop, const std::string& text) {
-    if (!object) return;
-    if (prop.kind == TTypeKind::tkClass) {
-        if (prop.classKind == TClassKind::ckComponent) {
-            LoadComponentReference(prop, text);
-            return;
-        }
-        if (!prop.get) return;
-        TPersistent* value = ValueAs<TPersistent*>(prop.get(*object), nullptr);
-        if (!value) return;
-        switch (prop.classKind) {
-            case TClassKind::ckStrings:
-                if (auto* strings = dynamic_cast<TStrings*>(value)) LoadStrings(prop, *strings);
-                break;
-            case TClassKind::ckCollection:
-                if (auto* collection = dynamic_cast<TCollection*>(value)) {
-                    LoadCollection(prop, *collection);
-                }
-                break;
-            case TClassKind::ckPersistent:
-                Nested(*value, prefix + prop.name, section)->ReadObjectProperties();
-                break;
-            case TClassKind::ckComponent:
-                break;
-        }
-        return;
-    }
-    if (!prop.set) return;
+namespace {
+
+// The value of a non-class property from its stored text; nothing when the text does not fit
+// the kind, or the kind is not stored (wide strings, arrays, records, interfaces).
+std::optional<TPropValue> ValueFromText(const TPropInfo& prop, const std::string& text) {
     switch (prop.kind) {
         case TTypeKind::tkInteger:
-            prop.set(*object, static_cast<std::int64_t>(ParseInt32(text).value_or(0)));
-            return;
+            return static_cast<std::int64_t>(ParseInt32(text).value_or(0));
         case TTypeKind::tkInt64:
-            prop.set(*object, ParseInt64(text).value_or(0));
-            return;
+            return ParseInt64(text).value_or(0);
         case TTypeKind::tkChar:
         case TTypeKind::tkWChar:
-            if (!text.empty()) prop.set(*object, FirstCode(text));
-            return;
+            if (text.empty()) return std::nullopt;
+            return FirstCode(text);
         case TTypeKind::tkEnumeration:
             for (std::size_t n = 0; n < prop.enumNames.size(); ++n) {
-                if (SameText(prop.enumNames[n], text)) {
-                    prop.set(*object, static_cast<std::int64_t>(n));
-                    return;
-                }
+                if (SameText(prop.enumNames[n], text)) return static_cast<std::int64_t>(n);
             }
-            return;
+            return std::nullopt;
         case TTypeKind::tkFloat:
-            if (const auto value = TextToFloat(text)) prop.set(*object, *value);
-            return;
+            if (const auto value = TextToFloat(text)) return *value;
+            return std::nullopt;
         case TTypeKind::tkString:
         case TTypeKind::tkLString:
-            prop.set(*object, text);
-            return;
+            return text;
         case TTypeKind::tkSet: {
             std::int64_t mask = 0;
             for (const auto& word : SplitWords(text, " ,[]")) {
@@ -478,14 +442,49 @@ void TPropsStorage::LoadProperty(const TPropInfo& prop, const std::string& text)
                     if (SameText(prop.enumNames[n], word)) mask |= std::int64_t{1} << n;
                 }
             }
-            prop.set(*object, mask);
-            return;
+            return mask;
         }
         case TTypeKind::tkVariant:
-            prop.set(*object, TVariant{text});
-            return;
+            return TStoredVariant{text};
         default:
-            return;  // wide strings, arrays, records, interfaces: not stored
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+void TPropsStorage::LoadProperty(const TPropInfo& prop, const std::string& text) {
+    if (!object) return;
+    if (prop.kind == TTypeKind::tkClass) {
+        LoadClassProperty(prop, text);
+        return;
+    }
+    if (!prop.set) return;
+    if (auto value = ValueFromText(prop, text)) prop.set(*object, std::move(*value));
+}
+
+void TPropsStorage::LoadClassProperty(const TPropInfo& prop, const std::string& text) {
+    if (prop.classKind == TClassKind::ckComponent) {
+        LoadComponentReference(prop, text);
+        return;
+    }
+    if (!prop.get) return;
+    TPersistent* value = ValueAs<TPersistent*>(prop.get(*object), nullptr);
+    if (!value) return;
+    switch (prop.classKind) {
+        case TClassKind::ckStrings:
+            if (auto* strings = dynamic_cast<TStrings*>(value)) LoadStrings(prop, *strings);
+            break;
+        case TClassKind::ckCollection:
+            if (auto* collection = dynamic_cast<TCollection*>(value)) {
+                LoadCollection(prop, *collection);
+            }
+            break;
+        case TClassKind::ckPersistent:
+            Nested(*value, prefix + prop.name, section)->ReadObjectProperties();
+            break;
+        case TClassKind::ckComponent:
+            break;
     }
 }
 

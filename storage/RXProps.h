@@ -29,7 +29,7 @@ std::optional<long double> TextToFloat(std::string_view text);
 
 // The text form of a variant: empty and null give "", Booleans "True"/"False", numbers their
 // decimal form, strings themselves.
-std::string VariantToText(const TVariant& value);
+std::string VariantToText(const TStoredVariant& value);
 
 // Each byte of the text combined with the key byte at the same position (cyclic) by exclusive
 // or, as two lower-case hexadecimal digits. The key must not be empty.
@@ -113,6 +113,7 @@ private:
     template <typename Fn>
     void ForListed(TComponent& window, TStoredPropsList& list, Fn each);
     std::string TextOf(const TPropInfo& prop);  // non-class kinds
+    void LoadClassProperty(const TPropInfo& prop, const std::string& text);
     std::string StoreStrings(const TPropInfo& prop, TStrings& strings);
     void LoadStrings(const TPropInfo& prop, TStrings& strings);
     void StoreCollection(const TPropInfo& prop, TCollection& collection);

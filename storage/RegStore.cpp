@@ -10,19 +10,6 @@ namespace virel {
 
 using storage_detail::Concat;
 
-TRegKey& TRegKey::operator=(TRegKey&& other) noexcept {
-    if (this != &other) {
-        Reset();
-        key_ = other.Release();
-    }
-    return *this;
-}
-
-void TRegKey::Reset() {
-    if (key_) RegCloseKey(key_);
-    key_ = nullptr;
-}
-
 TRegStore::TRegStore(TPlacementRegRoot root, const std::string& keyPath, bool readOnly)
     : readOnly_(readOnly) {
     const std::wstring path = Widen(keyPath);
@@ -55,7 +42,7 @@ TRegStore::TRegStore(TPlacementRegRoot root, const std::string& keyPath, bool re
 std::string TRegStore::ReadString(const std::string& section, const std::string& name,
                                   const std::string& def) {
     if (!key_) return def;
-    TRegKey sub;
+    win::TRegKey sub;
     const std::wstring wsection = Widen(section);
     if (RegOpenKeyExW(key_.Get(), wsection.c_str(), 0, readOnly_ ? kReadAccess : kFullAccess,
                       sub.Receive()) != ERROR_SUCCESS) {
@@ -92,7 +79,7 @@ std::string TRegStore::ReadString(const std::string& section, const std::string&
 
 void TRegStore::WriteString(const std::string& section, const std::string& name,
                             const std::string& value) {
-    TRegKey sub;
+    win::TRegKey sub;
     const std::wstring wsection = Widen(section);
     if (!key_ || RegCreateKeyExW(key_.Get(), wsection.c_str(), 0, nullptr, 0, kFullAccess, nullptr,
                                  sub.Receive(), nullptr) != ERROR_SUCCESS) {

@@ -7,38 +7,9 @@
 #include <string>
 
 #include "storage/SectionStore.h"
+#include "win/Scopes.h"
 
 namespace virel {
-
-// An open registry key; closes it when it goes.
-class TRegKey {
-public:
-    TRegKey() = default;
-    explicit TRegKey(HKEY key) : key_(key) {}
-    TRegKey(TRegKey&& other) noexcept : key_(other.Release()) {}
-    TRegKey& operator=(TRegKey&& other) noexcept;
-    TRegKey(const TRegKey&) = delete;
-    TRegKey& operator=(const TRegKey&) = delete;
-    ~TRegKey() { Reset(); }
-
-    HKEY Get() const { return key_; }
-    HKEY* Receive() {
-        Reset();
-        return &key_;
-    }
-    HKEY Release() {
-        HKEY k = key_;
-        key_ = nullptr;
-        return k;
-    }
-    void Reset();
-    // After a failed open: the handle holds nothing to close.
-    void Forget() { key_ = nullptr; }
-    explicit operator bool() const { return key_ != nullptr; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 class TRegStore : public TSectionStore {
 public:
@@ -53,11 +24,11 @@ public:
     // key path itself, which is never erased.
     void EraseSection(const std::string& section) override;
 
-    static constexpr REGSAM kFullAccess = 0xF003F;  // KEY_ALL_ACCESS
-    static constexpr REGSAM kReadAccess = 0x20019;  // KEY_READ
+    static constexpr REGSAM kFullAccess = KEY_ALL_ACCESS;
+    static constexpr REGSAM kReadAccess = KEY_READ;
 
 private:
-    TRegKey key_;
+    win::TRegKey key_;
     bool readOnly_;
 };
 

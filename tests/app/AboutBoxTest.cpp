@@ -9,7 +9,7 @@ namespace {
 
 class AboutBox : public ::testing::Test {
 protected:
-    TProgram program;
+    TTestProgram program;
     TFace& face = *program.face;
     TAboutBox& about = *program.aboutBox;
 };

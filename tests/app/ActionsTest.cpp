@@ -11,7 +11,7 @@ namespace {
 
 class Actions : public ::testing::Test {
 protected:
-    TProgram program;
+    TTestProgram program;
     TFace& face = *program.face;
     TRecordingOperations& ops = program.operations;
 
@@ -98,7 +98,7 @@ TEST_F(Actions, EnterAndEscInAFieldDoNothing) {
 TEST_F(Actions, ControlXClosesTheProgramFromAnyControl) {
     for (const bool inCombo : {false, true}) {
         SCOPED_TRACE(inCombo ? "combo box" : "spin edit");
-        TProgram again;
+        TTestProgram again;
         int asked = 0;
         again.face->OnCloseQuery = [&](bool&) { ++asked; };
         const HWND target = inCombo ? GetWindow(again.face->CB_ComPort(), GW_CHILD)
@@ -131,7 +131,7 @@ TEST_F(Actions, ExitMenuAndCloseBoxAskTheCloseQueryThenEnd) {
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(program.application.Terminated());
 
-    TProgram again;
+    TTestProgram again;
     again.face->OnCloseQuery = [&](bool&) { ++asked; };
     SendMessageW(again.face->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
     Pump(again.application);
@@ -215,7 +215,7 @@ TEST_F(Actions, NoOperationsGivenMeansTheButtonsDoNothing) {
 }
 
 TEST_F(Actions, EventsFireAroundShowAndDestroy) {
-    TProgram hidden(false);
+    TTestProgram hidden(false);
     bool visibleDuringShow = true;
     int shown = 0, destroyed = 0;
     hidden.face->OnShow = [&] {
@@ -234,7 +234,7 @@ TEST_F(Actions, EventsFireAroundShowAndDestroy) {
 }
 
 TEST_F(Actions, AFailingShowHandlerIsReportedAndTheWindowStillAppears) {
-    TProgram hidden(false);
+    TTestProgram hidden(false);
     hidden.face->OnShow = [] { throw Exception("Invalid data type for 'Left'"); };
     hidden.face->Show();
     EXPECT_TRUE(IsWindowVisible(hidden.face->Handle()));

@@ -10,7 +10,7 @@ namespace {
 
 class ErrorReport : public ::testing::Test {
 protected:
-    TProgram program;
+    TTestProgram program;
     TFace& face = *program.face;
 };
 

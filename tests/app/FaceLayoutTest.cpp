@@ -13,7 +13,7 @@ namespace {
 
 class FaceLayout : public ::testing::Test {
 protected:
-    TProgram program;
+    TTestProgram program;
     TFace& face = *program.face;
 };
 

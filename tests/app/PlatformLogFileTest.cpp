@@ -129,9 +129,9 @@ TEST_F(PlatformLogFile, TailGivesTheLastBytesOrNothing) {
     Write("old 2 no end");
     EXPECT_EQ(files_.Tail(path_, 2), "nd");
     // A writer holding it open (shared, as the program's own appends are) does not hide it.
-    HANDLE writer = CreateFileW(Widen(path_).c_str(), FILE_APPEND_DATA,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+    HANDLE writer =
+        CreateFileW(Widen(path_).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
     EXPECT_EQ(files_.Tail(path_, 2), "nd");
     CloseHandle(writer);

@@ -8,6 +8,9 @@
 
 #include "WindowTestSupport.h"
 #include "app/SerialPorts.h"
+#include "core/PortChoice.h"
+#include "core/Utf16.h"
+#include "win/Scopes.h"
 
 namespace virel::app::test {
 namespace {
@@ -39,7 +42,7 @@ void DropDown(TApplication& application, HWND combo) {
 
 class PortList : public ::testing::Test {
 protected:
-    TProgram program;
+    TTestProgram program;
     TFace& face = *program.face;
     HWND combo = face.CB_ComPort();
     std::vector<std::string> present;
@@ -90,19 +93,18 @@ class TSerialCommValues {
 public:
     TSerialCommValues() {
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSerialComm, 0, nullptr, REG_OPTION_VOLATILE,
-                        KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &key_, nullptr);
+                        KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, key_.Receive(), nullptr);
     }
     ~TSerialCommValues() {
-        for (const std::wstring& name : names_) RegDeleteValueW(key_, name.c_str());
-        if (key_) RegCloseKey(key_);
+        for (const std::wstring& name : names_) RegDeleteValueW(key_.Get(), name.c_str());
     }
     TSerialCommValues(const TSerialCommValues&) = delete;
     TSerialCommValues& operator=(const TSerialCommValues&) = delete;
 
     bool Set(const std::wstring& name, DWORD type, const void* data, DWORD bytes) {
         names_.push_back(name);
-        return key_ && RegSetValueExW(key_, name.c_str(), 0, type, static_cast<const BYTE*>(data),
-                                      bytes) == ERROR_SUCCESS;
+        return key_ && RegSetValueExW(key_.Get(), name.c_str(), 0, type,
+                                      static_cast<const BYTE*>(data), bytes) == ERROR_SUCCESS;
     }
     bool SetText(const std::wstring& name, const std::wstring& text) {
         return Set(name, REG_SZ, text.c_str(),
@@ -110,7 +112,7 @@ public:
     }
 
 private:
-    HKEY key_ = nullptr;
+    virel::win::TRegKey key_;
     std::vector<std::wstring> names_;
 };
 

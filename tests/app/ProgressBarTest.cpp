@@ -10,7 +10,7 @@ namespace {
 
 class ProgressBar : public ::testing::Test {
 protected:
-    TProgram program;
+    TTestProgram program;
     TFace& face = *program.face;
     TFProgressBar& progress = *program.progressBar;
 };

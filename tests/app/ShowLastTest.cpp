@@ -16,7 +16,7 @@ std::string Bytes(std::initializer_list<int> values) {
 
 class ShowLastInWindow : public ::testing::Test {
 protected:
-    TProgram program;
+    TTestProgram program;
     TFace& face = *program.face;
 
     std::wstring StatusBarText() const {

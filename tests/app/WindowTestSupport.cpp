@@ -1,8 +1,10 @@
 #include "WindowTestSupport.h"
 
+#include "win/Windows.h"
+
 namespace virel::app::test {
 
-TProgram::TProgram(bool show) {
+TTestProgram::TTestProgram(bool show) {
     application.SetTitle(kAppTitle);
     application.SetMessageBoxFunction(
         [this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
@@ -24,7 +26,7 @@ TProgram::TProgram(bool show) {
     Pump(application);
 }
 
-TProgram::~TProgram() {
+TTestProgram::~TTestProgram() {
     SetModifiers(false, false, false);
     progressBar.reset();
     aboutBox.reset();
@@ -88,9 +90,7 @@ void WhileModal(const std::function<void()>& open, const std::function<void()>& 
 }
 
 std::wstring Text(HWND window) {
-    wchar_t text[512] = L"";
-    GetWindowTextW(window, text, 512);
-    return text;
+    return virel::win::WindowText(window);
 }
 
 RECT BoundsInParent(HWND window) {

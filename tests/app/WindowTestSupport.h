@@ -50,10 +50,10 @@ public:
     int Total() const { return print + clear + readArcN + readToExcel + saveToFile; }
 };
 
-class TProgram {
+class TTestProgram {
 public:
-    explicit TProgram(bool show = true);
-    ~TProgram();
+    explicit TTestProgram(bool show = true);
+    ~TTestProgram();
 
     TApplication application;
     std::unique_ptr<TFace> face;

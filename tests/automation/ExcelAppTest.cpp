@@ -11,6 +11,7 @@
 
 #include "automation/ExcelApp.h"
 #include "tests/automation/XlHarness.h"
+#include "win/Scopes.h"
 
 namespace {
 
@@ -130,7 +131,7 @@ protected:
         return *servers_.back();
     }
 
-    TComInit com_;
+    virel::win::TComApartment com_;
     TXlRegistration registration_;
     std::wstring serverPath_;
     std::vector<std::unique_ptr<TServer>> servers_;

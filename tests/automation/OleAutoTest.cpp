@@ -6,20 +6,14 @@
 #include <vector>
 
 #include "automation/OleAuto.h"
+#include "win/SystemMessage.h"
 
 namespace {
 
 using namespace virel::ole;
 
-std::wstring SystemText(HRESULT code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = length && buffer ? std::wstring(buffer, length) : std::wstring();
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) text.pop_back();
-    return text;
+std::string SystemText(HRESULT code) {
+    return virel::win::SystemText(static_cast<DWORD>(code)).value_or("");
 }
 
 // What one Invoke received, arguments copied in the order of rgvarg.
@@ -323,14 +317,14 @@ TEST_F(OleCalls, WithoutDescriptionTheSystemTextOfTheCodeIsTheMessage) {
     const HRESULT known[] = {E_ACCESSDENIED, E_OUTOFMEMORY, E_FAIL,
                              HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)};
     for (const HRESULT code : known) {
-        const std::wstring expected = SystemText(code);
+        const std::string expected = SystemText(code);
         ASSERT_FALSE(expected.empty()) << std::hex << code;
         object.answer = [code](VARIANT*, EXCEPINFO*) { return code; };
         try {
             CallMethod(disp, L"Add");
             ADD_FAILURE() << "no error";
         } catch (const EOleError& error) {
-            EXPECT_EQ(Widen(error.what()), expected);
+            EXPECT_EQ(error.what(), expected);
             EXPECT_EQ(error.Code(), code);
             EXPECT_NE(std::string(error.what()).back(), '\n');
         }
@@ -344,7 +338,7 @@ TEST_F(OleCalls, WithoutDescriptionTheSystemTextOfTheCodeIsTheMessage) {
         CallMethod(disp, L"Add");
         FAIL() << "no error";
     } catch (const EOleError& error) {
-        EXPECT_EQ(Widen(error.what()), SystemText(E_ACCESSDENIED));
+        EXPECT_EQ(error.what(), SystemText(E_ACCESSDENIED));
     }
 }
 

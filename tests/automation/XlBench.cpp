@@ -5,6 +5,7 @@
 #include <string>
 
 #include "automation/ExcelApp.h"
+#include "win/Scopes.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ double StartOnce(TExcelApp& excel) {
 }  // namespace
 
 int wmain() {
-    TComInit com;
+    virel::win::TComApartment com;
     try {
         TExcelApp first;
         const double cold = StartOnce(first);

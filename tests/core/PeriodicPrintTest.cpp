@@ -375,7 +375,7 @@ TEST(TextCodec, MalformedUtf8BecomesQuestionMarks) {
     EXPECT_EQ(Utf8ToCp1251("\x80"), "?");
     EXPECT_EQ(Utf8ToCp1251("a\xD0"), "a?");              // truncated
     EXPECT_EQ(Utf8ToCp1251("\xC0\xAF"), "??");           // overlong
-    EXPECT_EQ(Utf8ToCp1251("\xED\xA0\x80"), "???");      // surrogate
+    EXPECT_EQ(Utf8ToCp1251("\xED\xA0\x80"), "??");       // surrogate: ED A0 go together
     EXPECT_EQ(Utf8ToCp1251("\xD0z\xD0\x90"), "?z\xC0");  // bad continuation, then А
 }
 

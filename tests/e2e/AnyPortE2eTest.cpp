@@ -9,6 +9,7 @@
 #include "E2eSupport.h"
 #include "tests/support/RunningExe.h"
 #include "tests/support/StoredSettings.h"
+#include "win/Scopes.h"
 
 namespace virel::e2e {
 namespace {
@@ -38,23 +39,22 @@ class TAdapterOnCom7 {
 public:
     TAdapterOnCom7() {
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
-                        REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &key_, nullptr);
+                        REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, key_.Receive(), nullptr);
         const std::wstring port = L"COM7";
         if (key_)
-            RegSetValueExW(key_, kName, 0, REG_SZ, reinterpret_cast<const BYTE*>(port.c_str()),
+            RegSetValueExW(key_.Get(), kName, 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(port.c_str()),
                            static_cast<DWORD>((port.size() + 1) * sizeof(wchar_t)));
     }
     ~TAdapterOnCom7() {
-        if (!key_) return;
-        RegDeleteValueW(key_, kName);
-        RegCloseKey(key_);
+        if (key_) RegDeleteValueW(key_.Get(), kName);
     }
     TAdapterOnCom7(const TAdapterOnCom7&) = delete;
     TAdapterOnCom7& operator=(const TAdapterOnCom7&) = delete;
 
 private:
     static constexpr const wchar_t* kName = L"\\Device\\VirelTestUsbSerial7";
-    HKEY key_ = nullptr;
+    win::TRegKey key_;
 };
 
 TEST(AnyPort, Com7PluggedInWhileRunningIsListedChosenAndUsed) {

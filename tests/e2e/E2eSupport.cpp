@@ -6,6 +6,7 @@
 #include "app/RegionalSettings.h"
 #include "core/DecimalSeparator.h"
 #include "core/Utf16.h"
+#include "win/Windows.h"
 
 namespace virel::e2e {
 
@@ -177,11 +178,7 @@ void TRunningProgram::SetChecked(HWND checkBox, bool checked) {
 }
 
 std::string TRunningProgram::FieldText(HWND field) const {
-    const int length = GetWindowTextLengthW(field);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    GetWindowTextW(field, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(length));
-    return Narrow(text);
+    return Narrow(win::WindowText(field));
 }
 
 std::string TRunningProgram::Status() const { return program->Face().StatusText(); }

@@ -709,19 +709,19 @@ TEST_F(FormStorageTest, StoredValuesWithKeysAndEvents) {
         auto& counter = values.Add();
         counter.SetName("Runs");
         counter.value = std::int64_t{1};
-        counter.onSave = [](TStoredValue&, TVariant& v) {
+        counter.onSave = [](TStoredValue&, TStoredVariant& v) {
             v = Concat(VariantToText(v), "!");  // only the written copy changes
         };
-        counter.onRestore = [](TStoredValue&, TVariant& v) {
+        counter.onRestore = [](TStoredValue&, TStoredVariant& v) {
             v = Concat("restored ", std::get<std::string>(v));
         };
     };
     {
         Program p(registry, configure);
         p.Show();  // nothing stored: the value's own text "1" comes back
-        EXPECT_EQ(p.storage->StoredValues()[2].value, TVariant{std::string("restored 1")});
+        EXPECT_EQ(p.storage->StoredValues()[2].value, TStoredVariant{std::string("restored 1")});
         p.Close();
-        EXPECT_EQ(p.storage->StoredValues()[2].value, TVariant{std::string("restored 1")});
+        EXPECT_EQ(p.storage->StoredValues()[2].value, TStoredVariant{std::string("restored 1")});
     }
     EXPECT_EQ(Get("Password"), "2a273a2f");
     EXPECT_EQ(Get("Runs"), "restored 1!");
@@ -729,9 +729,10 @@ TEST_F(FormStorageTest, StoredValuesWithKeysAndEvents) {
     Program q(registry, configure);
     q.Show();
     auto& values = q.storage->StoredValues();
-    EXPECT_EQ(values.ValueByName("password")->value, TVariant{std::string("secret")});
-    EXPECT_EQ(values.ValueByName("Runs")->value, TVariant{std::string("restored restored 1!")});
-    EXPECT_EQ(values[0].value, TVariant{std::string()});  // the unnamed value
+    EXPECT_EQ(values.ValueByName("password")->value, TStoredVariant{std::string("secret")});
+    EXPECT_EQ(values.ValueByName("Runs")->value,
+              TStoredVariant{std::string("restored restored 1!")});
+    EXPECT_EQ(values[0].value, TStoredVariant{std::string()});  // the unnamed value
 }
 
 TEST(StoredValues, NamesAreUniqueWithoutRegardToCase) {
@@ -753,7 +754,7 @@ TEST(StoredValues, NamesAreUniqueWithoutRegardToCase) {
     c.Assign(b);
     EXPECT_EQ(c.Name(), "Speed");
     EXPECT_EQ(c.keyString, "k");
-    EXPECT_EQ(c.value, TVariant{std::int64_t{9600}});
+    EXPECT_EQ(c.value, TStoredVariant{std::int64_t{9600}});
     EXPECT_NO_THROW(b.WriteToStore());  // no storage: nothing happens
 }
 

@@ -73,7 +73,7 @@ public:
         var.name = "Data";
         var.kind = TTypeKind::tkVariant;
         var.get = [this](TPersistent&) -> TPropValue { return data; };
-        var.set = [this](TPersistent&, const TPropValue& v) { data = std::get<TVariant>(v); };
+        var.set = [this](TPersistent&, const TPropValue& v) { data = std::get<TStoredVariant>(v); };
         add(var);
         TPropInfo w;
         w.name = "WideCaption";
@@ -108,7 +108,7 @@ public:
     std::int64_t options = 0b101;
     long double ratio = 1.5L;
     std::string caption = "  Привет  ";
-    TVariant data = std::int64_t{7};
+    TStoredVariant data = std::int64_t{7};
     bool wideSet = false;
 
 private:
@@ -152,7 +152,7 @@ TEST_F(PropsStorageTest, WritesEachKindInItsTextForm) {
 TEST_F(PropsStorageTest, EmptyTextsAreWrittenOnlyForStringKinds) {
     obj.caption.clear();
     obj.alignment = 9;  // no member name
-    obj.data = TVariant{};
+    obj.data = TStoredVariant{};
     obj.letter = 0;
     obj.wideLetter = 0;
     props.WriteObjectProperties();
@@ -188,7 +188,7 @@ TEST_F(PropsStorageTest, ReadsEachKindBack) {
     EXPECT_EQ(obj.options, 0b110);
     EXPECT_EQ(obj.ratio, 0.25L);
     EXPECT_EQ(obj.caption, "COM3");
-    EXPECT_EQ(obj.data, TVariant{std::string("text")});
+    EXPECT_EQ(obj.data, TStoredVariant{std::string("text")});
     EXPECT_FALSE(obj.wideSet);
 }
 
@@ -218,9 +218,9 @@ TEST_F(PropsStorageTest, MissingValuesLeaveEveryPropertyAsItWas) {
     EXPECT_EQ(obj.ratio, 1.5L);
     EXPECT_EQ(obj.caption, "Привет");  // its own text, trimmed, came back as the default
     // An empty variant has no text, so nothing is read for it and it becomes an empty string.
-    obj.data = TVariant{};
+    obj.data = TStoredVariant{};
     props.ReadProperty(Prop("Data"));
-    EXPECT_EQ(obj.data, TVariant{std::string()});
+    EXPECT_EQ(obj.data, TStoredVariant{std::string()});
 }
 
 TEST_F(PropsStorageTest, AFailingSetterSkipsOnlyItsOwnProperty) {

@@ -117,17 +117,17 @@ TEST_F(DecimalCommaLocale, FloatsAreWrittenAndReadWithAPoint) {
     EXPECT_EQ(TextToFloat("1.5"), 1.5L);
     EXPECT_EQ(TextToFloat("90.5"), 90.5L);
     EXPECT_FALSE(TextToFloat("1,5").has_value());
-    EXPECT_EQ(VariantToText(TVariant{2.5}), "2.5");
+    EXPECT_EQ(VariantToText(TStoredVariant{2.5}), "2.5");
 }
 
 TEST(VariantText, EachKind) {
-    EXPECT_EQ(VariantToText(TVariant{}), "");
-    EXPECT_EQ(VariantToText(TVariant{TVarNull{}}), "");
-    EXPECT_EQ(VariantToText(TVariant{true}), "True");
-    EXPECT_EQ(VariantToText(TVariant{false}), "False");
-    EXPECT_EQ(VariantToText(TVariant{std::int64_t{-42}}), "-42");
-    EXPECT_EQ(VariantToText(TVariant{0.5}), "0.5");
-    EXPECT_EQ(VariantToText(TVariant{std::string("COM3")}), "COM3");
+    EXPECT_EQ(VariantToText(TStoredVariant{}), "");
+    EXPECT_EQ(VariantToText(TStoredVariant{TVarNull{}}), "");
+    EXPECT_EQ(VariantToText(TStoredVariant{true}), "True");
+    EXPECT_EQ(VariantToText(TStoredVariant{false}), "False");
+    EXPECT_EQ(VariantToText(TStoredVariant{std::int64_t{-42}}), "-42");
+    EXPECT_EQ(VariantToText(TStoredVariant{0.5}), "0.5");
+    EXPECT_EQ(VariantToText(TStoredVariant{std::string("COM3")}), "COM3");
 }
 
 TEST(Scrambler, XorWithTheKeyAsLowerCaseHex) {

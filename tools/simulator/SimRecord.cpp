@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "core/NumberText.h"
+
 namespace virel::sim {
 
 int DaysInMonth(int year, int month) {
@@ -102,15 +104,6 @@ std::string HexBytes(const Record& r) {
     return HexBytes(r.data(), r.size());
 }
 
-namespace {
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-}  // namespace
-
 bool ParseHexBytes(std::string_view text, Bytes& out) {
     Bytes result;
     int high = -1;
@@ -119,7 +112,7 @@ bool ParseHexBytes(std::string_view text, Bytes& out) {
             if (high >= 0) return false;  // a lone digit between separators
             continue;
         }
-        const int d = HexDigit(c);
+        const int d = virel::HexDigitValue(c);
         if (d < 0) return false;
         if (high < 0) {
             high = d;

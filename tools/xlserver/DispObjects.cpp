@@ -425,9 +425,9 @@ protected:
 
 }  // namespace
 
-// ---- TApplication ---------------------------------------------------------------------
+// ---- TApplicationObject ---------------------------------------------------------------------
 
-std::span<const TMember> TApplication::Members() const {
+std::span<const TMember> TApplicationObject::Members() const {
     static constexpr TMember kMembers[] = {
         {L"visible", kGetPut, 0},  {L"DisplayAlerts", kGetPut, 0}, {L"WorkBooks", kMethodGet, 0},
         {L"Cells", kMethodGet, 2}, {L"Quit", kMethod, 0},          {L"JournalDir", kGet, 0},
@@ -436,7 +436,7 @@ std::span<const TMember> TApplication::Members() const {
     return kMembers;
 }
 
-void TApplication::Call(std::size_t index, TCall& call) {
+void TApplicationObject::Call(std::size_t index, TCall& call) {
     TSheetServer& server = TSheetServer::Instance();
     switch (index) {
         case 0:
@@ -491,7 +491,7 @@ HRESULT TClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     TSheetServer::Instance().Log("Server", "CreateInstance", "event", "-");
-    auto* application = new (std::nothrow) TApplication(true);
+    auto* application = new (std::nothrow) TApplicationObject(true);
     if (application == nullptr) return E_OUTOFMEMORY;
     const HRESULT hr = application->QueryInterface(iid, object);
     application->Release();

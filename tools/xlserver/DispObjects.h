@@ -95,9 +95,9 @@ private:
 // The application object. The program's state lives in TSheetServer; every client started
 // through the class factory gets an application object of its own, counted as a client's
 // object, while the one in the running-object table is not (the table holds it for good).
-class TApplication final : public TDispObject {
+class TApplicationObject final : public TDispObject {
 public:
-    explicit TApplication(bool counted) : TDispObject(counted) {}
+    explicit TApplicationObject(bool counted) : TDispObject(counted) {}
 
 protected:
     std::span<const TMember> Members() const override;

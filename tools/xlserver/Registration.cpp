@@ -4,26 +4,13 @@
 
 #include <utility>
 
+#include "win/Scopes.h"
+
 namespace virel::xl {
 
 namespace {
 
 constexpr const wchar_t* kClassesRoot = L"Software\\Classes\\";
-
-class TKey {
-public:
-    TKey() = default;
-    ~TKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    TKey(const TKey&) = delete;
-    TKey& operator=(const TKey&) = delete;
-    HKEY* Receive() { return &key_; }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 std::wstring ClsidText() {
     wchar_t text[64] = {};
@@ -37,7 +24,7 @@ std::wstring ErrorText(const std::wstring& what, LONG code) {
 
 // Creates `path` under HKLM and sets its value `name` (default value when empty).
 std::wstring SetValue(const std::wstring& path, const wchar_t* name, const std::wstring& data) {
-    TKey key;
+    win::TRegKey key;
     LONG rc = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
                               key.Receive(), nullptr);
     if (rc != ERROR_SUCCESS) return ErrorText(L"create " + path, rc);
@@ -79,7 +66,7 @@ std::wstring RegisterServer(const std::wstring& exePath, const std::wstring& jou
     for (const auto& [path, data] : values)
         if (auto error = SetValue(path, nullptr, data); !error.empty()) return error;
     if (journalDir.empty()) {
-        TKey key;
+        win::TRegKey key;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, classKey.c_str(), 0, KEY_WRITE, key.Receive()) ==
             ERROR_SUCCESS)
             RegDeleteValueW(key.Get(), L"JournalDir");

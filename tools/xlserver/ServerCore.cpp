@@ -26,17 +26,17 @@ void CreateDirectories(const std::wstring& path) {
 }
 
 std::string ReadSmallFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
+    const win::THandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {};
     std::string text;
     char buffer[4096];
     DWORD got = 0;
     // A control file is a few lines; more than 64 KiB is not one.
-    while (text.size() < 65536 && ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    while (text.size() < 65536 && ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) &&
+           got > 0)
         text.append(buffer, got);
-    CloseHandle(file);
     return text;
 }
 
@@ -103,7 +103,6 @@ TSheetServer::TSheetServer(std::wstring journalRoot, bool userControl, bool visi
 TSheetServer::~TSheetServer() {
     // The window is left to go with the process: destroying a shown window costs two seconds
     // under Wine without a window manager, while the clients wait for the server to end.
-    if (journal_ != INVALID_HANDLE_VALUE) CloseHandle(journal_);
     instance_ = nullptr;
 }
 
@@ -122,9 +121,9 @@ void TSheetServer::OpenSession() {
                   now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, GetCurrentProcessId());
     sessionDir_ = root_ + L"\\" + name;
     CreateDirectories(sessionDir_);
-    journal_ = CreateFileW((sessionDir_ + L"\\journal.txt").c_str(), FILE_APPEND_DATA,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    journal_.Reset(CreateFileW((sessionDir_ + L"\\journal.txt").c_str(), FILE_APPEND_DATA,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     WriteFileReplacing(root_ + L"\\latest.txt", Narrow(name) + "\n");
     std::string args = "pid=";
     args += std::to_string(GetCurrentProcessId());
@@ -135,10 +134,10 @@ void TSheetServer::OpenSession() {
 
 void TSheetServer::Log(std::string_view object, std::string_view member, std::string_view kind,
                        std::string_view args) {
-    if (journal_ == INVALID_HANDLE_VALUE) return;
+    if (!journal_) return;
     const auto ms = static_cast<long long>(GetTickCount64() - started_);
     // Each line goes to the file at once: a reader sees every call that has arrived.
-    WriteAll(journal_, JournalLine(ms, object, member, kind, args));
+    WriteAll(journal_.Get(), JournalLine(ms, object, member, kind, args));
 }
 
 const TServerOptions& TSheetServer::ReloadOptions() {
@@ -155,14 +154,14 @@ void TSheetServer::ExitAbruptly(std::string_view why) {
 void TSheetServer::WriteFileReplacing(const std::wstring& path, std::string_view bytes) {
     // Written aside and moved over the old file, so a reader never sees half a sheet.
     const std::wstring temporary = path + L".tmp";
-    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    win::THandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         Log("Server", "write", "error", QuoteText(Narrow(path)));
         return;
     }
-    const bool written = WriteAll(file, bytes);
-    CloseHandle(file);
+    const bool written = WriteAll(file.Get(), bytes);
+    file.Reset();
     if (!written || !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileW(temporary.c_str());
         Log("Server", "write", "error", QuoteText(Narrow(path)));
@@ -234,8 +233,8 @@ void TSheetServer::Scroll(int rows) {
 void TSheetServer::Paint(HDC dc, const RECT& area) {
     const int active = books_.ActiveIndex();
     SetBkMode(dc, TRANSPARENT);
-    HPEN grid = CreatePen(PS_SOLID, 1, RGB(208, 208, 208));
-    HGDIOBJ oldPen = SelectObject(dc, grid);
+    const win::TPen grid(CreatePen(PS_SOLID, 1, RGB(208, 208, 208)));
+    const win::TSelection gridPen(dc, grid.Get());
     const int rows = (area.bottom - kRowHeight) / kRowHeight + 1;
     const int columns = (area.right - kHeaderWidth) / kColumnWidth + 1;
     for (int r = 0; r <= rows; ++r) {
@@ -254,8 +253,6 @@ void TSheetServer::Paint(HDC dc, const RECT& area) {
         const wchar_t letter[2] = {static_cast<wchar_t>(L'A' + c % 26), 0};
         TextOutW(dc, x + kColumnWidth / 2, 3, letter, 1);
     }
-    SelectObject(dc, oldPen);
-    DeleteObject(grid);
     if (active == 0) return;
     const TSheetBook& book = books_.At(active);
     for (int r = 0; r < rows; ++r) {
@@ -264,16 +261,14 @@ void TSheetServer::Paint(HDC dc, const RECT& area) {
             if (cell == nullptr || !cell->hasValue) continue;
             // Cell fonts scale like points on a 96-dpi screen, within the row's reach.
             const int height = static_cast<int>(std::clamp(cell->fontSize, 4.0, 36.0) * 96 / 72);
-            HFONT font = CreateFontW(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                     DEFAULT_QUALITY, DEFAULT_PITCH, L"Arial");
-            HGDIOBJ oldFont = SelectObject(dc, font);
+            const win::TFont font(CreateFontW(
+                -height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Arial"));
+            const win::TSelection cellFont(dc, font.Get());
             const std::wstring text = Widen(cell->text);
             const int x = kHeaderWidth + kColumnWidth * c + 3;
             const int y = kRowHeight * (r + 1) + 2;
             TextOutW(dc, x, y, text.c_str(), static_cast<int>(text.size()));
-            SelectObject(dc, oldFont);
-            DeleteObject(font);
         }
     }
 }

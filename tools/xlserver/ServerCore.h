@@ -12,6 +12,7 @@
 #include "core/Utf16.h"
 #include "tools/xlserver/ServerControl.h"
 #include "tools/xlserver/SheetModel.h"
+#include "win/Scopes.h"
 
 namespace virel::xl {
 
@@ -76,7 +77,7 @@ private:
     static TSheetServer* instance_;
     std::wstring root_;
     std::wstring sessionDir_;
-    HANDLE journal_ = INVALID_HANDLE_VALUE;
+    win::THandle journal_;
     ULONGLONG started_;
     int calls_ = 0;
     TServerOptions options_;

@@ -53,12 +53,13 @@ std::wstring FullPath(const std::wstring& path) {
 }
 
 int RunServer(const std::wstring& journal, bool userControl, bool visible) {
-    if (FAILED(CoInitialize(nullptr))) return 1;
+    const virel::win::TComApartment com;
+    if (!com.Initialized()) return 1;
     int exitCode = 0;
     {
         TSheetServer server(journal.empty() ? RegisteredJournalDir() : journal, userControl,
                             visible);
-        auto* application = new TApplication(false);
+        auto* application = new TApplicationObject(false);
         TClassFactory factory;
         DWORD classCookie = 0;
         if (!userControl) {
@@ -91,7 +92,6 @@ int RunServer(const std::wstring& journal, bool userControl, bool visible) {
         application->Release();
         server.Log("Server", "exit", "event", "-");
     }
-    CoUninitialize();
     return exitCode;
 }
 
@@ -107,7 +107,8 @@ bool CallByName(IDispatch* disp, const wchar_t* name, WORD flags, VARIANT* resul
 
 // Asks every running instance to quit and waits for it (ending it if it does not go).
 int QuitRunning() {
-    if (FAILED(CoInitialize(nullptr))) return 1;
+    const virel::win::TComApartment com;
+    if (!com.Initialized()) return 1;
     int quit = 0;
     for (int attempt = 0; attempt < 16; ++attempt) {
         IUnknown* unknown = nullptr;
@@ -118,21 +119,20 @@ int QuitRunning() {
         if (FAILED(qi) || disp == nullptr) break;
         VARIANT pid;
         VariantInit(&pid);
-        HANDLE process = nullptr;
+        virel::win::THandle process;
         if (CallByName(disp, L"ProcessId", DISPATCH_PROPERTYGET, &pid) && pid.vt == VT_I4)
-            process =
-                OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid.lVal));
+            process.Reset(
+                OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid.lVal)));
         const bool told = CallByName(disp, L"Quit", DISPATCH_METHOD, nullptr);
         disp->Release();
         if (process) {
-            if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) TerminateProcess(process, 4);
-            WaitForSingleObject(process, 5000);
-            CloseHandle(process);
+            if (WaitForSingleObject(process.Get(), 10000) != WAIT_OBJECT_0)
+                TerminateProcess(process.Get(), 4);
+            WaitForSingleObject(process.Get(), 5000);
         }
         if (!told && !process) break;
         ++quit;
     }
-    CoUninitialize();
     Report(L"instances told to quit: " + std::to_wstring(quit));
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "storage/FormStorageWin32.h"
 #include "storage/RxHookWin32.h"
 #include "storage/TextUtil.h"
+#include "win/Windows.h"
 
 namespace virel {
 namespace {
@@ -22,9 +23,7 @@ constexpr wchar_t kKey[] = L"Software\\storage_win_tests";
 constexpr wchar_t kSection[] = L"Software\\storage_win_tests\\TFace";
 
 std::string Text(HWND h) {
-    wchar_t buf[256] = {};
-    GetWindowTextW(h, buf, 256);
-    return Narrow(buf);
+    return Narrow(win::WindowText(h));
 }
 
 // Records every write on its way to the real store, to check the order of the values.

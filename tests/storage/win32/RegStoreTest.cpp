@@ -191,24 +191,5 @@ TEST_F(RegStoreTest, AnotherRootIsCreatedOnlyForWriting) {
     EXPECT_EQ(reader.ReadString("TFace", "X", ""), "machine");
 }
 
-TEST(RegKey, MovesAndClosesItsHandle) {
-    HKEY raw = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &raw), ERROR_SUCCESS);
-    TRegKey a(raw);
-    TRegKey b(std::move(a));
-    EXPECT_FALSE(a);
-    EXPECT_EQ(b.Get(), raw);
-    TRegKey c;
-    c = std::move(b);
-    EXPECT_EQ(c.Get(), raw);
-    c.Reset();
-    EXPECT_FALSE(c);
-    // The handle is closed: using it fails.
-    DWORD n = 0;
-    EXPECT_NE(RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr, nullptr),
-              ERROR_SUCCESS);
-}
-
 }  // namespace
 }  // namespace virel

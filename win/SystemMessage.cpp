@@ -1,10 +1,10 @@
-#include "app/SystemMessage.h"
+#include "win/SystemMessage.h"
 
 #include "core/Utf16.h"
 
-namespace virel::app {
+namespace virel::win {
 
-std::string SystemMessage(DWORD code) {
+std::optional<std::string> SystemText(DWORD code) {
     wchar_t* buffer = nullptr;
     const DWORD n = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -15,8 +15,12 @@ std::string SystemMessage(DWORD code) {
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
         text.pop_back();
     }
-    if (text.empty()) return "System error " + std::to_string(code);
+    if (text.empty()) return std::nullopt;
     return Narrow(text);
 }
 
-}  // namespace virel::app
+std::string SystemMessage(DWORD code) {
+    return SystemText(code).value_or("System error " + std::to_string(code));
+}
+
+}  // namespace virel::win

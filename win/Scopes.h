@@ -1,0 +1,157 @@
+#pragma once
+// Scope types for Windows resources: each owns one resource and gives it back exactly once, in
+// its destructor or when told to. Move-only; copying would give it back twice.
+#include <windows.h>
+// after windows.h
+#include <objbase.h>
+
+#include <utility>
+
+namespace virel::win {
+
+// Owns a handle of the kind that `Traits` describes: `Traits::Free(handle)` gives it back, and
+// `Traits::IsNone(handle)` tells the values that own nothing.
+template <typename Handle, typename Traits>
+class TScoped {
+public:
+    TScoped() = default;
+    explicit TScoped(Handle handle) : handle_(handle) {}
+    ~TScoped() { Reset(); }
+    TScoped(const TScoped&) = delete;
+    TScoped& operator=(const TScoped&) = delete;
+    TScoped(TScoped&& other) noexcept : handle_(other.Release()) {}
+    TScoped& operator=(TScoped&& other) noexcept {
+        if (this != &other) Reset(other.Release());
+        return *this;
+    }
+
+    Handle Get() const { return handle_; }
+    explicit operator bool() const { return !Traits::IsNone(handle_); }
+    // Gives the handle up without freeing it.
+    Handle Release() { return std::exchange(handle_, Handle{}); }
+    // Frees what it holds and lends the place to a creating call that writes a handle there.
+    Handle* Receive() {
+        Reset();
+        return &handle_;
+    }
+    // After such a call failed: what it left there owns nothing.
+    void Forget() { handle_ = Handle{}; }
+    void Reset(Handle handle = Handle{}) {
+        const Handle old = std::exchange(handle_, handle);
+        if (!Traits::IsNone(old)) Traits::Free(old);
+    }
+
+private:
+    Handle handle_{};
+};
+
+struct TKernelTraits {
+    // CreateFile and its kin fail with INVALID_HANDLE_VALUE, most others with nullptr: a scope
+    // takes either as "none", so any creating call's result can go straight in.
+    static bool IsNone(HANDLE handle) {
+        return handle == nullptr || handle == INVALID_HANDLE_VALUE;
+    }
+    static void Free(HANDLE handle) { CloseHandle(handle); }
+};
+template <typename Handle>
+struct TNullIsNone {
+    static bool IsNone(Handle handle) { return handle == nullptr; }
+};
+struct TRegKeyTraits : TNullIsNone<HKEY> {
+    static void Free(HKEY key) { RegCloseKey(key); }
+};
+struct TWindowTraits : TNullIsNone<HWND> {
+    static void Free(HWND window) { DestroyWindow(window); }
+};
+template <typename Object>
+struct TGdiObjectTraits : TNullIsNone<Object> {
+    static void Free(Object object) { DeleteObject(object); }
+};
+struct TMemoryDCTraits : TNullIsNone<HDC> {
+    static void Free(HDC dc) { DeleteDC(dc); }
+};
+struct TMenuTraits : TNullIsNone<HMENU> {
+    static void Free(HMENU menu) { DestroyMenu(menu); }
+};
+struct TAcceleratorsTraits : TNullIsNone<HACCEL> {
+    static void Free(HACCEL table) { DestroyAcceleratorTable(table); }
+};
+
+// A file, process, thread or other kernel handle.
+class THandle : public TScoped<HANDLE, TKernelTraits> {
+public:
+    using TScoped::TScoped;
+    // Closes now, so that a failing close (a write the disk refused at the end) can be told.
+    bool Close() {
+        const HANDLE handle = Release();
+        return TKernelTraits::IsNone(handle) || CloseHandle(handle) != FALSE;
+    }
+};
+// A registry key that this program opened (never one of the predefined roots).
+using TRegKey = TScoped<HKEY, TRegKeyTraits>;
+// A window that its owner destroys when it goes.
+using TOwnedWindow = TScoped<HWND, TWindowTraits>;
+using TFont = TScoped<HFONT, TGdiObjectTraits<HFONT>>;
+using TBitmap = TScoped<HBITMAP, TGdiObjectTraits<HBITMAP>>;
+using TBrush = TScoped<HBRUSH, TGdiObjectTraits<HBRUSH>>;
+using TPen = TScoped<HPEN, TGdiObjectTraits<HPEN>>;
+using TMenu = TScoped<HMENU, TMenuTraits>;
+using TAccelerators = TScoped<HACCEL, TAcceleratorsTraits>;
+// A memory device context (CreateCompatibleDC).
+using TMemoryDC = TScoped<HDC, TMemoryDCTraits>;
+
+// The device context of a window (GetDC), released to that window.
+class TWindowDC {
+public:
+    explicit TWindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~TWindowDC() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    TWindowDC(const TWindowDC&) = delete;
+    TWindowDC& operator=(const TWindowDC&) = delete;
+    HDC Get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// An object selected into a device context for the scope; the previous selection comes back at
+// its end, so the object can be deleted and the context released cleanly. Selecting nothing
+// (a null object or a null context) is allowed and does nothing.
+class TSelection {
+public:
+    TSelection(HDC dc, HGDIOBJ object)
+        : dc_(dc), previous_(dc && object ? SelectObject(dc, object) : nullptr) {}
+    ~TSelection() {
+        if (previous_) SelectObject(dc_, previous_);
+    }
+    TSelection(const TSelection&) = delete;
+    TSelection& operator=(const TSelection&) = delete;
+    // Whether the object went in.
+    explicit operator bool() const { return previous_ != nullptr && previous_ != HGDI_ERROR; }
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// COM on this thread as a single-threaded apartment, for the scope. Other apartment kinds the
+// thread already has count as not initialised here; nothing is undone then.
+class TComApartment {
+public:
+    TComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~TComApartment() {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    TComApartment(const TComApartment&) = delete;
+    TComApartment& operator=(const TComApartment&) = delete;
+    bool Initialized() const { return SUCCEEDED(result_); }
+    HRESULT Result() const { return result_; }
+
+private:
+    HRESULT result_;
+};
+
+}  // namespace virel::win
