@@ -14,8 +14,8 @@ TDeviceOperations::TDeviceOperations(IFaceView& view, IDeviceLink& link, IClock&
       exchange_(view, link, clock, keys),
       actions_(view, exchange_, formats_, state_),
       log_(logFiles, programDir + texts::kLogFileName),
-      periodic_(view, actions_, state_, log_),
-      export_(view, actions_, state_, clock, formats_, std::move(spreadsheetFactory)),
+      periodic_(view, actions_, state_, log_, formats_),
+      export_(view, actions_, exchange_, state_, clock, formats_, std::move(spreadsheetFactory)),
       fileExport_(view, actions_, exchange_, state_, clock, formats_) {}
 
 void TDeviceOperations::PrintExecute() {

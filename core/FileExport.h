@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/ArchiveFile.h"
+#include "core/ArchiveReading.h"
 #include "core/DeviceActions.h"
 #include "core/Exchange.h"
 #include "core/FaceView.h"
@@ -34,11 +35,10 @@ public:
     TFileExport(IFaceView& view, TDeviceActions& actions, TExchange& exchange, FaceState& state,
                 IClock& clock, const RegionalFormats& formats)
         : view_(view),
-          actions_(actions),
-          exchange_(exchange),
           state_(state),
           clock_(clock),
-          formats_(formats) {}
+          formats_(formats),
+          reading_(view, actions, exchange, state, formats, TReadingPace::Quick) {}
 
     // Until set, the action does nothing. The object must outlive this one.
     void SetFiles(IArchiveFiles* files) { files_ = files; }
@@ -49,15 +49,13 @@ public:
     void SaveToFileExecute();
 
 private:
-    void ReadRecords(TArchiveSheet& sheet);
     void Save(TArchiveFileChoice choice, const TArchiveSheet& sheet);
 
     IFaceView& view_;
-    TDeviceActions& actions_;
-    TExchange& exchange_;
     FaceState& state_;
     IClock& clock_;
     const RegionalFormats& formats_;
+    TArchiveReading reading_;
     IArchiveFiles* files_ = nullptr;
 };
 
