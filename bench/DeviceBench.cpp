@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
     auto pass = std::make_unique<TPassBackend>(CreateSerialBackend());
     TPassBackend& device = *pass;
     TCPDrv port(nullptr, std::move(pass));
-    ApplyCommPortDesign(port);
+    app::ApplyCommPortDesign(port);
     app::TCommPortLink waitLink(port);
     TBusyLink busyLink(waitLink, port, device);
     TTimedLink timed[2] = {TTimedLink(busyLink), TTimedLink(waitLink)};

@@ -45,9 +45,9 @@ TEST_F(CPDrvSettings, DefaultsAfterConstruction) {
     EXPECT_EQ(dev->openCalls, 0);
 }
 
-TEST_F(CPDrvSettings, CommPortDesignSettings) {
+TEST_F(CPDrvSettings, TheLineOpensWithItsSettings) {
     port.SetPort(pnCOM5);
-    ApplyCommPortDesign(port);
+    UseTestLine(port);
     EXPECT_EQ(port.Port(), pnCustom);
     EXPECT_EQ(port.PortName(), "\\\\.\\COM2");
     EXPECT_EQ(port.HwFlow(), hfNONE);

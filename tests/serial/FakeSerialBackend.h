@@ -15,6 +15,18 @@
 
 namespace virel::test {
 
+// The line the cases run with: no handshake, 256-byte buffers, writes without a time-out,
+// reads idle after 500 ms; named \\.\COM2 until a case chooses its port.
+inline void UseTestLine(TCPDrv& port) {
+    port.SetPort(pnCustom);
+    port.SetPortName("\\\\.\\COM2");
+    port.SetHwFlow(hfNONE);
+    port.SetInBufSize(256);
+    port.SetOutBufSize(256);
+    port.SetOutputTimeout(0);
+    port.SetInputTimeout(500);
+}
+
 // Which device paths exist and which are held open, shared by several fakes so that two
 // components can compete for one port.
 struct FakePortTable {
