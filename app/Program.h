@@ -10,13 +10,13 @@
 #include "app/ArchiveFiles.h"
 #include "app/CommPortLink.h"
 #include "app/Face.h"
+#include "app/FaceStorage.h"
 #include "app/PlatformClock.h"
 #include "app/PlatformLogFile.h"
 #include "app/ProgressBar.h"
 #include "core/DeviceOperations.h"
 #include "core/Regional.h"
 #include "serial/CPDrv.h"
-#include "storage/FormStorageWin32.h"
 
 namespace virel::app {
 
@@ -51,6 +51,12 @@ public:
     const std::string& ProgramDir() const { return programDir_; }
 
 private:
+    // The steps of Create: CommPort with its link and the operations; FormStorage1; AboutBox
+    // and FProgressBar (false when one could not be created).
+    void CreateOperations();
+    void CreateFormStorage();
+    bool CreateDialogs();
+
     TApplication& application_;
     RegionalFormats formats_;
     std::string programDir_;

@@ -21,9 +21,8 @@ inline constexpr int kTitleFontSize = 14;
 
 class TArchiveExport {
 public:
-    TArchiveExport(IFaceView& view, TDeviceActions& actions, TExchange& exchange,
-                   FaceState& state, IClock& clock, const RegionalFormats& formats,
-                   SpreadsheetFactory factory)
+    TArchiveExport(IFaceView& view, TDeviceActions& actions, TExchange& exchange, FaceState& state,
+                   IClock& clock, const RegionalFormats& formats, SpreadsheetFactory factory)
         : view_(view),
           state_(state),
           clock_(clock),

@@ -43,8 +43,8 @@ public:
     // Receives record n as accepted.
     using RowWriter = std::function<void(int n, const MeasurementRecord& record)>;
 
-    TArchiveReading(IFaceView& view, TDeviceActions& actions, TExchange& exchange,
-                    FaceState& state, const RegionalFormats& formats, TReadingPace pace)
+    TArchiveReading(IFaceView& view, TDeviceActions& actions, TExchange& exchange, FaceState& state,
+                    const RegionalFormats& formats, TReadingPace pace)
         : view_(view),
           actions_(actions),
           exchange_(exchange),

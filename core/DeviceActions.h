@@ -45,9 +45,9 @@ public:
     // While an archive export reads its records (BatchReading), the gauge and the progress
     // window belong to it: an action run between two records leaves them alone. The reading
     // actions hand back the record they accepted and showed (nothing when they accepted none).
-    std::optional<MeasurementRecord> PrintExecute();  // FPR, or RPR when "print on the device"
-                                                      // is ticked
-    void ClearExecute();                              // RES
+    std::optional<MeasurementRecord> PrintExecute();     // FPR, or RPR when "print on the device"
+                                                         // is ticked
+    void ClearExecute();                                 // RES
     std::optional<MeasurementRecord> ReadArcNExecute();  // RD with the number typed in SpE_Num
     // RD for the record the archive export asks for, as ReadArcNExecute with that number in
     // SpE_Num (0..255).
