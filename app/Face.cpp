@@ -350,14 +350,6 @@ bool TFace::ShowLast(const std::string& reply) {
                            formats_);
 }
 
-std::wstring TFace::WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied < 0 ? 0 : copied));
-    return text;
-}
-
 void TFace::SetStatusText(const std::string& text) {
     SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
 }
@@ -389,7 +381,7 @@ void TFace::SetFieldText(Field field, const std::string& text) {
 }
 
 std::string TFace::FieldText(Field field) const {
-    return Narrow(WindowText(FieldHandle(field)));
+    return Narrow(ControlText(FieldHandle(field)));
 }
 
 bool TFace::PrintOnDevice() const {

@@ -175,7 +175,6 @@ private:
     void ShowPopupMenu(LPARAM position);
     // A menu entry without a button shows its hint in the status bar while it is highlighted.
     void ShowMenuHint(UINT item, UINT flags);
-    static std::wstring WindowText(HWND window);
     // Parts of WindowProc. An owner-drawn button: false when the item is none of them.
     bool DrawButton(const DRAWITEMSTRUCT& item) const;
     // The colours of a read-only field (its brush), nothing for any other static control.

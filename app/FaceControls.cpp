@@ -5,12 +5,16 @@
 
 namespace virel::app {
 
-std::wstring TComboBox::Text() const {
-    const int length = GetWindowTextLengthW(handle_);
+std::wstring ControlText(HWND control) {
+    const int length = GetWindowTextLengthW(control);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(handle_, text.data(), length + 1);
+    const int copied = GetWindowTextW(control, text.data(), length + 1);
     text.resize(static_cast<std::size_t>(copied < 0 ? 0 : copied));
     return text;
+}
+
+std::wstring TComboBox::Text() const {
+    return ControlText(handle_);
 }
 
 void TComboBox::SetText(const std::wstring& text) {

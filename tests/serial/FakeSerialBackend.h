@@ -15,11 +15,9 @@
 
 namespace virel::test {
 
-// The line the cases run with: no handshake, 256-byte buffers, writes without a time-out,
-// reads idle after 500 ms; named \\.\COM2 until a case chooses its port.
+// The line the cases run with (each case chooses its port): no handshake, 256-byte buffers,
+// writes without a time-out, reads idle after 500 ms.
 inline void UseTestLine(TCPDrv& port) {
-    port.SetPort(pnCustom);
-    port.SetPortName("\\\\.\\COM2");
     port.SetHwFlow(hfNONE);
     port.SetInBufSize(256);
     port.SetOutBufSize(256);
