@@ -63,7 +63,7 @@ void TProgram::CreateOperations() {
     commPort_ = std::make_unique<TCPDrv>(face_->Handle(), std::move(backend));
     ApplyCommPortDesign(*commPort_);
     link_ = std::make_unique<TCommPortLink>(*commPort_);
-    operations_ = std::make_unique<TDeviceOperations>(
+    operations_ = std::make_unique<TFaceOperations>(
         *face_, *link_, clock_, keys_, logFiles_, [] { return std::make_unique<TExcelApp>(); },
         formats_, programDir_);
     face_->SetOperations(operations_.get());

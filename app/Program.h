@@ -14,7 +14,7 @@
 #include "app/PlatformClock.h"
 #include "app/PlatformLogFile.h"
 #include "app/ProgressBar.h"
-#include "core/DeviceOperations.h"
+#include "core/FaceOperations.h"
 #include "core/Regional.h"
 #include "serial/CPDrv.h"
 
@@ -45,7 +45,7 @@ public:
     TAboutBox& AboutBox() { return *aboutBox_; }
     TFProgressBar& ProgressBar() { return *progressBar_; }
     TCPDrv& CommPort() { return *commPort_; }
-    TDeviceOperations& Operations() { return *operations_; }
+    TFaceOperations& Operations() { return *operations_; }
     TWin32FormStorage& FormStorage1() { return *formStorage_; }
     TArchiveFiles& ArchiveFiles() { return *archiveFiles_; }
     const std::string& ProgramDir() const { return programDir_; }
@@ -70,7 +70,7 @@ private:
     std::unique_ptr<TFace> face_;
     std::unique_ptr<TCPDrv> commPort_;
     std::unique_ptr<TCommPortLink> link_;
-    std::unique_ptr<TDeviceOperations> operations_;
+    std::unique_ptr<TFaceOperations> operations_;
     std::unique_ptr<TArchiveFiles> archiveFiles_;
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TFProgressBar> progressBar_;

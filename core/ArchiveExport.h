@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "core/ArchiveReading.h"
-#include "core/DeviceActions.h"
 #include "core/Exchange.h"
 #include "core/FaceView.h"
+#include "core/MeterActions.h"
 #include "core/Regional.h"
 #include "core/Spreadsheet.h"
 
@@ -21,7 +21,7 @@ inline constexpr int kTitleFontSize = 14;
 
 class TArchiveExport {
 public:
-    TArchiveExport(IFaceView& view, TDeviceActions& actions, TExchange& exchange, FaceState& state,
+    TArchiveExport(IFaceView& view, TMeterActions& actions, TExchange& exchange, FaceState& state,
                    IClock& clock, const RegionalFormats& formats, SpreadsheetFactory factory)
         : view_(view),
           state_(state),

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "core/DateTimeFormat.h"
-#include "core/DeviceActions.h"
 #include "core/Exchange.h"
 #include "core/FaceView.h"
 #include "core/MeasurementRecord.h"
+#include "core/MeterActions.h"
 #include "core/Regional.h"
 
 namespace virel {
@@ -43,7 +43,7 @@ public:
     // Receives record n as accepted.
     using RowWriter = std::function<void(int n, const MeasurementRecord& record)>;
 
-    TArchiveReading(IFaceView& view, TDeviceActions& actions, TExchange& exchange, FaceState& state,
+    TArchiveReading(IFaceView& view, TMeterActions& actions, TExchange& exchange, FaceState& state,
                     const RegionalFormats& formats, TReadingPace pace)
         : view_(view),
           actions_(actions),
@@ -68,7 +68,7 @@ private:
     auto AtPace(Read read);
 
     IFaceView& view_;
-    TDeviceActions& actions_;
+    TMeterActions& actions_;
     TExchange& exchange_;
     FaceState& state_;
     const RegionalFormats& formats_;

@@ -7,9 +7,9 @@
 
 #include "core/ArchiveFile.h"
 #include "core/ArchiveReading.h"
-#include "core/DeviceActions.h"
 #include "core/Exchange.h"
 #include "core/FaceView.h"
+#include "core/MeterActions.h"
 #include "core/Regional.h"
 
 namespace virel {
@@ -32,7 +32,7 @@ public:
 
 class TFileExport {
 public:
-    TFileExport(IFaceView& view, TDeviceActions& actions, TExchange& exchange, FaceState& state,
+    TFileExport(IFaceView& view, TMeterActions& actions, TExchange& exchange, FaceState& state,
                 IClock& clock, const RegionalFormats& formats)
         : view_(view),
           state_(state),

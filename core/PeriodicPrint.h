@@ -3,10 +3,10 @@
 // the end-of-measurement action and logs the record it read.
 #include <cstdint>
 
-#include "core/DeviceActions.h"
 #include "core/FaceView.h"
 #include "core/LogFile.h"
 #include "core/MeasurementRecord.h"
+#include "core/MeterActions.h"
 #include "core/Regional.h"
 
 namespace virel {
@@ -16,7 +16,7 @@ inline constexpr std::int64_t kMinPrintInterval = 5;
 
 class TPeriodicPrint {
 public:
-    TPeriodicPrint(IFaceView& view, TDeviceActions& actions, FaceState& state, TLogFile& log,
+    TPeriodicPrint(IFaceView& view, TMeterActions& actions, FaceState& state, TLogFile& log,
                    const RegionalFormats& formats)
         : view_(view), actions_(actions), state_(state), log_(log), formats_(formats) {}
 
@@ -34,7 +34,7 @@ private:
 
     bool reportOpen_ = false;
     IFaceView& view_;
-    TDeviceActions& actions_;
+    TMeterActions& actions_;
     FaceState& state_;
     TLogFile& log_;
     const RegionalFormats& formats_;

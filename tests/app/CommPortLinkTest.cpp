@@ -10,7 +10,7 @@
 
 #include "app/CommPortLink.h"
 #include "app/PlatformClock.h"
-#include "core/DeviceOperations.h"
+#include "core/FaceOperations.h"
 #include "tests/core/OpsFakes.h"
 
 namespace virel::app {
@@ -186,7 +186,7 @@ TEST_F(CommPortLinkTest, EndOfMeasurementThroughTheRealComponent) {
     TPlatformClock clock;
     fakes::FakeKeys keys;  // the real Esc key is not the test's business
     fakes::FakeLogFiles files;
-    TDeviceOperations ops(view, link, clock, keys, files, nullptr, RegionalFormats{}, ".\\");
+    TFaceOperations ops(view, link, clock, keys, files, nullptr, RegionalFormats{}, ".\\");
     ops.PrintExecute();
     EXPECT_EQ(device->written, std::string("\x01"
                                            "FPR",

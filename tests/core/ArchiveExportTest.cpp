@@ -212,7 +212,7 @@ TEST_F(ArchiveExportTest, NoSpreadsheetProgram) {
 }
 
 TEST_F(ArchiveExportTest, FactoryFailureIsNoSpreadsheetProgram) {
-    auto ops = std::make_unique<TDeviceOperations>(
+    auto ops = std::make_unique<TFaceOperations>(
         rig.view, rig.link, rig.clock, rig.keys, rig.files,
         []() -> std::unique_ptr<ISpreadsheet> {
             throw Exception("CoInitialize has not been called");

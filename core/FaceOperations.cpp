@@ -1,4 +1,4 @@
-#include "core/DeviceOperations.h"
+#include "core/FaceOperations.h"
 
 #include <utility>
 
@@ -6,10 +6,9 @@
 
 namespace virel {
 
-TDeviceOperations::TDeviceOperations(IFaceView& view, IDeviceLink& link, IClock& clock,
-                                     IKeyState& keys, ILogFileSystem& logFiles,
-                                     SpreadsheetFactory spreadsheetFactory, RegionalFormats formats,
-                                     const std::string& programDir)
+TFaceOperations::TFaceOperations(IFaceView& view, IDeviceLink& link, IClock& clock, IKeyState& keys,
+                                 ILogFileSystem& logFiles, SpreadsheetFactory spreadsheetFactory,
+                                 RegionalFormats formats, const std::string& programDir)
     : formats_(std::move(formats)),
       exchange_(view, link, clock, keys),
       actions_(view, exchange_, formats_, state_),
@@ -18,22 +17,22 @@ TDeviceOperations::TDeviceOperations(IFaceView& view, IDeviceLink& link, IClock&
       export_(view, actions_, exchange_, state_, clock, formats_, std::move(spreadsheetFactory)),
       fileExport_(view, actions_, exchange_, state_, clock, formats_) {}
 
-void TDeviceOperations::PrintExecute() {
+void TFaceOperations::PrintExecute() {
     actions_.PrintExecute();
 }
-void TDeviceOperations::ClearExecute() {
+void TFaceOperations::ClearExecute() {
     actions_.ClearExecute();
 }
-void TDeviceOperations::ReadArcNExecute() {
+void TFaceOperations::ReadArcNExecute() {
     actions_.ReadArcNExecute();
 }
-void TDeviceOperations::ReadToExcelExecute() {
+void TFaceOperations::ReadToExcelExecute() {
     export_.ReadToExcelExecute();
 }
-void TDeviceOperations::SaveArchiveToFileExecute() {
+void TFaceOperations::SaveArchiveToFileExecute() {
     fileExport_.SaveToFileExecute();
 }
-void TDeviceOperations::TimerTimer() {
+void TFaceOperations::TimerTimer() {
     periodic_.TimerTimer();
 }
 

@@ -36,10 +36,10 @@ std::optional<std::int32_t> TryStrToInt(const std::string& text);
 // The same, throwing virel::Exception "'<text>' is not a valid integer value".
 std::int32_t StrToInt(const std::string& text);
 
-class TDeviceActions {
+class TMeterActions {
 public:
-    TDeviceActions(IFaceView& view, TExchange& exchange, const RegionalFormats& formats,
-                   FaceState& state)
+    TMeterActions(IFaceView& view, TExchange& exchange, const RegionalFormats& formats,
+                  FaceState& state)
         : view_(view), exchange_(exchange), formats_(formats), state_(state) {}
 
     // While an archive export reads its records (BatchReading), the gauge and the progress

@@ -1,4 +1,4 @@
-#include "core/DeviceActions.h"
+#include "core/MeterActions.h"
 
 #include "core/DeviceTexts.h"
 #include "core/Errors.h"
@@ -72,12 +72,12 @@ std::int32_t StrToInt(const std::string& text) {
     throw Exception(pattern.substr(0, at) + text + pattern.substr(at + 2));
 }
 
-void TDeviceActions::ResetGauge() {
+void TMeterActions::ResetGauge() {
     view_.GaugeSetProgress(0);
     view_.GaugeSetMaxValue(1);
 }
 
-std::string TDeviceActions::Transact(const std::string& command) {
+std::string TMeterActions::Transact(const std::string& command) {
     exchange_.OpenComPort();
     std::string reply;
     try {
@@ -95,8 +95,8 @@ std::string TDeviceActions::Transact(const std::string& command) {
     return reply;
 }
 
-std::optional<MeasurementRecord> TDeviceActions::AcceptRecord(const std::string& reply,
-                                                              bool setGauge) {
+std::optional<MeasurementRecord> TMeterActions::AcceptRecord(const std::string& reply,
+                                                             bool setGauge) {
     if (reply.size() != kRecordSize) {
         view_.SetStatusText(texts::kStatusReadFailed);
         return std::nullopt;
@@ -113,7 +113,7 @@ std::optional<MeasurementRecord> TDeviceActions::AcceptRecord(const std::string&
     return record;
 }
 
-std::optional<MeasurementRecord> TDeviceActions::PrintExecute() {
+std::optional<MeasurementRecord> TMeterActions::PrintExecute() {
     state_.LastReadOk = false;
     view_.SetStatusText(texts::kStatusRequest);
     const bool ownProgress = !state_.BatchReading;
@@ -126,7 +126,7 @@ std::optional<MeasurementRecord> TDeviceActions::PrintExecute() {
     return record;
 }
 
-void TDeviceActions::ClearExecute() {
+void TMeterActions::ClearExecute() {
     view_.SetStatusText(texts::kStatusClearing);
     const bool ownProgress = !state_.BatchReading;
     if (ownProgress) ResetGauge();
@@ -141,15 +141,15 @@ void TDeviceActions::ClearExecute() {
     });
 }
 
-std::optional<MeasurementRecord> TDeviceActions::ReadArcNExecute() {
+std::optional<MeasurementRecord> TMeterActions::ReadArcNExecute() {
     return ReadArchive([this] { return StrToInt(view_.ArchiveNumberText()); });
 }
 
-std::optional<MeasurementRecord> TDeviceActions::ReadArchiveRecord(int number) {
+std::optional<MeasurementRecord> TMeterActions::ReadArchiveRecord(int number) {
     return ReadArchive([number] { return static_cast<std::int32_t>(number); });
 }
 
-std::optional<MeasurementRecord> TDeviceActions::ReadArchive(
+std::optional<MeasurementRecord> TMeterActions::ReadArchive(
     const std::function<std::int32_t()>& number) {
     state_.LastReadOk = false;
     view_.SetStatusText(texts::kStatusRequestRecord + view_.FieldText(Field::MeasureNumber));
