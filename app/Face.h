@@ -89,7 +89,7 @@ public:
     void SetStatusText(const std::string& text) override;
     std::string StatusText() const override;
     void SetFieldText(Field field, const std::string& text) override;
-    std::string FieldText(Field field) const override;
+    std::string FieldText(Field field) const;
     bool PrintOnDevice() const override;
     bool ReadToFile() const override;
     std::string ArchiveNumberText() const override;

@@ -42,10 +42,6 @@ public:
     void SetStatusText(const std::string& text) override { status = text; }
     std::string StatusText() const override { return status; }
     void SetFieldText(Field f, const std::string& text) override { fields[f] = text; }
-    std::string FieldText(Field f) const override {
-        auto it = fields.find(f);
-        return it == fields.end() ? std::string() : it->second;
-    }
     bool PrintOnDevice() const override { return false; }
     bool ReadToFile() const override { return false; }
     std::string ArchiveNumberText() const override { return archiveNumber; }

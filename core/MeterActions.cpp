@@ -152,7 +152,10 @@ std::optional<MeasurementRecord> TMeterActions::ReadArchiveRecord(int number) {
 std::optional<MeasurementRecord> TMeterActions::ReadArchive(
     const std::function<std::int32_t()>& number) {
     state_.LastReadOk = false;
-    view_.SetStatusText(texts::kStatusRequestRecord + view_.FieldText(Field::MeasureNumber));
+    // Names the measurement the fields show.
+    const std::string shown =
+        state_.LastRecord ? TextsOf(*state_.LastRecord, formats_).measureNumber : std::string();
+    view_.SetStatusText(texts::kStatusRequestRecord + shown);
     // During an archive export the gauge and the progress window belong to the export.
     const bool ownProgress = !state_.BatchReading;
     if (ownProgress) ResetGauge();

@@ -205,14 +205,19 @@ TEST_F(MeterActionsTest, ReadRecordSendsTheNumberAsOneByte) {
     }
 }
 
-TEST_F(MeterActionsTest, ReadRecordStatusNamesTheCurrentMeasurementNumber) {
+TEST_F(MeterActionsTest, ReadRecordStatusNamesTheMeasurementNumberShown) {
     rig.view.archiveNumber = "5";
     rig.ops->ReadArcNExecute();
-    EXPECT_EQ(rig.view.statusHistory.front(), std::string(texts::kStatusRequestRecord) + "2");
+    // No record read yet: nothing to name.
+    EXPECT_EQ(rig.view.statusHistory.front(), texts::kStatusRequestRecord);
     EXPECT_EQ(rig.view.FieldText(Field::MeasureNumber), "1005");
     EXPECT_EQ(rig.view.FieldText(Field::Dose), "5.5");
     EXPECT_EQ(rig.view.events,
               (std::vector<std::string>{"progress 0", "max 1", "progress 1", "close"}));
+    rig.view.statusHistory.clear();
+    rig.view.archiveNumber = "6";
+    rig.ops->ReadArcNExecute();
+    EXPECT_EQ(rig.view.statusHistory.front(), std::string(texts::kStatusRequestRecord) + "1005");
 }
 
 TEST_F(MeterActionsTest, ReadRecordWithBadNumberFailsBeforeThePortIsOpened) {
