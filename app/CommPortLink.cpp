@@ -6,6 +6,16 @@
 
 namespace virel::app {
 
+void ApplyCommPortDesign(TCPDrv& port) {
+    port.SetPort(pnCustom);
+    port.SetPortName("\\\\.\\COM2");
+    port.SetHwFlow(hfNONE);
+    port.SetInBufSize(256);
+    port.SetOutBufSize(256);
+    port.SetOutputTimeout(0);
+    port.SetInputTimeout(500);
+}
+
 bool TCommPortLink::Open(std::uint32_t speed, int portNumber) {
     if (portNumber < 1 || portNumber > kHighestPortNumber) {
         port_.Disconnect();

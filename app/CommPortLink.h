@@ -5,6 +5,10 @@
 
 namespace virel::app {
 
+// The main window's design settings of its CommPort, applied through the setters in the order
+// a stored window description applies them.
+void ApplyCommPortDesign(TCPDrv& port);
+
 class TCommPortLink : public IDeviceLink {
 public:
     // The component stays the window's; it must outlive this link.

@@ -91,17 +91,6 @@ HWND CreateComboBox(HWND parent, int id, int x, int y, int width, int height,
     return combo;
 }
 
-// Shows a text in a drop-down combo box: selects the item of that text (found without regard
-// to case) where there is one, else sets the text with no item selected.
-void SelectOrSetText(HWND combo, const std::wstring& text) {
-    const LRESULT item = text.empty()
-                             ? CB_ERR
-                             : SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                            reinterpret_cast<LPARAM>(text.c_str()));
-    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(item == CB_ERR ? -1 : item), 0);
-    if (item == CB_ERR) SetWindowTextW(combo, text.c_str());
-}
-
 }  // namespace
 
 TFace::TFace(TApplication& application, RegionalFormats formats)
@@ -188,46 +177,13 @@ HWND TFace::CreateLabeledEdit(HWND parent, const wchar_t* label, int x, int y, i
 }
 
 void TFace::CreateControls() {
-    const HWND self = Handle();
-    toolTips_.Create(self);
+    toolTips_.Create(Handle());
     // Creation order is the Tab order (it counts within each group box).
-    groupBox1_ = CreateGroupBox(kGroupComPort, 8, 8, 161, 81, self, self, kIdGroupBox1);
-    comPort_ = CreateComboBox(groupBox1_, kIdComPort, 8, 16, 145, 21,
-                              {L"COM1", L"COM2", L"COM3", L"COM4"});
-    speed_ = CreateComboBox(groupBox1_, kIdSpeed, 8, 48, 145, 21, {L"4800", L"9600"});
-
-    groupBox3_ = CreateGroupBox(kGroupService, 184, 184, 193, 185, self, self, kIdGroupBox3);
-    bitBtn2_.Create(kReadToExcelCaption, 8, 152, 177, 25, groupBox3_, kIdBitBtn2, glyph_.Get());
-    bitBtn1_.Create(kPrintCaption, 8, 16, 177, 25, groupBox3_, kIdBitBtn1, glyph_.Get());
-    printOnDevice_ = CreateControl(L"BUTTON", kPrintOnDevice, BS_AUTOCHECKBOX | WS_TABSTOP, 8, 48,
-                                   169, 17, groupBox3_, kIdPrintOnDevice);
-    bitBtn3_.Create(kClearCaption, 8, 72, 177, 25, groupBox3_, kIdBitBtn3, glyph_.Get());
-    bitBtn4_.Create(kReadArcNCaption, 8, 112, 121, 25, groupBox3_, kIdBitBtn4, glyph_.Get());
-    archiveNumber_.Create(groupBox3_, kIdArchiveNumber, 136, 114, 49, 21);
-    UseProgramFont(archiveNumber_.Handle());
-    archiveNumber_.SetMinValue(0);
-    archiveNumber_.SetMaxValue(255);
-    archiveNumber_.SetText(L"0");
-
-    groupBox4_ = CreateGroupBox(kGroupCurrent, 8, 96, 369, 81, self, self, kIdGroupBox4);
-    readToFile_ = CreateControl(L"BUTTON", kReadToFile, BS_AUTOCHECKBOX | WS_TABSTOP, 16, 24, 321,
-                                17, groupBox4_, kIdReadToFile);
-    autoTime_.Create(groupBox4_, kIdAutoTime, 16, 48, 81, 21);
-    UseProgramFont(autoTime_.Handle());
-    autoTime_.SetMinValue(5);
-    autoTime_.SetMaxValue(1000000000);
-    autoTime_.SetValue(60);
-    label3_ = CreateControl(L"STATIC", kLabelAutoTime, SS_LEFT | SS_NOPREFIX, 112, 48, 193, 13,
-                            groupBox4_, -1);
-
-    groupBox2_ = CreateGroupBox(kGroupLast, 8, 184, 169, 185, self, self, kIdGroupBox2);
-    devNumber_ =
-        CreateLabeledEdit(groupBox2_, kLabelDevNumber, 16, 32, kIdDevNumber, devNumberLabel_);
-    measureNumber_ = CreateLabeledEdit(groupBox2_, kLabelMeasureNumber, 16, 72, kIdMeasureNumber,
-                                       measureNumberLabel_);
-    time_ = CreateLabeledEdit(groupBox2_, kLabelTime, 16, 112, kIdTime, timeLabel_);
-    dose_ = CreateLabeledEdit(groupBox2_, kLabelDose, 16, 152, kIdDose, doseLabel_);
-
+    CreatePortGroup();
+    CreateServiceGroup();
+    CreateCurrentGroup();
+    CreateLastGroup();
+    const HWND self = Handle();
     checkBox1_ = CreateControl(L"BUTTON", kCheckBox1, BS_AUTOCHECKBOX | WS_TABSTOP, 8, 376, 369, 17,
                                self, kIdCheckBox1);
     image_.Create(self, 184, 8, 185, 81);
@@ -235,13 +191,64 @@ void TFace::CreateControls() {
                                19, self, kIdStatusBar);
     const int wholeWidth = -1;  // one panel from the left edge to the right edge
     SendMessageW(statusBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&wholeWidth));
+    AddToolTips();
+    RefreshPortList();
+    focused_ = comPort_.Handle();
+}
 
-    // Tooltips: a button shows its action's hint; a combo box's edit part shows the combo's.
-    toolTips_.Add(speed_, kHintSpeed);
-    if (HWND edit = FindWindowExW(speed_, nullptr, L"EDIT", nullptr)) {
+void TFace::CreatePortGroup() {
+    groupBox1_ = CreateGroupBox(kGroupComPort, 8, 8, 161, 81, Handle(), Handle(), kIdGroupBox1);
+    comPort_.Attach(CreateComboBox(groupBox1_, kIdComPort, 8, 16, 145, 21,
+                                   {L"COM1", L"COM2", L"COM3", L"COM4"}));
+    speed_.Attach(CreateComboBox(groupBox1_, kIdSpeed, 8, 48, 145, 21, {L"4800", L"9600"}));
+}
+
+void TFace::CreateServiceGroup() {
+    groupBox3_ =
+        CreateGroupBox(kGroupService, 184, 184, 193, 185, Handle(), Handle(), kIdGroupBox3);
+    bitBtn2_.Create(kReadToExcelCaption, 8, 152, 177, 25, groupBox3_, kIdBitBtn2, glyph_.Get());
+    bitBtn1_.Create(kPrintCaption, 8, 16, 177, 25, groupBox3_, kIdBitBtn1, glyph_.Get());
+    printOnDevice_.Attach(CreateControl(L"BUTTON", kPrintOnDevice, BS_AUTOCHECKBOX | WS_TABSTOP, 8,
+                                        48, 169, 17, groupBox3_, kIdPrintOnDevice));
+    bitBtn3_.Create(kClearCaption, 8, 72, 177, 25, groupBox3_, kIdBitBtn3, glyph_.Get());
+    bitBtn4_.Create(kReadArcNCaption, 8, 112, 121, 25, groupBox3_, kIdBitBtn4, glyph_.Get());
+    archiveNumber_.Create(groupBox3_, kIdArchiveNumber, 136, 114, 49, 21);
+    UseProgramFont(archiveNumber_.Handle());
+    archiveNumber_.SetMinValue(0);
+    archiveNumber_.SetMaxValue(255);
+    archiveNumber_.SetText(L"0");
+}
+
+void TFace::CreateCurrentGroup() {
+    groupBox4_ = CreateGroupBox(kGroupCurrent, 8, 96, 369, 81, Handle(), Handle(), kIdGroupBox4);
+    readToFile_.Attach(CreateControl(L"BUTTON", kReadToFile, BS_AUTOCHECKBOX | WS_TABSTOP, 16, 24,
+                                     321, 17, groupBox4_, kIdReadToFile));
+    autoTime_.Create(groupBox4_, kIdAutoTime, 16, 48, 81, 21);
+    UseProgramFont(autoTime_.Handle());
+    autoTime_.SetMinValue(5);
+    autoTime_.SetMaxValue(1000000000);
+    autoTime_.SetValue(60);
+    label3_ = CreateControl(L"STATIC", kLabelAutoTime, SS_LEFT | SS_NOPREFIX, 112, 48, 193, 13,
+                            groupBox4_, -1);
+}
+
+void TFace::CreateLastGroup() {
+    groupBox2_ = CreateGroupBox(kGroupLast, 8, 184, 169, 185, Handle(), Handle(), kIdGroupBox2);
+    devNumber_ =
+        CreateLabeledEdit(groupBox2_, kLabelDevNumber, 16, 32, kIdDevNumber, devNumberLabel_);
+    measureNumber_ = CreateLabeledEdit(groupBox2_, kLabelMeasureNumber, 16, 72, kIdMeasureNumber,
+                                       measureNumberLabel_);
+    time_ = CreateLabeledEdit(groupBox2_, kLabelTime, 16, 112, kIdTime, timeLabel_);
+    dose_ = CreateLabeledEdit(groupBox2_, kLabelDose, 16, 152, kIdDose, doseLabel_);
+}
+
+void TFace::AddToolTips() {
+    // A button shows its action's hint; a combo box's edit part shows the combo's.
+    toolTips_.Add(speed_.Handle(), kHintSpeed);
+    if (HWND edit = FindWindowExW(speed_.Handle(), nullptr, L"EDIT", nullptr)) {
         toolTips_.Add(edit, kHintSpeed);
     }
-    toolTips_.Add(readToFile_, kHintToFile);
+    toolTips_.Add(readToFile_.Handle(), kHintToFile);
     // A spin edit shows its hint over the field and over its spin button.
     toolTips_.Add(autoTime_.Handle(), kHintAutoTime);
     toolTips_.Add(autoTime_.ButtonHandle(), kHintAutoTime);
@@ -254,9 +261,6 @@ void TFace::CreateControls() {
     toolTips_.Add(archiveNumber_.ButtonHandle(), kHintArchiveNumber);
     toolTips_.Add(bitBtn2_.Handle(), kReadToExcelHint);
     toolTips_.Add(checkBox1_, kHintToFile);
-
-    RefreshPortList();
-    focused_ = comPort_;
 }
 
 void TFace::Show() {
@@ -346,14 +350,6 @@ bool TFace::ShowLast(const std::string& reply) {
                            formats_);
 }
 
-std::wstring TFace::WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied < 0 ? 0 : copied));
-    return text;
-}
-
 void TFace::SetStatusText(const std::string& text) {
     SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
 }
@@ -385,7 +381,7 @@ void TFace::SetFieldText(Field field, const std::string& text) {
 }
 
 std::string TFace::FieldText(Field field) const {
-    return Narrow(WindowText(FieldHandle(field)));
+    return Narrow(ControlText(FieldHandle(field)));
 }
 
 bool TFace::PrintOnDevice() const {
@@ -393,7 +389,7 @@ bool TFace::PrintOnDevice() const {
 }
 
 bool TFace::ReadToFile() const {
-    return SendMessageW(readToFile_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return readToFile_.Checked();
 }
 
 std::string TFace::ArchiveNumberText() const {
@@ -409,7 +405,7 @@ std::int64_t TFace::AutoTimeValue() const {
 }
 
 std::string TFace::SpeedText() const {
-    return Narrow(WindowText(speed_));
+    return Narrow(speed_.Text());
 }
 
 std::string TFace::PortText() const {
@@ -417,7 +413,7 @@ std::string TFace::PortText() const {
 }
 
 void TFace::SetSpeedText(const std::string& text) {
-    SelectOrSetText(speed_, Widen(text));
+    speed_.SetText(Widen(text));
 }
 
 void TFace::GaugeSetProgress(int progress) {
@@ -449,29 +445,34 @@ void TFace::ReportError(const std::string& message) {
 }
 
 std::wstring TFace::ComPortText() const {
-    return WindowText(comPort_);
+    return comPort_.Text();
 }
 
 void TFace::SetComPortText(const std::wstring& text) {
-    SelectOrSetText(comPort_, text);
+    comPort_.SetText(text);
 }
 
 double TFace::AutoTimeSetting() const {
-    return autoTime_.Value();
+    return static_cast<double>(autoTimeValue_.StoredValue());
 }
 
 void TFace::SetAutoTimeSetting(double value) {
-    autoTime_.SetValue(value);
+    autoTimeValue_.SetStoredValue(value);
 }
 
 int TFace::SpeedItemIndex() const {
-    return virel::SpeedItemIndex(SpeedFromText(SpeedText()).value_or(kDefaultSpeed));
+    return speed_.StoredValue();
 }
 
 void TFace::SetSpeedItemIndex(int index) {
-    const auto count = static_cast<int>(SendMessageW(speed_, CB_GETCOUNT, 0, 0));
-    if (index < 0 || index >= count) index = virel::SpeedItemIndex(kDefaultSpeed);
-    SendMessageW(speed_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    speed_.SetStoredValue(index);
+}
+
+TFaceStoredControls TFace::StoredControls() {
+    return {{comPort_.Handle(), &comPort_},
+            {autoTime_.Handle(), &autoTimeValue_},
+            {speed_.Handle(), &speed_},
+            {printOnDevice_.Handle(), &printOnDevice_}};
 }
 
 void TFace::SetPresentPorts(std::function<std::vector<std::string>()> presentPorts) {
@@ -486,20 +487,17 @@ void TFace::RefreshPortList() {
         if (presentPorts_) present = presentPorts_();
     } catch (...) {
     }
-    const std::wstring text = ComPortText();
-    SendMessageW(comPort_, CB_RESETCONTENT, 0, 0);
-    for (const std::string& port : PortList(present)) {
-        SendMessageW(comPort_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(port).c_str()));
-    }
-    SelectOrSetText(comPort_, text);
+    std::vector<std::wstring> items;
+    for (const std::string& port : PortList(present)) items.push_back(Widen(port));
+    comPort_.SetItems(items);
 }
 
 bool TFace::PrintOnDeviceChecked() const {
-    return SendMessageW(printOnDevice_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return printOnDevice_.Checked();
 }
 
 void TFace::SetPrintOnDeviceChecked(bool checked) {
-    SendMessageW(printOnDevice_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    printOnDevice_.SetChecked(checked);
 }
 
 HWND TFace::EditLabel(HWND labelledEdit) const {
@@ -560,39 +558,20 @@ LRESULT TFace::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == kTimerId) TimerTimer();
             return 0;
-        case WM_DRAWITEM: {
-            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-            for (const TBitBtn* button : {&bitBtn1_, &bitBtn2_, &bitBtn3_, &bitBtn4_}) {
-                if (button->Handle() == item->hwndItem) {
-                    button->Draw(*item);
-                    return TRUE;
-                }
+        case WM_DRAWITEM:
+            if (DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
+            break;
+        case WM_CTLCOLORSTATIC:
+            if (HBRUSH brush =
+                    FieldColors(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam))) {
+                return reinterpret_cast<LRESULT>(brush);
             }
             break;
-        }
-        case WM_CTLCOLORSTATIC: {
-            // The read-only fields keep the white of an edit field.
-            const auto control = reinterpret_cast<HWND>(lParam);
-            if (control == devNumber_ || control == measureNumber_ || control == time_ ||
-                control == dose_) {
-                const auto dc = reinterpret_cast<HDC>(wParam);
-                SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-                SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-                return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
-            }
-            break;
-        }
         case WM_CONTEXTMENU:
             ShowPopupMenu(lParam);
             return 0;
         case WM_ACTIVATE:
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focus = GetFocus();
-                if (focus && IsChild(Handle(), focus)) focused_ = focus;
-            } else if (focused_ && IsWindow(focused_)) {
-                SetFocus(focused_);
-                return 0;
-            }
+            if (OnActivate(LOWORD(wParam) != WA_INACTIVE)) return 0;
             break;
         case WM_SETFOCUS:
             if (focused_ && IsWindow(focused_)) SetFocus(focused_);
@@ -604,16 +583,51 @@ LRESULT TFace::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             Close();
             return 0;
         case WM_DESTROY:
-            KillTimer(Handle(), kTimerId);
-            Application().RemoveDialogWindow(Handle());
-            if (Application().MainWindow() == Handle())
-                Application().SetMainWindow(nullptr, nullptr);
-            if (OnDestroy) OnDestroy();
+            OnDestroyWindow();
             return 0;
         default:
             break;
     }
     return DefaultProc(message, wParam, lParam);
+}
+
+bool TFace::DrawButton(const DRAWITEMSTRUCT& item) const {
+    for (const TBitBtn* button : {&bitBtn1_, &bitBtn2_, &bitBtn3_, &bitBtn4_}) {
+        if (button->Handle() == item.hwndItem) {
+            button->Draw(item);
+            return true;
+        }
+    }
+    return false;
+}
+
+HBRUSH TFace::FieldColors(HWND control, HDC dc) const {
+    // The read-only fields keep the white of an edit field.
+    if (control != devNumber_ && control != measureNumber_ && control != time_ &&
+        control != dose_) {
+        return nullptr;
+    }
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return GetSysColorBrush(COLOR_WINDOW);
+}
+
+bool TFace::OnActivate(bool active) {
+    if (!active) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(Handle(), focus)) focused_ = focus;
+        return false;
+    }
+    if (!focused_ || !IsWindow(focused_)) return false;
+    SetFocus(focused_);
+    return true;
+}
+
+void TFace::OnDestroyWindow() {
+    KillTimer(Handle(), kTimerId);
+    Application().RemoveDialogWindow(Handle());
+    if (Application().MainWindow() == Handle()) Application().SetMainWindow(nullptr, nullptr);
+    if (OnDestroy) OnDestroy();
 }
 
 }  // namespace virel::app

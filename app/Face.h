@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/Controls.h"
+#include "app/FaceControls.h"
 #include "app/Gauge.h"
 #include "app/Handles.h"
 #include "app/SpinEdit.h"
@@ -88,7 +89,7 @@ public:
     void SetStatusText(const std::string& text) override;
     std::string StatusText() const override;
     void SetFieldText(Field field, const std::string& text) override;
-    std::string FieldText(Field field) const override;
+    std::string FieldText(Field field) const;
     bool PrintOnDevice() const override;
     bool ReadToFile() const override;
     std::string ArchiveNumberText() const override;
@@ -105,7 +106,8 @@ public:
     void BringToForeground() override;
     void ReportError(const std::string& message) override;
 
-    // The four control values the settings storage keeps.
+    // The four control values the settings storage keeps, and the controls it binds to.
+    TFaceStoredControls StoredControls();
     std::wstring ComPortText() const;  // CB_ComPort.Text
     void SetComPortText(const std::wstring& text);
     double AutoTimeSetting() const;  // RxSpE_AutoTime.Value
@@ -127,10 +129,10 @@ public:
     HWND GroupBox2() const { return groupBox2_; }
     HWND GroupBox3() const { return groupBox3_; }
     HWND GroupBox4() const { return groupBox4_; }
-    HWND CB_ComPort() const { return comPort_; }
-    HWND CB_Spead() const { return speed_; }
+    HWND CB_ComPort() const { return comPort_.Handle(); }
+    HWND CB_Spead() const { return speed_.Handle(); }
     HWND Image1() const { return image_.Handle(); }
-    HWND CB_ReadToFile() const { return readToFile_; }
+    HWND CB_ReadToFile() const { return readToFile_.Handle(); }
     TSpinEdit& RxSpE_AutoTime() { return autoTime_; }
     const TSpinEdit& RxSpE_AutoTime() const { return autoTime_; }
     HWND Label3() const { return label3_; }
@@ -142,7 +144,7 @@ public:
     HWND BitBtn2() const { return bitBtn2_.Handle(); }
     HWND BitBtn3() const { return bitBtn3_.Handle(); }
     HWND BitBtn4() const { return bitBtn4_.Handle(); }
-    HWND CB_PrintOnDevice() const { return printOnDevice_; }
+    HWND CB_PrintOnDevice() const { return printOnDevice_.Handle(); }
     TSpinEdit& SpE_Num() { return archiveNumber_; }
     const TSpinEdit& SpE_Num() const { return archiveNumber_; }
     HWND CheckBox1() const { return checkBox1_; }
@@ -159,6 +161,12 @@ protected:
 
 private:
     void CreateControls();
+    // The group boxes with their controls, and the hints.
+    void CreatePortGroup();
+    void CreateServiceGroup();
+    void CreateCurrentGroup();
+    void CreateLastGroup();
+    void AddToolTips();
     void CreateMenus();
     HWND CreateLabeledEdit(HWND parent, const wchar_t* label, int x, int y, int id,
                            HWND& labelHandle);
@@ -167,7 +175,13 @@ private:
     void ShowPopupMenu(LPARAM position);
     // A menu entry without a button shows its hint in the status bar while it is highlighted.
     void ShowMenuHint(UINT item, UINT flags);
-    static std::wstring WindowText(HWND window);
+    // Parts of WindowProc. An owner-drawn button: false when the item is none of them.
+    bool DrawButton(const DRAWITEMSTRUCT& item) const;
+    // The colours of a read-only field (its brush), nothing for any other static control.
+    HBRUSH FieldColors(HWND control, HDC dc) const;
+    // The focus goes back to the control that had it; true when it was set here.
+    bool OnActivate(bool active);
+    void OnDestroyWindow();
 
     RegionalFormats formats_;
     TAboutBox* aboutBox_ = nullptr;
@@ -182,15 +196,19 @@ private:
     TAccelerators shortcuts_;
     TToolTips toolTips_;
     TSpinEdit autoTime_;
+    TSpinEditValue autoTimeValue_{autoTime_};
     TSpinEdit archiveNumber_;
     TBitBtn bitBtn1_, bitBtn2_, bitBtn3_, bitBtn4_;
 
     HWND groupBox1_ = nullptr, groupBox2_ = nullptr, groupBox3_ = nullptr, groupBox4_ = nullptr;
-    HWND comPort_ = nullptr, speed_ = nullptr, readToFile_ = nullptr, label3_ = nullptr;
+    TPortComboBox comPort_;
+    TSpeedComboBox speed_;
+    TCheckBox readToFile_, printOnDevice_;
+    HWND label3_ = nullptr;
     HWND devNumber_ = nullptr, measureNumber_ = nullptr, time_ = nullptr, dose_ = nullptr;
     HWND devNumberLabel_ = nullptr, measureNumberLabel_ = nullptr, timeLabel_ = nullptr,
          doseLabel_ = nullptr;
-    HWND printOnDevice_ = nullptr, checkBox1_ = nullptr, statusBar_ = nullptr;
+    HWND checkBox1_ = nullptr, statusBar_ = nullptr;
     HWND focused_ = nullptr;  // the control that gets the focus back when the window does
     bool menuHintShown_ = false;
     std::wstring statusBeforeHint_;

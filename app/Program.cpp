@@ -45,7 +45,17 @@ void TProgram::SaveUnwrittenLines() {
 bool TProgram::Create() {
     face_ = std::make_unique<TFace>(application_, formats_);
     if (!face_->Create()) return false;
+    CreateOperations();
+    CreateFormStorage();
+    // The file export's last folder is kept beside the window's stored values.
+    archiveFiles_ =
+        std::make_unique<TArchiveFiles>(application_, face_->Handle(), formats_,
+                                        DefaultRegistryKey(), formStorage_->Storage().IniSection());
+    operations_->SetArchiveFiles(archiveFiles_.get());
+    return CreateDialogs();
+}
 
+void TProgram::CreateOperations() {
     // CommPort with the main window's design settings; port and speed come from the window at
     // every exchange.
     std::unique_ptr<ISerialBackend> backend = CreateSerialBackend();
@@ -53,7 +63,7 @@ bool TProgram::Create() {
     commPort_ = std::make_unique<TCPDrv>(face_->Handle(), std::move(backend));
     ApplyCommPortDesign(*commPort_);
     link_ = std::make_unique<TCommPortLink>(*commPort_);
-    operations_ = std::make_unique<TDeviceOperations>(
+    operations_ = std::make_unique<TFaceOperations>(
         *face_, *link_, clock_, keys_, logFiles_, [] { return std::make_unique<TExcelApp>(); },
         formats_, programDir_);
     face_->SetOperations(operations_.get());
@@ -64,34 +74,18 @@ bool TProgram::Create() {
         face_->SetFormats(formats_);
         if (operations_) operations_->SetRegionalFormats(formats_);
     };
+}
 
+void TProgram::CreateFormStorage() {
     // FormStorage1 takes over the window's show, close-query and destroy events.
     SetStorageErrorReport(
         [this](const std::exception& e) { application_.ShowErrorText(e.what()); });
-    TFaceStoredControls controls;
-    controls.portCombo = face_->CB_ComPort();
-    controls.speedCombo = face_->CB_Spead();
-    controls.printCheck = face_->CB_PrintOnDevice();
-    controls.autoTimeEdit = face_->RxSpE_AutoTime().Handle();
-    TFace* face = face_.get();
-    controls.getAutoTimeValue = [face] {
-        return static_cast<long double>(face->AutoTimeSetting());
-    };
-    controls.setAutoTimeValue = [face](long double value) {
-        face->SetAutoTimeSetting(static_cast<double>(value));
-    };
-    // The stored speed is the one the box stands for, typed or chosen.
-    controls.getSpeedIndex = [face] { return face->SpeedItemIndex(); };
-    controls.setSpeedIndex = [face](std::int32_t index) { face->SetSpeedItemIndex(index); };
-    controls.windowEvents = {face_->OnShow, face_->OnCloseQuery, face_->OnDestroy};
-    formStorage_ = CreateFaceStorage(face_->Handle(), std::move(controls));
+    formStorage_ = CreateFaceStorage(face_->Handle(), face_->StoredControls(),
+                                     {face_->OnShow, face_->OnCloseQuery, face_->OnDestroy});
     ConnectFormEvents(formStorage_->Events(), face_->OnShow, face_->OnCloseQuery, face_->OnDestroy);
-    // The file export's last folder is kept beside the window's stored values.
-    archiveFiles_ =
-        std::make_unique<TArchiveFiles>(application_, face_->Handle(), formats_,
-                                        DefaultRegistryKey(), formStorage_->Storage().IniSection());
-    operations_->SetArchiveFiles(archiveFiles_.get());
+}
 
+bool TProgram::CreateDialogs() {
     aboutBox_ = std::make_unique<TAboutBox>(application_);
     if (!aboutBox_->Create(face_->Handle())) return false;
     progressBar_ = std::make_unique<TFProgressBar>(application_);

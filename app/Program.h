@@ -10,13 +10,13 @@
 #include "app/ArchiveFiles.h"
 #include "app/CommPortLink.h"
 #include "app/Face.h"
+#include "app/FaceStorage.h"
 #include "app/PlatformClock.h"
 #include "app/PlatformLogFile.h"
 #include "app/ProgressBar.h"
-#include "core/DeviceOperations.h"
+#include "core/FaceOperations.h"
 #include "core/Regional.h"
 #include "serial/CPDrv.h"
-#include "storage/FormStorageWin32.h"
 
 namespace virel::app {
 
@@ -45,12 +45,18 @@ public:
     TAboutBox& AboutBox() { return *aboutBox_; }
     TFProgressBar& ProgressBar() { return *progressBar_; }
     TCPDrv& CommPort() { return *commPort_; }
-    TDeviceOperations& Operations() { return *operations_; }
+    TFaceOperations& Operations() { return *operations_; }
     TWin32FormStorage& FormStorage1() { return *formStorage_; }
     TArchiveFiles& ArchiveFiles() { return *archiveFiles_; }
     const std::string& ProgramDir() const { return programDir_; }
 
 private:
+    // The steps of Create: CommPort with its link and the operations; FormStorage1; AboutBox
+    // and FProgressBar (false when one could not be created).
+    void CreateOperations();
+    void CreateFormStorage();
+    bool CreateDialogs();
+
     TApplication& application_;
     RegionalFormats formats_;
     std::string programDir_;
@@ -64,7 +70,7 @@ private:
     std::unique_ptr<TFace> face_;
     std::unique_ptr<TCPDrv> commPort_;
     std::unique_ptr<TCommPortLink> link_;
-    std::unique_ptr<TDeviceOperations> operations_;
+    std::unique_ptr<TFaceOperations> operations_;
     std::unique_ptr<TArchiveFiles> archiveFiles_;
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TFProgressBar> progressBar_;

@@ -24,7 +24,7 @@
 #include "app/PlatformLogFile.h"
 #include "automation/ExcelApp.h"
 #include "bench/BenchSupport.h"
-#include "core/DeviceOperations.h"
+#include "core/FaceOperations.h"
 #include "core/Utf16.h"
 #include "serial/CPDrv.h"
 
@@ -42,10 +42,6 @@ public:
     void SetStatusText(const std::string& text) override { status = text; }
     std::string StatusText() const override { return status; }
     void SetFieldText(Field f, const std::string& text) override { fields[f] = text; }
-    std::string FieldText(Field f) const override {
-        auto it = fields.find(f);
-        return it == fields.end() ? std::string() : it->second;
-    }
     bool PrintOnDevice() const override { return false; }
     bool ReadToFile() const override { return false; }
     std::string ArchiveNumberText() const override { return archiveNumber; }
@@ -172,7 +168,7 @@ int main(int argc, char** argv) {
     auto pass = std::make_unique<TPassBackend>(CreateSerialBackend());
     TPassBackend& device = *pass;
     TCPDrv port(nullptr, std::move(pass));
-    ApplyCommPortDesign(port);
+    app::ApplyCommPortDesign(port);
     app::TCommPortLink waitLink(port);
     TBusyLink busyLink(waitLink, port, device);
     TTimedLink timed[2] = {TTimedLink(busyLink), TTimedLink(waitLink)};
@@ -180,11 +176,11 @@ int main(int argc, char** argv) {
     app::TPlatformKeyState keys;
     app::TPlatformLogFileSystem logFiles;
     auto makeOps = [&](IDeviceLink& link) {
-        return std::make_unique<TDeviceOperations>(
+        return std::make_unique<TFaceOperations>(
             view, link, clock, keys, logFiles, [] { return std::make_unique<TExcelApp>(); },
             RegionalFormats{}, ".\\");
     };
-    std::unique_ptr<TDeviceOperations> ops[2] = {makeOps(timed[0]), makeOps(timed[1])};
+    std::unique_ptr<TFaceOperations> ops[2] = {makeOps(timed[0]), makeOps(timed[1])};
     // The file export writes one file per loop: <path without .xlsx>-busy.xlsx and -wait.xlsx.
     std::string base = mode == "file" && argc > 4 ? argv[4] : "bench-archive.xlsx";
     if (base.size() > 5 && base.compare(base.size() - 5, 5, ".xlsx") == 0)

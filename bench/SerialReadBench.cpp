@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/CommPortLink.h"
 #include "bench/BenchSupport.h"
 #include "serial/CPDrv.h"
 
@@ -51,7 +52,7 @@ int main(int argc, char** argv) {
     auto pass = std::make_unique<TPassBackend>(CreateSerialBackend());
     TPassBackend& device = *pass;
     TCPDrv port(nullptr, std::move(pass));
-    ApplyCommPortDesign(port);
+    app::ApplyCommPortDesign(port);
     port.SetPort(static_cast<TPortNumber>(portNumber));
     const std::string fpr(
         "\x01"

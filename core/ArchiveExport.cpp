@@ -34,11 +34,7 @@ void TArchiveExport::ReadToExcelExecute() {
     // Reached again through the message pass between records: the running export owns the
     // port, the gauge and the progress window, so a second one would only disturb it.
     if (state_.ExportRunning) return;
-    state_.ExportRunning = true;
-    struct ClearRunning {
-        FaceState& state;
-        ~ClearRunning() { state.ExportRunning = false; }
-    } clearRunning{state_};
+    const TExportRunning running(state_);
 
     view_.SetStatusText(texts::kStatusReading);
     std::unique_ptr<ISpreadsheet> sheet;
@@ -56,19 +52,8 @@ void TArchiveExport::ReadToExcelExecute() {
         view_.SetStatusText(texts::kStatusNoSpreadsheet);
         return;
     }
-    state_.BatchReading = true;
-    try {
-        view_.GaugeSetProgress(0);
-        view_.GaugeSetMaxValue(kArchiveRecords - 1);
-        view_.ShowProgress();
-        ReadRecords(*sheet);
-    } catch (...) {
-        view_.CloseProgress();
-        state_.BatchReading = false;
-        throw;
-    }
-    view_.CloseProgress();
-    state_.BatchReading = false;
+    reading_.ReadRecords(
+        [&](int n, const MeasurementRecord& record) { WriteRow(*sheet, n, record); });
 }
 
 bool TArchiveExport::SetUp(ISpreadsheet& sheet) {
@@ -82,14 +67,11 @@ bool TArchiveExport::SetUp(ISpreadsheet& sheet) {
         if (!attached) sheet.CreateNew();
         sheet.AddWorkbook();
         view_.BringToForeground();
-        view_.SetArchiveNumberText("0");
         // Ends the running measurement to learn the device number; a failed read leaves the
-        // previous number in the field and the export goes on.
-        actions_.PrintExecute();
+        // previous number and the export goes on.
+        const std::string device = reading_.ReadDeviceNumber();
         const DateTime today = FromMilliseconds(clock_.LocalNowMs());
-        const std::string title = texts::kArchiveTitle + view_.FieldText(Field::DevNumber) +
-                                  texts::kArchiveTitleOn + DateToText(today, formats_);
-        sheet.SetCellValue(1, 2, title);
+        sheet.SetCellValue(1, 2, ArchiveTitle(device, today, formats_));
         sheet.SetCellFontSize(1, 2, kTitleFontSize);
         const auto& headers = ArchiveHeaders();
         for (int column = 1; column <= kArchiveColumns; ++column) {
@@ -102,30 +84,15 @@ bool TArchiveExport::SetUp(ISpreadsheet& sheet) {
     }
 }
 
-void TArchiveExport::ReadRecords(ISpreadsheet& sheet) {
-    for (int n = 0; n < kArchiveRecords; ++n) {
-        const std::string number = std::to_string(n);
-        view_.SetArchiveNumberText(number);
-        view_.ProcessMessages();
-        // The operator may have typed into the record number field during the message pass;
-        // row n must receive record n.
-        if (view_.ArchiveNumberText() != number) view_.SetArchiveNumberText(number);
-        state_.LastReadOk = false;
-        actions_.ReadArcNExecute();
-        if (state_.LastReadOk) {
-            const int row = n + kFirstRecordRow;
-            sheet.SetCellValue(row, 1, view_.FieldText(Field::Time));
-            sheet.SetCellValue(row, 2, view_.FieldText(Field::MeasureNumber));
-            sheet.SetCellValue(row, 3, view_.FieldText(Field::Dose));
-            // Without it the row would pass for a good record.
-            const auto error =
-                state_.LastRecord ? DeviceErrorCell(*state_.LastRecord) : std::nullopt;
-            if (error) sheet.SetCellValue(row, kDeviceErrorColumn, std::to_string(*error));
-        } else {
-            view_.SetStatusText(texts::kStatusRecordFailed + number);
-        }
-        view_.GaugeSetProgress(n);
-    }
+void TArchiveExport::WriteRow(ISpreadsheet& sheet, int n, const MeasurementRecord& record) {
+    const int row = n + kFirstRecordRow;
+    const RecordTexts texts = TextsOf(record, formats_);
+    sheet.SetCellValue(row, 1, texts.time);
+    sheet.SetCellValue(row, 2, texts.measureNumber);
+    sheet.SetCellValue(row, 3, texts.dose);
+    // Without it the row would pass for a good record.
+    if (const auto error = DeviceErrorCell(record))
+        sheet.SetCellValue(row, kDeviceErrorColumn, std::to_string(*error));
 }
 
 }  // namespace virel

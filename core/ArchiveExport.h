@@ -4,9 +4,10 @@
 #include <functional>
 #include <memory>
 
-#include "core/DeviceActions.h"
+#include "core/ArchiveReading.h"
 #include "core/Exchange.h"
 #include "core/FaceView.h"
+#include "core/MeterActions.h"
 #include "core/Regional.h"
 #include "core/Spreadsheet.h"
 
@@ -20,14 +21,14 @@ inline constexpr int kTitleFontSize = 14;
 
 class TArchiveExport {
 public:
-    TArchiveExport(IFaceView& view, TDeviceActions& actions, FaceState& state, IClock& clock,
-                   const RegionalFormats& formats, SpreadsheetFactory factory)
+    TArchiveExport(IFaceView& view, TMeterActions& actions, TExchange& exchange, FaceState& state,
+                   IClock& clock, const RegionalFormats& formats, SpreadsheetFactory factory)
         : view_(view),
-          actions_(actions),
           state_(state),
           clock_(clock),
           formats_(formats),
-          factory_(std::move(factory)) {}
+          factory_(std::move(factory)),
+          reading_(view, actions, exchange, state, formats, TReadingPace::Usual) {}
 
     // actReadToExcelExecute. A set-up failure ends with a status text; an error while reading
     // (Esc, a failed automation call) ends the export and goes to the caller's error report.
@@ -37,14 +38,16 @@ public:
 private:
     // Steps up to the header row; false when the spreadsheet cannot be used.
     bool SetUp(ISpreadsheet& sheet);
-    void ReadRecords(ISpreadsheet& sheet);
+    // Row n + 3: the time, measurement number and dose as the fields show them, and the
+    // meter's error in column D where there is one.
+    void WriteRow(ISpreadsheet& sheet, int n, const MeasurementRecord& record);
 
     IFaceView& view_;
-    TDeviceActions& actions_;
     FaceState& state_;
     IClock& clock_;
     const RegionalFormats& formats_;
     SpreadsheetFactory factory_;
+    TArchiveReading reading_;
 };
 
 }  // namespace virel

@@ -79,17 +79,14 @@ std::string ArchiveCsv(const TArchiveSheet& sheet, const RegionalFormats& format
             csv += kLineEnd;
             continue;
         }
-        const std::string time =
-            record->TimeIsValid() ? DateTimeToText(record->time, formats) : std::string();
-        std::string dose = record->DoseText();
-        const auto point = dose.find('.');
-        if (point != std::string::npos) dose[point] = ',';
+        RecordTexts texts = TextsOf(*record, formats);
+        const auto point = texts.dose.find('.');
+        if (point != std::string::npos) texts.dose[point] = ',';
         const auto error = DeviceErrorCell(*record);
         if (error) {
-            csv += CsvLine(
-                {time, std::to_string(record->measureNumber), dose, std::to_string(*error)});
+            csv += CsvLine({texts.time, texts.measureNumber, texts.dose, std::to_string(*error)});
         } else {
-            csv += CsvLine({time, std::to_string(record->measureNumber), dose});
+            csv += CsvLine({texts.time, texts.measureNumber, texts.dose});
         }
     }
     return csv;

@@ -18,9 +18,9 @@ public:
     virtual void SetStatusText(const std::string& text) = 0;
     virtual std::string StatusText() const = 0;
 
-    // LE_DevNumber, LE_MeasureNumber, LE_Time, LE_Dose.
+    // LE_DevNumber, LE_MeasureNumber, LE_Time, LE_Dose: the window only shows the record there;
+    // the operations keep what they read themselves.
     virtual void SetFieldText(Field field, const std::string& text) = 0;
-    virtual std::string FieldText(Field field) const = 0;
 
     virtual bool PrintOnDevice() const = 0;  // CB_PrintOnDevice checked
     virtual bool ReadToFile() const = 0;     // CB_ReadToFile checked

@@ -6,9 +6,10 @@
 #include <string>
 
 #include "core/ArchiveFile.h"
-#include "core/DeviceActions.h"
+#include "core/ArchiveReading.h"
 #include "core/Exchange.h"
 #include "core/FaceView.h"
+#include "core/MeterActions.h"
 #include "core/Regional.h"
 
 namespace virel {
@@ -31,14 +32,13 @@ public:
 
 class TFileExport {
 public:
-    TFileExport(IFaceView& view, TDeviceActions& actions, TExchange& exchange, FaceState& state,
+    TFileExport(IFaceView& view, TMeterActions& actions, TExchange& exchange, FaceState& state,
                 IClock& clock, const RegionalFormats& formats)
         : view_(view),
-          actions_(actions),
-          exchange_(exchange),
           state_(state),
           clock_(clock),
-          formats_(formats) {}
+          formats_(formats),
+          reading_(view, actions, exchange, state, formats, TReadingPace::Quick) {}
 
     // Until set, the action does nothing. The object must outlive this one.
     void SetFiles(IArchiveFiles* files) { files_ = files; }
@@ -49,15 +49,13 @@ public:
     void SaveToFileExecute();
 
 private:
-    void ReadRecords(TArchiveSheet& sheet);
     void Save(TArchiveFileChoice choice, const TArchiveSheet& sheet);
 
     IFaceView& view_;
-    TDeviceActions& actions_;
-    TExchange& exchange_;
     FaceState& state_;
     IClock& clock_;
     const RegionalFormats& formats_;
+    TArchiveReading reading_;
     IArchiveFiles* files_ = nullptr;
 };
 

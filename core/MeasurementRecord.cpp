@@ -60,6 +60,12 @@ std::string RecordRemark(const MeasurementRecord& record) {
     return remark;
 }
 
+RecordTexts TextsOf(const MeasurementRecord& record, const RegionalFormats& formats) {
+    return {std::to_string(record.deviceNumber), std::to_string(record.measureNumber),
+            record.TimeIsValid() ? DateTimeToText(record.time, formats) : std::string(),
+            record.DoseText()};
+}
+
 bool ShowRecord(IFaceView& view, const MeasurementRecord& record, const RegionalFormats& formats) {
     if (!record.checksumMatches) {
         view.SetStatusText(texts::kStatusBadChecksum);
@@ -67,11 +73,11 @@ bool ShowRecord(IFaceView& view, const MeasurementRecord& record, const Regional
     }
     const std::string remark = RecordRemark(record);
     if (!remark.empty()) view.SetStatusText(remark);
-    view.SetFieldText(Field::DevNumber, std::to_string(record.deviceNumber));
-    view.SetFieldText(Field::MeasureNumber, std::to_string(record.measureNumber));
-    view.SetFieldText(Field::Time,
-                      record.TimeIsValid() ? DateTimeToText(record.time, formats) : std::string());
-    view.SetFieldText(Field::Dose, record.DoseText());
+    const RecordTexts texts = TextsOf(record, formats);
+    view.SetFieldText(Field::DevNumber, texts.devNumber);
+    view.SetFieldText(Field::MeasureNumber, texts.measureNumber);
+    view.SetFieldText(Field::Time, texts.time);
+    view.SetFieldText(Field::Dose, texts.dose);
     return true;
 }
 

@@ -49,10 +49,20 @@ std::optional<MeasurementRecord> DecodeRecord(const std::uint8_t* reply, std::si
 // an invalid time stamp, or both; empty for a clean record.
 std::string RecordRemark(const MeasurementRecord& record);
 
+// A record as text: what the four fields show, the periodic log writes and the spreadsheet
+// export puts into its rows. The time in the regional format, empty when the time stamp is
+// invalid (an old time beside a new record would be taken for its own); the dose with ".".
+struct RecordTexts {
+    std::string devNumber;
+    std::string measureNumber;
+    std::string time;
+    std::string dose;
+};
+RecordTexts TextsOf(const MeasurementRecord& record, const RegionalFormats& formats);
+
 // Shows a record in the view: a checksum mismatch writes its status text and leaves every
-// field alone (false). Otherwise all four fields are written, LE_Time empty when the time
-// stamp is invalid (an old time beside a new record would be taken for its own), and the
-// record's remark, if any, goes to the status bar (true).
+// field alone (false). Otherwise all four fields are written with TextsOf, and the record's
+// remark, if any, goes to the status bar (true).
 bool ShowRecord(IFaceView& view, const MeasurementRecord& record, const RegionalFormats& formats);
 
 // Decodes and shows a reply; false also for a reply that is not kRecordSize bytes long, which

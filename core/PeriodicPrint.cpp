@@ -5,9 +5,8 @@
 
 namespace virel {
 
-std::string TPeriodicPrint::LogLine(const IFaceView& view) {
-    return view.FieldText(Field::Time) + " " + view.FieldText(Field::DevNumber) + " " +
-           view.FieldText(Field::MeasureNumber) + " " + view.FieldText(Field::Dose);
+std::string TPeriodicPrint::LogLine(const RecordTexts& texts) {
+    return texts.time + " " + texts.devNumber + " " + texts.measureNumber + " " + texts.dose;
 }
 
 void TPeriodicPrint::TimerTimer() {
@@ -34,9 +33,9 @@ void TPeriodicPrint::TimerTimer() {
 }
 
 void TPeriodicPrint::Print() {
-    actions_.PrintExecute();
-    if (!state_.LastReadOk) return;
-    const std::string line = LogLine(view_);
+    const auto record = actions_.PrintExecute();
+    if (!record) return;
+    const std::string line = LogLine(TextsOf(*record, formats_));
     bool written = false;
     try {
         written = log_.AppendLine(line);
@@ -50,7 +49,7 @@ void TPeriodicPrint::Print() {
     }
     // The record's own remark (the meter's error, an invalid time) must not be lost behind
     // the line: the log line keeps its format, so the status is where the operator sees it.
-    const std::string remark = state_.LastRecord ? RecordRemark(*state_.LastRecord) : "";
+    const std::string remark = RecordRemark(*record);
     const std::string done = texts::kStatusLogWritten + line;
     view_.SetStatusText(remark.empty() ? done : remark + ". " + done);
 }

@@ -3,9 +3,11 @@
 // the end-of-measurement action and logs the record it read.
 #include <cstdint>
 
-#include "core/DeviceActions.h"
 #include "core/FaceView.h"
 #include "core/LogFile.h"
+#include "core/MeasurementRecord.h"
+#include "core/MeterActions.h"
+#include "core/Regional.h"
 
 namespace virel {
 
@@ -14,8 +16,9 @@ inline constexpr std::int64_t kMinPrintInterval = 5;
 
 class TPeriodicPrint {
 public:
-    TPeriodicPrint(IFaceView& view, TDeviceActions& actions, FaceState& state, TLogFile& log)
-        : view_(view), actions_(actions), state_(state), log_(log) {}
+    TPeriodicPrint(IFaceView& view, TMeterActions& actions, FaceState& state, TLogFile& log,
+                   const RegionalFormats& formats)
+        : view_(view), actions_(actions), state_(state), log_(log), formats_(formats) {}
 
     // One timer tick (TimerTimer). An error of the action (Esc) or of writing the log goes to
     // the view's error report; while that box is open (its modal loop lets the timer tick on),
@@ -23,17 +26,18 @@ public:
     // fill the screen with boxes. Their lines stay kept by the log.
     void TimerTimer();
 
-    // The log line of the record the four fields hold.
-    static std::string LogLine(const IFaceView& view);
+    // The log line of a record: its four texts as the fields show them, time first.
+    static std::string LogLine(const RecordTexts& texts);
 
 private:
     void Print();
 
     bool reportOpen_ = false;
     IFaceView& view_;
-    TDeviceActions& actions_;
+    TMeterActions& actions_;
     FaceState& state_;
     TLogFile& log_;
+    const RegionalFormats& formats_;
 };
 
 }  // namespace virel

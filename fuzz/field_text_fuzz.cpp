@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/DeviceActions.h"
+#include "core/MeterActions.h"
 #include "core/PortChoice.h"
 #include "core/SpinEditMath.h"
 #include "fuzz/FuzzInput.h"

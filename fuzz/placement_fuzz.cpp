@@ -10,9 +10,9 @@
 
 #include "fuzz/FuzzInput.h"
 #include "storage/AppUtils.h"
-#include "storage/MemoryStore.h"
 #include "storage/Placemnt.h"
 #include "tests/storage/FakeForm.h"
+#include "tests/storage/MemoryStore.h"
 
 using namespace virel;
 using virel::fuzz::Check;

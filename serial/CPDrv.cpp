@@ -567,14 +567,4 @@ void TCPDrv::PollPackets(std::uint32_t queued) {
     if (queued > 0 && packetStart_ == kTickNone) packetStart_ = backend_->TickCount();
 }
 
-void ApplyCommPortDesign(TCPDrv& port) {
-    port.SetPort(pnCustom);
-    port.SetPortName("\\\\.\\COM2");
-    port.SetHwFlow(hfNONE);
-    port.SetInBufSize(256);
-    port.SetOutBufSize(256);
-    port.SetOutputTimeout(0);
-    port.SetInputTimeout(500);
-}
-
 }  // namespace virel

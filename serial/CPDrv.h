@@ -335,8 +335,4 @@ private:
     std::int32_t pauseCount_ = 0;
 };
 
-// The main window's design settings of its CommPort, applied through the setters in the order
-// a stored window description applies them.
-void ApplyCommPortDesign(TCPDrv& port);
-
 }  // namespace virel

@@ -98,6 +98,19 @@ protected:
     TCommPortLink link{port};
 };
 
+TEST_F(CommPortLinkTest, TheMainWindowsPortDesign) {
+    port.SetPort(pnCOM5);
+    ApplyCommPortDesign(port);
+    EXPECT_EQ(port.Port(), pnCustom);
+    EXPECT_EQ(port.PortName(), "\\\\.\\COM2");
+    EXPECT_EQ(port.HwFlow(), hfNONE);
+    EXPECT_EQ(port.InBufSize(), 256u);
+    EXPECT_EQ(port.OutBufSize(), 256u);
+    EXPECT_EQ(port.OutputTimeout(), 0);
+    EXPECT_EQ(port.InputTimeout(), 500u);
+    EXPECT_EQ(port.BaudRate(), br9600);
+}
+
 TEST_F(CommPortLinkTest, SpeedAndPortReachTheComponent) {
     EXPECT_TRUE(link.Open(4800, 3));
     EXPECT_EQ(port.BaudRate(), br4800);

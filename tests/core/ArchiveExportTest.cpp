@@ -190,7 +190,12 @@ TEST_F(ArchiveExportTest, MissingRecordsLeaveTheirRowsEmpty) {
 }
 
 TEST_F(ArchiveExportTest, NoMeterTitleKeepsThePreviousDeviceNumber) {
-    rig.view.fields[Field::DevNumber] = "7";
+    rig.link.answer = [](const std::string&) {
+        return fakes::Bytes(fakes::Record(
+            {0x00, 0x07, 0x00, 0x01, 0x35, 0x14, 0x05, 0x03, 0x07, 0x00, 0x00, 0x01, 0x00, 0x00}));
+    };
+    rig.ops->PrintExecute();
+    ASSERT_EQ(rig.view.FieldText(Field::DevNumber), "7");
     rig.link.answer = nullptr;
     rig.ops->ReadToExcelExecute();
     EXPECT_EQ(Cells().at({1, 2}), "Архив ВИРЕЛ1 №7 на 06.12.2026");
@@ -207,7 +212,7 @@ TEST_F(ArchiveExportTest, NoSpreadsheetProgram) {
 }
 
 TEST_F(ArchiveExportTest, FactoryFailureIsNoSpreadsheetProgram) {
-    auto ops = std::make_unique<TDeviceOperations>(
+    auto ops = std::make_unique<TFaceOperations>(
         rig.view, rig.link, rig.clock, rig.keys, rig.files,
         []() -> std::unique_ptr<ISpreadsheet> {
             throw Exception("CoInitialize has not been called");

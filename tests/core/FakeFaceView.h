@@ -33,7 +33,7 @@ public:
         fields[field] = text;
         ++fieldWrites;
     }
-    std::string FieldText(Field field) const override {
+    std::string FieldText(Field field) const {
         const auto it = fields.find(field);
         return it == fields.end() ? std::string() : it->second;
     }

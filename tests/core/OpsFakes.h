@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/DeviceOperations.h"
 #include "core/Errors.h"
 #include "core/Exchange.h"
+#include "core/FaceOperations.h"
 #include "core/LogFile.h"
 #include "core/Spreadsheet.h"
 #include "tests/core/FakeFaceView.h"
@@ -210,7 +210,7 @@ struct OpsRig {
 
     OpsRig() {
         link.answer = [](const std::string& command) { return DefaultAnswer(command); };
-        ops = std::make_unique<TDeviceOperations>(
+        ops = std::make_unique<TFaceOperations>(
             view, link, clock, keys, files,
             [this] { return std::make_unique<FakeSpreadsheet>(sheet); }, formats, kProgramDir);
     }
@@ -246,7 +246,7 @@ struct OpsRig {
     FakeLogFiles files;
     FakeSpreadsheet::Shared sheet;
     RegionalFormats formats;  // dd.MM.yyyy and H:mm:ss
-    std::unique_ptr<TDeviceOperations> ops;
+    std::unique_ptr<TFaceOperations> ops;
 };
 
 }  // namespace virel::fakes

@@ -45,17 +45,10 @@ TEST_F(CPDrvSettings, DefaultsAfterConstruction) {
     EXPECT_EQ(dev->openCalls, 0);
 }
 
-TEST_F(CPDrvSettings, CommPortDesignSettings) {
-    port.SetPort(pnCOM5);
-    ApplyCommPortDesign(port);
-    EXPECT_EQ(port.Port(), pnCustom);
-    EXPECT_EQ(port.PortName(), "\\\\.\\COM2");
-    EXPECT_EQ(port.HwFlow(), hfNONE);
-    EXPECT_EQ(port.InBufSize(), 256u);
-    EXPECT_EQ(port.OutBufSize(), 256u);
-    EXPECT_EQ(port.OutputTimeout(), 0);
-    EXPECT_EQ(port.InputTimeout(), 500u);
-    EXPECT_EQ(port.BaudRate(), br9600);
+TEST_F(CPDrvSettings, TheLineOpensWithItsSettings) {
+    UseTestLine(port);
+    port.SetPort(pnCustom);
+    port.SetPortName("\\\\.\\COM2");
 
     // Opened as stored: \\.\COM2, RTS low, DTR raised, 8N1, XonLim = XoffLim = 256 / 4.
     ASSERT_TRUE(port.Connect());

@@ -15,7 +15,7 @@ using namespace serial_const;
 class CPDrvTransfer : public ::testing::Test {
 protected:
     void SetUp() override {
-        ApplyCommPortDesign(port);
+        UseTestLine(port);
         port.SetPort(pnCOM1);
         ASSERT_TRUE(port.Connect());
         dev->step = 1;

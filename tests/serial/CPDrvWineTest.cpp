@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "serial/CPDrv.h"
+#include "tests/serial/FakeSerialBackend.h"
 
 #ifndef VIREL_SIM_CTL
 #error "VIREL_SIM_CTL must name the simulator's control file"
@@ -70,7 +71,7 @@ class CPDrvWine : public ::testing::Test {
 protected:
     void SetUp() override {
         SetSimulator({});
-        ApplyCommPortDesign(port);
+        UseTestLine(port);
         port.SetBaudRate(br9600);
         port.SetPort(pnCOM2);
         ASSERT_TRUE(port.Connect());

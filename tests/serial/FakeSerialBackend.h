@@ -15,6 +15,16 @@
 
 namespace virel::test {
 
+// The line the cases run with (each case chooses its port): no handshake, 256-byte buffers,
+// writes without a time-out, reads idle after 500 ms.
+inline void UseTestLine(TCPDrv& port) {
+    port.SetHwFlow(hfNONE);
+    port.SetInBufSize(256);
+    port.SetOutBufSize(256);
+    port.SetOutputTimeout(0);
+    port.SetInputTimeout(500);
+}
+
 // Which device paths exist and which are held open, shared by several fakes so that two
 // components can compete for one port.
 struct FakePortTable {

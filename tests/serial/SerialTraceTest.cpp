@@ -76,7 +76,7 @@ protected:
 TEST_F(SerialTrace, OneExchangeFromOpeningToClosing) {
     {
         TCPDrv port(nullptr, Traced());
-        ApplyCommPortDesign(port);
+        UseTestLine(port);
         port.SetBaudRate(br4800);
         port.SetPort(pnCOM1);
         ASSERT_TRUE(port.Connect());
@@ -117,7 +117,7 @@ TEST_F(SerialTrace, OneExchangeFromOpeningToClosing) {
 
 TEST_F(SerialTrace, BytesThatNoCommandAskedForAreTimedFromTheOpening) {
     TCPDrv port(nullptr, Traced());
-    ApplyCommPortDesign(port);
+    UseTestLine(port);
     port.SetPort(pnCOM2);
     dev->now = 1000;
     ASSERT_TRUE(port.Connect());
@@ -136,7 +136,7 @@ TEST_F(SerialTrace, BytesThatNoCommandAskedForAreTimedFromTheOpening) {
 
 TEST_F(SerialTrace, NoReplyIsWrittenWithTheTimeWaited) {
     TCPDrv port(nullptr, Traced());
-    ApplyCommPortDesign(port);
+    UseTestLine(port);
     port.SetPort(pnCOM2);
     ASSERT_TRUE(port.Connect());
     log->lines.clear();
@@ -163,7 +163,7 @@ TEST_F(SerialTrace, NoReplyIsWrittenWithTheTimeWaited) {
 
 TEST_F(SerialTrace, FailedCallsWithTheSystemsCodeAndTextRepeatsCounted) {
     TCPDrv port(nullptr, Traced());
-    ApplyCommPortDesign(port);
+    UseTestLine(port);
     port.SetPort(pnCOM2);
     dev->ports->existing.erase(PortPath(2));
     log->lines.clear();
@@ -208,7 +208,7 @@ TEST_F(SerialTrace, FailedCallsWithTheSystemsCodeAndTextRepeatsCounted) {
 
 TEST_F(SerialTrace, LongStreamsAreSplitIntoLinesOfAtMost256Bytes) {
     TCPDrv port(nullptr, Traced());
-    ApplyCommPortDesign(port);
+    UseTestLine(port);
     port.SetInBufSize(1024);
     port.SetPort(pnCOM1);
     ASSERT_TRUE(port.Connect());
@@ -234,7 +234,7 @@ TEST_F(SerialTrace, LongStreamsAreSplitIntoLinesOfAtMost256Bytes) {
 TEST_F(SerialTrace, TheComponentBehavesAsWithoutTheTrace) {
     // The same script of calls against two fake devices, one behind the trace, one not.
     auto script = [](TCPDrv& port, FakeDevice& device) {
-        ApplyCommPortDesign(port);
+        UseTestLine(port);
         port.SetPort(pnCOM1);
         port.Connect();
         device.step = 1;

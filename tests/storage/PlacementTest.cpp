@@ -8,9 +8,9 @@
 #include "FakeForm.h"
 #include "core/Errors.h"
 #include "storage/AppUtils.h"
-#include "storage/MemoryStore.h"
 #include "storage/Placemnt.h"
 #include "storage/TextUtil.h"
+#include "tests/storage/MemoryStore.h"
 
 namespace virel {
 namespace {

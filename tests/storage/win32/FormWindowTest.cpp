@@ -1,15 +1,15 @@
 // A real window restored and saved through Wine's registry: a small top-level window like the
 // main window (port combo box, speed combo box, an interval edit standing in for the spin edit,
-// the print-on-device check box), wired to its storage as FormStorageWin32.h tells.
+// the print-on-device check box), wired to its storage as app/FaceStorage.h tells.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <cmath>
 
+#include "app/FaceStorage.h"
 #include "core/Errors.h"
 #include "core/Utf16.h"
-#include "storage/FormStorageWin32.h"
 #include "storage/RxHookWin32.h"
 #include "storage/TextUtil.h"
 #include "win/Windows.h"
@@ -44,6 +44,20 @@ public:
 private:
     std::unique_ptr<TSectionStore> inner_;
     std::vector<std::string>& journal_;
+};
+
+class TestWindow;
+
+// The interval edit standing in for the spin edit: a text that is no number reads as its lower
+// bound; a value is limited to the range and rounded.
+class AutoTimeValue : public IStoredValue<long double> {
+public:
+    explicit AutoTimeValue(TestWindow& window) : window_(window) {}
+    long double StoredValue() const override;
+    void SetStoredValue(const long double& value) override;
+
+private:
+    TestWindow& window_;
 };
 
 class TestWindow {
@@ -83,22 +97,13 @@ public:
         SetWindowTextW(autoTime, L"60");
         print = Child(L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 8, 140, 169, 17);
 
-        TFaceStoredControls c;
-        c.portCombo = port;
-        c.speedCombo = speed;
-        c.printCheck = print;
-        c.autoTimeEdit = autoTime;
-        c.getAutoTimeValue = [this] {
-            // The spin edit: a text that is no number reads as its lower bound.
-            return static_cast<long double>(storage_detail::ParseInt32(Text(autoTime)).value_or(5));
-        };
-        c.setAutoTimeValue = [this](long double v) {
-            autoTimeSets.push_back(v);
-            const long double limited = std::nearbyint(std::clamp(v, 5.0L, 1000000000.0L));
-            SetWindowTextW(autoTime, std::to_wstring(static_cast<long long>(limited)).c_str());
-        };
-        c.windowEvents = {OnShow, OnCloseQuery, OnDestroy};
-        storage = CreateFaceStorage(hwnd, std::move(c));
+        portBox.Attach(port);
+        speedBox.Attach(speed);
+        printBox.Attach(print);
+        storage = app::CreateFaceStorage(
+            hwnd,
+            {{port, &portBox}, {autoTime, &autoTimeValue}, {speed, &speedBox}, {print, &printBox}},
+            {OnShow, OnCloseQuery, OnDestroy});
         ConnectFormEvents(storage->Events(), OnShow, OnCloseQuery, OnDestroy);
     }
     ~TestWindow() {
@@ -128,6 +133,11 @@ public:
     HWND hwnd = nullptr, port = nullptr, speed = nullptr, autoTime = nullptr, print = nullptr;
     std::vector<long double> autoTimeSets;
     bool hiddenDuringRestore = false;
+    // The typed controls the storage binds to, as the main window owns them.
+    app::TPortComboBox portBox;
+    app::TSpeedComboBox speedBox;
+    app::TCheckBox printBox;
+    AutoTimeValue autoTimeValue{*this};
     std::unique_ptr<TWin32FormStorage> storage;
 
 private:
@@ -155,6 +165,16 @@ private:
         return DefWindowProcW(hwnd, msg, wp, lp);
     }
 };
+
+long double AutoTimeValue::StoredValue() const {
+    return static_cast<long double>(storage_detail::ParseInt32(Text(window_.autoTime)).value_or(5));
+}
+
+void AutoTimeValue::SetStoredValue(const long double& value) {
+    window_.autoTimeSets.push_back(value);
+    const long double limited = std::nearbyint(std::clamp(value, 5.0L, 1000000000.0L));
+    SetWindowTextW(window_.autoTime, std::to_wstring(static_cast<long long>(limited)).c_str());
+}
 
 class FormWindowTest : public ::testing::Test {
 protected:
@@ -414,8 +434,8 @@ TEST_F(FormWindowTest, JunkValuesInTheSection) {
     Put("CB_ComPort_Text", "");
     TestWindow w;
     w.Show();
-    EXPECT_EQ(w.SpeedIndex(), -1);  // the selection is cleared
-    EXPECT_FALSE(w.Checked());      // "1" leaves it unchanged
+    EXPECT_EQ(w.SpeedIndex(), 0);  // an index of no item shows the default speed
+    EXPECT_FALSE(w.Checked());     // "1" leaves it unchanged
     EXPECT_EQ(Text(w.autoTime), "60");
     EXPECT_EQ(Text(w.port), "");
     EXPECT_EQ(SendMessageW(w.port, CB_GETCURSEL, 0, 0), CB_ERR);

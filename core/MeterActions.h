@@ -3,6 +3,7 @@
 // (actClearExecute) and reading one archive record (actReadArcNExecute), and the process-wide
 // flags they share with the periodic print and the archive export.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,10 +21,10 @@ inline constexpr int kArchiveRecords = 256;
 struct FaceState {
     std::int32_t TimerTicks = 1;  // counts the one-second timer's ticks
     bool BatchReading = false;    // an archive export is reading records
-    bool LastReadOk = false;      // the last FPR/RPR/RD action accepted a record
+    bool LastReadOk = false;      // the last FPR/RPR/RD action accepted a record (its result)
     bool ExportRunning = false;   // an archive export runs (set-up included): no nested export,
                                   // no periodic print in its message passes
-    // The record the last FPR/RPR/RD action accepted, as decoded (valid while LastReadOk).
+    // The last record accepted, as decoded: the one the four fields show.
     std::optional<MeasurementRecord> LastRecord;
 };
 
@@ -35,24 +36,31 @@ std::optional<std::int32_t> TryStrToInt(const std::string& text);
 // The same, throwing virel::Exception "'<text>' is not a valid integer value".
 std::int32_t StrToInt(const std::string& text);
 
-class TDeviceActions {
+class TMeterActions {
 public:
-    TDeviceActions(IFaceView& view, TExchange& exchange, const RegionalFormats& formats,
-                   FaceState& state)
+    TMeterActions(IFaceView& view, TExchange& exchange, const RegionalFormats& formats,
+                  FaceState& state)
         : view_(view), exchange_(exchange), formats_(formats), state_(state) {}
 
     // While an archive export reads its records (BatchReading), the gauge and the progress
-    // window belong to it: an action run between two records leaves them alone.
-    void PrintExecute();     // FPR, or RPR when "print on the device" is ticked
-    void ClearExecute();     // RES
-    void ReadArcNExecute();  // RD with the record number typed in SpE_Num (0..255)
+    // window belong to it: an action run between two records leaves them alone. The reading
+    // actions hand back the record they accepted and showed (nothing when they accepted none).
+    std::optional<MeasurementRecord> PrintExecute();     // FPR, or RPR when "print on the device"
+                                                         // is ticked
+    void ClearExecute();                                 // RES
+    std::optional<MeasurementRecord> ReadArcNExecute();  // RD with the number typed in SpE_Num
+    // RD for the record the archive export asks for, as ReadArcNExecute with that number in
+    // SpE_Num (0..255).
+    std::optional<MeasurementRecord> ReadArchiveRecord(int number);
 
 private:
     // Open, exchange, close; the port is closed also when the exchange is cancelled.
     std::string Transact(const std::string& command);
-    // Shows a 15-byte reply with a matching checksum and sets LastReadOk; the failure text for
-    // any other length.
-    void AcceptRecord(const std::string& reply, bool setGauge);
+    // Shows a 15-byte reply with a matching checksum, sets LastReadOk and hands the record
+    // back; the failure text for any other length.
+    std::optional<MeasurementRecord> AcceptRecord(const std::string& reply, bool setGauge);
+    // RD with the number `number` gives, asked for after the status text and the gauge reset.
+    std::optional<MeasurementRecord> ReadArchive(const std::function<std::int32_t()>& number);
     void ResetGauge();
 
     IFaceView& view_;

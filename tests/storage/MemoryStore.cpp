@@ -1,4 +1,4 @@
-#include "storage/MemoryStore.h"
+#include "tests/storage/MemoryStore.h"
 
 #include "core/Errors.h"
 #include "storage/TextUtil.h"

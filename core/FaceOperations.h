@@ -4,25 +4,25 @@
 #include <string>
 
 #include "core/ArchiveExport.h"
-#include "core/DeviceActions.h"
 #include "core/Exchange.h"
 #include "core/FaceView.h"
 #include "core/FileExport.h"
 #include "core/LogFile.h"
+#include "core/MeterActions.h"
 #include "core/PeriodicPrint.h"
 #include "core/Regional.h"
 
 namespace virel {
 
-class TDeviceOperations : public IFaceOperations {
+class TFaceOperations : public IFaceOperations {
 public:
     // programDir ends in a backslash (or is ".\"); the log file is programDir +
     // "VIREL1_Service.txt". Every reference must outlive this object.
-    TDeviceOperations(IFaceView& view, IDeviceLink& link, IClock& clock, IKeyState& keys,
-                      ILogFileSystem& logFiles, SpreadsheetFactory spreadsheetFactory,
-                      RegionalFormats formats, const std::string& programDir);
-    TDeviceOperations(const TDeviceOperations&) = delete;
-    TDeviceOperations& operator=(const TDeviceOperations&) = delete;
+    TFaceOperations(IFaceView& view, IDeviceLink& link, IClock& clock, IKeyState& keys,
+                    ILogFileSystem& logFiles, SpreadsheetFactory spreadsheetFactory,
+                    RegionalFormats formats, const std::string& programDir);
+    TFaceOperations(const TFaceOperations&) = delete;
+    TFaceOperations& operator=(const TFaceOperations&) = delete;
 
     void PrintExecute() override;
     void ClearExecute() override;
@@ -50,7 +50,7 @@ private:
     RegionalFormats formats_;
     FaceState state_;
     TExchange exchange_;
-    TDeviceActions actions_;
+    TMeterActions actions_;
     TLogFile log_;
     TPeriodicPrint periodic_;
     TArchiveExport export_;

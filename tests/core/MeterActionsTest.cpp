@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/DeviceActions.h"
 #include "core/DeviceTexts.h"
 #include "core/Errors.h"
+#include "core/MeterActions.h"
 #include "tests/core/OpsFakes.h"
 
 namespace virel {
@@ -15,9 +15,9 @@ using fakes::Record;
 const std::string kRecord1 = Bytes(
     Record({0x00, 0x2A, 0x00, 0x07, 0x35, 0x14, 0x05, 0x03, 0x07, 0x00, 0x01, 0x02, 0x2D, 0x00}));
 
-class DeviceActionsTest : public ::testing::Test {
+class MeterActionsTest : public ::testing::Test {
 protected:
-    DeviceActionsTest() {
+    MeterActionsTest() {
         rig.view.fields[Field::DevNumber] = "1";
         rig.view.fields[Field::MeasureNumber] = "2";
         rig.view.fields[Field::Time] = "01.01.2001 1:01:00";
@@ -70,7 +70,7 @@ TEST(StrToInt, RejectsEverythingElse) {
     }
 }
 
-TEST_F(DeviceActionsTest, PrintSendsFprAndShowsTheRecord) {
+TEST_F(MeterActionsTest, PrintSendsFprAndShowsTheRecord) {
     rig.ops->PrintExecute();
     EXPECT_EQ(rig.link.sent, std::vector<std::string>{commands::kFpr});
     EXPECT_EQ(rig.view.statusHistory.front(), texts::kStatusRequest);
@@ -85,14 +85,14 @@ TEST_F(DeviceActionsTest, PrintSendsFprAndShowsTheRecord) {
               (std::vector<std::string>{"progress 0", "max 1", "progress 1", "close"}));
 }
 
-TEST_F(DeviceActionsTest, PrintOnDeviceSendsRpr) {
+TEST_F(MeterActionsTest, PrintOnDeviceSendsRpr) {
     rig.view.printOnDevice = true;
     rig.ops->PrintExecute();
     EXPECT_EQ(rig.link.sent, std::vector<std::string>{commands::kRpr});
     EXPECT_TRUE(State().LastReadOk);
 }
 
-TEST_F(DeviceActionsTest, PrintRejectsRepliesOfOtherLengths) {
+TEST_F(MeterActionsTest, PrintRejectsRepliesOfOtherLengths) {
     for (const std::size_t size : {3u, 14u, 16u}) {
         SCOPED_TRACE(size);
         std::string reply = kRecord1;
@@ -107,7 +107,7 @@ TEST_F(DeviceActionsTest, PrintRejectsRepliesOfOtherLengths) {
     }
 }
 
-TEST_F(DeviceActionsTest, SilentMeterFailsAndClearsLastReadOk) {
+TEST_F(MeterActionsTest, SilentMeterFailsAndClearsLastReadOk) {
     rig.ops->PrintExecute();
     ASSERT_TRUE(State().LastReadOk);
     Answer("");
@@ -117,7 +117,7 @@ TEST_F(DeviceActionsTest, SilentMeterFailsAndClearsLastReadOk) {
     EXPECT_EQ(rig.link.sent.size(), 1u + 3u);
 }
 
-TEST_F(DeviceActionsTest, PortTextNamingNoPortFailsAsAPortThatCannotBeOpened) {
+TEST_F(MeterActionsTest, PortTextNamingNoPortFailsAsAPortThatCannotBeOpened) {
     rig.view.portText = "COM7";
     rig.ops->PrintExecute();
     ASSERT_TRUE(State().LastReadOk);
@@ -138,7 +138,7 @@ TEST_F(DeviceActionsTest, PortTextNamingNoPortFailsAsAPortThatCannotBeOpened) {
     EXPECT_FALSE(rig.link.open);
 }
 
-TEST_F(DeviceActionsTest, WrongChecksumIsNoSuccess) {
+TEST_F(MeterActionsTest, WrongChecksumIsNoSuccess) {
     std::string reply = kRecord1;
     reply[14] = static_cast<char>(0xB8);
     Answer(reply);
@@ -149,7 +149,7 @@ TEST_F(DeviceActionsTest, WrongChecksumIsNoSuccess) {
     EXPECT_EQ(rig.view.gaugeProgress, 0);
 }
 
-TEST_F(DeviceActionsTest, DeviceErrorIsShownCountsAsReadAndKeepsItsText) {
+TEST_F(MeterActionsTest, DeviceErrorIsShownCountsAsReadAndKeepsItsText) {
     Answer(Bytes(Record(
         {0x01, 0x00, 0x01, 0x2C, 0x00, 0x00, 0x31, 0x12, 0x09, 0x00, 0x00, 0x00, 0x05, 0x03})));
     rig.ops->PrintExecute();
@@ -159,7 +159,7 @@ TEST_F(DeviceActionsTest, DeviceErrorIsShownCountsAsReadAndKeepsItsText) {
     EXPECT_EQ(rig.view.FieldText(Field::Time), "31.12.2009");
 }
 
-TEST_F(DeviceActionsTest, EscClosesThePortAndTheProgressWindowAndPropagates) {
+TEST_F(MeterActionsTest, EscClosesThePortAndTheProgressWindowAndPropagates) {
     rig.ops->PrintExecute();
     rig.view.events.clear();
     rig.keys.escape = true;
@@ -172,7 +172,7 @@ TEST_F(DeviceActionsTest, EscClosesThePortAndTheProgressWindowAndPropagates) {
     EXPECT_EQ(rig.link.sent.size(), 1u);
 }
 
-TEST_F(DeviceActionsTest, ClearAcceptsAnyThreeBytesAndLeavesLastReadOkAlone) {
+TEST_F(MeterActionsTest, ClearAcceptsAnyThreeBytesAndLeavesLastReadOkAlone) {
     rig.ops->PrintExecute();
     ASSERT_TRUE(State().LastReadOk);
     rig.view.events.clear();
@@ -192,7 +192,7 @@ TEST_F(DeviceActionsTest, ClearAcceptsAnyThreeBytesAndLeavesLastReadOkAlone) {
     EXPECT_TRUE(State().LastReadOk);
 }
 
-TEST_F(DeviceActionsTest, ReadRecordSendsTheNumberAsOneByte) {
+TEST_F(MeterActionsTest, ReadRecordSendsTheNumberAsOneByte) {
     const std::pair<const char*, char> cases[] = {
         {"0", '\x00'}, {"255", '\xFF'}, {"17", '\x11'}, {"$1F", '\x1F'}, {"-0", '\x00'}};
     for (const auto& [text, byte] : cases) {
@@ -205,17 +205,22 @@ TEST_F(DeviceActionsTest, ReadRecordSendsTheNumberAsOneByte) {
     }
 }
 
-TEST_F(DeviceActionsTest, ReadRecordStatusNamesTheCurrentMeasurementNumber) {
+TEST_F(MeterActionsTest, ReadRecordStatusNamesTheMeasurementNumberShown) {
     rig.view.archiveNumber = "5";
     rig.ops->ReadArcNExecute();
-    EXPECT_EQ(rig.view.statusHistory.front(), std::string(texts::kStatusRequestRecord) + "2");
+    // No record read yet: nothing to name.
+    EXPECT_EQ(rig.view.statusHistory.front(), texts::kStatusRequestRecord);
     EXPECT_EQ(rig.view.FieldText(Field::MeasureNumber), "1005");
     EXPECT_EQ(rig.view.FieldText(Field::Dose), "5.5");
     EXPECT_EQ(rig.view.events,
               (std::vector<std::string>{"progress 0", "max 1", "progress 1", "close"}));
+    rig.view.statusHistory.clear();
+    rig.view.archiveNumber = "6";
+    rig.ops->ReadArcNExecute();
+    EXPECT_EQ(rig.view.statusHistory.front(), std::string(texts::kStatusRequestRecord) + "1005");
 }
 
-TEST_F(DeviceActionsTest, ReadRecordWithBadNumberFailsBeforeThePortIsOpened) {
+TEST_F(MeterActionsTest, ReadRecordWithBadNumberFailsBeforeThePortIsOpened) {
     rig.ops->PrintExecute();
     ASSERT_TRUE(State().LastReadOk);
     rig.view.events.clear();
@@ -233,7 +238,7 @@ TEST_F(DeviceActionsTest, ReadRecordWithBadNumberFailsBeforeThePortIsOpened) {
     EXPECT_EQ(rig.view.events, (std::vector<std::string>{"progress 0", "max 1", "close"}));
 }
 
-TEST_F(DeviceActionsTest, ReadRecordOutsideTheArchiveIsRefusedBeforeThePortIsOpened) {
+TEST_F(MeterActionsTest, ReadRecordOutsideTheArchiveIsRefusedBeforeThePortIsOpened) {
     for (const char* text : {"-1", "256", "-256", "300", "$100", "2147483647", "-2147483648"}) {
         SCOPED_TRACE(text);
         rig.ops->PrintExecute();
@@ -256,7 +261,7 @@ TEST_F(DeviceActionsTest, ReadRecordOutsideTheArchiveIsRefusedBeforeThePortIsOpe
     }
 }
 
-TEST_F(DeviceActionsTest, InvalidTimeStampCountsAsReadEmptiesTheTimeAndSaysSo) {
+TEST_F(MeterActionsTest, InvalidTimeStampCountsAsReadEmptiesTheTimeAndSaysSo) {
     Answer(Bytes(Record(
         {0x00, 0x2A, 0x00, 0x08, 0x10, 0x1A, 0x01, 0x02, 0x08, 0x00, 0x00, 0x0C, 0x07, 0x00})));
     rig.ops->PrintExecute();
@@ -269,7 +274,7 @@ TEST_F(DeviceActionsTest, InvalidTimeStampCountsAsReadEmptiesTheTimeAndSaysSo) {
     EXPECT_EQ(State().LastRecord->measureNumber, 8);
 }
 
-TEST_F(DeviceActionsTest, ReadRecordFailureKeepsFields) {
+TEST_F(MeterActionsTest, ReadRecordFailureKeepsFields) {
     Answer(std::string(14, '\0'));
     rig.ops->ReadArcNExecute();
     EXPECT_EQ(rig.view.status, texts::kStatusReadFailed);
@@ -277,7 +282,7 @@ TEST_F(DeviceActionsTest, ReadRecordFailureKeepsFields) {
     ExpectFieldsUnchanged();
 }
 
-TEST(DeviceActionsBatch, ReadRecordLeavesGaugeAndProgressWindowToTheExport) {
+TEST(MeterActionsBatch, ReadRecordLeavesGaugeAndProgressWindowToTheExport) {
     fakes::FakeFaceView view;
     fakes::FakeClock clock;
     fakes::FakeLink link{clock};
@@ -287,7 +292,7 @@ TEST(DeviceActionsBatch, ReadRecordLeavesGaugeAndProgressWindowToTheExport) {
     const RegionalFormats formats;
     FaceState state;
     state.BatchReading = true;
-    TDeviceActions actions{view, exchange, formats, state};
+    TMeterActions actions{view, exchange, formats, state};
 
     view.archiveNumber = "9";
     actions.ReadArcNExecute();

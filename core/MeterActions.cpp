@@ -1,4 +1,4 @@
-#include "core/DeviceActions.h"
+#include "core/MeterActions.h"
 
 #include "core/DeviceTexts.h"
 #include "core/Errors.h"
@@ -72,12 +72,12 @@ std::int32_t StrToInt(const std::string& text) {
     throw Exception(pattern.substr(0, at) + text + pattern.substr(at + 2));
 }
 
-void TDeviceActions::ResetGauge() {
+void TMeterActions::ResetGauge() {
     view_.GaugeSetProgress(0);
     view_.GaugeSetMaxValue(1);
 }
 
-std::string TDeviceActions::Transact(const std::string& command) {
+std::string TMeterActions::Transact(const std::string& command) {
     exchange_.OpenComPort();
     std::string reply;
     try {
@@ -95,34 +95,38 @@ std::string TDeviceActions::Transact(const std::string& command) {
     return reply;
 }
 
-void TDeviceActions::AcceptRecord(const std::string& reply, bool setGauge) {
+std::optional<MeasurementRecord> TMeterActions::AcceptRecord(const std::string& reply,
+                                                             bool setGauge) {
     if (reply.size() != kRecordSize) {
         view_.SetStatusText(texts::kStatusReadFailed);
-        return;
+        return std::nullopt;
     }
     const auto record =
         DecodeRecord(reinterpret_cast<const std::uint8_t*>(reply.data()), reply.size());
     // A record with a wrong checksum is no success: ShowRecord left its text and the fields.
-    if (!record || !ShowRecord(view_, *record, formats_)) return;
+    if (!record || !ShowRecord(view_, *record, formats_)) return std::nullopt;
     if (setGauge) view_.GaugeSetProgress(1);
     state_.LastRecord = record;
     state_.LastReadOk = true;
     // The meter's own error and an invalid time stamp stay visible instead of the success text.
     if (RecordRemark(*record).empty()) view_.SetStatusText(texts::kStatusReadOk);
+    return record;
 }
 
-void TDeviceActions::PrintExecute() {
+std::optional<MeasurementRecord> TMeterActions::PrintExecute() {
     state_.LastReadOk = false;
     view_.SetStatusText(texts::kStatusRequest);
     const bool ownProgress = !state_.BatchReading;
     if (ownProgress) ResetGauge();
+    std::optional<MeasurementRecord> record;
     ClosingProgress(view_, ownProgress, [&] {
         const std::string& command = view_.PrintOnDevice() ? commands::kRpr : commands::kFpr;
-        AcceptRecord(Transact(command), ownProgress);
+        record = AcceptRecord(Transact(command), ownProgress);
     });
+    return record;
 }
 
-void TDeviceActions::ClearExecute() {
+void TMeterActions::ClearExecute() {
     view_.SetStatusText(texts::kStatusClearing);
     const bool ownProgress = !state_.BatchReading;
     if (ownProgress) ResetGauge();
@@ -137,21 +141,34 @@ void TDeviceActions::ClearExecute() {
     });
 }
 
-void TDeviceActions::ReadArcNExecute() {
+std::optional<MeasurementRecord> TMeterActions::ReadArcNExecute() {
+    return ReadArchive([this] { return StrToInt(view_.ArchiveNumberText()); });
+}
+
+std::optional<MeasurementRecord> TMeterActions::ReadArchiveRecord(int number) {
+    return ReadArchive([number] { return static_cast<std::int32_t>(number); });
+}
+
+std::optional<MeasurementRecord> TMeterActions::ReadArchive(
+    const std::function<std::int32_t()>& number) {
     state_.LastReadOk = false;
-    view_.SetStatusText(texts::kStatusRequestRecord + view_.FieldText(Field::MeasureNumber));
+    // Names the measurement the fields show.
+    const std::string shown =
+        state_.LastRecord ? TextsOf(*state_.LastRecord, formats_).measureNumber : std::string();
+    view_.SetStatusText(texts::kStatusRequestRecord + shown);
     // During an archive export the gauge and the progress window belong to the export.
     const bool ownProgress = !state_.BatchReading;
     if (ownProgress) ResetGauge();
+    std::optional<MeasurementRecord> record;
     ClosingProgress(view_, ownProgress, [&] {
         // Checked before the port is opened: a bad number never reaches the line, and one
         // outside the archive would otherwise wrap round to another record.
-        const std::int32_t number = StrToInt(view_.ArchiveNumberText());
-        if (number < 0 || number >= kArchiveRecords)
-            throw Exception(texts::kErrorRecordNumberRange);
-        const auto command = commands::Rd(static_cast<std::uint8_t>(number & 0xFF));
-        AcceptRecord(Transact(command), ownProgress);
+        const std::int32_t n = number();
+        if (n < 0 || n >= kArchiveRecords) throw Exception(texts::kErrorRecordNumberRange);
+        const auto command = commands::Rd(static_cast<std::uint8_t>(n & 0xFF));
+        record = AcceptRecord(Transact(command), ownProgress);
     });
+    return record;
 }
 
 }  // namespace virel

@@ -1,0 +1,78 @@
+#pragma once
+// The reading both archive exports share: the end of measurement that gives the title its
+// device number, then records 0..255 one by one with the progress window, a message pass
+// before each record (Esc, the operator's buttons, the timer) and a status text for each record
+// that failed. What becomes of the records is the writer's affair.
+#include <functional>
+#include <string>
+
+#include "core/DateTimeFormat.h"
+#include "core/Exchange.h"
+#include "core/FaceView.h"
+#include "core/MeasurementRecord.h"
+#include "core/MeterActions.h"
+#include "core/Regional.h"
+
+namespace virel {
+
+// How the export's own exchanges take their replies.
+enum class TReadingPace {
+    Usual,  // the three timed attempts in full, as the operator's actions
+    Quick,  // each record as soon as it is in (whatever runs between records keeps the usual)
+};
+
+// ExportRunning for the life of an export, set-up included: no nested export, no periodic print
+// in its message passes.
+class TExportRunning {
+public:
+    explicit TExportRunning(FaceState& state) : state_(state) { state_.ExportRunning = true; }
+    ~TExportRunning() { state_.ExportRunning = false; }
+    TExportRunning(const TExportRunning&) = delete;
+    TExportRunning& operator=(const TExportRunning&) = delete;
+
+private:
+    FaceState& state_;
+};
+
+// Row 1 of both exports: "Архив ВИРЕЛ1 №<device> на <date>".
+std::string ArchiveTitle(const std::string& deviceNumber, const DateTime& today,
+                         const RegionalFormats& formats);
+
+class TArchiveReading {
+public:
+    // Receives record n as accepted.
+    using RowWriter = std::function<void(int n, const MeasurementRecord& record)>;
+
+    TArchiveReading(IFaceView& view, TMeterActions& actions, TExchange& exchange, FaceState& state,
+                    const RegionalFormats& formats, TReadingPace pace)
+        : view_(view),
+          actions_(actions),
+          exchange_(exchange),
+          state_(state),
+          formats_(formats),
+          pace_(pace) {}
+
+    // SpE_Num shows 0, then an end of measurement; the device number of the record the fields
+    // show (a failed read leaves the previous one, empty before any). An error of the read (Esc)
+    // goes to the caller.
+    std::string ReadDeviceNumber();
+
+    // Records 0..255 with BatchReading set and the progress window shown; SpE_Num shows the
+    // number of each. An error (Esc, a failing writer) ends the reading; the progress window
+    // closes and BatchReading is cleared however it ends.
+    void ReadRecords(const RowWriter& writeRow);
+
+private:
+    void ReadLoop(const RowWriter& writeRow);
+    template <typename Read>
+    auto AtPace(Read read);
+
+    IFaceView& view_;
+    TMeterActions& actions_;
+    TExchange& exchange_;
+    FaceState& state_;
+    const RegionalFormats& formats_;
+    TReadingPace pace_;
+};
+
+}  // namespace virel
