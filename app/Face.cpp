@@ -14,6 +14,7 @@
 #include "core/MeasurementRecord.h"
 #include "core/PortChoice.h"
 #include "core/Utf16.h"
+#include "win/Windows.h"
 
 namespace virel::app {
 
@@ -381,7 +382,7 @@ void TFace::SetFieldText(Field field, const std::string& text) {
 }
 
 std::string TFace::FieldText(Field field) const {
-    return Narrow(ControlText(FieldHandle(field)));
+    return Narrow(win::WindowText(FieldHandle(field)));
 }
 
 bool TFace::PrintOnDevice() const {

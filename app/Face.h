@@ -12,7 +12,7 @@
 #include "app/Controls.h"
 #include "app/FaceControls.h"
 #include "app/Gauge.h"
-#include "app/Handles.h"
+#include "win/Scopes.h"
 #include "app/SpinEdit.h"
 #include "app/Window.h"
 #include "core/FaceView.h"
@@ -189,11 +189,11 @@ private:
     IFaceOperations* operations_ = nullptr;
     std::function<std::vector<std::string>()> presentPorts_;
 
-    TBitmap logo_;
-    TBitmap glyph_;
+    win::TBitmap logo_;
+    win::TBitmap glyph_;
     TImage image_;
-    TMenu popupMenu_;
-    TAccelerators shortcuts_;
+    win::TMenu popupMenu_;
+    win::TAccelerators shortcuts_;
     TToolTips toolTips_;
     TSpinEdit autoTime_;
     TSpinEditValue autoTimeValue_{autoTime_};

@@ -2,19 +2,12 @@
 
 #include "core/PortChoice.h"
 #include "core/Utf16.h"
+#include "win/Windows.h"
 
 namespace virel::app {
 
-std::wstring ControlText(HWND control) {
-    const int length = GetWindowTextLengthW(control);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(control, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied < 0 ? 0 : copied));
-    return text;
-}
-
 std::wstring TComboBox::Text() const {
-    return ControlText(handle_);
+    return win::WindowText(handle_);
 }
 
 void TComboBox::SetText(const std::wstring& text) {

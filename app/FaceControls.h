@@ -13,9 +13,6 @@
 
 namespace virel::app {
 
-// The text of a control (empty when it has none).
-std::wstring ControlText(HWND control);
-
 // A drop-down combo box (list and free text).
 class TComboBox {
 public:

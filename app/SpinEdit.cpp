@@ -7,6 +7,8 @@
 
 #include "core/SpinEditMath.h"
 #include "core/Utf16.h"
+#include "win/Scopes.h"
+#include "win/Windows.h"
 
 namespace virel::app {
 
@@ -51,15 +53,11 @@ bool RegisterButtonClass(WNDPROC proc) {
 
 void FillTriangle(HDC dc, POINT a, POINT b, POINT c, COLORREF colour) {
     const POINT points[3] = {a, b, c};
-    const HBRUSH brush = CreateSolidBrush(colour);
-    const HPEN pen = CreatePen(PS_SOLID, 1, colour);
-    const HGDIOBJ oldBrush = SelectObject(dc, brush);
-    const HGDIOBJ oldPen = SelectObject(dc, pen);
+    const win::TBrush brush(CreateSolidBrush(colour));
+    const win::TPen pen(CreatePen(PS_SOLID, 1, colour));
+    const win::TSelection brushIn(dc, brush.Get());
+    const win::TSelection penIn(dc, pen.Get());
     Polygon(dc, points, 3);
-    SelectObject(dc, oldPen);
-    SelectObject(dc, oldBrush);
-    DeleteObject(pen);
-    DeleteObject(brush);
 }
 
 }  // namespace
@@ -143,13 +141,7 @@ long long TSpinEdit::IntValue() const {
 }
 
 std::wstring TSpinEdit::Text() const {
-    if (!edit_) return {};
-    const int length = GetWindowTextLengthW(edit_);
-    if (length <= 0) return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(edit_, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(std::max(copied, 0)));
-    return text;
+    return win::WindowText(edit_);
 }
 
 void TSpinEdit::SetText(const std::wstring& text) {
@@ -389,12 +381,12 @@ void TSpinEdit::PaintButton(HDC dc) {
     if (pressed_ > 0) FillTriangle(dc, {0, 0}, {w, 0}, {0, h}, pressedFace);
     if (pressed_ < 0) FillTriangle(dc, {w, 0}, {w, h}, {0, h}, pressedFace);
     DrawEdge(dc, &rc, BDR_RAISEDINNER, BF_RECT);
-    const HPEN line = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
-    const HGDIOBJ oldPen = SelectObject(dc, line);
-    MoveToEx(dc, 0, h - 1, nullptr);
-    LineTo(dc, w - 1, 0);
-    SelectObject(dc, oldPen);
-    DeleteObject(line);
+    {
+        const win::TPen line(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW)));
+        const win::TSelection lineIn(dc, line.Get());
+        MoveToEx(dc, 0, h - 1, nullptr);
+        LineTo(dc, w - 1, 0);
+    }
     // Small arrows at the centres of the two triangles.
     const COLORREF arrow = GetSysColor(IsWindowEnabled(edit_) ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
     const int a = std::max(2, std::min(w, h) / 6);

@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 #include "app/Application.h"
-#include "app/ComApartment.h"
+#include "win/Scopes.h"
 #include "app/PlatformSerialTrace.h"
 #include "app/Program.h"
 #include "app/ProgramFile.h"
@@ -25,7 +25,7 @@ int RunProgram() {
     // 3. The program's directory, where the log file is written.
     const std::string programDir = virel::ProgramDir(ProgramFilePath());
     // 4. COM for the spreadsheet automation, on this (the user-interface) thread.
-    const TComApartment com;
+    const virel::win::TComApartment com;
     // 5. The title: the main window's caption and the caption of every error box.
     TApplication application;
     application.SetTitle(kAppTitle);

@@ -2,19 +2,13 @@
 
 #include "core/DeviceTexts.h"
 #include "core/Errors.h"
+#include "core/NumberText.h"
 
 namespace virel {
 
 namespace {
 
 constexpr std::size_t kClearReplySize = 3;
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // Runs body and closes the progress window afterwards when asked to, also when body throws.
 template <typename Body>
@@ -54,7 +48,7 @@ std::optional<std::int32_t> TryStrToInt(const std::string& text) {
     // allowed for the negative end).
     const std::uint64_t limit = hex ? 0xFFFF'FFFFull : (negative ? 0x8000'0000ull : 0x7FFF'FFFFull);
     for (; i < n; ++i) {
-        const int digit = HexDigit(text[i]);
+        const int digit = HexDigitValue(text[i]);
         if (digit < 0 || static_cast<unsigned>(digit) >= base) return std::nullopt;
         value = value * base + static_cast<unsigned>(digit);
         if (value > limit) return std::nullopt;
