@@ -219,33 +219,38 @@ LRESULT CALLBACK TSpinEdit::EditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     }
 }
 
+bool TSpinEdit::RefuseChar(wchar_t c) {
+    if (c == L'\r' || c == L'\x1B') return true;    // handed on at WM_KEYDOWN, never inserted
+    if (c >= 0xDC00 && c <= 0xDFFF) return true;  // second half of a pair already refused
+    if (spin::IsAcceptedChar(c)) return false;
+    Beep();
+    return true;
+}
+
+bool TSpinEdit::TakeKey(WPARAM key) {
+    switch (key) {
+        case VK_UP:
+            Step(+1);
+            return true;
+        case VK_DOWN:
+            Step(-1);
+            return true;
+        case VK_RETURN:
+        case VK_ESCAPE:
+            DialogKey(static_cast<UINT>(key));
+            return true;
+        default:
+            return false;
+    }
+}
+
 LRESULT TSpinEdit::HandleEdit(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_CHAR: {
-            const auto c = static_cast<wchar_t>(wp);
-            if (c == L'\r' || c == 0x1B) return 0;     // handed on at WM_KEYDOWN, never inserted
-            if (c >= 0xDC00 && c <= 0xDFFF) return 0;  // second half of a pair already refused
-            if (!spin::IsAcceptedChar(c)) {
-                Beep();
-                return 0;
-            }
+        case WM_CHAR:
+            if (RefuseChar(static_cast<wchar_t>(wp))) return 0;
             break;
-        }
         case WM_KEYDOWN:
-            switch (wp) {
-                case VK_UP:
-                    Step(+1);
-                    return 0;
-                case VK_DOWN:
-                    Step(-1);
-                    return 0;
-                case VK_RETURN:
-                case VK_ESCAPE:
-                    DialogKey(static_cast<UINT>(wp));
-                    return 0;
-                default:
-                    break;
-            }
+            if (TakeKey(wp)) return 0;
             break;
         case WM_KILLFOCUS: {
             const LRESULT result = CallEdit(msg, wp, lp);
@@ -293,23 +298,9 @@ LRESULT CALLBACK TSpinEdit::ButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 LRESULT TSpinEdit::HandleButton(UINT msg, WPARAM wp, LPARAM lp) {
     const HWND hwnd = button_;
     switch (msg) {
-        case WM_LBUTTONDOWN: {
-            if (!edit_ || !IsWindowEnabled(edit_)) return 0;
-            if (GetFocus() != edit_) SetFocus(edit_);
-            // The focus change may have run other code (another field's correction); go on
-            // only if this field still exists.
-            if (!edit_) return 0;
-            RECT rc{};
-            GetClientRect(hwnd, &rc);
-            const auto half = spin::HalfAt(GET_X_LPARAM(lp), GET_Y_LPARAM(lp), rc.right, rc.bottom);
-            pressed_ = half == spin::SpinHalf::Up ? +1 : -1;
-            stepsDone_ = 1;
-            SetCapture(hwnd);
-            StartRepeat();
-            InvalidateRect(hwnd, nullptr, FALSE);
-            Step(pressed_);
+        case WM_LBUTTONDOWN:
+            PressButton(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
             return 0;
-        }
         case WM_TIMER:
             if (wp != kRepeatTimer) break;
             buttonTimer_.Fire();
@@ -325,8 +316,7 @@ LRESULT TSpinEdit::HandleButton(UINT msg, WPARAM wp, LPARAM lp) {
             return 1;
         case WM_PAINT: {
             PAINTSTRUCT ps;
-            const HDC dc = BeginPaint(hwnd, &ps);
-            if (dc) {
+            if (const HDC dc = BeginPaint(hwnd, &ps)) {
                 PaintButton(dc);
                 EndPaint(hwnd, &ps);
             }
@@ -343,6 +333,22 @@ LRESULT TSpinEdit::HandleButton(UINT msg, WPARAM wp, LPARAM lp) {
             break;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void TSpinEdit::PressButton(int x, int y) {
+    if (!edit_ || !IsWindowEnabled(edit_)) return;
+    if (GetFocus() != edit_) SetFocus(edit_);
+    // The focus change may have run other code (another field's correction); go on only if
+    // this field still exists.
+    if (!edit_) return;
+    RECT rc{};
+    GetClientRect(button_, &rc);
+    pressed_ = spin::HalfAt(x, y, rc.right, rc.bottom) == spin::SpinHalf::Up ? +1 : -1;
+    stepsDone_ = 1;
+    SetCapture(button_);
+    StartRepeat();
+    InvalidateRect(button_, nullptr, FALSE);
+    Step(pressed_);
 }
 
 void TSpinEdit::StartRepeat() {

@@ -78,6 +78,10 @@ private:
     static LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT HandleEdit(UINT msg, WPARAM wp, LPARAM lp);
     LRESULT HandleButton(UINT msg, WPARAM wp, LPARAM lp);
+    // The field's typing: a character the field refuses (with a beep) or hands on, and the keys
+    // it takes itself (arrows step, Enter and Esc go to the window).
+    bool RefuseChar(wchar_t c);
+    bool TakeKey(WPARAM key);
     LRESULT CallEdit(UINT msg, WPARAM wp, LPARAM lp);
 
     void Step(int delta);
@@ -85,6 +89,8 @@ private:
     void DialogKey(UINT key);
     void LayoutButton();
     void PaintButton(HDC dc);
+    // A press on the button at (x, y): the half under it steps at once and starts repeating.
+    void PressButton(int x, int y);
     void StartRepeat();
     void RepeatTick();
     void StopRepeat();
