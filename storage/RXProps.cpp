@@ -22,9 +22,10 @@ using storage_detail::Trim;
 
 namespace {
 
-// Junk counts in a stored list or collection must not make the program allocate without end;
+// Junk counts in a stored list or collection must not make the program allocate without end,
+// nor keep it reading the registry for seconds at start-up (each item is a read of its own);
 // a larger count is treated like any other text that is not a usable number.
-constexpr std::int32_t kMaxStoredItems = 65536;
+constexpr std::int32_t kMaxStoredItems = 4096;
 
 bool IsStringKind(TTypeKind kind) {
     return kind == TTypeKind::tkString || kind == TTypeKind::tkLString;

@@ -407,7 +407,7 @@ TEST_F(ClassKindsTest, StringListReadReplacesOnlyForAPositiveCount) {
     props.ReadProperty(Prop("Items"));
     EXPECT_EQ(holder.lines.items, (std::vector<std::string>{"x", ""}));
 
-    for (const char* junk : {"0", "-3", "many", "99999999"}) {
+    for (const char* junk : {"0", "-3", "many", "4097", "99999999"}) {
         holder.lines.items = {"keep"};
         store.values["TFace.H_Items"] = {{"Count", junk}};
         props.ReadProperty(Prop("Items"));
