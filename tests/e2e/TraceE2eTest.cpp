@@ -20,8 +20,6 @@ namespace virel::e2e {
 namespace {
 
 const std::wstring kProgram = L"" VIREL_PROGRAM_PATH;
-constexpr int kIdComPort = 1002;
-constexpr int kIdSpeed = 1003;
 constexpr int kIdBitBtn1 = 1013;
 
 std::wstring TracePath() {
@@ -64,11 +62,13 @@ protected:
     void SetUp() override { DeleteFileW(TracePath().c_str()); }
     void TearDown() override { DeleteFileW(TracePath().c_str()); }
 
-    // End of measurement on COM5 (typed: the list holds COM1 to COM4 and the PC's ports) at
-    // 9600 baud, pressed as the operator does.
+    // End of measurement (FPR) on COM5 (typed: the list holds COM1 to COM4 and the PC's ports)
+    // at 9600 baud, pressed as the operator does. The print choice is set too: the settings the
+    // program restored are whatever the last test of the program left.
     static void EndMeasurement(TRunningExe& exe) {
         SendMessageW(exe.Control(kIdComPort), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"COM5"));
         SendMessageW(exe.Control(kIdSpeed), CB_SETCURSEL, 1, 0);
+        SendMessageW(exe.Control(kIdPrintOnDevice), BM_SETCHECK, BST_UNCHECKED, 0);
         SendMessageW(exe.Control(kIdBitBtn1), BM_CLICK, 0, 0);
     }
 };
