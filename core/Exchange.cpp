@@ -58,12 +58,17 @@ std::string TExchange::SendCommand(const std::string& command) {
     return reply;
 }
 
+bool TExchange::Over(std::int64_t& start, std::int64_t windowMs) {
+    const std::int64_t now = clock_.LocalNowMs();
+    // The wall clock may be set back (daylight saving, time sync) while we wait; without this
+    // a wait on a silent line would last the whole jump.
+    if (now < start) start = now;
+    return now - start > windowMs;
+}
+
 void TExchange::DropAnswersFor(std::int64_t windowMs) {
     std::int64_t start = clock_.LocalNowMs();
-    for (;;) {
-        const std::int64_t now = clock_.LocalNowMs();
-        if (now < start) start = now;  // clock set back, as in an attempt
-        if (now - start > windowMs) return;
+    while (!Over(start, windowMs)) {
         try {
             ReadString();
         } catch (...) {
@@ -85,15 +90,10 @@ void TExchange::SendAttempt(const std::string& command, std::string& reply, int 
         std::int64_t start = clock_.LocalNowMs();
         if (sendings.count++ == 0) sendings.firstMs = start;
         sendings.lastMs = start;
-        for (;;) {
+        do {
             reply = ReadString();
             if (!reply.empty()) return;
-            const std::int64_t now = clock_.LocalNowMs();
-            // The wall clock may be set back (daylight saving, time sync) while we wait; without
-            // this the attempt would wait out the whole jump on a silent line.
-            if (now < start) start = now;
-            if (now - start > timeoutMs) return;
-        }
+        } while (!Over(start, timeoutMs));
     } catch (...) {
         // A failing port or a failed allocation counts as "nothing came" for this attempt.
         reply.clear();

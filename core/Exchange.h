@@ -107,6 +107,8 @@ private:
     };
     void SendAttempt(const std::string& command, std::string& reply, int timeoutMs,
                      TSendings& sendings);
+    // True once more than `windowMs` have passed since `start` (restarted if the clock went back).
+    bool Over(std::int64_t& start, std::int64_t windowMs);
     // Reads and drops whatever comes for `windowMs`.
     void DropAnswersFor(std::int64_t windowMs);
 

@@ -40,7 +40,7 @@ public:
         // Until the main window shows, or a message box stops the start.
         for (int i = 0; i < 600 && !face_ && !Box(); ++i) {
             Sleep(50);
-            EnumWindows(FindFace, reinterpret_cast<LPARAM>(this));
+            face_ = Find(L"TFace", true);
         }
     }
     ~TRunningExe() {
@@ -54,11 +54,7 @@ public:
 
     HWND Face() const { return face_; }
     // A visible message box of the program (null when there is none).
-    HWND Box() const {
-        std::pair<DWORD, HWND> search{info_.dwProcessId, nullptr};
-        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-        return search.second;
-    }
+    HWND Box() const { return Find(L"#32770", true); }
     // Notes the text of the program's message box (its static control, identifier 0xFFFF)
     // and closes it with OK; false when none is open.
     bool CloseBox() {
@@ -73,7 +69,7 @@ public:
     HWND WaitForFace() {
         for (int i = 0; i < 600 && !face_ && Running(); ++i) {
             if (!CloseBox()) Sleep(50);
-            EnumWindows(FindFace, reinterpret_cast<LPARAM>(this));
+            face_ = Find(L"TFace", true);
         }
         return face_;
     }
@@ -85,11 +81,7 @@ public:
         return started_ && WaitForSingleObject(info_.hProcess, 0) != WAIT_OBJECT_0;
     }
     // The program's top-level window of the given class, shown or hidden (null when none).
-    HWND TopWindow(const std::wstring& className) const {
-        TClassSearch search{info_.dwProcessId, className, nullptr};
-        EnumWindows(FindClass, reinterpret_cast<LPARAM>(&search));
-        return search.found;
-    }
+    HWND TopWindow(const std::wstring& className) const { return Find(className, false); }
     HWND Control(int id) const {
         std::pair<int, HWND> search{id, nullptr};
         EnumChildWindows(face_, FindControl, reinterpret_cast<LPARAM>(&search));
@@ -111,8 +103,15 @@ private:
     struct TClassSearch {
         DWORD process;
         std::wstring className;
+        bool visibleOnly;
         HWND found;
     };
+    // The program's first top-level window of the class (only a visible one if asked).
+    HWND Find(const std::wstring& className, bool visibleOnly) const {
+        TClassSearch search{info_.dwProcessId, className, visibleOnly, nullptr};
+        EnumWindows(FindClass, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
     static BOOL CALLBACK FindClass(HWND window, LPARAM search) {
         auto* s = reinterpret_cast<TClassSearch*>(search);
         DWORD pid = 0;
@@ -120,31 +119,8 @@ private:
         wchar_t name[64] = L"";
         GetClassNameW(window, name, 64);
         if (pid != s->process || s->className != name) return TRUE;
+        if (s->visibleOnly && !IsWindowVisible(window)) return TRUE;
         s->found = window;
-        return FALSE;
-    }
-    static BOOL CALLBACK FindFace(HWND window, LPARAM self) {
-        auto* exe = reinterpret_cast<TRunningExe*>(self);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        wchar_t name[32] = L"";
-        GetClassNameW(window, name, 32);
-        if (pid == exe->info_.dwProcessId && std::wstring(name) == L"TFace" &&
-            IsWindowVisible(window)) {
-            exe->face_ = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-    static BOOL CALLBACK FindBox(HWND window, LPARAM search) {
-        auto* s = reinterpret_cast<std::pair<DWORD, HWND>*>(search);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        wchar_t name[32] = L"";
-        GetClassNameW(window, name, 32);
-        if (pid != s->first || std::wstring(name) != L"#32770" || !IsWindowVisible(window))
-            return TRUE;
-        s->second = window;
         return FALSE;
     }
     static BOOL CALLBACK FindControl(HWND window, LPARAM search) {
