@@ -1,0 +1,98 @@
+// The operator's guide names every text the program can show: each status text and message,
+// so that the operator can look up what it means, and each control and menu entry. A text added
+// to the program without a word in the guide fails here.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "app/Texts.h"
+#include "core/DeviceTexts.h"
+#include "core/Utf16.h"
+
+#ifndef VIREL_GUIDE_PATH
+#error "build with the path of the operator's guide"
+#endif
+
+namespace virel {
+namespace {
+
+// The guide with every run of spaces and line ends as one space: a text may wrap in the source.
+std::string GuideText() {
+    std::ifstream in(VIREL_GUIDE_PATH, std::ios::binary);
+    std::ostringstream raw;
+    raw << in.rdbuf();
+    std::string text;
+    for (const char c : raw.str()) {
+        const bool space = c == ' ' || c == '\n' || c == '\r' || c == '\t';
+        if (space && !text.empty() && text.back() == ' ') continue;
+        text += space ? ' ' : c;
+    }
+    return text;
+}
+
+// A text as the guide quotes it: without the spaces where a number or path follows.
+std::string Quoted(std::string_view text) {
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return std::string(text);
+}
+
+// A caption as the operator reads it: without the "&" that marks its access key.
+std::string Caption(const wchar_t* text) {
+    std::string caption;
+    for (const char c : Narrow(text)) {
+        if (c != '&') caption += c;
+    }
+    return caption;
+}
+
+TEST(GuideTexts, EveryStatusTextAndMessageIsExplained) {
+    const std::string guide = GuideText();
+    ASSERT_FALSE(guide.empty()) << "no guide at " VIREL_GUIDE_PATH;
+    const std::string_view notInteger = texts::kErrorNotInteger;
+    for (const char* text : {texts::kStatusRequest,          texts::kStatusRequestRecord,
+                             texts::kStatusClearing,         texts::kStatusReadOk,
+                             texts::kStatusReadFailed,       texts::kStatusClearOk,
+                             texts::kStatusClearFailed,      texts::kStatusCancelled,
+                             texts::kStatusBadChecksum,      texts::kStatusDeviceError,
+                             texts::kStatusInvalidTime,      texts::kStatusAlsoInvalidTime,
+                             texts::kErrorRecordNumberRange, texts::kStatusLogWritten,
+                             texts::kStatusLogFailed,        texts::kExitLinesSavedBefore,
+                             texts::kExitLinesSavedAfter,    texts::kExitLinesLost,
+                             texts::kExitLinesDropped,       texts::kStatusReading,
+                             texts::kStatusNoSpreadsheet,    texts::kStatusRecordFailed,
+                             texts::kExchangeAborted,        texts::kStatusFileSaved,
+                             texts::kStatusFileNotSaved,     texts::kFileWriteFailed,
+                             texts::kFileChooseAnother}) {
+        EXPECT_NE(guide.find(Quoted(text)), std::string::npos) << text;
+    }
+    const std::string afterValue(notInteger.substr(notInteger.find("%s") + 3));
+    EXPECT_NE(guide.find(afterValue), std::string::npos) << afterValue;
+    EXPECT_NE(guide.find(Narrow(app::kUnknownError)), std::string::npos);
+}
+
+TEST(GuideTexts, EveryControlMenuEntryAndWindowIsNamed) {
+    const std::string guide = GuideText();
+    ASSERT_FALSE(guide.empty()) << "no guide at " VIREL_GUIDE_PATH;
+    for (const wchar_t* text :
+         {app::kGroupComPort,       app::kGroupCurrent,       app::kReadToFile,
+          app::kLabelAutoTime,      app::kGroupLast,          app::kLabelDevNumber,
+          app::kLabelMeasureNumber, app::kLabelTime,          app::kLabelDose,
+          app::kGroupService,       app::kPrintOnDevice,      app::kCheckBox1,
+          app::kAboutCaption,       app::kReadToExcelCaption, app::kSaveToFileCaption,
+          app::kExitCaption,        app::kPrintCaption,       app::kClearCaption,
+          app::kReadArcNCaption,    app::kMenuService,        app::kSetTimeCaption,
+          app::kProgressCaption}) {
+        EXPECT_NE(guide.find(Caption(text)), std::string::npos) << Caption(text);
+    }
+    for (const char* text : {texts::kArchiveTitle, texts::kHeaderTime, texts::kHeaderMeasureNumber,
+                             texts::kHeaderDose, texts::kHeaderDeviceError, texts::kArchiveFileName,
+                             texts::kFilterXlsx, texts::kFilterCsv}) {
+        EXPECT_NE(guide.find(Quoted(text)), std::string::npos) << text;
+    }
+}
+
+}  // namespace
+}  // namespace virel
