@@ -29,6 +29,8 @@ SetCompressor /SOLID lzma
 !define SETTINGS_KEY "Software\VIREL1_Service"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VIREL1_Service"
 !define MENU_FOLDER "$SMPROGRAMS\${PRODUCT}"
+; Where the program saves, at exit, the log lines that the log file beside it never took.
+!define USER_DATA "$APPDATA\VIREL1_Service"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -114,6 +116,8 @@ SectionEnd
 Section /o "un.Журнал измерений, трассировка и настройки" UnSecData
   Delete "$INSTDIR\VIREL1_Service.txt"
   Delete "$INSTDIR\VIREL1_Service.trace.txt"
+  Delete "${USER_DATA}\VIREL1_Service.txt"
+  RMDir "${USER_DATA}"
   DeleteRegKey HKCU "${SETTINGS_KEY}"
   RMDir "$INSTDIR"
 SectionEnd
@@ -131,5 +135,5 @@ FunctionEnd
 
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${UnSecProgram} "Программа, руководство, ярлыки в меню «Пуск» и запись в списке установленных программ."
-  !insertmacro MUI_DESCRIPTION_TEXT ${UnSecData} "Журнал VIREL1_Service.txt, файл трассировки VIREL1_Service.trace.txt и сохранённые настройки окна (порт, скорость, интервал, положение)."
+  !insertmacro MUI_DESCRIPTION_TEXT ${UnSecData} "Журнал VIREL1_Service.txt (и его строки, сохранённые при выходе в %APPDATA%\VIREL1_Service), файл трассировки VIREL1_Service.trace.txt и сохранённые настройки окна (порт, скорость, интервал, положение, папка архива)."
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_END

@@ -40,6 +40,8 @@ std::wstring Folder(int csidl) {
 
 const std::wstring kInstallDir = Folder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\VIREL1_Service";
 const std::wstring kMenuFolder = Folder(CSIDL_PROGRAMS) + L"\\" + kTitle;
+// Where the program saves at exit the log lines that the log file never took.
+const std::wstring kUserDataDir = Folder(CSIDL_APPDATA) + L"\\VIREL1_Service";
 
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -51,7 +53,6 @@ bool KeyExists(const wchar_t* key) {
     RegCloseKey(handle);
     return true;
 }
-
 
 // Runs a command line to its end; its exit code, or -1 when it did not start or end in 60 s.
 long RunToEnd(std::wstring command) {
@@ -122,10 +123,36 @@ protected:
         }
         RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
         RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+        DeleteFileW((kUserDataDir + L"\\VIREL1_Service.txt").c_str());
+        RemoveDirectoryW(kUserDataDir.c_str());
+    }
+
+    // The lines of the log that the program saved at exit in the user's own folder.
+    static void WriteSavedLines() {
+        CreateDirectoryW(kUserDataDir.c_str(), nullptr);
+        WriteFileText(kUserDataDir + L"\\VIREL1_Service.txt",
+                      "05.03.2007 14:35:00 42 7 258.45\r\n");
     }
 
     static long Install() { return RunToEnd(L"\"" + Wide(VIREL_INSTALLER_PATH) + L"\" /S"); }
 };
+
+// Windows asks for no administrator's password: the installer's manifest asks to run as the user
+// who starts it.
+TEST(InstallerFile, AsksToRunAsTheUser) {
+    HMODULE file = LoadLibraryExW(Wide(VIREL_INSTALLER_PATH).c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(file, nullptr);
+    std::string manifest;
+    if (HRSRC found = FindResourceW(file, MAKEINTRESOURCEW(1), RT_MANIFEST)) {
+        if (HGLOBAL loaded = LoadResource(file, found)) {
+            manifest.assign(static_cast<const char*>(LockResource(loaded)),
+                            SizeofResource(file, found));
+        }
+    }
+    FreeLibrary(file);
+    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos) << manifest;
+}
 
 TEST_F(Installer, SilentInstallRunsAndSilentUninstallKeepsOnlyTheOperatorsData) {
     ASSERT_EQ(Install(), 0);
@@ -158,6 +185,7 @@ TEST_F(Installer, SilentInstallRunsAndSilentUninstallKeepsOnlyTheOperatorsData) 
     EXPECT_TRUE(Exists(kInstallDir + L"\\VIREL1_Service.trace.txt"));
     EXPECT_TRUE(KeyExists(L"Software\\VIREL1_Service\\TFace")) << "settings written at exit";
     WriteFileText(kInstallDir + L"\\VIREL1_Service.txt", "05.03.2007 14:35:00 42 7 258.45\r\n");
+    WriteSavedLines();
 
     ASSERT_EQ(RunToEnd(L"\"" + kInstallDir + L"\\uninstall.exe\" /S"), 0);
     ASSERT_TRUE(WaitUntil([&] { return !Exists(kInstallDir + L"\\uninstall.exe"); }));
@@ -170,6 +198,7 @@ TEST_F(Installer, SilentInstallRunsAndSilentUninstallKeepsOnlyTheOperatorsData) 
     // The operator's data stays.
     EXPECT_TRUE(Exists(kInstallDir + L"\\VIREL1_Service.txt"));
     EXPECT_TRUE(Exists(kInstallDir + L"\\VIREL1_Service.trace.txt"));
+    EXPECT_TRUE(Exists(kUserDataDir + L"\\VIREL1_Service.txt"));
     EXPECT_TRUE(KeyExists(kSettingsKey));
 }
 
@@ -177,6 +206,7 @@ TEST_F(Installer, UninstallWithPurgeLeavesNothingOfTheProgramBehind) {
     ASSERT_EQ(Install(), 0);
     WriteFileText(kInstallDir + L"\\VIREL1_Service.txt", "05.03.2007 14:35:00 42 7 258.45\r\n");
     WriteFileText(kInstallDir + L"\\VIREL1_Service.trace.txt", "\xEF\xBB\xBF");
+    WriteSavedLines();
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VIREL1_Service\\TFace", 0, nullptr, 0,
                               KEY_WRITE, nullptr, &key, nullptr),
@@ -188,6 +218,7 @@ TEST_F(Installer, UninstallWithPurgeLeavesNothingOfTheProgramBehind) {
     EXPECT_TRUE(WaitUntil([] { return !KeyExists(kSettingsKey); }));
     EXPECT_FALSE(KeyExists(kUninstallKey));
     EXPECT_FALSE(Exists(kMenuFolder));
+    EXPECT_FALSE(Exists(kUserDataDir));
 }
 
 }  // namespace
