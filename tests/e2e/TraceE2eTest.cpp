@@ -123,7 +123,9 @@ TEST_F(Trace, SwitchWritesTheOpeningTheCommandAndTheReplyInHex) {
     EXPECT_GT(closed, received) << text;
 }
 
-TEST_F(Trace, VariableAlsoStartsItAndWithoutEitherNothingIsWritten) {
+// The variable starts it too; a port that cannot be opened is written with the system's error
+// code and text.
+TEST_F(Trace, WithoutEitherNothingIsWrittenTheVariableStartsItAFailedOpenCarriesTheError) {
     {
         TRunningExe exe(kProgram);
         ASSERT_NE(exe.Face(), nullptr) << "no main window";
@@ -136,12 +138,24 @@ TEST_F(Trace, VariableAlsoStartsItAndWithoutEitherNothingIsWritten) {
         TRunningExe exe(kProgram);
         SetEnvironmentVariableW(L"VIREL1_TRACE", nullptr);
         ASSERT_NE(exe.Face(), nullptr) << "no main window";
+        SendMessageW(exe.Control(kIdComPort), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"COM200"));
+        SendMessageW(exe.Control(kIdBitBtn1), BM_CLICK, 0, 0);
         ASSERT_TRUE(exe.Close());
     }
-    const std::vector<std::string> lines = Lines(ReadFileBytes(TracePath()).substr(3));
-    ASSERT_EQ(lines.size(), 2u);
+    const std::string text = ReadFileBytes(TracePath());
+    const std::vector<std::string> lines = Lines(text.substr(3));
+    ASSERT_GE(lines.size(), 3u) << text;
     EXPECT_TRUE(StartsWith(Event(lines[0]), "ВИРЕЛ1 Сервис ")) << lines[0];
-    EXPECT_EQ(Event(lines[1]), "трассировка окончена");
+    const std::string failed = "COM200: не открыт \\\\.\\COM200 — CreateFile, ошибка ";
+    ASSERT_TRUE(StartsWith(Event(lines[1]), failed)) << text;
+    unsigned code = 0;
+    char next = 0;
+    const std::string error = Event(lines[1]).substr(failed.size());
+    ASSERT_EQ(sscanf(error.c_str(), "%u%c", &code, &next), 2) << lines[1];
+    EXPECT_NE(code, 0u) << lines[1];
+    EXPECT_EQ(next, ':') << lines[1];
+    EXPECT_GT(error.size(), error.find(": ") + 2) << "the system's text of the error: " << lines[1];
+    EXPECT_EQ(Event(lines.back()), "трассировка окончена");
 }
 
 }  // namespace
