@@ -154,6 +154,26 @@ TEST(InstallerFile, AsksToRunAsTheUser) {
     EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos) << manifest;
 }
 
+// Started without /S it speaks Russian (and is cancelled on its first page).
+TEST(InstallerFile, ShowsItsPagesInRussian) {
+    TRunningExe setup(Wide(VIREL_INSTALLER_PATH));
+    const HWND window = setup.Box();
+    ASSERT_NE(window, nullptr) << "no installer window";
+    EXPECT_EQ(WindowText(window), L"Установка " + std::wstring(kTitle));
+    EXPECT_EQ(WindowText(GetDlgItem(window, IDOK)), L"&Далее >");
+    EXPECT_EQ(WindowText(GetDlgItem(window, IDCANCEL)), L"Отмена");
+    // Cancelled as the user does, confirming the question, so it cleans up after itself.
+    PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    HWND question = nullptr;
+    for (int i = 0; i < 200 && !question; ++i) {
+        Sleep(50);
+        if (setup.Box() != window) question = setup.Box();
+    }
+    ASSERT_NE(question, nullptr) << "no question whether to cancel";
+    PostMessageW(question, WM_COMMAND, IDYES, 0);
+    EXPECT_EQ(WaitForSingleObject(setup.Process(), 10000), WAIT_OBJECT_0);
+}
+
 TEST_F(Installer, SilentInstallRunsAndSilentUninstallKeepsOnlyTheOperatorsData) {
     ASSERT_EQ(Install(), 0);
     const std::wstring exe = kInstallDir + L"\\VIREL1_Service.exe";
