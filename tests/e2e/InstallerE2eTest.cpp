@@ -190,6 +190,8 @@ TEST_F(Installer, SilentInstallRunsAndSilentUninstallKeepsOnlyTheOperatorsData) 
     EXPECT_EQ(StoredText(kUninstallKey, L"DisplayVersion"), Wide(VIREL_EXPECTED_VERSION));
     EXPECT_EQ(StoredText(kUninstallKey, L"Publisher"), L"KESTA");
     EXPECT_EQ(StoredText(kUninstallKey, L"InstallLocation"), kInstallDir);
+    EXPECT_EQ(StoredText(kUninstallKey, L"UninstallString"),
+              L"\"" + kInstallDir + L"\\uninstall.exe\"");
     EXPECT_EQ(StoredText(kUninstallKey, L"QuietUninstallString"),
               L"\"" + kInstallDir + L"\\uninstall.exe\" /S");
 
