@@ -144,7 +144,8 @@ TEST_F(PeriodicPrintTest, LinesStartOnALineOfTheirOwn) {
     const std::pair<std::string, std::string> cases[] = {
         {"old 2 no end", "old 2 no end\r\n"},
         {"old\r", "old\r\n"},
-        {"unix\n", "unix\n"},
+        {"unix\n", "unix\n\r\n"},
+        {"\n", "\n\r\n"},
         {"", ""},
         {"good\r\n", "good\r\n"},
     };
