@@ -190,6 +190,18 @@ TEST_F(RegistryJunk, PlacementValuesOfTheWrongTypeCountAsAbsent) {
     ExpectGoodValuesSaved();
     EXPECT_EQ(Stored(L"MinMaxPos").find(L'<'), std::wstring::npos);
     EXPECT_EQ(Stored(L"NormPos(1280x1024)").find(L'<'), std::wstring::npos);
+
+    // A list of texts is no position either; the position of this screen size, the speed and
+    // the port are restored all the same.
+    StartAndClose({{L"NormPos", REG_MULTI_SZ, Text(L"400,300,800,750")},
+                   {L"NormPos(1280x1024)", REG_SZ, Text(L"120,90,520,540")},
+                   {L"CB_Spead_ItemIndex", REG_SZ, Text(L"1")},
+                   {L"CB_ComPort_Text", REG_SZ, Text(L"COM2")}});
+    EXPECT_EQ(port, L"COM2");
+    EXPECT_EQ(speed, L"9600");
+    EXPECT_EQ(bounds.left, 120);
+    EXPECT_EQ(bounds.top, 90);
+    ExpectGoodValuesSaved();
 }
 
 // A window restored with only a few pixels on screen is moved fully onto the screen.
