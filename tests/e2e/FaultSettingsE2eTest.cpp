@@ -72,14 +72,14 @@ bool GoodRectangle(const std::wstring& text, RECT& r) {
            r.right > r.left && r.bottom > r.top;
 }
 
-// The whole title bar lies on the screen's work area.
-bool TitleBarOnScreen(HWND window) {
+// The whole title bar (or, wholly, the whole window) lies on the screen's work area.
+bool TitleBarOnScreen(HWND window, bool wholly = false) {
     RECT bounds{}, work{};
     GetWindowRect(window, &bounds);
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int title = GetSystemMetrics(SM_CYCAPTION);
     return bounds.left >= work.left && bounds.right <= work.right && bounds.top >= work.top &&
-           bounds.top + title <= work.bottom;
+           (wholly ? bounds.bottom : bounds.top + title) <= work.bottom;
 }
 
 class RegistryJunk : public ::testing::Test {
@@ -100,6 +100,7 @@ protected:
         speed = WindowText(exe.Control(kIdSpeed));
         print = SendMessageW(exe.Control(kIdPrintOnDevice), BM_GETCHECK, 0, 0) == BST_CHECKED;
         onScreen = TitleBarOnScreen(exe.Face());
+        whollyOnScreen = TitleBarOnScreen(exe.Face(), true);
         GetWindowRect(exe.Face(), &bounds);
         ASSERT_TRUE(exe.Close());
         EXPECT_TRUE(exe.Boxes().empty()) << "a box at exit: " << Narrow(exe.Boxes().back());
@@ -129,6 +130,7 @@ protected:
     std::wstring port, interval, speed;
     bool print = false;
     bool onScreen = false;
+    bool whollyOnScreen = false;
     RECT bounds{};
 };
 
@@ -210,7 +212,7 @@ TEST_F(RegistryJunk, WindowAlmostOffScreenIsBroughtBack) {
          {L"-380,-460,10,5", L"1275,300,1675,770", L"300,1020,700,1490", L"300,-20,700,450"}) {
         SCOPED_TRACE(Narrow(position));
         StartAndClose({{L"NormPos", REG_SZ, Text(position)}});
-        EXPECT_TRUE(onScreen);
+        EXPECT_TRUE(whollyOnScreen);
     }
 }
 
