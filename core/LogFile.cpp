@@ -6,7 +6,7 @@
 namespace virel {
 
 std::string LineEndBefore(const std::string& tail) {
-    if (tail.empty() || tail.back() == '\n') return {};
+    if (tail.empty() || tail.ends_with("\r\n")) return {};
     if (tail.back() == '\r') return "\n";
     return "\r\n";
 }

@@ -29,8 +29,9 @@ public:
 };
 
 // What has to go before new lines so that they start on a line of their own, given the file's
-// last bytes: nothing after a line end (CR LF, or a bare LF) or in an empty file, LF after a
-// bare CR, CR LF after anything else.
+// last bytes: nothing after CR LF or in an empty file, LF after a bare CR (completing its CR
+// LF), CR LF after anything else. A bare LF is no line end to the Windows programs that read
+// the log, so CR LF follows it too.
 std::string LineEndBefore(const std::string& tail);
 
 // What became of the lines still kept when the program ends.

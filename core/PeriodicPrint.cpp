@@ -36,22 +36,22 @@ void TPeriodicPrint::Print() {
     const auto record = actions_.PrintExecute();
     if (!record) return;
     const std::string line = LogLine(TextsOf(*record, formats_));
+    // The record's own remark (the meter's error, an invalid time) must not be lost behind
+    // what became of the line: the log line keeps its format, so the status is where the
+    // operator sees it.
+    const std::string remark = RecordRemark(*record);
+    const auto status = [&remark](const std::string& text) {
+        return remark.empty() ? text : remark + ". " + text;
+    };
     bool written = false;
     try {
         written = log_.AppendLine(line);
     } catch (...) {
-        view_.SetStatusText(texts::kStatusLogFailed);  // stays when no box can tell more
+        view_.SetStatusText(status(texts::kStatusLogFailed));  // stays when no box can tell more
         throw;
     }
-    if (!written) {
-        view_.SetStatusText(texts::kStatusLogFailed);
-        return;
-    }
-    // The record's own remark (the meter's error, an invalid time) must not be lost behind
-    // the line: the log line keeps its format, so the status is where the operator sees it.
-    const std::string remark = RecordRemark(*record);
-    const std::string done = texts::kStatusLogWritten + line;
-    view_.SetStatusText(remark.empty() ? done : remark + ". " + done);
+    view_.SetStatusText(
+        status(written ? texts::kStatusLogWritten + line : texts::kStatusLogFailed));
 }
 
 }  // namespace virel

@@ -132,9 +132,16 @@ TEST_F(PeriodicPrintTest, DeviceErrorIsNamedBesideTheLineWrittenAndTheLineKeepsI
     EXPECT_EQ(Log(), kLine1 + "\r\n");
     EXPECT_EQ(rig.view.status,
               std::string(texts::kStatusDeviceError) + "17. " + texts::kStatusLogWritten + kLine1);
+    // Also when the line could not be written.
+    rig.files.locked = true;
+    Tick(5);
+    EXPECT_EQ(rig.view.status,
+              std::string(texts::kStatusDeviceError) + "17. " + texts::kStatusLogFailed);
     // The next clean record says only what was written.
+    rig.files.locked = false;
     rig.link.answer = OpsRig::DefaultAnswer;
     Tick(5);
+    EXPECT_EQ(Log(), kLine1 + "\r\n" + kLine1 + "\r\n" + kLine1 + "\r\n");
     EXPECT_EQ(rig.view.status, texts::kStatusLogWritten + kLine1);
 }
 
@@ -144,7 +151,8 @@ TEST_F(PeriodicPrintTest, LinesStartOnALineOfTheirOwn) {
     const std::pair<std::string, std::string> cases[] = {
         {"old 2 no end", "old 2 no end\r\n"},
         {"old\r", "old\r\n"},
-        {"unix\n", "unix\n"},
+        {"unix\n", "unix\n\r\n"},
+        {"\n", "\n\r\n"},
         {"", ""},
         {"good\r\n", "good\r\n"},
     };

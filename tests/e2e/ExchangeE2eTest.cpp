@@ -1,7 +1,8 @@
 // End of measurement, reset and one archive record, from the button to the meter and back:
 // the real windows and serial port under Wine, the simulated meter on COM1. What a faulty
 // line does to each action is the fault matrix's part (FaultMatrixE2eTest); the rules for typed
-// record numbers and decoded records are tested below the window (tests/core, tests/app).
+// record numbers and decoded records are tested below the window (tests/core, tests/app), the
+// refusal of a number outside the archive here too.
 #include <gtest/gtest.h>
 
 #include "E2eSupport.h"
@@ -67,6 +68,25 @@ TEST_F(Exchange, RecordNumber255GoesOutAsFFAndItsDeviceErrorStaysInTheStatusBar)
     EXPECT_EQ(program.FieldText(face.LE_MeasureNumber()), "256");
     EXPECT_EQ(program.FieldText(face.LE_Time()), "31.12.2025");  // midnight: the date alone
     EXPECT_EQ(program.FieldText(face.LE_Dose()), "1000.7");
+}
+
+// A number outside the archive would wrap round to another record: refused before the port
+// opens, with the error box.
+TEST_F(Exchange, RecordNumberOutsideTheArchiveIsRefusedAndNothingSent) {
+    for (const wchar_t* number : {L"-1", L"256", L"-256"}) {
+        SCOPED_TRACE(Narrow(number));
+        program.boxes.clear();
+        face.SpE_Num().SetText(number);
+        program.Click(face.BitBtn4());
+
+        ASSERT_EQ(program.boxes.size(), 1u);
+        EXPECT_EQ(program.boxes[0].text, L"Номер записи должен быть от 0 до 255.");
+        EXPECT_EQ(program.boxes[0].caption, L"ВИРЕЛ1 Сервис");
+        EXPECT_EQ(program.boxes[0].flags & MB_ICONMASK, static_cast<UINT>(MB_ICONSTOP));
+        EXPECT_NE(program.Status(), kReadOk);
+        EXPECT_FALSE(program.program->CommPort().IsConnected());
+    }
+    EXPECT_TRUE(meter.Received().empty());
 }
 
 TEST_F(Exchange, PrintOnDeviceSendsRpr) {

@@ -150,8 +150,8 @@ TEST_F(LogFile, FullDiskKeepsTheLinesAndWipesNothing) {
 }
 
 // Lines still held when the program closes go to a file in the user's own folder, which a
-// message names.
-TEST_F(LogFile, LinesStillHeldAtExitAreSavedAndTheFileNamed) {
+// message names; when that fails too, a message says how many were lost.
+TEST_F(LogFile, LinesStillHeldAtExitAreSavedAndTheFileNamedElseCounted) {
     ASSERT_TRUE(RemoveDirectoryW(program.workDir.c_str()));
     const std::string line = Print();
     EXPECT_EQ(program.Status(), kNotWritten);
@@ -170,6 +170,19 @@ TEST_F(LogFile, LinesStillHeldAtExitAreSavedAndTheFileNamed) {
     while (!path.empty() && (path.back() == L'.' || path.back() == L' ')) path.pop_back();
     EXPECT_NE(ReadFileBytes(path).find(line), std::string::npos) << Narrow(path);
     DeleteFileW(path.c_str());
+
+    // Nor can that file be written (a folder stands in its place): the message counts the lines.
+    Print();
+    const std::size_t boxesThen = program.boxes.size();
+    ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+    program.program->SaveUnwrittenLines();
+    RemoveDirectoryW(path.c_str());
+    ASSERT_EQ(program.boxes.size(), boxesThen + 1);
+    EXPECT_EQ(
+        program.boxes.back().text,
+        L"Не удалось ни записать данные обновления в файл VIREL1_Service.txt, ни сохранить их в "
+        L"другом файле; потеряно строк: 1.");
+    EXPECT_EQ(program.boxes.back().flags & MB_ICONMASK, static_cast<UINT>(MB_ICONSTOP));
 }
 
 }  // namespace

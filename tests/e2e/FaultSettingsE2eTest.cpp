@@ -72,14 +72,14 @@ bool GoodRectangle(const std::wstring& text, RECT& r) {
            r.right > r.left && r.bottom > r.top;
 }
 
-// The whole title bar lies on the screen's work area.
-bool TitleBarOnScreen(HWND window) {
+// The whole title bar (or, wholly, the whole window) lies on the screen's work area.
+bool TitleBarOnScreen(HWND window, bool wholly = false) {
     RECT bounds{}, work{};
     GetWindowRect(window, &bounds);
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int title = GetSystemMetrics(SM_CYCAPTION);
     return bounds.left >= work.left && bounds.right <= work.right && bounds.top >= work.top &&
-           bounds.top + title <= work.bottom;
+           (wholly ? bounds.bottom : bounds.top + title) <= work.bottom;
 }
 
 class RegistryJunk : public ::testing::Test {
@@ -100,6 +100,7 @@ protected:
         speed = WindowText(exe.Control(kIdSpeed));
         print = SendMessageW(exe.Control(kIdPrintOnDevice), BM_GETCHECK, 0, 0) == BST_CHECKED;
         onScreen = TitleBarOnScreen(exe.Face());
+        whollyOnScreen = TitleBarOnScreen(exe.Face(), true);
         GetWindowRect(exe.Face(), &bounds);
         ASSERT_TRUE(exe.Close());
         EXPECT_TRUE(exe.Boxes().empty()) << "a box at exit: " << Narrow(exe.Boxes().back());
@@ -129,6 +130,7 @@ protected:
     std::wstring port, interval, speed;
     bool print = false;
     bool onScreen = false;
+    bool whollyOnScreen = false;
     RECT bounds{};
 };
 
@@ -190,6 +192,18 @@ TEST_F(RegistryJunk, PlacementValuesOfTheWrongTypeCountAsAbsent) {
     ExpectGoodValuesSaved();
     EXPECT_EQ(Stored(L"MinMaxPos").find(L'<'), std::wstring::npos);
     EXPECT_EQ(Stored(L"NormPos(1280x1024)").find(L'<'), std::wstring::npos);
+
+    // A list of texts is no position either; the position of this screen size, the speed and
+    // the port are restored all the same.
+    StartAndClose({{L"NormPos", REG_MULTI_SZ, Text(L"400,300,800,750")},
+                   {L"NormPos(1280x1024)", REG_SZ, Text(L"120,90,520,540")},
+                   {L"CB_Spead_ItemIndex", REG_SZ, Text(L"1")},
+                   {L"CB_ComPort_Text", REG_SZ, Text(L"COM2")}});
+    EXPECT_EQ(port, L"COM2");
+    EXPECT_EQ(speed, L"9600");
+    EXPECT_EQ(bounds.left, 120);
+    EXPECT_EQ(bounds.top, 90);
+    ExpectGoodValuesSaved();
 }
 
 // A window restored with only a few pixels on screen is moved fully onto the screen.
@@ -198,7 +212,7 @@ TEST_F(RegistryJunk, WindowAlmostOffScreenIsBroughtBack) {
          {L"-380,-460,10,5", L"1275,300,1675,770", L"300,1020,700,1490", L"300,-20,700,450"}) {
         SCOPED_TRACE(Narrow(position));
         StartAndClose({{L"NormPos", REG_SZ, Text(position)}});
-        EXPECT_TRUE(onScreen);
+        EXPECT_TRUE(whollyOnScreen);
     }
 }
 
