@@ -26,7 +26,6 @@ std::wstring SettingsKey() {
     return L"Software\\" + name.substr(0, name.find_last_of(L'.')) + L"\\TFace";
 }
 
-
 // The line speed the meter saw with the last command.
 std::string LastLineSpeed(const TMeter& meter) {
     std::string speed = "<none>";
