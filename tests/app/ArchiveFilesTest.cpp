@@ -127,6 +127,24 @@ TEST_F(ArchiveFilesDialog,
     EXPECT_EQ(choice->path, Narrow(other) + "\\Архив.xlsx");
     RemoveDirectoryW(other.c_str());
 
+    // Stored beside the window's values; gone or junk there, the dialog opens in Documents.
+    const std::wstring section = Widen(kKey) + L"\\" + Widen(kSection);
+    wchar_t stored[MAX_PATH] = L"";
+    DWORD bytes = sizeof stored;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, section.c_str(), L"ArchiveFolder", RRF_RT_REG_SZ,
+                           nullptr, stored, &bytes),
+              ERROR_SUCCESS);
+    EXPECT_EQ(stored, other);
+    EXPECT_EQ(files.InitialFolder(), documents) << "the folder no longer exists";
+    const DWORD number = 7;
+    RegSetKeyValueW(HKEY_CURRENT_USER, section.c_str(), L"ArchiveFolder", REG_DWORD, &number,
+                    sizeof number);
+    EXPECT_EQ(files.InitialFolder(), documents);
+    const std::wstring huge(40000, L'x');
+    RegSetKeyValueW(HKEY_CURRENT_USER, section.c_str(), L"ArchiveFolder", REG_SZ, huge.c_str(),
+                    static_cast<DWORD>((huge.size() + 1) * sizeof(wchar_t)));
+    EXPECT_EQ(files.InitialFolder(), documents);
+
     // Cancelled: nothing.
     AnswerDialog([&] { choice = files.ChooseFile("Архив"); },
                  [](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); });
