@@ -59,6 +59,9 @@ TEST_F(ArchiveExportTest, FullRunFillsRowsThreeTo258) {
     ASSERT_EQ(rig.link.sent.size(), 257u);
     EXPECT_EQ(rig.link.sent[0], commands::kFpr);
     for (int n = 0; n < 256; ++n) EXPECT_EQ(rig.link.sent[n + 1], commands::Rd(n));
+    // At the usual pace: each reply read whole under the input time-out, no quick reads.
+    ASSERT_EQ(rig.link.readSizes.size(), 257u);
+    for (const auto size : rig.link.readSizes) EXPECT_EQ(size, kReadCount);
     // New instance: create, workbook, then cells; released once at the end.
     EXPECT_EQ(rig.sheet.calls[0], "attach");
     EXPECT_EQ(rig.sheet.calls[1], "create");

@@ -1,6 +1,6 @@
 // A meter on COM7 only (as behind a USB serial adapter): chosen from the list of the PC's ports,
-// typed, or stored from the last run, the exchange goes to COM7; and the speed on the line is
-// the speed the box shows.
+// typed, or stored from the last run, the exchange goes to COM7; a text that names no port
+// fails and goes nowhere; and the speed on the line is the speed the box shows.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,6 +16,7 @@ namespace {
 
 const auto kFpr = Bytes({0x01, 0x46, 0x50, 0x52});
 const char kReadOk[] = "Считывание текущих значений произведено успешно";
+const char kReadFailed[] = "Не удалось произвести чтение текущих измерений";
 
 std::wstring SettingsKey() {
     wchar_t path[MAX_PATH];
@@ -24,7 +25,6 @@ std::wstring SettingsKey() {
     name = name.substr(name.find_last_of(L"\\/") + 1);
     return L"Software\\" + name.substr(0, name.find_last_of(L'.')) + L"\\TFace";
 }
-
 
 // The line speed the meter saw with the last command.
 std::string LastLineSpeed(const TMeter& meter) {
@@ -85,6 +85,17 @@ TEST(AnyPort, TypedPortAndItsStoredTextComeBackAndAreUsed) {
         first.Click(first.Face().BitBtn1());
         EXPECT_EQ(first.Status(), kReadOk);
         EXPECT_EQ(meter.CountReceived(kFpr), 1);
+
+        // A text that names no port fails as a port that cannot be opened does, after the
+        // three attempts, and never falls back to the port used before.
+        SetWindowTextW(first.Face().CB_ComPort(), L"COM 7");
+        const double start = NowMs();
+        first.Click(first.Face().BitBtn1());
+        const double elapsed = NowMs() - start;
+        EXPECT_EQ(first.Status(), kReadFailed);
+        EXPECT_EQ(meter.CountReceived(kFpr), 1);
+        EXPECT_GE(elapsed, 3500);
+        EXPECT_LE(elapsed, 7500);
         SetWindowTextW(first.Face().CB_ComPort(), L"COM7");
     }
     EXPECT_EQ(StoredText(SettingsKey(), L"CB_ComPort_Text"), L"COM7");

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 
 #include "E2eSupport.h"
 #include "app/Face.h"
 #include "core/Utf16.h"
+#include "win/SystemMessage.h"
 
 #if !defined(VIREL_E2E_XLSX_READER)
 #error "build with the command line of the xlsx reader"
@@ -203,28 +205,51 @@ TEST_F(FileExport, WholeArchiveIntoAnXlsxWorkbookWithSilentRecordsLeftEmpty) {
     EXPECT_FALSE(program->program->Operations().State().BatchReading);
 }
 
-TEST_F(FileExport, CsvIntoTheLastFolderUsedAndAnUnwritableFolderOffersAnotherName) {
+TEST_F(FileExport, CsvIntoTheLastFolderUsedAndUnwritableFilesOfferAnotherName) {
+    // A file that another program holds open without sharing it, as a spreadsheet program
+    // holds the workbook it shows: it cannot be replaced, and stays as it was.
+    const std::wstring held = Work(L"Открыт.csv");
+    WriteBytes(held, "held open\r\n");
+    const HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    // The system's reason for replacing it, asked of the system itself.
+    const std::wstring probe = Work(L"probe.tmp");
+    WriteBytes(probe, "");
+    ASSERT_FALSE(MoveFileExW(probe.c_str(), held.c_str(), MOVEFILE_REPLACE_EXISTING));
+    const std::wstring heldReason = Widen(win::SystemMessage(GetLastError()));
+    DeleteFileW(probe.c_str());
     // A folder nobody may write to, not even the administrator.
     const std::wstring unwritable = L"Z:\\sys\\Архив.csv";
     const std::wstring file = Work(L"Архив.csv");
     WriteBytes(file, "old contents\r\n");  // an existing file, replaced when complete
+    dialog_.answers.push_back({held, 2});
     dialog_.answers.push_back({unwritable, 2});
     dialog_.answers.push_back({Work(L"Архив"), 2});
     Export();
+    CloseHandle(holder);
 
-    ASSERT_EQ(program->boxes.size(), 1u);
-    const std::wstring& box = program->boxes[0].text;
+    ASSERT_EQ(program->boxes.size(), 2u);
+    EXPECT_EQ(program->boxes[0].text, L"Не удалось записать файл \"" + held + L"\":\r\n" +
+                                          heldReason +
+                                          L"\r\n\r\nПрочитанные записи не потеряны. Выбрать "
+                                          L"другое имя файла?");
+    EXPECT_EQ(ReadFileBytes(held), "held open\r\n");
+    const std::wstring& box = program->boxes[1].text;
     EXPECT_EQ(box.rfind(L"Не удалось записать файл \"Z:\\sys\\Архив.csv\":\r\n", 0), 0u)
         << Narrow(box);
     EXPECT_NE(box.find(L"Прочитанные записи не потеряны. Выбрать другое имя файла?"),
               std::wstring::npos);
     EXPECT_GT(box.size(), 120u) << "the system's reason is missing: " << Narrow(box);
-    EXPECT_EQ(program->boxes[0].flags & MB_YESNO, static_cast<UINT>(MB_YESNO));
+    for (const auto& shown : program->boxes)
+        EXPECT_EQ(shown.flags & MB_YESNO, static_cast<UINT>(MB_YESNO));
 
-    // The second dialog opened in the folder chosen last, proposing the name that failed.
-    ASSERT_EQ(dialog_.shown.size(), 2u);
-    EXPECT_EQ(dialog_.shown[1].folder, L"Z:\\sys");
-    EXPECT_EQ(dialog_.shown[1].name, L"Архив");
+    // Each further dialog opened in the folder chosen last, proposing the name that failed.
+    ASSERT_EQ(dialog_.shown.size(), 3u);
+    EXPECT_EQ(dialog_.shown[1].folder, program->workDir);
+    EXPECT_EQ(dialog_.shown[1].name, L"Открыт");
+    EXPECT_EQ(dialog_.shown[2].folder, L"Z:\\sys");
+    EXPECT_EQ(dialog_.shown[2].name, L"Архив");
     // Nothing was read twice.
     EXPECT_EQ(meter.CountReceived(Bytes({0x04, 0x52, 0x44, 0x00})), 1);
 
@@ -243,7 +268,9 @@ TEST_F(FileExport, CsvIntoTheLastFolderUsedAndAnUnwritableFolderOffersAnotherNam
     EXPECT_EQ(rows[1], "Дата, время;Номер измерения;Доза, Гр*см^2;Ошибка прибора");
     EXPECT_EQ(rows[2], "05.03.2007 14:35:00;7;258,45");
     EXPECT_EQ(rows[257], "31.12.2025;256;1000,7;3");
-    EXPECT_EQ(FilesIn(program->workDir), std::vector<std::wstring>{L"Архив.csv"});
+    auto files = FilesIn(program->workDir);
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::wstring>{L"Архив.csv", L"Открыт.csv"}));
 
     // After a restart the dialog opens in the folder used last (cancelled: nothing happens).
     const std::wstring lastFolder = program->workDir;
@@ -253,8 +280,8 @@ TEST_F(FileExport, CsvIntoTheLastFolderUsedAndAnUnwritableFolderOffersAnotherNam
     meter.Set("");
     const auto requests = meter.Received().size();
     Export();
-    ASSERT_EQ(dialog_.shown.size(), 3u);
-    EXPECT_EQ(dialog_.shown[2].folder, lastFolder);
+    ASSERT_EQ(dialog_.shown.size(), 4u);
+    EXPECT_EQ(dialog_.shown[3].folder, lastFolder);
     EXPECT_EQ(meter.Received().size(), requests);
 }
 
