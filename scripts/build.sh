@@ -15,3 +15,6 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 export CCACHE_BASEDIR="$root"
 cmake --build "$build" -j "$(nproc)"
+# Listing the tests runs each Windows test program under Wine, which starts this build's Xvfb
+# and wineserver; a build leaves nothing running behind it.
+"$root/scripts/stop.sh" "$build"
