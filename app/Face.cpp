@@ -14,7 +14,6 @@
 #include "core/MeasurementRecord.h"
 #include "core/PortChoice.h"
 #include "core/Utf16.h"
-#include "win/Windows.h"
 
 namespace virel::app {
 
@@ -381,12 +380,8 @@ void TFace::SetFieldText(Field field, const std::string& text) {
     SetWindowTextW(FieldHandle(field), Widen(text).c_str());
 }
 
-std::string TFace::FieldText(Field field) const {
-    return Narrow(win::WindowText(FieldHandle(field)));
-}
-
 bool TFace::PrintOnDevice() const {
-    return PrintOnDeviceChecked();
+    return printOnDevice_.Checked();
 }
 
 bool TFace::ReadToFile() const {
@@ -410,7 +405,7 @@ std::string TFace::SpeedText() const {
 }
 
 std::string TFace::PortText() const {
-    return Narrow(ComPortText());
+    return Narrow(comPort_.Text());
 }
 
 void TFace::SetSpeedText(const std::string& text) {
@@ -445,30 +440,6 @@ void TFace::ReportError(const std::string& message) {
     Application().ShowErrorText(message);
 }
 
-std::wstring TFace::ComPortText() const {
-    return comPort_.Text();
-}
-
-void TFace::SetComPortText(const std::wstring& text) {
-    comPort_.SetText(text);
-}
-
-double TFace::AutoTimeSetting() const {
-    return static_cast<double>(autoTimeValue_.StoredValue());
-}
-
-void TFace::SetAutoTimeSetting(double value) {
-    autoTimeValue_.SetStoredValue(value);
-}
-
-int TFace::SpeedItemIndex() const {
-    return speed_.StoredValue();
-}
-
-void TFace::SetSpeedItemIndex(int index) {
-    speed_.SetStoredValue(index);
-}
-
 TFaceStoredControls TFace::StoredControls() {
     return {{comPort_.Handle(), &comPort_},
             {autoTime_.Handle(), &autoTimeValue_},
@@ -491,14 +462,6 @@ void TFace::RefreshPortList() {
     std::vector<std::wstring> items;
     for (const std::string& port : PortList(present)) items.push_back(Widen(port));
     comPort_.SetItems(items);
-}
-
-bool TFace::PrintOnDeviceChecked() const {
-    return printOnDevice_.Checked();
-}
-
-void TFace::SetPrintOnDeviceChecked(bool checked) {
-    printOnDevice_.SetChecked(checked);
 }
 
 HWND TFace::EditLabel(HWND labelledEdit) const {

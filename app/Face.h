@@ -89,7 +89,6 @@ public:
     void SetStatusText(const std::string& text) override;
     std::string StatusText() const override;
     void SetFieldText(Field field, const std::string& text) override;
-    std::string FieldText(Field field) const;
     bool PrintOnDevice() const override;
     bool ReadToFile() const override;
     std::string ArchiveNumberText() const override;
@@ -106,23 +105,13 @@ public:
     void BringToForeground() override;
     void ReportError(const std::string& message) override;
 
-    // The four control values the settings storage keeps, and the controls it binds to.
+    // The four controls the settings storage keeps, with the values it reads and writes.
     TFaceStoredControls StoredControls();
-    std::wstring ComPortText() const;  // CB_ComPort.Text
-    void SetComPortText(const std::wstring& text);
-    double AutoTimeSetting() const;  // RxSpE_AutoTime.Value
-    void SetAutoTimeSetting(double value);
-    // CB_Spead.ItemIndex as stored: the item of the speed the box stands for (the default's
-    // when it shows no known speed); an index of no item shows the default.
-    int SpeedItemIndex() const;
-    void SetSpeedItemIndex(int index);
 
     // CB_ComPort's list: COM1..COM4 and the other ports present (by default those Windows
     // lists), built anew at creation and each time the list drops down. The text stays.
     void SetPresentPorts(std::function<std::vector<std::string>()> presentPorts);
     void RefreshPortList();
-    bool PrintOnDeviceChecked() const;  // CB_PrintOnDevice.Checked
-    void SetPrintOnDeviceChecked(bool checked);
 
     // The controls, by their names.
     HWND GroupBox1() const { return groupBox1_; }

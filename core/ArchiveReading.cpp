@@ -67,7 +67,6 @@ void TArchiveReading::ReadLoop(const RowWriter& writeRow) {
         // The operator may have typed into the record number field during the message pass:
         // the field shows the record read, and row n receives record n.
         if (view_.ArchiveNumberText() != number) view_.SetArchiveNumberText(number);
-        state_.LastReadOk = false;
         const auto record = AtPace([&] { return actions_.ReadArchiveRecord(n); });
         if (record) {
             writeRow(n, *record);

@@ -58,12 +58,11 @@ std::string FromUtf16(std::basic_string_view<Char> utf16) {
 
 }  // namespace
 
-// The allowed range of the second byte
-// depends on the first, which rules out overlong forms, encoded surrogates and values above
-// U+10FFFF before they are assembled; such a first and second byte give one U+FFFD together,
-// as the system does. A byte that is no continuation at all ends the sequence so far with one
-// U+FFFD and starts the next character, so a broken sequence never eats the good text after
-// it, not even at the end of the input.
+// The allowed range of the second byte depends on the first, which rules out overlong forms,
+// encoded surrogates and values above U+10FFFF before they are assembled; such a first and
+// second byte are malformed together, as the system sees them. A byte that is no continuation
+// at all ends the sequence so far and starts the next character, so a broken sequence never
+// eats the good text after it, not even at the end of the input.
 std::optional<char32_t> NextUtf8Character(std::string_view text, std::size_t& i) {
     const auto lead = static_cast<unsigned char>(text[i++]);
     if (lead < 0x80) return lead;

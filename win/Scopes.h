@@ -125,7 +125,7 @@ public:
     TSelection(HDC dc, HGDIOBJ object)
         : dc_(dc), previous_(dc && object ? SelectObject(dc, object) : nullptr) {}
     ~TSelection() {
-        if (previous_) SelectObject(dc_, previous_);
+        if (*this) SelectObject(dc_, previous_);
     }
     TSelection(const TSelection&) = delete;
     TSelection& operator=(const TSelection&) = delete;

@@ -76,8 +76,6 @@ TEST_F(ShowLastInWindow, AChecksumMismatchChangesNoField) {
 TEST_F(ShowLastInWindow, TheViewReadsAndWritesTheRealControls) {
     face.SetFieldText(Field::Dose, "1.5");
     EXPECT_EQ(Text(face.LE_Dose()), L"1.5");
-    SetWindowTextW(face.LE_MeasureNumber(), L"17");
-    EXPECT_EQ(face.FieldText(Field::MeasureNumber), "17");
     face.SetStatusText("Очистка...");
     EXPECT_EQ(StatusBarText(), L"Очистка...");
     EXPECT_EQ(face.StatusText(), "Очистка...");
@@ -103,31 +101,36 @@ TEST_F(ShowLastInWindow, TheViewReadsAndWritesTheRealControls) {
 }
 
 TEST_F(ShowLastInWindow, StoredControlValues) {
-    face.SetComPortText(L"COM3");
-    EXPECT_EQ(face.ComPortText(), L"COM3");
+    // Through the values the settings storage reads and writes.
+    const TFaceStoredControls stored = face.StoredControls();
+    IStoredValue<std::string>& port = *stored.port.value;
+    IStoredValue<long double>& autoTime = *stored.autoTime.value;
+    IStoredValue<std::int32_t>& speed = *stored.speed.value;
+    port.SetStoredValue("COM3");
+    EXPECT_EQ(port.StoredValue(), "COM3");
     EXPECT_EQ(Text(face.CB_ComPort()), L"COM3");
-    face.SetAutoTimeSetting(120);
+    autoTime.SetStoredValue(120);
     EXPECT_EQ(face.RxSpE_AutoTime().Text(), L"120");
-    face.SetAutoTimeSetting(1);
-    EXPECT_EQ(face.AutoTimeSetting(), 5) << "limited to the range";
-    face.SetSpeedItemIndex(1);
+    autoTime.SetStoredValue(1);
+    EXPECT_EQ(autoTime.StoredValue(), 5) << "limited to the range";
+    speed.SetStoredValue(1);
     EXPECT_EQ(Text(face.CB_Spead()), L"9600");
-    EXPECT_EQ(face.SpeedItemIndex(), 1);
+    EXPECT_EQ(speed.StoredValue(), 1);
     // The stored index is that of the speed shown, also when it was typed.
     SetWindowTextW(face.CB_Spead(), L"4800");
-    EXPECT_EQ(face.SpeedItemIndex(), 0);
+    EXPECT_EQ(speed.StoredValue(), 0);
     SetWindowTextW(face.CB_Spead(), L" 9600");
-    EXPECT_EQ(face.SpeedItemIndex(), 1);
+    EXPECT_EQ(speed.StoredValue(), 1);
     SetWindowTextW(face.CB_Spead(), L"19200");  // no known speed: the default is what is used
-    EXPECT_EQ(face.SpeedItemIndex(), 0);
+    EXPECT_EQ(speed.StoredValue(), 0);
     // An index of no item shows the default again.
     for (int index : {-1, 2, 1000}) {
-        face.SetSpeedItemIndex(1);
-        face.SetSpeedItemIndex(index);
+        speed.SetStoredValue(1);
+        speed.SetStoredValue(index);
         EXPECT_EQ(Text(face.CB_Spead()), L"4800");
         EXPECT_EQ(SendMessageW(face.CB_Spead(), CB_GETCURSEL, 0, 0), 0);
     }
-    face.SetPrintOnDeviceChecked(true);
+    stored.printOnDevice.value->SetStoredValue(true);
     EXPECT_EQ(SendMessageW(face.CB_PrintOnDevice(), BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_TRUE(face.PrintOnDevice());
 }
