@@ -21,7 +21,7 @@
 
 #include <memory>
 
-#include "app/FaceControls.h"
+#include "app/controls/FaceControls.h"
 #include "storage/FormStorageWin32.h"
 
 namespace virel::app {

@@ -2,32 +2,50 @@
 
 #include <utility>
 
-#include "app/PlatformSerialTrace.h"
-#include "app/RegionalSettings.h"
+#include "app/platform/PlatformSerialTrace.h"
+#include "app/platform/RegionalSettings.h"
 #include "automation/ExcelApp.h"
+#include "core/DeviceTexts.h"
 #include "core/Utf16.h"
+#include "storage/AppUtils.h"
 
 namespace virel::app {
 
-TProgram::TProgram(TApplication& application, RegionalFormats formats, std::string programDir)
-    : application_(application), formats_(std::move(formats)), programDir_(std::move(programDir)) {}
+namespace {
+
+// The file export's last folder is kept beside the window's stored values.
+std::string StorageKey() {
+    if (ApplicationInfo().exePath.empty()) InitStorageApplicationInfo();
+    return DefaultRegistryKey();
+}
+
+}  // namespace
+
+TProgram::TProgram(TApplication& application, RegionalFormats formats, std::string programDir,
+                   std::string tracePath)
+    : application_(application),
+      formats_(std::move(formats)),
+      programDir_(std::move(programDir)),
+      tracePath_(std::move(tracePath)),
+      fileExportPlatform_(application_, formats_, StorageKey(), TFace::kStorageSection),
+      aboutBox_(std::make_unique<TAboutBox>(application_)),
+      progressBar_(std::make_unique<TFProgressBar>(application_)) {}
 
 TProgram::~TProgram() {
     progressBar_.reset();
     aboutBox_.reset();
-    if (face_) face_->SetOperations(nullptr);
+    // Closing the port and stopping its polling before the window it belongs to goes; the
+    // window's commands are not run again once it is being destroyed.
     operations_.reset();
-    archiveFiles_.reset();
     link_.reset();
-    // Closing the port and stopping its polling before the window it belongs to goes.
     commPort_.reset();
     face_.reset();
     formStorage_.reset();
 }
 
 void TProgram::SaveUnwrittenLines() {
-    if (!operations_) return;
-    const KeptLinesAtExit result = operations_->SaveKeptLines(UserLogFilePath());
+    if (!operations_) return;  // Create failed before the window had its operations
+    const KeptLinesAtExit result = operations_->log.SaveKeptLines(UserLogFilePath());
     const std::string message = KeptLinesMessage(result);
     if (message.empty()) return;
     if (result.outcome == KeptLinesAtExit::Outcome::Lost) {
@@ -43,36 +61,38 @@ void TProgram::SaveUnwrittenLines() {
 }
 
 bool TProgram::Create() {
-    face_ = std::make_unique<TFace>(application_, formats_);
+    face_ = std::make_unique<TFace>(application_, *aboutBox_, *progressBar_,
+                                    [this](TFace& face) { return CreateOperations(face); });
     if (!face_->Create()) return false;
-    CreateOperations();
     CreateFormStorage();
-    // The file export's last folder is kept beside the window's stored values.
-    archiveFiles_ =
-        std::make_unique<TArchiveFiles>(application_, face_->Handle(), formats_,
-                                        DefaultRegistryKey(), formStorage_->Storage().IniSection());
-    operations_->SetArchiveFiles(archiveFiles_.get());
-    return CreateDialogs();
-}
-
-void TProgram::CreateOperations() {
-    // CommPort with the main window's design settings; port and speed come from the window at
-    // every exchange.
-    std::unique_ptr<ISerialBackend> backend = CreateSerialBackend();
-    if (!tracePath_.empty()) backend = CreateTracedSerialBackend(std::move(backend), tracePath_);
-    commPort_ = std::make_unique<TCPDrv>(face_->Handle(), std::move(backend));
-    ApplyCommPortDesign(*commPort_);
-    link_ = std::make_unique<TCommPortLink>(*commPort_);
-    operations_ = std::make_unique<TFaceOperations>(
-        *face_, *link_, clock_, keys_, logFiles_, [] { return std::make_unique<TExcelApp>(); },
-        formats_, programDir_);
-    face_->SetOperations(operations_.get());
     // Regional formats changed while the program runs: the date and time texts written from
     // now on follow them (the dose keeps its ".").
-    face_->OnSettingChange = [this] {
-        formats_ = ReadRegionalFormats();
-        face_->SetFormats(formats_);
-        if (operations_) operations_->SetRegionalFormats(formats_);
+    face_->OnSettingChange = [this] { formats_ = ReadRegionalFormats(); };
+    return aboutBox_->Create(face_->Handle()) && progressBar_->Create(face_->Handle());
+}
+
+TFaceCommands TProgram::CreateOperations(TFace& face) {
+    // CommPort with the main window's design settings; port and speed come with every action.
+    std::unique_ptr<ISerialBackend> backend = CreateSerialBackend();
+    if (!tracePath_.empty()) backend = CreateTracedSerialBackend(std::move(backend), tracePath_);
+    commPort_ = std::make_unique<TCPDrv>(&face, std::move(backend));
+    ApplyCommPortDesign(*commPort_);
+    link_ = std::make_unique<TCommPortLink>(*commPort_);
+    operations_ = std::make_unique<TDeviceOperations>(
+        face, *link_, clock_, keys_, logFiles_, programDir_ + texts::kLogFileName,
+        [] { return std::make_unique<TExcelApp>(); }, fileExportPlatform_, formats_);
+    TDeviceOperations& ops = *operations_;
+    return {
+        [&ops](const TPrintSettings& s) { ops.actions.PrintExecute(s); },
+        [&ops](const TLineSettings& line) { ops.actions.ClearExecute(line); },
+        [&ops](const TLineSettings& line, const std::string& number) {
+            ops.actions.ReadArcNExecute(line, number);
+        },
+        [&ops](const TPrintSettings& s) { ops.sheetExport.ReadToExcelExecute(s); },
+        [&ops](const TPrintSettings& s) { ops.fileExport.SaveToFileExecute(s); },
+        [&ops](const TPeriodicChoice& choice, const TPrintSettings& s) {
+            return ops.periodic.TimerTimer(choice, s);
+        },
     };
 }
 
@@ -83,16 +103,6 @@ void TProgram::CreateFormStorage() {
     formStorage_ = CreateFaceStorage(face_->Handle(), face_->StoredControls(),
                                      {face_->OnShow, face_->OnCloseQuery, face_->OnDestroy});
     ConnectFormEvents(formStorage_->Events(), face_->OnShow, face_->OnCloseQuery, face_->OnDestroy);
-}
-
-bool TProgram::CreateDialogs() {
-    aboutBox_ = std::make_unique<TAboutBox>(application_);
-    if (!aboutBox_->Create(face_->Handle())) return false;
-    progressBar_ = std::make_unique<TFProgressBar>(application_);
-    if (!progressBar_->Create(face_->Handle())) return false;
-    face_->SetAboutBox(aboutBox_.get());
-    face_->SetProgressBar(progressBar_.get());
-    return true;
 }
 
 }  // namespace virel::app

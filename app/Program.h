@@ -1,20 +1,22 @@
 #pragma once
-// The program put together: the three windows in their order, the main window's serial port
-// component CommPort, its device operations and its settings storage FormStorage1.
-// VIREL1_Service.exe runs one; end-to-end tests run the same composition in their process.
+// The composition root: the program put together. The three windows in their order, the main
+// window's serial port component CommPort, its device operations and its settings storage
+// FormStorage1. VIREL1_Service.exe runs one; end-to-end tests run the same composition in
+// their process.
 #include <memory>
 #include <string>
 
-#include "app/AboutBox.h"
-#include "app/Application.h"
-#include "app/ArchiveFiles.h"
-#include "app/CommPortLink.h"
-#include "app/Face.h"
 #include "app/FaceStorage.h"
-#include "app/PlatformClock.h"
-#include "app/PlatformLogFile.h"
-#include "app/ProgressBar.h"
-#include "core/FaceOperations.h"
+#include "app/platform/CommPortLink.h"
+#include "app/platform/FileExportPlatform.h"
+#include "app/platform/PlatformClock.h"
+#include "app/platform/PlatformKeyState.h"
+#include "app/platform/PlatformLogFile.h"
+#include "app/windows/AboutBox.h"
+#include "app/windows/Application.h"
+#include "app/windows/Face.h"
+#include "app/windows/ProgressBar.h"
+#include "core/DeviceOperations.h"
 #include "core/Regional.h"
 #include "serial/CPDrv.h"
 
@@ -22,16 +24,16 @@ namespace virel::app {
 
 class TProgram {
 public:
-    // programDir: where the log file goes (ends in a backslash).
-    TProgram(TApplication& application, RegionalFormats formats, std::string programDir);
+    // programDir: where the log file goes (ends in a backslash). traceSerial: every event of
+    // CommPort's line goes to the trace file at `tracePath` (UTF-8).
+    TProgram(TApplication& application, RegionalFormats formats, std::string programDir,
+             std::string tracePath = {});
     // Destroys in the reverse order of creation: FProgressBar, AboutBox, then Face with its
     // components (the storage writes on the window's destruction if the close did not).
     ~TProgram();
     TProgram(const TProgram&) = delete;
     TProgram& operator=(const TProgram&) = delete;
 
-    // Before Create: every event of CommPort's line goes to the trace file at `path` (UTF-8).
-    void TraceSerialExchange(std::string path) { tracePath_ = std::move(path); }
     // Creates Face (with CommPort, the operations and FormStorage1), AboutBox and FProgressBar,
     // all hidden; false when a window could not be created.
     bool Create();
@@ -45,19 +47,20 @@ public:
     TAboutBox& AboutBox() { return *aboutBox_; }
     TFProgressBar& ProgressBar() { return *progressBar_; }
     TCPDrv& CommPort() { return *commPort_; }
-    TFaceOperations& Operations() { return *operations_; }
+    TDeviceOperations& Operations() { return *operations_; }
     TWin32FormStorage& FormStorage1() { return *formStorage_; }
-    TArchiveFiles& ArchiveFiles() { return *archiveFiles_; }
+    TFileExportPlatform& FileExportPlatform() { return fileExportPlatform_; }
     const std::string& ProgramDir() const { return programDir_; }
 
 private:
-    // The steps of Create: CommPort with its link and the operations; FormStorage1; AboutBox
-    // and FProgressBar (false when one could not be created).
-    void CreateOperations();
+    // Called from Face's constructor: CommPort with its link and the operations, and the
+    // commands the window's actions run.
+    TFaceCommands CreateOperations(TFace& face);
     void CreateFormStorage();
-    bool CreateDialogs();
 
     TApplication& application_;
+    // The one copy of the regional formats: everything that writes dates reads this one, so a
+    // change Windows announces reaches all of them at once.
     RegionalFormats formats_;
     std::string programDir_;
     std::string tracePath_;
@@ -65,15 +68,15 @@ private:
     TPlatformClock clock_;
     TPlatformKeyState keys_;
     TPlatformLogFileSystem logFiles_;
-    // Declared before the window: the storage must outlive the window's WM_DESTROY.
-    std::unique_ptr<TWin32FormStorage> formStorage_;
-    std::unique_ptr<TFace> face_;
-    std::unique_ptr<TCPDrv> commPort_;
-    std::unique_ptr<TCommPortLink> link_;
-    std::unique_ptr<TFaceOperations> operations_;
-    std::unique_ptr<TArchiveFiles> archiveFiles_;
+    TFileExportPlatform fileExportPlatform_;
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TFProgressBar> progressBar_;
+    // Declared before the window: the storage must outlive the window's WM_DESTROY.
+    std::unique_ptr<TWin32FormStorage> formStorage_;
+    std::unique_ptr<TCPDrv> commPort_;
+    std::unique_ptr<TCommPortLink> link_;
+    std::unique_ptr<TDeviceOperations> operations_;
+    std::unique_ptr<TFace> face_;
 };
 
 }  // namespace virel::app

@@ -3,13 +3,13 @@
 // after windows.h
 #include <commctrl.h>
 
-#include "app/Application.h"
+#include "app/windows/Application.h"
 #include "win/Scopes.h"
-#include "app/PlatformSerialTrace.h"
+#include "app/platform/PlatformSerialTrace.h"
 #include "app/Program.h"
-#include "app/ProgramFile.h"
-#include "app/RegionalSettings.h"
-#include "app/Texts.h"
+#include "app/platform/ProgramFile.h"
+#include "app/platform/RegionalSettings.h"
+#include "app/windows/Texts.h"
 #include "core/DecimalSeparator.h"
 #include "core/ProgramDir.h"
 #include "core/Utf16.h"
@@ -35,10 +35,10 @@ int RunProgram() {
 
     // 6.-8. The three windows; the first becomes the main window. The main window brings its
     // components: the serial port, the device operations and the settings storage.
-    TProgram program(application, formats, programDir);
     // For service: "/trace" or VIREL1_TRACE=1 records every exchange beside the log file.
-    if (SerialTraceRequestedAtStart())
-        program.TraceSerialExchange(programDir + virel::kTraceFileName);
+    const std::string tracePath =
+        SerialTraceRequestedAtStart() ? programDir + virel::kTraceFileName : std::string();
+    TProgram program(application, formats, programDir, tracePath);
     if (!program.Create()) return 1;
 
     // 9. Show the main window and run until it is closed.

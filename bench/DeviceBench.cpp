@@ -18,13 +18,14 @@
 #include <optional>
 #include <string>
 
-#include "app/ArchiveFiles.h"
-#include "app/CommPortLink.h"
-#include "app/PlatformClock.h"
-#include "app/PlatformLogFile.h"
+#include "app/platform/FileExportPlatform.h"
+#include "app/platform/CommPortLink.h"
+#include "app/platform/PlatformClock.h"
+#include "app/platform/PlatformKeyState.h"
+#include "app/platform/PlatformLogFile.h"
 #include "automation/ExcelApp.h"
 #include "bench/BenchSupport.h"
-#include "core/FaceOperations.h"
+#include "core/DeviceOperations.h"
 #include "core/Utf16.h"
 #include "serial/CPDrv.h"
 
@@ -36,20 +37,12 @@ using namespace virel::bench;
 // The main window reduced to its texts: no windows, no message loop to run.
 class TBenchView final : public IFaceView {
 public:
-    std::string port = "COM1", speed = "4800";
     std::string status, archiveNumber = "0";
-    std::map<Field, std::string> fields;
+    RecordTexts shown;
     void SetStatusText(const std::string& text) override { status = text; }
-    std::string StatusText() const override { return status; }
-    void SetFieldText(Field f, const std::string& text) override { fields[f] = text; }
-    bool PrintOnDevice() const override { return false; }
-    bool ReadToFile() const override { return false; }
+    void ShowRecord(const RecordTexts& texts) override { shown = texts; }
     std::string ArchiveNumberText() const override { return archiveNumber; }
     void SetArchiveNumberText(const std::string& text) override { archiveNumber = text; }
-    std::int64_t AutoTimeValue() const override { return 60; }
-    std::string SpeedText() const override { return speed; }
-    std::string PortText() const override { return port; }
-    void SetSpeedText(const std::string& text) override { speed = text; }
     void GaugeSetProgress(int) override {}
     void GaugeSetMaxValue(int) override {}
     void ShowProgress() override {}
@@ -67,7 +60,9 @@ class TBusyLink final : public IDeviceLink {
 public:
     TBusyLink(app::TCommPortLink& link, TCPDrv& port, ISerialBackend& device)
         : link_(link), port_(port), device_(device) {}
-    bool Open(std::uint32_t speed, int port) override { return link_.Open(speed, port); }
+    bool Open(std::uint32_t speed, const std::string& port) override {
+        return link_.Open(speed, port);
+    }
     void Close() override { link_.Close(); }
     bool SendString(const std::string& bytes) override { return link_.SendString(bytes); }
     std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) override {
@@ -91,7 +86,9 @@ public:
     explicit TTimedLink(IDeviceLink& real) : real_(real) {}
     double readMs = 0;
     double guardMs = 0;  // the part of readMs spent in reads with a short idle time
-    bool Open(std::uint32_t speed, int port) override { return real_.Open(speed, port); }
+    bool Open(std::uint32_t speed, const std::string& port) override {
+        return real_.Open(speed, port);
+    }
     void Close() override { real_.Close(); }
     bool SendString(const std::string& bytes) override { return real_.SendString(bytes); }
     std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) override {
@@ -115,7 +112,7 @@ private:
 };
 
 // The file export's dialog answered with a fixed file; the file written as the program does.
-class TBenchFiles final : public IArchiveFiles {
+class TBenchFiles final : public IFileExportPlatform {
 public:
     explicit TBenchFiles(std::string path) : path_(std::move(path)) {}
     double writeMs = 0;
@@ -163,8 +160,9 @@ int main(int argc, char** argv) {
 
     TBenchView view;
     // A port that no device stands behind, for the case of an unplugged adapter.
-    view.port = mode == "noport" ? "COM40" : "COM" + std::to_string(com);
-    view.speed = std::to_string(baud);
+    const TPrintSettings settings{
+        {mode == "noport" ? "COM40" : "COM" + std::to_string(com), static_cast<std::uint32_t>(baud)},
+        false};
     auto pass = std::make_unique<TPassBackend>(CreateSerialBackend());
     TPassBackend& device = *pass;
     TCPDrv port(nullptr, std::move(pass));
@@ -175,18 +173,19 @@ int main(int argc, char** argv) {
     app::TPlatformClock clock;
     app::TPlatformKeyState keys;
     app::TPlatformLogFileSystem logFiles;
-    auto makeOps = [&](IDeviceLink& link) {
-        return std::make_unique<TFaceOperations>(
-            view, link, clock, keys, logFiles, [] { return std::make_unique<TExcelApp>(); },
-            RegionalFormats{}, ".\\");
-    };
-    std::unique_ptr<TFaceOperations> ops[2] = {makeOps(timed[0]), makeOps(timed[1])};
     // The file export writes one file per loop: <path without .xlsx>-busy.xlsx and -wait.xlsx.
     std::string base = mode == "file" && argc > 4 ? argv[4] : "bench-archive.xlsx";
     if (base.size() > 5 && base.compare(base.size() - 5, 5, ".xlsx") == 0)
         base.resize(base.size() - 5);
     TBenchFiles files[2] = {TBenchFiles(base + "-busy.xlsx"), TBenchFiles(base + "-wait.xlsx")};
-    for (int loop = 0; loop < 2; ++loop) ops[loop]->SetArchiveFiles(&files[loop]);
+    const RegionalFormats formats;
+    auto makeOps = [&](IDeviceLink& link, IFileExportPlatform& platform) {
+        return std::make_unique<TDeviceOperations>(
+            view, link, clock, keys, logFiles, ".\\VIREL1_Service.txt",
+            [] { return std::make_unique<TExcelApp>(); }, platform, formats);
+    };
+    std::unique_ptr<TDeviceOperations> ops[2] = {makeOps(timed[0], files[0]),
+                                                 makeOps(timed[1], files[1])};
 
     // The two loops take turns, run by run, so that both see the same machine.
     TRun run[2];
@@ -195,15 +194,15 @@ int main(int argc, char** argv) {
         for (int loop = 0; loop < 2; ++loop) {
             const double cpu0 = ProcessCpuMs(), wall0 = NowMs();
             if (mode == "export") {
-                ops[loop]->ReadToExcelExecute();
+                ops[loop]->sheetExport.ReadToExcelExecute(settings);
             } else if (mode == "file") {
-                ops[loop]->SaveArchiveToFileExecute();
+                ops[loop]->fileExport.SaveToFileExecute(settings);
             } else {
-                ops[loop]->PrintExecute();
+                ops[loop]->actions.PrintExecute(settings);
             }
             run[loop].wallMs += NowMs() - wall0;
             run[loop].cpuMs += ProcessCpuMs() - cpu0;
-            run[loop].ok += ops[loop]->State().LastReadOk ? 1 : 0;
+            run[loop].ok += ops[loop]->state.LastReadOk ? 1 : 0;
             ++run[loop].runs;
             run[loop].status = view.status;
         }

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/CommPortLink.h"
+#include "app/platform/CommPortLink.h"
 #include "bench/BenchSupport.h"
 #include "serial/CPDrv.h"
 

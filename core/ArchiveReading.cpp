@@ -31,25 +31,20 @@ auto TArchiveReading::AtPace(Read read) {
     return read();
 }
 
-std::string ArchiveTitle(const std::string& deviceNumber, const DateTime& today,
-                         const RegionalFormats& formats) {
-    return texts::kArchiveTitle + deviceNumber + texts::kArchiveTitleOn +
-           DateToText(today, formats);
-}
-
-std::string TArchiveReading::ReadDeviceNumber() {
+TReadResult TArchiveReading::EndMeasurement(const TPrintSettings& settings) {
     view_.SetArchiveNumberText("0");
-    AtPace([this] { return actions_.PrintExecute(); });
-    return state_.LastRecord ? TextsOf(*state_.LastRecord, formats_).devNumber : std::string();
+    return AtPace([&] { return actions_.PrintExecute(settings); });
 }
 
-void TArchiveReading::ReadRecords(const RowWriter& writeRow) {
+TArchiveReadCount TArchiveReading::ReadRecords(const TLineSettings& line,
+                                               const RowWriter& writeRow) {
     state_.BatchReading = true;
+    TArchiveReadCount count;
     try {
         view_.GaugeSetProgress(0);
         view_.GaugeSetMaxValue(kArchiveRecords - 1);
         view_.ShowProgress();
-        ReadLoop(writeRow);
+        count = ReadLoop(line, writeRow);
     } catch (...) {
         view_.CloseProgress();
         state_.BatchReading = false;
@@ -57,9 +52,11 @@ void TArchiveReading::ReadRecords(const RowWriter& writeRow) {
     }
     view_.CloseProgress();
     state_.BatchReading = false;
+    return count;
 }
 
-void TArchiveReading::ReadLoop(const RowWriter& writeRow) {
+TArchiveReadCount TArchiveReading::ReadLoop(const TLineSettings& line, const RowWriter& writeRow) {
+    TArchiveReadCount count;
     for (int n = 0; n < kArchiveRecords; ++n) {
         const std::string number = std::to_string(n);
         view_.SetArchiveNumberText(number);
@@ -67,14 +64,17 @@ void TArchiveReading::ReadLoop(const RowWriter& writeRow) {
         // The operator may have typed into the record number field during the message pass:
         // the field shows the record read, and row n receives record n.
         if (view_.ArchiveNumberText() != number) view_.SetArchiveNumberText(number);
-        const auto record = AtPace([&] { return actions_.ReadArchiveRecord(n); });
-        if (record) {
-            writeRow(n, *record);
+        const TReadResult result = AtPace([&] { return actions_.ReadArchiveRecord(line, n); });
+        if (result.record) {
+            writeRow(n, *result.record);
+            ++count.read;
         } else {
             view_.SetStatusText(texts::kStatusRecordFailed + number);
+            ++count.failed;
         }
         view_.GaugeSetProgress(n);
     }
+    return count;
 }
 
 }  // namespace virel

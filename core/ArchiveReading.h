@@ -6,12 +6,10 @@
 #include <functional>
 #include <string>
 
-#include "core/DateTimeFormat.h"
 #include "core/Exchange.h"
 #include "core/FaceView.h"
 #include "core/MeasurementRecord.h"
 #include "core/MeterActions.h"
-#include "core/Regional.h"
 
 namespace virel {
 
@@ -34,9 +32,11 @@ private:
     FaceState& state_;
 };
 
-// Row 1 of both exports: "Архив ВИРЕЛ1 №<device> на <date>".
-std::string ArchiveTitle(const std::string& deviceNumber, const DateTime& today,
-                         const RegionalFormats& formats);
+// How the records went.
+struct TArchiveReadCount {
+    int read = 0;
+    int failed = 0;
+};
 
 class TArchiveReading {
 public:
@@ -44,26 +44,20 @@ public:
     using RowWriter = std::function<void(int n, const MeasurementRecord& record)>;
 
     TArchiveReading(IFaceView& view, TMeterActions& actions, TExchange& exchange, FaceState& state,
-                    const RegionalFormats& formats, TReadingPace pace)
-        : view_(view),
-          actions_(actions),
-          exchange_(exchange),
-          state_(state),
-          formats_(formats),
-          pace_(pace) {}
+                    TReadingPace pace)
+        : view_(view), actions_(actions), exchange_(exchange), state_(state), pace_(pace) {}
 
-    // SpE_Num shows 0, then an end of measurement; the device number of the record the fields
-    // show (a failed read leaves the previous one, empty before any). An error of the read (Esc)
-    // goes to the caller.
-    std::string ReadDeviceNumber();
+    // SpE_Num shows 0, then an end of measurement. An error of the read (Esc) goes to the
+    // caller.
+    TReadResult EndMeasurement(const TPrintSettings& settings);
 
     // Records 0..255 with BatchReading set and the progress window shown; SpE_Num shows the
     // number of each. An error (Esc, a failing writer) ends the reading; the progress window
     // closes and BatchReading is cleared however it ends.
-    void ReadRecords(const RowWriter& writeRow);
+    TArchiveReadCount ReadRecords(const TLineSettings& line, const RowWriter& writeRow);
 
 private:
-    void ReadLoop(const RowWriter& writeRow);
+    TArchiveReadCount ReadLoop(const TLineSettings& line, const RowWriter& writeRow);
     template <typename Read>
     auto AtPace(Read read);
 
@@ -71,7 +65,6 @@ private:
     TMeterActions& actions_;
     TExchange& exchange_;
     FaceState& state_;
-    const RegionalFormats& formats_;
     TReadingPace pace_;
 };
 

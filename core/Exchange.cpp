@@ -2,9 +2,7 @@
 
 #include <array>
 
-#include "core/DeviceTexts.h"
 #include "core/Errors.h"
-#include "core/PortChoice.h"
 #include "core/ReplyPace.h"
 
 namespace virel {
@@ -18,16 +16,8 @@ std::string commands::Rd(std::uint8_t recordNumber) {
     return command;
 }
 
-bool TExchange::OpenComPort() {
-    auto speed = SpeedFromText(view_.SpeedText());
-    if (!speed) {
-        // What goes on the line is what the box shows, so the box shows the default it falls
-        // back to.
-        speed = kDefaultSpeed;
-        view_.SetSpeedText(std::to_string(kDefaultSpeed));
-    }
-    // Never the port of an earlier exchange: an unknown name must not reach another device.
-    return link_.Open(*speed, PortNumberFromText(view_.PortText()).value_or(0));
+bool TExchange::OpenComPort(const TLineSettings& line) {
+    return link_.Open(line.speed, line.port);
 }
 
 void TExchange::CloseComPort() {
@@ -80,16 +70,15 @@ void TExchange::DropAnswersFor(std::int64_t windowMs) {
 void TExchange::SendAttempt(const std::string& command, std::string& reply, int timeoutMs,
                             TSendings& sendings) {
     // Outside the guard below: cancellation must leave the exchange.
-    if (keys_.EscapeDown()) {
-        view_.SetStatusText(texts::kStatusCancelled);
-        throw EProtocolCancel();
-    }
+    if (keys_.EscapeDown()) throw EProtocolCancel();
     try {
         if (!reply.empty()) return;
-        link_.SendString(command);
+        const bool sent = link_.SendString(command);
         std::int64_t start = clock_.LocalNowMs();
-        if (sendings.count++ == 0) sendings.firstMs = start;
-        sendings.lastMs = start;
+        if (sent) {
+            if (sendings.count++ == 0) sendings.firstMs = start;
+            sendings.lastMs = start;
+        }
         do {
             reply = ReadString();
             if (!reply.empty()) return;

@@ -1,49 +1,13 @@
 #pragma once
-// One request/reply exchange with the meter: open the port chosen in the window, send the
+// One request/reply exchange with the meter: open the port the action was given, send the
 // command, wait for the reply under three timed attempts, close the port.
 #include <cstdint>
 #include <string>
 
-#include "core/FaceView.h"
+#include "core/DeviceSeams.h"
+#include "core/PortChoice.h"
 
 namespace virel {
-
-// The serial port as the exchange uses it. The Win32 side adapts TCPDrv (app/CommPortLink).
-class IDeviceLink {
-public:
-    virtual ~IDeviceLink() = default;
-    // Sets the speed (bits per second) and the port "\\.\COM<portNumber>" (1..255), then
-    // connects. True when open (also when it already was). Port number 0 opens nothing: the
-    // port is closed and the result is false.
-    virtual bool Open(std::uint32_t speed, int portNumber) = 0;
-    virtual void Close() = 0;
-    virtual bool SendString(const std::string& bytes) = 0;
-    // Returns after `count` bytes or after 500 ms without a new byte; 0 when closed, at once
-    // or after a pause of a few ms.
-    virtual std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) = 0;
-    // The quick reply read (ReplyPace.h) needs these two; a link without them reads at the
-    // slow pace. ReadDataIdle is ReadData with `idleMs` of silence ending the read.
-    virtual std::uint32_t ReadDataIdle(std::uint8_t* buffer, std::uint32_t count,
-                                       std::uint32_t /*idleMs*/) {
-        return ReadData(buffer, count);
-    }
-    virtual std::uint32_t LineSpeed() const { return 0; }  // bits per second; 0 unknown
-};
-
-// The local date and time in milliseconds (see ToMilliseconds in DateTimeFormat.h).
-class IClock {
-public:
-    virtual ~IClock() = default;
-    virtual std::int64_t LocalNowMs() = 0;
-};
-
-// The physical Esc key as the asynchronous key state reports it: the exchange dispatches no
-// messages, so keyboard messages cannot reach it.
-class IKeyState {
-public:
-    virtual ~IKeyState() = default;
-    virtual bool EscapeDown() = 0;
-};
 
 // Command bytes: a code byte and ASCII letters, no terminator or checksum.
 namespace commands {
@@ -71,13 +35,13 @@ inline constexpr std::int64_t kOwedAnswerMarginMs = 300;
 
 class TExchange {
 public:
-    TExchange(IFaceView& view, IDeviceLink& link, IClock& clock, IKeyState& keys)
-        : view_(view), link_(link), clock_(clock), keys_(keys) {}
+    TExchange(IDeviceLink& link, IClock& clock, IKeyState& keys)
+        : link_(link), clock_(clock), keys_(keys) {}
 
-    // Applies the speed and the port the window shows and connects. A speed box showing no
-    // known speed is set back to the default, which is used; a port box naming no port opens
-    // nothing, so the exchange fails as with a port that cannot be opened.
-    bool OpenComPort();
+    // Applies the line's speed and port and connects; false when the port could not be opened.
+    // A text naming no port opens nothing, so the exchange then fails as with a port that
+    // cannot be opened: never the port of an earlier exchange.
+    bool OpenComPort(const TLineSettings& line);
     void CloseComPort();
 
     // One read of up to kReadCount bytes; empty when nothing came.
@@ -88,9 +52,10 @@ public:
     void SetQuickReplySize(std::uint32_t expectedSize) { quickReplySize_ = expectedSize; }
     std::uint32_t QuickReplySize() const { return quickReplySize_; }
 
-    // Three attempts (1 s, 1 s, 2 s). Esc down at the start of an attempt writes the
-    // cancellation text to the status bar and throws EProtocolCancel; any error inside an
-    // attempt empties the reply and lets the next attempt run. Empty when nothing came.
+    // Three attempts (1 s, 1 s, 2 s). Esc down at the start of an attempt throws
+    // EProtocolCancel; any error inside an attempt empties the reply and lets the next attempt
+    // run. Empty when nothing came. An attempt whose sending did not go out waits its time all
+    // the same (the operator sees the usual failure after the usual time) but owes no answer.
     // A reply taken after the command was sent again may answer an earlier sending; the
     // answers still owed to the later sendings are then read and dropped here, so that the
     // next exchange does not take one of them for its own. (An answer later than all three
@@ -112,7 +77,6 @@ private:
     // Reads and drops whatever comes for `windowMs`.
     void DropAnswersFor(std::int64_t windowMs);
 
-    IFaceView& view_;
     IDeviceLink& link_;
     IClock& clock_;
     IKeyState& keys_;

@@ -1,14 +1,14 @@
 #pragma once
-// What the device operations need from the main window. TFace implements it; the portable
-// operations (exchange, record display, periodic print, archive export) only see this, so
-// they are tested natively with a fake window.
-#include <cstdint>
+// What the device operations show in the main window. TFace implements it; the operations
+// (the meter actions, the periodic print, the archive exports) only see this, so they are
+// tested natively with a fake window. What an operation needs from the window (the line, the
+// print choice, the record number typed) it is given as values when it starts; the one thing
+// read back is the record number field during an export's message pass (see TArchiveReading).
 #include <string>
 
-namespace virel {
+#include "core/MeasurementRecord.h"
 
-// The four read-only fields that hold the last decoded record.
-enum class Field { DevNumber, MeasureNumber, Time, Dose };
+namespace virel {
 
 class IFaceView {
 public:
@@ -16,28 +16,13 @@ public:
 
     // Status bar (one simple text panel). Texts are UTF-8.
     virtual void SetStatusText(const std::string& text) = 0;
-    virtual std::string StatusText() const = 0;
 
-    // LE_DevNumber, LE_MeasureNumber, LE_Time, LE_Dose: the window only shows the record there;
-    // the operations keep what they read themselves.
-    virtual void SetFieldText(Field field, const std::string& text) = 0;
+    // LE_DevNumber, LE_MeasureNumber, LE_Time, LE_Dose: a record accepted from the meter.
+    virtual void ShowRecord(const RecordTexts& texts) = 0;
 
-    virtual bool PrintOnDevice() const = 0;  // CB_PrintOnDevice checked
-    virtual bool ReadToFile() const = 0;     // CB_ReadToFile checked
-
-    // SpE_Num: the text as typed (the exchange converts it itself).
+    // SpE_Num: the text as typed, and a number shown there.
     virtual std::string ArchiveNumberText() const = 0;
     virtual void SetArchiveNumberText(const std::string& text) = 0;
-
-    // RxSpE_AutoTime's integer value (its Value truncated; a non-number reads as the minimum).
-    virtual std::int64_t AutoTimeValue() const = 0;
-
-    // The texts CB_Spead and CB_ComPort show: the exchange uses the speed and the port they name
-    // (core/PortChoice.h), whether chosen from the list or typed.
-    virtual std::string SpeedText() const = 0;
-    virtual std::string PortText() const = 0;
-    // Shows a speed in CB_Spead, selecting its list item.
-    virtual void SetSpeedText(const std::string& text) = 0;
 
     // Progress window FProgressBar and its Gauge.
     virtual void GaugeSetProgress(int progress) = 0;
@@ -52,18 +37,6 @@ public:
     // The program's error report: a modal box with the message (a full stop added where
     // needed); returns when the operator has closed it. Messages go on being handled meanwhile.
     virtual void ReportError(const std::string& message) = 0;
-};
-
-// The main window's device operations, run from its actions and its one-second timer.
-class IFaceOperations {
-public:
-    virtual ~IFaceOperations() = default;
-    virtual void PrintExecute() = 0;              // actPrintExecute
-    virtual void ClearExecute() = 0;              // actClearExecute
-    virtual void ReadArcNExecute() = 0;           // actReadArcNExecute
-    virtual void ReadToExcelExecute() = 0;        // actReadToExcelExecute
-    virtual void SaveArchiveToFileExecute() = 0;  // the archive into a file, no spreadsheet
-    virtual void TimerTimer() = 0;                // one tick of the main window's Timer
 };
 
 }  // namespace virel

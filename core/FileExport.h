@@ -1,23 +1,40 @@
 #pragma once
-// The archive export into a file: records 0..255 read as for the spreadsheet, at the quick
-// reply pace, then written whole as xlsx or CSV to the file the operator chose. Nothing
-// needs a spreadsheet program.
+// The file export ("Сохранить архив в файл..."): records 0..255 read as for the spreadsheet, at
+// the quick reply pace, then written whole as xlsx or CSV to the file the operator chose.
+// Nothing needs a spreadsheet program.
 #include <optional>
 #include <string>
 
-#include "core/ArchiveFile.h"
 #include "core/ArchiveReading.h"
-#include "core/Exchange.h"
+#include "core/ArchiveSheet.h"
+#include "core/DateTimeFormat.h"
+#include "core/DeviceSeams.h"
 #include "core/FaceView.h"
 #include "core/MeterActions.h"
 #include "core/Regional.h"
 
 namespace virel {
 
-// The platform's side: the save dialog, the file system and the operator's answers.
-class IArchiveFiles {
+enum class TArchiveFileType { Xlsx, Csv };
+
+// The file the operator chose. The path is UTF-8.
+struct TArchiveFileChoice {
+    std::string path;
+    TArchiveFileType type = TArchiveFileType::Xlsx;
+};
+
+// The type a chosen name gets: an ".xlsx" or ".csv" ending (any case) decides; otherwise the
+// type chosen in the dialog, whose ending is appended.
+TArchiveFileChoice ArchiveFileChoiceFor(const std::string& path, TArchiveFileType chosenType);
+
+// "Архив ВИРЕЛ1 dd.MM.yyyy" (no ending): the name the save dialog proposes.
+std::string DefaultArchiveFileName(const DateTime& today);
+
+// The file export's platform side: the dialog that picks the file, the file system and the
+// operator's answers.
+class IFileExportPlatform {
 public:
-    virtual ~IArchiveFiles() = default;
+    virtual ~IFileExportPlatform() = default;
     // The standard save dialog, proposing `name` (no ending) in the last folder used; nothing
     // when the operator cancels it.
     virtual std::optional<TArchiveFileChoice> ChooseFile(const std::string& name) = 0;
@@ -33,20 +50,18 @@ public:
 class TFileExport {
 public:
     TFileExport(IFaceView& view, TMeterActions& actions, TExchange& exchange, FaceState& state,
-                IClock& clock, const RegionalFormats& formats)
+                IClock& clock, const RegionalFormats& formats, IFileExportPlatform& platform)
         : view_(view),
           state_(state),
           clock_(clock),
           formats_(formats),
-          reading_(view, actions, exchange, state, formats, TReadingPace::Quick) {}
-
-    // Until set, the action does nothing. The object must outlive this one.
-    void SetFiles(IArchiveFiles* files) { files_ = files; }
+          platform_(platform),
+          reading_(view, actions, exchange, state, TReadingPace::Quick) {}
 
     // The action "Save the archive to a file": the dialog, the reading (progress window, Esc
     // and errors as in the spreadsheet export: they end it with nothing written), the file.
     // A request while an export runs does nothing.
-    void SaveToFileExecute();
+    void SaveToFileExecute(const TPrintSettings& settings);
 
 private:
     void Save(TArchiveFileChoice choice, const TArchiveSheet& sheet);
@@ -55,8 +70,8 @@ private:
     FaceState& state_;
     IClock& clock_;
     const RegionalFormats& formats_;
+    IFileExportPlatform& platform_;
     TArchiveReading reading_;
-    IArchiveFiles* files_ = nullptr;
 };
 
 }  // namespace virel

@@ -52,6 +52,14 @@ std::optional<MeasurementRecord> DecodeRecord(const std::uint8_t* reply, std::si
     return r;
 }
 
+TDecodedReply DecodeReply(const std::string& reply) {
+    if (reply.empty()) return {std::nullopt, TReplyFault::NoReply};
+    auto record = DecodeRecord(reinterpret_cast<const std::uint8_t*>(reply.data()), reply.size());
+    if (!record) return {std::nullopt, TReplyFault::WrongSize};
+    if (!record->checksumMatches) return {std::nullopt, TReplyFault::BadChecksum};
+    return {std::move(record), TReplyFault::None};
+}
+
 std::string RecordRemark(const MeasurementRecord& record) {
     const bool badTime = !record.TimeIsValid();
     if (record.deviceError == 0) return badTime ? texts::kStatusInvalidTime : std::string();
@@ -64,27 +72,6 @@ RecordTexts TextsOf(const MeasurementRecord& record, const RegionalFormats& form
     return {std::to_string(record.deviceNumber), std::to_string(record.measureNumber),
             record.TimeIsValid() ? DateTimeToText(record.time, formats) : std::string(),
             record.DoseText()};
-}
-
-bool ShowRecord(IFaceView& view, const MeasurementRecord& record, const RegionalFormats& formats) {
-    if (!record.checksumMatches) {
-        view.SetStatusText(texts::kStatusBadChecksum);
-        return false;
-    }
-    const std::string remark = RecordRemark(record);
-    if (!remark.empty()) view.SetStatusText(remark);
-    const RecordTexts texts = TextsOf(record, formats);
-    view.SetFieldText(Field::DevNumber, texts.devNumber);
-    view.SetFieldText(Field::MeasureNumber, texts.measureNumber);
-    view.SetFieldText(Field::Time, texts.time);
-    view.SetFieldText(Field::Dose, texts.dose);
-    return true;
-}
-
-bool ShowLast(IFaceView& view, const std::uint8_t* reply, std::size_t size,
-              const RegionalFormats& formats) {
-    const auto record = DecodeRecord(reply, size);
-    return record && ShowRecord(view, *record, formats);
 }
 
 }  // namespace virel

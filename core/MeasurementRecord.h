@@ -1,6 +1,7 @@
 #pragma once
-// The meter's 15-byte measurement record (answer to FPR, RPR and RD) and its display in the
-// four read-only fields of the main window.
+// The meter's 15-byte measurement record (answer to FPR, RPR and RD): decoding a reply into a
+// record, or the reason it was refused, and the record's texts. Pure: showing them is the
+// window's affair.
 //
 // Layout: 0-1 device number, 2-3 measurement number (big-endian), 4..8 minute, hour, day,
 // month, year-2000 (packed BCD), 9 unused, 10-11 whole dose (big-endian), 12 dose fraction
@@ -11,12 +12,13 @@
 #include <string>
 
 #include "core/DateTimeFormat.h"
-#include "core/FaceView.h"
 #include "core/Regional.h"
 
 namespace virel {
 
 inline constexpr std::size_t kRecordSize = 15;
+// The meter's archive: records 0..255, the oldest overwritten first.
+inline constexpr int kArchiveRecords = 256;
 
 // Packed BCD byte to number. The nibbles are not checked for being decimal digits: 0x1A
 // gives 20 and 0xFF gives 165 (IsBcd tells whether both are digits).
@@ -42,8 +44,22 @@ struct MeasurementRecord {
     std::string DoseText() const;  // whole "." fraction, neither with leading zeros
 };
 
-// Decodes exactly kRecordSize bytes; nothing for a null buffer or any other size.
+// Decodes exactly kRecordSize bytes, whatever the checksum says (checksumMatches tells);
+// nothing for a null buffer or any other size.
 std::optional<MeasurementRecord> DecodeRecord(const std::uint8_t* reply, std::size_t size);
+
+// Why a reply gave no record.
+enum class TReplyFault {
+    None,
+    NoReply,      // nothing came
+    WrongSize,    // not kRecordSize bytes
+    BadChecksum,  // the sum does not match: the bytes cannot be trusted
+};
+struct TDecodedReply {
+    std::optional<MeasurementRecord> record;  // only with a matching checksum
+    TReplyFault fault = TReplyFault::None;
+};
+TDecodedReply DecodeReply(const std::string& reply);
 
 // What the status bar says about a record whose checksum matched: the meter's error number,
 // an invalid time stamp, or both; empty for a clean record.
@@ -59,15 +75,5 @@ struct RecordTexts {
     std::string dose;
 };
 RecordTexts TextsOf(const MeasurementRecord& record, const RegionalFormats& formats);
-
-// Shows a record in the view: a checksum mismatch writes its status text and leaves every
-// field alone (false). Otherwise all four fields are written with TextsOf, and the record's
-// remark, if any, goes to the status bar (true).
-bool ShowRecord(IFaceView& view, const MeasurementRecord& record, const RegionalFormats& formats);
-
-// Decodes and shows a reply; false also for a reply that is not kRecordSize bytes long, which
-// changes nothing at all.
-bool ShowLast(IFaceView& view, const std::uint8_t* reply, std::size_t size,
-              const RegionalFormats& formats);
 
 }  // namespace virel

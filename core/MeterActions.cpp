@@ -71,80 +71,105 @@ void TMeterActions::ResetGauge() {
     view_.GaugeSetMaxValue(1);
 }
 
-std::string TMeterActions::Transact(const std::string& command) {
-    exchange_.OpenComPort();
-    std::string reply;
+TMeterActions::TReply TMeterActions::Transact(const TLineSettings& line,
+                                              const std::string& command) {
+    TReply reply;
+    reply.opened = exchange_.OpenComPort(line);
     try {
-        reply = exchange_.SendCommand(command);
-    } catch (...) {
+        reply.bytes = exchange_.SendCommand(command);
+    } catch (const EProtocolCancel&) {
         // A port left open after Esc would have its polling swallow the meter's bytes until
         // the next action; close it before the cancellation goes on.
-        try {
-            exchange_.CloseComPort();
-        } catch (...) {
-        }
+        exchange_.CloseComPort();
+        view_.SetStatusText(texts::kStatusCancelled);
+        throw;
+    } catch (...) {
+        exchange_.CloseComPort();
         throw;
     }
     exchange_.CloseComPort();
     return reply;
 }
 
-std::optional<MeasurementRecord> TMeterActions::AcceptRecord(const std::string& reply,
-                                                             bool setGauge) {
-    if (reply.size() != kRecordSize) {
-        view_.SetStatusText(texts::kStatusReadFailed);
-        return std::nullopt;
+namespace {
+
+TReadFault FaultOf(TReplyFault fault, bool opened) {
+    switch (fault) {
+        case TReplyFault::None:
+            return TReadFault::None;
+        case TReplyFault::NoReply:
+            return opened ? TReadFault::NoReply : TReadFault::PortUnavailable;
+        case TReplyFault::WrongSize:
+            return TReadFault::WrongSize;
+        case TReplyFault::BadChecksum:
+            return TReadFault::BadChecksum;
     }
-    const auto record =
-        DecodeRecord(reinterpret_cast<const std::uint8_t*>(reply.data()), reply.size());
-    // A record with a wrong checksum is no success: ShowRecord left its text and the fields.
-    if (!record || !ShowRecord(view_, *record, formats_)) return std::nullopt;
+    return TReadFault::NoReply;
+}
+
+}  // namespace
+
+TReadResult TMeterActions::AcceptRecord(const TReply& reply, bool setGauge) {
+    TDecodedReply decoded = DecodeReply(reply.bytes);
+    if (!decoded.record) {
+        // A record with a wrong checksum is no success: the fields keep the record they show.
+        view_.SetStatusText(decoded.fault == TReplyFault::BadChecksum ? texts::kStatusBadChecksum
+                                                                      : texts::kStatusReadFailed);
+        return {std::nullopt, FaultOf(decoded.fault, reply.opened)};
+    }
+    const MeasurementRecord& record = *decoded.record;
+    view_.ShowRecord(TextsOf(record, formats_));
     if (setGauge) view_.GaugeSetProgress(1);
     state_.LastRecord = record;
     state_.LastReadOk = true;
     // The meter's own error and an invalid time stamp stay visible instead of the success text.
-    if (RecordRemark(*record).empty()) view_.SetStatusText(texts::kStatusReadOk);
-    return record;
+    const std::string remark = RecordRemark(record);
+    view_.SetStatusText(remark.empty() ? texts::kStatusReadOk : remark);
+    return {std::move(decoded.record), TReadFault::None};
 }
 
-std::optional<MeasurementRecord> TMeterActions::PrintExecute() {
+TReadResult TMeterActions::PrintExecute(const TPrintSettings& settings) {
     state_.LastReadOk = false;
     view_.SetStatusText(texts::kStatusRequest);
     const bool ownProgress = !state_.BatchReading;
     if (ownProgress) ResetGauge();
-    std::optional<MeasurementRecord> record;
+    TReadResult result;
     ClosingProgress(view_, ownProgress, [&] {
-        const std::string& command = view_.PrintOnDevice() ? commands::kRpr : commands::kFpr;
-        record = AcceptRecord(Transact(command), ownProgress);
+        const std::string& command = settings.printOnDevice ? commands::kRpr : commands::kFpr;
+        result = AcceptRecord(Transact(settings.line, command), ownProgress);
     });
-    return record;
+    return result;
 }
 
-void TMeterActions::ClearExecute() {
+bool TMeterActions::ClearExecute(const TLineSettings& line) {
     view_.SetStatusText(texts::kStatusClearing);
     const bool ownProgress = !state_.BatchReading;
     if (ownProgress) ResetGauge();
+    bool cleared = false;
     ClosingProgress(view_, ownProgress, [&] {
-        const std::string reply = Transact(commands::kRes);
-        if (reply.size() != kClearReplySize) {
+        const TReply reply = Transact(line, commands::kRes);
+        if (reply.bytes.size() != kClearReplySize) {
             view_.SetStatusText(texts::kStatusClearFailed);
             return;
         }
         if (ownProgress) view_.GaugeSetProgress(1);
         view_.SetStatusText(texts::kStatusClearOk);
+        cleared = true;
     });
+    return cleared;
 }
 
-std::optional<MeasurementRecord> TMeterActions::ReadArcNExecute() {
-    return ReadArchive([this] { return StrToInt(view_.ArchiveNumberText()); });
+TReadResult TMeterActions::ReadArcNExecute(const TLineSettings& line,
+                                           const std::string& numberText) {
+    return ReadArchive(line, [&numberText] { return StrToInt(numberText); });
 }
 
-std::optional<MeasurementRecord> TMeterActions::ReadArchiveRecord(int number) {
-    return ReadArchive([number] { return static_cast<std::int32_t>(number); });
+TReadResult TMeterActions::ReadArchiveRecord(const TLineSettings& line, int number) {
+    return ReadArchive(line, [number] { return static_cast<std::int32_t>(number); });
 }
 
-std::optional<MeasurementRecord> TMeterActions::ReadArchive(
-    const std::function<std::int32_t()>& number) {
+TReadResult TMeterActions::ReadArchive(const TLineSettings& line,
+                                       const std::function<std::int32_t()>& number) {
     state_.LastReadOk = false;
     // Names the measurement the fields show.
     const std::string shown =
@@ -153,16 +178,16 @@ std::optional<MeasurementRecord> TMeterActions::ReadArchive(
     // During an archive export the gauge and the progress window belong to the export.
     const bool ownProgress = !state_.BatchReading;
     if (ownProgress) ResetGauge();
-    std::optional<MeasurementRecord> record;
+    TReadResult result;
     ClosingProgress(view_, ownProgress, [&] {
         // Checked before the port is opened: a bad number never reaches the line, and one
         // outside the archive would otherwise wrap round to another record.
         const std::int32_t n = number();
         if (n < 0 || n >= kArchiveRecords) throw Exception(texts::kErrorRecordNumberRange);
         const auto command = commands::Rd(static_cast<std::uint8_t>(n & 0xFF));
-        record = AcceptRecord(Transact(command), ownProgress);
+        result = AcceptRecord(Transact(line, command), ownProgress);
     });
-    return record;
+    return result;
 }
 
 }  // namespace virel

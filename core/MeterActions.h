@@ -10,18 +10,16 @@
 #include "core/Exchange.h"
 #include "core/FaceView.h"
 #include "core/MeasurementRecord.h"
+#include "core/PortChoice.h"
 #include "core/Regional.h"
 
 namespace virel {
-
-// The meter's archive: records 0..255.
-inline constexpr int kArchiveRecords = 256;
 
 // The main window unit's module-level variables (one instance for the life of the process).
 struct FaceState {
     std::int32_t TimerTicks = 1;  // counts the one-second timer's ticks
     bool BatchReading = false;    // an archive export is reading records
-    bool LastReadOk = false;      // the last FPR/RPR/RD action accepted a record (its result)
+    bool LastReadOk = false;      // the last FPR/RPR/RD action accepted a record
     bool ExportRunning = false;   // an archive export runs (set-up included): no nested export,
                                   // no periodic print in its message passes
     // The last record accepted, as decoded: the one the four fields show.
@@ -36,31 +34,58 @@ std::optional<std::int32_t> TryStrToInt(const std::string& text);
 // The same, throwing virel::Exception "'<text>' is not a valid integer value".
 std::int32_t StrToInt(const std::string& text);
 
+// What a reading action ended with: the record it accepted and showed, or why there is none.
+enum class TReadFault {
+    None,
+    PortUnavailable,  // the port could not be opened: nothing went out
+    NoReply,          // the meter did not answer
+    WrongSize,        // the answer was not a record
+    BadChecksum,      // a record whose sum does not match, ignored
+};
+struct TReadResult {
+    std::optional<MeasurementRecord> record;
+    TReadFault fault = TReadFault::None;
+    explicit operator bool() const { return record.has_value(); }
+};
+
+// An end of measurement as the window asks for it: the line, and whether the meter prints too
+// (CB_PrintOnDevice).
+struct TPrintSettings {
+    TLineSettings line;
+    bool printOnDevice = false;
+};
+
 class TMeterActions {
 public:
     TMeterActions(IFaceView& view, TExchange& exchange, const RegionalFormats& formats,
                   FaceState& state)
         : view_(view), exchange_(exchange), formats_(formats), state_(state) {}
 
-    // While an archive export reads its records (BatchReading), the gauge and the progress
-    // window belong to it: an action run between two records leaves them alone. The reading
-    // actions hand back the record they accepted and showed (nothing when they accepted none).
-    std::optional<MeasurementRecord> PrintExecute();     // FPR, or RPR when "print on the device"
-                                                         // is ticked
-    void ClearExecute();                                 // RES
-    std::optional<MeasurementRecord> ReadArcNExecute();  // RD with the number typed in SpE_Num
-    // RD for the record the archive export asks for, as ReadArcNExecute with that number in
-    // SpE_Num (0..255).
-    std::optional<MeasurementRecord> ReadArchiveRecord(int number);
+    // Each action talks on `line`, given when it starts. While an archive export reads its
+    // records (BatchReading), the gauge and the progress window belong to it: an action run
+    // between two records leaves them alone. Esc ends an action with the cancellation text and
+    // EProtocolCancel, the port closed.
+    TReadResult PrintExecute(const TPrintSettings& settings);  // FPR, or RPR
+    bool ClearExecute(const TLineSettings& line);  // RES; true when the meter confirmed
+    // RD with the number typed in SpE_Num: a text that is no number, or a number outside the
+    // archive, throws virel::Exception before anything goes on the line.
+    TReadResult ReadArcNExecute(const TLineSettings& line, const std::string& numberText);
+    // RD for the record an archive export asks for (0..255).
+    TReadResult ReadArchiveRecord(const TLineSettings& line, int number);
 
 private:
+    struct TReply {
+        bool opened = false;
+        std::string bytes;
+    };
     // Open, exchange, close; the port is closed also when the exchange is cancelled.
-    std::string Transact(const std::string& command);
-    // Shows a 15-byte reply with a matching checksum, sets LastReadOk and hands the record
-    // back; the failure text for any other length.
-    std::optional<MeasurementRecord> AcceptRecord(const std::string& reply, bool setGauge);
+    TReply Transact(const TLineSettings& line, const std::string& command);
+    // Shows a record with a matching checksum, sets LastReadOk and hands the record back; the
+    // failure text for anything else.
+    TReadResult AcceptRecord(const TReply& reply, bool setGauge);
     // RD with the number `number` gives, asked for after the status text and the gauge reset.
-    std::optional<MeasurementRecord> ReadArchive(const std::function<std::int32_t()>& number);
+    TReadResult ReadArchive(const TLineSettings& line,
+                            const std::function<std::int32_t()>& number);
     void ResetGauge();
 
     IFaceView& view_;

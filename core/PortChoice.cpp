@@ -77,4 +77,9 @@ int SpeedItemIndex(std::uint32_t speed) {
     return static_cast<int>(found - std::begin(kKnownSpeeds));
 }
 
+TLineChoice LineSettingsFromTexts(const std::string& portText, const std::string& speedText) {
+    const auto speed = SpeedFromText(speedText);
+    return {{portText, speed.value_or(kDefaultSpeed)}, !speed.has_value()};
+}
+
 }  // namespace virel

@@ -34,4 +34,21 @@ std::optional<std::uint32_t> SpeedFromText(std::string_view text);
 // The speed box's item for a speed; -1 when it is not listed.
 int SpeedItemIndex(std::uint32_t speed);
 
+// The line an action talks on, as the operator chose it when the action started: the port box's
+// text (resolved by the link, so that a text naming no port can be reported as typed) and the
+// speed.
+struct TLineSettings {
+    std::string port;
+    std::uint32_t speed = kDefaultSpeed;
+};
+
+// The line settings the two boxes' texts give. A speed text naming no known speed gives the
+// default, and `speedFellBack` says so: the speed box then shows the default, so that what goes
+// on the line is what the box shows.
+struct TLineChoice {
+    TLineSettings line;
+    bool speedFellBack = false;
+};
+TLineChoice LineSettingsFromTexts(const std::string& portText, const std::string& speedText);
+
 }  // namespace virel

@@ -1,6 +1,6 @@
 #include "core/ReplyPace.h"
 
-#include "core/Exchange.h"
+#include "core/DeviceSeams.h"
 
 namespace virel {
 

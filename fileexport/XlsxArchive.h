@@ -4,7 +4,7 @@
 // as an integer and the dose as a number, so that the sheet sorts and sums.
 #include <string>
 
-#include "core/ArchiveFile.h"
+#include "core/ArchiveSheet.h"
 
 namespace virel {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommPortLink.h"
+#include "app/platform/CommPortLink.h"
 
 namespace virel::app {
 namespace {
@@ -112,7 +112,7 @@ TEST_F(CommPortLinkTest, TheMainWindowsPortDesign) {
 }
 
 TEST_F(CommPortLinkTest, SpeedAndPortReachTheComponent) {
-    EXPECT_TRUE(link.Open(4800, 3));
+    EXPECT_TRUE(link.Open(4800, "COM3"));
     EXPECT_EQ(port.BaudRate(), br4800);
     EXPECT_EQ(port.Port(), pnCOM3);
     EXPECT_EQ(device->path, "\\\\.\\COM3");
@@ -120,7 +120,7 @@ TEST_F(CommPortLinkTest, SpeedAndPortReachTheComponent) {
     link.Close();
     EXPECT_FALSE(device->open);
 
-    EXPECT_TRUE(link.Open(9600, 16));
+    EXPECT_TRUE(link.Open(9600, "com16"));
     EXPECT_EQ(port.BaudRate(), br9600);
     EXPECT_EQ(port.Port(), pnCOM16);
     EXPECT_EQ(device->path, "\\\\.\\COM16");
@@ -128,12 +128,12 @@ TEST_F(CommPortLinkTest, SpeedAndPortReachTheComponent) {
 
     // Beyond the component's numbered ports: by name, the same device path form.
     for (int number : {17, 100, 255}) {
-        EXPECT_TRUE(link.Open(9600, number));
+        EXPECT_TRUE(link.Open(9600, "COM" + std::to_string(number)));
         EXPECT_EQ(port.Port(), pnCustom);
         EXPECT_EQ(device->path, "\\\\.\\COM" + std::to_string(number));
         link.Close();
     }
-    EXPECT_TRUE(link.Open(4800, 1));
+    EXPECT_TRUE(link.Open(4800, " COM1 "));
     EXPECT_EQ(device->path, "\\\\.\\COM1");
     EXPECT_EQ(port.Port(), pnCOM1);
     link.Close();
@@ -141,8 +141,8 @@ TEST_F(CommPortLinkTest, SpeedAndPortReachTheComponent) {
 
 TEST_F(CommPortLinkTest, NoPortNamedOpensNothing) {
     ApplyCommPortDesign(port);
-    for (int number : {0, -1, 256}) {
-        EXPECT_FALSE(link.Open(4800, number));
+    for (const char* text : {"COM0", "COM-1", "COM256", "", "LPT1", "COM01"}) {
+        EXPECT_FALSE(link.Open(4800, text));
         EXPECT_FALSE(device->open);
         EXPECT_EQ(device->path, "") << "the component's own port is not opened either";
     }
@@ -152,7 +152,7 @@ TEST_F(CommPortLinkTest, NoPortNamedOpensNothing) {
 
 TEST_F(CommPortLinkTest, SendAndReadPassThrough) {
     device->answer = "abc";
-    EXPECT_TRUE(link.Open(9600, 1));
+    EXPECT_TRUE(link.Open(9600, "COM1"));
     EXPECT_TRUE(
         link.SendString(std::string("\x01"
                                     "FPR",

@@ -4,7 +4,7 @@
 
 #include "ExpectedTexts.h"
 #include "WindowTestSupport.h"
-#include "app/SerialPorts.h"
+#include "app/platform/SerialPorts.h"
 #include "core/PortChoice.h"
 #include "core/Utf16.h"
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Gauge.h"
+#include "app/controls/Gauge.h"
 #include "core/Errors.h"
 
 namespace virel::app {

@@ -2,7 +2,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app/PlatformClock.h"
+#include "app/platform/PlatformClock.h"
+#include "app/platform/PlatformKeyState.h"
 #include "core/DateTimeFormat.h"
 #include "tests/support/EscapeKey.h"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/PlatformLogFile.h"
+#include "app/platform/PlatformLogFile.h"
 #include "core/Errors.h"
 #include "core/TextCodec.h"
 #include "core/Utf16.h"

@@ -1,7 +1,7 @@
 // The regional formats come from the user's settings; the tests run with Russian ones.
 #include <gtest/gtest.h>
 
-#include "app/RegionalSettings.h"
+#include "app/platform/RegionalSettings.h"
 #include "core/Utf16.h"
 
 namespace virel::app {

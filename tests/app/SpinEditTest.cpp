@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "app/SpinEdit.h"
+#include "app/controls/SpinEdit.h"
 
 namespace virel::app {
 namespace {

@@ -13,15 +13,13 @@ TTestProgram::TTestProgram(bool show) {
         });
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    face = std::make_unique<TFace>(application, ReadRegionalFormats());
-    face->Create();
     aboutBox = std::make_unique<TAboutBox>(application);
-    aboutBox->Create(face->Handle());
     progressBar = std::make_unique<TFProgressBar>(application);
+    face = std::make_unique<TFace>(application, *aboutBox, *progressBar,
+                                   [this](TFace&) { return operations.Commands(); });
+    face->Create();
+    aboutBox->Create(face->Handle());
     progressBar->Create(face->Handle());
-    face->SetAboutBox(aboutBox.get());
-    face->SetProgressBar(progressBar.get());
-    face->SetOperations(&operations);
     if (show) face->Show();
     Pump(application);
 }

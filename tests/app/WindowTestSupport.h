@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/AboutBox.h"
-#include "app/Application.h"
-#include "app/Face.h"
-#include "app/ProgressBar.h"
-#include "app/RegionalSettings.h"
-#include "app/Texts.h"
+#include "app/windows/AboutBox.h"
+#include "app/windows/Application.h"
+#include "app/windows/Face.h"
+#include "app/windows/ProgressBar.h"
+#include "app/platform/RegionalSettings.h"
+#include "app/windows/Texts.h"
 
 namespace virel::app::test {
 
@@ -26,26 +26,50 @@ struct TShownBox {
     UINT flags;
 };
 
-// Counts what the main window asks of its device operations; an action can be given a body.
-class TRecordingOperations : public IFaceOperations {
+// Counts what the main window asks of its device operations and keeps the last choices it
+// gave them; an action can be given a body.
+class TRecordingOperations {
 public:
     int print = 0, clear = 0, readArcN = 0, readToExcel = 0, saveToFile = 0, timer = 0;
     std::function<void()> onPrint, onReadToExcel, onTimer;
+    TPrintSettings lastPrint;
+    TLineSettings lastLine;
+    std::string lastNumberText;
+    TPeriodicChoice lastTick;
 
-    void PrintExecute() override {
-        ++print;
-        if (onPrint) onPrint();
-    }
-    void ClearExecute() override { ++clear; }
-    void ReadArcNExecute() override { ++readArcN; }
-    void ReadToExcelExecute() override {
-        ++readToExcel;
-        if (onReadToExcel) onReadToExcel();
-    }
-    void SaveArchiveToFileExecute() override { ++saveToFile; }
-    void TimerTimer() override {
-        ++timer;
-        if (onTimer) onTimer();
+    TFaceCommands Commands() {
+        return {
+            [this](const TPrintSettings& s) {
+                ++print;
+                lastPrint = s;
+                if (onPrint) onPrint();
+            },
+            [this](const TLineSettings& line) {
+                ++clear;
+                lastLine = line;
+            },
+            [this](const TLineSettings& line, const std::string& number) {
+                ++readArcN;
+                lastLine = line;
+                lastNumberText = number;
+            },
+            [this](const TPrintSettings& s) {
+                ++readToExcel;
+                lastPrint = s;
+                if (onReadToExcel) onReadToExcel();
+            },
+            [this](const TPrintSettings& s) {
+                ++saveToFile;
+                lastPrint = s;
+            },
+            [this](const TPeriodicChoice& choice, const TPrintSettings& s) {
+                ++timer;
+                lastTick = choice;
+                lastPrint = s;
+                if (onTimer) onTimer();
+                return false;
+            },
+        };
     }
     int Total() const { return print + clear + readArcN + readToExcel + saveToFile; }
 };
@@ -56,10 +80,10 @@ public:
     ~TTestProgram();
 
     TApplication application;
-    std::unique_ptr<TFace> face;
+    TRecordingOperations operations;
     std::unique_ptr<TAboutBox> aboutBox;
     std::unique_ptr<TFProgressBar> progressBar;
-    TRecordingOperations operations;
+    std::unique_ptr<TFace> face;
     std::vector<TShownBox> boxes;  // every error report shown
 };
 

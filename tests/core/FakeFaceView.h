@@ -1,5 +1,6 @@
 #pragma once
-// The main window as the device operations see it, recording what they do to it.
+// The main window as the device operations see it, recording what they do to it, with the
+// choices the real window hands to each action (FakeFace in OpsFakes.h gathers them).
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -9,6 +10,9 @@
 #include "core/FaceView.h"
 
 namespace virel::fakes {
+
+// The four read-only fields that hold the last record shown.
+enum class Field { DevNumber, MeasureNumber, Time, Dose };
 
 // Builds a record from its first 14 bytes and appends the right checksum.
 inline std::vector<std::uint8_t> Record(std::vector<std::uint8_t> bytes14) {
@@ -28,26 +32,25 @@ public:
         status = text;
         statusHistory.push_back(text);
     }
-    std::string StatusText() const override { return status; }
-    void SetFieldText(Field field, const std::string& text) override {
-        fields[field] = text;
-        ++fieldWrites;
+    std::string StatusText() const { return status; }
+    void ShowRecord(const RecordTexts& texts) override {
+        fields[Field::DevNumber] = texts.devNumber;
+        fields[Field::MeasureNumber] = texts.measureNumber;
+        fields[Field::Time] = texts.time;
+        fields[Field::Dose] = texts.dose;
+        fieldWrites += 4;
     }
     std::string FieldText(Field field) const {
         const auto it = fields.find(field);
         return it == fields.end() ? std::string() : it->second;
     }
-    bool PrintOnDevice() const override { return printOnDevice; }
-    bool ReadToFile() const override { return readToFile; }
     std::string ArchiveNumberText() const override { return archiveNumber; }
     void SetArchiveNumberText(const std::string& text) override {
         archiveNumber = text;
         events.push_back("num " + text);
     }
-    std::int64_t AutoTimeValue() const override { return autoTime; }
-    std::string SpeedText() const override { return speedText; }
-    std::string PortText() const override { return portText; }
-    void SetSpeedText(const std::string& text) override {
+    // What the real window does with its speed box when the text names no known speed.
+    void SetSpeedText(const std::string& text) {
         speedText = text;
         events.push_back("speed " + text);
     }
@@ -82,6 +85,7 @@ public:
     std::vector<std::string> statusHistory;
     std::map<Field, std::string> fields;
     int fieldWrites = 0;
+    // The window's choices: CB_PrintOnDevice, CB_ReadToFile, RxSpE_AutoTime, CB_Spead, CB_ComPort.
     bool printOnDevice = false;
     bool readToFile = false;
     std::string archiveNumber = "0";

@@ -15,45 +15,11 @@ namespace {
 
 using fakes::OpsRig;
 
-// The save dialog, the file system and the operator, scripted.
-class FakeArchiveFiles : public IArchiveFiles {
-public:
-    std::optional<TArchiveFileChoice> ChooseFile(const std::string& name) override {
-        proposed.push_back(name);
-        if (choices.empty()) return std::nullopt;
-        auto choice = choices.front();
-        choices.erase(choices.begin());
-        return choice;
-    }
-    std::optional<std::string> Write(const TArchiveFileChoice& choice,
-                                     const TArchiveSheet& sheet) override {
-        writes.push_back(choice.path);
-        if (!failures.empty()) {
-            auto reason = failures.front();
-            failures.erase(failures.begin());
-            return reason;
-        }
-        written = sheet;
-        return std::nullopt;
-    }
-    bool AskForAnotherName(const std::string& path, const std::string& reason) override {
-        asked.push_back(path + " | " + reason);
-        return anotherName;
-    }
-
-    std::vector<std::optional<TArchiveFileChoice>> choices;
-    std::vector<std::string> failures;  // reasons of the next writes that fail
-    bool anotherName = true;
-    std::vector<std::string> proposed, writes, asked;
-    std::optional<TArchiveSheet> written;
-};
-
 class FileExportTest : public ::testing::Test {
 protected:
     FileExportTest() {
         rig.clock.now = ToMilliseconds(DateTime{2026, 12, 6, 10, 15, 0, 0});
         rig.view.archiveNumber = "17";
-        rig.ops->SetArchiveFiles(&files);
         files.choices.push_back(TArchiveFileChoice{"C:\\Docs\\a.xlsx", TArchiveFileType::Xlsx});
     }
     int Count(const std::string& event) const {
@@ -61,7 +27,7 @@ protected:
     }
 
     OpsRig rig;
-    FakeArchiveFiles files;
+    fakes::FakeFileExportPlatform& files = rig.fileExport;
 };
 
 TEST_F(FileExportTest, ReadsEveryRecordAtTheQuickPaceAndWritesTheFileOnce) {
@@ -206,13 +172,6 @@ TEST_F(FileExportTest, OperationsBetweenRecordsKeepTheUsualPaceAndNoSecondExport
     // The operator's end of measurement read at the slow pace (280 bytes at once).
     EXPECT_EQ(std::count(rig.link.readSizes.begin(), rig.link.readSizes.end(), kReadCount), 1);
     EXPECT_EQ(files.writes.size(), 1u);
-}
-
-TEST_F(FileExportTest, NoFilesNoAction) {
-    rig.ops->SetArchiveFiles(nullptr);
-    rig.ops->SaveArchiveToFileExecute();
-    EXPECT_TRUE(rig.link.sent.empty());
-    EXPECT_TRUE(rig.view.statusHistory.empty());
 }
 
 }  // namespace

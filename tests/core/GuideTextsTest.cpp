@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Texts.h"
+#include "app/windows/Texts.h"
 #include "core/DeviceTexts.h"
 #include "core/Utf16.h"
 

@@ -2,12 +2,14 @@
 
 #include "core/DeviceTexts.h"
 #include "core/MeasurementRecord.h"
-#include "tests/core/FakeFaceView.h"
+#include "core/MeterActions.h"
+#include "tests/core/OpsFakes.h"
 
 namespace virel {
 namespace {
 
 using fakes::FakeFaceView;
+using fakes::Field;
 using fakes::Record;
 
 RegionalFormats Russian(const std::string& longTime = "H:mm:ss") {
@@ -28,9 +30,23 @@ FakeFaceView ViewWithPreviousRecord() {
     return view;
 }
 
+// A reply as the live path takes it: an end of measurement whose meter answers `bytes`. The
+// status history keeps what this reply wrote after the action's own "Запрос...".
 bool Show(FakeFaceView& view, const std::vector<std::uint8_t>& bytes,
           const RegionalFormats& formats = Russian()) {
-    return ShowLast(view, bytes.data(), bytes.size(), formats);
+    fakes::FakeClock clock;
+    fakes::FakeLink link{clock};
+    fakes::FakeKeys keys;
+    link.answer = [&bytes](const std::string&) { return fakes::Bytes(bytes); };
+    TExchange exchange(link, clock, keys);
+    FaceState state;
+    TMeterActions actions(view, exchange, formats, state);
+    view.statusHistory.clear();
+    const bool accepted = actions.PrintExecute({{"COM1", 4800}, false}).record.has_value();
+    if (!view.statusHistory.empty() && view.statusHistory.front() == texts::kStatusRequest) {
+        view.statusHistory.erase(view.statusHistory.begin());
+    }
+    return accepted;
 }
 
 TEST(BcdToInt, CountsEveryNibbleWithItsValue) {
@@ -61,7 +77,7 @@ TEST(Checksum, SumsModulo256) {
 }
 
 // The four worked examples of a record under Russian regional settings.
-TEST(ShowLast, Example1ShowsAllFourFieldsWithoutStatus) {
+TEST(AcceptedRecord, Example1ShowsAllFourFieldsWithoutStatus) {
     auto view = ViewWithPreviousRecord();
     const std::vector<std::uint8_t> r = {0x00, 0x2A, 0x00, 0x07, 0x35, 0x14, 0x05, 0x03,
                                          0x07, 0x00, 0x01, 0x02, 0x2D, 0x00, 0xB9};
@@ -70,11 +86,10 @@ TEST(ShowLast, Example1ShowsAllFourFieldsWithoutStatus) {
     EXPECT_EQ(view.FieldText(Field::MeasureNumber), "7");
     EXPECT_EQ(view.FieldText(Field::Time), "05.03.2007 14:35:00");
     EXPECT_EQ(view.FieldText(Field::Dose), "258.45");
-    EXPECT_TRUE(view.statusHistory.empty());
-    EXPECT_EQ(view.status, "Запрос...");
+    EXPECT_EQ(view.statusHistory, std::vector<std::string>{texts::kStatusReadOk}) << "no remark";
 }
 
-TEST(ShowLast, Example2ReportsDeviceErrorAndShowsMidnightAsDateAlone) {
+TEST(AcceptedRecord, Example2ReportsDeviceErrorAndShowsMidnightAsDateAlone) {
     auto view = ViewWithPreviousRecord();
     const std::vector<std::uint8_t> r = {0x01, 0x00, 0x01, 0x2C, 0x00, 0x00, 0x31, 0x12,
                                          0x09, 0x00, 0x00, 0x00, 0x05, 0x03, 0x82};
@@ -86,7 +101,7 @@ TEST(ShowLast, Example2ReportsDeviceErrorAndShowsMidnightAsDateAlone) {
     EXPECT_EQ(view.FieldText(Field::Dose), "0.5");
 }
 
-TEST(ShowLast, Example3EmptiesTheTimeOfAnImpossibleDateAndSaysSo) {
+TEST(AcceptedRecord, Example3EmptiesTheTimeOfAnImpossibleDateAndSaysSo) {
     auto view = ViewWithPreviousRecord();
     const std::vector<std::uint8_t> r = {0x00, 0x2A, 0x00, 0x08, 0x10, 0x09, 0x31, 0x02,
                                          0x08, 0x00, 0x00, 0x0C, 0x07, 0x00, 0x99};
@@ -98,7 +113,7 @@ TEST(ShowLast, Example3EmptiesTheTimeOfAnImpossibleDateAndSaysSo) {
     EXPECT_EQ(view.statusHistory, std::vector<std::string>{texts::kStatusInvalidTime});
 }
 
-TEST(ShowLast, DeviceErrorAndInvalidTimeAreReportedTogether) {
+TEST(AcceptedRecord, DeviceErrorAndInvalidTimeAreReportedTogether) {
     auto view = ViewWithPreviousRecord();
     EXPECT_TRUE(Show(view, Record({0, 1, 0, 1, 0x00, 0x1A, 0x01, 0x01, 0x10, 0, 0, 1, 0, 9})));
     EXPECT_EQ(view.status,
@@ -107,7 +122,7 @@ TEST(ShowLast, DeviceErrorAndInvalidTimeAreReportedTogether) {
     EXPECT_EQ(view.FieldText(Field::Dose), "1.0");
 }
 
-TEST(ShowLast, Example4ChecksumMismatchChangesNoField) {
+TEST(AcceptedRecord, Example4ChecksumMismatchChangesNoField) {
     auto view = ViewWithPreviousRecord();
     const std::vector<std::uint8_t> r = {0x00, 0x2A, 0x00, 0x07, 0x35, 0x14, 0x05, 0x03,
                                          0x07, 0x00, 0x01, 0x02, 0x2D, 0x00, 0xB8};
@@ -117,7 +132,7 @@ TEST(ShowLast, Example4ChecksumMismatchChangesNoField) {
     EXPECT_EQ(view.FieldText(Field::DevNumber), "1");
 }
 
-TEST(ShowLast, ChecksumMismatchWinsOverDeviceError) {
+TEST(AcceptedRecord, ChecksumMismatchWinsOverDeviceError) {
     auto view = ViewWithPreviousRecord();
     auto r = Record({0, 1, 0, 1, 0x35, 0x14, 0x05, 0x03, 0x07, 0, 0, 1, 0, 0x07});
     r[14] ^= 0x01;
@@ -125,7 +140,7 @@ TEST(ShowLast, ChecksumMismatchWinsOverDeviceError) {
     EXPECT_EQ(view.statusHistory, std::vector<std::string>{texts::kStatusBadChecksum});
 }
 
-TEST(ShowLast, ZeroRecordHasValidChecksumButNoValidDate) {
+TEST(AcceptedRecord, ZeroRecordHasValidChecksumButNoValidDate) {
     auto view = ViewWithPreviousRecord();
     const std::vector<std::uint8_t> r(15, 0);
     EXPECT_TRUE(Show(view, r));
@@ -136,7 +151,7 @@ TEST(ShowLast, ZeroRecordHasValidChecksumButNoValidDate) {
     EXPECT_EQ(view.status, texts::kStatusInvalidTime);
 }
 
-TEST(ShowLast, TimeStampEdgeCases) {
+TEST(AcceptedRecord, TimeStampEdgeCases) {
     struct Case {
         std::uint8_t minute, hour, day, month, year;
         const char* expected;  // nullptr: invalid, LE_Time empty
@@ -171,12 +186,12 @@ TEST(ShowLast, TimeStampEdgeCases) {
         EXPECT_TRUE(Show(
             view, Record({0, 1, 0, 1, c.minute, c.hour, c.day, c.month, c.year, 0, 0, 1, 0, 0})));
         EXPECT_EQ(view.FieldText(Field::Time), c.expected ? c.expected : "");
-        EXPECT_EQ(view.status, c.expected ? "Запрос..." : texts::kStatusInvalidTime);
+        EXPECT_EQ(view.status, c.expected ? texts::kStatusReadOk : texts::kStatusInvalidTime);
         EXPECT_EQ(view.FieldText(Field::Dose), "1.0");
     }
 }
 
-TEST(ShowLast, WineTimeFormatPadsTheHour) {
+TEST(AcceptedRecord, WineTimeFormatPadsTheHour) {
     auto view = ViewWithPreviousRecord();
     EXPECT_TRUE(Show(view, Record({0, 1, 0, 1, 0x01, 0x00, 0x02, 0x03, 0x10, 0, 0, 1, 0, 0}),
                      Russian("HH:mm:ss")));
@@ -186,7 +201,7 @@ TEST(ShowLast, WineTimeFormatPadsTheHour) {
     EXPECT_EQ(view.FieldText(Field::Time), "05.03.2007 14:35:00");
 }
 
-TEST(ShowLast, DoseFractionIsANumberNotDigits) {
+TEST(AcceptedRecord, DoseFractionIsANumberNotDigits) {
     auto view = ViewWithPreviousRecord();
     EXPECT_TRUE(Show(view, Record({0, 1, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 5, 0})));
     EXPECT_EQ(view.FieldText(Field::Dose), "0.5");
@@ -199,7 +214,7 @@ TEST(ShowLast, DoseFractionIsANumberNotDigits) {
     EXPECT_EQ(view.FieldText(Field::MeasureNumber), "65535");
 }
 
-TEST(ShowLast, ChecksumWraps) {
+TEST(AcceptedRecord, ChecksumWraps) {
     // 0x2A + 0xFF + 0x14 + 0x01 + 0x01 + 0x01 + 0x79 = 0x1B9.
     auto r = Record({0x00, 0x2A, 0x00, 0xFF, 0x00, 0x14, 0x01, 0x01, 0x01, 0x79, 0, 0, 0, 0});
     ASSERT_EQ(r[14], 0xB9);
@@ -208,21 +223,37 @@ TEST(ShowLast, ChecksumWraps) {
     EXPECT_EQ(view.FieldText(Field::MeasureNumber), "255");
 }
 
-TEST(ShowLast, DeviceErrorNumberInDecimal) {
+TEST(AcceptedRecord, DeviceErrorNumberInDecimal) {
     auto view = ViewWithPreviousRecord();
     EXPECT_TRUE(Show(view, Record({0, 1, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 0, 255})));
     EXPECT_EQ(view.status, std::string(texts::kStatusDeviceError) + "255");
 }
 
-TEST(ShowLast, IgnoresAReplyOfAnotherLength) {
+TEST(AcceptedRecord, IgnoresAReplyOfAnotherLength) {
     auto view = ViewWithPreviousRecord();
     const std::vector<std::uint8_t> shortReply(14, 0);
     const std::vector<std::uint8_t> longReply(16, 0);
     EXPECT_FALSE(Show(view, shortReply));
     EXPECT_FALSE(Show(view, longReply));
-    EXPECT_FALSE(ShowLast(view, nullptr, 15, Russian()));
     EXPECT_EQ(view.fieldWrites, 0);
-    EXPECT_TRUE(view.statusHistory.empty());
+    EXPECT_EQ(view.statusHistory, std::vector<std::string>{texts::kStatusReadFailed});
+    EXPECT_FALSE(DecodeRecord(nullptr, 15));
+}
+
+TEST(DecodeReply, SaysWhyAReplyGaveNoRecord) {
+    EXPECT_EQ(DecodeReply("").fault, TReplyFault::NoReply);
+    EXPECT_EQ(DecodeReply(std::string(14, '\0')).fault, TReplyFault::WrongSize);
+    EXPECT_EQ(DecodeReply(std::string(16, '\0')).fault, TReplyFault::WrongSize);
+    std::string bad = fakes::Bytes(Record({0, 1, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 5, 0}));
+    bad[14] = static_cast<char>(bad[14] ^ 0x01);
+    const TDecodedReply refused = DecodeReply(bad);
+    EXPECT_EQ(refused.fault, TReplyFault::BadChecksum);
+    EXPECT_FALSE(refused.record) << "a record whose sum does not match is never handed on";
+    const TDecodedReply good =
+        DecodeReply(fakes::Bytes(Record({0, 1, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 5, 0})));
+    ASSERT_TRUE(good.record);
+    EXPECT_EQ(good.fault, TReplyFault::None);
+    EXPECT_EQ(good.record->DoseText(), "0.5");
 }
 
 TEST(DecodeRecord, ReadsBigEndianNumbersAndBcdTime) {

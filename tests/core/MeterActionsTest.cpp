@@ -9,6 +9,7 @@ namespace virel {
 namespace {
 
 using fakes::Bytes;
+using fakes::Field;
 using fakes::OpsRig;
 using fakes::Record;
 
@@ -288,47 +289,47 @@ TEST(MeterActionsBatch, ReadRecordLeavesGaugeAndProgressWindowToTheExport) {
     fakes::FakeLink link{clock};
     fakes::FakeKeys keys;
     link.answer = OpsRig::DefaultAnswer;
-    TExchange exchange{view, link, clock, keys};
+    TExchange exchange{link, clock, keys};
     const RegionalFormats formats;
     FaceState state;
     state.BatchReading = true;
     TMeterActions actions{view, exchange, formats, state};
+    const TLineSettings line{"COM1", 4800};
+    const TPrintSettings print{line, false};
 
-    view.archiveNumber = "9";
-    actions.ReadArcNExecute();
+    actions.ReadArcNExecute(line, "9");
     EXPECT_TRUE(state.LastReadOk);
     EXPECT_EQ(view.status, texts::kStatusReadOk);
     EXPECT_EQ(view.FieldText(Field::MeasureNumber), "1009");
 
     link.answer = nullptr;
-    actions.ReadArcNExecute();
+    actions.ReadArcNExecute(line, "9");
     EXPECT_FALSE(state.LastReadOk);
     EXPECT_EQ(view.status, texts::kStatusReadFailed);
 
-    view.archiveNumber = "x";
-    EXPECT_THROW(actions.ReadArcNExecute(), Exception);
+    EXPECT_THROW(actions.ReadArcNExecute(line, "x"), Exception);
     EXPECT_TRUE(view.events.empty());
 
     // So do the end of measurement and the reset, run between two records of the export,
     // whether they succeed, fail or are cancelled.
     link.answer = OpsRig::DefaultAnswer;
-    actions.PrintExecute();
+    actions.PrintExecute(print);
     EXPECT_EQ(view.status, texts::kStatusReadOk);
-    actions.ClearExecute();
+    actions.ClearExecute(line);
     EXPECT_EQ(view.status, texts::kStatusClearOk);
     link.answer = nullptr;
-    actions.PrintExecute();
-    actions.ClearExecute();
+    actions.PrintExecute(print);
+    actions.ClearExecute(line);
     EXPECT_EQ(view.status, texts::kStatusClearFailed);
     keys.escape = true;
-    EXPECT_THROW(actions.PrintExecute(), EProtocolCancel);
-    EXPECT_THROW(actions.ClearExecute(), EProtocolCancel);
+    EXPECT_THROW(actions.PrintExecute(print), EProtocolCancel);
+    EXPECT_THROW(actions.ClearExecute(line), EProtocolCancel);
     EXPECT_TRUE(view.events.empty());
 
     // Once the export is over they own them again.
     keys.escape = false;
     state.BatchReading = false;
-    actions.PrintExecute();
+    actions.PrintExecute(print);
     EXPECT_EQ(view.events, (std::vector<std::string>{"progress 0", "max 1", "close"}));
 }
 

@@ -17,7 +17,7 @@
 
 #include "core/Errors.h"
 #include "core/Exchange.h"
-#include "core/FaceOperations.h"
+#include "core/DeviceOperations.h"
 #include "core/LogFile.h"
 #include "core/Spreadsheet.h"
 #include "tests/core/FakeFaceView.h"
@@ -49,9 +49,10 @@ class FakeLink : public IDeviceLink {
 public:
     explicit FakeLink(FakeClock& clock) : clock_(clock) {}
 
-    bool Open(std::uint32_t speed, int portNumber) override {
+    bool Open(std::uint32_t speed, const std::string& portText) override {
         ++opens;
         baud = static_cast<int>(speed);
+        const int portNumber = PortNumberFromText(portText).value_or(0);
         if (!open) port = portNumber;
         if (portNumber == 0) open = false;  // no port named: nothing opens
         if (!canOpen || portNumber == 0) return false;
@@ -68,7 +69,7 @@ public:
             --sendThrows;
             throw std::runtime_error("send failed");
         }
-        if (!open) return bytes.empty();
+        if (!open) return false;
         // The meter answers a command after `answerDelayMs`; the reply is queued then.
         if (answer) {
             const auto reply = answer(bytes);
@@ -203,16 +204,93 @@ private:
     Shared& s_;
 };
 
+// The file export's dialog, file system and operator, scripted.
+class FakeFileExportPlatform : public IFileExportPlatform {
+public:
+    std::optional<TArchiveFileChoice> ChooseFile(const std::string& name) override {
+        proposed.push_back(name);
+        if (choices.empty()) return std::nullopt;
+        auto choice = choices.front();
+        choices.erase(choices.begin());
+        return choice;
+    }
+    std::optional<std::string> Write(const TArchiveFileChoice& choice,
+                                     const TArchiveSheet& sheet) override {
+        writes.push_back(choice.path);
+        if (!failures.empty()) {
+            auto reason = failures.front();
+            failures.erase(failures.begin());
+            return reason;
+        }
+        written = sheet;
+        return std::nullopt;
+    }
+    bool AskForAnotherName(const std::string& path, const std::string& reason) override {
+        asked.push_back(path + " | " + reason);
+        return anotherName;
+    }
+
+    std::vector<std::optional<TArchiveFileChoice>> choices;
+    std::vector<std::string> failures;  // reasons of the next writes that fail
+    bool anotherName = true;
+    std::vector<std::string> proposed, writes, asked;
+    std::optional<TArchiveSheet> written;
+};
+
+// The line the window gives an action, as TFace gathers it: a speed box naming no known speed
+// shows the default first.
+inline TLineSettings WindowLine(FakeFaceView& view) {
+    const TLineChoice line = LineSettingsFromTexts(view.portText, view.speedText);
+    if (line.speedFellBack) view.SetSpeedText(std::to_string(line.line.speed));
+    return line.line;
+}
+
+// The main window's side of the actions, as TFace does it: each action is given the window's
+// choices as it starts, a speed box naming no known speed showing the default first.
+class FakeFace {
+public:
+    FakeFace(FakeFaceView& view, TDeviceOperations& ops) : view_(view), ops_(ops) {}
+
+    TLineSettings LineSettings() { return WindowLine(view_); }
+    TPrintSettings PrintSettings() { return {LineSettings(), view_.printOnDevice}; }
+
+    TReadResult PrintExecute() { return ops_.actions.PrintExecute(PrintSettings()); }
+    bool ClearExecute() { return ops_.actions.ClearExecute(LineSettings()); }
+    TReadResult ReadArcNExecute() {
+        const TLineSettings line = LineSettings();
+        return ops_.actions.ReadArcNExecute(line, view_.archiveNumber);
+    }
+    void ReadToExcelExecute() { ops_.sheetExport.ReadToExcelExecute(PrintSettings()); }
+    void SaveArchiveToFileExecute() { ops_.fileExport.SaveToFileExecute(PrintSettings()); }
+    bool TimerTimer() {
+        const TLineChoice line = LineSettingsFromTexts(view_.portText, view_.speedText);
+        const bool printed =
+            ops_.periodic.TimerTimer({view_.readToFile, view_.autoTime},
+                                     {line.line, view_.printOnDevice});
+        if (printed && line.speedFellBack) view_.SetSpeedText(std::to_string(line.line.speed));
+        return printed;
+    }
+
+    const FaceState& State() const { return ops_.state; }
+    const TLogFile& LogFile() const { return ops_.log; }
+
+private:
+    FakeFaceView& view_;
+    TDeviceOperations& ops_;
+};
+
 // The operations wired to all the fakes, with Russian regional formats and a meter that
 // answers every command correctly (tests replace `link.answer` to change that).
 struct OpsRig {
     static constexpr char kProgramDir[] = "C:\\Virel\\";
+    static constexpr char kLogPath[] = "C:\\Virel\\VIREL1_Service.txt";
 
     OpsRig() {
         link.answer = [](const std::string& command) { return DefaultAnswer(command); };
-        ops = std::make_unique<TFaceOperations>(
-            view, link, clock, keys, files,
-            [this] { return std::make_unique<FakeSpreadsheet>(sheet); }, formats, kProgramDir);
+        device = std::make_unique<TDeviceOperations>(
+            view, link, clock, keys, files, kLogPath,
+            [this] { return std::make_unique<FakeSpreadsheet>(sheet); }, fileExport, formats);
+        ops = std::make_unique<FakeFace>(view, *device);
     }
 
     // FPR/RPR: record 1 (device 42, measurement 7, 05.03.2007 14:35, dose 258.45); RES: 3 bytes;
@@ -245,8 +323,10 @@ struct OpsRig {
     FakeKeys keys;
     FakeLogFiles files;
     FakeSpreadsheet::Shared sheet;
+    FakeFileExportPlatform fileExport;
     RegionalFormats formats;  // dd.MM.yyyy and H:mm:ss
-    std::unique_ptr<TFaceOperations> ops;
+    std::unique_ptr<TDeviceOperations> device;
+    std::unique_ptr<FakeFace> ops;
 };
 
 }  // namespace virel::fakes

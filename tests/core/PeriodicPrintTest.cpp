@@ -176,7 +176,6 @@ TEST_F(PeriodicPrintTest, LineIsCodePage1251) {
     rig.view.autoTime = 5;
     rig.formats.shortDate = "d MMMM yyyy";
     rig.formats.longMonthNames[2] = "марта";
-    rig.ops->SetRegionalFormats(rig.formats);
     Tick(4);
     EXPECT_EQ(Log(), std::string("5 \xEC\xE0\xF0\xF2\xE0 2007 14:35:00 42 7 258.45\r\n"));
     EXPECT_EQ(rig.view.status,

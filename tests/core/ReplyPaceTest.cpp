@@ -25,7 +25,7 @@ public:
     void Arrive(std::int64_t at, int count, std::uint8_t value = 0x11, std::int64_t spacing = 1) {
         for (int i = 0; i < count; ++i) arrivals.emplace_back(at + i * spacing, value);
     }
-    bool Open(std::uint32_t, int) override { return true; }
+    bool Open(std::uint32_t, const std::string&) override { return true; }
     void Close() override {}
     bool SendString(const std::string&) override { return true; }
     std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) override {
@@ -133,11 +133,10 @@ TEST_F(PacedRead, NoExpectedSizeIsTheSlowRead) {
 }
 
 TEST(PacedExchange, TheExchangeTakesTheQuickReplyOnlyWhileAsked) {
-    fakes::FakeFaceView view;
     fakes::FakeClock clock;
     fakes::FakeKeys keys;
     TimedLine line;
-    TExchange exchange(view, line, clock, keys);
+    TExchange exchange(line, clock, keys);
 
     line.Arrive(0, 15);
     exchange.SetQuickReplySize(15);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "app/RegionalSettings.h"
+#include "app/platform/RegionalSettings.h"
 #include "core/DecimalSeparator.h"
 #include "core/Utf16.h"
 #include "win/Windows.h"

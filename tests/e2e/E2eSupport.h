@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Application.h"
+#include "app/windows/Application.h"
 #include "app/Program.h"
 #include "tests/support/EscapeKey.h"
 

@@ -94,7 +94,7 @@ TEST_F(Export, WholeArchiveLandsInRowsThreeTo258AndMissingRecordsStayEmpty) {
               "Приняты данные с информацией о внутренней ошибке прибора ВИРЕЛ-1 под номером 3");
     EXPECT_EQ(face.SpE_Num().Text(), L"255");
     EXPECT_FALSE(IsWindowVisible(program->program->ProgressBar().Handle()));
-    EXPECT_FALSE(program->program->Operations().State().BatchReading);
+    EXPECT_FALSE(program->program->Operations().state.BatchReading);
 }
 
 TEST_F(Export, NoSpreadsheetProgramChangesNothingButTheStatus) {
@@ -107,7 +107,7 @@ TEST_F(Export, NoSpreadsheetProgramChangesNothingButTheStatus) {
     EXPECT_TRUE(program->boxes.empty());
     EXPECT_EQ(face.SpE_Num().Text(), L"17");
     EXPECT_TRUE(meter.Received().empty());
-    EXPECT_FALSE(program->program->Operations().State().BatchReading);
+    EXPECT_FALSE(program->program->Operations().state.BatchReading);
 }
 
 TEST_F(Export, EscInTheProgressWindowEndsTheExportAndKeepsTheRowsWritten) {
@@ -140,7 +140,7 @@ TEST_F(Export, EscInTheProgressWindowEndsTheExportAndKeepsTheRowsWritten) {
     ASSERT_EQ(program->boxes.size(), 1u);
     EXPECT_EQ(program->boxes[0].text, L"Обмен прерван пользователем.");
     EXPECT_FALSE(IsWindowVisible(program->program->ProgressBar().Handle()));
-    EXPECT_FALSE(program->program->Operations().State().BatchReading);
+    EXPECT_FALSE(program->program->Operations().state.BatchReading);
 
     const std::string csv = Csv();
     EXPECT_EQ(CsvRow(csv, 3), "05.03.2007 14:35:00,7,258.45,");  // written before Esc
@@ -227,7 +227,7 @@ TEST_F(Export, EscHeldDuringARecordEndsTheExportWithTheCancellationBox) {
     EXPECT_EQ(closedByTimer, std::vector<bool>{true}) << "the box vanished unread";
     EXPECT_EQ(program->Status(), "Отменено пользователем");
     EXPECT_FALSE(IsWindowVisible(program->program->ProgressBar().Handle()));
-    EXPECT_FALSE(program->program->Operations().State().BatchReading);
+    EXPECT_FALSE(program->program->Operations().state.BatchReading);
     EXPECT_EQ(meter.CountReceived(Bytes({0x04, 0x52, 0x44, 0x04})), 0);
     // Nothing of that key press is left to act later.
     program->PumpFor(300);
@@ -241,7 +241,7 @@ TEST_F(Export, ServerFailingMidExportEndsItWithTheServersMessage) {
     ASSERT_EQ(program->boxes.size(), 1u);
     EXPECT_EQ(program->boxes[0].text, L"Ячейка занята.");
     EXPECT_FALSE(IsWindowVisible(program->program->ProgressBar().Handle()));
-    EXPECT_FALSE(program->program->Operations().State().BatchReading);
+    EXPECT_FALSE(program->program->Operations().state.BatchReading);
     // Records 0..3 (rows 3..6) were written; record 4 was read, its row refused; no more reads.
     EXPECT_EQ(meter.CountReceived(Bytes({0x04, 0x52, 0x44, 0x04})), 1);
     EXPECT_EQ(meter.CountReceived(Bytes({0x04, 0x52, 0x44, 0x05})), 0);

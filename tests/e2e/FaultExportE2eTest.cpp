@@ -113,7 +113,7 @@ protected:
         ASSERT_EQ(program->boxes.size(), 1u);
         EXPECT_EQ(program->boxes[0].text, kAborted);
         EXPECT_FALSE(IsWindowVisible(program->program->ProgressBar().Handle()));
-        EXPECT_FALSE(program->program->Operations().State().BatchReading);
+        EXPECT_FALSE(program->program->Operations().state.BatchReading);
     }
     // The program goes on: an end of measurement with a well meter.
     void ExpectWorksAfterwards() {
@@ -248,7 +248,7 @@ TEST_F(ExportFaults, SpreadsheetProgramDyingEndsTheExportWithAMessageAndTheProgr
     EXPECT_FALSE(program->boxes[0].text.empty());
     EXPECT_NE(program->boxes[0].text, kAborted);
     EXPECT_FALSE(IsWindowVisible(program->program->ProgressBar().Handle()));
-    EXPECT_FALSE(program->program->Operations().State().BatchReading);
+    EXPECT_FALSE(program->program->Operations().state.BatchReading);
     // Records 0 and 1 were written; record 2 was read, then its row could not be; no more.
     const std::string csv = Csv();
     EXPECT_FALSE(Empty(Cells(csv, 3)));

@@ -156,7 +156,7 @@ TEST_P(SingleAction, ReportsTheFaultInTimeAndWorksAgainAfterwards) {
     const double elapsed = NowMs() - start;
 
     const Outcome outcome = action == Action::Reset ? fault.clear : fault.record;
-    const bool lastReadOk = p.program.program->Operations().State().LastReadOk;
+    const bool lastReadOk = p.program.program->Operations().state.LastReadOk;
     switch (outcome) {
         case Outcome::Ok:
             EXPECT_EQ(p.program.Status(), action == Action::Reset ? kClearOk : kReadOk);

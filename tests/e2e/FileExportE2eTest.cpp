@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "E2eSupport.h"
-#include "app/Face.h"
+#include "app/windows/Face.h"
 #include "core/Utf16.h"
 #include "win/SystemMessage.h"
 
@@ -112,7 +112,7 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
 class FileExport : public ::testing::Test {
 protected:
     void SetUp() override {
-        program->program->ArchiveFiles().SetSaveDialogFunction([this](OPENFILENAMEW& dialog) {
+        program->program->FileExportPlatform().SetSaveDialogFunction([this](OPENFILENAMEW& dialog) {
             TDialogAnswers::TShown seen;
             seen.folder = dialog.lpstrInitialDir ? dialog.lpstrInitialDir : L"";
             seen.name = dialog.lpstrFile;
@@ -202,7 +202,7 @@ TEST_F(FileExport, WholeArchiveIntoAnXlsxWorkbookWithSilentRecordsLeftEmpty) {
     EXPECT_EQ(meter.CountReceived(Bytes({0x04, 0x52, 0x44, 0x05})), 3);
     EXPECT_EQ(meter.CountReceived(Bytes({0x04, 0x52, 0x44, 0xFF})), 1);
     EXPECT_FALSE(IsWindowVisible(program->program->ProgressBar().Handle()));
-    EXPECT_FALSE(program->program->Operations().State().BatchReading);
+    EXPECT_FALSE(program->program->Operations().state.BatchReading);
 }
 
 TEST_F(FileExport, CsvIntoTheLastFolderUsedAndUnwritableFilesOfferAnotherName) {
@@ -299,7 +299,7 @@ TEST_F(FileExport, EscEndsTheExportAndAnExistingFileStaysAsItWas) {
     EXPECT_EQ(FilesIn(program->workDir), std::vector<std::wstring>{L"Архив.xlsx"});
     EXPECT_EQ(meter.CountReceived(Bytes({0x04, 0x52, 0x44, 0xFF})), 0);
     EXPECT_FALSE(IsWindowVisible(program->program->ProgressBar().Handle()));
-    EXPECT_FALSE(program->program->Operations().State().BatchReading);
+    EXPECT_FALSE(program->program->Operations().state.BatchReading);
 }
 
 }  // namespace

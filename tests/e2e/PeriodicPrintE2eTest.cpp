@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "E2eSupport.h"
-#include "app/PlatformLogFile.h"
+#include "app/platform/PlatformLogFile.h"
 
 namespace virel::e2e {
 namespace {
@@ -125,7 +125,7 @@ TEST(PeriodicPrint, LastingWriteErrorOpensOneBoxAndItsLinesAreSavedAtExit) {
     EXPECT_EQ(meter.CountReceived(Bytes({0x01, 0x46, 0x50, 0x52})), 2);
     ASSERT_EQ(program.boxes.size(), 1u) << "no second box while the first is open";
     EXPECT_EQ(closedByTimer, std::vector<bool>{true});
-    EXPECT_EQ(program.program->Operations().LogFile().KeptLines(), 2u);
+    EXPECT_EQ(program.program->Operations().log.KeptLines(), 2u);
     EXPECT_EQ(program.Status(), "Не удалось записать данные обновления в файле");
     const std::string line = ShownLine(program);
 

@@ -1,0 +1,37 @@
+#pragma once
+// The main window's serial port component as the exchange sees it.
+#include "core/DeviceSeams.h"
+#include "serial/CPDrv.h"
+
+namespace virel::app {
+
+// The main window's design settings of its CommPort, applied through the setters in the order
+// a stored window description applies them.
+void ApplyCommPortDesign(TCPDrv& port);
+
+class TCommPortLink : public IDeviceLink {
+public:
+    // The component stays the window's; it must outlive this link.
+    explicit TCommPortLink(TCPDrv& port) : port_(port) {}
+
+    // 4800/9600 -> br4800/br9600 (any other speed as a custom rate); the port the text names
+    // (core/PortChoice.h): 1..16 -> pnCOM1..pnCOM16, above that the name "\\.\COM<n>"; then
+    // Connect. A text naming no port: Disconnect, false.
+    bool Open(std::uint32_t speed, const std::string& portText) override;
+    void Close() override { port_.Disconnect(); }
+    bool SendString(const std::string& bytes) override { return port_.SendString(bytes); }
+    // On a closed port: 0 after a short pause (see the .cpp), from both reads.
+    std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) override;
+    // ReadData with `idleMs` in place of the port's input time-out for this one read.
+    std::uint32_t ReadDataIdle(std::uint8_t* buffer, std::uint32_t count,
+                               std::uint32_t idleMs) override;
+    std::uint32_t LineSpeed() const override { return port_.BaudRateValue(); }
+
+private:
+    // True, after a short pause, when the port is closed.
+    bool PausedOnClosedPort() const;
+
+    TCPDrv& port_;
+};
+
+}  // namespace virel::app

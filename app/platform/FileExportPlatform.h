@@ -1,0 +1,61 @@
+#pragma once
+// The file export's Windows side: the standard save dialog (the last folder used is kept with
+// the main window's other settings in the registry), the file written under a temporary name
+// in the chosen folder and renamed over the chosen name when complete, and the message box
+// when that fails.
+#include <windows.h>
+// after windows.h
+#include <commdlg.h>
+
+#include <functional>
+#include <string>
+
+#include "app/windows/Application.h"
+#include "core/FileExport.h"
+#include "core/Regional.h"
+
+namespace virel::app {
+
+// Shows the save dialog for `dialog`; true when the operator chose a file. Replaceable so that
+// tests can answer it.
+using TSaveDialogFunction = std::function<bool(OPENFILENAMEW& dialog)>;
+
+class TFileExportPlatform : public IFileExportPlatform {
+public:
+    // registryKey/section: where the main window's settings live (HKEY_CURRENT_USER).
+    // The dialog and the boxes belong to the application's main window.
+    TFileExportPlatform(TApplication& application, const RegionalFormats& formats,
+                        std::string registryKey, std::string section);
+
+    std::optional<TArchiveFileChoice> ChooseFile(const std::string& name) override;
+    std::optional<std::string> Write(const TArchiveFileChoice& choice,
+                                     const TArchiveSheet& sheet) override;
+    bool AskForAnotherName(const std::string& path, const std::string& reason) override;
+
+    void SetSaveDialogFunction(TSaveDialogFunction function) { dialog_ = std::move(function); }
+
+    // The folder the dialog opens in: the last one used while it still exists, else the
+    // user's Documents folder. Ends without a backslash.
+    std::wstring InitialFolder() const;
+
+    static constexpr char kFolderValue[] = "ArchiveFolder";
+
+private:
+    std::string ReadFolder() const;
+    void StoreFolder(const std::string& folder) const;
+
+    TApplication& application_;
+    const RegionalFormats& formats_;
+    std::string registryKey_;
+    std::string section_;
+    TSaveDialogFunction dialog_;
+};
+
+// Writes `sheet` as `type` to `path` (UTF-16): first under a temporary name in the same folder,
+// renamed over `path` only when complete, so that an existing file stays as it was until then.
+// Nothing on success; else the reason, the system's text where it gave one.
+std::optional<std::string> WriteArchiveFile(const std::wstring& path, TArchiveFileType type,
+                                            const TArchiveSheet& sheet,
+                                            const RegionalFormats& formats);
+
+}  // namespace virel::app

@@ -1,0 +1,92 @@
+#include "app/windows/AboutBox.h"
+
+#include "app/windows/Application.h"
+#include "app/Resource.h"
+#include "app/windows/Texts.h"
+#include "win/Windows.h"
+
+namespace virel::app {
+
+TAboutBox::TAboutBox(TApplication& application)
+    : TCustomWindow(application),
+      logo_(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_LOGO),
+                                            IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))),
+      panel_(application),
+      programIcon_(application, logo_.Get(), TFit::Stretch) {}
+
+TAboutBox::~TAboutBox() {
+    DestroyHandle();
+}
+
+HWND TAboutBox::Create(HWND owner) {
+    CreateHandle({L"TAboutBox", LoadCursorW(nullptr, IDC_ARROW),
+                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
+                 kAboutBoxCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME,
+                 CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, owner);
+    if (!Handle()) return nullptr;
+    const HWND panel = panel_.Create(Handle(), 8, 8, 281, 161);
+    programIcon_.Create(panel, 8, 8, 145, 65);
+    productName_ = CreateAutoSizeLabel(kProductName, 168, 16, 13, panel);
+    version_ = CreateAutoSizeLabel(kVersion, 184, 48, 13, panel);
+    copyright_ =
+        CreateControl(L"STATIC", kCopyright, SS_LEFT | SS_NOPREFIX, 8, 88, 105, 26, panel, -1);
+    comments_ =
+        CreateControl(L"STATIC", kComments, SS_LEFT | SS_NOPREFIX, 8, 120, 260, 26, panel, -1);
+    okButton_ = CreateControl(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 111, 180, 75, 25,
+                              Handle(), IDOK);
+    Application().AddDialogWindow(Handle());
+    return Handle();
+}
+
+TAboutBox::TModalResult TAboutBox::ShowModal() {
+    if (!placed_) {
+        win::CentreWindow(Handle(), nullptr);
+        placed_ = true;
+    }
+    const HWND previous = GetActiveWindow();
+    modalResult_ = mrNone;
+    {
+        TTaskWindowsDisabled disabled(Handle());
+        ShowWindow(Handle(), SW_SHOW);
+        SetForegroundWindow(Handle());
+        SetFocus(okButton_);
+        while (modalResult_ == mrNone) {
+            if (Application().Terminated() || !Application().HandleNextMessage()) {
+                modalResult_ = mrCancel;
+            }
+        }
+        // The other windows come back before this one goes, so the activation returns to
+        // the window the box was opened from.
+    }
+    ShowWindow(Handle(), SW_HIDE);
+    if (previous && IsWindow(previous)) SetActiveWindow(previous);
+    return modalResult_;
+}
+
+LRESULT TAboutBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case DM_GETDEFID:
+            return MAKELRESULT(IDOK, DC_HASDEFID);
+        case WM_COMMAND:
+            // IDCANCEL (Esc) is ignored: the box has no cancel button.
+            if (LOWORD(wParam) == IDOK) modalResult_ = mrOk;
+            return 0;
+        case WM_CLOSE:
+            modalResult_ = mrCancel;
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) != WA_INACTIVE && okButton_) {
+                SetFocus(okButton_);
+                return 0;
+            }
+            break;
+        case WM_DESTROY:
+            Application().RemoveDialogWindow(Handle());
+            break;
+        default:
+            break;
+    }
+    return DefaultProc(message, wParam, lParam);
+}
+
+}  // namespace virel::app

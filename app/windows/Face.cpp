@@ -1,0 +1,582 @@
+#include "app/windows/Face.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "app/windows/AboutBox.h"
+#include "app/windows/Application.h"
+#include "app/windows/ProgressBar.h"
+#include "app/Resource.h"
+#include "app/platform/SerialPorts.h"
+#include "app/windows/Texts.h"
+#include "core/PortChoice.h"
+#include "core/Utf16.h"
+
+namespace virel::app {
+
+namespace {
+
+enum TControlId : int {
+    kIdGroupBox1 = 1001,
+    kIdComPort,
+    kIdSpeed,
+    kIdGroupBox4,
+    kIdReadToFile,
+    kIdAutoTime,
+    kIdGroupBox2,
+    kIdDevNumber,
+    kIdMeasureNumber,
+    kIdTime,
+    kIdDose,
+    kIdGroupBox3,
+    kIdBitBtn1,
+    kIdPrintOnDevice,
+    kIdBitBtn3,
+    kIdBitBtn4,
+    kIdArchiveNumber,
+    kIdBitBtn2,
+    kIdCheckBox1,
+    kIdStatusBar,
+};
+
+constexpr UINT_PTR kTimerId = 1;
+constexpr int kLabelHeight = 13;
+constexpr int kLabelSpacing = 3;  // between a labelled edit and its label above
+
+// Which action a button runs.
+int ActionOfControl(int id) {
+    switch (id) {
+        case kIdBitBtn1:
+            return kActPrint;
+        case kIdBitBtn2:
+            return kActReadToExcel;
+        case kIdBitBtn3:
+            return kActClear;
+        case kIdBitBtn4:
+            return kActReadArcN;
+        default:
+            return 0;
+    }
+}
+
+HBITMAP LoadBitmapResource(int id) {
+    return static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
+                                           IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
+// A drop-down combo box showing exactly `height` pixels when closed.
+HWND CreateComboBox(HWND parent, int id, int x, int y, int width, int height,
+                    std::initializer_list<const wchar_t*> items) {
+    HWND combo = CreateControl(L"COMBOBOX", L"", CBS_DROPDOWN | WS_TABSTOP | WS_VSCROLL, x, y,
+                               width, height + 150, parent, id);
+    for (const wchar_t* item : items) {
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    }
+    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+    // The closed height follows the font; bring it to the design height through the height of
+    // the selection field. Steps are taken from the last value set, since what the control
+    // reports back for that height differs between systems.
+    auto field = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, WPARAM(-1), 0));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        RECT bounds{};
+        GetWindowRect(combo, &bounds);
+        const int shown = bounds.bottom - bounds.top;
+        if (shown == height) break;
+        field += height - shown;
+        SendMessageW(combo, CB_SETITEMHEIGHT, WPARAM(-1), field);
+    }
+    return combo;
+}
+
+}  // namespace
+
+TFace::TFace(TApplication& application, TAboutBox& aboutBox, TFProgressBar& progressBar,
+             const TFaceCommandsFactory& makeCommands)
+    : TCustomWindow(application),
+      aboutBox_(aboutBox),
+      progressBar_(progressBar),
+      presentPorts_(PresentSerialPorts),
+      logo_(LoadBitmapResource(IDB_LOGO)),
+      glyph_(LoadBitmapResource(IDB_GLYPH)),
+      image_(application, logo_.Get(), TFit::Proportional),
+      commands_(makeCommands(*this)) {
+    // Every action has its command: a missing one is a wiring fault, found at start.
+    if (!commands_.print || !commands_.clear || !commands_.readArcN || !commands_.readToExcel ||
+        !commands_.saveToFile || !commands_.timer) {
+        throw std::invalid_argument("TFace: a command is missing");
+    }
+}
+
+TFace::~TFace() {
+    DestroyHandle();
+}
+
+HWND TFace::Create() {
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    HMENU menu = CreateMenu();
+    CreateHandle(
+        {L"TFace", LoadCursorW(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
+        kAppTitle, style, 0, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr,
+        menu);
+    if (!Handle()) {
+        DestroyMenu(menu);
+        return nullptr;
+    }
+    CreateMenus();
+    // A menu bar that wraps onto a second line would eat into the client area: grow the window.
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    if (client.right != kClientWidth || client.bottom != kClientHeight) {
+        RECT outer{};
+        GetWindowRect(Handle(), &outer);
+        SetWindowPos(Handle(), nullptr, 0, 0,
+                     outer.right - outer.left + kClientWidth - client.right,
+                     outer.bottom - outer.top + kClientHeight - client.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    CreateControls();
+    Application().SetMainWindow(Handle(), shortcuts_.Get());
+    Application().AddDialogWindow(Handle());
+    SetTimer(Handle(), kTimerId, kTimerInterval, nullptr);
+    return Handle();
+}
+
+void TFace::CreateMenus() {
+    const std::wstring tab = L"\t";
+    HMENU service = CreatePopupMenu();
+    AppendMenuW(service, MF_STRING, kSetTime, (kSetTimeCaption + tab + L"Ctrl+T").c_str());
+    AppendMenuW(service, MF_STRING, kActReadToExcel,
+                (kReadToExcelCaption + tab + L"Ctrl+R").c_str());
+    AppendMenuW(service, MF_STRING, kActSaveToFile, (kSaveToFileCaption + tab + L"Ctrl+S").c_str());
+    AppendMenuW(service, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(service, MF_STRING, kActExit, (kExitCaption + tab + L"Ctrl+X").c_str());
+    HMENU bar = GetMenu(Handle());
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(service), kMenuService);
+    // A menu-bar entry has no room for a shortcut text; Ctrl+A works all the same.
+    AppendMenuW(bar, MF_STRING, kActAbout, kAboutCaption);
+    DrawMenuBar(Handle());
+
+    popupMenu_.Reset(CreatePopupMenu());
+    HMENU popup = popupMenu_.Get();
+    AppendMenuW(popup, MF_STRING, kActAbout, (kAboutCaption + tab + L"Ctrl+A").c_str());
+    AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(popup, MF_STRING, kSetTime, (kSetTimeCaption + tab + L"Ctrl+T").c_str());
+    AppendMenuW(popup, MF_STRING, kActReadToExcel, (kReadToExcelCaption + tab + L"Ctrl+R").c_str());
+    AppendMenuW(popup, MF_STRING, kActSaveToFile, (kSaveToFileCaption + tab + L"Ctrl+S").c_str());
+    AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(popup, MF_STRING, kActExit, (kExitCaption + tab + L"Ctrl+X").c_str());
+
+    ACCEL keys[] = {
+        {FVIRTKEY | FCONTROL, 'P', kActPrint}, {FVIRTKEY | FCONTROL, 'R', kActReadToExcel},
+        {FVIRTKEY | FCONTROL, 'A', kActAbout}, {FVIRTKEY | FCONTROL, 'X', kActExit},
+        {FVIRTKEY | FCONTROL, 'T', kSetTime},  {FVIRTKEY | FCONTROL, 'S', kActSaveToFile},
+    };
+    shortcuts_.Reset(CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))));
+}
+
+HWND TFace::CreateLabeledEdit(HWND parent, const wchar_t* label, int x, int y, int id,
+                              HWND& labelHandle) {
+    labelHandle =
+        CreateAutoSizeLabel(label, x, y - kLabelHeight - kLabelSpacing, kLabelHeight, parent);
+    return CreateControl(L"EDIT", L"", ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, x, y, 137, 21,
+                         parent, id, WS_EX_CLIENTEDGE);
+}
+
+void TFace::CreateControls() {
+    toolTips_.Create(Handle());
+    // Creation order is the Tab order (it counts within each group box).
+    CreatePortGroup();
+    CreateServiceGroup();
+    CreateCurrentGroup();
+    CreateLastGroup();
+    const HWND self = Handle();
+    checkBox1_ = CreateControl(L"BUTTON", kCheckBox1, BS_AUTOCHECKBOX | WS_TABSTOP, 8, 376, 369, 17,
+                               self, kIdCheckBox1);
+    image_.Create(self, 184, 8, 185, 81);
+    statusBar_ = CreateControl(STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 402, 384,
+                               19, self, kIdStatusBar);
+    const int wholeWidth = -1;  // one panel from the left edge to the right edge
+    SendMessageW(statusBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&wholeWidth));
+    AddToolTips();
+    RefreshPortList();
+    focused_ = comPort_.Handle();
+}
+
+void TFace::CreatePortGroup() {
+    groupBox1_ = CreateGroupBox(kGroupComPort, 8, 8, 161, 81, Handle(), Handle(), kIdGroupBox1);
+    comPort_.Attach(CreateComboBox(groupBox1_, kIdComPort, 8, 16, 145, 21,
+                                   {L"COM1", L"COM2", L"COM3", L"COM4"}));
+    speed_.Attach(CreateComboBox(groupBox1_, kIdSpeed, 8, 48, 145, 21, {L"4800", L"9600"}));
+}
+
+void TFace::CreateServiceGroup() {
+    groupBox3_ =
+        CreateGroupBox(kGroupService, 184, 184, 193, 185, Handle(), Handle(), kIdGroupBox3);
+    bitBtn2_.Create(kReadToExcelCaption, 8, 152, 177, 25, groupBox3_, kIdBitBtn2, glyph_.Get());
+    bitBtn1_.Create(kPrintCaption, 8, 16, 177, 25, groupBox3_, kIdBitBtn1, glyph_.Get());
+    printOnDevice_.Attach(CreateControl(L"BUTTON", kPrintOnDevice, BS_AUTOCHECKBOX | WS_TABSTOP, 8,
+                                        48, 169, 17, groupBox3_, kIdPrintOnDevice));
+    bitBtn3_.Create(kClearCaption, 8, 72, 177, 25, groupBox3_, kIdBitBtn3, glyph_.Get());
+    bitBtn4_.Create(kReadArcNCaption, 8, 112, 121, 25, groupBox3_, kIdBitBtn4, glyph_.Get());
+    archiveNumber_.Create(groupBox3_, kIdArchiveNumber, 136, 114, 49, 21);
+    UseProgramFont(archiveNumber_.Handle());
+    archiveNumber_.SetMinValue(0);
+    archiveNumber_.SetMaxValue(255);
+    archiveNumber_.SetText(L"0");
+}
+
+void TFace::CreateCurrentGroup() {
+    groupBox4_ = CreateGroupBox(kGroupCurrent, 8, 96, 369, 81, Handle(), Handle(), kIdGroupBox4);
+    readToFile_.Attach(CreateControl(L"BUTTON", kReadToFile, BS_AUTOCHECKBOX | WS_TABSTOP, 16, 24,
+                                     321, 17, groupBox4_, kIdReadToFile));
+    autoTime_.Create(groupBox4_, kIdAutoTime, 16, 48, 81, 21);
+    UseProgramFont(autoTime_.Handle());
+    autoTime_.SetMinValue(5);
+    autoTime_.SetMaxValue(1000000000);
+    autoTime_.SetValue(60);
+    label3_ = CreateControl(L"STATIC", kLabelAutoTime, SS_LEFT | SS_NOPREFIX, 112, 48, 193, 13,
+                            groupBox4_, -1);
+}
+
+void TFace::CreateLastGroup() {
+    groupBox2_ = CreateGroupBox(kGroupLast, 8, 184, 169, 185, Handle(), Handle(), kIdGroupBox2);
+    devNumber_ =
+        CreateLabeledEdit(groupBox2_, kLabelDevNumber, 16, 32, kIdDevNumber, devNumberLabel_);
+    measureNumber_ = CreateLabeledEdit(groupBox2_, kLabelMeasureNumber, 16, 72, kIdMeasureNumber,
+                                       measureNumberLabel_);
+    time_ = CreateLabeledEdit(groupBox2_, kLabelTime, 16, 112, kIdTime, timeLabel_);
+    dose_ = CreateLabeledEdit(groupBox2_, kLabelDose, 16, 152, kIdDose, doseLabel_);
+}
+
+void TFace::AddToolTips() {
+    // A button shows its action's hint; a combo box's edit part shows the combo's.
+    toolTips_.Add(speed_.Handle(), kHintSpeed);
+    if (HWND edit = FindWindowExW(speed_.Handle(), nullptr, L"EDIT", nullptr)) {
+        toolTips_.Add(edit, kHintSpeed);
+    }
+    toolTips_.Add(readToFile_.Handle(), kHintToFile);
+    // A spin edit shows its hint over the field and over its spin button.
+    toolTips_.Add(autoTime_.Handle(), kHintAutoTime);
+    toolTips_.Add(autoTime_.ButtonHandle(), kHintAutoTime);
+    toolTips_.Add(measureNumber_, kHintMeasureNumber);
+    toolTips_.Add(time_, kHintTime);
+    toolTips_.Add(bitBtn1_.Handle(), kPrintHint);
+    toolTips_.Add(bitBtn3_.Handle(), kClearHint);
+    toolTips_.Add(bitBtn4_.Handle(), kReadArcNHint);
+    toolTips_.Add(archiveNumber_.Handle(), kHintArchiveNumber);
+    toolTips_.Add(archiveNumber_.ButtonHandle(), kHintArchiveNumber);
+    toolTips_.Add(bitBtn2_.Handle(), kReadToExcelHint);
+    toolTips_.Add(checkBox1_, kHintToFile);
+}
+
+void TFace::Show() {
+    if (IsWindowVisible(Handle())) return;
+    if (OnShow) {
+        // A failing restore must not keep the window from appearing.
+        try {
+            OnShow();
+        } catch (...) {
+            Application().HandleException();
+        }
+    }
+    ShowWindow(Handle(), SW_SHOW);
+    UpdateWindow(Handle());
+    SetForegroundWindow(Handle());
+    if (focused_) SetFocus(focused_);
+}
+
+void TFace::Close() {
+    bool canClose = true;
+    if (OnCloseQuery) OnCloseQuery(canClose);
+    if (canClose) Application().Terminate();
+}
+
+void TFace::actAboutExecute() {
+    aboutBox_.ShowModal();
+}
+
+void TFace::actReadToExcelExecute() {
+    commands_.readToExcel(PrintSettings());
+}
+
+void TFace::actSaveToFileExecute() {
+    commands_.saveToFile(PrintSettings());
+}
+
+void TFace::actExitExecute() {
+    Close();
+}
+
+void TFace::actPrintExecute() {
+    commands_.print(PrintSettings());
+}
+
+void TFace::actClearExecute() {
+    commands_.clear(LineSettings());
+}
+
+void TFace::actReadArcNExecute() {
+    commands_.readArcN(LineSettings(), Narrow(archiveNumber_.Text()));
+}
+
+void TFace::TimerTimer() {
+    // The speed box is corrected only when a print really goes on the line: not every second
+    // while the operator may be typing into it.
+    const TLineChoice line = LineSettingsFromTexts(Narrow(comPort_.Text()), Narrow(speed_.Text()));
+    const bool printed = commands_.timer({readToFile_.Checked(), autoTime_.IntValue()},
+                                         {line.line, printOnDevice_.Checked()});
+    if (printed && line.speedFellBack) speed_.SetText(Widen(std::to_string(line.line.speed)));
+}
+
+TLineSettings TFace::LineSettings() {
+    const TLineChoice line = LineSettingsFromTexts(Narrow(comPort_.Text()), Narrow(speed_.Text()));
+    // What goes on the line is what the box shows.
+    if (line.speedFellBack) speed_.SetText(Widen(std::to_string(line.line.speed)));
+    return line.line;
+}
+
+TPrintSettings TFace::PrintSettings() {
+    return {LineSettings(), printOnDevice_.Checked()};
+}
+
+void TFace::ExecuteAction(int id) {
+    switch (id) {
+        case kActAbout:
+            actAboutExecute();
+            break;
+        case kActReadToExcel:
+            actReadToExcelExecute();
+            break;
+        case kActSaveToFile:
+            actSaveToFileExecute();
+            break;
+        case kActExit:
+            actExitExecute();
+            break;
+        case kActPrint:
+            actPrintExecute();
+            break;
+        case kActClear:
+            actClearExecute();
+            break;
+        case kActReadArcN:
+            actReadArcNExecute();
+            break;
+        default:
+            break;  // kSetTime: the program does not set the meter's clock
+    }
+}
+
+void TFace::SetStatusText(const std::string& text) {
+    SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+}
+
+std::string TFace::StatusText() const {
+    const auto length = LOWORD(SendMessageW(statusBar_, SB_GETTEXTLENGTHW, 0, 0));
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(statusBar_, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return Narrow(text);
+}
+
+void TFace::ShowRecord(const RecordTexts& texts) {
+    SetWindowTextW(devNumber_, Widen(texts.devNumber).c_str());
+    SetWindowTextW(measureNumber_, Widen(texts.measureNumber).c_str());
+    SetWindowTextW(time_, Widen(texts.time).c_str());
+    SetWindowTextW(dose_, Widen(texts.dose).c_str());
+}
+
+std::string TFace::ArchiveNumberText() const {
+    return Narrow(archiveNumber_.Text());
+}
+
+void TFace::SetArchiveNumberText(const std::string& text) {
+    archiveNumber_.SetText(Widen(text));
+}
+
+void TFace::GaugeSetProgress(int progress) {
+    progressBar_.Gauge().SetProgress(progress);
+}
+
+void TFace::GaugeSetMaxValue(int maxValue) {
+    progressBar_.Gauge().SetMaxValue(maxValue);
+}
+
+void TFace::ShowProgress() {
+    progressBar_.Show();
+}
+
+void TFace::CloseProgress() {
+    progressBar_.Close();
+}
+
+void TFace::ProcessMessages() {
+    Application().ProcessMessages();
+}
+
+void TFace::BringToForeground() {
+    SetForegroundWindow(Handle());
+}
+
+void TFace::ReportError(const std::string& message) {
+    Application().ShowErrorText(message);
+}
+
+TFaceStoredControls TFace::StoredControls() {
+    return {{comPort_.Handle(), &comPort_},
+            {autoTime_.Handle(), &autoTimeValue_},
+            {speed_.Handle(), &speed_},
+            {printOnDevice_.Handle(), &printOnDevice_}};
+}
+
+void TFace::SetPresentPorts(std::function<std::vector<std::string>()> presentPorts) {
+    presentPorts_ = std::move(presentPorts);
+}
+
+void TFace::RefreshPortList() {
+    // Reading the list of ports must never cost the operator the window: without it the list
+    // keeps its four fixed ports.
+    std::vector<std::string> present;
+    try {
+        if (presentPorts_) present = presentPorts_();
+    } catch (...) {
+    }
+    std::vector<std::wstring> items;
+    for (const std::string& port : PortList(present)) items.push_back(Widen(port));
+    comPort_.SetItems(items);
+}
+
+HWND TFace::EditLabel(HWND labelledEdit) const {
+    if (labelledEdit == devNumber_) return devNumberLabel_;
+    if (labelledEdit == measureNumber_) return measureNumberLabel_;
+    if (labelledEdit == time_) return timeLabel_;
+    if (labelledEdit == dose_) return doseLabel_;
+    return nullptr;
+}
+
+void TFace::OnCommand(int id, int code, HWND control) {
+    if (!control) {  // a menu entry or a shortcut
+        ExecuteAction(id);
+        return;
+    }
+    if (id == kIdComPort && code == CBN_DROPDOWN) {
+        RefreshPortList();  // an adapter plugged in since shows up
+        return;
+    }
+    if (code == BN_CLICKED) ExecuteAction(ActionOfControl(id));
+}
+
+void TFace::ShowPopupMenu(LPARAM position) {
+    POINT at{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    if (position == -1) {  // from the keyboard: at the control with the focus
+        RECT bounds{};
+        GetWindowRect(GetFocus() ? GetFocus() : Handle(), &bounds);
+        at = POINT{bounds.left + 4, bounds.top + 4};
+    }
+    TrackPopupMenuEx(popupMenu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, Handle(),
+                     nullptr);
+}
+
+void TFace::ShowMenuHint(UINT item, UINT flags) {
+    const bool onEntry = item == kActSaveToFile && (flags & MF_POPUP) == 0 && flags != 0xFFFF;
+    if (onEntry && !menuHintShown_) {
+        statusBeforeHint_ = Widen(StatusText());
+        SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(kSaveToFileHint));
+        menuHintShown_ = true;
+    } else if (!onEntry && menuHintShown_) {
+        SendMessageW(statusBar_, SB_SETTEXTW, 0,
+                     reinterpret_cast<LPARAM>(statusBeforeHint_.c_str()));
+        menuHintShown_ = false;
+    }
+}
+
+LRESULT TFace::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_MENUSELECT:
+            ShowMenuHint(LOWORD(wParam), HIWORD(wParam));
+            break;
+        case WM_EXITMENULOOP:
+            ShowMenuHint(0, 0xFFFF);
+            break;
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+            return 0;
+        case WM_TIMER:
+            if (wParam == kTimerId) TimerTimer();
+            return 0;
+        case WM_DRAWITEM:
+            if (DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
+            break;
+        case WM_CTLCOLORSTATIC:
+            if (HBRUSH brush =
+                    FieldColors(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam))) {
+                return reinterpret_cast<LRESULT>(brush);
+            }
+            break;
+        case WM_CONTEXTMENU:
+            ShowPopupMenu(lParam);
+            return 0;
+        case WM_ACTIVATE:
+            if (OnActivate(LOWORD(wParam) != WA_INACTIVE)) return 0;
+            break;
+        case WM_SETFOCUS:
+            if (focused_ && IsWindow(focused_)) SetFocus(focused_);
+            return 0;
+        case WM_SETTINGCHANGE:
+            if (OnSettingChange) OnSettingChange();
+            break;
+        case WM_CLOSE:
+            Close();
+            return 0;
+        case WM_DESTROY:
+            OnDestroyWindow();
+            return 0;
+        default:
+            break;
+    }
+    return DefaultProc(message, wParam, lParam);
+}
+
+bool TFace::DrawButton(const DRAWITEMSTRUCT& item) const {
+    for (const TBitBtn* button : {&bitBtn1_, &bitBtn2_, &bitBtn3_, &bitBtn4_}) {
+        if (button->Handle() == item.hwndItem) {
+            button->Draw(item);
+            return true;
+        }
+    }
+    return false;
+}
+
+HBRUSH TFace::FieldColors(HWND control, HDC dc) const {
+    // The read-only fields keep the white of an edit field.
+    if (control != devNumber_ && control != measureNumber_ && control != time_ &&
+        control != dose_) {
+        return nullptr;
+    }
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return GetSysColorBrush(COLOR_WINDOW);
+}
+
+bool TFace::OnActivate(bool active) {
+    if (!active) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(Handle(), focus)) focused_ = focus;
+        return false;
+    }
+    if (!focused_ || !IsWindow(focused_)) return false;
+    SetFocus(focused_);
+    return true;
+}
+
+void TFace::OnDestroyWindow() {
+    KillTimer(Handle(), kTimerId);
+    Application().RemoveDialogWindow(Handle());
+    if (Application().MainWindow() == Handle()) Application().SetMainWindow(nullptr, nullptr);
+    if (OnDestroy) OnDestroy();
+}
+
+}  // namespace virel::app

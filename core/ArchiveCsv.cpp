@@ -1,0 +1,58 @@
+#include "core/ArchiveCsv.h"
+
+namespace virel {
+
+namespace {
+
+constexpr char kBom[] = "\xEF\xBB\xBF";
+constexpr char kSeparator = ';';
+constexpr char kLineEnd[] = "\r\n";
+
+// A field that holds the separator, a quote or a line break is quoted, its quotes doubled.
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(";\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+std::string CsvLine(std::initializer_list<std::string> fields) {
+    std::string line;
+    bool first = true;
+    for (const std::string& field : fields) {
+        if (!first) line += kSeparator;
+        line += CsvField(field);
+        first = false;
+    }
+    return line + kLineEnd;
+}
+
+}  // namespace
+
+std::string ArchiveCsv(const TArchiveSheet& sheet, const RegionalFormats& formats) {
+    std::string csv = kBom;
+    csv += CsvLine({"", sheet.title});
+    const auto& headers = ArchiveHeaders();
+    csv += CsvLine({headers[0], headers[1], headers[2], headers[3]});
+    for (const auto& record : sheet.records) {
+        if (!record) {
+            csv += kLineEnd;
+            continue;
+        }
+        TArchiveRow row = ArchiveRowTexts(*record, formats);
+        std::string& dose = row[2];
+        const auto point = dose.find('.');
+        if (point != std::string::npos) dose[point] = ',';
+        if (!row[3].empty()) {
+            csv += CsvLine({row[0], row[1], row[2], row[3]});
+        } else {
+            csv += CsvLine({row[0], row[1], row[2]});
+        }
+    }
+    return csv;
+}
+
+}  // namespace virel

@@ -1,0 +1,16 @@
+#pragma once
+// The archive as CSV text, one of the file export's two formats.
+#include <string>
+
+#include "core/ArchiveSheet.h"
+#include "core/Regional.h"
+
+namespace virel {
+
+// CSV for a spreadsheet program under Russian settings: UTF-8 with a byte-order mark, ";"
+// between fields, CR LF after every row, the dose with a decimal comma, the time as the
+// window shows it (nothing for a time stamp that is not a valid date and time). A record that
+// was not read gives an empty line, so that record n stays in row n + 3.
+std::string ArchiveCsv(const TArchiveSheet& sheet, const RegionalFormats& formats);
+
+}  // namespace virel

@@ -1,0 +1,47 @@
+#pragma once
+// The main window's device side put together: one exchange on one line, the three single
+// actions, the periodic print with its log file and the two archive exports, sharing the
+// process-wide flags (FaceState). Whole objects, each built once with what it needs; the window
+// runs them through the commands the composition root binds (app/Program).
+#include <string>
+
+#include "core/DeviceSeams.h"
+#include "core/Exchange.h"
+#include "core/FaceView.h"
+#include "core/FileExport.h"
+#include "core/LogFile.h"
+#include "core/MeterActions.h"
+#include "core/PeriodicPrint.h"
+#include "core/Regional.h"
+#include "core/SheetExport.h"
+
+namespace virel {
+
+struct TDeviceOperations {
+    // logPath: the log file's full path. Every reference must outlive this object; the formats
+    // are read where they are used, so a change Windows announces reaches every text written
+    // after it.
+    TDeviceOperations(IFaceView& view, IDeviceLink& link, IClock& clock, IKeyState& keys,
+                      ILogFileSystem& logFiles, const std::string& logPath,
+                      SpreadsheetFactory spreadsheetFactory, IFileExportPlatform& files,
+                      const RegionalFormats& formats)
+        : exchange(link, clock, keys),
+          actions(view, exchange, formats, state),
+          log(logFiles, logPath),
+          periodic(view, actions, state, log, formats),
+          sheetExport(view, actions, exchange, state, clock, formats,
+                      std::move(spreadsheetFactory)),
+          fileExport(view, actions, exchange, state, clock, formats, files) {}
+    TDeviceOperations(const TDeviceOperations&) = delete;
+    TDeviceOperations& operator=(const TDeviceOperations&) = delete;
+
+    FaceState state;
+    TExchange exchange;
+    TMeterActions actions;
+    TLogFile log;
+    TPeriodicPrint periodic;
+    TSheetExport sheetExport;
+    TFileExport fileExport;
+};
+
+}  // namespace virel
