@@ -74,6 +74,40 @@ function(virel_tests_alone)
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
 endfunction()
 
+# virel_layer(<target> <folder>): the target's headers are reachable as "<folder>/X.h" through an
+# include folder of the build that holds nothing but that subsystem: a forwarding header for each
+# of the folder's headers. A target therefore sees another subsystem's headers only by linking it,
+# and an include that the table in docs/ARCHITECTURE.md forbids (core/ including app/, say) fails
+# to build. The headers are globbed (unlike sources) because a forwarder must exist for each one;
+# CONFIGURE_DEPENDS adds a new header's forwarder at the next build.
+function(virel_layer target folder)
+    set(layer ${CMAKE_BINARY_DIR}/layers/${folder})
+    file(GLOB_RECURSE headers CONFIGURE_DEPENDS RELATIVE ${VIREL_ROOT}/${folder}
+         ${VIREL_ROOT}/${folder}/*.h)
+    set(wanted "")
+    foreach(header ${headers})
+        set(forwarder ${layer}/${folder}/${header})
+        list(APPEND wanted ${forwarder})
+        set(text "#pragma once\n#include \"${VIREL_ROOT}/${folder}/${header}\"\n")
+        set(old "")
+        if(EXISTS ${forwarder})
+            file(READ ${forwarder} old)
+        endif()
+        # Written only when its text changes, so a configure run rebuilds nothing.
+        if(NOT old STREQUAL text)
+            file(WRITE ${forwarder} "${text}")
+        endif()
+    endforeach()
+    # A header removed from the folder must not stay reachable through an old forwarder.
+    file(GLOB_RECURSE present ${layer}/*.h)
+    foreach(old ${present})
+        if(NOT old IN_LIST wanted)
+            file(REMOVE ${old})
+        endif()
+    endforeach()
+    target_include_directories(${target} PUBLIC ${layer})
+endfunction()
+
 # Every folder lists its sources by name, no globbing: a file added or removed shows in the
 # change that does it, and a stray file never slips into a build.
 #
