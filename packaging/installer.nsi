@@ -1,28 +1,28 @@
 ; The per-user installer of VIREL1_Service.exe, made by packaging/make-package.sh:
-;   makensis -INPUTCHARSET UTF8 -DVERSION=1.0.0 -DSTAGE=<folder with the files> -DOUTFILE=<setup.exe>
+;   makensis -INPUTCHARSET UTF8 -DVERSION=1.0.0 -DSTAGE=<folder with the files>
+;            -DFRONT=<uninstall.exe from uninstall.nsi> -DOUTFILE=<setup.exe>
 ;
 ; Installs without administrator rights into the user's own programs folder, so the log file
 ; beside the program stays writable; a Start-menu folder with the program and its guide; an
 ; entry in the installed programs list. Silent with /S. The uninstaller (silent with /S) removes
 ; the program and its shortcuts and keeps the log file, the trace and the stored settings unless
 ; they are ticked on its components page, or /PURGE is given.
+; Neither changes anything while the installed program runs: they ask to close it, or, silent,
+; end with exit code 2 (the uninstaller through its front, uninstall.nsi).
 ; A 64-bit installer for a 64-bit program (and for Windows without its 32-bit layer).
 Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 
-!ifndef VERSION | STAGE | OUTFILE
-  !error "VERSION, STAGE and OUTFILE must be defined"
+!ifndef VERSION | STAGE | FRONT | OUTFILE
+  !error "VERSION, STAGE, FRONT and OUTFILE must be defined"
 !endif
 
 !include MUI2.nsh
 !include FileFunc.nsh
-!include LogicLib.nsh
+!include "${__FILEDIR__}\program.nsh"
 
-!define PRODUCT "ВИРЕЛ1 Сервис"
-!define PUBLISHER "KESTA"
-!define EXE "VIREL1_Service.exe"
 !define GUIDE "VIREL1_Service_guide.html"
 !define GUIDE_TITLE "Руководство оператора"
 ; The settings live under Software\ + the program file's name without extension.
@@ -75,11 +75,19 @@ FunctionEnd
 
 Section "Программа" SecProgram
   SectionIn RO
+  ; An upgrade could not replace the running program (and its settings written at its exit
+  ; would be the old one's).
+  !insertmacro WaitUntilProgramCloses "$INSTDIR\${EXE}" "${RUNNING_INSTALL_TEXT}"
+  ${If} $ProgramRuns = 1
+    !insertmacro ExitCodeForRunningProgram
+    Abort
+  ${EndIf}
   SetOutPath "$INSTDIR"
   File "${STAGE}\${EXE}"
   File "${STAGE}\${GUIDE}"
   File "${STAGE}\LICENSE.txt"
-  WriteUninstaller "$INSTDIR\uninstall.exe"
+  File "/oname=${UNINSTALL_FRONT}" "${FRONT}"
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
   CreateDirectory "${MENU_FOLDER}"
   CreateShortCut "${MENU_FOLDER}\${PRODUCT}.lnk" "$INSTDIR\${EXE}" "" "$INSTDIR\${EXE}" 0
@@ -90,8 +98,8 @@ Section "Программа" SecProgram
   WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EXE}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALL_FRONT}"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALL_FRONT}" /S'
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
@@ -99,12 +107,34 @@ Section "Программа" SecProgram
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 SectionEnd
 
+; For the front and this uninstaller's own file (the copy of it at work here runs from the
+; temporary folder): both end once this copy has started, but may still be ending.
+!macro DeleteOnceEnded FILE
+  ${For} $0 1 100
+    ClearErrors
+    Delete "${FILE}"
+    ${IfNot} ${Errors}
+      ${Break}
+    ${EndIf}
+    Sleep 50
+  ${Next}
+!macroend
+
 Section "un.Программа" UnSecProgram
   SectionIn RO
+  ; Again here: the program may have been started while the pages showed, or this uninstaller
+  ; without its front. Its settings and trace written at its exit would be left behind with no
+  ; entry to remove them.
+  !insertmacro WaitUntilProgramCloses "$INSTDIR\${EXE}" "${RUNNING_UNINSTALL_TEXT}"
+  ${If} $ProgramRuns = 1
+    !insertmacro ExitCodeForRunningProgram
+    Abort
+  ${EndIf}
   Delete "$INSTDIR\${EXE}"
   Delete "$INSTDIR\${GUIDE}"
   Delete "$INSTDIR\LICENSE.txt"
-  Delete "$INSTDIR\uninstall.exe"
+  !insertmacro DeleteOnceEnded "$INSTDIR\${UNINSTALL_FRONT}"
+  !insertmacro DeleteOnceEnded "$INSTDIR\${UNINSTALLER}"
   Delete "${MENU_FOLDER}\${PRODUCT}.lnk"
   Delete "${MENU_FOLDER}\${GUIDE_TITLE}.lnk"
   RMDir "${MENU_FOLDER}"

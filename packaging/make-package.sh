@@ -24,7 +24,12 @@ cp "$exe" "$stage/VIREL1_Service.exe"
 rm -f "$out/$name.zip"
 (cd "$out" && cmake -E tar cf "$name.zip" --format=zip -- "$name")
 
+# The uninstall entry's program first: the installer holds it.
+front=$(mktemp -d)
+trap 'rm -rf "$front"' EXIT
+makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DOUTFILE="$front/uninstall.exe" \
+    "$root/packaging/uninstall.nsi"
 makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSTAGE="$stage" \
-    -DOUTFILE="$out/$name-setup.exe" "$root/packaging/installer.nsi"
+    -DFRONT="$front/uninstall.exe" -DOUTFILE="$out/$name-setup.exe" "$root/packaging/installer.nsi"
 
 (cd "$out" && sha256sum "$name.zip" "$name-setup.exe" >SHA256SUMS)

@@ -1,7 +1,9 @@
 // The installer of this build, as an IT department runs it: silently, without administrator
 // rights, into the user's own programs folder; the installed program starts and shows its
 // window; the silent uninstaller removes the program and keeps the operator's log, trace and
-// settings, unless told to remove them too.
+// settings, unless told to remove them too. Neither the uninstaller nor an upgrade changes
+// anything while the installed program runs: the program would stay, or not be replaced, and
+// write its settings and trace at its exit.
 #include <windows.h>
 // after windows.h
 #include <gtest/gtest.h>
@@ -10,8 +12,10 @@
 #include <shobjidl.h>
 
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "tests/support/RunningExe.h"
 #include "tests/support/StoredSettings.h"
@@ -42,6 +46,15 @@ const std::wstring kInstallDir = Folder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\VIR
 const std::wstring kMenuFolder = Folder(CSIDL_PROGRAMS) + L"\\" + kTitle;
 // Where the program saves at exit the log lines that the log file never took.
 const std::wstring kUserDataDir = Folder(CSIDL_APPDATA) + L"\\VIREL1_Service";
+const std::wstring kProgram = kInstallDir + L"\\VIREL1_Service.exe";
+// The uninstall entry's program, and the uninstaller proper that it starts.
+const std::wstring kUninstall = kInstallDir + L"\\uninstall.exe";
+const std::wstring kUninstaller = kInstallDir + L"\\uninstall-worker.exe";
+const std::wstring kGuide = kInstallDir + L"\\VIREL1_Service_guide.html";
+const wchar_t kUninstallWhileRunning[] =
+    L"Программа ВИРЕЛ1 Сервис запущена. Закройте её и повторите попытку или отмените удаление.";
+const wchar_t kInstallWhileRunning[] =
+    L"Программа ВИРЕЛ1 Сервис запущена. Закройте её и повторите попытку или отмените установку.";
 
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -101,6 +114,51 @@ std::wstring ShortcutTarget(const std::wstring& link) {
     return target;
 }
 
+// The first visible dialog window (installer pages and message boxes are) that passes the test.
+HWND FindDialog(const std::function<bool(HWND)>& wanted) {
+    std::pair<const std::function<bool(HWND)>*, HWND> search{&wanted, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<decltype(search)*>(param);
+            wchar_t name[16] = L"";
+            GetClassNameW(window, name, 16);
+            if (wcscmp(name, L"#32770") != 0 || !IsWindowVisible(window) || !(*s->first)(window))
+                return TRUE;
+            s->second = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
+// The process's message box that offers to retry (null when there is none).
+HWND RetryBox(DWORD process) {
+    return FindDialog([process](HWND window) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        return pid == process && GetDlgItem(window, IDRETRY) != nullptr;
+    });
+}
+
+// Waits up to 30 s for the process's retry box.
+HWND WaitForRetryBox(DWORD process) {
+    HWND box = nullptr;
+    WaitUntil([&] { return (box = RetryBox(process)) != nullptr; });
+    return box;
+}
+
+// Answers a message box and waits until it has gone.
+void Answer(HWND box, int button) {
+    PostMessageW(box, WM_COMMAND, button, 0);
+    WaitUntil([&] { return !IsWindow(box); });
+}
+
+long ExitCode(HANDLE process) {
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+    return static_cast<long>(code);
+}
+
 void WriteFileText(const std::wstring& path, const char* text) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -135,6 +193,14 @@ protected:
     }
 
     static long Install() { return RunToEnd(L"\"" + Wide(VIREL_INSTALLER_PATH) + L"\" /S"); }
+
+    // Everything the installer puts in place is there.
+    static void ExpectInstalled() {
+        for (const std::wstring& file : {kProgram, kGuide, kUninstall, kUninstaller})
+            EXPECT_TRUE(Exists(file)) << file;
+        EXPECT_EQ(ShortcutTarget(kMenuFolder + L"\\" + kTitle + L".lnk"), kProgram);
+        EXPECT_EQ(StoredText(kUninstallKey, L"UninstallString"), L"\"" + kUninstall + L"\"");
+    }
 };
 
 // Windows asks for no administrator's password: the installer's manifest asks to run as the user
@@ -177,8 +243,8 @@ TEST(InstallerFile, ShowsItsPagesInRussian) {
 TEST_F(Installer, SilentInstallRunsAndSilentUninstallKeepsOnlyTheOperatorsData) {
     ASSERT_EQ(Install(), 0);
     const std::wstring exe = kInstallDir + L"\\VIREL1_Service.exe";
-    for (const wchar_t* name :
-         {L"VIREL1_Service.exe", L"VIREL1_Service_guide.html", L"LICENSE.txt", L"uninstall.exe"}) {
+    for (const wchar_t* name : {L"VIREL1_Service.exe", L"VIREL1_Service_guide.html", L"LICENSE.txt",
+                                L"uninstall.exe", L"uninstall-worker.exe"}) {
         EXPECT_TRUE(Exists(kInstallDir + L"\\" + name)) << name;
     }
     // The Start menu leads to the installed program and its guide.
@@ -212,8 +278,8 @@ TEST_F(Installer, SilentInstallRunsAndSilentUninstallKeepsOnlyTheOperatorsData) 
     ASSERT_EQ(RunToEnd(L"\"" + kInstallDir + L"\\uninstall.exe\" /S"), 0);
     ASSERT_TRUE(WaitUntil([&] { return !Exists(kInstallDir + L"\\uninstall.exe"); }));
     ASSERT_TRUE(WaitUntil([] { return !KeyExists(kUninstallKey); }));
-    for (const wchar_t* name :
-         {L"VIREL1_Service.exe", L"VIREL1_Service_guide.html", L"LICENSE.txt"}) {
+    for (const wchar_t* name : {L"VIREL1_Service.exe", L"VIREL1_Service_guide.html", L"LICENSE.txt",
+                                L"uninstall-worker.exe"}) {
         EXPECT_FALSE(Exists(kInstallDir + L"\\" + name)) << name;
     }
     EXPECT_FALSE(Exists(kMenuFolder));
@@ -241,6 +307,115 @@ TEST_F(Installer, UninstallWithPurgeLeavesNothingOfTheProgramBehind) {
     EXPECT_FALSE(KeyExists(kUninstallKey));
     EXPECT_FALSE(Exists(kMenuFolder));
     EXPECT_FALSE(Exists(kUserDataDir));
+}
+
+// The case of the orphan: removed while running, the program stayed and wrote its settings and
+// trace back at its exit, with no entry left to remove them.
+TEST_F(Installer, SilentUninstallRefusesWhileTheProgramRunsAndRemovesItOnceClosed) {
+    ASSERT_EQ(Install(), 0);
+    {
+        TRunningExe program(kProgram, L"/trace");
+        ASSERT_NE(program.Face(), nullptr) << "no main window";
+        EXPECT_EQ(RunToEnd(L"\"" + kUninstall + L"\" /S /PURGE"), 2);
+        // The uninstaller proper refuses too, also when started by itself; run in place, it
+        // ends when done, so what it left is final.
+        EXPECT_EQ(RunToEnd(L"\"" + kUninstaller + L"\" /S /PURGE _?=" + kInstallDir), 2);
+        ExpectInstalled();
+        EXPECT_TRUE(program.Running());
+        ASSERT_TRUE(program.Close());
+    }
+    EXPECT_TRUE(Exists(kInstallDir + L"\\VIREL1_Service.trace.txt"));
+    EXPECT_TRUE(KeyExists(L"Software\\VIREL1_Service\\TFace")) << "settings written at exit";
+
+    ASSERT_EQ(RunToEnd(L"\"" + kUninstall + L"\" /S /PURGE"), 0);
+    ASSERT_TRUE(WaitUntil([] { return !Exists(kInstallDir); }));
+    EXPECT_TRUE(WaitUntil([] { return !KeyExists(kSettingsKey); }));
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+    EXPECT_FALSE(Exists(kMenuFolder));
+}
+
+// Started from the list of installed programs: it asks to close the program, checks again on
+// Retry, and cancelled it changes nothing.
+TEST_F(Installer, UninstallAsksToCloseTheRunningProgram) {
+    ASSERT_EQ(Install(), 0);
+    TRunningExe program(kProgram);
+    ASSERT_NE(program.Face(), nullptr) << "no main window";
+    {
+        TRunningExe uninstall(kUninstall);
+        HWND box = WaitForRetryBox(uninstall.ProcessId());
+        ASSERT_NE(box, nullptr) << "no question to close the program";
+        EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), kUninstallWhileRunning);
+        EXPECT_EQ(WindowText(box), L"Удаление " + std::wstring(kTitle));
+        // Retry while it still runs: asked again.
+        Answer(box, IDRETRY);
+        box = WaitForRetryBox(uninstall.ProcessId());
+        ASSERT_NE(box, nullptr) << "not asked again";
+        Answer(box, IDCANCEL);
+        EXPECT_EQ(ExitCode(uninstall.Process()), 1);
+    }
+    ExpectInstalled();
+    EXPECT_TRUE(program.Running());
+
+    // Closed while asked: Retry goes on to the uninstaller's own pages (cancelled here).
+    TRunningExe uninstall(kUninstall);
+    const HWND box = WaitForRetryBox(uninstall.ProcessId());
+    ASSERT_NE(box, nullptr) << "no question to close the program";
+    ASSERT_TRUE(program.Close());
+    Answer(box, IDRETRY);
+    EXPECT_EQ(ExitCode(uninstall.Process()), 0);
+    // Its copy at work has a process of its own; its caption is followed by a page's.
+    const std::wstring caption = L"Удаление " + std::wstring(kTitle);
+    HWND pages = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        pages = FindDialog([&](HWND window) { return WindowText(window).starts_with(caption); });
+        return pages != nullptr;
+    })) << "no uninstaller";
+    PostMessageW(pages, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(pages); }));
+    ExpectInstalled();
+}
+
+// An upgrade could not replace the running program, whose settings written at its exit would
+// be the old one's.
+TEST_F(Installer, UpgradeRefusesWhileTheProgramRunsAndGoesOnOnceItIsClosed) {
+    ASSERT_EQ(Install(), 0);
+    // Marks of the installation in place, which a refused upgrade leaves as they are.
+    StoreText(kUninstallKey, L"DisplayVersion", L"0.9.0");
+    ASSERT_TRUE(DeleteFileW(kGuide.c_str()));
+    {
+        TRunningExe program(kProgram);
+        ASSERT_NE(program.Face(), nullptr) << "no main window";
+        EXPECT_EQ(Install(), 2);
+        EXPECT_EQ(StoredText(kUninstallKey, L"DisplayVersion"), L"0.9.0");
+        EXPECT_FALSE(Exists(kGuide));
+
+        // Asked, the operator cancels: the installer's pages, then the question.
+        TRunningExe setup(Wide(VIREL_INSTALLER_PATH));
+        const HWND pages = setup.Box();
+        ASSERT_NE(pages, nullptr) << "no installer window";
+        PostMessageW(pages, WM_COMMAND, IDOK, 0);  // the welcome page
+        ASSERT_TRUE(WaitUntil([&] {
+            return WindowText(GetDlgItem(pages, IDOK)) == L"&Установить";
+        })) << "no folder page";
+        PostMessageW(pages, WM_COMMAND, IDOK, 0);
+        const HWND box = WaitForRetryBox(setup.ProcessId());
+        ASSERT_NE(box, nullptr) << "no question to close the program";
+        EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), kInstallWhileRunning);
+        Answer(box, IDCANCEL);
+        // Aborted, it offers only to close (its Cancel button, which it kept disabled until
+        // then).
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(pages, IDCANCEL)) != 0; }));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(pages, IDOK)));
+        PostMessageW(pages, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_EQ(ExitCode(setup.Process()), 1);
+        EXPECT_EQ(StoredText(kUninstallKey, L"DisplayVersion"), L"0.9.0");
+        EXPECT_FALSE(Exists(kGuide));
+        EXPECT_TRUE(program.Running());
+        ASSERT_TRUE(program.Close());
+    }
+    ASSERT_EQ(Install(), 0);
+    EXPECT_EQ(StoredText(kUninstallKey, L"DisplayVersion"), Wide(VIREL_EXPECTED_VERSION));
+    EXPECT_TRUE(Exists(kGuide));
 }
 
 }  // namespace
