@@ -288,9 +288,14 @@ std::int64_t TSerialTraceBackend::SafeMonotonicUs() noexcept {
 }
 
 void TSerialTraceBackend::Emit(const std::string& text) {
-    std::string line = Stamp(env_->LocalNowMs());
+    EmitAt(env_->LocalNowMs(), port_, text);
+}
+
+void TSerialTraceBackend::EmitAt(std::int64_t localMs, const std::string& port,
+                                 const std::string& text) {
+    std::string line = Stamp(localMs);
     line += ' ';
-    if (!port_.empty()) line += port_ + ": ";
+    if (!port.empty()) line += port + ": ";
     line += text;
     env_->WriteLine(line);
 }
@@ -302,9 +307,10 @@ void TSerialTraceBackend::Line(const std::string& text) {
 }
 
 void TSerialTraceBackend::Failure(const char* call, const std::string& context) {
-    const std::string key = std::string(call) + '\n' + std::to_string(lastError_.code) + '\n' +
+    const std::string key = port_ + '\n' + call + '\n' + std::to_string(lastError_.code) + '\n' +
                             lastError_.text + '\n' + context;
     if (key == lastFailure_) {
+        lastRepeatMs_ = env_->LocalNowMs();
         ++repeats_;
         return;
     }
@@ -315,13 +321,16 @@ void TSerialTraceBackend::Failure(const char* call, const std::string& context) 
     Emit(text);
     lastFailure_ = key;
     lastFailureCall_ = call;
+    lastFailurePort_ = port_;
 }
 
 void TSerialTraceBackend::FlushRepeats() {
     if (repeats_ == 0) return;
     const long repeats = repeats_;
     repeats_ = 0;
-    Emit(lastFailureCall_ + ", та же ошибка ещё " + std::to_string(repeats) + " раз");
+    // Stamped with the last repeat: the line that follows may be of another time and port.
+    EmitAt(lastRepeatMs_, lastFailurePort_,
+           lastFailureCall_ + ", та же ошибка ещё " + std::to_string(repeats) + " раз");
 }
 
 void TSerialTraceBackend::EndReply() {

@@ -99,14 +99,17 @@ private:
         } catch (...) {
         }
     }
-    // One line: stamp, port, text.
+    // One line: stamp, port, text; EmitAt with the stamp and the port of an earlier event.
     void Emit(const std::string& text);
+    void EmitAt(std::int64_t localMs, const std::string& port, const std::string& text);
     // A line that is not a failure; first says how often the last failure repeated.
     void Line(const std::string& text);
     // "<context> — <call>, ошибка <code>: <text>" with lastError_. A failure equal to the one
-    // written just before is only counted: the read loop asks the driver again and again, and a
-    // port that fails every call must not fill the disk.
+    // written just before (same port, call, error and context) is only counted: the read loop
+    // asks the driver again and again, and a port that fails every call must not fill the disk.
     void Failure(const char* call, const std::string& context = {});
+    // The count of the repeats, when there are any, written with their port and stamped with the
+    // last of them, whatever the port and the time are now.
     void FlushRepeats();
     // Ends the reply being collected: its bytes and timing, or that none came after a write.
     void EndReply();
@@ -133,7 +136,9 @@ private:
     TSystemError lastError_;
     std::string lastFailure_;  // the last line, when it was a failure
     std::string lastFailureCall_;
-    long repeats_ = 0;
+    std::string lastFailurePort_;
+    long repeats_ = 0;  // of lastFailure_, not written yet
+    std::int64_t lastRepeatMs_ = 0;
 };
 
 }  // namespace virel
