@@ -36,9 +36,16 @@ int RunProgram() {
     // 6.-8. The three windows; the first becomes the main window. The main window brings its
     // components: the serial port, the device operations and the settings storage.
     TProgram program(application, formats, programDir);
-    // For service: "/trace" or VIREL1_TRACE=1 records every exchange beside the log file.
-    if (SerialTraceRequestedAtStart())
-        program.TraceSerialExchange(programDir + virel::kTraceFileName);
+    // For service: "/trace" or VIREL1_TRACE=1 records every exchange beside the log file, or in
+    // the user's own folder when the program's is read-only; told at once when neither will do.
+    if (SerialTraceRequestedAtStart()) {
+        const TSerialTraceFile trace = ChooseSerialTraceFile(programDir + virel::kTraceFileName);
+        if (!trace.path.empty()) {
+            program.TraceSerialExchange(trace.path);
+        } else {
+            application.ShowMessageBox(virel::Widen(trace.message), MB_OK | MB_ICONWARNING);
+        }
+    }
     if (!program.Create()) return 1;
 
     // 9. Show the main window and run until it is closed.

@@ -95,6 +95,14 @@ void Safely(F&& f) noexcept {
 
 }  // namespace
 
+std::string TraceNotWrittenMessage(const std::vector<TTraceFileFailure>& tried) {
+    std::string message = kTraceNotWritten;
+    for (const TTraceFileFailure& failure : tried) {
+        message += "\r\n\"" + failure.path + "\": " + failure.reason;
+    }
+    return message + "\r\n\r\n" + kTraceOff;
+}
+
 bool SerialTraceRequested(const std::vector<std::string>& arguments, const char* environmentValue) {
     for (const std::string& argument : arguments) {
         std::string lower;

@@ -16,8 +16,21 @@
 
 namespace virel {
 
-// The trace file, in the program's directory beside the log.
+// The trace file, in the program's directory beside the log (or, where that folder cannot be
+// written, in the user's application data folder beside the log's held lines).
 inline constexpr char kTraceFileName[] = "VIREL1_Service.trace.txt";
+
+// The operator's message when no trace file can be written: kTraceNotWritten, one line
+// "\"<path>\": <the system's reason>" per file tried, then kTraceOff.
+inline constexpr char kTraceNotWritten[] = "Не удалось записать трассировку обмена:";
+inline constexpr char kTraceOff[] = "Программа работает без трассировки.";
+
+// A trace file that could not be opened for writing, and why (the system's text).
+struct TTraceFileFailure {
+    std::string path;
+    std::string reason;
+};
+std::string TraceNotWrittenMessage(const std::vector<TTraceFileFailure>& tried);
 
 // True when the operator asked for the trace: the switch "/trace" (or "-trace", in any case)
 // among the command-line arguments, or the environment variable VIREL1_TRACE set to "1".

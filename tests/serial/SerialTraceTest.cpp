@@ -339,6 +339,24 @@ TEST_F(SerialTrace, TheComponentBehavesAsWithoutTheTrace) {
     EXPECT_TRUE(log->lines.empty());
 }
 
+TEST(SerialTraceFile, NotWrittenMessageNamesEachFileTriedWithTheSystemsReason) {
+    EXPECT_EQ(TraceNotWrittenMessage(
+                  {{"C:\\Program Files\\V\\VIREL1_Service.trace.txt", "Отказано в доступе."},
+                   {"C:\\Users\\o\\AppData\\Roaming\\VIREL1_Service\\"
+                    "VIREL1_Service.trace.txt",
+                    "Системе не удается найти указанный путь."}}),
+              "Не удалось записать трассировку обмена:\r\n"
+              "\"C:\\Program Files\\V\\VIREL1_Service.trace.txt\": Отказано в доступе.\r\n"
+              "\"C:\\Users\\o\\AppData\\Roaming\\VIREL1_Service\\VIREL1_Service.trace.txt\": "
+              "Системе не удается найти указанный путь.\r\n\r\n"
+              "Программа работает без трассировки.");
+    // No application data folder: the one file tried.
+    EXPECT_EQ(TraceNotWrittenMessage({{"D:\\V\\VIREL1_Service.trace.txt", "Диск заполнен."}}),
+              "Не удалось записать трассировку обмена:\r\n"
+              "\"D:\\V\\VIREL1_Service.trace.txt\": Диск заполнен.\r\n\r\n"
+              "Программа работает без трассировки.");
+}
+
 TEST(SerialTraceSwitch, SlashOrDashTraceInAnyCaseOrTheVariableSetToOne) {
     EXPECT_FALSE(SerialTraceRequested({}, nullptr));
     EXPECT_TRUE(SerialTraceRequested({"/trace"}, nullptr));
