@@ -35,9 +35,16 @@ int RunProgram() {
 
     // 6.-8. The three windows; the first becomes the main window. The main window brings its
     // components: the serial port, the device operations and the settings storage.
-    // For service: "/trace" or VIREL1_TRACE=1 records every exchange beside the log file.
-    const std::string tracePath =
-        SerialTraceRequestedAtStart() ? programDir + virel::kTraceFileName : std::string();
+    // For service: "/trace" or VIREL1_TRACE=1 records every exchange beside the log file, or in
+    // the user's own folder when the program's is read-only; told at once when neither will do.
+    std::string tracePath;
+    if (SerialTraceRequestedAtStart()) {
+        const TSerialTraceFile trace = ChooseSerialTraceFile(programDir + virel::kTraceFileName);
+        tracePath = trace.path;
+        if (tracePath.empty()) {
+            application.ShowMessageBox(virel::Widen(trace.message), MB_OK | MB_ICONWARNING);
+        }
+    }
     TProgram program(application, formats, programDir, tracePath);
     if (!program.Create()) return 1;
 

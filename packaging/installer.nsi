@@ -147,6 +147,7 @@ Section /o "un.Журнал измерений, трассировка и нас
   Delete "$INSTDIR\VIREL1_Service.txt"
   Delete "$INSTDIR\VIREL1_Service.trace.txt"
   Delete "${USER_DATA}\VIREL1_Service.txt"
+  Delete "${USER_DATA}\VIREL1_Service.trace.txt"
   RMDir "${USER_DATA}"
   DeleteRegKey HKCU "${SETTINGS_KEY}"
   RMDir "$INSTDIR"

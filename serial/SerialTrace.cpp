@@ -95,6 +95,14 @@ void Safely(F&& f) noexcept {
 
 }  // namespace
 
+std::string TraceNotWrittenMessage(const std::vector<TTraceFileFailure>& tried) {
+    std::string message = kTraceNotWritten;
+    for (const TTraceFileFailure& failure : tried) {
+        message += "\r\n\"" + failure.path + "\": " + failure.reason;
+    }
+    return message + "\r\n\r\n" + kTraceOff;
+}
+
 bool SerialTraceRequested(const std::vector<std::string>& arguments, const char* environmentValue) {
     for (const std::string& argument : arguments) {
         std::string lower;
@@ -288,9 +296,14 @@ std::int64_t TSerialTraceBackend::SafeMonotonicUs() noexcept {
 }
 
 void TSerialTraceBackend::Emit(const std::string& text) {
-    std::string line = Stamp(env_->LocalNowMs());
+    EmitAt(env_->LocalNowMs(), port_, text);
+}
+
+void TSerialTraceBackend::EmitAt(std::int64_t localMs, const std::string& port,
+                                 const std::string& text) {
+    std::string line = Stamp(localMs);
     line += ' ';
-    if (!port_.empty()) line += port_ + ": ";
+    if (!port.empty()) line += port + ": ";
     line += text;
     env_->WriteLine(line);
 }
@@ -302,9 +315,10 @@ void TSerialTraceBackend::Line(const std::string& text) {
 }
 
 void TSerialTraceBackend::Failure(const char* call, const std::string& context) {
-    const std::string key = std::string(call) + '\n' + std::to_string(lastError_.code) + '\n' +
+    const std::string key = port_ + '\n' + call + '\n' + std::to_string(lastError_.code) + '\n' +
                             lastError_.text + '\n' + context;
     if (key == lastFailure_) {
+        lastRepeatMs_ = env_->LocalNowMs();
         ++repeats_;
         return;
     }
@@ -315,13 +329,16 @@ void TSerialTraceBackend::Failure(const char* call, const std::string& context) 
     Emit(text);
     lastFailure_ = key;
     lastFailureCall_ = call;
+    lastFailurePort_ = port_;
 }
 
 void TSerialTraceBackend::FlushRepeats() {
     if (repeats_ == 0) return;
     const long repeats = repeats_;
     repeats_ = 0;
-    Emit(lastFailureCall_ + ", та же ошибка ещё " + std::to_string(repeats) + " раз");
+    // Stamped with the last repeat: the line that follows may be of another time and port.
+    EmitAt(lastRepeatMs_, lastFailurePort_,
+           lastFailureCall_ + ", та же ошибка ещё " + std::to_string(repeats) + " раз");
 }
 
 void TSerialTraceBackend::EndReply() {

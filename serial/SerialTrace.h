@@ -16,8 +16,21 @@
 
 namespace virel {
 
-// The trace file, in the program's directory beside the log.
+// The trace file, in the program's directory beside the log (or, where that folder cannot be
+// written, in the user's application data folder beside the log's held lines).
 inline constexpr char kTraceFileName[] = "VIREL1_Service.trace.txt";
+
+// The operator's message when no trace file can be written: kTraceNotWritten, one line
+// "\"<path>\": <the system's reason>" per file tried, then kTraceOff.
+inline constexpr char kTraceNotWritten[] = "Не удалось записать трассировку обмена:";
+inline constexpr char kTraceOff[] = "Программа работает без трассировки.";
+
+// A trace file that could not be opened for writing, and why (the system's text).
+struct TTraceFileFailure {
+    std::string path;
+    std::string reason;
+};
+std::string TraceNotWrittenMessage(const std::vector<TTraceFileFailure>& tried);
 
 // True when the operator asked for the trace: the switch "/trace" (or "-trace", in any case)
 // among the command-line arguments, or the environment variable VIREL1_TRACE set to "1".
@@ -99,14 +112,17 @@ private:
         } catch (...) {
         }
     }
-    // One line: stamp, port, text.
+    // One line: stamp, port, text; EmitAt with the stamp and the port of an earlier event.
     void Emit(const std::string& text);
+    void EmitAt(std::int64_t localMs, const std::string& port, const std::string& text);
     // A line that is not a failure; first says how often the last failure repeated.
     void Line(const std::string& text);
     // "<context> — <call>, ошибка <code>: <text>" with lastError_. A failure equal to the one
-    // written just before is only counted: the read loop asks the driver again and again, and a
-    // port that fails every call must not fill the disk.
+    // written just before (same port, call, error and context) is only counted: the read loop
+    // asks the driver again and again, and a port that fails every call must not fill the disk.
     void Failure(const char* call, const std::string& context = {});
+    // The count of the repeats, when there are any, written with their port and stamped with the
+    // last of them, whatever the port and the time are now.
     void FlushRepeats();
     // Ends the reply being collected: its bytes and timing, or that none came after a write.
     void EndReply();
@@ -133,7 +149,9 @@ private:
     TSystemError lastError_;
     std::string lastFailure_;  // the last line, when it was a failure
     std::string lastFailureCall_;
-    long repeats_ = 0;
+    std::string lastFailurePort_;
+    long repeats_ = 0;  // of lastFailure_, not written yet
+    std::int64_t lastRepeatMs_ = 0;
 };
 
 }  // namespace virel

@@ -8,6 +8,7 @@
 
 #include "Version.h"
 #include "app/platform/PlatformClock.h"
+#include "app/platform/PlatformLogFile.h"
 #include "core/Utf16.h"
 #include "serial/SerialTrace.h"
 #include "win/Scopes.h"
@@ -53,6 +54,35 @@ private:
     std::int64_t frequency_ = 1;
 };
 
+// The trace file opened for appending; a new (empty) file first gets a byte-order mark so that
+// Notepad reads it as UTF-8. An invalid handle, with the last error set, when that fails.
+win::THandle OpenTraceFile(const std::string& path) {
+    HANDLE handle =
+        CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return {};
+    win::THandle file(handle);
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file.Get(), &size) && size.QuadPart == 0) {
+        DWORD written = 0;
+        if (!WriteFile(file.Get(), "\xEF\xBB\xBF", 3, &written, nullptr)) {
+            const DWORD error = GetLastError();  // the full disk's, not the closing's
+            file.Close();
+            SetLastError(error);
+            return {};
+        }
+    }
+    return file;
+}
+
+// The trace file's name in the folder of the file that keeps the log's held lines.
+std::string UserTraceFilePath() {
+    const std::string userLog = UserLogFilePath();
+    const std::size_t slash = userLog.find_last_of('\\');
+    if (slash == std::string::npos) return {};
+    return userLog.substr(0, slash + 1) + kTraceFileName;
+}
+
 std::vector<std::string> CommandLineArguments() {
     std::vector<std::string> arguments;
     int count = 0;
@@ -72,19 +102,25 @@ bool SerialTraceRequestedAtStart() {
     return SerialTraceRequested(CommandLineArguments(), n > 0 ? variable.c_str() : nullptr);
 }
 
+TSerialTraceFile ChooseSerialTraceFile(const std::string& besideLog) {
+    std::vector<TTraceFileFailure> tried;
+    auto writable = [&tried](const std::string& path) {
+        if (OpenTraceFile(path)) return true;
+        tried.push_back({path, win::SystemMessage(GetLastError())});
+        return false;
+    };
+    if (writable(besideLog)) return {besideLog, {}};
+    // Only now: asking for the user's folder creates it.
+    const std::string userPath = UserTraceFilePath();
+    if (!userPath.empty() && writable(userPath)) return {userPath, {}};
+    return {{}, TraceNotWrittenMessage(tried)};
+}
+
 std::unique_ptr<ISerialBackend> CreateTracedSerialBackend(std::unique_ptr<ISerialBackend> backend,
                                                           const std::string& path) {
     if (!backend) return backend;
-    HANDLE handle =
-        CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return backend;
-    win::THandle file(handle);
-    LARGE_INTEGER size{};
-    if (GetFileSizeEx(file.Get(), &size) && size.QuadPart == 0) {
-        DWORD written = 0;
-        WriteFile(file.Get(), "\xEF\xBB\xBF", 3, &written, nullptr);
-    }
+    win::THandle file = OpenTraceFile(path);
+    if (!file) return backend;
     return std::make_unique<TSerialTraceBackend>(
         std::move(backend), std::make_unique<TFileTraceEnvironment>(std::move(file)),
         "ВИРЕЛ1 Сервис " VIREL_VERSION_TEXT ": трассировка обмена начата");

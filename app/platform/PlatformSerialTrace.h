@@ -11,6 +11,17 @@ namespace virel::app {
 // Whether this process was started with the trace switch or the trace variable.
 bool SerialTraceRequestedAtStart();
 
+// The file the trace is to append to, chosen at start so that an operator who asked for the
+// trace learns at once when it cannot be written.
+struct TSerialTraceFile {
+    std::string path;     // empty when no file can be written
+    std::string message;  // then: which files were tried and why they failed (UTF-8)
+};
+
+// `besideLog` when it can be opened for appending (it is created if missing), else the file of
+// the same name in the user's application data folder, where the log's held lines go too.
+TSerialTraceFile ChooseSerialTraceFile(const std::string& besideLog);
+
 // The real backend wrapped by the trace, which appends to the file at `path` (UTF-8; created
 // with a byte-order mark so that Notepad reads it). When the file cannot be opened the
 // backend is returned as it is: the program works, untraced.

@@ -11,6 +11,7 @@
 #include "app/windows/Texts.h"
 #include "core/DeviceTexts.h"
 #include "core/Utf16.h"
+#include "serial/SerialTrace.h"
 
 #ifndef VIREL_GUIDE_PATH
 #error "build with the path of the operator's guide"
@@ -71,6 +72,10 @@ TEST(GuideTexts, EveryStatusTextAndMessageIsExplained) {
     const std::string afterValue(notInteger.substr(notInteger.find("%s") + 3));
     EXPECT_NE(guide.find(afterValue), std::string::npos) << afterValue;
     EXPECT_NE(guide.find(Narrow(app::kUnknownError)), std::string::npos);
+    // The box at start when "/trace" was asked for and no trace file can be written.
+    for (const char* text : {kTraceNotWritten, kTraceOff}) {
+        EXPECT_NE(guide.find(text), std::string::npos) << text;
+    }
 }
 
 TEST(GuideTexts, EveryControlMenuEntryAndWindowIsNamed) {

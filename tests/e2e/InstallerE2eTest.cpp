@@ -182,6 +182,7 @@ protected:
         RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
         RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
         DeleteFileW((kUserDataDir + L"\\VIREL1_Service.txt").c_str());
+        DeleteFileW((kUserDataDir + L"\\VIREL1_Service.trace.txt").c_str());
         RemoveDirectoryW(kUserDataDir.c_str());
     }
 
@@ -295,6 +296,8 @@ TEST_F(Installer, UninstallWithPurgeLeavesNothingOfTheProgramBehind) {
     WriteFileText(kInstallDir + L"\\VIREL1_Service.txt", "05.03.2007 14:35:00 42 7 258.45\r\n");
     WriteFileText(kInstallDir + L"\\VIREL1_Service.trace.txt", "\xEF\xBB\xBF");
     WriteSavedLines();
+    // The trace of a start from a folder that could not be written.
+    WriteFileText(kUserDataDir + L"\\VIREL1_Service.trace.txt", "\xEF\xBB\xBF");
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VIREL1_Service\\TFace", 0, nullptr, 0,
                               KEY_WRITE, nullptr, &key, nullptr),

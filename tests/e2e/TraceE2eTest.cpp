@@ -1,15 +1,18 @@
 // The exchange trace of the real program: started with "/trace" (or VIREL1_TRACE=1) it writes
 // what went over Wine's COM5 to the simulated meter into VIREL1_Service.trace.txt beside the
-// program; started without either, it writes nothing.
+// program, or in the user's application data folder when the program's folder is read-only, and
+// says at start when neither can be written; started without either, it writes nothing.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "E2eSupport.h"
+#include "FaultSupport.h"
 #include "tests/support/RunningExe.h"
 
 #ifndef VIREL_PROGRAM_PATH
@@ -26,6 +29,64 @@ std::wstring TracePath() {
     std::wstring path = kProgram.substr(0, kProgram.find_last_of(L"\\/") + 1);
     return path + L"VIREL1_Service.trace.txt";
 }
+
+// The trace's file in the user's own folder, where the log's held lines go too.
+std::wstring UserTracePath() {
+    wchar_t appData[MAX_PATH] = L"";
+    GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
+    return std::wstring(appData) + L"\\VIREL1_Service\\VIREL1_Service.trace.txt";
+}
+
+bool CanCreateFileIn(const std::wstring& folder) {
+    const std::wstring probe = folder + L"\\probe.txt";
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    DeleteFileW(probe.c_str());
+    return true;
+}
+
+// A folder of its own with a copy of the program, made read-only: by its permissions, or, for
+// the superuser whom they do not stop, by a read-only mount of it over itself.
+class TReadOnlyProgramFolder {
+public:
+    TReadOnlyProgramFolder()
+        : unix_(std::string(VIREL_FAULT_BUILD_DIR) + "/e2e-work/trace-ro-" +
+                std::to_string(GetCurrentProcessId())),
+          folder_(ZPath(unix_)) {
+        CreateDirectoryW(ZPath(std::string(VIREL_FAULT_BUILD_DIR) + "/e2e-work").c_str(), nullptr);
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        if (!CopyFileW(L"" VIREL_PROGRAM_PATH, Program().c_str(), FALSE)) return;
+        RunUnix("chmod 555 '" + unix_ + "'");
+        if (!CanCreateFileIn(folder_)) {
+            readOnly_ = true;
+            return;
+        }
+        mounted_ = RunUnix("mount --bind '" + unix_ + "' '" + unix_ +
+                           "' 2>/dev/null && mount -o remount,ro,bind '" + unix_ + "' '" + unix_ +
+                           "' 2>/dev/null");
+        readOnly_ = !CanCreateFileIn(folder_);
+    }
+    ~TReadOnlyProgramFolder() {
+        if (mounted_) RunUnix("umount '" + unix_ + "'");
+        RunUnix("chmod 755 '" + unix_ + "'");
+        DeleteFileW(Program().c_str());
+        DeleteFileW((folder_ + L"\\VIREL1_Service.trace.txt").c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+    TReadOnlyProgramFolder(const TReadOnlyProgramFolder&) = delete;
+    TReadOnlyProgramFolder& operator=(const TReadOnlyProgramFolder&) = delete;
+
+    bool ReadOnly() const { return readOnly_; }
+    std::wstring Program() const { return folder_ + L"\\VIREL1_Service.exe"; }
+    std::wstring TracePath() const { return folder_ + L"\\VIREL1_Service.trace.txt"; }
+
+private:
+    std::string unix_;
+    std::wstring folder_;
+    bool readOnly_ = false;
+    bool mounted_ = false;
+};
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -59,8 +120,14 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 
 class Trace : public ::testing::Test {
 protected:
-    void SetUp() override { DeleteFileW(TracePath().c_str()); }
-    void TearDown() override { DeleteFileW(TracePath().c_str()); }
+    void SetUp() override {
+        DeleteFileW(TracePath().c_str());
+        DeleteFileW(UserTracePath().c_str());
+    }
+    void TearDown() override {
+        DeleteFileW(TracePath().c_str());
+        DeleteFileW(UserTracePath().c_str());
+    }
 
     // End of measurement (FPR) on COM5 (typed: the list holds COM1 to COM4 and the PC's ports)
     // at 9600 baud, pressed as the operator does. The print choice is set too: the settings the
@@ -156,6 +223,80 @@ TEST_F(Trace, WithoutEitherNothingIsWrittenTheVariableStartsItAFailedOpenCarries
     EXPECT_EQ(next, ':') << lines[1];
     EXPECT_GT(error.size(), error.find(": ") + 2) << "the system's text of the error: " << lines[1];
     EXPECT_EQ(Event(lines.back()), "трассировка окончена");
+}
+
+// From a folder it may not write into, the program traces into the user's own folder, where the
+// log's held lines go, and shows no box about it.
+TEST_F(Trace, ReadOnlyProgramFolderTracesIntoTheUsersOwnFolder) {
+    const TReadOnlyProgramFolder folder;
+    if (!folder.ReadOnly()) GTEST_SKIP() << "no folder can be made read-only here";
+    TMeter meter;
+    {
+        TRunningExe exe(folder.Program(), L"/trace");
+        ASSERT_NE(exe.Face(), nullptr) << "no main window";
+        EXPECT_EQ(exe.Box(), nullptr);
+        EndMeasurement(exe);
+        ASSERT_TRUE(exe.Close());
+        EXPECT_TRUE(exe.Boxes().empty());
+    }
+    ASSERT_EQ(meter.Sent().size(), 15u);
+    EXPECT_EQ(GetFileAttributesW(folder.TracePath().c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const std::string text = ReadFileBytes(UserTracePath());
+    ASSERT_EQ(text.substr(0, 3), "\xEF\xBB\xBF") << Narrow(UserTracePath());
+    const std::vector<std::string> lines = Lines(text.substr(3));
+    ASSERT_GE(lines.size(), 8u) << text;
+    EXPECT_TRUE(StartsWith(Event(lines.front()), "ВИРЕЛ1 Сервис " VIREL_EXPECTED_VERSION ": "))
+        << lines.front();
+    std::string events;
+    for (const std::string& line : lines) events += Event(line) + "\n";
+    EXPECT_NE(events.find("COM5: открыт \\\\.\\COM5\n"), std::string::npos) << text;
+    EXPECT_NE(events.find("COM5: передача 01 46 50 52 (байт: 4, за "), std::string::npos) << text;
+    EXPECT_NE(events.find("COM5: приём " + Hex(meter.Sent()) + " (байт: 15, "), std::string::npos)
+        << text;
+    EXPECT_EQ(Event(lines.back()), "трассировка окончена");
+}
+
+// Neither beside the log nor in the user's folder (a folder stands in each file's place): a box
+// says so at once, naming both files, each with the system's reason, and the program runs on.
+TEST_F(Trace, NoFileToTraceIntoIsToldAtStartAndTheProgramRunsOn) {
+    const std::wstring userFolder = UserTracePath().substr(0, UserTracePath().rfind(L'\\'));
+    CreateDirectoryW(userFolder.c_str(), nullptr);
+    ASSERT_TRUE(CreateDirectoryW(TracePath().c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(UserTracePath().c_str(), nullptr));
+    struct Restore {
+        ~Restore() {
+            RemoveDirectoryW(TracePath().c_str());
+            RemoveDirectoryW(UserTracePath().c_str());
+        }
+    } restore;
+    TRunningExe exe(kProgram, L"/trace");
+    ASSERT_NE(exe.Box(), nullptr) << "no box at start";
+    EXPECT_EQ(exe.Face(), nullptr) << "the box comes before the main window";
+    ASSERT_NE(exe.WaitForFace(), nullptr) << "no main window after the box";
+    ASSERT_EQ(exe.Boxes().size(), 1u);
+
+    // The program names its own folder with backslashes.
+    std::string besideLog = Narrow(TracePath());
+    std::replace(besideLog.begin(), besideLog.end(), '/', '\\');
+    const std::string box = Narrow(exe.Boxes()[0]);
+    const std::string head = "Не удалось записать трассировку обмена:\r\n";
+    const std::string tail = "\r\n\r\nПрограмма работает без трассировки.";
+    ASSERT_TRUE(StartsWith(box, head) && box.ends_with(tail)) << box;
+    const std::vector<std::string> files =
+        Lines(box.substr(head.size(), box.size() - head.size() - tail.size()));
+    ASSERT_EQ(files.size(), 2u) << box;
+    const std::string user = Narrow(UserTracePath());
+    EXPECT_TRUE(StartsWith(files[0], "\"" + besideLog + "\": ")) << files[0];
+    EXPECT_GT(files[0].size(), besideLog.size() + 4) << "the reason: " << files[0];
+    EXPECT_TRUE(StartsWith(files[1], "\"" + user + "\": ")) << files[1];
+    EXPECT_GT(files[1].size(), user.size() + 4) << "the reason: " << files[1];
+
+    // Untraced, the program works as ever.
+    SendMessageW(exe.Control(kIdComPort), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"COM200"));
+    SendMessageW(exe.Control(kIdBitBtn1), BM_CLICK, 0, 0);
+    ASSERT_TRUE(exe.Close());
+    EXPECT_EQ(exe.Boxes().size(), 1u);
 }
 
 }  // namespace

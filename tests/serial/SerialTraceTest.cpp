@@ -206,6 +206,76 @@ TEST_F(SerialTrace, FailedCallsWithTheSystemsCodeAndTextRepeatsCounted) {
     EXPECT_EQ(refused[2], "COM2: закрыт");
 }
 
+// The count of repeated failures belongs to the port and the time of the repeats: not to the
+// port that failed next, nor to the end of the trace.
+TEST_F(SerialTrace, RepeatsAreCountedPerPortAndStampedWithTheLastOfThem) {
+    const std::string notFound = " — CreateFile, ошибка 2: Не удается найти указанный файл.";
+    {
+        TCPDrv port(nullptr, Traced());
+        UseTestLine(port);
+        dev->ports->existing.erase(PortPath(7));
+        port.SetPort(pnCOM7);
+        dev->now = 100;
+        EXPECT_FALSE(port.Connect());
+        dev->now = 300;
+        EXPECT_FALSE(port.Connect());
+        port.SetPortName("\\\\.\\COM255");
+        dev->now = 700;
+        EXPECT_FALSE(port.Connect());
+        // Repeated again, then the program ends: the count is written at the end, but as
+        // COM255's, at the time of its repeat.
+        dev->now = 900;
+        EXPECT_FALSE(port.Connect());
+        dev->now = 1500;
+    }
+    const std::vector<std::string> want = {
+        "2026-12-06 14:35:00.000 ВИРЕЛ1 Сервис 1.0.0: трассировка обмена",
+        "2026-12-06 14:35:00.100 COM7: не открыт \\\\.\\COM7" + notFound,
+        "2026-12-06 14:35:00.300 COM7: CreateFile, та же ошибка ещё 1 раз",
+        "2026-12-06 14:35:00.700 COM255: не открыт \\\\.\\COM255" + notFound,
+        "2026-12-06 14:35:00.900 COM255: CreateFile, та же ошибка ещё 1 раз",
+        "2026-12-06 14:35:01.500 трассировка окончена",
+    };
+    EXPECT_EQ(log->lines, want);
+}
+
+// A port whose every query fails, two in turn: each port's failure is written, and its count is
+// stamped with its last repeat, not with the closing that writes it a second later.
+TEST_F(SerialTrace, EachPortsCountIsStampedWithItsLastRepeatNotWithTheClosing) {
+    TCPDrv port(nullptr, Traced());
+    UseTestLine(port);
+    log->error = {22, "Устройство не опознает команду."};
+    dev->failClearError = true;
+    std::uint8_t buffer[300];
+    for (const TPortNumber number : {pnCOM2, pnCOM3}) {
+        port.SetPort(number);
+        ASSERT_TRUE(port.Connect());
+        dev->step = 1;
+        EXPECT_EQ(port.ReadData(buffer, 280), 0u);
+        dev->now += 1000;  // the port stays open a second longer
+        port.Disconnect();
+    }
+    const std::string failed = "ClearCommError, ошибка 22: Устройство не опознает команду.";
+    const std::string repeated = "ClearCommError, та же ошибка ещё ";
+    std::vector<std::string> seen;  // the failures and closings, each port's in turn
+    for (const std::string& line : log->lines) {
+        if (line.find("ClearCommError") != std::string::npos || line.ends_with("закрыт"))
+            seen.push_back(line);
+    }
+    ASSERT_EQ(seen.size(), 6u) << ::testing::PrintToString(log->lines);
+    for (const std::string name : {"COM2", "COM3"}) {
+        const std::size_t at = name == "COM2" ? 0 : 3;
+        EXPECT_EQ(seen[at].substr(24), name + ": " + failed);
+        EXPECT_TRUE(After(seen[at + 1].substr(24), name + ": " + repeated).ends_with(" раз"))
+            << seen[at + 1];
+        EXPECT_EQ(seen[at + 2].substr(24), name + ": закрыт");
+        // Stamps of equal length compare as texts.
+        EXPECT_LE(seen[at].substr(0, 23), seen[at + 1].substr(0, 23));
+        EXPECT_LT(seen[at + 1].substr(0, 23), seen[at + 2].substr(0, 23))
+            << "the count is stamped with the closing: " << seen[at + 1];
+    }
+}
+
 TEST_F(SerialTrace, LongStreamsAreSplitIntoLinesOfAtMost256Bytes) {
     TCPDrv port(nullptr, Traced());
     UseTestLine(port);
@@ -267,6 +337,24 @@ TEST_F(SerialTrace, TheComponentBehavesAsWithoutTheTrace) {
     EXPECT_EQ(dev->readRequests, plainDevice->readRequests);
     EXPECT_EQ(dev->tickCalls, plainDevice->tickCalls);
     EXPECT_TRUE(log->lines.empty());
+}
+
+TEST(SerialTraceFile, NotWrittenMessageNamesEachFileTriedWithTheSystemsReason) {
+    EXPECT_EQ(TraceNotWrittenMessage(
+                  {{"C:\\Program Files\\V\\VIREL1_Service.trace.txt", "Отказано в доступе."},
+                   {"C:\\Users\\o\\AppData\\Roaming\\VIREL1_Service\\"
+                    "VIREL1_Service.trace.txt",
+                    "Системе не удается найти указанный путь."}}),
+              "Не удалось записать трассировку обмена:\r\n"
+              "\"C:\\Program Files\\V\\VIREL1_Service.trace.txt\": Отказано в доступе.\r\n"
+              "\"C:\\Users\\o\\AppData\\Roaming\\VIREL1_Service\\VIREL1_Service.trace.txt\": "
+              "Системе не удается найти указанный путь.\r\n\r\n"
+              "Программа работает без трассировки.");
+    // No application data folder: the one file tried.
+    EXPECT_EQ(TraceNotWrittenMessage({{"D:\\V\\VIREL1_Service.trace.txt", "Диск заполнен."}}),
+              "Не удалось записать трассировку обмена:\r\n"
+              "\"D:\\V\\VIREL1_Service.trace.txt\": Диск заполнен.\r\n\r\n"
+              "Программа работает без трассировки.");
 }
 
 TEST(SerialTraceSwitch, SlashOrDashTraceInAnyCaseOrTheVariableSetToOne) {
