@@ -1,6 +1,8 @@
 #include "core/ArchiveFile.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 
 #include "core/DateTimeFormat.h"
 #include "core/DeviceTexts.h"
@@ -24,14 +26,17 @@ std::string CsvField(const std::string& text) {
     return quoted + '"';
 }
 
+// Every row has the header's fields, the missing ones empty: strict readers refuse rows of
+// different lengths.
 std::string CsvLine(std::initializer_list<std::string> fields) {
     std::string line;
-    bool first = true;
+    int count = 0;
     for (const std::string& field : fields) {
-        if (!first) line += kSeparator;
+        if (count++ > 0) line += kSeparator;
         line += CsvField(field);
-        first = false;
     }
+    // A row without fields is one empty field, as far as separators go.
+    for (count = std::max(count, 1); count < kArchiveColumns; ++count) line += kSeparator;
     return line + kLineEnd;
 }
 
@@ -76,18 +81,15 @@ std::string ArchiveCsv(const TArchiveSheet& sheet, const RegionalFormats& format
     csv += CsvLine({headers[0], headers[1], headers[2], headers[3]});
     for (const auto& record : sheet.records) {
         if (!record) {
-            csv += kLineEnd;
+            csv += CsvLine({});
             continue;
         }
         RecordTexts texts = TextsOf(*record, formats);
         const auto point = texts.dose.find('.');
         if (point != std::string::npos) texts.dose[point] = ',';
         const auto error = DeviceErrorCell(*record);
-        if (error) {
-            csv += CsvLine({texts.time, texts.measureNumber, texts.dose, std::to_string(*error)});
-        } else {
-            csv += CsvLine({texts.time, texts.measureNumber, texts.dose});
-        }
+        csv += CsvLine({texts.time, texts.measureNumber, texts.dose,
+                        error ? std::to_string(*error) : std::string()});
     }
     return csv;
 }

@@ -1,7 +1,7 @@
 // The archive into a file, from the menu entry to the file on disk: the real windows, serial
 // port and registry under Wine, the simulated meter on COM3, the save dialog answered by the
-// test, and the xlsx workbook read back by an independent reader (openpyxl, a Linux program
-// that Wine starts).
+// test, and the files read back by independent readers (openpyxl for the xlsx workbook and
+// Python's csv module for the CSV text, Linux programs that Wine starts).
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
@@ -14,8 +14,8 @@
 #include "core/Utf16.h"
 #include "win/SystemMessage.h"
 
-#if !defined(VIREL_E2E_XLSX_READER)
-#error "build with the command line of the xlsx reader"
+#if !defined(VIREL_E2E_XLSX_READER) || !defined(VIREL_E2E_CSV_READER)
+#error "build with the command lines of the xlsx and CSV readers"
 #endif
 
 namespace virel::e2e {
@@ -36,34 +36,53 @@ std::string UnixPath(const std::wstring& path) {
     return unix;
 }
 
-// Cells by "R<row>C<col>": kind, value, number format, font size, tab-separated.
-std::map<std::string, std::vector<std::string>> ReadXlsx(const std::wstring& file) {
-    const std::wstring out = file + L".cells";
-    std::wstring command = Widen(std::string(VIREL_E2E_XLSX_READER)) + L" \"" +
-                           Widen(UnixPath(file)) + L"\" \"" + Widen(UnixPath(out)) + L"\"";
+// What `reader` (a command line) prints about `file`, as tab-separated fields per line.
+std::vector<std::vector<std::string>> RunReader(const char* reader, const std::wstring& file) {
+    const std::wstring out = file + L".read";
+    std::wstring command = Widen(std::string(reader)) + L" \"" + Widen(UnixPath(file)) + L"\" \"" +
+                           Widen(UnixPath(out)) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    std::map<std::string, std::vector<std::string>> cells;
+    std::vector<std::vector<std::string>> lines;
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info)) {
-        return cells;
+        return lines;
     }
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     // Wine does not wait for a Linux process: the reader's output appears when it is complete.
     for (int i = 0; i < 600 && GetFileAttributesW(out.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
         Sleep(50);
-    std::istringstream lines(ReadFileBytes(out));
+    std::istringstream text(ReadFileBytes(out));
     std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string key, field;
-        std::getline(fields, key, '\t');
-        while (std::getline(fields, field, '\t')) cells[key].push_back(field);
+    while (std::getline(text, line)) {
+        std::vector<std::string> fields(1);
+        for (const char c : line) {
+            if (c == '\t') {
+                fields.emplace_back();
+            } else {
+                fields.back() += c;
+            }
+        }
+        lines.push_back(std::move(fields));
     }
     DeleteFileW(out.c_str());
+    return lines;
+}
+
+// Cells by "R<row>C<col>": kind, value, number format, font size.
+std::map<std::string, std::vector<std::string>> ReadXlsx(const std::wstring& file) {
+    std::map<std::string, std::vector<std::string>> cells;
+    for (auto& line : RunReader(VIREL_E2E_XLSX_READER, file)) {
+        cells[line[0]].assign(line.begin() + 1, line.end());
+    }
     return cells;
+}
+
+// The CSV file's rows as a strict reader takes them: the number of fields, then the fields.
+std::vector<std::vector<std::string>> ReadCsv(const std::wstring& file) {
+    return RunReader(VIREL_E2E_CSV_READER, file);
 }
 
 std::string At(std::map<std::string, std::vector<std::string>>& cells, const std::string& key,
@@ -223,6 +242,7 @@ TEST_F(FileExport, CsvIntoTheLastFolderUsedAndUnwritableFilesOfferAnotherName) {
     const std::wstring unwritable = L"Z:\\sys\\Архив.csv";
     const std::wstring file = Work(L"Архив.csv");
     WriteBytes(file, "old contents\r\n");  // an existing file, replaced when complete
+    meter.Set("skip-records=1\n");
     dialog_.answers.push_back({held, 2});
     dialog_.answers.push_back({unwritable, 2});
     dialog_.answers.push_back({Work(L"Архив"), 2});
@@ -264,10 +284,25 @@ TEST_F(FileExport, CsvIntoTheLastFolderUsedAndUnwritableFilesOfferAnotherName) {
         at = end + 2;
     }
     ASSERT_EQ(rows.size(), 258u);
-    EXPECT_EQ(rows[0], std::string(";Архив ВИРЕЛ1 №42 на ") + Today());
+    EXPECT_EQ(rows[0], std::string(";Архив ВИРЕЛ1 №42 на ") + Today() + ";;");
     EXPECT_EQ(rows[1], "Дата, время;Номер измерения;Доза, Гр*см^2;Ошибка прибора");
-    EXPECT_EQ(rows[2], "05.03.2007 14:35:00;7;258,45");
+    EXPECT_EQ(rows[2], "05.03.2007 14:35:00;7;258,45;");
+    EXPECT_EQ(rows[3], ";;;") << "record 1 never came";
     EXPECT_EQ(rows[257], "31.12.2025;256;1000,7;3");
+    // A strict reader finds the header's four fields in every row.
+    const auto read = ReadCsv(file);
+    ASSERT_EQ(read.size(), 258u) << (read.empty() ? "nothing read" : read[0][0]);
+    for (std::size_t row = 0; row < read.size(); ++row) {
+        EXPECT_EQ(read[row][0], "4") << "row " << row + 1;
+        EXPECT_EQ(read[row].size(), 5u) << "row " << row + 1;
+    }
+    using Row = std::vector<std::string>;
+    EXPECT_EQ(read[0], (Row{"4", "", "Архив ВИРЕЛ1 №42 на " + Today(), "", ""}));
+    EXPECT_EQ(read[1],
+              (Row{"4", "Дата, время", "Номер измерения", "Доза, Гр*см^2", "Ошибка прибора"}));
+    EXPECT_EQ(read[2], (Row{"4", "05.03.2007 14:35:00", "7", "258,45", ""}));
+    EXPECT_EQ(read[3], (Row{"4", "", "", "", ""}));
+    EXPECT_EQ(read[257], (Row{"4", "31.12.2025", "256", "1000,7", "3"}));
     auto files = FilesIn(program->workDir);
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::wstring>{L"Архив.csv", L"Открыт.csv"}));
