@@ -10,6 +10,8 @@
 #include <sstream>
 
 #include "E2eSupport.h"
+#include "FaultSupport.h"
+#include "app/ArchiveFiles.h"
 #include "app/Face.h"
 #include "core/Utf16.h"
 #include "win/SystemMessage.h"
@@ -318,6 +320,95 @@ TEST_F(FileExport, CsvIntoTheLastFolderUsedAndUnwritableFilesOfferAnotherName) {
     ASSERT_EQ(dialog_.shown.size(), 4u);
     EXPECT_EQ(dialog_.shown[3].folder, lastFolder);
     EXPECT_EQ(meter.Received().size(), requests);
+}
+
+// A tiny file system of its own (tmpfs) in the work folder, filled up: the chosen folder on a
+// full disk, then the system's temporary folder, where the workbook is made, on it.
+TEST_F(FileExport, AFullDiskIsReportedWithTheSystemsReasonAndLeavesNothingBehind) {
+    const std::wstring full = Work(L"Полный диск");
+    ASSERT_TRUE(CreateDirectoryW(full.c_str(), nullptr));
+    const std::string unixFull = UnixPath(full);
+    if (!RunUnix("mount -t tmpfs -o size=16k,mode=755 virel-full-disk '" + unixFull +
+                 "' 2>/dev/null"))
+        GTEST_SKIP() << "no tmpfs can be mounted here (needs the superuser)";
+    struct Unmount {
+        std::string dir;
+        ~Unmount() { RunUnix("umount '" + dir + "'"); }
+    } unmount{unixFull};
+    const std::wstring old = full + L"\\Архив.xlsx";
+    WriteBytes(old, "the operator's old archive");
+    ASSERT_TRUE(RunUnix("cat /dev/zero > '" + unixFull + "/filler' 2>/dev/null; true"));
+    // The system's reason for a write there, asked of the system itself.
+    const std::wstring probe = full + L"\\probe.tmp";
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string page(4096, 'x');
+    DWORD written = 0;
+    const bool wrote =
+        WriteFile(file, page.data(), static_cast<DWORD>(page.size()), &written, nullptr) &&
+        written == page.size();
+    const std::wstring reason = Widen(win::SystemMessage(GetLastError()));
+    CloseHandle(file);
+    DeleteFileW(probe.c_str());
+    ASSERT_FALSE(wrote) << "the disk is not full";
+    std::printf("the system's reason for a full disk: %s\n", Narrow(reason).c_str());
+    auto filesThere = [&] {
+        auto names = FilesIn(full);
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::wstring> before{L"filler", L"Архив.xlsx"};
+    ASSERT_EQ(filesThere(), before);
+
+    dialog_.answers.push_back({old, 1});
+    dialog_.answers.push_back({full + L"\\Архив.csv", 2});
+    dialog_.answers.push_back({Work(L"Архив"), 1});
+    Export();
+
+    ASSERT_EQ(program->boxes.size(), 2u);
+    const wchar_t* names[] = {L"Архив.xlsx", L"Архив.csv"};
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(program->boxes[i].text,
+                  L"Не удалось записать файл \"" + full + L"\\" + names[i] + L"\":\r\n" + reason +
+                      L"\r\n\r\nПрочитанные записи не потеряны. Выбрать другое имя файла?");
+    }
+    EXPECT_EQ(ReadFileBytes(old), "the operator's old archive");
+    EXPECT_EQ(filesThere(), before) << "no temporary file stays";
+    EXPECT_EQ(program->Status(), "Архив сохранён в файл " + Narrow(Work(L"Архив.xlsx")));
+    auto cells = ReadXlsx(Work(L"Архив.xlsx"));
+    EXPECT_EQ(At(cells, "R3C2", 1), "7");
+    EXPECT_EQ(At(cells, "R258C4", 1), "3");
+
+    // The system's temporary folder on the full disk: the workbook cannot be made there.
+    struct TemporaryFolder {
+        std::wstring tmp = Variable(L"TMP"), temp = Variable(L"TEMP");
+        static std::wstring Variable(const wchar_t* name) {
+            wchar_t value[MAX_PATH + 1] = L"";
+            GetEnvironmentVariableW(name, value, MAX_PATH + 1);
+            return value;
+        }
+        ~TemporaryFolder() {
+            SetEnvironmentVariableW(L"TMP", tmp.empty() ? nullptr : tmp.c_str());
+            SetEnvironmentVariableW(L"TEMP", temp.empty() ? nullptr : temp.c_str());
+        }
+    } restore;
+    SetEnvironmentVariableW(L"TMP", full.c_str());
+    SetEnvironmentVariableW(L"TEMP", full.c_str());
+    wchar_t temp[MAX_PATH + 1] = L"";
+    GetTempPathW(MAX_PATH + 1, temp);
+    ASSERT_EQ(std::wstring(temp), full + L"\\");
+    TArchiveSheet sheet;
+    sheet.title = "Архив";
+    const std::wstring second = Work(L"Второй.xlsx");
+    const auto failure =
+        app::WriteArchiveFile(second, TArchiveFileType::Xlsx, sheet, RegionalFormats{});
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(Widen(*failure), reason);
+    EXPECT_EQ(filesThere(), before) << "no temporary file stays";
+    auto files = FilesIn(program->workDir);
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::wstring>{L"Архив.xlsx"}));
 }
 
 TEST_F(FileExport, EscEndsTheExportAndAnExistingFileStaysAsItWas) {
