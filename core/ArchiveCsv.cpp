@@ -1,5 +1,8 @@
 #include "core/ArchiveCsv.h"
 
+#include <algorithm>
+#include <initializer_list>
+
 namespace virel {
 
 namespace {
@@ -19,14 +22,17 @@ std::string CsvField(const std::string& text) {
     return quoted + '"';
 }
 
+// Every row has the header's fields, the missing ones empty: strict readers refuse rows of
+// different lengths.
 std::string CsvLine(std::initializer_list<std::string> fields) {
     std::string line;
-    bool first = true;
+    int count = 0;
     for (const std::string& field : fields) {
-        if (!first) line += kSeparator;
+        if (count++ > 0) line += kSeparator;
         line += CsvField(field);
-        first = false;
     }
+    // A row without fields is one empty field, as far as separators go.
+    for (count = std::max(count, 1); count < kArchiveColumns; ++count) line += kSeparator;
     return line + kLineEnd;
 }
 
@@ -39,18 +45,14 @@ std::string ArchiveCsv(const TArchiveSheet& sheet, const RegionalFormats& format
     csv += CsvLine({headers[0], headers[1], headers[2], headers[3]});
     for (const auto& record : sheet.records) {
         if (!record) {
-            csv += kLineEnd;
+            csv += CsvLine({});
             continue;
         }
         TArchiveRow row = ArchiveRowTexts(*record, formats);
         std::string& dose = row[2];
         const auto point = dose.find('.');
         if (point != std::string::npos) dose[point] = ',';
-        if (!row[3].empty()) {
-            csv += CsvLine({row[0], row[1], row[2], row[3]});
-        } else {
-            csv += CsvLine({row[0], row[1], row[2]});
-        }
+        csv += CsvLine({row[0], row[1], row[2], row[3]});
     }
     return csv;
 }

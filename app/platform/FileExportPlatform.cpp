@@ -3,8 +3,6 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
-#include <cerrno>
-#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -22,6 +20,11 @@ namespace {
 
 constexpr DWORD kPathBuffer = 32768;  // the longest path Windows accepts, in characters
 constexpr unsigned kTemporaryNameAttempts = 64;
+// The whole archive's workbook is some 12 KB and its parts, written one at a time, some 50 KB
+// together: a disk that takes 256 KiB has room for the library.
+constexpr DWORD kProbeBlockBytes = 64 * 1024;
+constexpr DWORD kProbeBytes = 4 * kProbeBlockBytes;
+constexpr LONGLONG kMostWorkbookBytes = 64 * 1024 * 1024;  // far beyond 256 rows
 
 std::wstring FolderOf(const std::wstring& path) {
     const auto at = path.find_last_of(L"\\/");
@@ -69,56 +72,145 @@ std::string LibraryPath(const std::wstring& path) {
     return ToAnsi(shortPath);
 }
 
-std::string TemporaryFolderForLibrary(const std::wstring& fallback) {
+// The folder where the library keeps its parts and writes the workbook: the system's temporary
+// folder where the library can be handed its name, else the chosen folder. Nothing when neither
+// can be named for the library.
+struct TLibraryFolder {
+    std::wstring path;  // without a trailing backslash; empty: the current folder
+    std::string libraryPath;
+};
+std::optional<TLibraryFolder> LibraryFolder(const std::wstring& fallback) {
     wchar_t temp[MAX_PATH + 1] = L"";
     const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    std::string folder = n > 0 && n <= MAX_PATH ? LibraryPath(std::wstring(temp, n)) : "";
-    return folder.empty() ? LibraryPath(fallback) : folder;
+    std::wstring folder = n > 0 && n <= MAX_PATH ? std::wstring(temp, n) : std::wstring();
+    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    std::string libraryPath = folder.empty() ? "" : LibraryPath(folder);
+    if (libraryPath.empty()) {
+        folder = fallback;
+        if (folder.empty()) return TLibraryFolder{};
+        libraryPath = LibraryPath(folder);
+        if (libraryPath.empty()) return std::nullopt;
+    }
+    return TLibraryFolder{folder, libraryPath};
 }
 
-// The temporary file goes when the write did not complete.
+// A new file under an unused name, open for writing, that goes again unless kept: closed first,
+// since an open file cannot be deleted.
 class TTemporaryFile {
 public:
-    explicit TTemporaryFile(std::wstring path) : path_(std::move(path)) {}
+    TTemporaryFile() = default;
     ~TTemporaryFile() {
-        if (!kept_) DeleteFileW(path_.c_str());
+        file_.Reset();
+        if (!path_.empty() && !kept_) DeleteFileW(path_.c_str());
     }
     TTemporaryFile(const TTemporaryFile&) = delete;
     TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+
+    // In `folder`, under an ASCII name, so that the library can be handed it. Created here, not
+    // by the library: a folder that cannot be written to is reported with the system's own
+    // reason. Nothing on success, else that reason.
+    std::optional<std::string> Create(const std::wstring& folder) {
+        const std::wstring prefix =
+            folder.empty() || folder.back() == L'\\' ? folder : folder + L"\\";
+        for (unsigned attempt = 0;; ++attempt) {
+            wchar_t name[40];
+            std::swprintf(name, std::size(name), L"~virel%08lx%02x.tmp",
+                          static_cast<unsigned long>(GetCurrentProcessId() ^ GetTickCount()),
+                          attempt);
+            file_.Reset(CreateFileW((prefix + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (file_) {
+                path_ = prefix + name;
+                return std::nullopt;
+            }
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_EXISTS || attempt + 1 >= kTemporaryNameAttempts) {
+                return win::SystemMessage(error);
+            }
+        }
+    }
+    win::THandle& File() { return file_; }
     const std::wstring& Path() const { return path_; }
     void Keep() { kept_ = true; }
 
 private:
+    win::THandle file_;
     std::wstring path_;
     bool kept_ = false;
 };
 
-std::optional<std::string> WriteCsv(win::THandle& file, const std::string& bytes) {
+// Writes all of `bytes` and flushes them: what the disk refuses (no space left, the disk gone)
+// shows here with the system's reason, before the file replaces anything.
+std::optional<std::string> WriteAll(win::THandle& file, const std::string& bytes) {
     DWORD written = 0;
     if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size()) {
         return win::SystemMessage(GetLastError());
     }
-    // Flushed: what the disk refuses shows here, before the file replaces anything.
     if (!FlushFileBuffers(file.Get())) return win::SystemMessage(GetLastError());
     file.Reset();
     return std::nullopt;
 }
 
-std::optional<std::string> WriteXlsx(win::THandle& file, const std::wstring& temporary,
-                                     const std::wstring& folder, const TArchiveSheet& sheet) {
-    file.Reset();  // the library opens the file itself
-    const std::string path = LibraryPath(temporary);
-    if (path.empty()) return win::SystemMessage(ERROR_INVALID_NAME);
-    errno = 0;
-    try {
-        WriteArchiveXlsx(path, TemporaryFolderForLibrary(folder), sheet);
-    } catch (const std::exception& e) {
-        std::string reason = e.what();
-        if (errno != 0) reason += std::string(" (") + std::strerror(errno) + ")";
-        return reason;
+std::optional<std::string> ReadAll(const std::wstring& path, std::string& bytes) {
+    const win::THandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.Get(), &size)) return win::SystemMessage(GetLastError());
+    if (size.QuadPart > kMostWorkbookBytes) return win::SystemMessage(ERROR_FILE_TOO_LARGE);
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+        return win::SystemMessage(GetLastError());
     }
+    if (read != bytes.size()) return win::SystemMessage(ERROR_HANDLE_EOF);
     return std::nullopt;
+}
+
+// Room for the library in the folder of `path`, asked of the disk by writing more than the
+// library needs into that file. Nothing when the disk takes it; else the system's reason (no
+// space left, a quota, the disk gone).
+std::optional<std::string> DiskRefusal(const std::wstring& path) {
+    const win::THandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return win::SystemMessage(GetLastError());
+    const std::string block(kProbeBlockBytes, '\0');
+    for (DWORD total = 0; total < kProbeBytes; total += kProbeBlockBytes) {
+        DWORD written = 0;
+        if (!WriteFile(file.Get(), block.data(), kProbeBlockBytes, &written, nullptr) ||
+            written != kProbeBlockBytes) {
+            return win::SystemMessage(GetLastError());
+        }
+    }
+    if (!FlushFileBuffers(file.Get())) return win::SystemMessage(GetLastError());
+    return std::nullopt;
+}
+
+// The workbook's bytes. The library writes it whole into a file of its folder, from which the
+// bytes are taken, so that the chosen file is written as the CSV text is: by the program, with
+// the system's reason when that fails. Nothing on success, else the reason.
+std::optional<std::string> MakeXlsx(const std::wstring& chosenFolder, const TArchiveSheet& sheet,
+                                    std::string& bytes) {
+    const auto folder = LibraryFolder(chosenFolder);
+    if (!folder) return win::SystemMessage(ERROR_INVALID_NAME);
+    TTemporaryFile workbook;  // taken into memory, it goes
+    if (auto failure = workbook.Create(folder->path)) return failure;
+    workbook.File().Reset();  // the library opens it itself
+    const std::string path = LibraryPath(workbook.Path());
+    if (path.empty()) return win::SystemMessage(ERROR_INVALID_NAME);
+    // The library does not check the writes of its parts: on a disk without room it would
+    // make a workbook of cut parts and call it done. Its failures come as English texts, and the
+    // C library's error number behind them may already be that of its report to the standard
+    // error, which a window program does not have. So the disk is asked first, and again after
+    // a failure.
+    if (auto refusal = DiskRefusal(workbook.Path())) return refusal;
+    try {
+        WriteArchiveXlsx(path, folder->libraryPath, sheet);
+    } catch (const std::exception& e) {
+        return DiskRefusal(workbook.Path()).value_or(e.what());
+    }
+    return ReadAll(workbook.Path(), bytes);
 }
 
 }  // namespace
@@ -127,37 +219,21 @@ std::optional<std::string> WriteArchiveFile(const std::wstring& path, TArchiveFi
                                             const TArchiveSheet& sheet,
                                             const RegionalFormats& formats) {
     const std::wstring folder = FolderOf(path);
-    const std::wstring prefix = folder.empty() ? std::wstring() : folder + L"\\";
-    // Created here, not by the library: a folder that cannot be written to is reported with
-    // the system's own reason. An ASCII name, so that the library can be handed it.
-    win::THandle file;
-    std::wstring temporary;
-    for (unsigned attempt = 0; !file; ++attempt) {
-        wchar_t name[40];
-        std::swprintf(name, std::size(name), L"~virel%08lx%02x.tmp",
-                      static_cast<unsigned long>(GetCurrentProcessId() ^ GetTickCount()), attempt);
-        temporary = prefix + name;
-        const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
-            file.Reset(handle);
-            break;
-        }
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS || attempt + 1 >= kTemporaryNameAttempts) {
-            return win::SystemMessage(error);
-        }
+    TTemporaryFile temporary;
+    if (auto failure = temporary.Create(folder)) return failure;
+    std::string bytes;
+    if (type == TArchiveFileType::Csv) {
+        bytes = ArchiveCsv(sheet, formats);
+    } else if (auto failure = MakeXlsx(folder, sheet, bytes)) {
+        return failure;
     }
-    TTemporaryFile guard(temporary);
-    const auto failure = type == TArchiveFileType::Csv ? WriteCsv(file, ArchiveCsv(sheet, formats))
-                                                       : WriteXlsx(file, temporary, folder, sheet);
-    if (failure) return failure;
+    if (auto failure = WriteAll(temporary.File(), bytes)) return failure;
     // Only now does the chosen name change: an existing file is replaced by a complete one.
-    if (!MoveFileExW(temporary.c_str(), path.c_str(),
+    if (!MoveFileExW(temporary.Path().c_str(), path.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return win::SystemMessage(GetLastError());
     }
-    guard.Keep();
+    temporary.Keep();
     return std::nullopt;
 }
 

@@ -53,6 +53,8 @@ private:
 
 // Writes `sheet` as `type` to `path` (UTF-16): first under a temporary name in the same folder,
 // renamed over `path` only when complete, so that an existing file stays as it was until then.
+// The program writes that file itself for both types (an xlsx workbook is made by the library
+// in the system's temporary folder first), so that a refusal comes with the system's reason.
 // Nothing on success; else the reason, the system's text where it gave one.
 std::optional<std::string> WriteArchiveFile(const std::wstring& path, TArchiveFileType type,
                                             const TArchiveSheet& sheet,

@@ -33,14 +33,15 @@ TEST(ArchiveCsv, RowsAsTheSpreadsheetHasThemWithBomSemicolonsCrLfAndDecimalComma
     sheet.records[255] = kExample3;
     const std::string csv = ArchiveCsv(sheet, RegionalFormats{});
 
+    // Four fields in every row, as in the header.
     std::string want =
-        "\xEF\xBB\xBF;Архив ВИРЕЛ1 №42 на 06.12.2026\r\n"
+        "\xEF\xBB\xBF;Архив ВИРЕЛ1 №42 на 06.12.2026;;\r\n"
         "Дата, время;Номер измерения;Доза, Гр*см^2;Ошибка прибора\r\n"
-        "05.03.2007 14:35:00;7;258,45\r\n"
-        "\r\n"                       // record 1 not read
-        "31.12.2009;300;0,5;3\r\n";  // midnight: the date alone; error 3
-    for (int n = 3; n < 255; ++n) want += "\r\n";
-    want += ";8;12,7\r\n";  // an impossible time stamp leaves the time empty
+        "05.03.2007 14:35:00;7;258,45;\r\n"  // no device error: column D empty
+        ";;;\r\n"                            // record 1 not read
+        "31.12.2009;300;0,5;3\r\n";          // midnight: the date alone; error 3
+    for (int n = 3; n < 255; ++n) want += ";;;\r\n";
+    want += ";8;12,7;\r\n";  // an impossible time stamp leaves the time empty
     EXPECT_EQ(csv, want);
 }
 
@@ -48,12 +49,12 @@ TEST(ArchiveCsv, FieldsWithSeparatorsOrQuotesAreQuoted) {
     TArchiveSheet sheet;
     sheet.title = "a;b \"c\"";
     const std::string csv = ArchiveCsv(sheet, RegionalFormats{});
-    EXPECT_EQ(csv.substr(0, 3 + 14), "\xEF\xBB\xBF;\"a;b \"\"c\"\"\"\r\n");
+    EXPECT_EQ(csv.substr(0, 3 + 16), "\xEF\xBB\xBF;\"a;b \"\"c\"\"\";;\r\n");
     // A regional time format may hold the separator too.
     RegionalFormats formats;
     formats.longTime = "H;mm";
     sheet.records[0] = kExample1;
-    EXPECT_NE(ArchiveCsv(sheet, formats).find("\"05.03.2007 14;35\";7;258,45\r\n"),
+    EXPECT_NE(ArchiveCsv(sheet, formats).find("\r\n\"05.03.2007 14;35\";7;258,45;\r\n"),
               std::string::npos);
 }
 

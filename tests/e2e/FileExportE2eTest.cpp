@@ -1,7 +1,7 @@
 // The archive into a file, from the menu entry to the file on disk: the real windows, serial
 // port and registry under Wine, the simulated meter on COM3, the save dialog answered by the
-// test, and the xlsx workbook read back by an independent reader (openpyxl, a Linux program
-// that Wine starts).
+// test, and the files read back by independent readers (openpyxl for the xlsx workbook and
+// Python's csv module for the CSV text, Linux programs that Wine starts).
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
@@ -10,12 +10,14 @@
 #include <sstream>
 
 #include "E2eSupport.h"
+#include "FaultSupport.h"
+#include "app/platform/FileExportPlatform.h"
 #include "app/windows/Face.h"
 #include "core/Utf16.h"
 #include "win/SystemMessage.h"
 
-#if !defined(VIREL_E2E_XLSX_READER)
-#error "build with the command line of the xlsx reader"
+#if !defined(VIREL_E2E_XLSX_READER) || !defined(VIREL_E2E_CSV_READER)
+#error "build with the command lines of the xlsx and CSV readers"
 #endif
 
 namespace virel::e2e {
@@ -36,34 +38,53 @@ std::string UnixPath(const std::wstring& path) {
     return unix;
 }
 
-// Cells by "R<row>C<col>": kind, value, number format, font size, tab-separated.
-std::map<std::string, std::vector<std::string>> ReadXlsx(const std::wstring& file) {
-    const std::wstring out = file + L".cells";
-    std::wstring command = Widen(std::string(VIREL_E2E_XLSX_READER)) + L" \"" +
-                           Widen(UnixPath(file)) + L"\" \"" + Widen(UnixPath(out)) + L"\"";
+// What `reader` (a command line) prints about `file`, as tab-separated fields per line.
+std::vector<std::vector<std::string>> RunReader(const char* reader, const std::wstring& file) {
+    const std::wstring out = file + L".read";
+    std::wstring command = Widen(std::string(reader)) + L" \"" + Widen(UnixPath(file)) + L"\" \"" +
+                           Widen(UnixPath(out)) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    std::map<std::string, std::vector<std::string>> cells;
+    std::vector<std::vector<std::string>> lines;
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info)) {
-        return cells;
+        return lines;
     }
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     // Wine does not wait for a Linux process: the reader's output appears when it is complete.
     for (int i = 0; i < 600 && GetFileAttributesW(out.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
         Sleep(50);
-    std::istringstream lines(ReadFileBytes(out));
+    std::istringstream text(ReadFileBytes(out));
     std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string key, field;
-        std::getline(fields, key, '\t');
-        while (std::getline(fields, field, '\t')) cells[key].push_back(field);
+    while (std::getline(text, line)) {
+        std::vector<std::string> fields(1);
+        for (const char c : line) {
+            if (c == '\t') {
+                fields.emplace_back();
+            } else {
+                fields.back() += c;
+            }
+        }
+        lines.push_back(std::move(fields));
     }
     DeleteFileW(out.c_str());
+    return lines;
+}
+
+// Cells by "R<row>C<col>": kind, value, number format, font size.
+std::map<std::string, std::vector<std::string>> ReadXlsx(const std::wstring& file) {
+    std::map<std::string, std::vector<std::string>> cells;
+    for (auto& line : RunReader(VIREL_E2E_XLSX_READER, file)) {
+        cells[line[0]].assign(line.begin() + 1, line.end());
+    }
     return cells;
+}
+
+// The CSV file's rows as a strict reader takes them: the number of fields, then the fields.
+std::vector<std::vector<std::string>> ReadCsv(const std::wstring& file) {
+    return RunReader(VIREL_E2E_CSV_READER, file);
 }
 
 std::string At(std::map<std::string, std::vector<std::string>>& cells, const std::string& key,
@@ -223,6 +244,7 @@ TEST_F(FileExport, CsvIntoTheLastFolderUsedAndUnwritableFilesOfferAnotherName) {
     const std::wstring unwritable = L"Z:\\sys\\Архив.csv";
     const std::wstring file = Work(L"Архив.csv");
     WriteBytes(file, "old contents\r\n");  // an existing file, replaced when complete
+    meter.Set("skip-records=1\n");
     dialog_.answers.push_back({held, 2});
     dialog_.answers.push_back({unwritable, 2});
     dialog_.answers.push_back({Work(L"Архив"), 2});
@@ -264,10 +286,25 @@ TEST_F(FileExport, CsvIntoTheLastFolderUsedAndUnwritableFilesOfferAnotherName) {
         at = end + 2;
     }
     ASSERT_EQ(rows.size(), 258u);
-    EXPECT_EQ(rows[0], std::string(";Архив ВИРЕЛ1 №42 на ") + Today());
+    EXPECT_EQ(rows[0], std::string(";Архив ВИРЕЛ1 №42 на ") + Today() + ";;");
     EXPECT_EQ(rows[1], "Дата, время;Номер измерения;Доза, Гр*см^2;Ошибка прибора");
-    EXPECT_EQ(rows[2], "05.03.2007 14:35:00;7;258,45");
+    EXPECT_EQ(rows[2], "05.03.2007 14:35:00;7;258,45;");
+    EXPECT_EQ(rows[3], ";;;") << "record 1 never came";
     EXPECT_EQ(rows[257], "31.12.2025;256;1000,7;3");
+    // A strict reader finds the header's four fields in every row.
+    const auto read = ReadCsv(file);
+    ASSERT_EQ(read.size(), 258u) << (read.empty() ? "nothing read" : read[0][0]);
+    for (std::size_t row = 0; row < read.size(); ++row) {
+        EXPECT_EQ(read[row][0], "4") << "row " << row + 1;
+        EXPECT_EQ(read[row].size(), 5u) << "row " << row + 1;
+    }
+    using Row = std::vector<std::string>;
+    EXPECT_EQ(read[0], (Row{"4", "", "Архив ВИРЕЛ1 №42 на " + Today(), "", ""}));
+    EXPECT_EQ(read[1],
+              (Row{"4", "Дата, время", "Номер измерения", "Доза, Гр*см^2", "Ошибка прибора"}));
+    EXPECT_EQ(read[2], (Row{"4", "05.03.2007 14:35:00", "7", "258,45", ""}));
+    EXPECT_EQ(read[3], (Row{"4", "", "", "", ""}));
+    EXPECT_EQ(read[257], (Row{"4", "31.12.2025", "256", "1000,7", "3"}));
     auto files = FilesIn(program->workDir);
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::wstring>{L"Архив.csv", L"Открыт.csv"}));
@@ -283,6 +320,95 @@ TEST_F(FileExport, CsvIntoTheLastFolderUsedAndUnwritableFilesOfferAnotherName) {
     ASSERT_EQ(dialog_.shown.size(), 4u);
     EXPECT_EQ(dialog_.shown[3].folder, lastFolder);
     EXPECT_EQ(meter.Received().size(), requests);
+}
+
+// A tiny file system of its own (tmpfs) in the work folder, filled up: the chosen folder on a
+// full disk, then the system's temporary folder, where the workbook is made, on it.
+TEST_F(FileExport, AFullDiskIsReportedWithTheSystemsReasonAndLeavesNothingBehind) {
+    const std::wstring full = Work(L"Полный диск");
+    ASSERT_TRUE(CreateDirectoryW(full.c_str(), nullptr));
+    const std::string unixFull = UnixPath(full);
+    if (!RunUnix("mount -t tmpfs -o size=16k,mode=755 virel-full-disk '" + unixFull +
+                 "' 2>/dev/null"))
+        GTEST_SKIP() << "no tmpfs can be mounted here (needs the superuser)";
+    struct Unmount {
+        std::string dir;
+        ~Unmount() { RunUnix("umount '" + dir + "'"); }
+    } unmount{unixFull};
+    const std::wstring old = full + L"\\Архив.xlsx";
+    WriteBytes(old, "the operator's old archive");
+    ASSERT_TRUE(RunUnix("cat /dev/zero > '" + unixFull + "/filler' 2>/dev/null; true"));
+    // The system's reason for a write there, asked of the system itself.
+    const std::wstring probe = full + L"\\probe.tmp";
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string page(4096, 'x');
+    DWORD written = 0;
+    const bool wrote =
+        WriteFile(file, page.data(), static_cast<DWORD>(page.size()), &written, nullptr) &&
+        written == page.size();
+    const std::wstring reason = Widen(win::SystemMessage(GetLastError()));
+    CloseHandle(file);
+    DeleteFileW(probe.c_str());
+    ASSERT_FALSE(wrote) << "the disk is not full";
+    std::printf("the system's reason for a full disk: %s\n", Narrow(reason).c_str());
+    auto filesThere = [&] {
+        auto names = FilesIn(full);
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::wstring> before{L"filler", L"Архив.xlsx"};
+    ASSERT_EQ(filesThere(), before);
+
+    dialog_.answers.push_back({old, 1});
+    dialog_.answers.push_back({full + L"\\Архив.csv", 2});
+    dialog_.answers.push_back({Work(L"Архив"), 1});
+    Export();
+
+    ASSERT_EQ(program->boxes.size(), 2u);
+    const wchar_t* names[] = {L"Архив.xlsx", L"Архив.csv"};
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(program->boxes[i].text,
+                  L"Не удалось записать файл \"" + full + L"\\" + names[i] + L"\":\r\n" + reason +
+                      L"\r\n\r\nПрочитанные записи не потеряны. Выбрать другое имя файла?");
+    }
+    EXPECT_EQ(ReadFileBytes(old), "the operator's old archive");
+    EXPECT_EQ(filesThere(), before) << "no temporary file stays";
+    EXPECT_EQ(program->Status(), "Архив сохранён в файл " + Narrow(Work(L"Архив.xlsx")));
+    auto cells = ReadXlsx(Work(L"Архив.xlsx"));
+    EXPECT_EQ(At(cells, "R3C2", 1), "7");
+    EXPECT_EQ(At(cells, "R258C4", 1), "3");
+
+    // The system's temporary folder on the full disk: the workbook cannot be made there.
+    struct TemporaryFolder {
+        std::wstring tmp = Variable(L"TMP"), temp = Variable(L"TEMP");
+        static std::wstring Variable(const wchar_t* name) {
+            wchar_t value[MAX_PATH + 1] = L"";
+            GetEnvironmentVariableW(name, value, MAX_PATH + 1);
+            return value;
+        }
+        ~TemporaryFolder() {
+            SetEnvironmentVariableW(L"TMP", tmp.empty() ? nullptr : tmp.c_str());
+            SetEnvironmentVariableW(L"TEMP", temp.empty() ? nullptr : temp.c_str());
+        }
+    } restore;
+    SetEnvironmentVariableW(L"TMP", full.c_str());
+    SetEnvironmentVariableW(L"TEMP", full.c_str());
+    wchar_t temp[MAX_PATH + 1] = L"";
+    GetTempPathW(MAX_PATH + 1, temp);
+    ASSERT_EQ(std::wstring(temp), full + L"\\");
+    TArchiveSheet sheet;
+    sheet.title = "Архив";
+    const std::wstring second = Work(L"Второй.xlsx");
+    const auto failure =
+        app::WriteArchiveFile(second, TArchiveFileType::Xlsx, sheet, RegionalFormats{});
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(Widen(*failure), reason);
+    EXPECT_EQ(filesThere(), before) << "no temporary file stays";
+    auto files = FilesIn(program->workDir);
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::wstring>{L"Архив.xlsx"}));
 }
 
 TEST_F(FileExport, EscEndsTheExportAndAnExistingFileStaysAsItWas) {
