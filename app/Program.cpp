@@ -73,11 +73,18 @@ bool TProgram::Create() {
 
 TFaceCommands TProgram::CreateOperations(TFace& face) {
     // CommPort with the main window's design settings; port and speed come with every action.
-    std::unique_ptr<ISerialBackend> backend = CreateSerialBackend();
-    if (!tracePath_.empty()) backend = CreateTracedSerialBackend(std::move(backend), tracePath_);
-    commPort_ = std::make_unique<TCPDrv>(&face, std::move(backend));
+    TTracedBackend traced{CreateSerialBackend()};
+    if (!tracePath_.empty()) traced = CreateTracedSerialBackend(std::move(traced.backend), tracePath_);
+    TCommPortLink::TRefusedPortNote onRefusedPort;
+    if (TSerialTraceBackend* trace = traced.trace) {
+        // The trace lives as long as the component that owns it, which outlives the link.
+        onRefusedPort = [trace](const std::string& text, const std::string& why) {
+            trace->NoteRefusedPort(text, why);
+        };
+    }
+    commPort_ = std::make_unique<TCPDrv>(&face, std::move(traced.backend));
     ApplyCommPortDesign(*commPort_);
-    link_ = std::make_unique<TCommPortLink>(*commPort_);
+    link_ = std::make_unique<TCommPortLink>(*commPort_, std::move(onRefusedPort));
     operations_ = std::make_unique<TDeviceOperations>(
         face, *link_, clock_, keys_, logFiles_, programDir_ + texts::kLogFileName,
         [] { return std::make_unique<TExcelApp>(); }, fileExportPlatform_, formats_);

@@ -43,6 +43,7 @@ public:
     void ShowRecord(const RecordTexts& texts) override { shown = texts; }
     std::string ArchiveNumberText() const override { return archiveNumber; }
     void SetArchiveNumberText(const std::string& text) override { archiveNumber = text; }
+    void SetMeterActionsEnabled(bool) override {}
     void GaugeSetProgress(int) override {}
     void GaugeSetMaxValue(int) override {}
     void ShowProgress() override {}

@@ -13,16 +13,16 @@ public:
     // Sets the speed (bits per second) and the port `portText` names (core/PortChoice.h), then
     // connects. True when open (also when it already was). A text that names no port opens
     // nothing: the port is closed and the result is false.
-    virtual bool Open(std::uint32_t speed, const std::string& portText) = 0;
+    [[nodiscard]] virtual bool Open(std::uint32_t speed, const std::string& portText) = 0;
     virtual void Close() = 0;
     // False when the bytes did not go out (a closed or failing port).
-    virtual bool SendString(const std::string& bytes) = 0;
+    [[nodiscard]] virtual bool SendString(const std::string& bytes) = 0;
     // Returns after `count` bytes or after 500 ms without a new byte; 0 when closed, at once
     // or after a pause of a few ms.
-    virtual std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) = 0;
+    [[nodiscard]] virtual std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) = 0;
     // The quick reply read (ReplyPace.h) needs these two; a link without them reads at the
     // slow pace. ReadDataIdle is ReadData with `idleMs` of silence ending the read.
-    virtual std::uint32_t ReadDataIdle(std::uint8_t* buffer, std::uint32_t count,
+    [[nodiscard]] virtual std::uint32_t ReadDataIdle(std::uint8_t* buffer, std::uint32_t count,
                                        std::uint32_t /*idleMs*/) {
         return ReadData(buffer, count);
     }

@@ -56,6 +56,16 @@ inline constexpr char kFilterXlsx[] = "Книга Excel (*.xlsx)";
 inline constexpr char kFilterCsv[] = "Текст CSV, разделитель «;» (*.csv)";
 inline constexpr char kStatusFileSaved[] = "Архив сохранён в файл ";  // the file's path follows
 inline constexpr char kStatusFileNotSaved[] = "Архив не сохранён в файл";
+// The file export's other results: some records not read (the count and the total follow the
+// saved text and its path), none read, the port not opened (its text follows), and the box when
+// the records read come from more than one meter (cable swapped mid-read).
+inline constexpr char kStatusFileRecordsMissing[] = "; не прочитано записей: ";
+inline constexpr char kStatusFileRecordsOf[] = " из ";
+inline constexpr char kStatusFileNothingRead[] =
+    "Архив не сохранён в файл: не прочитано ни одной записи";
+inline constexpr char kStatusFileNoPort[] = "Архив не сохранён в файл: не удалось открыть порт ";
+inline constexpr char kErrorMixedMeters[] =
+    "Прочитаны записи разных приборов (№%1 и №%2). Архив не сохранён в файл";
 inline constexpr char kFileWriteFailed[] = "Не удалось записать файл ";  // the quoted path follows
 inline constexpr char kFileChooseAnother[] =
     "Прочитанные записи не потеряны. Выбрать другое имя файла?";

@@ -41,14 +41,15 @@ public:
     // Applies the line's speed and port and connects; false when the port could not be opened.
     // A text naming no port opens nothing, so the exchange then fails as with a port that
     // cannot be opened: never the port of an earlier exchange.
-    bool OpenComPort(const TLineSettings& line);
+    [[nodiscard]] bool OpenComPort(const TLineSettings& line);
     void CloseComPort();
 
     // One read of up to kReadCount bytes; empty when nothing came.
-    std::string ReadString();
+    [[nodiscard]] std::string ReadString();
 
-    // Replies of `expectedSize` bytes are taken as soon as they are in (ReadPacedReply);
-    // 0 returns to reading every reply up to the input time-out.
+    // Replies of `expectedSize` bytes are taken as soon as they are in (ReadPacedReply), and a
+    // port that does not open fails at once instead of after the three attempts; 0 returns to
+    // reading every reply up to the input time-out, with the attempts in full.
     void SetQuickReplySize(std::uint32_t expectedSize) { quickReplySize_ = expectedSize; }
     std::uint32_t QuickReplySize() const { return quickReplySize_; }
 
@@ -61,7 +62,7 @@ public:
     // next exchange does not take one of them for its own. (An answer later than all three
     // attempts cannot be told from the next command's: only the purge on opening drops those
     // that came in between.)
-    std::string SendCommand(const std::string& command);
+    [[nodiscard]] std::string SendCommand(const std::string& command);
 
 private:
     // When the command went out in this exchange: the first and the last time.

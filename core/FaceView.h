@@ -30,6 +30,10 @@ public:
     virtual void ShowProgress() = 0;
     virtual void CloseProgress() = 0;
 
+    // While the file export reads, the actions that talk to the meter (their buttons, menu entries
+    // and keys) do nothing; cancelling (Esc, the progress window) still works.
+    virtual void SetMeterActionsEnabled(bool enabled) = 0;
+
     // Lets every pending window message be handled once (one pass of the message loop).
     virtual void ProcessMessages() = 0;
     // Brings the main window to the foreground.

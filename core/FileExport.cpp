@@ -34,6 +34,31 @@ std::string DefaultArchiveFileName(const DateTime& today) {
     return texts::kArchiveFileName + std::string(date);
 }
 
+namespace {
+
+// The other meter actions wait while the file export reads.
+class TMeterActionsLocked {
+public:
+    explicit TMeterActionsLocked(IFaceView& view) : view_(view) {
+        view_.SetMeterActionsEnabled(false);
+    }
+    ~TMeterActionsLocked() { view_.SetMeterActionsEnabled(true); }
+    TMeterActionsLocked(const TMeterActionsLocked&) = delete;
+    TMeterActionsLocked& operator=(const TMeterActionsLocked&) = delete;
+
+private:
+    IFaceView& view_;
+};
+
+std::string MixedMetersText(int first, int second) {
+    std::string text = texts::kErrorMixedMeters;
+    text.replace(text.find("%1"), 2, std::to_string(first));
+    text.replace(text.find("%2"), 2, std::to_string(second));
+    return text;
+}
+
+}  // namespace
+
 void TFileExport::SaveToFileExecute(const TPrintSettings& settings) {
     if (state_.ExportRunning) return;
     const DateTime today = FromMilliseconds(clock_.LocalNowMs());
@@ -41,28 +66,68 @@ void TFileExport::SaveToFileExecute(const TPrintSettings& settings) {
     if (!choice) return;
 
     const TExportRunning running(state_);
-
-    view_.SetStatusText(texts::kStatusReading);
     TArchiveSheet sheet;
-    // The device number for the title; a failed read leaves the one the fields show.
-    const TReadResult ended = reading_.EndMeasurement(settings);
-    const auto& shown = ended.record ? ended.record : state_.LastRecord;
-    sheet.title =
-        ArchiveTitle(shown ? std::to_string(shown->deviceNumber) : std::string(), today, formats_);
-    // Cancelled or failed: the error leaves here, nothing is written, an existing file stays
-    // as it was.
-    reading_.ReadRecords(settings.line, [&sheet](int n, const MeasurementRecord& record) {
-        sheet.records[static_cast<std::size_t>(n)] = record;
-    });
-    Save(*choice, sheet);
+    int missing = 0;
+    try {
+        const TMeterActionsLocked locked(view_);
+        if (!Read(settings, sheet, missing)) return;
+    } catch (...) {
+        // Cancelled or failed: nothing is written, an existing file stays as it was, and the
+        // status says so before the box tells why.
+        view_.SetStatusText(texts::kStatusFileNotSaved);
+        throw;
+    }
+    // The title names the meter whose archive this is, not the one the window showed last.
+    std::string device;
+    for (const auto& record : sheet.records) {
+        if (record) {
+            device = std::to_string(record->deviceNumber);
+            break;
+        }
+    }
+    sheet.title = ArchiveTitle(device, today, formats_);
+    Save(*choice, sheet, missing);
 }
 
-void TFileExport::Save(TArchiveFileChoice choice, const TArchiveSheet& sheet) {
+bool TFileExport::Read(const TPrintSettings& settings, TArchiveSheet& sheet, int& missing) {
+    view_.SetStatusText(texts::kStatusReading);
+    // Ends the running measurement first, as the spreadsheet export does.
+    if (reading_.EndMeasurement(settings).fault == TReadFault::PortUnavailable) {
+        view_.SetStatusText(texts::kStatusFileNoPort + settings.line.port);
+        return false;
+    }
+    std::optional<int> meter;
+    std::optional<int> otherMeter;
+    const TArchiveReadCount count =
+        reading_.ReadRecords(settings.line, [&](int n, const MeasurementRecord& record) {
+            sheet.records[static_cast<std::size_t>(n)] = record;
+            if (!meter) meter = record.deviceNumber;
+            if (record.deviceNumber != *meter && !otherMeter) otherMeter = record.deviceNumber;
+        });
+    if (otherMeter) {
+        view_.SetStatusText(texts::kStatusFileNotSaved);
+        view_.ReportError(MixedMetersText(*meter, *otherMeter));
+        return false;
+    }
+    if (count.read == 0) {
+        view_.SetStatusText(texts::kStatusFileNothingRead);
+        return false;
+    }
+    missing = count.failed;
+    return true;
+}
+
+void TFileExport::Save(TArchiveFileChoice choice, const TArchiveSheet& sheet, int missing) {
     // The records read stay in memory until a file holds them or the operator gives up.
     for (;;) {
         const auto failure = platform_.Write(choice, sheet);
         if (!failure) {
-            view_.SetStatusText(texts::kStatusFileSaved + choice.path);
+            std::string status = texts::kStatusFileSaved + choice.path;
+            if (missing > 0) {
+                status += texts::kStatusFileRecordsMissing + std::to_string(missing) +
+                          texts::kStatusFileRecordsOf + std::to_string(kArchiveRecords);
+            }
+            view_.SetStatusText(status);
             return;
         }
         if (!platform_.AskForAnotherName(choice.path, *failure)) break;

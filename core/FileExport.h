@@ -37,14 +37,14 @@ public:
     virtual ~IFileExportPlatform() = default;
     // The standard save dialog, proposing `name` (no ending) in the last folder used; nothing
     // when the operator cancels it.
-    virtual std::optional<TArchiveFileChoice> ChooseFile(const std::string& name) = 0;
+    [[nodiscard]] virtual std::optional<TArchiveFileChoice> ChooseFile(const std::string& name) = 0;
     // Writes the whole file or nothing: under a temporary name in the same folder, renamed
     // over choice.path when complete. Nothing on success, else the reason (the system's text).
-    virtual std::optional<std::string> Write(const TArchiveFileChoice& choice,
+    [[nodiscard]] virtual std::optional<std::string> Write(const TArchiveFileChoice& choice,
                                              const TArchiveSheet& sheet) = 0;
     // Tells the operator that `path` could not be written and why; true when they want to
     // choose another name.
-    virtual bool AskForAnotherName(const std::string& path, const std::string& reason) = 0;
+    [[nodiscard]] virtual bool AskForAnotherName(const std::string& path, const std::string& reason) = 0;
 };
 
 class TFileExport {
@@ -60,11 +60,16 @@ public:
 
     // The action "Save the archive to a file": the dialog, the reading (progress window, Esc
     // and errors as in the spreadsheet export: they end it with nothing written), the file.
-    // A request while an export runs does nothing.
+    // While it reads, the other meter actions do nothing. The title names the meter whose
+    // records were read; a port that does not open, no record read, or records of two meters
+    // leave the file unwritten, and records not read are counted in the status. A request while
+    // an export runs does nothing.
     void SaveToFileExecute(const TPrintSettings& settings);
 
 private:
-    void Save(TArchiveFileChoice choice, const TArchiveSheet& sheet);
+    // The records read into `sheet`; false when the export stopped (its status or box given).
+    bool Read(const TPrintSettings& settings, TArchiveSheet& sheet, int& missing);
+    void Save(TArchiveFileChoice choice, const TArchiveSheet& sheet, int missing);
 
     IFaceView& view_;
     FaceState& state_;

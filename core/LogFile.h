@@ -22,10 +22,10 @@ public:
     virtual ~ILogFileSystem() = default;
     // Appends the bytes in one write and flushes; an existing file is never replaced. Throws
     // virel::Exception when writing or flushing fails (the file is closed all the same).
-    virtual AppendResult Append(const std::string& path, const std::string& bytes) = 0;
+    [[nodiscard]] virtual AppendResult Append(const std::string& path, const std::string& bytes) = 0;
     // The last `count` bytes of the file (fewer when it is shorter); empty when it is missing,
     // empty or cannot be read. Never throws.
-    virtual std::string Tail(const std::string& path, std::size_t count) = 0;
+    [[nodiscard]] virtual std::string Tail(const std::string& path, std::size_t count) = 0;
 };
 
 // What has to go before new lines so that they start on a line of their own, given the file's

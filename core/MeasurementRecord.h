@@ -46,7 +46,7 @@ struct MeasurementRecord {
 
 // Decodes exactly kRecordSize bytes, whatever the checksum says (checksumMatches tells);
 // nothing for a null buffer or any other size.
-std::optional<MeasurementRecord> DecodeRecord(const std::uint8_t* reply, std::size_t size);
+[[nodiscard]] std::optional<MeasurementRecord> DecodeRecord(const std::uint8_t* reply, std::size_t size);
 
 // Why a reply gave no record.
 enum class TReplyFault {
@@ -59,7 +59,7 @@ struct TDecodedReply {
     std::optional<MeasurementRecord> record;  // only with a matching checksum
     TReplyFault fault = TReplyFault::None;
 };
-TDecodedReply DecodeReply(const std::string& reply);
+[[nodiscard]] TDecodedReply DecodeReply(const std::string& reply);
 
 // What the status bar says about a record whose checksum matched: the meter's error number,
 // an invalid time stamp, or both; empty for a clean record.

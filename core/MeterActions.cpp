@@ -75,6 +75,11 @@ TMeterActions::TReply TMeterActions::Transact(const TLineSettings& line,
                                               const std::string& command) {
     TReply reply;
     reply.opened = exchange_.OpenComPort(line);
+    // At the quick pace nobody waits for a port that is not there: the export stops at once.
+    if (!reply.opened && exchange_.QuickReplySize() != 0) {
+        exchange_.CloseComPort();
+        return reply;
+    }
     try {
         reply.bytes = exchange_.SendCommand(command);
     } catch (const EProtocolCancel&) {

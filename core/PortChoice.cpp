@@ -45,6 +45,21 @@ std::optional<int> PortNumberFromText(std::string_view text) {
     return static_cast<int>(*number);
 }
 
+std::string PortTextRefusal(std::string_view text) {
+    if (PortNumberFromText(text)) return {};
+    text = Trimmed(text);
+    if (text.empty()) return "имя порта не указано";
+    const bool com = text.size() >= 4 && Upper(text[0]) == 'C' && Upper(text[1]) == 'O' &&
+                     Upper(text[2]) == 'M';
+    const std::string_view digits = com ? text.substr(3) : std::string_view();
+    const bool allDigits = !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
+        return c >= '0' && c <= '9';
+    });
+    if (allDigits && digits.front() == '0' && digits.size() > 1) return "номер порта с ведущим нулём";
+    if (allDigits) return "номер порта вне 1–255";
+    return "не имя порта вида COM1–COM255";
+}
+
 std::string ComPortName(int number) {
     return "COM" + std::to_string(number);
 }

@@ -16,6 +16,10 @@ inline constexpr int kHighestPortNumber = 255;
 // any other text.
 std::optional<int> PortNumberFromText(std::string_view text);
 
+// Why a text names no port (for the trace; empty when it names one): no name, a number outside
+// 1..255, a leading zero, or not a name of the form COM<n> at all.
+std::string PortTextRefusal(std::string_view text);
+
 // "COM<n>".
 std::string ComPortName(int number);
 

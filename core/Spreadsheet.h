@@ -9,7 +9,7 @@ class ISpreadsheet {
 public:
     virtual ~ISpreadsheet() = default;
     // Attaches to a running instance; false (no error) when there is none.
-    virtual bool AttachRunning() = 0;
+    [[nodiscard]] virtual bool AttachRunning() = 0;
     // Creates a new instance, then visible := true and DisplayAlerts := false.
     virtual void CreateNew() = 0;
     // WorkBooks.Add: a new workbook whose first sheet becomes the active sheet.

@@ -295,6 +295,17 @@ std::int64_t TSerialTraceBackend::SafeMonotonicUs() noexcept {
     return now;
 }
 
+void TSerialTraceBackend::NoteRefusedPort(const std::string& text,
+                                          const std::string& reason) noexcept {
+    try {
+        FlushRepeats();
+        lastFailure_.clear();
+        // Under no port's name: the text names none, and the last port opened is not this one.
+        EmitAt(env_->LocalNowMs(), {}, "порт «" + text + "» не открыт: " + reason);
+    } catch (...) {
+    }
+}
+
 void TSerialTraceBackend::Emit(const std::string& text) {
     EmitAt(env_->LocalNowMs(), port_, text);
 }

@@ -77,6 +77,10 @@ public:
                                   std::intptr_t lParam) override {
         return inner_->DefaultHandling(msg, wParam, lParam);
     }
+    // A port text the program refused to open, and why. Nothing reaches the system then, so
+    // without this line the trace would say nothing of the failure the operator sees.
+    void NoteRefusedPort(const std::string& text, const std::string& reason) noexcept;
+
     bool StartTimer(std::uint32_t periodMs) override;
     void StopTimer() override { inner_->StopTimer(); }
 

@@ -21,6 +21,7 @@ bool TCommPortLink::Open(std::uint32_t speed, const std::string& portText) {
     const auto number = PortNumberFromText(portText);
     if (!number) {
         port_.Disconnect();
+        if (onRefusedPort_) onRefusedPort_(portText, PortTextRefusal(portText));
         return false;
     }
     const int portNumber = *number;

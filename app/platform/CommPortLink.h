@@ -1,5 +1,8 @@
 #pragma once
 // The main window's serial port component as the exchange sees it.
+#include <functional>
+#include <string>
+
 #include "core/DeviceSeams.h"
 #include "serial/CPDrv.h"
 
@@ -11,8 +14,12 @@ void ApplyCommPortDesign(TCPDrv& port);
 
 class TCommPortLink : public IDeviceLink {
 public:
+    // A port text refused before anything reaches the system, and why (for the trace).
+    using TRefusedPortNote = std::function<void(const std::string& text, const std::string& why)>;
+
     // The component stays the window's; it must outlive this link.
-    explicit TCommPortLink(TCPDrv& port) : port_(port) {}
+    explicit TCommPortLink(TCPDrv& port, TRefusedPortNote onRefusedPort = {})
+        : port_(port), onRefusedPort_(std::move(onRefusedPort)) {}
 
     // 4800/9600 -> br4800/br9600 (any other speed as a custom rate); the port the text names
     // (core/PortChoice.h): 1..16 -> pnCOM1..pnCOM16, above that the name "\\.\COM<n>"; then
@@ -32,6 +39,7 @@ private:
     bool PausedOnClosedPort() const;
 
     TCPDrv& port_;
+    TRefusedPortNote onRefusedPort_;
 };
 
 }  // namespace virel::app

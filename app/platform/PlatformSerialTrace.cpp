@@ -116,14 +116,16 @@ TSerialTraceFile ChooseSerialTraceFile(const std::string& besideLog) {
     return {{}, TraceNotWrittenMessage(tried)};
 }
 
-std::unique_ptr<ISerialBackend> CreateTracedSerialBackend(std::unique_ptr<ISerialBackend> backend,
-                                                          const std::string& path) {
-    if (!backend) return backend;
+TTracedBackend CreateTracedSerialBackend(std::unique_ptr<ISerialBackend> backend,
+                                         const std::string& path) {
+    if (!backend) return {std::move(backend)};
     win::THandle file = OpenTraceFile(path);
-    if (!file) return backend;
-    return std::make_unique<TSerialTraceBackend>(
+    if (!file) return {std::move(backend)};
+    auto traced = std::make_unique<TSerialTraceBackend>(
         std::move(backend), std::make_unique<TFileTraceEnvironment>(std::move(file)),
         "ВИРЕЛ1 Сервис " VIREL_VERSION_TEXT ": трассировка обмена начата");
+    TSerialTraceBackend* trace = traced.get();
+    return {std::move(traced), trace};
 }
 
 }  // namespace virel::app

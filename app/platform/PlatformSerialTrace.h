@@ -5,6 +5,7 @@
 #include <string>
 
 #include "serial/CPDrv.h"
+#include "serial/SerialTrace.h"
 
 namespace virel::app {
 
@@ -23,9 +24,14 @@ struct TSerialTraceFile {
 TSerialTraceFile ChooseSerialTraceFile(const std::string& besideLog);
 
 // The real backend wrapped by the trace, which appends to the file at `path` (UTF-8; created
-// with a byte-order mark so that Notepad reads it). When the file cannot be opened the
-// backend is returned as it is: the program works, untraced.
-std::unique_ptr<ISerialBackend> CreateTracedSerialBackend(std::unique_ptr<ISerialBackend> backend,
-                                                          const std::string& path);
+// with a byte-order mark so that Notepad reads it), and the trace itself for what happens
+// before the line (a port text refused). When the file cannot be opened the backend is
+// returned as it is, with no trace: the program works, untraced.
+struct TTracedBackend {
+    std::unique_ptr<ISerialBackend> backend;
+    TSerialTraceBackend* trace = nullptr;  // owned by `backend`
+};
+TTracedBackend CreateTracedSerialBackend(std::unique_ptr<ISerialBackend> backend,
+                                         const std::string& path);
 
 }  // namespace virel::app

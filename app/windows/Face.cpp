@@ -343,6 +343,11 @@ TPrintSettings TFace::PrintSettings() {
 }
 
 void TFace::ExecuteAction(int id) {
+    // While the file export reads, its keys and menu entries reach nothing that talks to the
+    // meter (a reset between two archive reads would empty the archive being read).
+    const bool talksToMeter = id == kActPrint || id == kActClear || id == kActReadArcN ||
+                              id == kActReadToExcel || id == kActSaveToFile;
+    if (talksToMeter && !meterActionsEnabled_) return;
     switch (id) {
         case kActAbout:
             actAboutExecute();
@@ -387,6 +392,18 @@ void TFace::ShowRecord(const RecordTexts& texts) {
     SetWindowTextW(measureNumber_, Widen(texts.measureNumber).c_str());
     SetWindowTextW(time_, Widen(texts.time).c_str());
     SetWindowTextW(dose_, Widen(texts.dose).c_str());
+}
+
+void TFace::SetMeterActionsEnabled(bool enabled) {
+    meterActionsEnabled_ = enabled;
+    for (const TBitBtn* button : {&bitBtn1_, &bitBtn2_, &bitBtn3_, &bitBtn4_}) {
+        EnableWindow(button->Handle(), enabled ? TRUE : FALSE);
+    }
+    const UINT state = MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED);
+    for (HMENU menu : {GetMenu(Handle()), popupMenu_.Get()}) {
+        EnableMenuItem(menu, kActReadToExcel, state);
+        EnableMenuItem(menu, kActSaveToFile, state);
+    }
 }
 
 std::string TFace::ArchiveNumberText() const {

@@ -112,6 +112,7 @@ public:
     void ShowRecord(const RecordTexts& texts) override;
     std::string ArchiveNumberText() const override;
     void SetArchiveNumberText(const std::string& text) override;
+    void SetMeterActionsEnabled(bool enabled) override;
     void GaugeSetProgress(int progress) override;
     void GaugeSetMaxValue(int maxValue) override;
     void ShowProgress() override;
@@ -212,6 +213,7 @@ private:
     HWND checkBox1_ = nullptr, statusBar_ = nullptr;
     HWND focused_ = nullptr;  // the control that gets the focus back when the window does
     bool menuHintShown_ = false;
+    bool meterActionsEnabled_ = true;
     std::wstring statusBeforeHint_;
     // Last: the factory may keep a reference to the window as it stands when it is called.
     TFaceCommands commands_;

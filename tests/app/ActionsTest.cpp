@@ -70,6 +70,41 @@ TEST_F(Actions, ShortcutsWorkFromEditFieldsComboBoxesAndButtons) {
     EXPECT_EQ(ops.clear + ops.readArcN, 0) << "reset and archive record have no shortcut";
 }
 
+// While the file export reads, nothing that talks to the meter can be started: not the buttons
+// (disabled, so their Alt letters do not reach them either), the menu entries nor the shortcuts.
+TEST_F(Actions, MeterActionsSwitchedOffDoNothingFromAnyWayIn) {
+    face.SetMeterActionsEnabled(false);
+    for (HWND button : {face.BitBtn1(), face.BitBtn2(), face.BitBtn3(), face.BitBtn4()}) {
+        EXPECT_FALSE(IsWindowEnabled(button));
+        Click(button);
+    }
+    for (int id : {int{kActPrint}, int{kActClear}, int{kActReadArcN}, int{kActReadToExcel},
+                   int{kActSaveToFile}}) {
+        Command(id);
+    }
+    SetFocus(face.LE_Dose());
+    PressKey(program.application, GetFocus(), 'P', true);
+    PressKey(program.application, GetFocus(), 'R', true);
+    PressKey(program.application, GetFocus(), 'S', true);
+    EXPECT_EQ(ops.Total(), 0);
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_STATE;
+    ASSERT_TRUE(GetMenuItemInfoW(face.PopupMenu1(), kActSaveToFile, FALSE, &item));
+    EXPECT_TRUE(item.fState & MFS_GRAYED);
+
+    face.SetMeterActionsEnabled(true);
+    for (HWND button : {face.BitBtn1(), face.BitBtn2(), face.BitBtn3(), face.BitBtn4()}) {
+        EXPECT_TRUE(IsWindowEnabled(button));
+    }
+    PressKey(program.application, GetFocus(), 'P', true);
+    Command(kActSaveToFile);
+    EXPECT_EQ(ops.print, 1);
+    EXPECT_EQ(ops.saveToFile, 1);
+    ASSERT_TRUE(GetMenuItemInfoW(face.PopupMenu1(), kActSaveToFile, FALSE, &item));
+    EXPECT_FALSE(item.fState & MFS_GRAYED);
+}
+
 TEST_F(Actions, LettersWithoutControlAndControlTAreNoShortcuts) {
     SetFocus(face.CB_ComPort());
     PressKey(program.application, GetFocus(), 'P');

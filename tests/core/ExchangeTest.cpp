@@ -140,7 +140,7 @@ TEST_F(ExchangeTest, EscAtTheFirstCheckCancelsBeforeAnythingIsSent) {
 TEST_F(ExchangeTest, EscAfterACompleteReplyStillCancels) {
     keys.escapeAtCheck = 2;
     try {
-        exchange.SendCommand(commands::kFpr);
+        static_cast<void>(exchange.SendCommand(commands::kFpr));
         FAIL() << "no cancellation";
     } catch (const EProtocolCancel& e) {
         EXPECT_STREQ(e.what(), texts::kStatusCancelled);

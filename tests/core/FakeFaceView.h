@@ -54,6 +54,10 @@ public:
         speedText = text;
         events.push_back("speed " + text);
     }
+    void SetMeterActionsEnabled(bool enabled) override {
+        meterActionsEnabled = enabled;
+        events.push_back(enabled ? "actions on" : "actions off");
+    }
     void GaugeSetProgress(int progress) override {
         gaugeProgress = progress;
         events.push_back("progress " + std::to_string(progress));
@@ -96,6 +100,7 @@ public:
     int gaugeMax = 288;
     bool progressShown = false;
     int messagePasses = 0;
+    bool meterActionsEnabled = true;
     std::vector<std::string> events;
     std::function<void()> onProcessMessages;
     std::vector<std::string> errors;  // error boxes, in order

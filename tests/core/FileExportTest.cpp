@@ -15,6 +15,14 @@ namespace {
 
 using fakes::OpsRig;
 
+// Archive record n as meter `device` sends it.
+std::string RecordOfMeter(std::uint8_t n, std::uint8_t device) {
+    const auto full = OpsRig::RecordForNumber(n);
+    std::vector<std::uint8_t> bytes(full.begin(), full.begin() + 14);
+    bytes[1] = device;
+    return fakes::Bytes(fakes::Record(bytes));
+}
+
 class FileExportTest : public ::testing::Test {
 protected:
     FileExportTest() {
@@ -112,6 +120,8 @@ TEST_F(FileExportTest, EscInTheProgressWindowEndsTheExportWithNothingWritten) {
     EXPECT_FALSE(rig.ops->State().BatchReading);
     EXPECT_FALSE(rig.ops->State().ExportRunning);
     EXPECT_EQ(rig.link.sent.size(), 1u + 9u);
+    EXPECT_EQ(rig.view.status, texts::kStatusFileNotSaved) << "not the last record's success";
+    EXPECT_TRUE(rig.view.meterActionsEnabled) << "the actions come back however it ends";
 }
 
 TEST_F(FileExportTest, EscDuringAnExchangeEndsTheExportWithNothingWritten) {
@@ -122,7 +132,11 @@ TEST_F(FileExportTest, EscDuringAnExchangeEndsTheExportWithNothingWritten) {
     EXPECT_TRUE(files.writes.empty());
     EXPECT_FALSE(rig.view.progressShown);
     EXPECT_FALSE(rig.ops->State().BatchReading);
-    EXPECT_EQ(rig.view.status, texts::kStatusCancelled);
+    // The exchange's own text first, then what became of the export.
+    const auto& history = rig.view.statusHistory;
+    EXPECT_NE(std::find(history.begin(), history.end(), texts::kStatusCancelled), history.end());
+    EXPECT_EQ(rig.view.status, texts::kStatusFileNotSaved);
+    EXPECT_TRUE(rig.view.meterActionsEnabled);
 }
 
 TEST_F(FileExportTest, AFailedWriteOffersAnotherNameAndKeepsTheRecords) {
@@ -156,22 +170,96 @@ TEST_F(FileExportTest, GivingUpAfterAFailedWriteSaysSo) {
     EXPECT_EQ(rig.view.status, texts::kStatusFileNotSaved);
 }
 
-TEST_F(FileExportTest, OperationsBetweenRecordsKeepTheUsualPaceAndNoSecondExportStarts) {
+TEST_F(FileExportTest, TheMeterActionsDoNothingWhileTheArchiveIsRead) {
     int nested = 0;
     rig.view.onProcessMessages = [&] {
+        EXPECT_FALSE(rig.view.meterActionsEnabled);
         if (rig.view.messagePasses != 3) return;
-        rig.ops->PrintExecute();              // the operator's button between two records
-        rig.ops->SaveArchiveToFileExecute();  // and the menu entry again: ignored
-        rig.ops->ReadToExcelExecute();        // as is the spreadsheet export
+        // The operator's buttons and keys between two records: a reset here would empty the
+        // archive being read.
+        rig.ops->PrintExecute();
+        rig.ops->ClearExecute();
+        rig.ops->ReadArcNExecute();
+        rig.ops->SaveArchiveToFileExecute();
+        rig.ops->ReadToExcelExecute();
         ++nested;
     };
     rig.ops->SaveArchiveToFileExecute();
     EXPECT_EQ(nested, 1);
     EXPECT_EQ(files.proposed.size(), 1u);
     EXPECT_TRUE(rig.sheet.calls.empty());
-    // The operator's end of measurement read at the slow pace (280 bytes at once).
-    EXPECT_EQ(std::count(rig.link.readSizes.begin(), rig.link.readSizes.end(), kReadCount), 1);
+    EXPECT_EQ(std::count(rig.link.sent.begin(), rig.link.sent.end(), commands::kRes), 0);
+    EXPECT_EQ(rig.link.sent.size(), 257u) << "nothing but the export's own commands";
     EXPECT_EQ(files.writes.size(), 1u);
+    EXPECT_TRUE(rig.view.meterActionsEnabled);
+    EXPECT_EQ(Count("actions off"), 1);
+    EXPECT_EQ(Count("actions on"), 1);
+}
+
+TEST_F(FileExportTest, TheTitleNamesTheMeterWhoseArchiveWasRead) {
+    // The window shows meter 42 from an earlier end of measurement; meter 43 is connected now
+    // and does not answer its first end of measurement, but its archive does.
+    rig.ops->PrintExecute();
+    ASSERT_EQ(rig.view.FieldText(fakes::Field::DevNumber), "42");
+    rig.link.answer = [](const std::string& command) -> std::string {
+        if (command == commands::kFpr) return {};
+        return RecordOfMeter(static_cast<std::uint8_t>(command[3]), 43);
+    };
+    rig.ops->SaveArchiveToFileExecute();
+    ASSERT_TRUE(files.written);
+    EXPECT_EQ(files.written->title, "Архив ВИРЕЛ1 №43 на 06.12.2026");
+}
+
+TEST_F(FileExportTest, RecordsOfTwoMetersLeaveTheFileUnwritten) {
+    rig.link.answer = [](const std::string& command) -> std::string {
+        if (command.size() != 4 || command.compare(0, 3, "\x04RD") != 0)
+            return OpsRig::DefaultAnswer(command);
+        const auto n = static_cast<std::uint8_t>(command[3]);
+        return RecordOfMeter(n, n >= 65 ? 43 : 42);  // the cable swapped to another meter
+    };
+    rig.ops->SaveArchiveToFileExecute();
+    EXPECT_TRUE(files.writes.empty());
+    ASSERT_EQ(rig.view.errors.size(), 1u);
+    EXPECT_EQ(rig.view.errors[0],
+              "Прочитаны записи разных приборов (№42 и №43). Архив не сохранён в файл");
+    EXPECT_EQ(rig.view.status, texts::kStatusFileNotSaved);
+    EXPECT_TRUE(rig.view.meterActionsEnabled);
+}
+
+TEST_F(FileExportTest, APortThatDoesNotOpenStopsTheExportAtOnce) {
+    rig.view.portText = "COM7";
+    rig.link.canOpen = false;
+    const auto start = rig.clock.now;
+    rig.ops->SaveArchiveToFileExecute();
+    EXPECT_LT(rig.clock.now - start, 100) << "no attempts on a port that is not there";
+    EXPECT_TRUE(rig.link.sent.empty());
+    EXPECT_TRUE(files.writes.empty());
+    EXPECT_EQ(rig.view.status, std::string(texts::kStatusFileNoPort) + "COM7");
+    EXPECT_EQ(rig.view.messagePasses, 0);
+    EXPECT_TRUE(rig.view.meterActionsEnabled);
+}
+
+TEST_F(FileExportTest, NoRecordReadWritesNoFile) {
+    // Every reply with a checksum that does not match.
+    rig.link.answer = [](const std::string& command) {
+        std::string bytes = OpsRig::DefaultAnswer(command);
+        bytes.back() = static_cast<char>(bytes.back() ^ 0x01);
+        return bytes;
+    };
+    rig.ops->SaveArchiveToFileExecute();
+    EXPECT_TRUE(files.writes.empty());
+    EXPECT_EQ(rig.view.status, texts::kStatusFileNothingRead);
+}
+
+TEST_F(FileExportTest, RecordsNotReadAreCountedInTheStatus) {
+    rig.link.answer = [](const std::string& command) {
+        if (command == commands::Rd(200)) return std::string();
+        return OpsRig::DefaultAnswer(command);
+    };
+    rig.ops->SaveArchiveToFileExecute();
+    ASSERT_EQ(files.writes.size(), 1u);
+    EXPECT_EQ(rig.view.status,
+              "Архив сохранён в файл C:\\Docs\\a.xlsx; не прочитано записей: 1 из 256");
 }
 
 }  // namespace

@@ -66,9 +66,13 @@ TEST(GuideTexts, EveryStatusTextAndMessageIsExplained) {
                              texts::kStatusNoSpreadsheet,    texts::kStatusRecordFailed,
                              texts::kExchangeAborted,        texts::kStatusFileSaved,
                              texts::kStatusFileNotSaved,     texts::kFileWriteFailed,
-                             texts::kFileChooseAnother}) {
+                             texts::kFileChooseAnother,      texts::kStatusFileRecordsMissing,
+                             texts::kStatusFileNothingRead,  texts::kStatusFileNoPort}) {
         EXPECT_NE(guide.find(Quoted(text)), std::string::npos) << text;
     }
+    // The box when the records read come from two meters, up to its numbers.
+    const std::string_view mixed = texts::kErrorMixedMeters;
+    EXPECT_NE(guide.find(mixed.substr(0, mixed.find("%1"))), std::string::npos) << mixed;
     const std::string afterValue(notInteger.substr(notInteger.find("%s") + 3));
     EXPECT_NE(guide.find(afterValue), std::string::npos) << afterValue;
     EXPECT_NE(guide.find(Narrow(app::kUnknownError)), std::string::npos);

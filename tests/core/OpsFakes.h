@@ -254,14 +254,26 @@ public:
     TLineSettings LineSettings() { return WindowLine(view_); }
     TPrintSettings PrintSettings() { return {LineSettings(), view_.printOnDevice}; }
 
-    TReadResult PrintExecute() { return ops_.actions.PrintExecute(PrintSettings()); }
-    bool ClearExecute() { return ops_.actions.ClearExecute(LineSettings()); }
+    // Like the window's, the meter actions do nothing while they are switched off.
+    TReadResult PrintExecute() {
+        if (!view_.meterActionsEnabled) return {};
+        return ops_.actions.PrintExecute(PrintSettings());
+    }
+    bool ClearExecute() {
+        if (!view_.meterActionsEnabled) return false;
+        return ops_.actions.ClearExecute(LineSettings());
+    }
     TReadResult ReadArcNExecute() {
+        if (!view_.meterActionsEnabled) return {};
         const TLineSettings line = LineSettings();
         return ops_.actions.ReadArcNExecute(line, view_.archiveNumber);
     }
-    void ReadToExcelExecute() { ops_.sheetExport.ReadToExcelExecute(PrintSettings()); }
-    void SaveArchiveToFileExecute() { ops_.fileExport.SaveToFileExecute(PrintSettings()); }
+    void ReadToExcelExecute() {
+        if (view_.meterActionsEnabled) ops_.sheetExport.ReadToExcelExecute(PrintSettings());
+    }
+    void SaveArchiveToFileExecute() {
+        if (view_.meterActionsEnabled) ops_.fileExport.SaveToFileExecute(PrintSettings());
+    }
     bool TimerTimer() {
         const TLineChoice line = LineSettingsFromTexts(view_.portText, view_.speedText);
         const bool printed =

@@ -26,6 +26,18 @@ TEST(PortNumberFromText, NamesNoPortOutOfBoundsOrJunk) {
     EXPECT_EQ(PortNumberFromText(std::string_view("COM1\0", 5)), std::nullopt);
 }
 
+TEST(PortTextRefusal, SaysWhyATextNamesNoPort) {
+    for (const char* text : {"COM1", " com255\t", "Com17"}) EXPECT_EQ(PortTextRefusal(text), "") << text;
+    EXPECT_EQ(PortTextRefusal(""), "имя порта не указано");
+    EXPECT_EQ(PortTextRefusal(" \t"), "имя порта не указано");
+    EXPECT_EQ(PortTextRefusal("COM0"), "номер порта вне 1–255");
+    EXPECT_EQ(PortTextRefusal("COM256"), "номер порта вне 1–255");
+    EXPECT_EQ(PortTextRefusal("COM0255"), "номер порта с ведущим нулём");
+    for (const char* text : {"\\\\.\\COM255", "COM1:", "LPT1", "CON", "NUL", "COM 1", "COM"}) {
+        EXPECT_EQ(PortTextRefusal(text), "не имя порта вида COM1–COM255") << text;
+    }
+}
+
 TEST(PortList, KeepsTheFourFixedPortsFirstAndAppendsOthersInNumericOrder) {
     const std::vector<std::string> fixed = {"COM1", "COM2", "COM3", "COM4"};
     EXPECT_EQ(PortList({}), fixed);

@@ -8,6 +8,7 @@
 
 #include "FakeSerialBackend.h"
 #include "core/DateTimeFormat.h"
+#include "core/PortChoice.h"
 #include "serial/SerialTrace.h"
 
 namespace virel::test {
@@ -237,6 +238,35 @@ TEST_F(SerialTrace, RepeatsAreCountedPerPortAndStampedWithTheLastOfThem) {
         "2026-12-06 14:35:01.500 трассировка окончена",
     };
     EXPECT_EQ(log->lines, want);
+}
+
+// A port text the program refuses never reaches the system, so the trace says it was refused and
+// why, under no port's name; a count of repeats pending before it is written first.
+TEST_F(SerialTrace, ARefusedPortTextIsWrittenWithWhy) {
+    {
+        auto backend = std::make_unique<TSerialTraceBackend>(
+            dev->MakeBackend(), std::make_unique<FakeEnvironment>(log), "start");
+        TSerialTraceBackend& trace = *backend;
+        TCPDrv port(nullptr, std::move(backend));
+        UseTestLine(port);
+        dev->ports->existing.erase(PortPath(7));
+        port.SetPort(pnCOM7);
+        dev->now = 100;
+        EXPECT_FALSE(port.Connect());
+        dev->now = 200;
+        EXPECT_FALSE(port.Connect());
+        dev->now = 400;
+        trace.NoteRefusedPort("COM256", PortTextRefusal("COM256"));
+        dev->now = 500;
+        trace.NoteRefusedPort("", PortTextRefusal(""));
+    }
+    const std::vector<std::string> tail(log->lines.end() - 4, log->lines.end() - 1);
+    const std::vector<std::string> want = {
+        "2026-12-06 14:35:00.200 COM7: CreateFile, та же ошибка ещё 1 раз",
+        "2026-12-06 14:35:00.400 порт «COM256» не открыт: номер порта вне 1–255",
+        "2026-12-06 14:35:00.500 порт «» не открыт: имя порта не указано",
+    };
+    EXPECT_EQ(tail, want);
 }
 
 // A port whose every query fails, two in turn: each port's failure is written, and its count is
