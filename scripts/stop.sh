@@ -10,7 +10,9 @@ build=${1:-${VIREL_BUILD:-$root/build}}
 for extra in "$build/demo" "$build/shots"; do
     [ -d "$extra" ] && "$root/scripts/sim.sh" stop-all "$extra" >/dev/null 2>&1
 done
-for prefix in "$build/wineprefix" "$build/demo/wineprefix" "$build/shots/wineprefix"; do
+# The test prefixes (the one at 96 dpi and the high-dpi tests' own), the demonstration's and the
+# screenshots'.
+for prefix in "$build"/wineprefix* "$build/demo/wineprefix" "$build/shots/wineprefix"; do
     [ -f "$prefix/system.reg" ] || continue
     WINEPREFIX="$prefix" wineserver -k </dev/null >/dev/null 2>&1 || true
     WINEPREFIX="$prefix" timeout 20 wineserver -w </dev/null >/dev/null 2>&1 || true

@@ -9,23 +9,98 @@
 
 namespace virel::app {
 
-HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y,
-                   int width, int height, HWND parent, int id, DWORD exStyle) {
-    HWND control = CreateWindowExW(
-        exStyle, className, text, style | WS_CHILD | WS_VISIBLE, x, y, width, height, parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    if (control) UseProgramFont(control);
+namespace {
+
+// A child control at `at` (pixels) with the program's font at the layout's dpi.
+HWND CreateChild(const TDpiLayout& layout, const wchar_t* className, const wchar_t* text,
+                 DWORD style, TBounds at, HWND parent, int id, DWORD exStyle) {
+    HWND control = CreateWindowExW(exStyle, className, text, style | WS_CHILD | WS_VISIBLE, at.x,
+                                   at.y, at.width, at.height, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   GetModuleHandleW(nullptr), nullptr);
+    if (control) SetControlFont(control, layout.Font());
     return control;
 }
 
-HWND CreateAutoSizeLabel(const wchar_t* text, int x, int y, int height, HWND parent) {
-    SIZE size{};
-    {
+}  // namespace
+
+HWND CreateControl(TDpiLayout& layout, const wchar_t* className, const wchar_t* text, DWORD style,
+                   TBounds design, HWND parent, int id, DWORD exStyle) {
+    HWND control =
+        CreateChild(layout, className, text, style, layout.Bounds(design), parent, id, exStyle);
+    layout.Keep(control, design);
+    return control;
+}
+
+HWND CreateAutoSizeLabel(TDpiLayout& layout, const wchar_t* text, int x, int y, int height,
+                         HWND parent) {
+    // Measured in the font it shows, so that the width is the text's at every dpi rather than
+    // the width at 96 scaled.
+    const auto bounds = [parent, text = std::wstring(text), x, y, height](const TDpiLayout& at) {
+        TBounds result = at.Bounds({x, y, 0, height});
+        SIZE size{};
         const win::TWindowDC dc(parent);
-        const win::TSelection font(dc.Get(), ProgramFont());
-        GetTextExtentPoint32W(dc.Get(), text, static_cast<int>(wcslen(text)), &size);
+        const win::TSelection font(dc.Get(), at.Font());
+        GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
+        result.width = size.cx;
+        return result;
+    };
+    HWND label =
+        CreateChild(layout, L"STATIC", text, SS_LEFT | SS_NOPREFIX, bounds(layout), parent, -1, 0);
+    if (!label) return nullptr;
+    layout.Keep([label, bounds](const TDpiLayout& at) {
+        SetControlFont(label, at.Font());
+        MoveControl(label, bounds(at));
+    });
+    return label;
+}
+
+namespace {
+
+// The height of the list under a combo box, at 96 dpi.
+constexpr int kDroppedListHeight = 150;
+
+// The closed height follows the font; bring it to `height` through the height of the selection
+// field. Steps are taken from the last value set, since what the control reports back for that
+// height differs between systems.
+void FitClosedHeight(HWND combo, int height) {
+    auto field = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, WPARAM(-1), 0));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        RECT bounds{};
+        GetWindowRect(combo, &bounds);
+        const int shown = bounds.bottom - bounds.top;
+        if (shown == height) break;
+        field += height - shown;
+        SendMessageW(combo, CB_SETITEMHEIGHT, WPARAM(-1), field);
     }
-    return CreateControl(L"STATIC", text, SS_LEFT | SS_NOPREFIX, x, y, size.cx, height, parent, -1);
+}
+
+// A combo box's window height is the height with its list dropped down.
+TBounds WithDroppedList(const TDpiLayout& layout, TBounds closed) {
+    closed.height += layout.Scale(kDroppedListHeight);
+    return closed;
+}
+
+}  // namespace
+
+HWND CreateComboBox(TDpiLayout& layout, TBounds design, HWND parent, int id,
+                    std::initializer_list<const wchar_t*> items) {
+    const TBounds closed = layout.Bounds(design);
+    HWND combo = CreateChild(layout, L"COMBOBOX", L"", CBS_DROPDOWN | WS_TABSTOP | WS_VSCROLL,
+                             WithDroppedList(layout, closed), parent, id, 0);
+    if (!combo) return nullptr;
+    for (const wchar_t* item : items) {
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    }
+    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+    FitClosedHeight(combo, closed.height);
+    layout.Keep([combo, design](const TDpiLayout& at) {
+        const TBounds bounds = at.Bounds(design);
+        SetControlFont(combo, at.Font());
+        MoveControl(combo, WithDroppedList(at, bounds));
+        FitClosedHeight(combo, bounds.height);
+    });
+    return combo;
 }
 
 namespace {
@@ -68,10 +143,10 @@ LRESULT CALLBACK ForwardNotifications(HWND window, UINT message, WPARAM wParam, 
 
 }  // namespace
 
-HWND CreateGroupBox(const wchar_t* text, int x, int y, int width, int height, HWND parent,
+HWND CreateGroupBox(TDpiLayout& layout, const wchar_t* text, TBounds design, HWND parent,
                     HWND owner, int id) {
-    HWND box = CreateControl(L"BUTTON", text, BS_GROUPBOX | WS_CLIPCHILDREN, x, y, width, height,
-                             parent, id, WS_EX_CONTROLPARENT);
+    HWND box = CreateControl(layout, L"BUTTON", text, BS_GROUPBOX | WS_CLIPCHILDREN, design, parent,
+                             id, WS_EX_CONTROLPARENT);
     if (box) SetWindowSubclass(box, ForwardNotifications, 1, reinterpret_cast<DWORD_PTR>(owner));
     return box;
 }
@@ -89,9 +164,13 @@ RECT FitPicture(SIZE picture, SIZE box, TFit fit) {
     return RECT{0, 0, static_cast<LONG>(byHeight / picture.cy), box.cy};
 }
 
-HWND TImage::Create(HWND parent, int x, int y, int width, int height) {
-    return CreateHandle({L"VirelImage", LoadCursorW(nullptr, IDC_ARROW), nullptr}, L"",
-                        WS_CHILD | WS_VISIBLE, 0, x, y, width, height, parent);
+HWND TImage::Create(TDpiLayout& layout, HWND parent, TBounds design) {
+    const TBounds at = layout.Bounds(design);
+    CreateHandle({L"VirelImage", LoadCursorW(nullptr, IDC_ARROW), nullptr}, L"",
+                 WS_CHILD | WS_VISIBLE, 0, at.x, at.y, at.width, at.height, parent);
+    // The picture is stretched over whatever size the control has.
+    layout.Keep(Handle(), design, false);
+    return Handle();
 }
 
 RECT TImage::PictureRect() const {
@@ -132,11 +211,14 @@ LRESULT TImage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-HWND TPanel::Create(HWND parent, int x, int y, int width, int height) {
-    return CreateHandle({L"VirelPanel", LoadCursorW(nullptr, IDC_ARROW),
-                         reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
-                        L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, x, y,
-                        width, height, parent);
+HWND TPanel::Create(TDpiLayout& layout, HWND parent, TBounds design) {
+    const TBounds at = layout.Bounds(design);
+    CreateHandle({L"VirelPanel", LoadCursorW(nullptr, IDC_ARROW),
+                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
+                 L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, at.x, at.y,
+                 at.width, at.height, parent);
+    layout.Keep(Handle(), design, false);
+    return Handle();
 }
 
 LRESULT TPanel::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -159,11 +241,14 @@ LRESULT TPanel::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-HWND TBitBtn::Create(const wchar_t* caption, int x, int y, int width, int height, HWND parent,
+HWND TBitBtn::Create(TDpiLayout& layout, const wchar_t* caption, TBounds design, HWND parent,
                      int id, HBITMAP glyph) {
     glyph_ = glyph;
-    handle_ = CreateControl(L"BUTTON", caption, BS_OWNERDRAW | WS_TABSTOP, x, y, width, height,
-                            parent, id);
+    dpi_ = layout.Dpi();
+    handle_ =
+        CreateControl(layout, L"BUTTON", caption, BS_OWNERDRAW | WS_TABSTOP, design, parent, id);
+    // The glyph's size and margin follow the dpi the button is placed for.
+    layout.Keep([this](const TDpiLayout& at) { dpi_ = at.Dpi(); });
     return handle_;
 }
 
@@ -174,11 +259,12 @@ void TBitBtn::Draw(const DRAWITEMSTRUCT& item) const {
 
     const int shift = pressed ? 1 : 0;
     const int height = item.rcItem.bottom - item.rcItem.top;
-    const int glyphLeft = item.rcItem.left + kGlyphMargin + shift;
-    const int glyphTop = item.rcItem.top + (height - kGlyphSize) / 2 + shift;
+    const int glyphSize = dpi::Scale(kGlyphSize, dpi_);
+    const int glyphLeft = item.rcItem.left + dpi::Scale(kGlyphMargin, dpi_) + shift;
+    const int glyphTop = item.rcItem.top + (height - glyphSize) / 2 + shift;
     const bool disabled = (item.itemState & ODS_DISABLED) != 0;
     DrawGlyph(item.hDC, glyphLeft, glyphTop, disabled);
-    const RECT caption{glyphLeft + kGlyphSize, item.rcItem.top + shift,
+    const RECT caption{glyphLeft + glyphSize, item.rcItem.top + shift,
                        item.rcItem.right - 2 + shift, item.rcItem.bottom + shift};
     DrawCaption(item, caption, disabled);
 
@@ -204,8 +290,10 @@ void TBitBtn::DrawGlyph(HDC dc, int left, int top, bool disabled) const {
     if (!glyph_) return;
     const win::TMemoryDC source(CreateCompatibleDC(dc));
     const win::TSelection glyph(source.Get(), glyph_);
-    TransparentBlt(dc, left, top, kGlyphSize, kGlyphSize, source.Get(), disabled ? kGlyphSize : 0,
-                   0, kGlyphSize, kGlyphSize, kTransparent);
+    // Enlarged pixel by pixel: a blended edge would lose the olive that marks transparency.
+    const int size = dpi::Scale(kGlyphSize, dpi_);
+    TransparentBlt(dc, left, top, size, size, source.Get(), disabled ? kGlyphSize : 0, 0,
+                   kGlyphSize, kGlyphSize, kTransparent);
 }
 
 // The caption is centred in `area`; "&" underlines the next letter.
@@ -234,16 +322,21 @@ TToolTips::~TToolTips() {
     if (handle_) DestroyWindow(handle_);
 }
 
-void TToolTips::Create(HWND owner) {
+void TToolTips::Create(TDpiLayout& layout, HWND owner) {
     owner_ = owner;
     handle_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
                               GetModuleHandleW(nullptr), nullptr);
     if (!handle_) return;
-    UseProgramFont(handle_);
-    // A width limit makes the tooltip honour line breaks in a hint.
-    SendMessageW(handle_, TTM_SETMAXTIPWIDTH, 0, 600);
+    const HWND tips = handle_;
+    const auto place = [tips](const TDpiLayout& at) {
+        SetControlFont(tips, at.Font());
+        // A width limit makes the tooltip honour line breaks in a hint.
+        SendMessageW(tips, TTM_SETMAXTIPWIDTH, 0, at.Scale(600));
+    };
+    place(layout);
+    layout.Keep(place);
 }
 
 void TToolTips::Add(HWND control, const std::wstring& text) {

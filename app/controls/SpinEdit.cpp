@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "core/DpiScale.h"
 #include "core/SpinEditMath.h"
 #include "core/Utf16.h"
 #include "win/Scopes.h"
@@ -187,11 +188,16 @@ void TSpinEdit::DialogKey(UINT key) {
                  reinterpret_cast<LPARAM>(GetDlgItem(root, command)));
 }
 
+void TSpinEdit::SetDpi(int dpi) {
+    dpi_ = dpi;
+    LayoutButton();
+}
+
 void TSpinEdit::LayoutButton() {
     if (!edit_ || !button_) return;
     RECT client{};
     GetClientRect(edit_, &client);
-    const int width = std::min(kButtonWidth, static_cast<int>(client.right) / 2);
+    const int width = std::min(dpi::Scale(kButtonWidth, dpi_), static_cast<int>(client.right) / 2);
     MoveWindow(button_, client.right - width, 0, width, client.bottom, TRUE);
     // Keep the text out from under the button.
     const LRESULT margins = SendMessageW(edit_, EM_GETMARGINS, 0, 0);

@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 
+#include "core/DpiScale.h"
+
 namespace virel::app {
 
 // The spin button's auto-repeat timer. The field uses a Windows timer on its button unless it is
@@ -54,9 +56,11 @@ public:
     // The operator changed the text (typing, stepping) since the program last wrote it.
     bool Modified() const;
 
-    // Width of the spin button inside the edit's client area, in pixels.
+    // Width of the spin button inside the edit's client area, in pixels at 96 dpi.
     static constexpr int kButtonWidth = 15;
     HWND ButtonHandle() const { return button_; }
+    // The dpi the field is laid out for: the button's width is scaled by it.
+    void SetDpi(int dpi);
 
     // Typing a character the field does not take beeps through this function; tests replace
     // it to count beeps. An empty function restores the standard beep.
@@ -114,6 +118,7 @@ private:
     WNDPROC editProc_ = nullptr;
     double minValue_ = 0;
     double maxValue_ = 0;
+    int dpi_ = dpi::kDesignDpi;
     std::function<void(UINT)> dialogKey_;
 
     // Mouse press on the spin button: which half (+1 up, -1 down, 0 none) and steps made.

@@ -24,16 +24,17 @@ HWND TAboutBox::Create(HWND owner) {
                  kAboutBoxCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME,
                  CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, owner);
     if (!Handle()) return nullptr;
-    const HWND panel = panel_.Create(Handle(), 8, 8, 281, 161);
-    programIcon_.Create(panel, 8, 8, 145, 65);
-    productName_ = CreateAutoSizeLabel(kProductName, 168, 16, 13, panel);
-    version_ = CreateAutoSizeLabel(kVersion, 184, 48, 13, panel);
-    copyright_ =
-        CreateControl(L"STATIC", kCopyright, SS_LEFT | SS_NOPREFIX, 8, 88, 105, 26, panel, -1);
-    comments_ =
-        CreateControl(L"STATIC", kComments, SS_LEFT | SS_NOPREFIX, 8, 120, 260, 26, panel, -1);
-    okButton_ = CreateControl(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 111, 180, 75, 25,
-                              Handle(), IDOK);
+    TDpiLayout& layout = Layout();
+    const HWND panel = panel_.Create(layout, Handle(), {8, 8, 281, 161});
+    programIcon_.Create(layout, panel, {8, 8, 145, 65});
+    productName_ = CreateAutoSizeLabel(layout, kProductName, 168, 16, 13, panel);
+    version_ = CreateAutoSizeLabel(layout, kVersion, 184, 48, 13, panel);
+    copyright_ = CreateControl(layout, L"STATIC", kCopyright, SS_LEFT | SS_NOPREFIX,
+                               {8, 88, 105, 26}, panel, -1);
+    comments_ = CreateControl(layout, L"STATIC", kComments, SS_LEFT | SS_NOPREFIX,
+                              {8, 120, 260, 26}, panel, -1);
+    okButton_ = CreateControl(layout, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP,
+                              {111, 180, 75, 25}, Handle(), IDOK);
     Application().AddDialogWindow(Handle());
     return Handle();
 }

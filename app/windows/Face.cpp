@@ -67,30 +67,6 @@ HBITMAP LoadBitmapResource(int id) {
                                            IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 }
 
-// A drop-down combo box showing exactly `height` pixels when closed.
-HWND CreateComboBox(HWND parent, int id, int x, int y, int width, int height,
-                    std::initializer_list<const wchar_t*> items) {
-    HWND combo = CreateControl(L"COMBOBOX", L"", CBS_DROPDOWN | WS_TABSTOP | WS_VSCROLL, x, y,
-                               width, height + 150, parent, id);
-    for (const wchar_t* item : items) {
-        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
-    }
-    SendMessageW(combo, CB_SETCURSEL, 0, 0);
-    // The closed height follows the font; bring it to the design height through the height of
-    // the selection field. Steps are taken from the last value set, since what the control
-    // reports back for that height differs between systems.
-    auto field = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, WPARAM(-1), 0));
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        RECT bounds{};
-        GetWindowRect(combo, &bounds);
-        const int shown = bounds.bottom - bounds.top;
-        if (shown == height) break;
-        field += height - shown;
-        SendMessageW(combo, CB_SETITEMHEIGHT, WPARAM(-1), field);
-    }
-    return combo;
-}
-
 }  // namespace
 
 TFace::TFace(TApplication& application, TAboutBox& aboutBox, TFProgressBar& progressBar,
@@ -126,17 +102,7 @@ HWND TFace::Create() {
         return nullptr;
     }
     CreateMenus();
-    // A menu bar that wraps onto a second line would eat into the client area: grow the window.
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    if (client.right != kClientWidth || client.bottom != kClientHeight) {
-        RECT outer{};
-        GetWindowRect(Handle(), &outer);
-        SetWindowPos(Handle(), nullptr, 0, 0,
-                     outer.right - outer.left + kClientWidth - client.right,
-                     outer.bottom - outer.top + kClientHeight - client.bottom,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    FitClientArea();
     CreateControls();
     Application().SetMainWindow(Handle(), shortcuts_.Get());
     Application().AddDialogWindow(Handle());
@@ -179,25 +145,25 @@ void TFace::CreateMenus() {
 
 HWND TFace::CreateLabeledEdit(HWND parent, const wchar_t* label, int x, int y, int id,
                               HWND& labelHandle) {
-    labelHandle =
-        CreateAutoSizeLabel(label, x, y - kLabelHeight - kLabelSpacing, kLabelHeight, parent);
-    return CreateControl(L"EDIT", L"", ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, x, y, 137, 21,
-                         parent, id, WS_EX_CLIENTEDGE);
+    labelHandle = CreateAutoSizeLabel(Layout(), label, x, y - kLabelHeight - kLabelSpacing,
+                                      kLabelHeight, parent);
+    return CreateControl(Layout(), L"EDIT", L"", ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP,
+                         {x, y, 137, 21}, parent, id, WS_EX_CLIENTEDGE);
 }
 
 void TFace::CreateControls() {
-    toolTips_.Create(Handle());
+    toolTips_.Create(Layout(), Handle());
     // Creation order is the Tab order (it counts within each group box).
     CreatePortGroup();
     CreateServiceGroup();
     CreateCurrentGroup();
     CreateLastGroup();
     const HWND self = Handle();
-    checkBox1_ = CreateControl(L"BUTTON", kCheckBox1, BS_AUTOCHECKBOX | WS_TABSTOP, 8, 376, 369, 17,
-                               self, kIdCheckBox1);
-    image_.Create(self, 184, 8, 185, 81);
-    statusBar_ = CreateControl(STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 402, 384,
-                               19, self, kIdStatusBar);
+    checkBox1_ = CreateControl(Layout(), L"BUTTON", kCheckBox1, BS_AUTOCHECKBOX | WS_TABSTOP,
+                               {8, 376, 369, 17}, self, kIdCheckBox1);
+    image_.Create(Layout(), self, {184, 8, 185, 81});
+    statusBar_ = CreateControl(Layout(), STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN,
+                               {0, 402, 384, 19}, self, kIdStatusBar);
     const int wholeWidth = -1;  // one panel from the left edge to the right edge
     SendMessageW(statusBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&wholeWidth));
     AddToolTips();
@@ -206,43 +172,62 @@ void TFace::CreateControls() {
 }
 
 void TFace::CreatePortGroup() {
-    groupBox1_ = CreateGroupBox(kGroupComPort, 8, 8, 161, 81, Handle(), Handle(), kIdGroupBox1);
-    comPort_.Attach(CreateComboBox(groupBox1_, kIdComPort, 8, 16, 145, 21,
+    groupBox1_ =
+        CreateGroupBox(Layout(), kGroupComPort, {8, 8, 161, 81}, Handle(), Handle(), kIdGroupBox1);
+    comPort_.Attach(CreateComboBox(Layout(), {8, 16, 145, 21}, groupBox1_, kIdComPort,
                                    {L"COM1", L"COM2", L"COM3", L"COM4"}));
-    speed_.Attach(CreateComboBox(groupBox1_, kIdSpeed, 8, 48, 145, 21, {L"4800", L"9600"}));
+    speed_.Attach(
+        CreateComboBox(Layout(), {8, 48, 145, 21}, groupBox1_, kIdSpeed, {L"4800", L"9600"}));
 }
 
 void TFace::CreateServiceGroup() {
-    groupBox3_ =
-        CreateGroupBox(kGroupService, 184, 184, 193, 185, Handle(), Handle(), kIdGroupBox3);
-    bitBtn2_.Create(kReadToExcelCaption, 8, 152, 177, 25, groupBox3_, kIdBitBtn2, glyph_.Get());
-    bitBtn1_.Create(kPrintCaption, 8, 16, 177, 25, groupBox3_, kIdBitBtn1, glyph_.Get());
-    printOnDevice_.Attach(CreateControl(L"BUTTON", kPrintOnDevice, BS_AUTOCHECKBOX | WS_TABSTOP, 8,
-                                        48, 169, 17, groupBox3_, kIdPrintOnDevice));
-    bitBtn3_.Create(kClearCaption, 8, 72, 177, 25, groupBox3_, kIdBitBtn3, glyph_.Get());
-    bitBtn4_.Create(kReadArcNCaption, 8, 112, 121, 25, groupBox3_, kIdBitBtn4, glyph_.Get());
-    archiveNumber_.Create(groupBox3_, kIdArchiveNumber, 136, 114, 49, 21);
-    UseProgramFont(archiveNumber_.Handle());
+    groupBox3_ = CreateGroupBox(Layout(), kGroupService, {184, 184, 193, 185}, Handle(), Handle(),
+                                kIdGroupBox3);
+    bitBtn2_.Create(Layout(), kReadToExcelCaption, {8, 152, 177, 25}, groupBox3_, kIdBitBtn2,
+                    glyph_.Get());
+    bitBtn1_.Create(Layout(), kPrintCaption, {8, 16, 177, 25}, groupBox3_, kIdBitBtn1,
+                    glyph_.Get());
+    printOnDevice_.Attach(CreateControl(Layout(), L"BUTTON", kPrintOnDevice,
+                                        BS_AUTOCHECKBOX | WS_TABSTOP, {8, 48, 169, 17}, groupBox3_,
+                                        kIdPrintOnDevice));
+    bitBtn3_.Create(Layout(), kClearCaption, {8, 72, 177, 25}, groupBox3_, kIdBitBtn3,
+                    glyph_.Get());
+    bitBtn4_.Create(Layout(), kReadArcNCaption, {8, 112, 121, 25}, groupBox3_, kIdBitBtn4,
+                    glyph_.Get());
+    CreateSpinEdit(archiveNumber_, {136, 114, 49, 21}, groupBox3_, kIdArchiveNumber);
     archiveNumber_.SetMinValue(0);
     archiveNumber_.SetMaxValue(255);
     archiveNumber_.SetText(L"0");
 }
 
 void TFace::CreateCurrentGroup() {
-    groupBox4_ = CreateGroupBox(kGroupCurrent, 8, 96, 369, 81, Handle(), Handle(), kIdGroupBox4);
-    readToFile_.Attach(CreateControl(L"BUTTON", kReadToFile, BS_AUTOCHECKBOX | WS_TABSTOP, 16, 24,
-                                     321, 17, groupBox4_, kIdReadToFile));
-    autoTime_.Create(groupBox4_, kIdAutoTime, 16, 48, 81, 21);
-    UseProgramFont(autoTime_.Handle());
+    groupBox4_ =
+        CreateGroupBox(Layout(), kGroupCurrent, {8, 96, 369, 81}, Handle(), Handle(), kIdGroupBox4);
+    readToFile_.Attach(CreateControl(Layout(), L"BUTTON", kReadToFile, BS_AUTOCHECKBOX | WS_TABSTOP,
+                                     {16, 24, 321, 17}, groupBox4_, kIdReadToFile));
+    CreateSpinEdit(autoTime_, {16, 48, 81, 21}, groupBox4_, kIdAutoTime);
     autoTime_.SetMinValue(5);
     autoTime_.SetMaxValue(1000000000);
     autoTime_.SetValue(60);
-    label3_ = CreateControl(L"STATIC", kLabelAutoTime, SS_LEFT | SS_NOPREFIX, 112, 48, 193, 13,
-                            groupBox4_, -1);
+    label3_ = CreateControl(Layout(), L"STATIC", kLabelAutoTime, SS_LEFT | SS_NOPREFIX,
+                            {112, 48, 193, 13}, groupBox4_, -1);
+}
+
+void TFace::CreateSpinEdit(TSpinEdit& field, TBounds design, HWND parent, int id) {
+    const TBounds at = Layout().Bounds(design);
+    field.SetDpi(Layout().Dpi());
+    field.Create(parent, id, at.x, at.y, at.width, at.height);
+    SetControlFont(field.Handle(), Layout().Font());
+    Layout().Keep([&field, design](const TDpiLayout& layout) {
+        field.SetDpi(layout.Dpi());
+        SetControlFont(field.Handle(), layout.Font());
+        MoveControl(field.Handle(), layout.Bounds(design));
+    });
 }
 
 void TFace::CreateLastGroup() {
-    groupBox2_ = CreateGroupBox(kGroupLast, 8, 184, 169, 185, Handle(), Handle(), kIdGroupBox2);
+    groupBox2_ =
+        CreateGroupBox(Layout(), kGroupLast, {8, 184, 169, 185}, Handle(), Handle(), kIdGroupBox2);
     devNumber_ =
         CreateLabeledEdit(groupBox2_, kLabelDevNumber, 16, 32, kIdDevNumber, devNumberLabel_);
     measureNumber_ = CreateLabeledEdit(groupBox2_, kLabelMeasureNumber, 16, 72, kIdMeasureNumber,

@@ -60,6 +60,7 @@ enum TActionId : int {
 
 class TFace : public TCustomWindow, public IFaceView {
 public:
+    // At 96 dpi; scaled, as every position and size, to the dpi of the window's monitor.
     static constexpr int kClientWidth = 384;
     static constexpr int kClientHeight = 421;
     static constexpr UINT kTimerInterval = 1000;
@@ -175,6 +176,8 @@ private:
     void CreateMenus();
     HWND CreateLabeledEdit(HWND parent, const wchar_t* label, int x, int y, int id,
                            HWND& labelHandle);
+    // A spin edit with the program's font, kept at its design bounds at every dpi.
+    void CreateSpinEdit(TSpinEdit& field, TBounds design, HWND parent, int id);
     void OnCommand(int id, int code, HWND control);
     void ShowPopupMenu(LPARAM position);
     // A menu entry without a button shows its hint in the status bar while it is highlighted.

@@ -24,8 +24,11 @@ HWND TFProgressBar::Create(HWND owner) {
                  WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth,
                  kClientHeight, owner);
     if (!Handle()) return nullptr;
-    gauge_.Create(Handle(), kGaugeId, 8, 8, 561, 52);
-    UseProgramFont(gauge_.Handle());
+    constexpr dpi::TBounds kGaugeBounds{8, 8, 561, 52};
+    const dpi::TBounds at = Layout().Bounds(kGaugeBounds);
+    gauge_.Create(Handle(), kGaugeId, at.x, at.y, at.width, at.height);
+    SetControlFont(gauge_.Handle(), Layout().Font());
+    Layout().Keep(gauge_.Handle(), kGaugeBounds);
     gauge_.SetMaxValue(288);
     gauge_.SetProgress(0);
     return Handle();

@@ -1,8 +1,7 @@
 #include "app/windows/Window.h"
 
 #include "app/windows/Application.h"
-#include "app/windows/Texts.h"
-#include "win/Scopes.h"
+#include "win/Dpi.h"
 
 namespace virel::app {
 
@@ -25,7 +24,11 @@ HWND TCustomWindow::CreateHandle(const TClass& windowClass, const wchar_t* capti
         info.lpszClassName = windowClass.name;
         RegisterClassExW(&info);
     }
-    if (!(style & WS_CHILD)) {
+    const bool topLevel = !(style & WS_CHILD);
+    if (topLevel) {
+        designClient_ = SIZE{width, height};
+        // The monitor, and so the dpi, is known once the window is there: made at the design
+        // size, it is brought to the scaled one below.
         RECT bounds{0, 0, width, height};
         AdjustWindowRectEx(&bounds, style, menu != nullptr, exStyle);
         width = bounds.right - bounds.left;
@@ -33,7 +36,36 @@ HWND TCustomWindow::CreateHandle(const TClass& windowClass, const wchar_t* capti
     }
     CreateWindowExW(exStyle, windowClass.name, caption, style, x, y, width, height, parent, menu,
                     instance, this);
+    if (handle_ && topLevel) {
+        layout_.SetDpi(win::WindowDpi(handle_));
+        FitClientArea();
+    }
     return handle_;
+}
+
+void TCustomWindow::FitClientArea() {
+    const int width = layout_.Scale(designClient_.cx);
+    const int height = layout_.Scale(designClient_.cy);
+    RECT client{};
+    GetClientRect(handle_, &client);
+    if (client.right == width && client.bottom == height) return;
+    RECT outer{};
+    GetWindowRect(handle_, &outer);
+    SetWindowPos(handle_, nullptr, 0, 0, outer.right - outer.left + width - client.right,
+                 outer.bottom - outer.top + height - client.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TCustomWindow::DpiChanged(int dpi, const RECT& suggested) {
+    layout_.SetDpi(dpi);
+    // The system's rectangle keeps the window where the operator dragged it; its size is the
+    // old one scaled, which the design's own rounding may miss by a pixel.
+    SetWindowPos(handle_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    FitClientArea();
+    layout_.Rescale(dpi);
+    RedrawWindow(handle_, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
 void TCustomWindow::DestroyHandle() {
@@ -65,22 +97,15 @@ LRESULT CALLBACK TCustomWindow::StaticWindowProc(HWND window, UINT message, WPAR
     }
     // No exception may cross into the system: report it here and go on with the next message.
     try {
+        if (message == win::kWmDpiChanged && self->designClient_.cx > 0) {
+            self->DpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        }
         return self->WindowProc(message, wParam, lParam);
     } catch (...) {
         self->application_.HandleException();
         return 0;
     }
-}
-
-HFONT ProgramFont() {
-    static const win::TFont font(CreateFontW(
-        -11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS,
-        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, kFontName));
-    return font.Get();
-}
-
-void UseProgramFont(HWND window) {
-    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(ProgramFont()), FALSE);
 }
 
 }  // namespace virel::app

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <iterator>
+#include <string>
+
 #include "app/Resource.h"
 
 namespace virel::app {
@@ -53,6 +56,40 @@ TEST(Resources, ManifestAsksForCommonControlsSix) {
                                SizeofResource(module, found));
     EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
     EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
+}
+
+// A setting of the manifest as the system reads it for this process.
+std::wstring ManifestSetting(const wchar_t* settingsNamespace, const wchar_t* name) {
+    wchar_t value[128] = L"";
+    SIZE_T written = 0;
+    if (!QueryActCtxSettingsW(0, nullptr, settingsNamespace, name, value, std::size(value),
+                              &written)) {
+        return L"<none>";
+    }
+    return value;
+}
+
+TEST(Resources, ManifestDeclaresPerMonitorDpiAwareness) {
+    // Windows 10 1703 and later: per monitor, version 2 (frame, menus and common dialogs scaled
+    // by the system too), the first version where that is missing.
+    EXPECT_EQ(
+        ManifestSetting(L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"),
+        L"PerMonitorV2, PerMonitor");
+    // Windows 8.1 reads only this one: per monitor; Windows 7 takes it as the system's dpi.
+    EXPECT_EQ(
+        ManifestSetting(L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware"),
+        L"true/pm");
+    // Where the system tells (Windows 10 1607 and later), the process is per-monitor aware.
+    using TGetContext = HANDLE(WINAPI*)();
+    using TAwareness = int(WINAPI*)(HANDLE);
+    const HMODULE user = GetModuleHandleW(L"user32.dll");
+    const auto context = reinterpret_cast<TGetContext>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetThreadDpiAwarenessContext")));
+    const auto awareness = reinterpret_cast<TAwareness>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
+    if (context && awareness) {
+        EXPECT_EQ(awareness(context()), 2) << "DPI_AWARENESS_PER_MONITOR_AWARE";
+    }
 }
 
 }  // namespace
