@@ -9,6 +9,7 @@
 #include <oleauto.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -181,6 +182,25 @@ public:
 
 private:
     HRESULT result_;
+};
+
+// The same apartment, made at the first Enter() (on the thread that owns this scope) and
+// undone at the end of the scope: COM, and the libraries it brings, load only when an action
+// first needs them.
+class TComApartmentOnFirstUse {
+public:
+    TComApartmentOnFirstUse() = default;
+    TComApartmentOnFirstUse(const TComApartmentOnFirstUse&) = delete;
+    TComApartmentOnFirstUse& operator=(const TComApartmentOnFirstUse&) = delete;
+    // Makes the apartment the first time; whether this thread has it (TComApartment's rule).
+    bool Enter() {
+        if (!apartment_) apartment_.emplace();
+        return apartment_->Initialized();
+    }
+    bool Entered() const { return apartment_.has_value(); }
+
+private:
+    std::optional<TComApartment> apartment_;
 };
 
 template <typename Interface>

@@ -149,4 +149,23 @@ TEST(Scopes, TheComApartmentIsUndoneOnlyWhereItWasMade) {
     CoUninitialize();
 }
 
+TEST(Scopes, TheComApartmentOnFirstUseIsMadeOnceByTheFirstEnter) {
+    APTTYPE type{};
+    APTTYPEQUALIFIER qualifier{};
+    {
+        TComApartmentOnFirstUse com;
+        EXPECT_FALSE(com.Entered());
+        EXPECT_EQ(CoGetApartmentType(&type, &qualifier), CO_E_NOTINITIALIZED)
+            << "nothing made before the first use";
+        ASSERT_TRUE(com.Enter());
+        EXPECT_TRUE(com.Entered());
+        ASSERT_EQ(CoGetApartmentType(&type, &qualifier), S_OK);
+        EXPECT_TRUE(type == APTTYPE_STA || type == APTTYPE_MAINSTA) << type;
+        EXPECT_TRUE(com.Enter());
+    }
+    // Made once however often entered, so one undoing leaves nothing behind.
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    CoUninitialize();
+}
+
 }  // namespace
