@@ -27,7 +27,8 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
       formats_(std::move(formats)),
       programDir_(std::move(programDir)),
       tracePath_(std::move(tracePath)),
-      fileExportPlatform_(application_, formats_, StorageKey(), TFace::kStorageSection),
+      fileExportPlatform_(application_, formats_, StorageKey(), TFace::kStorageSection,
+                          [this] { com_.Enter(); }),
       aboutBox_(std::make_unique<TAboutBox>(application_)),
       progressBar_(std::make_unique<TFProgressBar>(application_)) {}
 
@@ -87,7 +88,12 @@ TFaceCommands TProgram::CreateOperations(TFace& face) {
     link_ = std::make_unique<TCommPortLink>(*commPort_, std::move(onRefusedPort));
     operations_ = std::make_unique<TDeviceOperations>(
         face, *link_, clock_, keys_, logFiles_, programDir_ + texts::kLogFileName,
-        [] { return std::make_unique<TExcelApp>(); }, fileExportPlatform_, formats_);
+        [this] {
+            // A failure to make the apartment shows as the automation's own error.
+            com_.Enter();
+            return std::make_unique<TExcelApp>();
+        },
+        fileExportPlatform_, formats_);
     TDeviceOperations& ops = *operations_;
     return {
         [&ops](const TPrintSettings& s) { ops.actions.PrintExecute(s); },

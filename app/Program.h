@@ -1,8 +1,9 @@
 #pragma once
 // The composition root: the program put together. The three windows in their order, the main
 // window's serial port component CommPort, its device operations and its settings storage
-// FormStorage1. VIREL1_Service.exe runs one; end-to-end tests run the same composition in
-// their process.
+// FormStorage1, and COM on the user-interface thread for the spreadsheet export and the save
+// dialog, made when one of them is first used. VIREL1_Service.exe runs one; end-to-end tests
+// run the same composition in their process.
 #include <memory>
 #include <string>
 
@@ -19,6 +20,7 @@
 #include "core/DeviceOperations.h"
 #include "core/Regional.h"
 #include "serial/CPDrv.h"
+#include "win/Scopes.h"
 
 namespace virel::app {
 
@@ -29,7 +31,8 @@ public:
     TProgram(TApplication& application, RegionalFormats formats, std::string programDir,
              std::string tracePath = {});
     // Destroys in the reverse order of creation: FProgressBar, AboutBox, then Face with its
-    // components (the storage writes on the window's destruction if the close did not).
+    // components (the storage writes on the window's destruction if the close did not); COM
+    // goes last.
     ~TProgram();
     TProgram(const TProgram&) = delete;
     TProgram& operator=(const TProgram&) = delete;
@@ -51,6 +54,8 @@ public:
     TWin32FormStorage& FormStorage1() { return *formStorage_; }
     TFileExportPlatform& FileExportPlatform() { return fileExportPlatform_; }
     const std::string& ProgramDir() const { return programDir_; }
+    // Whether the program has made its COM (the spreadsheet export or the save dialog was used).
+    bool ComMade() const { return com_.Entered(); }
 
 private:
     // Called from Face's constructor: CommPort with its link and the operations, and the
@@ -58,6 +63,10 @@ private:
     TFaceCommands CreateOperations(TFace& face);
     void CreateFormStorage();
 
+    // Created and destroyed on the thread that creates the program (the user-interface thread):
+    // not at start, which would load COM's libraries for a program that may never export to
+    // the spreadsheet. First, so it outlives everything that could hold a COM object.
+    win::TComApartmentOnFirstUse com_;
     TApplication& application_;
     // The one copy of the regional formats: everything that writes dates reads this one, so a
     // change Windows announces reaches all of them at once.

@@ -4,7 +4,6 @@
 #include <commctrl.h>
 
 #include "app/windows/Application.h"
-#include "win/Scopes.h"
 #include "app/platform/PlatformSerialTrace.h"
 #include "app/Program.h"
 #include "app/platform/ProgramFile.h"
@@ -24,8 +23,8 @@ int RunProgram() {
     virel::UseFullStopDecimalSeparator();
     // 3. The program's directory, where the log file is written.
     const std::string programDir = virel::ProgramDir(ProgramFilePath());
-    // 4. COM for the spreadsheet automation, on this (the user-interface) thread.
-    const virel::win::TComApartment com;
+    // 4. COM for the spreadsheet automation and the save dialog comes with the program (below),
+    // on this (the user-interface) thread, when one of them is first used.
     // 5. The title: the main window's caption and the caption of every error box.
     TApplication application;
     application.SetTitle(kAppTitle);
@@ -54,7 +53,7 @@ int RunProgram() {
     program.SaveUnwrittenLines();
 
     // 10. The program's destructor destroys the windows in the reverse order of their
-    // creation; COM goes last.
+    // creation; COM, if it was made, goes last.
     return 0;
 }
 

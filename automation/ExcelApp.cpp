@@ -7,14 +7,13 @@ using ole::TDispatchPtr;
 bool TExcelApp::AttachRunning() {
     CLSID clsid{};
     if (FAILED(CLSIDFromProgID(kProgId, &clsid))) return false;
-    IUnknown* unknown = nullptr;
-    const HRESULT hr = GetActiveObject(clsid, nullptr, &unknown);
+    win::TUnknownPtr unknown;
+    const HRESULT hr = GetActiveObject(clsid, nullptr, unknown.Receive());
     // A stale weak entry can answer S_FALSE with no object.
-    if (FAILED(hr) || unknown == nullptr) return false;
+    if (FAILED(hr) || !unknown) return false;
     TDispatchPtr disp;
     const HRESULT qi =
-        unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(disp.Receive()));
-    unknown->Release();
+        unknown.Get()->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(disp.Receive()));
     if (FAILED(qi) || !disp) return false;
     Release();
     app_ = std::move(disp);

@@ -1,7 +1,9 @@
 #pragma once
-// Late-bound OLE automation: RAII holders for BSTR, VARIANT and IDispatch, and calls that
-// resolve the member by name at every call. A failed call throws EOleError whose message is
-// what the operator is shown (server's own description, else the system text for the code).
+// Late-bound OLE automation: calls that resolve the member by name at every call. A failed call
+// throws EOleError whose message is what the operator is shown (server's own description, else
+// the system text for the code). The holders of BSTRs, VARIANTs and IDispatch references are the
+// scope types of win/Scopes.h, the error type is win/ComError.h's; automation's code and tests
+// name them here.
 #include <windows.h>
 // Needs <windows.h> before it.
 #include <oleauto.h>
@@ -12,8 +14,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/Errors.h"
 #include "core/Utf16.h"
+#include "win/ComError.h"
+#include "win/Scopes.h"
 
 namespace virel::ole {
 
@@ -21,114 +24,13 @@ namespace virel::ole {
 using virel::Narrow;
 using virel::Widen;
 
-// A failed automation call (or COM call) with its result code.
-class EOleError : public virel::Exception {
-public:
-    EOleError(HRESULT code, const std::string& message);
-    HRESULT Code() const { return code_; }
-
-private:
-    HRESULT code_;
-};
-
-// Text for a failed call that returned `code` without a description of its own: the system's
-// message for the code without its trailing line break, or "OLE error %.8x".
-std::string OleErrorText(HRESULT code);
-
-// Throws EOleError for a failed `code`; with DISP_E_EXCEPTION the server's EXCEPINFO (whose
-// strings this frees) supplies the text.
-[[noreturn]] void ThrowOleError(HRESULT code, EXCEPINFO* info = nullptr);
-
-// Throws EOleError(code) when FAILED(code).
-void Check(HRESULT code);
-
-class TBStr {
-public:
-    TBStr() = default;
-    explicit TBStr(std::wstring_view text);
-    static TBStr FromUtf8(std::string_view text) { return TBStr(Widen(text)); }
-    // Takes ownership of a string allocated by SysAllocString & co.
-    static TBStr Attach(BSTR owned);
-    ~TBStr();
-    TBStr(TBStr&& other) noexcept;
-    TBStr& operator=(TBStr&& other) noexcept;
-    TBStr(const TBStr&) = delete;
-    TBStr& operator=(const TBStr&) = delete;
-
-    BSTR Get() const { return str_; }
-    BSTR Detach();
-    // Frees the current string and gives the address for an out parameter.
-    BSTR* Receive();
-    std::wstring Wide() const;
-    std::string Utf8() const { return Narrow(Wide()); }
-
-private:
-    BSTR str_ = nullptr;
-};
-
-class TDispatchPtr;
-
-class TVariant {
-public:
-    TVariant();  // VT_EMPTY
-    TVariant(bool value);
-    TVariant(std::int32_t value);
-    TVariant(std::string_view utf8);
-    TVariant(const char* utf8) : TVariant(std::string_view(utf8)) {}
-    TVariant(const std::string& utf8) : TVariant(std::string_view(utf8)) {}
-    TVariant(std::wstring_view text);
-    TVariant(const wchar_t* text) : TVariant(std::wstring_view(text)) {}
-    ~TVariant();
-    TVariant(TVariant&& other) noexcept;
-    TVariant& operator=(TVariant&& other) noexcept;
-    TVariant(const TVariant&) = delete;
-    TVariant& operator=(const TVariant&) = delete;
-
-    // Deep copy (VariantCopy); throws EOleError on failure.
-    TVariant Clone() const;
-
-    VARIANT* Get() { return &var_; }
-    const VARIANT* Get() const { return &var_; }
-    VARTYPE Type() const { return var_.vt; }
-    // Clears the value and gives the address for an out parameter.
-    VARIANT* Receive();
-
-    // Conversions for results; a value that cannot be converted throws EOleError with the
-    // system text of the conversion's code (a type mismatch, as a late-bound caller sees it).
-    std::string AsUtf8() const;
-    std::int32_t AsInt() const;
-    bool AsBool() const;
-    // The object in a VT_DISPATCH (or VT_UNKNOWN that offers IDispatch) value; anything else,
-    // a null object included, is a type mismatch.
-    TDispatchPtr AsDispatch() const;
-
-private:
-    VARIANT var_;
-};
-
-// Owns one reference to an IDispatch.
-class TDispatchPtr {
-public:
-    TDispatchPtr() = default;
-    // Takes over the reference the caller holds.
-    explicit TDispatchPtr(IDispatch* owned) : ptr_(owned) {}
-    // Adds a reference of its own.
-    static TDispatchPtr Share(IDispatch* ptr);
-    ~TDispatchPtr() { Reset(); }
-    TDispatchPtr(TDispatchPtr&& other) noexcept : ptr_(other.ptr_) { other.ptr_ = nullptr; }
-    TDispatchPtr& operator=(TDispatchPtr&& other) noexcept;
-    TDispatchPtr(const TDispatchPtr&) = delete;
-    TDispatchPtr& operator=(const TDispatchPtr&) = delete;
-
-    IDispatch* Get() const { return ptr_; }
-    explicit operator bool() const { return ptr_ != nullptr; }
-    void Reset();
-    // Releases the current object and gives the address for an out parameter.
-    IDispatch** Receive();
-
-private:
-    IDispatch* ptr_ = nullptr;
-};
+using win::Check;
+using win::EOleError;
+using win::OleErrorText;
+using win::TBStr;
+using win::TDispatchPtr;
+using win::ThrowOleError;
+using win::TVariant;
 
 // GetIDsOfNames for `name`, then Invoke with `flags`. `args` are in the caller's order (the
 // first argument first); they are passed to the server in reverse, as IDispatch expects. With

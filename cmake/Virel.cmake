@@ -121,3 +121,61 @@ function(virel_add_dirs)
         add_subdirectory(${VIREL_ROOT}/${dir} ${CMAKE_BINARY_DIR}/${dir})
     endforeach()
 endfunction()
+
+# virel_delay_loaded(<library> ...): for each Windows system library named (ole32, comdlg32, ...)
+# an interface target virel_delayed_<library>. Linked instead of the library, it makes the
+# library's DLL load at the first call into it instead of at the program's start: for the
+# libraries that only some actions need. MSVC: /DELAYLOAD with delayimp. MinGW-w64: a
+# delay-import library that dlltool makes from every function the toolchain's import library
+# names (its calls go through __delayLoadHelper2 of the MinGW runtime); functions only, as a
+# DLL's data cannot be delay-loaded. Elsewhere the plain library.
+function(virel_delay_loaded)
+    foreach(name ${ARGN})
+        set(target virel_delayed_${name})
+        if(TARGET ${target})
+            continue()
+        endif()
+        add_library(${target} INTERFACE)
+        if(MSVC)
+            target_link_libraries(${target} INTERFACE ${name} delayimp)
+            target_link_options(${target} INTERFACE /DELAYLOAD:${name}.dll)
+        elseif(MINGW AND CMAKE_NM AND CMAKE_DLLTOOL)
+            find_library(VIREL_IMPORT_LIB_${name} NAMES lib${name}.a)
+            if(NOT VIREL_IMPORT_LIB_${name})
+                message(FATAL_ERROR "No import library lib${name}.a in the toolchain")
+            endif()
+            execute_process(COMMAND ${CMAKE_NM} -g --defined-only ${VIREL_IMPORT_LIB_${name}}
+                            OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
+            # A function's stub is a text symbol ("<address> T <name>").
+            string(REGEX MATCHALL "[0-9A-Fa-f]+ T [^\r\n]+" stubs "${symbols}")
+            if(failed OR NOT stubs)
+                message(FATAL_ERROR "No functions read from ${VIREL_IMPORT_LIB_${name}}")
+            endif()
+            set(def "LIBRARY ${name}.dll\nEXPORTS\n")
+            foreach(stub ${stubs})
+                string(REGEX REPLACE "^[0-9A-Fa-f]+ T " "" function "${stub}")
+                string(APPEND def "    ${function}\n")
+            endforeach()
+            set(dir ${CMAKE_BINARY_DIR}/delayload)
+            set(lib ${dir}/lib${name}_delayed.a)
+            # Made again only when the toolchain's library changed what it names.
+            set(old "")
+            if(EXISTS ${dir}/${name}.def)
+                file(READ ${dir}/${name}.def old)
+            endif()
+            if(NOT old STREQUAL def OR NOT EXISTS ${lib})
+                file(WRITE ${dir}/${name}.def "${def}")
+                execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${dir}/${name}.def
+                                        --output-delaylib ${lib}
+                                RESULT_VARIABLE failed)
+                if(failed)
+                    file(REMOVE ${dir}/${name}.def)
+                    message(FATAL_ERROR "dlltool could not make ${lib}")
+                endif()
+            endif()
+            target_link_libraries(${target} INTERFACE ${lib})
+        else()
+            target_link_libraries(${target} INTERFACE ${name})
+        endif()
+    endforeach()
+endfunction()

@@ -1,11 +1,20 @@
 #pragma once
 // Scope types for Windows resources: each owns one resource and gives it back exactly once, in
-// its destructor or when told to. Move-only; copying would give it back twice.
+// its destructor or when told to. Move-only; copying would give it back twice. Every scope type
+// of the program lives here: kernel handles, keys, windows, device contexts and paints, GDI
+// objects and selections, the COM apartment, COM references, BSTRs and VARIANTs.
 #include <windows.h>
 // after windows.h
 #include <objbase.h>
+#include <oleauto.h>
 
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
+
+#include "core/Utf16.h"
 
 namespace virel::win {
 
@@ -137,6 +146,27 @@ private:
     HGDIOBJ previous_;
 };
 
+// The painting of a window in answer to WM_PAINT (BeginPaint), ended (EndPaint) with the scope
+// however the handler leaves, so the update region is validated and a caret hidden for the
+// paint comes back. Ended even when no device context came: BeginPaint may have hidden the
+// caret before it failed.
+class TPaintDC {
+public:
+    explicit TPaintDC(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    ~TPaintDC() { EndPaint(window_, &paint_); }
+    TPaintDC(const TPaintDC&) = delete;
+    TPaintDC& operator=(const TPaintDC&) = delete;
+    HDC Get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+    // The part of the window to be painted.
+    const RECT& Area() const { return paint_.rcPaint; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+};
+
 // COM on this thread as a single-threaded apartment, for the scope. Other apartment kinds the
 // thread already has count as not initialised here; nothing is undone then.
 class TComApartment {
@@ -152,6 +182,108 @@ public:
 
 private:
     HRESULT result_;
+};
+
+// The same apartment, made at the first Enter() (on the thread that owns this scope) and
+// undone at the end of the scope: COM, and the libraries it brings, load only when an action
+// first needs them.
+class TComApartmentOnFirstUse {
+public:
+    TComApartmentOnFirstUse() = default;
+    TComApartmentOnFirstUse(const TComApartmentOnFirstUse&) = delete;
+    TComApartmentOnFirstUse& operator=(const TComApartmentOnFirstUse&) = delete;
+    // Makes the apartment the first time; whether this thread has it (TComApartment's rule).
+    bool Enter() {
+        if (!apartment_) apartment_.emplace();
+        return apartment_->Initialized();
+    }
+    bool Entered() const { return apartment_.has_value(); }
+
+private:
+    std::optional<TComApartment> apartment_;
+};
+
+template <typename Interface>
+struct TComTraits : TNullIsNone<Interface*> {
+    static void Free(Interface* object) { object->Release(); }
+};
+
+// Owns one reference to a COM object. Built from a pointer it takes over the reference the
+// caller holds; Share adds one of its own. (Release, as in every scope type here, gives the
+// pointer up without releasing the reference; Reset releases it.)
+template <typename Interface>
+class TComPtr : public TScoped<Interface*, TComTraits<Interface>> {
+public:
+    using TScoped<Interface*, TComTraits<Interface>>::TScoped;
+    static TComPtr Share(Interface* object) {
+        if (object != nullptr) object->AddRef();
+        return TComPtr(object);
+    }
+};
+using TUnknownPtr = TComPtr<IUnknown>;
+using TDispatchPtr = TComPtr<IDispatch>;
+
+struct TBStrTraits : TNullIsNone<BSTR> {
+    static void Free(BSTR text) { SysFreeString(text); }
+};
+
+// A BSTR (SysAllocString and its kin), freed with SysFreeString.
+class TBStr : public TScoped<BSTR, TBStrTraits> {
+public:
+    TBStr() = default;
+    // A copy of `text`, embedded zero characters included. Throws EOleError (win/ComError.h)
+    // when there is no memory for it.
+    explicit TBStr(std::wstring_view text);
+    static TBStr FromUtf8(std::string_view text) { return TBStr(Widen(text)); }
+    // Takes ownership of a string allocated by SysAllocString & co.
+    static TBStr Attach(BSTR owned) {
+        TBStr result;
+        result.Reset(owned);
+        return result;
+    }
+    BSTR Detach() { return Release(); }
+    // The whole string, by its BSTR length.
+    std::wstring Wide() const;
+    std::string Utf8() const { return Narrow(Wide()); }
+};
+
+// A VARIANT, cleared with VariantClear. Failures throw EOleError (win/ComError.h).
+class TVariant {
+public:
+    TVariant();  // VT_EMPTY
+    TVariant(bool value);
+    TVariant(std::int32_t value);
+    TVariant(std::string_view utf8);
+    TVariant(const char* utf8) : TVariant(std::string_view(utf8)) {}
+    TVariant(const std::string& utf8) : TVariant(std::string_view(utf8)) {}
+    TVariant(std::wstring_view text);
+    TVariant(const wchar_t* text) : TVariant(std::wstring_view(text)) {}
+    ~TVariant();
+    TVariant(TVariant&& other) noexcept;
+    TVariant& operator=(TVariant&& other) noexcept;
+    TVariant(const TVariant&) = delete;
+    TVariant& operator=(const TVariant&) = delete;
+
+    // Deep copy (VariantCopy).
+    TVariant Clone() const;
+
+    VARIANT* Get() { return &var_; }
+    const VARIANT* Get() const { return &var_; }
+    VARTYPE Type() const { return var_.vt; }
+    // Clears the value and gives the address for an out parameter.
+    VARIANT* Receive();
+
+    // Conversions for results; a value that cannot be converted throws EOleError with the
+    // system text of the conversion's code (a type mismatch, as a late-bound caller sees it).
+    std::string AsUtf8() const;
+    std::int32_t AsInt() const;
+    bool AsBool() const;
+    // The object in a VT_DISPATCH (or VT_UNKNOWN that offers IDispatch) value; anything else,
+    // a null object included, is a type mismatch.
+    TDispatchPtr AsDispatch() const;
+
+private:
+    VARIANT var_;
 };
 
 }  // namespace virel::win

@@ -186,8 +186,8 @@ LRESULT TImage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ERASEBKGND:
             return 1;  // WM_PAINT fills everything
         case WM_PAINT: {
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(Handle(), &paint);
+            const win::TPaintDC paint(Handle());
+            const HDC dc = paint.Get();
             RECT client{};
             GetClientRect(Handle(), &client);
             FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
@@ -203,7 +203,6 @@ LRESULT TImage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                            target.bottom - target.top, source.Get(), 0, 0, info.bmWidth,
                            info.bmHeight, SRCCOPY);
             }
-            EndPaint(Handle(), &paint);
             return 0;
         }
         default:
@@ -224,12 +223,10 @@ HWND TPanel::Create(TDpiLayout& layout, HWND parent, TBounds design) {
 LRESULT TPanel::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT: {
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(Handle(), &paint);
+            const win::TPaintDC paint(Handle());
             RECT client{};
             GetClientRect(Handle(), &client);
-            DrawEdge(dc, &client, BDR_SUNKENOUTER | BDR_RAISEDINNER, BF_RECT);
-            EndPaint(Handle(), &paint);
+            DrawEdge(paint.Get(), &client, BDR_SUNKENOUTER | BDR_RAISEDINNER, BF_RECT);
             return 0;
         }
         case WM_COMMAND:

@@ -146,9 +146,9 @@ LRESULT CALLBACK TGauge::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void TGauge::Paint() {
-    PAINTSTRUCT ps;
-    const HDC dc = BeginPaint(hwnd_, &ps);
-    if (!dc) return;
+    const win::TPaintDC paint(hwnd_);
+    if (!paint) return;
+    const HDC dc = paint.Get();
     ++paints_;
     RECT rc{};
     GetClientRect(hwnd_, &rc);
@@ -160,7 +160,6 @@ void TGauge::Paint() {
     } else {
         Render(dc, rc.right, rc.bottom);
     }
-    EndPaint(hwnd_, &ps);
 }
 
 LRESULT TGauge::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {

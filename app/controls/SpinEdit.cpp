@@ -321,11 +321,8 @@ LRESULT TSpinEdit::HandleButton(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_ERASEBKGND:
             return 1;
         case WM_PAINT: {
-            PAINTSTRUCT ps;
-            if (const HDC dc = BeginPaint(hwnd, &ps)) {
-                PaintButton(dc);
-                EndPaint(hwnd, &ps);
-            }
+            const win::TPaintDC paint(hwnd);
+            if (paint) PaintButton(paint.Get());
             return 0;
         }
         case WM_PRINTCLIENT:

@@ -238,11 +238,13 @@ std::optional<std::string> WriteArchiveFile(const std::wstring& path, TArchiveFi
 }
 
 TFileExportPlatform::TFileExportPlatform(TApplication& application, const RegionalFormats& formats,
-                                         std::string registryKey, std::string section)
+                                         std::string registryKey, std::string section,
+                                         std::function<void()> beforeDialog)
     : application_(application),
       formats_(formats),
       registryKey_(std::move(registryKey)),
       section_(std::move(section)),
+      beforeDialog_(std::move(beforeDialog)),
       dialog_([](OPENFILENAMEW& dialog) { return GetSaveFileNameW(&dialog) != FALSE; }) {}
 
 std::string TFileExportPlatform::ReadFolder() const {
@@ -294,6 +296,7 @@ std::optional<TArchiveFileChoice> TFileExportPlatform::ChooseFile(const std::str
     dialog.lpstrDefExt = L"xlsx";
     dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
                    OFN_NOCHANGEDIR | OFN_ENABLESIZING;
+    if (beforeDialog_) beforeDialog_();
     if (!dialog_ || !dialog_(dialog)) return std::nullopt;
 
     file.back() = L'\0';

@@ -23,9 +23,12 @@ using TSaveDialogFunction = std::function<bool(OPENFILENAMEW& dialog)>;
 class TFileExportPlatform : public IFileExportPlatform {
 public:
     // registryKey/section: where the main window's settings live (HKEY_CURRENT_USER).
-    // The dialog and the boxes belong to the application's main window.
+    // The dialog and the boxes belong to the application's main window. `beforeDialog` runs
+    // before every dialog: the Explorer-style dialog needs COM on this thread, which the
+    // program makes only when first needed.
     TFileExportPlatform(TApplication& application, const RegionalFormats& formats,
-                        std::string registryKey, std::string section);
+                        std::string registryKey, std::string section,
+                        std::function<void()> beforeDialog = {});
 
     std::optional<TArchiveFileChoice> ChooseFile(const std::string& name) override;
     std::optional<std::string> Write(const TArchiveFileChoice& choice,
@@ -48,6 +51,7 @@ private:
     const RegionalFormats& formats_;
     std::string registryKey_;
     std::string section_;
+    std::function<void()> beforeDialog_;
     TSaveDialogFunction dialog_;
 };
 

@@ -4,6 +4,7 @@
 // after windows.h
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "Version.h"
@@ -83,8 +84,15 @@ std::string UserTraceFilePath() {
     return userLog.substr(0, slash + 1) + kTraceFileName;
 }
 
+// The arguments after the program's name. A wide entry point has them split by the C runtime
+// already; the shell's splitter only where it has not, since its library would otherwise be
+// loaded at every start for this alone.
 std::vector<std::string> CommandLineArguments() {
     std::vector<std::string> arguments;
+    if (__wargv != nullptr) {
+        for (int i = 1; i < __argc; ++i) arguments.push_back(Narrow(__wargv[i]));
+        return arguments;
+    }
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
     if (argv == nullptr) return arguments;

@@ -16,6 +16,13 @@ using xltest::TXlRegistration;
 
 const char kTitlePrefix[] = "Архив ВИРЕЛ1 №42 на ";
 
+// The COM apartment of this (the program's user-interface) thread, as CoGetApartmentType
+// answers.
+HRESULT ApartmentOfThisThread(APTTYPE& type) {
+    APTTYPEQUALIFIER qualifier{};
+    return CoGetApartmentType(&type, &qualifier);
+}
+
 std::string Today() {
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -46,7 +53,12 @@ protected:
 TEST_F(Export, WholeArchiveLandsInRowsThreeTo258AndMissingRecordsStayEmpty) {
     meter.Set("skip-records=1,5\n");
     face.SpE_Num().SetText(L"17");
+    EXPECT_FALSE(program->program->ComMade()) << "no COM of the program's own before the export";
     program->Click(face.BitBtn2());
+    EXPECT_TRUE(program->program->ComMade());
+    APTTYPE apartment{};
+    ASSERT_EQ(ApartmentOfThisThread(apartment), S_OK);
+    EXPECT_TRUE(apartment == APTTYPE_STA || apartment == APTTYPE_MAINSTA) << apartment;
 
     EXPECT_TRUE(program->boxes.empty());
     const std::string csv = Csv();

@@ -98,6 +98,8 @@ struct TDialogAnswers {
     struct TShown {
         std::wstring folder, name, filter;
         DWORD flags = 0;
+        bool comMade = false;                  // the program's own COM
+        bool singleThreadedApartment = false;  // this thread's COM, as the system dialog needs
     };
     std::vector<TShown> shown;
     std::vector<std::pair<std::wstring, DWORD>> answers;  // path, filter index; none: cancel
@@ -143,6 +145,12 @@ protected:
                 seen.filter += L'|';
             }
             seen.flags = dialog.Flags;
+            APTTYPE type{};
+            APTTYPEQUALIFIER qualifier{};
+            seen.comMade = program->program->ComMade();
+            seen.singleThreadedApartment =
+                CoGetApartmentType(&type, &qualifier) == S_OK &&
+                (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
             dialog_.shown.push_back(seen);
             if (dialog_.answers.empty()) return false;
             const auto [path, filterIndex] = dialog_.answers.front();
@@ -186,6 +194,8 @@ TEST_F(FileExport, WholeArchiveIntoAnXlsxWorkbookWithSilentRecordsLeftEmpty) {
     EXPECT_EQ(dialog_.shown[0].filter,
               L"Книга Excel (*.xlsx)|*.xlsx|Текст CSV, разделитель «;» (*.csv)|*.csv|");
     EXPECT_TRUE(dialog_.shown[0].flags & OFN_OVERWRITEPROMPT);
+    EXPECT_TRUE(dialog_.shown[0].comMade) << "COM made for the dialog";
+    EXPECT_TRUE(dialog_.shown[0].singleThreadedApartment);
 
     EXPECT_TRUE(program->boxes.empty());
     // The two silent records are counted.

@@ -1,7 +1,8 @@
-// The scope types give each resource back exactly once, and a selection puts back what it
-// replaced.
+// The scope types give each resource back exactly once, a selection puts back what it
+// replaced, and a paint ends however its handler leaves.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -103,6 +104,34 @@ TEST(Scopes, ASelectionPutsBackWhatItReplaced) {
     EXPECT_EQ(GetCurrentObject(dc.Get(), OBJ_FONT), before);
 }
 
+TEST(Scopes, APaintGivesItsAreaAndEndsWithItsScopeHoweverItIsLeft) {
+    const TOwnedWindow window(CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 120,
+                                              80, nullptr, nullptr, GetModuleHandleW(nullptr),
+                                              nullptr));
+    ASSERT_TRUE(window);
+    const HWND hwnd = window.Get();
+    ValidateRect(hwnd, nullptr);
+    const RECT part{10, 20, 40, 30};
+    InvalidateRect(hwnd, &part, FALSE);
+    HDC painted = nullptr;
+    try {
+        const TPaintDC paint(hwnd);
+        ASSERT_TRUE(paint);
+        painted = paint.Get();
+        EXPECT_TRUE(EqualRect(&paint.Area(), &part));
+        RECT clip{};
+        GetClipBox(painted, &clip);
+        EXPECT_TRUE(EqualRect(&clip, &part)) << "drawing is kept to what needs it";
+        EXPECT_FALSE(GetUpdateRect(hwnd, nullptr, FALSE)) << "what it paints is valid again";
+        throw std::runtime_error("a handler that fails half-way");
+    } catch (const std::runtime_error&) {
+    }
+    // The window system hands a window the device context it last gave back for it: the
+    // paint's came back when the paint ended.
+    const TWindowDC again(hwnd);
+    EXPECT_EQ(again.Get(), painted);
+}
+
 TEST(Scopes, TheComApartmentIsUndoneOnlyWhereItWasMade) {
     {
         const TComApartment outer;
@@ -117,6 +146,25 @@ TEST(Scopes, TheComApartmentIsUndoneOnlyWhereItWasMade) {
         EXPECT_TRUE(otherKind.Initialized());  // S_FALSE: the thread's apartment, counted
     }
     EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK) << "all undone";
+    CoUninitialize();
+}
+
+TEST(Scopes, TheComApartmentOnFirstUseIsMadeOnceByTheFirstEnter) {
+    APTTYPE type{};
+    APTTYPEQUALIFIER qualifier{};
+    {
+        TComApartmentOnFirstUse com;
+        EXPECT_FALSE(com.Entered());
+        EXPECT_EQ(CoGetApartmentType(&type, &qualifier), CO_E_NOTINITIALIZED)
+            << "nothing made before the first use";
+        ASSERT_TRUE(com.Enter());
+        EXPECT_TRUE(com.Entered());
+        ASSERT_EQ(CoGetApartmentType(&type, &qualifier), S_OK);
+        EXPECT_TRUE(type == APTTYPE_STA || type == APTTYPE_MAINSTA) << type;
+        EXPECT_TRUE(com.Enter());
+    }
+    // Made once however often entered, so one undoing leaves nothing behind.
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
     CoUninitialize();
 }
 
