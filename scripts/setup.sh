@@ -23,21 +23,24 @@ pkgs=(
 )
 sudo=""
 [ "$(id -u)" = 0 ] || sudo="sudo"
+# Runs a command and shows what it said only when it fails.
+quietly() {
+    local log rc=0
+    log=$(mktemp)
+    "$@" >"$log" 2>&1 || rc=$?
+    [ "$rc" = 0 ] || cat "$log" >&2
+    rm -f "$log"
+    return "$rc"
+}
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
-    log=$(mktemp)
-    if ! { $sudo apt-get update -qq &&
-           $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-               --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
-        cat "$log" >&2
-        rm -f "$log"
-        exit 1
-    fi
-    rm -f "$log"
+    quietly $sudo apt-get update -qq
+    quietly $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+        --no-install-recommends "${missing[@]}"
 fi
 # Russian regional settings for the program and its tests.
 if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
@@ -56,7 +59,7 @@ Suites: $codename $codename-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
-        $sudo apt-get update -qq
+        quietly $sudo apt-get update -qq
     fi
     work=$(mktemp -d)
     (cd "$work" && apt-get source -qq libxlsxwriter >/dev/null 2>&1)
