@@ -45,7 +45,7 @@ summary() {
                 rest = substr($0, index($0, $3) + length($3) + 1)
                 sub(/^ */, "", rest)
                 rest = substr(rest, length($4) + 1)
-                sub(/^ *\.* */, "", rest)
+                sub(/^.*\.\.\. */, "", rest)
                 gsub(/  +/, " ", rest)
                 result[$4] = rest
             }
