@@ -6,6 +6,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-${VIREL_BUILD:-$root/build}}
 [ -d "$build" ] || exit 0
+build=$(cd "$build" && pwd)  # Wine takes only an absolute prefix
 "$root/scripts/sim.sh" stop-all "$build" >/dev/null 2>&1 || true
 for extra in "$build/demo" "$build/shots"; do
     [ -d "$extra" ] && "$root/scripts/sim.sh" stop-all "$extra" >/dev/null 2>&1
@@ -16,6 +17,11 @@ for prefix in "$build"/wineprefix* "$build/demo/wineprefix" "$build/shots/winepr
     [ -f "$prefix/system.reg" ] || continue
     WINEPREFIX="$prefix" wineserver -k </dev/null >/dev/null 2>&1 || true
     WINEPREFIX="$prefix" timeout 20 wineserver -w </dev/null >/dev/null 2>&1 || true
+    # A server held for a run (wine-run.sh) that did not go on request goes for certain.
+    if WINEPREFIX="$prefix" wineserver -k0 </dev/null >/dev/null 2>&1; then
+        WINEPREFIX="$prefix" wineserver -k9 </dev/null >/dev/null 2>&1 || true
+        WINEPREFIX="$prefix" timeout 5 wineserver -w </dev/null >/dev/null 2>&1 || true
+    fi
 done
 # A full-disk test mounts a tiny file system inside the build; one left behind by an aborted
 # run goes too.

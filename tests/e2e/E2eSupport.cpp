@@ -192,13 +192,26 @@ std::string TRunningProgram::LogFileBytes() const { return ReadFileBytes(LogFile
 namespace {
 
 bool* g_closedByTimer = nullptr;
+const std::wstring* g_boxCaption = nullptr;
+
+// The box is found among this thread's windows, not as its active window: a window that
+// another test program shows meanwhile on the same display takes the activation, and a box
+// that is not found stays open for good.
+BOOL CALLBACK FindSystemBox(HWND window, LPARAM found) {
+    wchar_t className[16] = L"";
+    if (!IsWindowVisible(window) || !GetClassNameW(window, className, 16) ||
+        std::wstring(className) != L"#32770" || win::WindowText(window) != *g_boxCaption)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
 
 void CALLBACK CloseSystemBox(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = nullptr;
+    if (g_boxCaption)
+        EnumThreadWindows(GetCurrentThreadId(), FindSystemBox, reinterpret_cast<LPARAM>(&box));
+    if (!box) return;  // not shown yet: the timer comes again
     KillTimer(nullptr, id);
-    // The box is the active window of this thread while it is open.
-    HWND box = GetActiveWindow();
-    wchar_t className[16] = L"";
-    if (!box || !GetClassNameW(box, className, 16) || std::wstring(className) != L"#32770") return;
     if (g_closedByTimer) *g_closedByTimer = true;
     PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
@@ -209,10 +222,12 @@ int ShowSystemBoxFor(HWND owner, const std::wstring& text, const std::wstring& c
                      UINT flags, DWORD milliseconds, bool& closedByTimer) {
     closedByTimer = false;
     g_closedByTimer = &closedByTimer;
+    g_boxCaption = &caption;
     const UINT_PTR timer = SetTimer(nullptr, 0, milliseconds, CloseSystemBox);
     const int result = MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
     KillTimer(nullptr, timer);
     g_closedByTimer = nullptr;
+    g_boxCaption = nullptr;
     return result;
 }
 
