@@ -1,6 +1,7 @@
 #include "app/windows/Application.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <utility>
 
 #include "app/windows/Texts.h"
@@ -82,6 +83,54 @@ bool TApplication::TranslateShortcut(MSG& message) {
     return TranslateAcceleratorW(mainWindow_, shortcuts_, &message) != 0;
 }
 
+namespace {
+
+// Who underlines `letter` (upper case) among the window's controls: enabled ones, disabled ones.
+struct TMnemonicOwners {
+    wchar_t letter = 0;
+    int enabled = 0;
+    int disabled = 0;
+};
+
+// The letter a caption underlines, in upper case (0: none).
+wchar_t UnderlinedLetter(const wchar_t* text) {
+    for (const wchar_t* at = text; (at = wcschr(at, L'&')) != nullptr; at += 2) {
+        if (at[1] == L'&') continue;  // "&&" is an ampersand shown
+        if (at[1] == 0) break;
+        wchar_t shown = at[1];
+        CharUpperBuffW(&shown, 1);
+        return shown;
+    }
+    return 0;
+}
+
+BOOL CALLBACK CountMnemonicOwner(HWND control, LPARAM search) {
+    auto* owners = reinterpret_cast<TMnemonicOwners*>(search);
+    wchar_t text[128] = L"";
+    GetWindowTextW(control, text, 128);
+    if (UnderlinedLetter(text) == owners->letter)
+        ++(IsWindowEnabled(control) ? owners->enabled : owners->disabled);
+    return TRUE;
+}
+
+// The letter is taken by a control that is switched off, and by nothing else: neither by an
+// enabled control nor by an entry of the window's menu bar.
+bool OnlyDisabledControlsUnderline(HWND window, wchar_t letter) {
+    TMnemonicOwners owners;
+    owners.letter = letter;
+    EnumChildWindows(window, CountMnemonicOwner, reinterpret_cast<LPARAM>(&owners));
+    if (const HMENU bar = GetMenu(window)) {
+        for (int i = 0; i < GetMenuItemCount(bar); ++i) {
+            wchar_t text[128] = L"";
+            GetMenuStringW(bar, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
+            if (UnderlinedLetter(text) == letter) ++owners.enabled;
+        }
+    }
+    return owners.disabled > 0 && owners.enabled == 0;
+}
+
+}  // namespace
+
 bool TApplication::TranslateDialogKey(MSG& message) {
     if (!message.hwnd) return false;
     const HWND root = GetAncestor(message.hwnd, GA_ROOT);
@@ -93,6 +142,12 @@ bool TApplication::TranslateDialogKey(MSG& message) {
         // upper case; the match ignores case anyway, so hand it over in upper case.
         message.wParam = reinterpret_cast<WPARAM>(
             CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(LOWORD(message.wParam)))));
+        // The letter of a control switched off (the meter's buttons while the file export
+        // reads) does nothing. Handed on, it would put the menu bar in its keyboard mode, whose
+        // loop holds up whatever runs (the export) until the next click or key; Wine's stays
+        // even after the letter's key-up.
+        if (OnlyDisabledControlsUnderline(root, static_cast<wchar_t>(LOWORD(message.wParam))))
+            return true;
     }
     return IsDialogMessageW(root, &message) != 0;
 }

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -13,6 +14,7 @@
 #include "FaultSupport.h"
 #include "app/platform/FileExportPlatform.h"
 #include "app/windows/Face.h"
+#include "core/DeviceTexts.h"
 #include "core/Utf16.h"
 #include "win/SystemMessage.h"
 
@@ -111,6 +113,35 @@ void CALLBACK PressEscape(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     PostMessageW(g_escTarget, WM_CHAR, 27, 1);
 }
+
+// Runs `step` from a timer every 50 ms, i.e. in the export's message passes between records,
+// until it says it is done; the timer ends with the object.
+std::function<bool()> g_pollStep;
+void CALLBACK PollStep(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_pollStep && g_pollStep()) g_pollStep = nullptr;
+}
+class TPoll {
+public:
+    explicit TPoll(std::function<bool()> step) {
+        g_pollStep = std::move(step);
+        timer_ = SetTimer(nullptr, 0, 50, PollStep);
+    }
+    ~TPoll() {
+        KillTimer(nullptr, timer_);
+        g_pollStep = nullptr;
+    }
+    TPoll(const TPoll&) = delete;
+    TPoll& operator=(const TPoll&) = delete;
+
+private:
+    UINT_PTR timer_ = 0;
+};
+
+const auto kFpr = Bytes({0x01, 0x46, 0x50, 0x52});
+const auto kRes = Bytes({0x03, 0x52, 0x45, 0x53});
+const auto kAnyRd = Bytes({0x04, 0x52, 0x44});
+
+std::string Text(const char* text) { return text; }
 
 std::vector<std::wstring> FilesIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
@@ -436,8 +467,205 @@ TEST_F(FileExport, EscEndsTheExportAndAnExistingFileStaysAsItWas) {
     EXPECT_EQ(ReadFileBytes(file), "the operator's old archive");
     EXPECT_EQ(FilesIn(program->workDir), std::vector<std::wstring>{L"Архив.xlsx"});
     EXPECT_EQ(meter.CountReceived(Bytes({0x04, 0x52, 0x44, 0xFF})), 0);
+    EXPECT_EQ(program->Status(), Text(texts::kStatusFileNotSaved));
     EXPECT_FALSE(IsWindowVisible(program->program->ProgressBar().Handle()));
     EXPECT_FALSE(program->program->Operations().state.BatchReading);
+}
+
+// Meter 42 read by "Завершение измерения", then meter 43 on the cable, whose end of measurement
+// goes unanswered and whose record 7 never comes: the file names meter 43, after a fresh start
+// too (nothing shown in the window then), and the status counts the record not read.
+TEST_F(FileExport, TheTitleNamesTheMeterWhoseArchiveWasReadNotTheOneShownLast) {
+    program->Click(program->Face().BitBtn1());
+    ASSERT_EQ(program->FieldText(program->Face().LE_DevNumber()), "42");
+    const int fprBefore = meter.CountReceived(kFpr);
+    meter.Set("device=43\narchive=\nsilent-end=1\nskip-records=7\n");
+    const std::wstring csv = Work(L"Архив.csv");
+    dialog_.answers.push_back({Work(L"Архив"), 2});
+    Export();
+
+    EXPECT_TRUE(program->boxes.empty());
+    EXPECT_GT(meter.CountReceived(kFpr), fprBefore) << "the export ends the measurement first";
+    const std::string missing = Text(texts::kStatusFileRecordsMissing) + "1" +
+                                texts::kStatusFileRecordsOf + "256";
+    EXPECT_EQ(program->Status(), texts::kStatusFileSaved + Narrow(csv) + missing);
+    const auto read = ReadCsv(csv);
+    ASSERT_EQ(read.size(), 258u) << (read.empty() ? "nothing read" : read[0][0]);
+    using Row = std::vector<std::string>;
+    EXPECT_EQ(read[0], (Row{"4", "", "Архив ВИРЕЛ1 №43 на " + Today(), "", ""}));
+    EXPECT_EQ(read[9], (Row{"4", "", "", "", ""})) << "record 7 never came";
+    EXPECT_FALSE(read[2][1].empty()) << "record 0 was read";
+
+    // A fresh start: no meter shown in the window, the workbook names meter 43 all the same.
+    program.reset();
+    program = std::make_unique<TRunningProgram>();
+    SetUp();
+    ASSERT_EQ(program->FieldText(program->Face().LE_DevNumber()), "");
+    const std::wstring xlsx = Work(L"Архив.xlsx");
+    dialog_.answers.push_back({Work(L"Архив"), 1});
+    Export();
+
+    EXPECT_TRUE(program->boxes.empty());
+    EXPECT_EQ(program->Status(), texts::kStatusFileSaved + Narrow(xlsx) + missing);
+    auto cells = ReadXlsx(xlsx);
+    ASSERT_FALSE(cells.empty()) << "the reader could not read " << Narrow(xlsx);
+    EXPECT_EQ(At(cells, "R1C2", 1), "Архив ВИРЕЛ1 №43 на " + Today());
+    EXPECT_EQ(cells.count("R10C2"), 0u) << "record 7 never came";
+    EXPECT_EQ(cells.count("R11C2"), 1u) << "record 8 was read";
+}
+
+// The cable moved from meter 42 to meter 43 while the archive is read: a box, no file.
+TEST_F(FileExport, RecordsOfTwoMetersStopTheExportWithABoxAndWriteNoFile) {
+    dialog_.answers.push_back({Work(L"Архив"), 2});
+    bool swapped = false;
+    {
+        const TPoll swap([&] {
+            if (meter.CountReceived(kAnyRd) < 100) return false;
+            meter.Set("device=43\narchive=\n");
+            swapped = true;
+            return true;
+        });
+        Export();
+    }
+    ASSERT_TRUE(swapped) << "the export ended before the swap";
+
+    std::string box = texts::kErrorMixedMeters;
+    box.replace(box.find("%1"), 2, "42");
+    box.replace(box.find("%2"), 2, "43");
+    ASSERT_EQ(program->boxes.size(), 1u);
+    EXPECT_EQ(program->boxes[0].text, Widen(box + "."));
+    EXPECT_EQ(program->Status(), Text(texts::kStatusFileNotSaved));
+    EXPECT_TRUE(FilesIn(program->workDir).empty());
+    EXPECT_EQ(meter.CountReceived(Bytes({0x04, 0x52, 0x44, 0xFF})), 1) << "read to the end";
+    EXPECT_FALSE(IsWindowVisible(program->program->ProgressBar().Handle()));
+}
+
+// An adapter unplugged: the port the box names opens no more. The export stops at once, not
+// after 256 records waiting for a port that is not there, and writes nothing.
+TEST_F(FileExport, APortThatDoesNotOpenStopsTheExportAtOnceAndWritesNoFile) {
+    // COM200: a port the system does not have.
+    const HANDLE probe = CreateFileW(L"\\\\.\\COM200", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+    ASSERT_EQ(probe, INVALID_HANDLE_VALUE) << "COM200 opens here";
+    SetWindowTextW(program->Face().CB_ComPort(), L"COM200");
+    dialog_.answers.push_back({Work(L"Архив"), 1});
+    const double start = NowMs();
+    Export();
+    const double elapsed = NowMs() - start;
+    std::printf("export on a missing port ended after %.1f s\n", elapsed / 1000);
+
+    EXPECT_LT(elapsed, 15000);
+    EXPECT_EQ(program->Status(), Text(texts::kStatusFileNoPort) + "COM200");
+    EXPECT_TRUE(program->boxes.empty());
+    EXPECT_TRUE(FilesIn(program->workDir).empty());
+    EXPECT_TRUE(meter.Received().empty()) << "the meter on COM3 is not asked";
+    EXPECT_FALSE(IsWindowVisible(program->program->ProgressBar().Handle()));
+    EXPECT_FALSE(program->program->Operations().state.BatchReading);
+}
+
+// Every reply spoilt on the line: nothing was read, so nothing is saved.
+TEST_F(FileExport, NoRecordReadWritesNoFileAndSaysSo) {
+    meter.Set("bad-checksum=1\n");
+    dialog_.answers.push_back({Work(L"Архив"), 2});
+    const double start = NowMs();
+    Export();
+    std::printf("archive of bad checksums in %.1f s\n", (NowMs() - start) / 1000);
+
+    EXPECT_EQ(program->Status(), Text(texts::kStatusFileNothingRead));
+    EXPECT_TRUE(program->boxes.empty());
+    EXPECT_TRUE(FilesIn(program->workDir).empty());
+    EXPECT_GE(meter.CountReceived(Bytes({0x04, 0x52, 0x44, 0xFF})), 1) << "read to the end";
+}
+
+// While the file export reads, "Завершение измерения", "Сброс", their Alt letters, Ctrl+P and
+// the commands reach nothing that talks to the meter; Esc in the progress window still ends the
+// export, with nothing written. Afterwards the same keys work again.
+TEST_F(FileExport, MeterActionsWaitWhileTheExportReadsAndEscStillCancels) {
+    dialog_.answers.push_back({Work(L"Архив"), 1});
+    app::TFace& face = program->Face();
+    const HWND progress = program->program->ProgressBar().Handle();
+    auto setControl = [](bool down) {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = keys[VK_LCONTROL] = down ? 0x80 : 0;
+        SetKeyboardState(keys);
+    };
+    // Alt+letter as the keyboard sends it: the character, then the letter's key let go.
+    auto altLetter = [&](wchar_t letter, UINT key) {
+        PostMessageW(face.LE_Dose(), WM_SYSCHAR, letter, 1 << 29);
+        PostMessageW(face.LE_Dose(), WM_SYSKEYUP, key, 1 | (1 << 29) | (LPARAM(3) << 30));
+    };
+    auto press = [&] {
+        SendMessageW(face.BitBtn1(), BM_CLICK, 0, 0);
+        SendMessageW(face.BitBtn3(), BM_CLICK, 0, 0);
+        altLetter(L'з', 'P');  // "&Завершение измерения"
+        altLetter(L'ч', 'X');  // "&Читать архив в Excel", "&Читать запись №"
+        for (const int id : {int{app::kActPrint}, int{app::kActClear}, int{app::kActReadArcN}})
+            PostMessageW(face.Handle(), WM_COMMAND, static_cast<WPARAM>(id), 0);
+        // Ctrl+P: Ctrl stays down until the next step, after the key has been handled.
+        setControl(true);
+        PostMessageW(face.LE_Dose(), WM_KEYDOWN, 'P', 1);
+        PostMessageW(face.LE_Dose(), WM_KEYUP, 'P', 1 | (LPARAM(3) << 30));
+    };
+    int step = 0;
+    bool disabledWhileReading = false;
+    int readsAtEsc = 0;
+    {
+        const TPoll operatorAtWork([&] {
+            const int reads = meter.CountReceived(kAnyRd);
+            if (step == 0 && reads >= 20) {
+                disabledWhileReading = !IsWindowEnabled(face.BitBtn1()) &&
+                                       !IsWindowEnabled(face.BitBtn3()) &&
+                                       IsWindowVisible(progress);
+                press();
+                step = 1;
+            } else if (step == 1 && reads >= 60) {
+                setControl(false);
+                readsAtEsc = reads;
+                PostMessageW(progress, WM_CHAR, 27, 1);
+                step = 2;
+            }
+            return step == 2;
+        });
+        Export();
+    }
+    setControl(false);
+    ASSERT_EQ(step, 2) << "the export ended before the operator was done";
+    EXPECT_TRUE(disabledWhileReading);
+
+    ASSERT_EQ(program->boxes.size(), 1u);
+    EXPECT_EQ(program->boxes[0].text, L"Обмен прерван пользователем.");
+    EXPECT_EQ(program->Status(), Text(texts::kStatusFileNotSaved));
+    EXPECT_TRUE(FilesIn(program->workDir).empty());
+    // On the line: the export's end of measurement, then archive reads only, up to Esc.
+    const auto received = meter.Received();
+    ASSERT_GE(received.size(), 8u);
+    EXPECT_EQ(std::vector<std::uint8_t>(received.begin(), received.begin() + 4), kFpr);
+    int reads = 0;
+    for (std::size_t at = 4; at + 4 <= received.size(); at += 4) {
+        ASSERT_TRUE(std::equal(kAnyRd.begin(), kAnyRd.end(), received.begin() + at))
+            << "a command other than RD at byte " << at << " during the export";
+        ++reads;
+    }
+    EXPECT_EQ(received.size() % 4, 0u);
+    EXPECT_GE(reads, readsAtEsc);
+    EXPECT_LT(reads, 256) << "Esc ended the export";
+    EXPECT_EQ(meter.CountReceived(kRes), 0);
+
+    // The export over, the buttons are back and the same keys reach the meter.
+    WaitForQuietMeter(*program);
+    EXPECT_TRUE(IsWindowEnabled(face.BitBtn1()));
+    EXPECT_TRUE(IsWindowEnabled(face.BitBtn3()));
+    SetFocus(face.LE_Dose());
+    PostMessageW(face.LE_Dose(), WM_SYSCHAR, L'с', 1 << 29);
+    program->Pump();
+    EXPECT_EQ(meter.CountReceived(kRes), 1);
+    setControl(true);
+    PostMessageW(face.LE_Dose(), WM_KEYDOWN, 'P', 1);
+    program->Pump();
+    setControl(false);
+    EXPECT_EQ(meter.CountReceived(kFpr), 2);
 }
 
 }  // namespace

@@ -225,6 +225,70 @@ TEST_F(Trace, WithoutEitherNothingIsWrittenTheVariableStartsItAFailedOpenCarries
     EXPECT_EQ(Event(lines.back()), "трассировка окончена");
 }
 
+// The status bar's text (its first part), read from the program's own process.
+std::string StatusOf(const TRunningExe& exe) {
+    HWND bar = FindWindowExW(exe.Face(), nullptr, L"msctls_statusbar32", nullptr);
+    return bar ? Narrow(WindowText(bar)) : "<no status bar>";
+}
+
+// Texts that name no port never reach the system: each is traced with why, and the operator
+// still gets the failure of a port that cannot be opened, after the usual three attempts.
+TEST_F(Trace, ARefusedPortTextIsTracedWithWhyAndFailsAsBefore) {
+    const std::string outOfRange = "номер порта вне 1–255";
+    const std::string notAName = "не имя порта вида COM1–COM255";
+    const std::vector<std::pair<std::wstring, std::string>> refused = {
+        {L"COM256", outOfRange},
+        {L"COM0", outOfRange},
+        {L"COM0255", "номер порта с ведущим нулём"},
+        {L"\\\\.\\COM255", notAName},
+        {L"COM1:", notAName},
+        {L"LPT1", notAName},
+        {L"CON", notAName},
+        {L"NUL", notAName},
+        {L"", "имя порта не указано"},
+    };
+    TMeter meter;
+    {
+        TRunningExe exe(kProgram, L"/trace");
+        ASSERT_NE(exe.Face(), nullptr) << "no main window";
+        SendMessageW(exe.Control(kIdSpeed), CB_SETCURSEL, 1, 0);
+        SendMessageW(exe.Control(kIdPrintOnDevice), BM_SETCHECK, BST_UNCHECKED, 0);
+        for (std::size_t i = 0; i < refused.size(); ++i) {
+            const std::wstring& text = refused[i].first;
+            SendMessageW(exe.Control(kIdComPort), WM_SETTEXT, 0,
+                         reinterpret_cast<LPARAM>(text.c_str()));
+            const double start = NowMs();
+            SendMessageW(exe.Control(kIdBitBtn1), BM_CLICK, 0, 0);
+            const double elapsed = NowMs() - start;
+            std::printf("«%s» failed after %.1f s\n", Narrow(text).c_str(), elapsed / 1000);
+            EXPECT_EQ(StatusOf(exe), "Не удалось произвести чтение текущих измерений")
+                << Narrow(text);
+            // The wait as ever (the three attempts), timed for two of them.
+            if (i < 2) {
+                EXPECT_GE(elapsed, 3500) << Narrow(text);
+                EXPECT_LE(elapsed, 7500) << Narrow(text);
+            }
+        }
+        // Stored at exit: the port the other cases of the program find.
+        SendMessageW(exe.Control(kIdComPort), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"COM5"));
+        ASSERT_TRUE(exe.Close());
+    }
+    EXPECT_TRUE(meter.Received().empty()) << "nothing reached the meter on COM5";
+
+    const std::string text = ReadFileBytes(TracePath());
+    ASSERT_EQ(text.substr(0, 3), "\xEF\xBB\xBF") << Narrow(TracePath());
+    std::vector<std::string> events;
+    for (const std::string& line : Lines(text.substr(3))) events.push_back(Event(line));
+    for (const auto& [port, why] : refused) {
+        const std::string line = "порт «" + Narrow(port) + "» не открыт: " + why;
+        EXPECT_GE(std::count(events.begin(), events.end(), line), 1) << line << "\n" << text;
+    }
+    for (const std::string& event : events) {
+        EXPECT_FALSE(StartsWith(event, "COM")) << "the system was asked for a port: " << event;
+    }
+    EXPECT_EQ(events.back(), "трассировка окончена");
+}
+
 // From a folder it may not write into, the program traces into the user's own folder, where the
 // log's held lines go, and shows no box about it.
 TEST_F(Trace, ReadOnlyProgramFolderTracesIntoTheUsersOwnFolder) {

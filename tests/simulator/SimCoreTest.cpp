@@ -500,6 +500,19 @@ TEST(SimMeter, SilenceAnswerCountAndSkippedRecords) {
     EXPECT_TRUE(m.Handle(Cmd(CommandKind::Rd, 6), s, t).pieces.empty());
     EXPECT_FALSE(m.Handle(Cmd(CommandKind::Rd, 4), s, t).pieces.empty());
     EXPECT_FALSE(m.Handle(Cmd(CommandKind::Fpr), s, t).pieces.empty());
+    s.skipRecords.clear();
+
+    // A meter whose end of measurement goes unheard while its archive and reset answer.
+    TSimMeter unended;
+    Settings e;
+    ASSERT_EQ(ApplySetting(e, "silent-end", "1"), "");
+    EXPECT_TRUE(unended.Handle(Cmd(CommandKind::Fpr), e, t).pieces.empty());
+    EXPECT_TRUE(unended.Handle(Cmd(CommandKind::Rpr), e, t).pieces.empty());
+    EXPECT_EQ(unended.MeasureNumber(), 0);
+    EXPECT_FALSE(unended.Handle(Cmd(CommandKind::Rd, 3), e, t).pieces.empty());
+    EXPECT_EQ(unended.Handle(Cmd(CommandKind::Res), e, t).pieces[0].bytes, kResetAnswer);
+    ASSERT_EQ(ApplySetting(e, "silent-end", "0"), "");
+    EXPECT_FALSE(unended.Handle(Cmd(CommandKind::Fpr), e, t).pieces.empty());
 
     TSimMeter counted;
     Settings c;

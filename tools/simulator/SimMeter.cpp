@@ -96,6 +96,10 @@ Reply TSimMeter::Handle(const Command& cmd, const Settings& s, const Stamp& now)
         reply.notes.push_back(name + ": no answer (silent)");
         return reply;
     }
+    if (s.silentEnd && (cmd.kind == CommandKind::Fpr || cmd.kind == CommandKind::Rpr)) {
+        reply.notes.push_back(name + ": no answer (silent-end)");
+        return reply;
+    }
     Bytes answer;
     switch (cmd.kind) {
         case CommandKind::Fpr:

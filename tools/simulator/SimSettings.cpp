@@ -45,7 +45,7 @@ bool ParseBool(std::string_view text, bool& out) {
 constexpr int kMaxMs = 600000;  // ten minutes: more is surely a typing error
 
 bool IsBooleanKey(std::string_view key) {
-    return key == "silent" || key == "bad-checksum" || key == "invalid-time";
+    return key == "silent" || key == "silent-end" || key == "bad-checksum" || key == "invalid-time";
 }
 
 }  // namespace
@@ -100,6 +100,8 @@ std::string ApplySetting(Settings& s, std::string_view key, std::string_view val
         ok = ParseNumber(value, t.delayMs, 0, kMaxMs);
     } else if (key == "silent") {
         ok = ParseBool(value, t.silent);
+    } else if (key == "silent-end") {
+        ok = ParseBool(value, t.silentEnd);
     } else if (key == "reply-length") {
         ok = ParseNumber(value, t.replyLength, -1, 4096);
     } else if (key == "split") {

@@ -18,6 +18,7 @@ struct Settings {
     std::string archivePath;   // empty: archive generated from the seed
     int delayMs = 0;           // pause before answering
     bool silent = false;       // answer nothing
+    bool silentEnd = false;    // FPR and RPR (the end of measurement) get no answer
     int replyLength = -1;      // <0: as is; else cut to or padded up to this many bytes
     int splitSize = 0;         // 0: one piece; else pieces of this many bytes...
     int splitGapMs = 0;        // ...with this pause between them
@@ -38,7 +39,7 @@ struct Settings {
 constexpr std::uint8_t kFillerByte = 0xEE;
 
 // Sets one key; returns an error text (empty on success), leaving the settings unchanged on error.
-// Keys: device seed archive delay silent reply-length split extra bad-checksum device-error
+// Keys: device seed archive delay silent silent-end reply-length split extra bad-checksum device-error
 // invalid-time late garbage skip-records answer-count baud.
 std::string ApplySetting(Settings& s, std::string_view key, std::string_view value);
 
