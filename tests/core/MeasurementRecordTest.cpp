@@ -42,7 +42,8 @@ bool Show(FakeFaceView& view, const std::vector<std::uint8_t>& bytes,
     link.answer = [&bytes](const std::string&) { return fakes::Bytes(bytes); };
     TExchange exchange(link, clock, keys);
     FaceState state;
-    TMeterActions actions(view, exchange, formats, state);
+    TNoJournal journal;
+    TMeterActions actions(view, exchange, formats, state, journal);
     view.statusHistory.clear();
     const bool accepted = actions.PrintExecute({{"COM1", 4800}, false}).record.has_value();
     if (!view.statusHistory.empty() && view.statusHistory.front() == texts::kStatusRequest) {
