@@ -59,14 +59,22 @@ std::uint8_t Bcd(int v) {
 }
 
 // A record as the meter sends it, through the decoding the program uses.
-TJournalRecord Made(int device, int number, const DateTime& at, int whole, int fraction,
-                    int error, bool badTime, TJournalSource source, const DateTime& seen) {
-    std::uint8_t b[15] = {static_cast<std::uint8_t>(device >> 8), static_cast<std::uint8_t>(device),
-                          static_cast<std::uint8_t>(number >> 8), static_cast<std::uint8_t>(number),
-                          badTime ? std::uint8_t{0x6A} : Bcd(at.minute), Bcd(at.hour), Bcd(at.day),
-                          Bcd(at.month), Bcd(at.year - 2000), 0,
-                          static_cast<std::uint8_t>(whole >> 8), static_cast<std::uint8_t>(whole),
-                          static_cast<std::uint8_t>(fraction), static_cast<std::uint8_t>(error)};
+TJournalRecord Made(int device, int number, const DateTime& at, int whole, int fraction, int error,
+                    bool badTime, TJournalSource source, const DateTime& seen) {
+    std::uint8_t b[15] = {static_cast<std::uint8_t>(device >> 8),
+                          static_cast<std::uint8_t>(device),
+                          static_cast<std::uint8_t>(number >> 8),
+                          static_cast<std::uint8_t>(number),
+                          badTime ? std::uint8_t{0x6A} : Bcd(at.minute),
+                          Bcd(at.hour),
+                          Bcd(at.day),
+                          Bcd(at.month),
+                          Bcd(at.year - 2000),
+                          0,
+                          static_cast<std::uint8_t>(whole >> 8),
+                          static_cast<std::uint8_t>(whole),
+                          static_cast<std::uint8_t>(fraction),
+                          static_cast<std::uint8_t>(error)};
     b[14] = Checksum(b, 14);
     return JournalRecordOf(*DecodeRecord(b, 15), source, seen);
 }
@@ -90,7 +98,8 @@ int main(int argc, char** argv) {
     if (argc > 2) {
         folder = argv[2];
     } else {
-        std::string pattern = (std::filesystem::temp_directory_path() / "journal-bench-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "journal-bench-XXXXXX").string();
         if (!mkdtemp(pattern.data())) return 1;
         folder = pattern;
         ownFolder = true;
@@ -114,8 +123,8 @@ int main(int argc, char** argv) {
                 if (journal.Capture({r}).added != 1) std::printf("capture failed\n");
             }
         });
-        std::printf("one record per capture (%d): %.3f ms processor, %.2f ms wall each\n",
-                    captures, t.processor / captures, t.wall / captures);
+        std::printf("one record per capture (%d): %.3f ms processor, %.2f ms wall each\n", captures,
+                    t.processor / captures, t.wall / captures);
 
         std::vector<TJournalRecord> archive;
         for (int n = 0; n < kArchiveRecords; ++n) {
@@ -124,9 +133,10 @@ int main(int argc, char** argv) {
         }
         const Timing h = Time([&] { (void)journal.Capture(archive); });
         const Timing again = Time([&] { (void)journal.Capture(archive); });
-        std::printf("a harvest's 256 in one capture: %.2f ms processor, %.2f ms wall; "
-                    "the same 256 again (none new): %.2f ms processor\n",
-                    h.processor, h.wall, again.processor);
+        std::printf(
+            "a harvest's 256 in one capture: %.2f ms processor, %.2f ms wall; "
+            "the same 256 again (none new): %.2f ms processor\n",
+            h.processor, h.wall, again.processor);
     }
 
     // A long journal: three meters in daily use over the years, in the order the records
@@ -152,9 +162,8 @@ int main(int argc, char** argv) {
                 numbers[d] = (numbers[d] + 1) & 0xFFFF;
                 const DateTime seen = FromMilliseconds(at + 3'600'000);
                 batch.push_back(Made(device, numbers[d], when, static_cast<int>(random() % 400),
-                                     static_cast<int>(random() % 100),
-                                     random() % 100 == 0 ? 3 : 0, random() % 200 == 0,
-                                     TJournalSource::Harvest, seen));
+                                     static_cast<int>(random() % 100), random() % 100 == 0 ? 3 : 0,
+                                     random() % 200 == 0, TJournalSource::Harvest, seen));
                 if (batch.size() == 256) {
                     (void)journal.Capture(batch);
                     batch.clear();
@@ -181,9 +190,10 @@ int main(int argc, char** argv) {
             totals = window.Totals(thisMonth);
             shown = window.Rows(thisMonth, 0, 40).size();
         });
-        std::printf("first screen, this month (%lld records, %zu shown): %.2f ms wall, %.2f ms "
-                    "processor, open included\n",
-                    static_cast<long long>(totals.count), shown, first.wall, first.processor);
+        std::printf(
+            "first screen, this month (%lld records, %zu shown): %.2f ms wall, %.2f ms "
+            "processor, open included\n",
+            static_cast<long long>(totals.count), shown, first.wall, first.processor);
 
         // Another month chosen in the filter.
         const TPeriod month = MonthOf({2019, 6, 1});
@@ -209,15 +219,17 @@ int main(int argc, char** argv) {
         for (const int device : {42, 7}) {
             std::optional<TJournalRow> newest;
             const Timing t = Time([&] { newest = window.NewestOfMeter(device); });
-            std::printf("newest of meter %d (%s): %.2f ms wall\n", device,
-                        newest && newest->record.measuredAt ? newest->record.measuredAt->c_str() : "-",
-                        t.wall);
+            std::printf(
+                "newest of meter %d (%s): %.2f ms wall\n", device,
+                newest && newest->record.measuredAt ? newest->record.measuredAt->c_str() : "-",
+                t.wall);
         }
         const Timing absent = Time([&] { (void)window.NewestOfMeter(99); });
         std::printf("a meter the journal does not hold: %.3f ms wall\n", absent.wall);
         sqlite3_int64 current = 0, highest = 0;
         sqlite3_status64(SQLITE_STATUS_MEMORY_USED, &current, &highest, 0);
-        std::printf("SQLite's memory: %.1f MB now, %.1f MB at most\n", current / 1e6, highest / 1e6);
+        std::printf("SQLite's memory: %.1f MB now, %.1f MB at most\n", current / 1e6,
+                    highest / 1e6);
     }
     if (ownFolder) std::filesystem::remove_all(folder);
     return 0;

@@ -19,14 +19,13 @@ namespace {
 #define VIREL_JOURNAL_ORDER " ORDER BY " VIREL_JOURNAL_KEY " DESC, device DESC, id DESC"
 #define VIREL_JOURNAL_COLUMNS \
     "id, raw, device, number, measured_at, dose, device_error, first_seen, source"
-#define VIREL_JOURNAL_PERIOD \
-    " WHERE " VIREL_JOURNAL_KEY " >= ?1 AND " VIREL_JOURNAL_KEY " < ?2"
+#define VIREL_JOURNAL_PERIOD " WHERE " VIREL_JOURNAL_KEY " >= ?1 AND " VIREL_JOURNAL_KEY " < ?2"
 // A period's rows at or after an anchor in their order (newest first). The anchor's key is the
 // upper end of the index range (the period's own end lies above it, and SQLite takes one upper
 // bound); the rest sorts out the rows of the anchor's own minute.
-#define VIREL_JOURNAL_FROM_ANCHOR                                                        \
-    " WHERE " VIREL_JOURNAL_KEY " >= ?1 AND " VIREL_JOURNAL_KEY " <= ?3 AND ("           \
-    VIREL_JOURNAL_KEY " < ?3 OR device < ?4 OR (device = ?4 AND id <= ?5))"
+#define VIREL_JOURNAL_FROM_ANCHOR                                                                \
+    " WHERE " VIREL_JOURNAL_KEY " >= ?1 AND " VIREL_JOURNAL_KEY " <= ?3 AND (" VIREL_JOURNAL_KEY \
+    " < ?3 OR device < ?4 OR (device = ?4 AND id <= ?5))"
 
 // Step n brings a journal from version n - 1 to n, in the transaction that records n in
 // `meta`. Version 2 adds its step at the end and raises kJournalSchemaVersion; a step never
@@ -53,7 +52,8 @@ constexpr const char* kSteps[] = {
     "  source TEXT NOT NULL CHECK (source IN ('print', 'record', 'export', 'harvest')));"
     // The period filter and the newest-first list walk this index; the meter's number in it
     // lets the search for one meter's newest row skip the others' rows without reading them.
-    "CREATE INDEX records_period ON records (" VIREL_JOURNAL_KEY ", device);"
+    "CREATE INDEX records_period ON records (" VIREL_JOURNAL_KEY
+    ", device);"
     "CREATE TABLE clock_drift ("
     "  id INTEGER PRIMARY KEY,"
     "  device INTEGER NOT NULL,"
@@ -119,7 +119,8 @@ bool Rename(const std::string& from, const std::string& to) {
 // number follows the date when that exists already.
 std::string AsideName(const std::string& path, const DateTime& today) {
     std::string stem = path;
-    if (stem.size() > 3 && stem.compare(stem.size() - 3, 3, ".db") == 0) stem.resize(stem.size() - 3);
+    if (stem.size() > 3 && stem.compare(stem.size() - 3, 3, ".db") == 0)
+        stem.resize(stem.size() - 3);
     const std::string base = stem + ".corrupt-" + JournalDateText(today);
     std::string name = base + ".db";
     for (int n = 2; Exists(name) || Exists(name + "-wal"); ++n) {
@@ -217,7 +218,8 @@ TStatementUse::~TStatementUse() {
 }
 
 TPeriod MonthOf(const DateTime& day) {
-    return {DateTime{day.year, day.month, 1}, DateTime{day.year, day.month, DaysInMonth(day.year, day.month)}};
+    return {DateTime{day.year, day.month, 1},
+            DateTime{day.year, day.month, DaysInMonth(day.year, day.month)}};
 }
 
 TJournal::TJournal(std::string path, IClock& clock, TJournalOptions options)
@@ -290,8 +292,10 @@ TInspection Inspect(sqlite3* db, bool check) {
         rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &rawCheck, nullptr);
         TSqliteStatement quick(rawCheck);
         if (rc == SQLITE_OK) rc = sqlite3_step(quick.get());
-        if (rc == SQLITE_ROW && Text(quick.get(), 0) != "ok") return {TFileKind::Corrupt, 0, SQLITE_CORRUPT};
-        if (rc != SQLITE_ROW) return {IsCorrupt(rc) ? TFileKind::Corrupt : TFileKind::Failed, 0, rc};
+        if (rc == SQLITE_ROW && Text(quick.get(), 0) != "ok")
+            return {TFileKind::Corrupt, 0, SQLITE_CORRUPT};
+        if (rc != SQLITE_ROW)
+            return {IsCorrupt(rc) ? TFileKind::Corrupt : TFileKind::Failed, 0, rc};
     }
     return result;
 }
@@ -320,9 +324,9 @@ TOpenResult TJournal::OpenFile(bool check) {
     auto connect = [&]() {
         sqlite3* raw = nullptr;
         // One thread per connection: SQLite's own locking of the connection is not needed.
-        const int rc = sqlite3_open_v2(path_.c_str(), &raw,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                                       nullptr);
+        const int rc = sqlite3_open_v2(
+            path_.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+            nullptr);
         db_.reset(raw);
         if (raw) {
             sqlite3_extended_result_codes(raw, 1);
@@ -341,14 +345,17 @@ TOpenResult TJournal::OpenFile(bool check) {
     if (file.kind == TFileKind::Corrupt || file.kind == TFileKind::Foreign) {
         Close();
         const std::string aside = AsideName(path_, FromMilliseconds(clock_.LocalNowMs()));
-        if (!MoveAside(path_, aside)) return fail(SQLITE_CANTOPEN);
+        // Not movable (in use by another program on Windows): nothing is written to it.
+        if (!MoveAside(path_, aside))
+            return fail(file.code != SQLITE_OK ? file.code : SQLITE_NOTADB);
         result.movedTo = aside;
         rc = connect();
         if (rc != SQLITE_OK) return fail(rc);
         file = Inspect(db_.get(), false);
     }
     if (file.kind == TFileKind::Failed) return fail(file.code);
-    if (file.kind != TFileKind::Empty && file.kind != TFileKind::Journal) return fail(SQLITE_CANTOPEN);
+    if (file.kind != TFileKind::Empty && file.kind != TFileKind::Journal)
+        return fail(SQLITE_CANTOPEN);
 
     auto newer = [&](int version) {
         // A later program's journal: read what it shares with this one, change nothing.
@@ -410,10 +417,9 @@ int TJournal::Migrate(int& version) {
                 rc = Exec(db_.get(), kSteps[step - 1]);
             }
             if (rc == SQLITE_OK && version < kJournalSchemaVersion) {
-                const std::string set =
-                    "INSERT INTO meta (key, value) VALUES ('schema_version', " +
-                    std::to_string(kJournalSchemaVersion) +
-                    ") ON CONFLICT (key) DO UPDATE SET value = excluded.value";
+                const std::string set = "INSERT INTO meta (key, value) VALUES ('schema_version', " +
+                                        std::to_string(kJournalSchemaVersion) +
+                                        ") ON CONFLICT (key) DO UPDATE SET value = excluded.value";
                 rc = Exec(db_.get(), set.c_str());
             }
             if (rc == SQLITE_OK) rc = Exec(db_.get(), "COMMIT");
@@ -583,14 +589,16 @@ TNoteOutcome TJournal::NoteClockDifference(int device, int minutes, const DateTi
             TStatementUse use(s);
             sqlite3_bind_int(s, 1, device);
             const int rc = sqlite3_step(s);
-            if (rc == SQLITE_ROW) latest = sqlite3_column_int(s, 0);
-            else if (rc != SQLITE_DONE) return TNoteOutcome::NotWritten;
+            if (rc == SQLITE_ROW)
+                latest = sqlite3_column_int(s, 0);
+            else if (rc != SQLITE_DONE)
+                return TNoteOutcome::NotWritten;
         }
         const bool off = std::abs(minutes) > kClockDriftNoted;
         const bool wasOff = latest && std::abs(*latest) > kClockDriftNoted;
         if (off ? latest == minutes : !wasOff) return TNoteOutcome::Unchanged;
-        sqlite3_stmt* s = Statement(
-            "INSERT INTO clock_drift (device, noted_at, minutes) VALUES (?1, ?2, ?3)");
+        sqlite3_stmt* s =
+            Statement("INSERT INTO clock_drift (device, noted_at, minutes) VALUES (?1, ?2, ?3)");
         TStatementUse use(s);
         sqlite3_bind_int(s, 1, device);
         Bind(s, 2, JournalSecondText(pcNow));
@@ -662,10 +670,12 @@ bool TJournal::ExtendAnchors(const std::string& from, const std::string& until) 
     std::vector<TAnchor>& anchors = paging_.anchors;
     sqlite3_stmt* s =
         anchors.empty()
-            ? Statement("SELECT " VIREL_JOURNAL_KEY ", device, id FROM records" VIREL_JOURNAL_PERIOD
-                            VIREL_JOURNAL_ORDER " LIMIT 1 OFFSET ?6")
-            : Statement("SELECT " VIREL_JOURNAL_KEY ", device, id FROM records"
-                            VIREL_JOURNAL_FROM_ANCHOR VIREL_JOURNAL_ORDER " LIMIT 1 OFFSET ?6");
+            ? Statement("SELECT " VIREL_JOURNAL_KEY
+                        ", device, id FROM records" VIREL_JOURNAL_PERIOD VIREL_JOURNAL_ORDER
+                        " LIMIT 1 OFFSET ?6")
+            : Statement("SELECT " VIREL_JOURNAL_KEY
+                        ", device, id FROM records" VIREL_JOURNAL_FROM_ANCHOR VIREL_JOURNAL_ORDER
+                        " LIMIT 1 OFFSET ?6");
     TStatementUse use(s);
     Bind(s, 1, from);
     if (anchors.empty()) Bind(s, 2, until);
@@ -699,11 +709,13 @@ std::vector<TJournalRow> TJournal::Rows(const TPeriod& period, std::size_t offse
     }
     std::vector<TJournalRow> rows;
     if (count == 0) return rows;
-    sqlite3_stmt* s =
-        step == 0 ? Statement("SELECT " VIREL_JOURNAL_COLUMNS " FROM records" VIREL_JOURNAL_PERIOD
-                                  VIREL_JOURNAL_ORDER " LIMIT ?7 OFFSET ?6")
-                  : Statement("SELECT " VIREL_JOURNAL_COLUMNS " FROM records"
-                                  VIREL_JOURNAL_FROM_ANCHOR VIREL_JOURNAL_ORDER " LIMIT ?7 OFFSET ?6");
+    sqlite3_stmt* s = step == 0
+                          ? Statement("SELECT " VIREL_JOURNAL_COLUMNS
+                                      " FROM records" VIREL_JOURNAL_PERIOD VIREL_JOURNAL_ORDER
+                                      " LIMIT ?7 OFFSET ?6")
+                          : Statement("SELECT " VIREL_JOURNAL_COLUMNS
+                                      " FROM records" VIREL_JOURNAL_FROM_ANCHOR VIREL_JOURNAL_ORDER
+                                      " LIMIT ?7 OFFSET ?6");
     TStatementUse use(s);
     Bind(s, 1, from);
     if (step == 0) Bind(s, 2, until);
@@ -739,10 +751,13 @@ bool TJournal::HoldsMeter(int device) {
     // Above the last meter number the upper bound is a longer blob, still above every raw of
     // that meter: blobs compare byte by byte, then the shorter first.
     const std::uint8_t high[] = {static_cast<std::uint8_t>(next >> 16),
-                                 static_cast<std::uint8_t>(next >> 8), static_cast<std::uint8_t>(next)};
+                                 static_cast<std::uint8_t>(next >> 8),
+                                 static_cast<std::uint8_t>(next)};
     sqlite3_bind_blob(s, 1, low, 2, SQLITE_STATIC);
-    if (next > 0xFFFF) sqlite3_bind_blob(s, 2, high, 3, SQLITE_STATIC);
-    else sqlite3_bind_blob(s, 2, high + 1, 2, SQLITE_STATIC);
+    if (next > 0xFFFF)
+        sqlite3_bind_blob(s, 2, high, 3, SQLITE_STATIC);
+    else
+        sqlite3_bind_blob(s, 2, high + 1, 2, SQLITE_STATIC);
     sqlite3_bind_int(s, 3, device);
     const int rc = sqlite3_step(s);
     if (rc != SQLITE_ROW) Fail(rc);

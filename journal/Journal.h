@@ -211,7 +211,7 @@ private:
     int Migrate(int& version);
     void Hold(const std::vector<TJournalRecord>& records);
     int Prepared(const char* sql, sqlite3_stmt*& statement);  // cached; SQLite's result code
-    sqlite3_stmt* Statement(const char* sql);                  // cached; throws EJournal
+    sqlite3_stmt* Statement(const char* sql);                 // cached; throws EJournal
     void BaseLine();
     std::int64_t DataVersion();
     bool ExtendAnchors(const std::string& from, const std::string& until);

@@ -107,8 +107,9 @@ TEST_F(JournalSafety, AFileThatIsNoJournalGoesAsideAndANewJournalStarts) {
     ASSERT_EQ(std::remove(Path().c_str()), 0);
     {
         RawDb other(Path(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-        ASSERT_EQ(other.Exec("CREATE TABLE patients (name TEXT); INSERT INTO patients VALUES ('x')"),
-                  SQLITE_OK);
+        ASSERT_EQ(
+            other.Exec("CREATE TABLE patients (name TEXT); INSERT INTO patients VALUES ('x')"),
+            SQLITE_OK);
     }
     {
         TJournal j(Path(), clock);
@@ -198,9 +199,10 @@ TEST_F(JournalSafety, ASecondWriterHoldingTheLockDelaysOrHoldsTheRecords) {
     std::thread other([&, releaseNow = release.get_future()] {
         RawDb db(Path());
         db.Exec("BEGIN IMMEDIATE");
-        db.Exec("INSERT INTO records (raw, device, number, measured_at, dose, device_error, "
-                "first_seen, source) VALUES (randomblob(14), 9, 1, NULL, 1, NULL, "
-                "'2025-09-14 10:00:00', 'harvest')");
+        db.Exec(
+            "INSERT INTO records (raw, device, number, measured_at, dose, device_error, "
+            "first_seen, source) VALUES (randomblob(14), 9, 1, NULL, 1, NULL, "
+            "'2025-09-14 10:00:00', 'harvest')");
         locked.set_value();
         releaseNow.wait();
         db.Exec("COMMIT");

@@ -21,7 +21,8 @@ protected:
     TJournal& Opened() {
         journal = std::make_unique<TJournal>(Path(), clock);
         const TOpenResult opened = journal->Open();
-        EXPECT_TRUE(opened.outcome == TOpenOutcome::Created || opened.outcome == TOpenOutcome::Opened)
+        EXPECT_TRUE(opened.outcome == TOpenOutcome::Created ||
+                    opened.outcome == TOpenOutcome::Opened)
             << static_cast<int>(opened.outcome) << " " << opened.error;
         return *journal;
     }
@@ -47,9 +48,9 @@ TEST_F(JournalTest, TheSchemaHasTheDocumentedColumnsAndAPlainInsertIsValid) {
 
     RawDb db(Path());
     const std::vector<std::vector<std::string>> expected = {
-        {"id", "INTEGER", "1"},        {"raw", "BLOB", "0"},        {"device", "INTEGER", "0"},
-        {"number", "INTEGER", "0"},    {"measured_at", "TEXT", "0"}, {"dose", "REAL", "0"},
-        {"device_error", "INTEGER", "0"}, {"first_seen", "TEXT", "0"}, {"source", "TEXT", "0"}};
+        {"id", "INTEGER", "1"},           {"raw", "BLOB", "0"},         {"device", "INTEGER", "0"},
+        {"number", "INTEGER", "0"},       {"measured_at", "TEXT", "0"}, {"dose", "REAL", "0"},
+        {"device_error", "INTEGER", "0"}, {"first_seen", "TEXT", "0"},  {"source", "TEXT", "0"}};
     EXPECT_EQ(db.All("SELECT name, type, pk FROM pragma_table_info('records')"), expected);
     EXPECT_EQ(db.One("SELECT value FROM meta WHERE key = 'schema_version'"),
               std::to_string(kJournalSchemaVersion));
@@ -60,11 +61,12 @@ TEST_F(JournalTest, TheSchemaHasTheDocumentedColumnsAndAPlainInsertIsValid) {
               "raw");
 
     // A clinic's import names the documented columns only; raw may be unknown.
-    EXPECT_EQ(db.Exec("INSERT INTO records (raw, device, number, measured_at, dose, device_error, "
-                      "first_seen, source) VALUES (X'0001000200000000000000000000', 1, 2, "
-                      "'2019-05-06 07:08', 1.5, NULL, '2025-09-01 12:00:00', 'export'), "
-                      "(NULL, 77, 3, '2019-05-07 08:00', 2.25, 4, '2025-09-01 12:00:00', 'record')"),
-              SQLITE_OK)
+    EXPECT_EQ(
+        db.Exec("INSERT INTO records (raw, device, number, measured_at, dose, device_error, "
+                "first_seen, source) VALUES (X'0001000200000000000000000000', 1, 2, "
+                "'2019-05-06 07:08', 1.5, NULL, '2025-09-01 12:00:00', 'export'), "
+                "(NULL, 77, 3, '2019-05-07 08:00', 2.25, 4, '2025-09-01 12:00:00', 'record')"),
+        SQLITE_OK)
         << sqlite3_errmsg(db.get());
     EXPECT_NE(db.Exec("INSERT INTO records (raw, device, number, measured_at, dose, device_error, "
                       "first_seen, source) VALUES (NULL, 1, 2, NULL, 1, NULL, "
@@ -136,9 +138,9 @@ TEST_F(JournalTest, AnInvalidTimeAndADeviceErrorGoInAsTheyAre) {
     broken.error = 7;
     MeterRecord clean;
     clean.number = 2;
-    ASSERT_EQ(Add(j, {broken.Journal(TJournalSource::Print, {2025, 9, 20, 23, 59, 30}),
-                      clean.Journal()}),
-              2u);
+    ASSERT_EQ(
+        Add(j, {broken.Journal(TJournalSource::Print, {2025, 9, 20, 23, 59, 30}), clean.Journal()}),
+        2u);
     RawDb db(Path());
     EXPECT_EQ(db.All("SELECT number, measured_at, device_error FROM records ORDER BY number"),
               (std::vector<std::vector<std::string>>{{"1", "NULL", "7"},
@@ -250,13 +252,19 @@ TEST_F(JournalTest, PeriodsCountAndPageNewestFirst) {
         m.device = devices[d];
         m.number = ++numbers[d];
         // Mostly September and October 2025, a few minutes shared by several meters.
-        m.time = {2025, 9 + static_cast<int>(random() % 2), 1 + static_cast<int>(random() % 30),
-                  static_cast<int>(random() % 24), static_cast<int>(random() % 4), 0, 0};
+        m.time = {2025,
+                  9 + static_cast<int>(random() % 2),
+                  1 + static_cast<int>(random() % 30),
+                  static_cast<int>(random() % 24),
+                  static_cast<int>(random() % 4),
+                  0,
+                  0};
         m.doseWhole = static_cast<int>(random() % 500);
         m.doseFraction = static_cast<int>(random() % 100);
         m.badTime = random() % 50 == 0;
-        const DateTime seen{2025, 10, 1 + static_cast<int>(random() % 31), 12, 0,
-                            static_cast<int>(random() % 60), 0};
+        const DateTime seen{2025, 10, 1 + static_cast<int>(random() % 31),
+                            12,   0,  static_cast<int>(random() % 60),
+                            0};
         const TJournalRecord r = m.Journal(TJournalSource::Harvest, seen);
         const std::string key = r.measuredAt ? *r.measuredAt : r.firstSeen.substr(0, 16);
         all.push_back({key, r.device, static_cast<std::int64_t>(all.size()) + 1, r});
@@ -268,8 +276,8 @@ TEST_F(JournalTest, PeriodsCountAndPageNewestFirst) {
     }
     EXPECT_EQ(Add(j, batch), batch.size());
 
-    const TPeriod periods[] = {MonthOf({2025, 9, 1}), MonthOf({2025, 10, 1}),
-                               {{2025, 9, 30}, {2025, 10, 1}}, {{2025, 10, 5}, {2025, 10, 5}},
+    const TPeriod periods[] = {MonthOf({2025, 9, 1}),           MonthOf({2025, 10, 1}),
+                               {{2025, 9, 30}, {2025, 10, 1}},  {{2025, 10, 5}, {2025, 10, 5}},
                                {{2025, 11, 1}, {2025, 11, 30}}, {{2025, 10, 5}, {2025, 10, 4}}};
     for (const TPeriod& period : periods) {
         const std::string from = JournalDateText(period.from);
@@ -288,10 +296,10 @@ TEST_F(JournalTest, PeriodsCountAndPageNewestFirst) {
 
         // Every position, in pages the way a list asks for them, jumps included.
         const std::size_t n = inPeriod.size();
-        for (std::size_t offset : {std::size_t{0}, std::size_t{37}, n / 2, std::size_t{999},
-                                   std::size_t{1000}, std::size_t{1001}, std::size_t{1999},
-                                   std::size_t{2000}, n > 40 ? n - 40 : 0, n - std::min(n, std::size_t{1}),
-                                   n, n + 5, std::size_t{120}}) {
+        for (std::size_t offset :
+             {std::size_t{0}, std::size_t{37}, n / 2, std::size_t{999}, std::size_t{1000},
+              std::size_t{1001}, std::size_t{1999}, std::size_t{2000}, n > 40 ? n - 40 : 0,
+              n - std::min(n, std::size_t{1}), n, n + 5, std::size_t{120}}) {
             const auto rows = j.Rows(period, offset, 40);
             const std::size_t want = offset < n ? std::min<std::size_t>(40, n - offset) : 0;
             ASSERT_EQ(rows.size(), want) << "offset " << offset;

@@ -61,13 +61,20 @@ struct MeterRecord {
     bool badTime = false;  // a time stamp with a nibble above 9
 
     MeasurementRecord Decoded() const {
-        std::vector<std::uint8_t> b = {
-            static_cast<std::uint8_t>(device >> 8), static_cast<std::uint8_t>(device),
-            static_cast<std::uint8_t>(number >> 8), static_cast<std::uint8_t>(number),
-            badTime ? std::uint8_t{0x6A} : Bcd(time.minute), Bcd(time.hour), Bcd(time.day),
-            Bcd(time.month), Bcd(time.year - 2000), 0,
-            static_cast<std::uint8_t>(doseWhole >> 8), static_cast<std::uint8_t>(doseWhole),
-            static_cast<std::uint8_t>(doseFraction), static_cast<std::uint8_t>(error)};
+        std::vector<std::uint8_t> b = {static_cast<std::uint8_t>(device >> 8),
+                                       static_cast<std::uint8_t>(device),
+                                       static_cast<std::uint8_t>(number >> 8),
+                                       static_cast<std::uint8_t>(number),
+                                       badTime ? std::uint8_t{0x6A} : Bcd(time.minute),
+                                       Bcd(time.hour),
+                                       Bcd(time.day),
+                                       Bcd(time.month),
+                                       Bcd(time.year - 2000),
+                                       0,
+                                       static_cast<std::uint8_t>(doseWhole >> 8),
+                                       static_cast<std::uint8_t>(doseWhole),
+                                       static_cast<std::uint8_t>(doseFraction),
+                                       static_cast<std::uint8_t>(error)};
         b.push_back(Checksum(b.data(), b.size()));
         return *DecodeRecord(b.data(), b.size());
     }
@@ -90,7 +97,9 @@ public:
     RawDb(const RawDb&) = delete;
     RawDb& operator=(const RawDb&) = delete;
 
-    int Exec(const std::string& sql) { return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
+    int Exec(const std::string& sql) {
+        return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+    }
     // The first column of the first row as text ("NULL" for NULL), or the error.
     std::string One(const std::string& sql) {
         sqlite3_stmt* s = nullptr;
