@@ -37,8 +37,8 @@ public:
     // An end of measurement's record: the journal keeps how far the meter's clock is off the
     // PC's when that is more than a few minutes.
     virtual void NoteClock(const MeasurementRecord& record) = 0;
-    // The meter's newest journaled record's time (the meter's clock); none when the journal
-    // holds no record of it with a valid time.
+    // The meter's newest journaled record's time (the meter's clock, or when the PC first saw
+    // a record whose own time is invalid); none when the journal holds no record of it.
     [[nodiscard]] virtual std::optional<DateTime> NewestTimeOf(int device) = 0;
 };
 

@@ -9,16 +9,13 @@
 
 #include "core/DateTimeFormat.h"
 #include "core/MeasurementRecord.h"
+#include "core/RecordJournal.h"
 
 namespace virel {
 
-// Which reading put the record into the journal first; stored as the text in the comments.
-enum class TJournalSource {
-    Print,    // "print": an end of measurement (FPR or RPR), pressed or periodic
-    Record,   // "record": one archive record (RD)
-    Export,   // "export": either archive export
-    Harvest,  // "harvest": the archive collected into the journal
-};
+// Which reading put the record into the journal first (core's TRecordSource), stored as the
+// text "print", "record", "export" or "harvest".
+using TJournalSource = TRecordSource;
 const char* SourceText(TJournalSource source);
 std::optional<TJournalSource> SourceOfText(std::string_view text);
 
