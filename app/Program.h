@@ -18,6 +18,8 @@
 #include "app/windows/ProgressBar.h"
 #include "core/DeviceOperations.h"
 #include "core/Regional.h"
+#include "journal/Journal.h"
+#include "journal/JournalSink.h"
 #include "serial/CPDrv.h"
 
 namespace virel::app {
@@ -40,7 +42,8 @@ public:
     // Shows the main window: the storage restores position and values first.
     void Show() { face_->Show(); }
     // After the message loop has ended: log lines that could never be written go to the
-    // user's own file (UserLogFilePath), and a box tells where, or how many were lost.
+    // user's own file (UserLogFilePath), and a box tells where, or how many were lost; records
+    // the journal held in memory go to a journal in the same folder.
     void SaveUnwrittenLines();
 
     TFace& Face() { return *face_; }
@@ -50,6 +53,7 @@ public:
     TDeviceOperations& Operations() { return *operations_; }
     TWin32FormStorage& FormStorage1() { return *formStorage_; }
     TFileExportPlatform& FileExportPlatform() { return fileExportPlatform_; }
+    TJournal& Journal() { return journal_; }
     const std::string& ProgramDir() const { return programDir_; }
 
 private:
@@ -57,6 +61,8 @@ private:
     // commands the window's actions run.
     TFaceCommands CreateOperations(TFace& face);
     void CreateFormStorage();
+    // The journal opened at start; a file moved aside or written by a newer version is told.
+    void OpenJournal();
 
     TApplication& application_;
     // The one copy of the regional formats: everything that writes dates reads this one, so a
@@ -69,6 +75,9 @@ private:
     TPlatformKeyState keys_;
     TPlatformLogFileSystem logFiles_;
     TFileExportPlatform fileExportPlatform_;
+    // The dose journal beside the log file (VIREL1_Service.db).
+    TJournal journal_;
+    TJournalSink journalSink_;
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TFProgressBar> progressBar_;
     // Declared before the window: the storage must outlive the window's WM_DESTROY.
