@@ -51,7 +51,7 @@ void TProgram::SaveUnwrittenLines() {
     if (!operations_) return;  // Create failed before the window had its operations
     const std::string userLog = UserLogFilePath();
     const THeldAtExit held =
-        journal_.SaveHeld(userLog.empty() ? std::string() : ProgramDir(userLog) + kJournalFileName);
+        journal_.SaveHeld(userLog.empty() ? std::string() : virel::ProgramDir(userLog) + kJournalFileName);
     const std::string heldMessage = HeldRecordsMessage(held);
     if (!heldMessage.empty()) {
         try {
