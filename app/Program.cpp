@@ -6,8 +6,6 @@
 #include "app/platform/RegionalSettings.h"
 #include "automation/ExcelApp.h"
 #include "core/DeviceTexts.h"
-#include "core/ProgramDir.h"
-#include "journal/JournalTexts.h"
 #include "core/Utf16.h"
 #include "storage/AppUtils.h"
 
@@ -31,8 +29,6 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
       tracePath_(std::move(tracePath)),
       fileExportPlatform_(application_, formats_, StorageKey(), TFace::kStorageSection,
                           [this] { com_.Enter(); }),
-      journal_(programDir_ + kJournalFileName, clock_),
-      journalSink_(journal_, clock_),
       aboutBox_(std::make_unique<TAboutBox>(application_)),
       progressBar_(std::make_unique<TFProgressBar>(application_)) {}
 
@@ -50,17 +46,7 @@ TProgram::~TProgram() {
 
 void TProgram::SaveUnwrittenLines() {
     if (!operations_) return;  // Create failed before the window had its operations
-    const std::string userLog = UserLogFilePath();
-    const THeldAtExit held =
-        journal_.SaveHeld(userLog.empty() ? std::string() : virel::ProgramDir(userLog) + kJournalFileName);
-    const std::string heldMessage = HeldRecordsMessage(held);
-    if (!heldMessage.empty()) {
-        try {
-            application_.ShowMessageBox(Widen(heldMessage), MB_OK | MB_ICONWARNING);
-        } catch (...) {
-        }
-    }
-    const KeptLinesAtExit result = operations_->log.SaveKeptLines(userLog);
+    const KeptLinesAtExit result = operations_->log.SaveKeptLines(UserLogFilePath());
     const std::string message = KeptLinesMessage(result);
     if (message.empty()) return;
     if (result.outcome == KeptLinesAtExit::Outcome::Lost) {
@@ -75,13 +61,7 @@ void TProgram::SaveUnwrittenLines() {
     }
 }
 
-void TProgram::OpenJournal() {
-    const std::string message = JournalOpenMessage(journal_.Open());
-    if (!message.empty()) application_.ShowMessageBox(Widen(message), MB_OK | MB_ICONWARNING);
-}
-
 bool TProgram::Create() {
-    OpenJournal();
     face_ = std::make_unique<TFace>(application_, *aboutBox_, *progressBar_,
                                     [this](TFace& face) { return CreateOperations(face); });
     if (!face_->Create()) return false;
@@ -113,7 +93,7 @@ TFaceCommands TProgram::CreateOperations(TFace& face) {
             com_.Enter();
             return std::make_unique<TExcelApp>();
         },
-        fileExportPlatform_, journalSink_, formats_);
+        fileExportPlatform_, formats_);
     TDeviceOperations& ops = *operations_;
     return {
         [&ops](const TPrintSettings& s) { ops.actions.PrintExecute(s); },
@@ -123,7 +103,6 @@ TFaceCommands TProgram::CreateOperations(TFace& face) {
         },
         [&ops](const TPrintSettings& s) { ops.sheetExport.ReadToExcelExecute(s); },
         [&ops](const TPrintSettings& s) { ops.fileExport.SaveToFileExecute(s); },
-        [&ops](const TLineSettings& line) { ops.harvest.HarvestExecute(line); },
         [&ops](const TPeriodicChoice& choice, const TPrintSettings& s) {
             return ops.periodic.TimerTimer(choice, s);
         },

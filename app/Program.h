@@ -19,8 +19,6 @@
 #include "app/windows/ProgressBar.h"
 #include "core/DeviceOperations.h"
 #include "core/Regional.h"
-#include "journal/Journal.h"
-#include "journal/JournalSink.h"
 #include "serial/CPDrv.h"
 #include "win/Scopes.h"
 
@@ -45,8 +43,7 @@ public:
     // Shows the main window: the storage restores position and values first.
     void Show() { face_->Show(); }
     // After the message loop has ended: log lines that could never be written go to the
-    // user's own file (UserLogFilePath), and a box tells where, or how many were lost; records
-    // the journal held in memory go to a journal in the same folder.
+    // user's own file (UserLogFilePath), and a box tells where, or how many were lost.
     void SaveUnwrittenLines();
 
     TFace& Face() { return *face_; }
@@ -56,7 +53,6 @@ public:
     TDeviceOperations& Operations() { return *operations_; }
     TWin32FormStorage& FormStorage1() { return *formStorage_; }
     TFileExportPlatform& FileExportPlatform() { return fileExportPlatform_; }
-    TJournal& Journal() { return journal_; }
     const std::string& ProgramDir() const { return programDir_; }
     // Whether the program has made its COM (the spreadsheet export or the save dialog was used).
     bool ComMade() const { return com_.Entered(); }
@@ -66,8 +62,6 @@ private:
     // commands the window's actions run.
     TFaceCommands CreateOperations(TFace& face);
     void CreateFormStorage();
-    // The journal opened at start; a file moved aside or written by a newer version is told.
-    void OpenJournal();
 
     // Created and destroyed on the thread that creates the program (the user-interface thread):
     // not at start, which would load COM's libraries for a program that may never export to
@@ -84,9 +78,6 @@ private:
     TPlatformKeyState keys_;
     TPlatformLogFileSystem logFiles_;
     TFileExportPlatform fileExportPlatform_;
-    // The dose journal beside the log file (VIREL1_Service.db).
-    TJournal journal_;
-    TJournalSink journalSink_;
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TFProgressBar> progressBar_;
     // Declared before the window: the storage must outlive the window's WM_DESTROY.

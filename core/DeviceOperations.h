@@ -1,7 +1,7 @@
 #pragma once
 // The main window's device side put together: one exchange on one line, the three single
-// actions, the periodic print with its log file, the two archive exports and the harvest into
-// the journal, sharing the process-wide flags (FaceState). Whole objects, each built once with what it needs; the window
+// actions, the periodic print with its log file and the two archive exports, sharing the
+// process-wide flags (FaceState). Whole objects, each built once with what it needs; the window
 // runs them through the commands the composition root binds (app/Program).
 #include <string>
 
@@ -9,11 +9,9 @@
 #include "core/Exchange.h"
 #include "core/FaceView.h"
 #include "core/FileExport.h"
-#include "core/Harvest.h"
 #include "core/LogFile.h"
 #include "core/MeterActions.h"
 #include "core/PeriodicPrint.h"
-#include "core/RecordJournal.h"
 #include "core/Regional.h"
 #include "core/SheetExport.h"
 
@@ -26,15 +24,14 @@ struct TDeviceOperations {
     TDeviceOperations(IFaceView& view, IDeviceLink& link, IClock& clock, IKeyState& keys,
                       ILogFileSystem& logFiles, const std::string& logPath,
                       SpreadsheetFactory spreadsheetFactory, IFileExportPlatform& files,
-                      IRecordJournal& journal, const RegionalFormats& formats)
+                      const RegionalFormats& formats)
         : exchange(link, clock, keys),
-          actions(view, exchange, formats, state, journal),
+          actions(view, exchange, formats, state),
           log(logFiles, logPath),
           periodic(view, actions, state, log, formats),
           sheetExport(view, actions, exchange, state, clock, formats,
                       std::move(spreadsheetFactory)),
-          fileExport(view, actions, exchange, state, clock, formats, files),
-          harvest(view, actions, exchange, state, journal, formats) {}
+          fileExport(view, actions, exchange, state, clock, formats, files) {}
     TDeviceOperations(const TDeviceOperations&) = delete;
     TDeviceOperations& operator=(const TDeviceOperations&) = delete;
 
@@ -45,7 +42,6 @@ struct TDeviceOperations {
     TPeriodicPrint periodic;
     TSheetExport sheetExport;
     TFileExport fileExport;
-    TJournalHarvest harvest;
 };
 
 }  // namespace virel

@@ -32,8 +32,7 @@ protected:
         TExchange exchange(link, clock, keys);
         FaceState state;
         const RegionalFormats formats = ReadRegionalFormats();
-        TNoJournal journal;
-        TMeterActions actions(face, exchange, formats, state, journal);
+        TMeterActions actions(face, exchange, formats, state);
         return actions.PrintExecute({{"COM1", 4800}, false}).record.has_value();
     }
 

@@ -293,8 +293,7 @@ TEST(MeterActionsBatch, ReadRecordLeavesGaugeAndProgressWindowToTheExport) {
     const RegionalFormats formats;
     FaceState state;
     state.BatchReading = true;
-    TNoJournal journal;
-    TMeterActions actions{view, exchange, formats, state, journal};
+    TMeterActions actions{view, exchange, formats, state};
     const TLineSettings line{"COM1", 4800};
     const TPrintSettings print{line, false};
 
