@@ -100,9 +100,9 @@ int main(int argc, char** argv) {
     Print("VIREL1_Service", wall[1], "ms");
     if (count == 3) Print("other build", wall[2], "ms");
     for (int k = 1; k < count; ++k) {
-        std::printf("  ratio%s: median %.2f, mean %.2f, min %.2f\n",
-                    k == 1 ? "" : " (other build)", wall[k].Median() / wall[0].Median(),
-                    wall[k].Mean() / wall[0].Mean(), wall[k].Min() / wall[0].Min());
+        std::printf("  ratio%s: median %.2f, mean %.2f, min %.2f\n", k == 1 ? "" : " (other build)",
+                    wall[k].Median() / wall[0].Median(), wall[k].Mean() / wall[0].Mean(),
+                    wall[k].Min() / wall[0].Min());
     }
     if (count == 3) {
         std::printf("  this build / other build: median %.2f, mean %.2f\n",
