@@ -2,7 +2,7 @@
 // same run: from CreateProcess to the main window being visible, the two programs taking turns.
 // Each is closed again before the next start. Not a test: it prints figures.
 //
-//   StartupBench [starts of each program (20)]
+//   StartupBench [starts of each program (20)] [another build of the program (Wine path)]
 #include <windows.h>
 
 #include <cstdio>
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "bench/BenchSupport.h"
+#include "core/Utf16.h"
 
 #if !defined(VIREL_PROGRAM_PATH) || !defined(VIREL_BARE_PATH)
 #error "VIREL_PROGRAM_PATH and VIREL_BARE_PATH must name the two programs"
@@ -71,18 +72,21 @@ void Print(const char* what, const TStats& s, const char* unit) {
 
 int main(int argc, char** argv) {
     const int starts = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
-    const wchar_t* paths[2] = {L"" VIREL_BARE_PATH, L"" VIREL_PROGRAM_PATH};
-    const wchar_t* classes[2] = {L"VirelBareWindow", L"TFace"};
-    const char* names[2] = {"BareWindow.exe", "VIREL1_Service.exe"};
+    // A second build of the program (an earlier one, say) to compare with, started in turn with
+    // the other two: one busy machine then disturbs all three alike.
+    const std::wstring other = argc > 2 ? virel::Widen(argv[2]) : std::wstring();
+    const int count = other.empty() ? 2 : 3;
+    const wchar_t* paths[3] = {L"" VIREL_BARE_PATH, L"" VIREL_PROGRAM_PATH, other.c_str()};
+    const wchar_t* classes[3] = {L"VirelBareWindow", L"TFace", L"TFace"};
+    const char* names[3] = {"BareWindow.exe", "VIREL1_Service.exe", "the other build"};
     // One start of each first, not counted: the first start after a while loads the prefix's
     // shared state into the Wine server and the files into the page cache.
-    StartOnce(paths[0], classes[0]);
-    StartOnce(paths[1], classes[1]);
-    TStats wall[2];
+    for (int k = 0; k < count; ++k) StartOnce(paths[k], classes[k]);
+    TStats wall[3];
     for (int i = 0; i < starts; ++i) {
-        // Taking turns, and alternating which goes first, so that both see the same machine.
-        for (int k = 0; k < 2; ++k) {
-            const int which = (k + i) % 2;
+        // Taking turns, and changing which goes first, so that all see the same machine.
+        for (int k = 0; k < count; ++k) {
+            const int which = (k + i) % count;
             const double took = StartOnce(paths[which], classes[which]);
             if (took < 0) {
                 std::fprintf(stderr, "%s did not show its window\n", names[which]);
@@ -94,7 +98,15 @@ int main(int argc, char** argv) {
     std::printf("Start-up to a visible main window, %d starts each:\n", starts);
     Print("bare window", wall[0], "ms");
     Print("VIREL1_Service", wall[1], "ms");
-    std::printf("  ratio: median %.2f, mean %.2f, min %.2f\n", wall[1].Median() / wall[0].Median(),
-                wall[1].Mean() / wall[0].Mean(), wall[1].Min() / wall[0].Min());
+    if (count == 3) Print("other build", wall[2], "ms");
+    for (int k = 1; k < count; ++k) {
+        std::printf("  ratio%s: median %.2f, mean %.2f, min %.2f\n", k == 1 ? "" : " (other build)",
+                    wall[k].Median() / wall[0].Median(), wall[k].Mean() / wall[0].Mean(),
+                    wall[k].Min() / wall[0].Min());
+    }
+    if (count == 3) {
+        std::printf("  this build / other build: median %.2f, mean %.2f\n",
+                    wall[1].Median() / wall[2].Median(), wall[1].Mean() / wall[2].Mean());
+    }
     return 0;
 }
