@@ -6,6 +6,8 @@
 #include "app/platform/RegionalSettings.h"
 #include "automation/ExcelApp.h"
 #include "core/DeviceTexts.h"
+#include "core/ProgramDir.h"
+#include "journal/JournalTexts.h"
 #include "core/Utf16.h"
 #include "storage/AppUtils.h"
 
@@ -22,13 +24,15 @@ std::string StorageKey() {
 }  // namespace
 
 TProgram::TProgram(TApplication& application, RegionalFormats formats, std::string programDir,
-                   std::string tracePath)
+                   std::string tracePath, std::string journalPath)
     : application_(application),
       formats_(std::move(formats)),
       programDir_(std::move(programDir)),
       tracePath_(std::move(tracePath)),
       fileExportPlatform_(application_, formats_, StorageKey(), TFace::kStorageSection,
                           [this] { com_.Enter(); }),
+      journal_(journalPath.empty() ? programDir_ + kJournalFileName : std::move(journalPath), clock_),
+      journalSink_(journal_, clock_),
       aboutBox_(std::make_unique<TAboutBox>(application_)),
       progressBar_(std::make_unique<TFProgressBar>(application_)) {}
 
@@ -46,7 +50,17 @@ TProgram::~TProgram() {
 
 void TProgram::SaveUnwrittenLines() {
     if (!operations_) return;  // Create failed before the window had its operations
-    const KeptLinesAtExit result = operations_->log.SaveKeptLines(UserLogFilePath());
+    const std::string userLog = UserLogFilePath();
+    const THeldAtExit held =
+        journal_.SaveHeld(userLog.empty() ? std::string() : virel::ProgramDir(userLog) + kJournalFileName);
+    const std::string heldMessage = HeldRecordsMessage(held);
+    if (!heldMessage.empty()) {
+        try {
+            application_.ShowMessageBox(Widen(heldMessage), MB_OK | MB_ICONWARNING);
+        } catch (...) {
+        }
+    }
+    const KeptLinesAtExit result = operations_->log.SaveKeptLines(userLog);
     const std::string message = KeptLinesMessage(result);
     if (message.empty()) return;
     if (result.outcome == KeptLinesAtExit::Outcome::Lost) {
@@ -61,7 +75,17 @@ void TProgram::SaveUnwrittenLines() {
     }
 }
 
+void TProgram::OpenJournal() {
+    const TOpenResult opened = journal_.Open();
+    // A folder that cannot be written is met as the log meets it: the records are held and
+    // written later or saved at exit, and the operator hears of it then, not at every start.
+    if (opened.outcome == TOpenOutcome::ReadOnly || opened.outcome == TOpenOutcome::Unavailable) return;
+    const std::string message = JournalOpenMessage(opened);
+    if (!message.empty()) application_.ShowMessageBox(Widen(message), MB_OK | MB_ICONWARNING);
+}
+
 bool TProgram::Create() {
+    OpenJournal();
     face_ = std::make_unique<TFace>(application_, *aboutBox_, *progressBar_,
                                     [this](TFace& face) { return CreateOperations(face); });
     if (!face_->Create()) return false;
@@ -93,7 +117,7 @@ TFaceCommands TProgram::CreateOperations(TFace& face) {
             com_.Enter();
             return std::make_unique<TExcelApp>();
         },
-        fileExportPlatform_, formats_);
+        fileExportPlatform_, journalSink_, formats_);
     TDeviceOperations& ops = *operations_;
     return {
         [&ops](const TPrintSettings& s) { ops.actions.PrintExecute(s); },
@@ -103,6 +127,7 @@ TFaceCommands TProgram::CreateOperations(TFace& face) {
         },
         [&ops](const TPrintSettings& s) { ops.sheetExport.ReadToExcelExecute(s); },
         [&ops](const TPrintSettings& s) { ops.fileExport.SaveToFileExecute(s); },
+        [&ops](const TLineSettings& line) { ops.harvest.HarvestExecute(line); },
         [&ops](const TPeriodicChoice& choice, const TPrintSettings& s) {
             return ops.periodic.TimerTimer(choice, s);
         },

@@ -19,6 +19,8 @@
 #include "app/windows/ProgressBar.h"
 #include "core/DeviceOperations.h"
 #include "core/Regional.h"
+#include "journal/Journal.h"
+#include "journal/JournalSink.h"
 #include "serial/CPDrv.h"
 #include "win/Scopes.h"
 
@@ -27,9 +29,10 @@ namespace virel::app {
 class TProgram {
 public:
     // programDir: where the log file goes (ends in a backslash). traceSerial: every event of
-    // CommPort's line goes to the trace file at `tracePath` (UTF-8).
+    // CommPort's line goes to the trace file at `tracePath` (UTF-8). journalPath: the dose
+    // journal's file, beside the log when empty.
     TProgram(TApplication& application, RegionalFormats formats, std::string programDir,
-             std::string tracePath = {});
+             std::string tracePath = {}, std::string journalPath = {});
     // Destroys in the reverse order of creation: FProgressBar, AboutBox, then Face with its
     // components (the storage writes on the window's destruction if the close did not); COM
     // goes last.
@@ -43,7 +46,8 @@ public:
     // Shows the main window: the storage restores position and values first.
     void Show() { face_->Show(); }
     // After the message loop has ended: log lines that could never be written go to the
-    // user's own file (UserLogFilePath), and a box tells where, or how many were lost.
+    // user's own file (UserLogFilePath), and a box tells where, or how many were lost; records
+    // the journal held in memory go to a journal in the same folder.
     void SaveUnwrittenLines();
 
     TFace& Face() { return *face_; }
@@ -53,6 +57,7 @@ public:
     TDeviceOperations& Operations() { return *operations_; }
     TWin32FormStorage& FormStorage1() { return *formStorage_; }
     TFileExportPlatform& FileExportPlatform() { return fileExportPlatform_; }
+    TJournal& Journal() { return journal_; }
     const std::string& ProgramDir() const { return programDir_; }
     // Whether the program has made its COM (the spreadsheet export or the save dialog was used).
     bool ComMade() const { return com_.Entered(); }
@@ -62,6 +67,8 @@ private:
     // commands the window's actions run.
     TFaceCommands CreateOperations(TFace& face);
     void CreateFormStorage();
+    // The journal opened at start; a file moved aside or written by a newer version is told.
+    void OpenJournal();
 
     // Created and destroyed on the thread that creates the program (the user-interface thread):
     // not at start, which would load COM's libraries for a program that may never export to
@@ -78,6 +85,9 @@ private:
     TPlatformKeyState keys_;
     TPlatformLogFileSystem logFiles_;
     TFileExportPlatform fileExportPlatform_;
+    // The dose journal beside the log file (VIREL1_Service.db).
+    TJournal journal_;
+    TJournalSink journalSink_;
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TFProgressBar> progressBar_;
     // Declared before the window: the storage must outlive the window's WM_DESTROY.

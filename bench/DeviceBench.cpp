@@ -180,10 +180,11 @@ int main(int argc, char** argv) {
         base.resize(base.size() - 5);
     TBenchFiles files[2] = {TBenchFiles(base + "-busy.xlsx"), TBenchFiles(base + "-wait.xlsx")};
     const RegionalFormats formats;
+    TNoJournal journal;
     auto makeOps = [&](IDeviceLink& link, IFileExportPlatform& platform) {
         return std::make_unique<TDeviceOperations>(
             view, link, clock, keys, logFiles, ".\\VIREL1_Service.txt",
-            [] { return std::make_unique<TExcelApp>(); }, platform, formats);
+            [] { return std::make_unique<TExcelApp>(); }, platform, journal, formats);
     };
     std::unique_ptr<TDeviceOperations> ops[2] = {makeOps(timed[0], files[0]),
                                                  makeOps(timed[1], files[1])};

@@ -64,10 +64,17 @@ TArchiveReadCount TArchiveReading::ReadLoop(const TLineSettings& line, const Row
         // The operator may have typed into the record number field during the message pass:
         // the field shows the record read, and row n receives record n.
         if (view_.ArchiveNumberText() != number) view_.SetArchiveNumberText(number);
-        const TReadResult result = AtPace([&] { return actions_.ReadArchiveRecord(line, n); });
+        const TReadResult result = AtPace([&] { return actions_.ReadArchiveRecord(line, n, source_); });
         if (result.record) {
             writeRow(n, *result.record);
             ++count.read;
+        } else if (result.fault == TReadFault::PortUnavailable && count.read == 0 &&
+                   pace_ == TReadingPace::Quick) {
+            // The quick exports stop at once on a port that does not open; the spreadsheet
+            // export keeps its own record-by-record account of each failure.
+            count.portUnavailable = true;
+            view_.GaugeSetProgress(n);
+            return count;
         } else {
             view_.SetStatusText(texts::kStatusRecordFailed + number);
             ++count.failed;

@@ -36,6 +36,7 @@ private:
 struct TArchiveReadCount {
     int read = 0;
     int failed = 0;
+    bool portUnavailable = false;  // the port did not open for the first record: nothing read
 };
 
 class TArchiveReading {
@@ -43,17 +44,24 @@ public:
     // Receives record n as accepted.
     using RowWriter = std::function<void(int n, const MeasurementRecord& record)>;
 
+    // The records read are kept in the journal as `source`.
     TArchiveReading(IFaceView& view, TMeterActions& actions, TExchange& exchange, FaceState& state,
-                    TReadingPace pace)
-        : view_(view), actions_(actions), exchange_(exchange), state_(state), pace_(pace) {}
+                    TReadingPace pace, TRecordSource source = TRecordSource::Export)
+        : view_(view),
+          actions_(actions),
+          exchange_(exchange),
+          state_(state),
+          pace_(pace),
+          source_(source) {}
 
     // SpE_Num shows 0, then an end of measurement. An error of the read (Esc) goes to the
     // caller.
     TReadResult EndMeasurement(const TPrintSettings& settings);
 
     // Records 0..255 with BatchReading set and the progress window shown; SpE_Num shows the
-    // number of each. An error (Esc, a failing writer) ends the reading; the progress window
-    // closes and BatchReading is cleared however it ends.
+    // number of each. A port that does not open for the first record ends the reading at once.
+    // An error (Esc, a failing writer) ends the reading; the progress window closes and
+    // BatchReading is cleared however it ends.
     TArchiveReadCount ReadRecords(const TLineSettings& line, const RowWriter& writeRow);
 
 private:
@@ -66,6 +74,7 @@ private:
     TExchange& exchange_;
     FaceState& state_;
     TReadingPace pace_;
+    TRecordSource source_;
 };
 
 }  // namespace virel

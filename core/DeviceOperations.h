@@ -1,7 +1,7 @@
 #pragma once
 // The main window's device side put together: one exchange on one line, the three single
-// actions, the periodic print with its log file and the two archive exports, sharing the
-// process-wide flags (FaceState). Whole objects, each built once with what it needs; the window
+// actions, the periodic print with its log file, the two archive exports and the harvest into
+// the journal, sharing the process-wide flags (FaceState). Whole objects, each built once with what it needs; the window
 // runs them through the commands the composition root binds (app/Program).
 #include <string>
 
@@ -9,9 +9,11 @@
 #include "core/Exchange.h"
 #include "core/FaceView.h"
 #include "core/FileExport.h"
+#include "core/Harvest.h"
 #include "core/LogFile.h"
 #include "core/MeterActions.h"
 #include "core/PeriodicPrint.h"
+#include "core/RecordJournal.h"
 #include "core/Regional.h"
 #include "core/SheetExport.h"
 
@@ -24,14 +26,15 @@ struct TDeviceOperations {
     TDeviceOperations(IFaceView& view, IDeviceLink& link, IClock& clock, IKeyState& keys,
                       ILogFileSystem& logFiles, const std::string& logPath,
                       SpreadsheetFactory spreadsheetFactory, IFileExportPlatform& files,
-                      const RegionalFormats& formats)
+                      IRecordJournal& journal, const RegionalFormats& formats)
         : exchange(link, clock, keys),
-          actions(view, exchange, formats, state),
+          actions(view, exchange, formats, state, journal),
           log(logFiles, logPath),
           periodic(view, actions, state, log, formats),
           sheetExport(view, actions, exchange, state, clock, formats,
                       std::move(spreadsheetFactory)),
-          fileExport(view, actions, exchange, state, clock, formats, files) {}
+          fileExport(view, actions, exchange, state, clock, formats, files),
+          harvest(view, actions, exchange, state, journal, formats) {}
     TDeviceOperations(const TDeviceOperations&) = delete;
     TDeviceOperations& operator=(const TDeviceOperations&) = delete;
 
@@ -42,6 +45,7 @@ struct TDeviceOperations {
     TPeriodicPrint periodic;
     TSheetExport sheetExport;
     TFileExport fileExport;
+    TJournalHarvest harvest;
 };
 
 }  // namespace virel

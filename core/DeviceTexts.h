@@ -70,4 +70,22 @@ inline constexpr char kFileWriteFailed[] = "Не удалось записать
 inline constexpr char kFileChooseAnother[] =
     "Прочитанные записи не потеряны. Выбрать другое имя файла?";
 
+// The harvest of the archive into the journal: how many records were new (the count, then
+// kHarvestAddedOf and 256 follow kHarvestAdded), the other results, and the warning of records
+// the meter may have overwritten before they were read (meter, newest journaled, oldest read).
+inline constexpr char kHarvestAdded[] = "В журнал добавлено ";
+inline constexpr char kHarvestAddedOf[] = " новых записей из ";
+inline constexpr char kHarvestHeld[] =
+    "; журнал сейчас недоступен для записи, записи сохранены в памяти программы";
+inline constexpr char kHarvestNoPort[] = "Архив не собран в журнал: не удалось открыть порт ";
+inline constexpr char kHarvestNothingRead[] =
+    "Архив не собран в журнал: не прочитано ни одной записи";
+inline constexpr char kHarvestTwoMeters[] =
+    "Прочитаны записи разных приборов (№%1 и №%2). Архив не собран в журнал";
+inline constexpr char kHarvestNotDone[] = "Архив не собран в журнал";
+inline constexpr char kHarvestGap[] =
+    "Все 256 записей архива прибора №%1 оказались новыми для журнала. Записи, сделанные между "
+    "последней записью в журнале (%2) и самой старой прочитанной (%3), могли быть перезаписаны "
+    "в памяти прибора и потеряны";
+
 }  // namespace virel::texts

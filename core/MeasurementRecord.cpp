@@ -1,5 +1,7 @@
 #include "core/MeasurementRecord.h"
 
+#include <algorithm>
+
 #include "core/DeviceTexts.h"
 
 namespace virel {
@@ -34,6 +36,7 @@ std::string MeasurementRecord::DoseText() const {
 std::optional<MeasurementRecord> DecodeRecord(const std::uint8_t* reply, std::size_t size) {
     if (reply == nullptr || size != kRecordSize) return std::nullopt;
     MeasurementRecord r;
+    std::copy(reply, reply + r.raw.size(), r.raw.begin());
     r.deviceNumber = BigEndian16(reply + 0);
     r.measureNumber = BigEndian16(reply + 2);
     r.time.minute = BcdToInt(reply[4]);

@@ -6,6 +6,7 @@
 // Layout: 0-1 device number, 2-3 measurement number (big-endian), 4..8 minute, hour, day,
 // month, year-2000 (packed BCD), 9 unused, 10-11 whole dose (big-endian), 12 dose fraction
 // digits, 13 device error number (0 = none), 14 sum of bytes 0..13 modulo 256.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -29,6 +30,9 @@ bool IsBcd(std::uint8_t value);
 std::uint8_t Checksum(const std::uint8_t* bytes, std::size_t count);
 
 struct MeasurementRecord {
+    // Bytes 0..13 as they came: the record's identity in the dose journal, whatever the fields
+    // below make of them.
+    std::array<std::uint8_t, kRecordSize - 1> raw{};
     std::uint16_t deviceNumber = 0;
     std::uint16_t measureNumber = 0;
     DateTime time;                // as decoded, not necessarily a valid date (see TimeIsValid)

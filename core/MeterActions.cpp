@@ -114,7 +114,8 @@ TReadFault FaultOf(TReplyFault fault, bool opened) {
 
 }  // namespace
 
-TReadResult TMeterActions::AcceptRecord(const TReply& reply, bool setGauge) {
+TReadResult TMeterActions::AcceptRecord(const TReply& reply, bool setGauge,
+                                        TRecordSource source) {
     TDecodedReply decoded = DecodeReply(reply.bytes);
     if (!decoded.record) {
         // A record with a wrong checksum is no success: the fields keep the record they show.
@@ -124,6 +125,7 @@ TReadResult TMeterActions::AcceptRecord(const TReply& reply, bool setGauge) {
     }
     const MeasurementRecord& record = *decoded.record;
     view_.ShowRecord(TextsOf(record, formats_));
+    journal_.Keep(record, source);
     if (setGauge) view_.GaugeSetProgress(1);
     state_.LastRecord = record;
     state_.LastReadOk = true;
@@ -141,8 +143,9 @@ TReadResult TMeterActions::PrintExecute(const TPrintSettings& settings) {
     TReadResult result;
     ClosingProgress(view_, ownProgress, [&] {
         const std::string& command = settings.printOnDevice ? commands::kRpr : commands::kFpr;
-        result = AcceptRecord(Transact(settings.line, command), ownProgress);
+        result = AcceptRecord(Transact(settings.line, command), ownProgress, TRecordSource::Print);
     });
+    if (result.record) journal_.NoteClock(*result.record);
     return result;
 }
 
@@ -166,15 +169,17 @@ bool TMeterActions::ClearExecute(const TLineSettings& line) {
 
 TReadResult TMeterActions::ReadArcNExecute(const TLineSettings& line,
                                            const std::string& numberText) {
-    return ReadArchive(line, [&numberText] { return StrToInt(numberText); });
+    return ReadArchive(line, [&numberText] { return StrToInt(numberText); }, TRecordSource::Record);
 }
 
-TReadResult TMeterActions::ReadArchiveRecord(const TLineSettings& line, int number) {
-    return ReadArchive(line, [number] { return static_cast<std::int32_t>(number); });
+TReadResult TMeterActions::ReadArchiveRecord(const TLineSettings& line, int number,
+                                             TRecordSource source) {
+    return ReadArchive(line, [number] { return static_cast<std::int32_t>(number); }, source);
 }
 
 TReadResult TMeterActions::ReadArchive(const TLineSettings& line,
-                                       const std::function<std::int32_t()>& number) {
+                                       const std::function<std::int32_t()>& number,
+                                       TRecordSource source) {
     state_.LastReadOk = false;
     // Names the measurement the fields show.
     const std::string shown =
@@ -190,7 +195,7 @@ TReadResult TMeterActions::ReadArchive(const TLineSettings& line,
         const std::int32_t n = number();
         if (n < 0 || n >= kArchiveRecords) throw Exception(texts::kErrorRecordNumberRange);
         const auto command = commands::Rd(static_cast<std::uint8_t>(n & 0xFF));
-        result = AcceptRecord(Transact(line, command), ownProgress);
+        result = AcceptRecord(Transact(line, command), ownProgress, source);
     });
     return result;
 }

@@ -11,6 +11,7 @@
 #include "core/FaceView.h"
 #include "core/MeasurementRecord.h"
 #include "core/PortChoice.h"
+#include "core/RecordJournal.h"
 #include "core/Regional.h"
 
 namespace virel {
@@ -57,9 +58,10 @@ struct TPrintSettings {
 
 class TMeterActions {
 public:
+    // Every record accepted is kept in `journal` in the step that shows it.
     TMeterActions(IFaceView& view, TExchange& exchange, const RegionalFormats& formats,
-                  FaceState& state)
-        : view_(view), exchange_(exchange), formats_(formats), state_(state) {}
+                  FaceState& state, IRecordJournal& journal)
+        : view_(view), exchange_(exchange), formats_(formats), state_(state), journal_(journal) {}
 
     // Each action talks on `line`, given when it starts. While an archive export reads its
     // records (BatchReading), the gauge and the progress window belong to it: an action run
@@ -70,8 +72,8 @@ public:
     // RD with the number typed in SpE_Num: a text that is no number, or a number outside the
     // archive, throws virel::Exception before anything goes on the line.
     TReadResult ReadArcNExecute(const TLineSettings& line, const std::string& numberText);
-    // RD for the record an archive export asks for (0..255).
-    TReadResult ReadArchiveRecord(const TLineSettings& line, int number);
+    // RD for the record an archive export or the harvest asks for (0..255), kept as `source`.
+    TReadResult ReadArchiveRecord(const TLineSettings& line, int number, TRecordSource source);
 
 private:
     struct TReply {
@@ -82,16 +84,17 @@ private:
     TReply Transact(const TLineSettings& line, const std::string& command);
     // Shows a record with a matching checksum, sets LastReadOk and hands the record back; the
     // failure text for anything else.
-    TReadResult AcceptRecord(const TReply& reply, bool setGauge);
+    TReadResult AcceptRecord(const TReply& reply, bool setGauge, TRecordSource source);
     // RD with the number `number` gives, asked for after the status text and the gauge reset.
-    TReadResult ReadArchive(const TLineSettings& line,
-                            const std::function<std::int32_t()>& number);
+    TReadResult ReadArchive(const TLineSettings& line, const std::function<std::int32_t()>& number,
+                            TRecordSource source);
     void ResetGauge();
 
     IFaceView& view_;
     TExchange& exchange_;
     const RegionalFormats& formats_;
     FaceState& state_;
+    IRecordJournal& journal_;
 };
 
 }  // namespace virel

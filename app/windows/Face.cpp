@@ -81,7 +81,7 @@ TFace::TFace(TApplication& application, TAboutBox& aboutBox, TFProgressBar& prog
       commands_(makeCommands(*this)) {
     // Every action has its command: a missing one is a wiring fault, found at start.
     if (!commands_.print || !commands_.clear || !commands_.readArcN || !commands_.readToExcel ||
-        !commands_.saveToFile || !commands_.timer) {
+        !commands_.saveToFile || !commands_.harvest || !commands_.timer) {
         throw std::invalid_argument("TFace: a command is missing");
     }
 }
@@ -117,6 +117,7 @@ void TFace::CreateMenus() {
     AppendMenuW(service, MF_STRING, kActReadToExcel,
                 (kReadToExcelCaption + tab + L"Ctrl+R").c_str());
     AppendMenuW(service, MF_STRING, kActSaveToFile, (kSaveToFileCaption + tab + L"Ctrl+S").c_str());
+    AppendMenuW(service, MF_STRING, kActHarvest, (kHarvestCaption + tab + L"Ctrl+H").c_str());
     AppendMenuW(service, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(service, MF_STRING, kActExit, (kExitCaption + tab + L"Ctrl+X").c_str());
     HMENU bar = GetMenu(Handle());
@@ -132,6 +133,7 @@ void TFace::CreateMenus() {
     AppendMenuW(popup, MF_STRING, kSetTime, (kSetTimeCaption + tab + L"Ctrl+T").c_str());
     AppendMenuW(popup, MF_STRING, kActReadToExcel, (kReadToExcelCaption + tab + L"Ctrl+R").c_str());
     AppendMenuW(popup, MF_STRING, kActSaveToFile, (kSaveToFileCaption + tab + L"Ctrl+S").c_str());
+    AppendMenuW(popup, MF_STRING, kActHarvest, (kHarvestCaption + tab + L"Ctrl+H").c_str());
     AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(popup, MF_STRING, kActExit, (kExitCaption + tab + L"Ctrl+X").c_str());
 
@@ -139,6 +141,7 @@ void TFace::CreateMenus() {
         {FVIRTKEY | FCONTROL, 'P', kActPrint}, {FVIRTKEY | FCONTROL, 'R', kActReadToExcel},
         {FVIRTKEY | FCONTROL, 'A', kActAbout}, {FVIRTKEY | FCONTROL, 'X', kActExit},
         {FVIRTKEY | FCONTROL, 'T', kSetTime},  {FVIRTKEY | FCONTROL, 'S', kActSaveToFile},
+        {FVIRTKEY | FCONTROL, 'H', kActHarvest},
     };
     shortcuts_.Reset(CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))));
 }
@@ -291,6 +294,10 @@ void TFace::actSaveToFileExecute() {
     commands_.saveToFile(PrintSettings());
 }
 
+void TFace::actHarvestExecute() {
+    commands_.harvest(LineSettings());
+}
+
 void TFace::actExitExecute() {
     Close();
 }
@@ -331,7 +338,7 @@ void TFace::ExecuteAction(int id) {
     // While the file export reads, its keys and menu entries reach nothing that talks to the
     // meter (a reset between two archive reads would empty the archive being read).
     const bool talksToMeter = id == kActPrint || id == kActClear || id == kActReadArcN ||
-                              id == kActReadToExcel || id == kActSaveToFile;
+                              id == kActReadToExcel || id == kActSaveToFile || id == kActHarvest;
     if (talksToMeter && !meterActionsEnabled_) return;
     switch (id) {
         case kActAbout:
@@ -342,6 +349,9 @@ void TFace::ExecuteAction(int id) {
             break;
         case kActSaveToFile:
             actSaveToFileExecute();
+            break;
+        case kActHarvest:
+            actHarvestExecute();
             break;
         case kActExit:
             actExitExecute();
@@ -388,6 +398,7 @@ void TFace::SetMeterActionsEnabled(bool enabled) {
     for (HMENU menu : {GetMenu(Handle()), popupMenu_.Get()}) {
         EnableMenuItem(menu, kActReadToExcel, state);
         EnableMenuItem(menu, kActSaveToFile, state);
+        EnableMenuItem(menu, kActHarvest, state);
     }
 }
 
@@ -483,10 +494,13 @@ void TFace::ShowPopupMenu(LPARAM position) {
 }
 
 void TFace::ShowMenuHint(UINT item, UINT flags) {
-    const bool onEntry = item == kActSaveToFile && (flags & MF_POPUP) == 0 && flags != 0xFFFF;
-    if (onEntry && !menuHintShown_) {
-        statusBeforeHint_ = Widen(StatusText());
-        SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(kSaveToFileHint));
+    const wchar_t* hint = item == kActSaveToFile ? kSaveToFileHint
+                          : item == kActHarvest  ? kHarvestHint
+                                                 : nullptr;
+    const bool onEntry = hint && (flags & MF_POPUP) == 0 && flags != 0xFFFF;
+    if (onEntry) {
+        if (!menuHintShown_) statusBeforeHint_ = Widen(StatusText());
+        SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(hint));
         menuHintShown_ = true;
     } else if (!onEntry && menuHintShown_) {
         SendMessageW(statusBar_, SB_SETTEXTW, 0,

@@ -35,6 +35,7 @@ struct TFaceCommands {
     std::function<void(const TLineSettings&, const std::string&)> readArcN;   // with SpE_Num's text
     std::function<void(const TPrintSettings&)> readToExcel;                   // actReadToExcelExecute
     std::function<void(const TPrintSettings&)> saveToFile;                    // the file export
+    std::function<void(const TLineSettings&)> harvest;  // the archive into the dose journal
     // One tick; true when a print was due and ran.
     std::function<bool(const TPeriodicChoice&, const TPrintSettings&)> timer;
 };
@@ -56,6 +57,7 @@ enum TActionId : int {
     kActReadArcN,
     kSetTime,  // N2, N7 and Ctrl+T: no operation behind them
     kActSaveToFile,
+    kActHarvest,
 };
 
 class TFace : public TCustomWindow, public IFaceView {
@@ -94,6 +96,7 @@ public:
     void actAboutExecute();
     void actReadToExcelExecute();
     void actSaveToFileExecute();
+    void actHarvestExecute();
     void actExitExecute();
     void actPrintExecute();
     void actClearExecute();

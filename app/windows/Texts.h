@@ -30,6 +30,10 @@ inline constexpr wchar_t kReadToExcelCaption[] = L"&Читать архив в E
 inline constexpr wchar_t kReadToExcelHint[] = L"Читать архивные записи в Excel";
 inline constexpr wchar_t kSaveToFileCaption[] = L"Сохранить архив в &файл...";
 inline constexpr wchar_t kSaveToFileHint[] = L"Сохранить архивные записи в файл без запуска Excel";
+// The harvest of the archive into the dose journal (Ctrl+H), in both menus after the file export.
+inline constexpr wchar_t kHarvestCaption[] = L"Собрать архив в &журнал";
+inline constexpr wchar_t kHarvestHint[] =
+    L"Добавить в журнал доз записи архива прибора, которых в нём ещё нет";
 inline constexpr wchar_t kExitCaption[] = L"В&ыход";
 inline constexpr wchar_t kExitHint[] = L"Выход из программы";
 inline constexpr wchar_t kPrintCaption[] = L"&Завершение измерения";

@@ -48,8 +48,10 @@ TEST_F(Actions, MenuEntriesRunTheirActionsAndSetTimeDoesNothing) {
     EXPECT_EQ(ops.readToExcel, 1);
     Command(kActSaveToFile);  // in both menus, no button
     EXPECT_EQ(ops.saveToFile, 1);
+    Command(kActHarvest);  // in both menus, no button
+    EXPECT_EQ(ops.harvest, 1);
     Command(kSetTime);  // N2 and N7
-    EXPECT_EQ(ops.Total(), 2);
+    EXPECT_EQ(ops.Total(), 3);
     EXPECT_TRUE(program.boxes.empty());
     EXPECT_FALSE(program.application.Terminated());
 }
@@ -79,13 +81,14 @@ TEST_F(Actions, MeterActionsSwitchedOffDoNothingFromAnyWayIn) {
         Click(button);
     }
     for (int id : {int{kActPrint}, int{kActClear}, int{kActReadArcN}, int{kActReadToExcel},
-                   int{kActSaveToFile}}) {
+                   int{kActSaveToFile}, int{kActHarvest}}) {
         Command(id);
     }
     SetFocus(face.LE_Dose());
     PressKey(program.application, GetFocus(), 'P', true);
     PressKey(program.application, GetFocus(), 'R', true);
     PressKey(program.application, GetFocus(), 'S', true);
+    PressKey(program.application, GetFocus(), 'H', true);
     EXPECT_EQ(ops.Total(), 0);
     MENUITEMINFOW item{};
     item.cbSize = sizeof(item);

@@ -31,6 +31,7 @@ inline constexpr wchar_t kWantAboutHint[] = L"Диалоговое окно о �
 inline constexpr wchar_t kWantReadToExcelCaption[] = L"&Читать архив в Excel";
 inline constexpr wchar_t kWantReadToExcelHint[] = L"Читать архивные записи в Excel";
 inline constexpr wchar_t kWantSaveToFileCaption[] = L"Сохранить архив в &файл...";
+inline constexpr wchar_t kWantHarvestCaption[] = L"Собрать архив в &журнал";
 inline constexpr wchar_t kWantSaveToFileHint[] =
     L"Сохранить архивные записи в файл без запуска Excel";
 inline constexpr wchar_t kWantExitCaption[] = L"В&ыход";

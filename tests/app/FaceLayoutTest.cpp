@@ -287,21 +287,23 @@ TEST_F(FaceLayout, MenuBarHasServiceAndAbout) {
     EXPECT_EQ(top[1].id, static_cast<UINT>(kActAbout));
 
     const auto service = Entries(GetSubMenu(bar, 0));
-    ASSERT_EQ(service.size(), 5u);
+    ASSERT_EQ(service.size(), 6u);
     EXPECT_EQ(service[0].text, std::wstring(kWantSetTimeCaption) + L"\tCtrl+T");
     EXPECT_EQ(service[0].id, static_cast<UINT>(kSetTime));
     EXPECT_EQ(service[1].text, std::wstring(kWantReadToExcelCaption) + L"\tCtrl+R");
     EXPECT_EQ(service[1].id, static_cast<UINT>(kActReadToExcel));
     EXPECT_EQ(service[2].text, std::wstring(kWantSaveToFileCaption) + L"\tCtrl+S");
     EXPECT_EQ(service[2].id, static_cast<UINT>(kActSaveToFile));
-    EXPECT_TRUE(service[3].separator);
-    EXPECT_EQ(service[4].text, std::wstring(kWantExitCaption) + L"\tCtrl+X");
-    EXPECT_EQ(service[4].id, static_cast<UINT>(kActExit));
+    EXPECT_EQ(service[3].text, std::wstring(kWantHarvestCaption) + L"\tCtrl+H");
+    EXPECT_EQ(service[3].id, static_cast<UINT>(kActHarvest));
+    EXPECT_TRUE(service[4].separator);
+    EXPECT_EQ(service[5].text, std::wstring(kWantExitCaption) + L"\tCtrl+X");
+    EXPECT_EQ(service[5].id, static_cast<UINT>(kActExit));
 }
 
 TEST_F(FaceLayout, PopupMenuEntries) {
     const auto entries = Entries(face.PopupMenu1());
-    ASSERT_EQ(entries.size(), 7u);
+    ASSERT_EQ(entries.size(), 8u);
     EXPECT_EQ(entries[0].text, std::wstring(kWantAboutCaption) + L"\tCtrl+A");
     EXPECT_EQ(entries[0].id, static_cast<UINT>(kActAbout));
     EXPECT_TRUE(entries[1].separator);
@@ -311,9 +313,11 @@ TEST_F(FaceLayout, PopupMenuEntries) {
     EXPECT_EQ(entries[3].id, static_cast<UINT>(kActReadToExcel));
     EXPECT_EQ(entries[4].text, std::wstring(kWantSaveToFileCaption) + L"\tCtrl+S");
     EXPECT_EQ(entries[4].id, static_cast<UINT>(kActSaveToFile));
-    EXPECT_TRUE(entries[5].separator);
-    EXPECT_EQ(entries[6].text, std::wstring(kWantExitCaption) + L"\tCtrl+X");
-    EXPECT_EQ(entries[6].id, static_cast<UINT>(kActExit));
+    EXPECT_EQ(entries[5].text, std::wstring(kWantHarvestCaption) + L"\tCtrl+H");
+    EXPECT_EQ(entries[5].id, static_cast<UINT>(kActHarvest));
+    EXPECT_TRUE(entries[6].separator);
+    EXPECT_EQ(entries[7].text, std::wstring(kWantExitCaption) + L"\tCtrl+X");
+    EXPECT_EQ(entries[7].id, static_cast<UINT>(kActExit));
 }
 
 TEST_F(FaceLayout, TheFileExportsMenuEntryShowsItsHintInTheStatusBarWhileHighlighted) {

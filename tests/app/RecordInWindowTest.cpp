@@ -32,7 +32,8 @@ protected:
         TExchange exchange(link, clock, keys);
         FaceState state;
         const RegionalFormats formats = ReadRegionalFormats();
-        TMeterActions actions(face, exchange, formats, state);
+        TNoJournal journal;
+        TMeterActions actions(face, exchange, formats, state, journal);
         return actions.PrintExecute({{"COM1", 4800}, false}).record.has_value();
     }
 

@@ -30,7 +30,7 @@ struct TShownBox {
 // gave them; an action can be given a body.
 class TRecordingOperations {
 public:
-    int print = 0, clear = 0, readArcN = 0, readToExcel = 0, saveToFile = 0, timer = 0;
+    int print = 0, clear = 0, readArcN = 0, readToExcel = 0, saveToFile = 0, harvest = 0, timer = 0;
     std::function<void()> onPrint, onReadToExcel, onTimer;
     TPrintSettings lastPrint;
     TLineSettings lastLine;
@@ -62,6 +62,10 @@ public:
                 ++saveToFile;
                 lastPrint = s;
             },
+            [this](const TLineSettings& line) {
+                ++harvest;
+                lastLine = line;
+            },
             [this](const TPeriodicChoice& choice, const TPrintSettings& s) {
                 ++timer;
                 lastTick = choice;
@@ -71,7 +75,7 @@ public:
             },
         };
     }
-    int Total() const { return print + clear + readArcN + readToExcel + saveToFile; }
+    int Total() const { return print + clear + readArcN + readToExcel + saveToFile + harvest; }
 };
 
 class TTestProgram {

@@ -11,6 +11,7 @@
 #include "app/windows/Texts.h"
 #include "core/DeviceTexts.h"
 #include "core/Utf16.h"
+#include "journal/JournalTexts.h"
 #include "serial/SerialTrace.h"
 
 #ifndef VIREL_GUIDE_PATH
@@ -67,8 +68,18 @@ TEST(GuideTexts, EveryStatusTextAndMessageIsExplained) {
                              texts::kExchangeAborted,        texts::kStatusFileSaved,
                              texts::kStatusFileNotSaved,     texts::kFileWriteFailed,
                              texts::kFileChooseAnother,      texts::kStatusFileRecordsMissing,
-                             texts::kStatusFileNothingRead,  texts::kStatusFileNoPort}) {
+                             texts::kStatusFileNothingRead,  texts::kStatusFileNoPort,
+                             texts::kHarvestAdded,           texts::kHarvestAddedOf,
+                             texts::kHarvestHeld,            texts::kHarvestNoPort,
+                             texts::kHarvestNothingRead,     texts::kHarvestNotDone,
+                             texts::kJournalReplaced1,       texts::kJournalHeldSaved,
+                             texts::kJournalHeldSavedTo,     texts::kJournalHeldLost}) {
         EXPECT_NE(guide.find(Quoted(text)), std::string::npos) << text;
+    }
+    // The boxes with numbers and times in them, up to the first.
+    for (const char* text : {texts::kHarvestTwoMeters, texts::kHarvestGap}) {
+        const std::string_view whole = text;
+        EXPECT_NE(guide.find(whole.substr(0, whole.find("%1"))), std::string::npos) << text;
     }
     // The box when the records read come from two meters, up to its numbers.
     const std::string_view mixed = texts::kErrorMixedMeters;
@@ -96,6 +107,7 @@ TEST(GuideTexts, EveryControlMenuEntryAndWindowIsNamed) {
           app::kProgressCaption}) {
         EXPECT_NE(guide.find(Caption(text)), std::string::npos) << Caption(text);
     }
+    EXPECT_NE(guide.find(Caption(app::kHarvestCaption)), std::string::npos);
     for (const char* text : {texts::kArchiveTitle, texts::kHeaderTime, texts::kHeaderMeasureNumber,
                              texts::kHeaderDose, texts::kHeaderDeviceError, texts::kArchiveFileName,
                              texts::kFilterXlsx, texts::kFilterCsv}) {

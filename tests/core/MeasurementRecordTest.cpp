@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/DeviceTexts.h"
 #include "core/MeasurementRecord.h"
 #include "core/MeterActions.h"
@@ -40,7 +42,8 @@ bool Show(FakeFaceView& view, const std::vector<std::uint8_t>& bytes,
     link.answer = [&bytes](const std::string&) { return fakes::Bytes(bytes); };
     TExchange exchange(link, clock, keys);
     FaceState state;
-    TMeterActions actions(view, exchange, formats, state);
+    TNoJournal journal;
+    TMeterActions actions(view, exchange, formats, state, journal);
     view.statusHistory.clear();
     const bool accepted = actions.PrintExecute({{"COM1", 4800}, false}).record.has_value();
     if (!view.statusHistory.empty() && view.statusHistory.front() == texts::kStatusRequest) {
@@ -257,11 +260,12 @@ TEST(DecodeReply, SaysWhyAReplyGaveNoRecord) {
 }
 
 TEST(DecodeRecord, ReadsBigEndianNumbersAndBcdTime) {
-    const auto r = DecodeRecord(
-        Record({0x12, 0x34, 0xAB, 0xCD, 0x45, 0x23, 0x28, 0x02, 0x24, 0x00, 0x80, 0x01, 0x09, 0})
-            .data(),
-        15);
+    const auto bytes =
+        Record({0x12, 0x34, 0xAB, 0xCD, 0x45, 0x23, 0x28, 0x02, 0x24, 0x00, 0x80, 0x01, 0x09, 0});
+    const auto r = DecodeRecord(bytes.data(), 15);
     ASSERT_TRUE(r);
+    // The 14 data bytes as they came, the checksum not among them.
+    EXPECT_TRUE(std::equal(r->raw.begin(), r->raw.end(), bytes.begin(), bytes.begin() + 14));
     EXPECT_EQ(r->deviceNumber, 0x1234);
     EXPECT_EQ(r->measureNumber, 0xABCD);
     EXPECT_EQ(r->time.year, 2024);

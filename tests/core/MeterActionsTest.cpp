@@ -293,7 +293,8 @@ TEST(MeterActionsBatch, ReadRecordLeavesGaugeAndProgressWindowToTheExport) {
     const RegionalFormats formats;
     FaceState state;
     state.BatchReading = true;
-    TMeterActions actions{view, exchange, formats, state};
+    TNoJournal journal;
+    TMeterActions actions{view, exchange, formats, state, journal};
     const TLineSettings line{"COM1", 4800};
     const TPrintSettings print{line, false};
 

@@ -245,6 +245,65 @@ inline TLineSettings WindowLine(FakeFaceView& view) {
     return line.line;
 }
 
+// The journal, in memory: identity by the 14 data bytes, as the real one.
+class FakeJournal : public IRecordJournal {
+public:
+    struct TKept {
+        MeasurementRecord record;
+        TRecordSource source;
+    };
+    void Keep(const MeasurementRecord& record, TRecordSource source) override {
+        if (batchOpen) {
+            batch.push_back({record, source});
+            return;
+        }
+        Add({record, source});
+    }
+    void BeginBatch() override {
+        batchOpen = true;
+        batch.clear();
+    }
+    TBatchResult EndBatch() override {
+        batchOpen = false;
+        TBatchResult result;
+        if (unwritable) {
+            result.held = true;
+            return result;
+        }
+        for (const TKept& kept : batch) result.added += Add(kept) ? 1 : 0;
+        ++batchesWritten;
+        batch.clear();
+        return result;
+    }
+    void DiscardBatch() override {
+        batchOpen = false;
+        batch.clear();
+    }
+    void NoteClock(const MeasurementRecord& record) override { clockNotes.push_back(record); }
+    std::optional<DateTime> NewestTimeOf(int device) override {
+        std::optional<DateTime> newest;
+        for (const TKept& kept : rows) {
+            if (kept.record.deviceNumber != device || !kept.record.TimeIsValid()) continue;
+            if (!newest || ToMilliseconds(kept.record.time) > ToMilliseconds(*newest))
+                newest = kept.record.time;
+        }
+        return newest;
+    }
+    bool Add(const TKept& kept) {
+        for (const TKept& row : rows)
+            if (row.record.raw == kept.record.raw) return false;
+        rows.push_back(kept);
+        return true;
+    }
+
+    std::vector<TKept> rows;
+    std::vector<TKept> batch;
+    std::vector<MeasurementRecord> clockNotes;
+    bool batchOpen = false;
+    bool unwritable = false;
+    int batchesWritten = 0;
+};
+
 // The main window's side of the actions, as TFace does it: each action is given the window's
 // choices as it starts, a speed box naming no known speed showing the default first.
 class FakeFace {
@@ -274,6 +333,9 @@ public:
     void SaveArchiveToFileExecute() {
         if (view_.meterActionsEnabled) ops_.fileExport.SaveToFileExecute(PrintSettings());
     }
+    void HarvestExecute() {
+        if (view_.meterActionsEnabled) ops_.harvest.HarvestExecute(LineSettings());
+    }
     bool TimerTimer() {
         const TLineChoice line = LineSettingsFromTexts(view_.portText, view_.speedText);
         const bool printed =
@@ -301,7 +363,8 @@ struct OpsRig {
         link.answer = [](const std::string& command) { return DefaultAnswer(command); };
         device = std::make_unique<TDeviceOperations>(
             view, link, clock, keys, files, kLogPath,
-            [this] { return std::make_unique<FakeSpreadsheet>(sheet); }, fileExport, formats);
+            [this] { return std::make_unique<FakeSpreadsheet>(sheet); }, fileExport, journal,
+            formats);
         ops = std::make_unique<FakeFace>(view, *device);
     }
 
@@ -336,6 +399,7 @@ struct OpsRig {
     FakeLogFiles files;
     FakeSpreadsheet::Shared sheet;
     FakeFileExportPlatform fileExport;
+    FakeJournal journal;
     RegionalFormats formats;  // dd.MM.yyyy and H:mm:ss
     std::unique_ptr<TDeviceOperations> device;
     std::unique_ptr<FakeFace> ops;

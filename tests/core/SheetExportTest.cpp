@@ -220,7 +220,7 @@ TEST_F(ArchiveExportTest, FactoryFailureIsNoSpreadsheetProgram) {
         []() -> std::unique_ptr<ISpreadsheet> {
             throw Exception("CoInitialize has not been called");
         },
-        rig.fileExport, rig.formats);
+        rig.fileExport, rig.journal, rig.formats);
     fakes::FakeFace(rig.view, device).ReadToExcelExecute();
     ExpectNothingStarted();
 }

@@ -107,7 +107,8 @@ int TMeter::CountReceived(const std::vector<std::uint8_t>& command) const {
     return count;
 }
 
-TRunningProgram::TRunningProgram(bool clearSettings, const std::wstring& programDir) {
+TRunningProgram::TRunningProgram(bool clearSettings, const std::wstring& programDir,
+                                 const std::wstring& journalDir) {
     // Each program gets its own directory for the log file.
     static int serial = 0;
     workDir = programDir.empty() ? Widen(VIREL_E2E_WORK) + L"\\" +
@@ -135,8 +136,9 @@ TRunningProgram::TRunningProgram(bool clearSettings, const std::wstring& program
             return IDOK;
         });
     virel::UseFullStopDecimalSeparator();
-    program = std::make_unique<app::TProgram>(application, app::ReadRegionalFormats(),
-                                              Narrow(workDir) + "\\");
+    program = std::make_unique<app::TProgram>(
+        application, app::ReadRegionalFormats(), Narrow(workDir) + "\\", std::string(),
+        journalDir.empty() ? std::string() : Narrow(journalDir) + "\\VIREL1_Service.db");
     if (program->Create()) program->Show();
     Pump();
     // The meter of this test program sits behind this COM port.

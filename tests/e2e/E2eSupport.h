@@ -68,8 +68,10 @@ struct TShownBox {
 class TRunningProgram {
 public:
     // clearSettings: start with no stored settings (as on a new PC). programDir: the folder
-    // of the log file instead of a fresh one (it must exist).
-    explicit TRunningProgram(bool clearSettings = true, const std::wstring& programDir = L"");
+    // of the log file instead of a fresh one (it must exist). journalDir: the dose journal's
+    // folder when not beside the log (it must exist).
+    explicit TRunningProgram(bool clearSettings = true, const std::wstring& programDir = L"",
+                             const std::wstring& journalDir = L"");
     ~TRunningProgram();
 
     app::TFace& Face() { return program->Face(); }

@@ -49,8 +49,18 @@ protected:
         return dir;
     }
 
+    // These cases take the log's folder away or fill its disk: the dose journal, which keeps
+    // its file open, lives elsewhere so that it neither holds the folder nor takes the space.
+    static std::wstring JournalFolder() {
+        const std::wstring folder = Widen(VIREL_E2E_WORK) + L"\\journal-" +
+                                    std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(Widen(VIREL_E2E_WORK).c_str(), nullptr);
+        CreateDirectoryW(folder.c_str(), nullptr);
+        return folder;
+    }
+
     std::unique_ptr<TMeter> meter;
-    TRunningProgram program;
+    TRunningProgram program{true, L"", JournalFolder()};
     app::TFace& face = program.Face();
 };
 

@@ -18,7 +18,8 @@
 #include "core/Utf16.h"
 #include "win/SystemMessage.h"
 
-#if !defined(VIREL_E2E_XLSX_READER) || !defined(VIREL_E2E_CSV_READER)
+#if !defined(VIREL_E2E_XLSX_READER) || !defined(VIREL_E2E_CSV_READER) || \
+    !defined(VIREL_E2E_JOURNAL_READER)
 #error "build with the command lines of the xlsx and CSV readers"
 #endif
 
@@ -82,6 +83,11 @@ std::map<std::string, std::vector<std::string>> ReadXlsx(const std::wstring& fil
         cells[line[0]].assign(line.begin() + 1, line.end());
     }
     return cells;
+}
+
+// The journal's rows as Python's sqlite3 reads them: device, number, time, dose, error, source.
+std::vector<std::vector<std::string>> ReadJournal(const std::wstring& file) {
+    return RunReader(VIREL_E2E_JOURNAL_READER, file);
 }
 
 // The CSV file's rows as a strict reader takes them: the number of fields, then the fields.
@@ -149,7 +155,10 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder) {
     HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+        // The dose journal lives beside the program; these cases count the exported files.
+        const bool journal = std::wstring_view(found.cFileName).starts_with(L"VIREL1_Service.db");
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !journal)
+            names.push_back(found.cFileName);
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return names;
@@ -666,6 +675,35 @@ TEST_F(FileExport, MeterActionsWaitWhileTheExportReadsAndEscStillCancels) {
     program->Pump();
     setControl(false);
     EXPECT_EQ(meter.CountReceived(kFpr), 2);
+}
+
+// The dose journal beside the log: an end of measurement gives one row, and the archive
+// collected twice (Ctrl+H) gives its 256 rows once each; the first harvest warns of records
+// the meter may have overwritten since the end of measurement already journaled.
+TEST_F(FileExport, TheJournalKeepsEachRecordOnceFromEveryWayItCame) {
+    const std::wstring journal = program->workDir + L"\\VIREL1_Service.db";
+    program->Click(program->Face().BitBtn1());
+    ASSERT_EQ(program->Status(), "Считывание текущих значений произведено успешно");
+    auto rows = ReadJournal(journal);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][5], "print");
+
+    for (int round = 0; round < 2; ++round) {
+        SendMessageW(program->Face().Handle(), WM_COMMAND, app::kActHarvest, 0);
+        program->Pump();
+        EXPECT_EQ(program->Status(), round == 0 ? "В журнал добавлено 256 новых записей из 256"
+                                                : "В журнал добавлено 0 новых записей из 256");
+    }
+    rows = ReadJournal(journal);
+    ASSERT_EQ(rows.size(), 257u) << "the end of measurement's record and the archive's 256";
+    std::size_t harvested = 0;
+    for (const auto& row : rows) harvested += row.size() == 6 && row[5] == "harvest" ? 1 : 0;
+    EXPECT_EQ(harvested, 256u);
+    // The journal held this meter's end of measurement before the first harvest, and all 256
+    // records were new to it: records in between may have been overwritten on the meter.
+    ASSERT_EQ(program->boxes.size(), 1u);
+    EXPECT_NE(Narrow(program->boxes[0].text).find("оказались новыми для журнала"), std::string::npos)
+        << Narrow(program->boxes[0].text);
 }
 
 }  // namespace

@@ -290,7 +290,8 @@ TEST_F(Trace, ARefusedPortTextIsTracedWithWhyAndFailsAsBefore) {
 }
 
 // From a folder it may not write into, the program traces into the user's own folder, where the
-// log's held lines go, and shows no box about it.
+// log's held lines go, and shows no box about it (the dose journal's record, held for the same
+// reason, is saved there at exit with a box of its own).
 TEST_F(Trace, ReadOnlyProgramFolderTracesIntoTheUsersOwnFolder) {
     const TReadOnlyProgramFolder folder;
     if (!folder.ReadOnly()) GTEST_SKIP() << "no folder can be made read-only here";
@@ -301,7 +302,10 @@ TEST_F(Trace, ReadOnlyProgramFolderTracesIntoTheUsersOwnFolder) {
         EXPECT_EQ(exe.Box(), nullptr);
         EndMeasurement(exe);
         ASSERT_TRUE(exe.Close());
-        EXPECT_TRUE(exe.Boxes().empty());
+        EXPECT_EQ(exe.Boxes().size(), 1u);
+        for (const std::wstring& box : exe.Boxes()) {
+            EXPECT_NE(box.find(L"VIREL1_Service.db"), std::wstring::npos) << Narrow(box);
+        }
     }
     ASSERT_EQ(meter.Sent().size(), 15u);
     EXPECT_EQ(GetFileAttributesW(folder.TracePath().c_str()), INVALID_FILE_ATTRIBUTES);

@@ -1,0 +1,74 @@
+#include "journal/JournalSink.h"
+
+#include <cstdio>
+
+namespace virel {
+
+DateTime TJournalSink::Now() {
+    return FromMilliseconds(clock_.LocalNowMs());
+}
+
+void TJournalSink::Keep(const MeasurementRecord& record, TRecordSource source) {
+    TJournalRecord row = JournalRecordOf(record, source, Now());
+    if (batchOpen_) {
+        batch_.push_back(std::move(row));
+        return;
+    }
+    last_ = journal_.Capture({std::move(row)});
+}
+
+void TJournalSink::BeginBatch() {
+    batchOpen_ = true;
+    batch_.clear();
+}
+
+TBatchResult TJournalSink::EndBatch() {
+    batchOpen_ = false;
+    last_ = journal_.Capture(batch_);
+    batch_.clear();
+    TBatchResult result;
+    result.held = last_.outcome == TCaptureOutcome::Held;
+    result.added = result.held ? 0 : last_.added;
+    return result;
+}
+
+void TJournalSink::DiscardBatch() {
+    batchOpen_ = false;
+    batch_.clear();
+}
+
+void TJournalSink::NoteClock(const MeasurementRecord& record) {
+    const DateTime now = Now();
+    const auto minutes = ClockDifferenceMinutes(record, now);
+    if (!minutes) return;
+    // A note that cannot be written now is only a note: the next end of measurement tells again.
+    static_cast<void>(journal_.NoteClockDifference(record.deviceNumber, *minutes, now));
+}
+
+std::optional<DateTime> TJournalSink::NewestTimeOf(int device) {
+    try {
+        const auto newest = journal_.NewestOfMeter(device);
+        if (!newest) return std::nullopt;
+        // A record without a valid time stands where the PC first saw it, as in the journal's
+        // order.
+        const TJournalRecord& record = newest->record;
+        return JournalMinute(record.measuredAt ? *record.measuredAt : record.firstSeen.substr(0, 16));
+    } catch (const EJournal&) {
+        // A journal that cannot be asked warns of no gap: the harvest itself still goes on.
+        return std::nullopt;
+    }
+}
+
+std::optional<DateTime> JournalMinute(const std::string& text) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    char end = 0;
+    if (text.size() != 16 || std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d%c", &year, &month, &day,
+                                         &hour, &minute, &end) != 5) {
+        return std::nullopt;
+    }
+    const DateTime value{year, month, day, hour, minute, 0, 0};
+    if (!IsValidDateTime(value)) return std::nullopt;
+    return value;
+}
+
+}  // namespace virel

@@ -1,0 +1,104 @@
+// The journal as the device side hands it records: each accepted record captured at once with
+// the PC's time, a harvest's records in one transaction, the meter's newest time and its clock.
+#include <gtest/gtest.h>
+
+#include "journal/JournalSink.h"
+#include "tests/journal/JournalTestSupport.h"
+
+namespace virel::journaltest {
+namespace {
+
+class JournalSinkTest : public ::testing::Test {
+protected:
+    JournalSinkTest() { EXPECT_NE(journal.Open().outcome, TOpenOutcome::Unavailable); }
+
+    std::int64_t Rows() { return journal.Totals({{2000, 1, 1}, {2099, 12, 31}}).count; }
+
+    TempDir dir;
+    FixedClock clock;
+    TJournal journal{dir / "VIREL1_Service.db", clock};
+    TJournalSink sink{journal, clock};
+};
+
+TEST_F(JournalSinkTest, AKeptRecordIsInTheFileAtOnceWithItsSourceAndThePcsTime) {
+    MeterRecord meter;
+    sink.Keep(meter.Decoded(), TRecordSource::Print);
+    EXPECT_EQ(sink.LastCapture().outcome, TCaptureOutcome::Written);
+    const auto rows = journal.Rows({{2025, 9, 1}, {2025, 9, 30}}, 0, 10);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].record.source, TRecordSource::Print);
+    EXPECT_EQ(rows[0].record.firstSeen, "2025-09-14 10:30:15");
+    EXPECT_EQ(rows[0].record.measuredAt, "2025-09-14 10:25");
+    sink.Keep(meter.Decoded(), TRecordSource::Record);  // the same record from the archive
+    EXPECT_EQ(Rows(), 1);
+}
+
+TEST_F(JournalSinkTest, ABatchIsOneCaptureAndADiscardedOneLeavesNothing) {
+    sink.BeginBatch();
+    for (int n = 1; n <= 3; ++n) {
+        MeterRecord meter;
+        meter.number = n;
+        sink.Keep(meter.Decoded(), TRecordSource::Harvest);
+    }
+    EXPECT_EQ(Rows(), 0) << "nothing is written before the batch ends";
+    const TBatchResult result = sink.EndBatch();
+    EXPECT_EQ(result.added, 3u);
+    EXPECT_FALSE(result.held);
+    EXPECT_EQ(Rows(), 3);
+
+    sink.BeginBatch();
+    MeterRecord other;
+    other.number = 99;
+    sink.Keep(other.Decoded(), TRecordSource::Harvest);
+    sink.DiscardBatch();
+    sink.BeginBatch();
+    EXPECT_EQ(sink.EndBatch().added, 0u);
+    EXPECT_EQ(Rows(), 3);
+}
+
+TEST_F(JournalSinkTest, TheMetersNewestTimeAsTheJournalHoldsIt) {
+    EXPECT_FALSE(sink.NewestTimeOf(42));
+    MeterRecord older, newer, invalid;
+    older.time = {2025, 9, 1, 8, 0, 0, 0};
+    newer.number = 2;
+    newer.time = {2025, 9, 13, 17, 45, 0, 0};
+    for (const MeterRecord& meter : {older, newer}) sink.Keep(meter.Decoded(), TRecordSource::Print);
+    auto newest = sink.NewestTimeOf(42);
+    ASSERT_TRUE(newest);
+    EXPECT_EQ(ToMilliseconds(*newest), ToMilliseconds(DateTime{2025, 9, 13, 17, 45, 0, 0}));
+    EXPECT_FALSE(sink.NewestTimeOf(43));
+    // A record whose own time is invalid stands where the PC first saw it (10:30 on the 14th).
+    invalid.number = 3;
+    invalid.badTime = true;
+    sink.Keep(invalid.Decoded(), TRecordSource::Print);
+    newest = sink.NewestTimeOf(42);
+    ASSERT_TRUE(newest);
+    EXPECT_EQ(ToMilliseconds(*newest), ToMilliseconds(DateTime{2025, 9, 14, 10, 30, 0, 0}));
+}
+
+TEST_F(JournalSinkTest, AMeterClockFarOffThePcsIsNoted) {
+    MeterRecord meter;
+    meter.time = {2025, 9, 14, 10, 10, 0, 0};  // 20 minutes behind the PC's 10:30
+    sink.NoteClock(meter.Decoded());
+    const auto drifts = journal.ClockDrifts();
+    ASSERT_EQ(drifts.size(), 1u);
+    EXPECT_EQ(drifts[0].device, 42);
+    EXPECT_EQ(drifts[0].minutes, -20);
+    meter.time = {2025, 9, 14, 10, 29, 0, 0};  // back within a few minutes
+    sink.NoteClock(meter.Decoded());
+    EXPECT_TRUE(journal.ClockDrifts().empty());
+}
+
+TEST(JournalMinute, ReadsOnlyTheJournalsMinuteText) {
+    const auto value = JournalMinute("2025-02-28 23:59");
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->year, 2025);
+    EXPECT_EQ(value->minute, 59);
+    for (const char* text : {"", "2025-02-30 10:00", "2025-02-28 24:00", "2025-02-28 10:00:00",
+                             "2025-2-28 10:00", "junk"}) {
+        EXPECT_FALSE(JournalMinute(text)) << text;
+    }
+}
+
+}  // namespace
+}  // namespace virel::journaltest
