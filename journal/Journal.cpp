@@ -14,17 +14,24 @@ namespace virel {
 namespace {
 
 // Where a row stands in time: the meter's minute, or for a row without a valid time stamp the
-// minute it was first seen. Queries spell it exactly so, which lets SQLite use the index on it.
-#define VIREL_JOURNAL_KEY "coalesce(measured_at, substr(first_seen, 1, 16))"
+// minute it was first seen, counted in minutes since 1970 (an index entry of 4 bytes where the
+// minute's text takes 16). Queries spell it exactly so, which lets SQLite use the index on it.
+// strftime rather than a newer function: the clinic's SQLite tools must be able to read the
+// index's definition, and some ship a SQLite years old.
+#define VIREL_JOURNAL_MINUTE(text) "(CAST(strftime('%s', " text ") AS INTEGER) / 60)"
+#define VIREL_JOURNAL_KEY VIREL_JOURNAL_MINUTE("coalesce(measured_at, substr(first_seen, 1, 16))")
 #define VIREL_JOURNAL_ORDER " ORDER BY " VIREL_JOURNAL_KEY " DESC, device DESC, id DESC"
 #define VIREL_JOURNAL_COLUMNS \
     "id, raw, device, number, measured_at, dose, device_error, first_seen, source"
-#define VIREL_JOURNAL_PERIOD " WHERE " VIREL_JOURNAL_KEY " >= ?1 AND " VIREL_JOURNAL_KEY " < ?2"
+#define VIREL_JOURNAL_PERIOD                                                 \
+    " WHERE " VIREL_JOURNAL_KEY " >= " VIREL_JOURNAL_MINUTE("?1") " AND " VIREL_JOURNAL_KEY \
+    " < " VIREL_JOURNAL_MINUTE("?2")
 // A period's rows at or after an anchor in their order (newest first). The anchor's key is the
 // upper end of the index range (the period's own end lies above it, and SQLite takes one upper
 // bound); the rest sorts out the rows of the anchor's own minute.
 #define VIREL_JOURNAL_FROM_ANCHOR                                                                \
-    " WHERE " VIREL_JOURNAL_KEY " >= ?1 AND " VIREL_JOURNAL_KEY " <= ?3 AND (" VIREL_JOURNAL_KEY \
+    " WHERE " VIREL_JOURNAL_KEY " >= " VIREL_JOURNAL_MINUTE("?1") " AND " VIREL_JOURNAL_KEY   \
+    " <= ?3 AND (" VIREL_JOURNAL_KEY                                                          \
     " < ?3 OR device < ?4 OR (device = ?4 AND id <= ?5))"
 
 // Step n brings a journal from version n - 1 to n, in the transaction that records n in
@@ -680,7 +687,7 @@ bool TJournal::ExtendAnchors(const std::string& from, const std::string& until) 
     Bind(s, 1, from);
     if (anchors.empty()) Bind(s, 2, until);
     if (!anchors.empty()) {
-        Bind(s, 3, anchors.back().key);
+        sqlite3_bind_int64(s, 3, anchors.back().key);
         sqlite3_bind_int64(s, 4, anchors.back().device);
         sqlite3_bind_int64(s, 5, anchors.back().id);
     }
@@ -688,7 +695,8 @@ bool TJournal::ExtendAnchors(const std::string& from, const std::string& until) 
     const int rc = sqlite3_step(s);
     if (rc == SQLITE_DONE) return false;
     if (rc != SQLITE_ROW) Fail(rc);
-    anchors.push_back({Text(s, 0), sqlite3_column_int64(s, 1), sqlite3_column_int64(s, 2)});
+    anchors.push_back({sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1),
+                       sqlite3_column_int64(s, 2)});
     return true;
 }
 
@@ -721,7 +729,7 @@ std::vector<TJournalRow> TJournal::Rows(const TPeriod& period, std::size_t offse
     if (step == 0) Bind(s, 2, until);
     if (step > 0) {
         const TAnchor& anchor = paging_.anchors[step - 1];
-        Bind(s, 3, anchor.key);
+        sqlite3_bind_int64(s, 3, anchor.key);
         sqlite3_bind_int64(s, 4, anchor.device);
         sqlite3_bind_int64(s, 5, anchor.id);
     }

@@ -194,7 +194,7 @@ private:
     enum class TMode { Closed, Writable, ReadOnly, Newer };
     // A position in the rows' order: the row at position (i + 1) * kAnchorStep is anchors[i].
     struct TAnchor {
-        std::string key;
+        std::int64_t key = 0;  // minutes since 1970
         std::int64_t device = 0;
         std::int64_t id = 0;
     };
