@@ -143,11 +143,20 @@ Section "un.Программа" UnSecProgram
   RMDir "$INSTDIR"
 SectionEnd
 
-Section /o "un.Журнал измерений, трассировка и настройки" UnSecData
-  Delete "$INSTDIR\VIREL1_Service.txt"
-  Delete "$INSTDIR\VIREL1_Service.trace.txt"
-  Delete "${USER_DATA}\VIREL1_Service.txt"
-  Delete "${USER_DATA}\VIREL1_Service.trace.txt"
+!macro DeleteOperatorData DIR
+  Delete "${DIR}\VIREL1_Service.txt"
+  Delete "${DIR}\VIREL1_Service.trace.txt"
+  Delete "${DIR}\VIREL1_Service.harvest.txt"
+  ; The dose journal with its write-ahead files, and the damaged ones it put aside.
+  Delete "${DIR}\VIREL1_Service.db"
+  Delete "${DIR}\VIREL1_Service.db-wal"
+  Delete "${DIR}\VIREL1_Service.db-shm"
+  Delete "${DIR}\VIREL1_Service.corrupt-*.db*"
+!macroend
+
+Section /o "un.Журнал измерений, журнал доз, трассировка и настройки" UnSecData
+  !insertmacro DeleteOperatorData "$INSTDIR"
+  !insertmacro DeleteOperatorData "${USER_DATA}"
   RMDir "${USER_DATA}"
   DeleteRegKey HKCU "${SETTINGS_KEY}"
   RMDir "$INSTDIR"
@@ -166,5 +175,5 @@ FunctionEnd
 
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${UnSecProgram} "Программа, руководство, ярлыки в меню «Пуск» и запись в списке установленных программ."
-  !insertmacro MUI_DESCRIPTION_TEXT ${UnSecData} "Журнал VIREL1_Service.txt (и его строки, сохранённые при выходе в %APPDATA%\VIREL1_Service), файл трассировки VIREL1_Service.trace.txt и сохранённые настройки окна (порт, скорость, интервал, положение, папка архива)."
+  !insertmacro MUI_DESCRIPTION_TEXT ${UnSecData} "Журнал VIREL1_Service.txt (и его строки, сохранённые при выходе в %APPDATA%\VIREL1_Service), журнал доз VIREL1_Service.db (и записи, сохранённые туда же), файл трассировки VIREL1_Service.trace.txt и сохранённые настройки окна (порт, скорость, интервал, положение, папка архива)."
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_END

@@ -118,8 +118,12 @@ TRunningProgram::TRunningProgram(bool clearSettings, const std::wstring& program
     std::replace(workDir.begin(), workDir.end(), L'/', L'\\');
     CreateDirectoryW(Widen(VIREL_E2E_WORK).c_str(), nullptr);
     CreateDirectoryW(workDir.c_str(), nullptr);
-    // Wine reuses process numbers: a directory of an earlier run may hold its log file.
+    // Wine reuses process numbers: a directory of an earlier run may hold its log file and
+    // its dose journal.
     DeleteFileW(LogFilePath().c_str());
+    for (const wchar_t* suffix : {L"", L"-wal", L"-shm"}) {
+        DeleteFileW((workDir + L"\\VIREL1_Service.db" + suffix).c_str());
+    }
     if (clearSettings) {
         // The settings live under Software\<executable's base name>.
         wchar_t path[MAX_PATH];

@@ -284,7 +284,8 @@ TEST_F(Installer, SilentInstallRunsAndSilentUninstallKeepsOnlyTheOperatorsData) 
         EXPECT_FALSE(Exists(kInstallDir + L"\\" + name)) << name;
     }
     EXPECT_FALSE(Exists(kMenuFolder));
-    // The operator's data stays.
+    // The operator's data stays, the dose journal the program made at its start too.
+    EXPECT_TRUE(Exists(kInstallDir + L"\\VIREL1_Service.db"));
     EXPECT_TRUE(Exists(kInstallDir + L"\\VIREL1_Service.txt"));
     EXPECT_TRUE(Exists(kInstallDir + L"\\VIREL1_Service.trace.txt"));
     EXPECT_TRUE(Exists(kUserDataDir + L"\\VIREL1_Service.txt"));
@@ -298,6 +299,14 @@ TEST_F(Installer, UninstallWithPurgeLeavesNothingOfTheProgramBehind) {
     WriteSavedLines();
     // The trace of a start from a folder that could not be written.
     WriteFileText(kUserDataDir + L"\\VIREL1_Service.trace.txt", "\xEF\xBB\xBF");
+    // Dose journals: beside the program with its write-ahead files and one put aside as
+    // damaged, and the one of records saved at an exit when that folder could not be written.
+    for (const wchar_t* name : {L"VIREL1_Service.db", L"VIREL1_Service.db-wal",
+                                L"VIREL1_Service.db-shm", L"VIREL1_Service.corrupt-2026-12-08.db",
+                                L"VIREL1_Service.harvest.txt"}) {
+        WriteFileText(kInstallDir + L"\\" + name, "x");
+    }
+    WriteFileText(kUserDataDir + L"\\VIREL1_Service.db", "x");
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VIREL1_Service\\TFace", 0, nullptr, 0,
                               KEY_WRITE, nullptr, &key, nullptr),
