@@ -3,7 +3,7 @@
 // rows), a month chosen in the date pickers (counted and painted again), and the private memory
 // of the program (VIREL1_Service.exe) with the window open.
 //
-//   wine JournalWindowBench.exe <folder> [runs]
+//   wine JournalWindowBench.exe <folder> [runs] [seconds the program stays open at the end]
 //
 // <folder> holds VIREL1_Service.db (made natively by `JournalBench 1000000 <folder>`). Its
 // dates are moved forward first so that its newest month is this month, as on a PC that has
@@ -23,6 +23,7 @@
 #include "app/windows/Face.h"
 #include "app/windows/JournalWindow.h"
 #include "core/Utf16.h"
+#include "tests/e2e/ProcessFigures.h"
 
 #ifndef VIREL_PROGRAM_PATH
 #error "build with the path of VIREL1_Service.exe"
@@ -39,12 +40,9 @@ double NowMs() {
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-double PrivateMb(HANDLE process) {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                         sizeof counters);
-    return static_cast<double>(counters.PrivateUsage) / (1024.0 * 1024.0);
+double PrivateMb(const PROCESS_INFORMATION& process) {
+    const auto figures = e2e::MeasureProcess(process.hProcess, process.dwProcessId);
+    return static_cast<double>(figures.privateBytes) / (1024.0 * 1024.0);
 }
 
 // Moves every date by whole months so that the newest record falls in this month.
@@ -79,16 +77,17 @@ bool MoveToThisMonth(const std::string& path) {
     return ok;
 }
 
+// Both dates set in the pickers, then the window told once: a month chosen, not the long
+// period in between that a picker changed alone would show for a moment.
 void SetPeriod(app::TJournalWindow& window, SYSTEMTIME from, SYSTEMTIME to) {
-    for (auto [picker, day] : {std::pair{window.FromPicker(), from}, {window.ToPicker(), to}}) {
-        SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&day));
-        NMDATETIMECHANGE change{};
-        change.nmhdr = {picker, static_cast<UINT_PTR>(GetDlgCtrlID(picker)), DTN_DATETIMECHANGE};
-        change.dwFlags = GDT_VALID;
-        change.st = day;
-        SendMessageW(window.Handle(), WM_NOTIFY, change.nmhdr.idFrom,
-                     reinterpret_cast<LPARAM>(&change));
-    }
+    SendMessageW(window.FromPicker(), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&from));
+    SendMessageW(window.ToPicker(), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&to));
+    NMDATETIMECHANGE change{};
+    change.nmhdr = {window.ToPicker(), static_cast<UINT_PTR>(GetDlgCtrlID(window.ToPicker())),
+                    DTN_DATETIMECHANGE};
+    change.dwFlags = GDT_VALID;
+    change.st = to;
+    SendMessageW(window.Handle(), WM_NOTIFY, change.nmhdr.idFrom, reinterpret_cast<LPARAM>(&change));
 }
 
 void Summary(const char* what, std::vector<double> values) {
@@ -102,7 +101,7 @@ void Summary(const char* what, std::vector<double> values) {
 
 // The program started in the folder, its journal window opened (Ctrl+J's command), its private
 // memory once the window shows this month.
-void ProgramMemory(const std::wstring& folder) {
+void ProgramMemory(const std::wstring& folder, int holdSeconds) {
     const std::wstring exe = folder + L"\\VIREL1_Service.exe";
     CopyFileW(Widen(VIREL_PROGRAM_PATH).c_str(), exe.c_str(), FALSE);
     STARTUPINFOW startup{};
@@ -117,13 +116,13 @@ void ProgramMemory(const std::wstring& folder) {
     WaitForInputIdle(info.hProcess, 10000);
     HWND face = nullptr;
     for (int i = 0; i < 200 && !face; ++i, Sleep(50)) face = FindWindowW(L"TFace", nullptr);
-    const double before = PrivateMb(info.hProcess);
+    const double before = PrivateMb(info);
     PostMessageW(face, WM_COMMAND, app::kActJournal, 0);
     HWND journal = nullptr;
     for (int i = 0; i < 200 && !journal; ++i, Sleep(50))
         journal = FindWindowW(app::TJournalWindow::kClassName, nullptr);
     Sleep(1500);  // painted, and one refresh of the timer
-    const double with = PrivateMb(info.hProcess);
+    const double with = PrivateMb(info);
     // Scrolled through the month to its end, as an operator looking for a record would.
     HWND list = FindWindowExW(journal, nullptr, WC_LISTVIEWW, nullptr);
     const auto count = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
@@ -131,11 +130,12 @@ void ProgramMemory(const std::wstring& folder) {
         SendMessageW(list, LVM_ENSUREVISIBLE, at, FALSE);
         UpdateWindow(list);
     }
-    const double scrolled = PrivateMb(info.hProcess);
+    const double scrolled = PrivateMb(info);
     std::printf(
         "program's private memory: %.1f MB without the journal window, %.1f MB with it open "
         "(%lld rows this month), %.1f MB after scrolling through them\n",
         before, with, static_cast<long long>(count), scrolled);
+    Sleep(static_cast<DWORD>(holdSeconds) * 1000);  // time to look at it (a screenshot)
     PostMessageW(face, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(info.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
     CloseHandle(info.hThread);
@@ -191,6 +191,6 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("this month: %lld records; a month chosen: %lld records\n", shown, filtered);
     Summary("first screen (window, connection, count and total, first rows painted)", first);
     Summary("a month's filter (count and total, first rows painted)", filter);
-    ProgramMemory(folder);
+    ProgramMemory(folder, argc > 3 ? _wtoi(argv[3]) : 0);
     return 0;
 }
