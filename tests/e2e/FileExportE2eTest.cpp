@@ -1,7 +1,8 @@
 // The archive into a file, from the menu entry to the file on disk: the real windows, serial
 // port and registry under Wine, the simulated meter on COM3, the save dialog answered by the
 // test, and the files read back by independent readers (openpyxl for the xlsx workbook and
-// Python's csv module for the CSV text, Linux programs that Wine starts).
+// Python's csv module for the CSV text, Linux programs that Wine starts). The window "Журнал
+// доз" is driven here too: its export is the file export's, read back by the same readers.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
