@@ -33,10 +33,12 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
                           [this] { com_.Enter(); }),
       journal_(journalPath.empty() ? programDir_ + kJournalFileName : std::move(journalPath), clock_),
       journalSink_(journal_, clock_),
+      journalWindow_(journal_.Path(), StorageKey(), TFace::kStorageSection),
       aboutBox_(std::make_unique<TAboutBox>(application_)),
       progressBar_(std::make_unique<TFProgressBar>(application_)) {}
 
 TProgram::~TProgram() {
+    journalWindow_.Close();
     progressBar_.reset();
     aboutBox_.reset();
     // Closing the port and stopping its polling before the window it belongs to goes; the
@@ -49,6 +51,8 @@ TProgram::~TProgram() {
 }
 
 void TProgram::SaveUnwrittenLines() {
+    // The main window is gone: its journal window goes with it, before the journal is written.
+    journalWindow_.Close();
     if (!operations_) return;  // Create failed before the window had its operations
     const std::string userLog = UserLogFilePath();
     const THeldAtExit held =
@@ -128,6 +132,7 @@ TFaceCommands TProgram::CreateOperations(TFace& face) {
         [&ops](const TPrintSettings& s) { ops.sheetExport.ReadToExcelExecute(s); },
         [&ops](const TPrintSettings& s) { ops.fileExport.SaveToFileExecute(s); },
         [&ops](const TLineSettings& line) { ops.harvest.HarvestExecute(line); },
+        [this] { journalWindow_.Show(formats_); },
         [&ops](const TPeriodicChoice& choice, const TPrintSettings& s) {
             return ops.periodic.TimerTimer(choice, s);
         },

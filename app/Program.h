@@ -16,6 +16,7 @@
 #include "app/windows/AboutBox.h"
 #include "app/windows/Application.h"
 #include "app/windows/Face.h"
+#include "app/windows/JournalWindow.h"
 #include "app/windows/ProgressBar.h"
 #include "core/DeviceOperations.h"
 #include "core/Regional.h"
@@ -45,7 +46,8 @@ public:
     bool Create();
     // Shows the main window: the storage restores position and values first.
     void Show() { face_->Show(); }
-    // After the message loop has ended: log lines that could never be written go to the
+    // After the message loop has ended: the journal's window is closed (its thread ended), log
+    // lines that could never be written go to the
     // user's own file (UserLogFilePath), and a box tells where, or how many were lost; records
     // the journal held in memory go to a journal in the same folder.
     void SaveUnwrittenLines();
@@ -58,6 +60,8 @@ public:
     TWin32FormStorage& FormStorage1() { return *formStorage_; }
     TFileExportPlatform& FileExportPlatform() { return fileExportPlatform_; }
     TJournal& Journal() { return journal_; }
+    // The window "Журнал доз" (Ctrl+J), on a thread of its own.
+    TJournalWindowHost& JournalWindow() { return journalWindow_; }
     const std::string& ProgramDir() const { return programDir_; }
     // Whether the program has made its COM (the spreadsheet export or the save dialog was used).
     bool ComMade() const { return com_.Entered(); }
@@ -88,6 +92,8 @@ private:
     // The dose journal beside the log file (VIREL1_Service.db).
     TJournal journal_;
     TJournalSink journalSink_;
+    // After the journal: its window's thread, and that thread's own connection, end first.
+    TJournalWindowHost journalWindow_;
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TFProgressBar> progressBar_;
     // Declared before the window: the storage must outlive the window's WM_DESTROY.

@@ -6,6 +6,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/DateTimeFormat.h"
 #include "core/MeasurementRecord.h"
@@ -37,11 +38,24 @@ std::string ArchiveTitle(const std::string& deviceNumber, const DateTime& today,
 using TArchiveRow = std::array<std::string, kArchiveColumns>;
 TArchiveRow ArchiveRowTexts(const MeasurementRecord& record, const RegionalFormats& formats);
 
-// A whole archive as read, for the file export's writers.
+// A column after D, where a sheet holds more than the one meter's archive (the dose journal's
+// period: the meter and how each record came in). A column of numbers is written as numbers.
+struct TSheetColumn {
+    std::string header;
+    bool numbers = false;
+};
+
+// A whole archive as read, for the file export's writers; the dose journal's period is written
+// by the same writers in the same layout.
 struct TArchiveSheet {
     std::string title;  // row 1, column B
-    // Record n as read; nothing for a record that was not read (its row stays empty).
-    std::array<std::optional<MeasurementRecord>, kArchiveRecords> records;
+    // Record n as read; nothing for a record that was not read (its row stays empty). The
+    // archive's 256; a journal's period has as many as it shows.
+    std::vector<std::optional<MeasurementRecord>> records =
+        std::vector<std::optional<MeasurementRecord>>(kArchiveRecords);
+    std::vector<TSheetColumn> moreColumns;
+    // Row n's texts of the columns after D, one per column; rows without them stay empty there.
+    std::vector<std::vector<std::string>> moreCells;
 };
 
 // The dose as a number: the whole part and the fraction digits as the window writes them

@@ -117,30 +117,37 @@ bool TFileExport::Read(const TPrintSettings& settings, TArchiveSheet& sheet, int
     return true;
 }
 
-void TFileExport::Save(TArchiveFileChoice choice, const TArchiveSheet& sheet, int missing) {
-    // The records read stay in memory until a file holds them or the operator gives up.
+std::optional<std::string> WriteSheetAskingAgain(IFileExportPlatform& platform,
+                                                 TArchiveFileChoice choice,
+                                                 const TArchiveSheet& sheet) {
+    // The records stay in memory until a file holds them or the operator gives up.
     for (;;) {
-        const auto failure = platform_.Write(choice, sheet);
-        if (!failure) {
-            std::string status = texts::kStatusFileSaved + choice.path;
-            if (missing > 0) {
-                status += texts::kStatusFileRecordsMissing + std::to_string(missing) +
-                          texts::kStatusFileRecordsOf + std::to_string(kArchiveRecords);
-            }
-            view_.SetStatusText(status);
-            return;
-        }
-        if (!platform_.AskForAnotherName(choice.path, *failure)) break;
+        const auto failure = platform.Write(choice, sheet);
+        if (!failure) return choice.path;
+        if (!platform.AskForAnotherName(choice.path, *failure)) return std::nullopt;
         std::string name = choice.path;
         const auto slash = name.find_last_of("\\/");
         if (slash != std::string::npos) name.erase(0, slash + 1);
         const auto dot = name.find_last_of('.');
         if (dot != std::string::npos && dot > 0) name.erase(dot);
-        const auto next = platform_.ChooseFile(name);
-        if (!next) break;
+        const auto next = platform.ChooseFile(name);
+        if (!next) return std::nullopt;
         choice = *next;
     }
-    view_.SetStatusText(texts::kStatusFileNotSaved);
+}
+
+void TFileExport::Save(TArchiveFileChoice choice, const TArchiveSheet& sheet, int missing) {
+    const auto written = WriteSheetAskingAgain(platform_, std::move(choice), sheet);
+    if (!written) {
+        view_.SetStatusText(texts::kStatusFileNotSaved);
+        return;
+    }
+    std::string status = texts::kStatusFileSaved + *written;
+    if (missing > 0) {
+        status += texts::kStatusFileRecordsMissing + std::to_string(missing) +
+                  texts::kStatusFileRecordsOf + std::to_string(kArchiveRecords);
+    }
+    view_.SetStatusText(status);
 }
 
 }  // namespace virel

@@ -47,6 +47,13 @@ public:
     [[nodiscard]] virtual bool AskForAnotherName(const std::string& path, const std::string& reason) = 0;
 };
 
+// Writes `sheet` to the chosen file; when it cannot be written, asks the operator for another
+// name, again until a file takes it or they give up. The path written; nothing when none was.
+// The file export and the dose journal's export share it.
+[[nodiscard]] std::optional<std::string> WriteSheetAskingAgain(IFileExportPlatform& platform,
+                                                               TArchiveFileChoice choice,
+                                                               const TArchiveSheet& sheet);
+
 class TFileExport {
 public:
     TFileExport(IFaceView& view, TMeterActions& actions, TExchange& exchange, FaceState& state,

@@ -3,6 +3,7 @@
 #include <xlsxwriter.h>
 
 #include <array>
+#include <cstdlib>
 #include <vector>
 
 #include "core/Errors.h"
@@ -45,6 +46,25 @@ private:
     lxw_workbook* book_ = nullptr;
 };
 
+constexpr double kMoreColumnWidth = 12;
+
+// The columns after D: a column of numbers gets numbers, so that the sheet sorts and sums.
+void WriteMoreCells(TWorkbook& book, lxw_worksheet* ws, lxw_row_t row, const TArchiveSheet& sheet,
+                    const std::vector<std::string>& cells) {
+    for (std::size_t i = 0; i < cells.size() && i < sheet.moreColumns.size(); ++i) {
+        const auto column = static_cast<lxw_col_t>(kArchiveColumns + i);
+        const std::string& text = cells[i];
+        if (text.empty()) continue;
+        char* end = nullptr;
+        const double value = sheet.moreColumns[i].numbers ? std::strtod(text.c_str(), &end) : 0;
+        if (end && *end == 0) {
+            book.Check(worksheet_write_number(ws, row, column, value, nullptr));
+        } else {
+            book.Check(worksheet_write_string(ws, row, column, text.c_str(), nullptr));
+        }
+    }
+}
+
 lxw_format* NumberFormat(lxw_workbook* book, const char* pattern) {
     lxw_format* format = workbook_add_format(book);
     if (format) format_set_num_format(format, pattern);
@@ -82,8 +102,13 @@ void WriteArchiveXlsx(const std::string& path, const std::string& tempFolder,
         book.Check(worksheet_write_string(ws, 1, static_cast<lxw_col_t>(column),
                                           headers[static_cast<std::size_t>(column)], nullptr));
     }
-    for (int n = 0; n < kArchiveRecords; ++n) {
-        const auto& record = sheet.records[static_cast<std::size_t>(n)];
+    for (std::size_t i = 0; i < sheet.moreColumns.size(); ++i) {
+        const auto c = static_cast<lxw_col_t>(kArchiveColumns + i);
+        book.Check(worksheet_set_column(ws, c, c, kMoreColumnWidth, nullptr));
+        book.Check(worksheet_write_string(ws, 1, c, sheet.moreColumns[i].header.c_str(), nullptr));
+    }
+    for (std::size_t n = 0; n < sheet.records.size(); ++n) {
+        const auto& record = sheet.records[n];
         if (!record) continue;
         const auto row = static_cast<lxw_row_t>(n + kFirstRecordRow - 1);
         if (record->TimeIsValid()) {
@@ -101,6 +126,7 @@ void WriteArchiveXlsx(const std::string& path, const std::string& tempFolder,
         if (const auto error = DeviceErrorCell(*record)) {
             book.Check(worksheet_write_number(ws, row, kDeviceErrorColumn - 1, *error, nullptr));
         }
+        if (n < sheet.moreCells.size()) WriteMoreCells(book, ws, row, sheet, sheet.moreCells[n]);
     }
     book.Close();
 }

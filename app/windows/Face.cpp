@@ -81,7 +81,8 @@ TFace::TFace(TApplication& application, TAboutBox& aboutBox, TFProgressBar& prog
       commands_(makeCommands(*this)) {
     // Every action has its command: a missing one is a wiring fault, found at start.
     if (!commands_.print || !commands_.clear || !commands_.readArcN || !commands_.readToExcel ||
-        !commands_.saveToFile || !commands_.harvest || !commands_.timer) {
+        !commands_.saveToFile || !commands_.harvest || !commands_.journal ||
+        !commands_.timer) {
         throw std::invalid_argument("TFace: a command is missing");
     }
 }
@@ -118,6 +119,7 @@ void TFace::CreateMenus() {
                 (kReadToExcelCaption + tab + L"Ctrl+R").c_str());
     AppendMenuW(service, MF_STRING, kActSaveToFile, (kSaveToFileCaption + tab + L"Ctrl+S").c_str());
     AppendMenuW(service, MF_STRING, kActHarvest, (kHarvestCaption + tab + L"Ctrl+H").c_str());
+    AppendMenuW(service, MF_STRING, kActJournal, (kJournalCaption + tab + L"Ctrl+J").c_str());
     AppendMenuW(service, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(service, MF_STRING, kActExit, (kExitCaption + tab + L"Ctrl+X").c_str());
     HMENU bar = GetMenu(Handle());
@@ -134,6 +136,7 @@ void TFace::CreateMenus() {
     AppendMenuW(popup, MF_STRING, kActReadToExcel, (kReadToExcelCaption + tab + L"Ctrl+R").c_str());
     AppendMenuW(popup, MF_STRING, kActSaveToFile, (kSaveToFileCaption + tab + L"Ctrl+S").c_str());
     AppendMenuW(popup, MF_STRING, kActHarvest, (kHarvestCaption + tab + L"Ctrl+H").c_str());
+    AppendMenuW(popup, MF_STRING, kActJournal, (kJournalCaption + tab + L"Ctrl+J").c_str());
     AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(popup, MF_STRING, kActExit, (kExitCaption + tab + L"Ctrl+X").c_str());
 
@@ -141,7 +144,7 @@ void TFace::CreateMenus() {
         {FVIRTKEY | FCONTROL, 'P', kActPrint}, {FVIRTKEY | FCONTROL, 'R', kActReadToExcel},
         {FVIRTKEY | FCONTROL, 'A', kActAbout}, {FVIRTKEY | FCONTROL, 'X', kActExit},
         {FVIRTKEY | FCONTROL, 'T', kSetTime},  {FVIRTKEY | FCONTROL, 'S', kActSaveToFile},
-        {FVIRTKEY | FCONTROL, 'H', kActHarvest},
+        {FVIRTKEY | FCONTROL, 'H', kActHarvest}, {FVIRTKEY | FCONTROL, 'J', kActJournal},
     };
     shortcuts_.Reset(CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))));
 }
@@ -298,6 +301,10 @@ void TFace::actHarvestExecute() {
     commands_.harvest(LineSettings());
 }
 
+void TFace::actJournalExecute() {
+    commands_.journal();
+}
+
 void TFace::actExitExecute() {
     Close();
 }
@@ -352,6 +359,9 @@ void TFace::ExecuteAction(int id) {
             break;
         case kActHarvest:
             actHarvestExecute();
+            break;
+        case kActJournal:
+            actJournalExecute();  // reads the journal only: also while an export reads
             break;
         case kActExit:
             actExitExecute();
@@ -496,6 +506,7 @@ void TFace::ShowPopupMenu(LPARAM position) {
 void TFace::ShowMenuHint(UINT item, UINT flags) {
     const wchar_t* hint = item == kActSaveToFile ? kSaveToFileHint
                           : item == kActHarvest  ? kHarvestHint
+                          : item == kActJournal  ? kJournalHint
                                                  : nullptr;
     const bool onEntry = hint && (flags & MF_POPUP) == 0 && flags != 0xFFFF;
     if (onEntry) {

@@ -36,6 +36,7 @@ struct TFaceCommands {
     std::function<void(const TPrintSettings&)> readToExcel;                   // actReadToExcelExecute
     std::function<void(const TPrintSettings&)> saveToFile;                    // the file export
     std::function<void(const TLineSettings&)> harvest;  // the archive into the dose journal
+    std::function<void()> journal;  // opens the window "Журнал доз", or brings it to the front
     // One tick; true when a print was due and ran.
     std::function<bool(const TPeriodicChoice&, const TPrintSettings&)> timer;
 };
@@ -58,6 +59,7 @@ enum TActionId : int {
     kSetTime,  // N2, N7 and Ctrl+T: no operation behind them
     kActSaveToFile,
     kActHarvest,
+    kActJournal,
 };
 
 class TFace : public TCustomWindow, public IFaceView {
@@ -97,6 +99,7 @@ public:
     void actReadToExcelExecute();
     void actSaveToFileExecute();
     void actHarvestExecute();
+    void actJournalExecute();
     void actExitExecute();
     void actPrintExecute();
     void actClearExecute();

@@ -34,6 +34,10 @@ inline constexpr wchar_t kSaveToFileHint[] = L"Сохранить архивны
 inline constexpr wchar_t kHarvestCaption[] = L"Собрать архив в &журнал";
 inline constexpr wchar_t kHarvestHint[] =
     L"Добавить в журнал доз записи архива прибора, которых в нём ещё нет";
+// The dose journal's window (Ctrl+J), in both menus after the harvest.
+inline constexpr wchar_t kJournalCaption[] = L"Журнал &доз";
+inline constexpr wchar_t kJournalHint[] =
+    L"Записи журнала доз за выбранный период: сумма доз, часы прибора, выгрузка в файл";
 inline constexpr wchar_t kExitCaption[] = L"В&ыход";
 inline constexpr wchar_t kExitHint[] = L"Выход из программы";
 inline constexpr wchar_t kPrintCaption[] = L"&Завершение измерения";

@@ -50,8 +50,10 @@ TEST_F(Actions, MenuEntriesRunTheirActionsAndSetTimeDoesNothing) {
     EXPECT_EQ(ops.saveToFile, 1);
     Command(kActHarvest);  // in both menus, no button
     EXPECT_EQ(ops.harvest, 1);
+    Command(kActJournal);  // in both menus, no button
+    EXPECT_EQ(ops.journal, 1);
     Command(kSetTime);  // N2 and N7
-    EXPECT_EQ(ops.Total(), 3);
+    EXPECT_EQ(ops.Total(), 4);
     EXPECT_TRUE(program.boxes.empty());
     EXPECT_FALSE(program.application.Terminated());
 }
@@ -90,6 +92,10 @@ TEST_F(Actions, MeterActionsSwitchedOffDoNothingFromAnyWayIn) {
     PressKey(program.application, GetFocus(), 'S', true);
     PressKey(program.application, GetFocus(), 'H', true);
     EXPECT_EQ(ops.Total(), 0);
+    // The journal's window only reads the journal: it opens while an export reads.
+    PressKey(program.application, GetFocus(), 'J', true);
+    EXPECT_EQ(ops.journal, 1);
+    ops.journal = 0;
     MENUITEMINFOW item{};
     item.cbSize = sizeof(item);
     item.fMask = MIIM_STATE;

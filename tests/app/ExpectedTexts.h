@@ -32,6 +32,7 @@ inline constexpr wchar_t kWantReadToExcelCaption[] = L"&Читать архив 
 inline constexpr wchar_t kWantReadToExcelHint[] = L"Читать архивные записи в Excel";
 inline constexpr wchar_t kWantSaveToFileCaption[] = L"Сохранить архив в &файл...";
 inline constexpr wchar_t kWantHarvestCaption[] = L"Собрать архив в &журнал";
+inline constexpr wchar_t kWantJournalCaption[] = L"Журнал &доз";
 inline constexpr wchar_t kWantSaveToFileHint[] =
     L"Сохранить архивные записи в файл без запуска Excel";
 inline constexpr wchar_t kWantExitCaption[] = L"В&ыход";

@@ -2,6 +2,8 @@
 // tooltips, font, menus and the order in which Tab moves the focus.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ExpectedTexts.h"
 #include "WindowTestSupport.h"
 #include "app/platform/SerialPorts.h"
@@ -287,7 +289,7 @@ TEST_F(FaceLayout, MenuBarHasServiceAndAbout) {
     EXPECT_EQ(top[1].id, static_cast<UINT>(kActAbout));
 
     const auto service = Entries(GetSubMenu(bar, 0));
-    ASSERT_EQ(service.size(), 6u);
+    ASSERT_EQ(service.size(), 7u);
     EXPECT_EQ(service[0].text, std::wstring(kWantSetTimeCaption) + L"\tCtrl+T");
     EXPECT_EQ(service[0].id, static_cast<UINT>(kSetTime));
     EXPECT_EQ(service[1].text, std::wstring(kWantReadToExcelCaption) + L"\tCtrl+R");
@@ -296,14 +298,27 @@ TEST_F(FaceLayout, MenuBarHasServiceAndAbout) {
     EXPECT_EQ(service[2].id, static_cast<UINT>(kActSaveToFile));
     EXPECT_EQ(service[3].text, std::wstring(kWantHarvestCaption) + L"\tCtrl+H");
     EXPECT_EQ(service[3].id, static_cast<UINT>(kActHarvest));
-    EXPECT_TRUE(service[4].separator);
-    EXPECT_EQ(service[5].text, std::wstring(kWantExitCaption) + L"\tCtrl+X");
-    EXPECT_EQ(service[5].id, static_cast<UINT>(kActExit));
+    EXPECT_EQ(service[4].text, std::wstring(kWantJournalCaption) + L"\tCtrl+J");
+    EXPECT_EQ(service[4].id, static_cast<UINT>(kActJournal));
+    EXPECT_TRUE(service[5].separator);
+    EXPECT_EQ(service[6].text, std::wstring(kWantExitCaption) + L"\tCtrl+X");
+    EXPECT_EQ(service[6].id, static_cast<UINT>(kActExit));
+    // Alt and a letter picks one entry: no two entries of the menu underline the same letter.
+    std::vector<wchar_t> letters;
+    for (const auto& entry : service) {
+        const auto amp = entry.text.find(L'&');
+        if (amp == std::wstring::npos) continue;
+        wchar_t letter = entry.text[amp + 1];
+        CharUpperBuffW(&letter, 1);
+        EXPECT_EQ(std::count(letters.begin(), letters.end(), letter), 0) << entry.text;
+        letters.push_back(letter);
+    }
+    EXPECT_EQ(letters.size(), 6u);
 }
 
 TEST_F(FaceLayout, PopupMenuEntries) {
     const auto entries = Entries(face.PopupMenu1());
-    ASSERT_EQ(entries.size(), 8u);
+    ASSERT_EQ(entries.size(), 9u);
     EXPECT_EQ(entries[0].text, std::wstring(kWantAboutCaption) + L"\tCtrl+A");
     EXPECT_EQ(entries[0].id, static_cast<UINT>(kActAbout));
     EXPECT_TRUE(entries[1].separator);
@@ -315,9 +330,11 @@ TEST_F(FaceLayout, PopupMenuEntries) {
     EXPECT_EQ(entries[4].id, static_cast<UINT>(kActSaveToFile));
     EXPECT_EQ(entries[5].text, std::wstring(kWantHarvestCaption) + L"\tCtrl+H");
     EXPECT_EQ(entries[5].id, static_cast<UINT>(kActHarvest));
-    EXPECT_TRUE(entries[6].separator);
-    EXPECT_EQ(entries[7].text, std::wstring(kWantExitCaption) + L"\tCtrl+X");
-    EXPECT_EQ(entries[7].id, static_cast<UINT>(kActExit));
+    EXPECT_EQ(entries[6].text, std::wstring(kWantJournalCaption) + L"\tCtrl+J");
+    EXPECT_EQ(entries[6].id, static_cast<UINT>(kActJournal));
+    EXPECT_TRUE(entries[7].separator);
+    EXPECT_EQ(entries[8].text, std::wstring(kWantExitCaption) + L"\tCtrl+X");
+    EXPECT_EQ(entries[8].id, static_cast<UINT>(kActExit));
 }
 
 TEST_F(FaceLayout, TheFileExportsMenuEntryShowsItsHintInTheStatusBarWhileHighlighted) {
@@ -331,6 +348,9 @@ TEST_F(FaceLayout, TheFileExportsMenuEntryShowsItsHintInTheStatusBarWhileHighlig
     select(kActSaveToFile, MF_STRING | MF_HILITE);  // again: the saved text stays the old one
     select(kActReadToExcel, MF_STRING | MF_HILITE);
     EXPECT_EQ(face.StatusText(), "Считывание текущих значений произведено успешно");
+    select(kActJournal, MF_STRING | MF_HILITE);
+    EXPECT_EQ(Widen(face.StatusText()),
+              L"Записи журнала доз за выбранный период: сумма доз, часы прибора, выгрузка в файл");
     select(kActSaveToFile, MF_STRING | MF_HILITE);
     SendMessageW(face.Handle(), WM_EXITMENULOOP, FALSE, 0);
     EXPECT_EQ(face.StatusText(), "Считывание текущих значений произведено успешно");

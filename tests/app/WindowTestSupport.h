@@ -30,7 +30,8 @@ struct TShownBox {
 // gave them; an action can be given a body.
 class TRecordingOperations {
 public:
-    int print = 0, clear = 0, readArcN = 0, readToExcel = 0, saveToFile = 0, harvest = 0, timer = 0;
+    int print = 0, clear = 0, readArcN = 0, readToExcel = 0, saveToFile = 0, harvest = 0, journal = 0,
+        timer = 0;
     std::function<void()> onPrint, onReadToExcel, onTimer;
     TPrintSettings lastPrint;
     TLineSettings lastLine;
@@ -66,6 +67,7 @@ public:
                 ++harvest;
                 lastLine = line;
             },
+            [this] { ++journal; },
             [this](const TPeriodicChoice& choice, const TPrintSettings& s) {
                 ++timer;
                 lastTick = choice;
@@ -75,7 +77,7 @@ public:
             },
         };
     }
-    int Total() const { return print + clear + readArcN + readToExcel + saveToFile + harvest; }
+    int Total() const { return print + clear + readArcN + readToExcel + saveToFile + harvest + journal; }
 };
 
 class TTestProgram {

@@ -12,6 +12,7 @@
 #include "core/DeviceTexts.h"
 #include "core/Utf16.h"
 #include "journal/JournalTexts.h"
+#include "journal/JournalView.h"
 #include "serial/SerialTrace.h"
 
 #ifndef VIREL_GUIDE_PATH
@@ -108,6 +109,21 @@ TEST(GuideTexts, EveryControlMenuEntryAndWindowIsNamed) {
         EXPECT_NE(guide.find(Caption(text)), std::string::npos) << Caption(text);
     }
     EXPECT_NE(guide.find(Caption(app::kHarvestCaption)), std::string::npos);
+    EXPECT_NE(guide.find(Caption(app::kJournalCaption)), std::string::npos);
+    // The journal's window: its caption, controls, columns, the words of the sources and its lines.
+    for (const char* text :
+         {texts::kJournalWindowCaption, texts::kJournalExport, texts::kJournalShown,
+          texts::kJournalShownDose, texts::kJournalDoseUnit, texts::kClockDrift,
+          texts::kJournalUnavailable, texts::kJournalHeaderTime, texts::kJournalHeaderMeter,
+          texts::kJournalHeaderNumber, texts::kJournalHeaderDose, texts::kJournalHeaderError,
+          texts::kJournalHeaderSource, texts::kSourcePrint, texts::kSourceRecord,
+          texts::kSourceExport, texts::kSourceHarvest, texts::kJournalSheetTitle}) {
+        std::string caption;
+        for (const char c : std::string(text)) {
+            if (c != '&') caption += c;
+        }
+        EXPECT_NE(guide.find(Quoted(caption)), std::string::npos) << text;
+    }
     for (const char* text : {texts::kArchiveTitle, texts::kHeaderTime, texts::kHeaderMeasureNumber,
                              texts::kHeaderDose, texts::kHeaderDeviceError, texts::kArchiveFileName,
                              texts::kFilterXlsx, texts::kFilterCsv}) {

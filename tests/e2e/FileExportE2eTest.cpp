@@ -1,7 +1,8 @@
 // The archive into a file, from the menu entry to the file on disk: the real windows, serial
 // port and registry under Wine, the simulated meter on COM3, the save dialog answered by the
 // test, and the files read back by independent readers (openpyxl for the xlsx workbook and
-// Python's csv module for the CSV text, Linux programs that Wine starts).
+// Python's csv module for the CSV text, Linux programs that Wine starts). The window "Журнал
+// доз" is driven here too: its export is the file export's, read back by the same readers.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
@@ -9,11 +10,14 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "E2eSupport.h"
 #include "FaultSupport.h"
 #include "app/platform/FileExportPlatform.h"
 #include "app/windows/Face.h"
+#include "app/windows/JournalWindow.h"
+#include <commctrl.h>
 #include "core/DeviceTexts.h"
 #include "core/Utf16.h"
 #include "win/SystemMessage.h"
@@ -704,6 +708,267 @@ TEST_F(FileExport, TheJournalKeepsEachRecordOnceFromEveryWayItCame) {
     ASSERT_EQ(program->boxes.size(), 1u);
     EXPECT_NE(Narrow(program->boxes[0].text).find("оказались новыми для журнала"), std::string::npos)
         << Narrow(program->boxes[0].text);
+}
+
+
+// The window "Журнал доз", driven as the operator drives it: Ctrl+J in the main window, the
+// list read through the list view's own messages, the period set in the date pickers, the
+// export answered in its save dialog and read back by the independent readers.
+class JournalWindow : public FileExport {
+protected:
+    void SetUp() override {
+        FileExport::SetUp();
+        host().SetSaveDialogFunction([this](OPENFILENAMEW& dialog) {
+            APTTYPE type{};
+            APTTYPEQUALIFIER qualifier{};
+            journalDialogSta_ = CoGetApartmentType(&type, &qualifier) == S_OK &&
+                                (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
+            journalDialogName_ = dialog.lpstrFile;
+            if (journalAnswers_.empty()) return false;
+            const auto [path, filterIndex] = journalAnswers_.front();
+            journalAnswers_.erase(journalAnswers_.begin());
+            wcsncpy(dialog.lpstrFile, path.c_str(), dialog.nMaxFile);
+            dialog.nFilterIndex = filterIndex;
+            return true;
+        });
+    }
+    app::TJournalWindowHost& host() { return program->program->JournalWindow(); }
+
+    // Ctrl+J as the keyboard sends it to the main window.
+    void CtrlJ() {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+        SetKeyboardState(keys);
+        PostMessageW(program->Face().LE_Dose(), WM_KEYDOWN, 'J', 1);
+        program->Pump();
+        keys[VK_CONTROL] = keys[VK_LCONTROL] = 0;
+        SetKeyboardState(keys);
+    }
+    HWND List() { return host().Object()->List(); }
+    int Count() { return static_cast<int>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
+    std::string Cell(int item, int column) {
+        wchar_t text[256] = L"";
+        LVITEMW it{};
+        it.iSubItem = column;
+        it.pszText = text;
+        it.cchTextMax = 256;
+        SendMessageW(List(), LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&it));
+        return Narrow(text);
+    }
+    std::string TextOf(HWND control) {
+        wchar_t text[512] = L"";
+        GetWindowTextW(control, text, 512);
+        return Narrow(text);
+    }
+    // The dates typed into the pickers: each tells the window, as a change by the operator does.
+    void SetPeriod(SYSTEMTIME from, SYSTEMTIME to) {
+        app::TJournalWindow& window = *host().Object();
+        for (auto [picker, day] : {std::pair{window.FromPicker(), from}, {window.ToPicker(), to}}) {
+            SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&day));
+            NMDATETIMECHANGE change{};
+            change.nmhdr = {picker, static_cast<UINT_PTR>(GetDlgCtrlID(picker)), DTN_DATETIMECHANGE};
+            change.dwFlags = GDT_VALID;
+            change.st = day;
+            SendMessageW(window.Handle(), WM_NOTIFY, change.nmhdr.idFrom,
+                         reinterpret_cast<LPARAM>(&change));
+        }
+    }
+    int JournalWindows() {
+        int count = 0;
+        EnumWindows(
+            [](HWND window, LPARAM found) {
+                wchar_t name[64] = L"";
+                GetClassNameW(window, name, 64);
+                if (std::wstring(name) == app::TJournalWindow::kClassName && IsWindowVisible(window))
+                    ++*reinterpret_cast<int*>(found);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&count));
+        return count;
+    }
+
+    std::vector<std::pair<std::wstring, DWORD>> journalAnswers_;
+    std::wstring journalDialogName_;
+    bool journalDialogSta_ = false;
+};
+
+// The journal's rows of the archive's year 2020 as the independent reader sees the file:
+// count and total dose.
+std::pair<int, double> JournalYear(const std::vector<std::vector<std::string>>& rows,
+                                   const std::string& year) {
+    int count = 0;
+    double total = 0;
+    for (const auto& row : rows) {
+        if (row.size() == 6 && row[2].rfind(year, 0) == 0) {
+            ++count;
+            total += std::stod(row[3]);
+        }
+    }
+    return {count, total};
+}
+
+TEST_F(JournalWindow, OpensWithCtrlJListsNewestFirstFiltersCountsAndExports) {
+    for (int i = 0; i < 3; ++i) {
+        program->Click(program->Face().BitBtn1());
+        ASSERT_EQ(program->Status(), "Считывание текущих значений произведено успешно");
+    }
+    CtrlJ();
+    ASSERT_NE(host().Window(), nullptr) << "Ctrl+J opens the window";
+    EXPECT_EQ(JournalWindows(), 1);
+    EXPECT_EQ(GetWindow(host().Window(), GW_OWNER), nullptr) << "owned by no other window";
+    EXPECT_NE(GetWindowThreadProcessId(host().Window(), nullptr), GetCurrentThreadId())
+        << "a thread of its own";
+    // This month: the three presses, newest first (the meter counts its measurements up).
+    ASSERT_EQ(Count(), 3);
+    EXPECT_GT(std::stoi(Cell(0, 2)), std::stoi(Cell(1, 2)));
+    EXPECT_GT(std::stoi(Cell(1, 2)), std::stoi(Cell(2, 2)));
+    EXPECT_EQ(Cell(0, 1), "42");
+    EXPECT_EQ(Cell(0, 5), "печать");
+    EXPECT_EQ(TextOf(host().Object()->TotalsLabel()).rfind("Записей за период: 3, сумма доз: ", 0), 0u)
+        << TextOf(host().Object()->TotalsLabel());
+
+    // Another press while the window is open: within its second the window sees the file
+    // change, and the new record is on top.
+    const std::string newest = Cell(0, 2);
+    program->Click(program->Face().BitBtn1());
+    ASSERT_EQ(program->Status(), "Считывание текущих значений произведено успешно");
+    for (int i = 0; i < 40 && Count() < 4; ++i) Sleep(100);
+    ASSERT_EQ(Count(), 4);
+    EXPECT_GT(std::stoi(Cell(0, 2)), std::stoi(newest));
+    EXPECT_EQ(TextOf(host().Object()->TotalsLabel()).rfind("Записей за период: 4, сумма доз: ", 0), 0u);
+
+    // The archive collected meanwhile.
+    SendMessageW(program->Face().Handle(), WM_COMMAND, app::kActHarvest, 0);
+    program->Pump();
+    ASSERT_EQ(program->Status(), "В журнал добавлено 256 новых записей из 256");
+    const auto rows = ReadJournal(Work(L"VIREL1_Service.db"));
+    ASSERT_EQ(rows.size(), 260u);
+    // A second Ctrl+J brings the same window to the front, not another one.
+    CtrlJ();
+    EXPECT_EQ(JournalWindows(), 1);
+
+    // The year 2020 of the archive: count and total as the independent reader sums them.
+    SetPeriod({2020, 1, 3, 1, 0, 0, 0, 0}, {2020, 12, 3, 31, 0, 0, 0, 0});
+    const auto [count2020, total2020] = JournalYear(rows, "2020-");
+    ASSERT_GT(count2020, 2);
+    ASSERT_EQ(Count(), count2020);
+    const std::string totals = TextOf(host().Object()->TotalsLabel());
+    EXPECT_EQ(totals.rfind("Записей за период: " + std::to_string(count2020) + ", сумма доз: ", 0),
+              0u)
+        << totals;
+    const auto dose = totals.substr(totals.find("сумма доз: ") + std::string("сумма доз: ").size());
+    EXPECT_NEAR(std::stod(dose), total2020, 0.0005) << totals;
+    for (int i = 0; i + 1 < Count(); ++i) {
+        // dd.MM.yyyy H:mm:ss: newest first means the later day first within the year.
+        const std::string a = Cell(i, 0), b = Cell(i + 1, 0);
+        const std::string keyA = a.substr(3, 2) + a.substr(0, 2), keyB = b.substr(3, 2) + b.substr(0, 2);
+        EXPECT_GE(keyA, keyB) << i << ": " << a << " before " << b;
+    }
+
+    // The shown period into a CSV file, read back by Python's csv module.
+    const std::wstring csv = Work(L"year.csv");
+    journalAnswers_.push_back({csv, 2});
+    SendMessageW(host().Object()->ExportButton(), BM_CLICK, 0, 0);
+    EXPECT_TRUE(journalDialogSta_) << "COM made on the window's thread for the save dialog";
+    EXPECT_EQ(journalDialogName_, L"Журнал доз 01.01.2020-31.12.2020");
+    const auto lines = ReadCsv(csv);
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(count2020) + 2);
+    EXPECT_EQ(lines[0], (std::vector<std::string>{
+                            "6", "", "Журнал доз ВИРЕЛ1 с 01.01.2020 по 31.12.2020", "", "", "", ""}));
+    EXPECT_EQ(lines[1], (std::vector<std::string>{"6", "Дата, время", "Номер измерения",
+                                                  "Доза, Гр*см^2", "Ошибка прибора", "Прибор",
+                                                  "Источник"}));
+    for (int i = 0; i < count2020; ++i) {
+        const auto& line = lines[static_cast<std::size_t>(i) + 2];
+        ASSERT_EQ(line.size(), 7u);
+        EXPECT_EQ(line[1], Cell(i, 0)) << i;
+        EXPECT_EQ(line[2], Cell(i, 2)) << i;
+        std::string doseCell = Cell(i, 3);
+        std::replace(doseCell.begin(), doseCell.end(), '.', ',');
+        EXPECT_EQ(line[3], doseCell) << i;
+        EXPECT_EQ(line[5], "42");
+        EXPECT_EQ(line[6], "сбор");
+    }
+    EXPECT_NE(TextOf(host().Object()->StatusBar()).find("Выгружено записей: " +
+                                                         std::to_string(count2020) + " в файл "),
+              std::string::npos)
+        << TextOf(host().Object()->StatusBar());
+
+    // And into an xlsx workbook, read back by openpyxl: numbers and date-time cells.
+    const std::wstring xlsx = Work(L"year.xlsx");
+    journalAnswers_.push_back({xlsx, 1});
+    SendMessageW(host().Object()->ExportButton(), BM_CLICK, 0, 0);
+    auto cells = ReadXlsx(xlsx);
+    EXPECT_EQ(At(cells, "R1C2", 1), "Журнал доз ВИРЕЛ1 с 01.01.2020 по 31.12.2020");
+    EXPECT_EQ(At(cells, "R2C5", 1), "Прибор");
+    EXPECT_EQ(At(cells, "R3C1", 0), "datetime");
+    EXPECT_EQ(At(cells, "R3C5", 0), "int");
+    EXPECT_EQ(At(cells, "R3C5", 1), "42");
+    EXPECT_EQ(At(cells, "R3C6", 1), "сбор");
+    double sum = 0;
+    for (int i = 0; i < count2020; ++i) sum += std::stod(At(cells, "R" + std::to_string(i + 3) + "C3", 1));
+    EXPECT_NEAR(sum, total2020, 0.0005);
+    EXPECT_EQ(cells.count("R" + std::to_string(count2020 + 3) + "C3"), 0u);
+
+    // The main window's end closes it: its thread ends before the journal is written at exit.
+    program->program->SaveUnwrittenLines();
+    EXPECT_EQ(host().Window(), nullptr);
+    EXPECT_EQ(JournalWindows(), 0);
+}
+
+// While the main window's thread waits seconds in an exchange with a meter that does not
+// answer, the journal's window scrolls and answers at once: another thread, another connection.
+TEST_F(JournalWindow, ScrollsWhileTheMainWindowWaitsOnASilentMeter) {
+    SendMessageW(program->Face().Handle(), WM_COMMAND, app::kActHarvest, 0);
+    program->Pump();
+    ASSERT_EQ(program->Status(), "В журнал добавлено 256 новых записей из 256");
+    CtrlJ();
+    ASSERT_NE(host().Window(), nullptr);
+    SetPeriod({2000, 1, 6, 1, 0, 0, 0, 0}, {2030, 12, 2, 31, 0, 0, 0, 0});
+    ASSERT_EQ(Count(), 256);
+    const HWND list = List();
+
+    meter.Set("silent=1\n");
+    struct TProbe {
+        double startedMs = 0, scrolledMs = 0, answerMs = 0;
+        LRESULT topBefore = -1, topAfter = -1;
+        bool answered = false;
+    } probe;
+    const double pressStart = NowMs();
+    std::thread scroller([&] {
+        Sleep(700);  // the main window is in the exchange by now
+        probe.startedMs = NowMs();
+        DWORD_PTR top = 0;
+        probe.answered = SendMessageTimeoutW(list, LVM_GETTOPINDEX, 0, 0, SMTO_ABORTIFHUNG, 2000, &top) != 0;
+        probe.topBefore = static_cast<LRESULT>(top);
+        DWORD_PTR done = 0;
+        probe.answered = probe.answered &&
+                         SendMessageTimeoutW(list, LVM_ENSUREVISIBLE, 200, FALSE, SMTO_ABORTIFHUNG, 2000,
+                                             &done) != 0;
+        SendMessageTimeoutW(list, LVM_GETTOPINDEX, 0, 0, SMTO_ABORTIFHUNG, 2000, &top);
+        probe.topAfter = static_cast<LRESULT>(top);
+        wchar_t text[64] = L"";
+        LVITEMW it{};
+        it.iSubItem = 2;
+        it.pszText = text;
+        it.cchTextMax = 64;
+        SendMessageTimeoutW(list, LVM_GETITEMTEXTW, 200, reinterpret_cast<LPARAM>(&it),
+                            SMTO_ABORTIFHUNG, 2000, &done);
+        probe.scrolledMs = NowMs();
+        probe.answerMs = probe.scrolledMs - probe.startedMs;
+    });
+    program->Click(program->Face().BitBtn1());  // three sendings into silence: about 4 s
+    const double pressEnd = NowMs();
+    scroller.join();
+    meter.Set("");
+    EXPECT_EQ(program->Status(), "Не удалось произвести чтение текущих измерений");
+    ASSERT_GT(pressEnd - pressStart, 3000) << "the main window did wait";
+    EXPECT_TRUE(probe.answered);
+    EXPECT_LT(probe.scrolledMs, pressEnd) << "scrolled while the main window still waited";
+    EXPECT_LT(probe.answerMs, 1000) << "the window answered at once";
+    EXPECT_EQ(probe.topBefore, 0);
+    EXPECT_GT(probe.topAfter, 150) << "the list scrolled down";
 }
 
 }  // namespace

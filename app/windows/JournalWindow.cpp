@@ -1,0 +1,406 @@
+#include "app/windows/JournalWindow.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cwchar>
+
+#include "app/controls/Controls.h"
+#include "app/platform/PlatformClock.h"
+#include "core/DeviceTexts.h"
+#include "core/Utf16.h"
+
+namespace virel::app {
+
+namespace {
+
+enum TControlId : int {
+    kIdFromLabel = 2001,
+    kIdFrom,
+    kIdToLabel,
+    kIdTo,
+    kIdExport,
+    kIdTotals,
+    kIdClock,
+    kIdList,
+    kIdStatus,
+};
+
+constexpr UINT_PTR kRefreshTimer = 1;
+// Posted by the host: the window comes to the front (restored when minimised).
+constexpr UINT kMsgBringToFront = WM_APP + 1;
+
+// The columns' widths at 96 dpi, in the order of TJournalColumn.
+constexpr int kColumnWidths[kJournalColumns] = {130, 60, 105, 95, 100, 90};
+
+SYSTEMTIME SystemTimeOf(const DateTime& day) {
+    SYSTEMTIME time{};
+    time.wYear = static_cast<WORD>(day.year);
+    time.wMonth = static_cast<WORD>(day.month);
+    time.wDay = static_cast<WORD>(day.day);
+    return time;
+}
+
+DateTime DayOfPicker(HWND picker) {
+    SYSTEMTIME time{};
+    if (SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) != GDT_VALID)
+        return {};
+    return {time.wYear, time.wMonth, time.wDay, 0, 0, 0, 0};
+}
+
+void SetPicker(HWND picker, const DateTime& day) {
+    SYSTEMTIME time = SystemTimeOf(day);
+    SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
+}
+
+void SetText(HWND control, const std::string& text) {
+    SetWindowTextW(control, Widen(text).c_str());
+}
+
+}  // namespace
+
+TJournalWindow::TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
+                               RegionalFormats formats, IFileExportPlatform& exportPlatform)
+    : TCustomWindow(application),
+      journal_(journal),
+      clockSource_(clock),
+      formats_(std::move(formats)),
+      exportPlatform_(exportPlatform),
+      period_(DefaultJournalPeriod(FromMilliseconds(clock.LocalNowMs()))) {}
+
+TJournalWindow::~TJournalWindow() {
+    DestroyHandle();
+}
+
+HWND TJournalWindow::Create() {
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    CreateHandle({kClassName, LoadCursorW(nullptr, IDC_ARROW),
+                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
+                 Widen(texts::kJournalWindowCaption).c_str(), style, 0, CW_USEDEFAULT,
+                 CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr);
+    if (!Handle()) return nullptr;
+    CreateControls();
+    Application().SetMainWindow(Handle(), nullptr);
+    Application().AddDialogWindow(Handle());
+    Reload(false);
+    SetTimer(Handle(), kRefreshTimer, kRefreshInterval, nullptr);
+    ShowWindow(Handle(), SW_SHOW);
+    UpdateWindow(Handle());
+    SetForegroundWindow(Handle());
+    SetFocus(list_);
+    return Handle();
+}
+
+void TJournalWindow::CreateControls() {
+    const HWND self = Handle();
+    CreateControl(Layout(), L"STATIC", Widen(texts::kJournalPeriodFrom).c_str(), SS_LEFT,
+                  {8, 12, 14, 13}, self, kIdFromLabel);
+    from_ = CreateControl(Layout(), DATETIMEPICK_CLASSW, L"", DTS_SHORTDATEFORMAT | WS_TABSTOP,
+                          {24, 8, 100, 21}, self, kIdFrom);
+    CreateControl(Layout(), L"STATIC", Widen(texts::kJournalPeriodTo).c_str(), SS_LEFT,
+                  {134, 12, 18, 13}, self, kIdToLabel);
+    to_ = CreateControl(Layout(), DATETIMEPICK_CLASSW, L"", DTS_SHORTDATEFORMAT | WS_TABSTOP,
+                        {154, 8, 100, 21}, self, kIdTo);
+    export_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kJournalExport).c_str(),
+                            BS_PUSHBUTTON | WS_TABSTOP, {496, 7, 136, 23}, self, kIdExport);
+    totals_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 38, 624, 13},
+                            self, kIdTotals);
+    clock_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 56, 624, 26},
+                           self, kIdClock);
+    list_ = CreateControl(Layout(), WC_LISTVIEWW, L"",
+                          LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+                              WS_TABSTOP | WS_VSCROLL,
+                          {8, 88, 624, 300}, self, kIdList, WS_EX_CLIENTEDGE);
+    SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                 LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
+    const auto& headers = JournalColumnHeaders();
+    for (std::size_t c = 0; c < kJournalColumns; ++c) {
+        std::wstring header = Widen(headers[c]);
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+        column.fmt = c == 0 || c == kJournalColumns - 1 ? LVCFMT_LEFT : LVCFMT_RIGHT;
+        column.cx = Layout().Scale(kColumnWidths[c]);
+        column.pszText = header.data();
+        SendMessageW(list_, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
+    }
+    // The columns follow the window to a monitor of another dpi.
+    const HWND list = list_;
+    Layout().Keep([list](const TDpiLayout& layout) {
+        for (std::size_t c = 0; c < kJournalColumns; ++c)
+            SendMessageW(list, LVM_SETCOLUMNWIDTH, c, layout.Scale(kColumnWidths[c]));
+    });
+    status_ = CreateControl(Layout(), STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN,
+                            {0, 396, 640, 19}, self, kIdStatus);
+    const int wholeWidth = -1;
+    SendMessageW(status_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&wholeWidth));
+    SetPicker(from_, period_.from);
+    SetPicker(to_, period_.to);
+}
+
+bool TJournalWindow::EnsureOpen() {
+    if (journal_.IsOpen()) return true;
+    const TOpenResult opened = journal_.Open();
+    if (journal_.IsOpen()) return true;
+    SetText(totals_, texts::kJournalUnavailable + opened.error);
+    return false;
+}
+
+void TJournalWindow::ShowProblem(const std::exception& e) {
+    // A failed look at the file is shown in the window, not in a box every second.
+    SetText(totals_, texts::kJournalUnavailable + std::string(e.what()));
+}
+
+void TJournalWindow::SetStatus(const std::string& text) {
+    SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+}
+
+void TJournalWindow::SetPeriod(const TPeriod& period) {
+    period_ = PeriodBetween(period.from, period.to);
+    SetPicker(from_, period_.from);
+    SetPicker(to_, period_.to);
+    Reload(false);
+}
+
+void TJournalWindow::PeriodFromPickers() {
+    period_ = PeriodBetween(DayOfPicker(from_), DayOfPicker(to_));
+    Reload(false);
+}
+
+void TJournalWindow::Reload(bool keepPlace) {
+    const std::size_t before = count_;
+    const auto top = static_cast<std::size_t>(
+        std::max<LRESULT>(0, SendMessageW(list_, LVM_GETTOPINDEX, 0, 0)));
+    cache_.Clear();
+    std::vector<std::string> drifts;
+    try {
+        if (!EnsureOpen()) {
+            count_ = 0;
+        } else {
+            journal_.Changed();  // what this look saw is the base of the next
+            totalsValue_ = journal_.Totals(period_);
+            count_ = static_cast<std::size_t>(std::max<std::int64_t>(0, totalsValue_.count));
+            SetText(totals_, TotalsText(totalsValue_));
+            drifts = ClockDriftTexts(journal_.ClockDrifts());
+        }
+    } catch (const std::exception& e) {
+        count_ = 0;
+        ShowProblem(e);
+    }
+    std::string clockText;
+    for (const std::string& line : drifts) clockText += (clockText.empty() ? "" : "\r\n") + line;
+    SetText(clock_, clockText);
+
+    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list_, LVM_SETITEMCOUNT, count_, keepPlace ? LVSICF_NOSCROLL : 0);
+    if (count_ > 0) {
+        const std::size_t newTop = keepPlace ? TopAfterRefresh(top, static_cast<std::int64_t>(before),
+                                                               static_cast<std::int64_t>(count_))
+                                             : 0;
+        // The list scrolls by whole rows: to bring `newTop` to the top, show the last row a
+        // page below it, then the row itself.
+        const auto perPage =
+            static_cast<std::size_t>(std::max<LRESULT>(1, SendMessageW(list_, LVM_GETCOUNTPERPAGE, 0, 0)));
+        const auto currentTop = static_cast<std::size_t>(
+            std::max<LRESULT>(0, SendMessageW(list_, LVM_GETTOPINDEX, 0, 0)));
+        if (currentTop != newTop) {
+            SendMessageW(list_, LVM_ENSUREVISIBLE, std::min(count_ - 1, newTop + perPage - 1), FALSE);
+            SendMessageW(list_, LVM_ENSUREVISIBLE, newTop, FALSE);
+        }
+    }
+    SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list_, nullptr, TRUE);
+}
+
+void TJournalWindow::Refresh() {
+    bool changed = false;
+    try {
+        changed = !journal_.IsOpen() || journal_.Changed();
+    } catch (const std::exception& e) {
+        ShowProblem(e);
+        return;
+    }
+    if (changed) Reload(true);
+}
+
+void TJournalWindow::Fetch(std::size_t from, std::size_t to) {
+    const auto span = cache_.Missing(from, to, count_);
+    if (!span) return;
+    try {
+        cache_.Store(span->first, journal_.Rows(period_, span->first, span->count));
+    } catch (const std::exception& e) {
+        ShowProblem(e);
+    }
+}
+
+const TJournalRow* TJournalWindow::RowAt(std::size_t index) {
+    if (!cache_.Find(index)) Fetch(index, index);
+    return cache_.Find(index);
+}
+
+std::string TJournalWindow::CellText(std::size_t row, TJournalColumn column) {
+    const TJournalRow* at = RowAt(row);
+    return at ? JournalCellText(*at, column, formats_) : std::string();
+}
+
+void TJournalWindow::ExportExecute() {
+    const auto choice = exportPlatform_.ChooseFile(JournalFileName(period_));
+    if (!choice) return;
+    std::vector<TJournalRow> rows;
+    try {
+        rows = journal_.Rows(period_, 0, count_);
+    } catch (const std::exception& e) {
+        Application().ShowErrorText(e.what());
+        return;
+    }
+    const auto written =
+        WriteSheetAskingAgain(exportPlatform_, *choice, JournalSheet(rows, period_, formats_));
+    if (!written) {
+        SetStatus(texts::kStatusFileNotSaved);
+        return;
+    }
+    SetStatus(texts::kJournalExported + std::to_string(rows.size()) + texts::kJournalExportedTo +
+              *written);
+}
+
+LRESULT TJournalWindow::OnNotify(const NMHDR& header) {
+    if (header.hwndFrom == list_) {
+        switch (header.code) {
+            case LVN_GETDISPINFOW: {
+                auto& info = reinterpret_cast<const NMLVDISPINFOW&>(header);
+                LVITEMW& item = const_cast<LVITEMW&>(info.item);
+                if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+                    cell_ = Widen(CellText(static_cast<std::size_t>(item.iItem),
+                                           static_cast<TJournalColumn>(item.iSubItem)));
+                    wcsncpy(item.pszText, cell_.c_str(), static_cast<std::size_t>(item.cchTextMax) - 1);
+                    item.pszText[item.cchTextMax - 1] = L'\0';
+                }
+                return 0;
+            }
+            case LVN_ODCACHEHINT: {
+                const auto& hint = reinterpret_cast<const NMLVCACHEHINT&>(header);
+                Fetch(static_cast<std::size_t>(std::max(0, hint.iFrom)),
+                      static_cast<std::size_t>(std::max(0, hint.iTo)));
+                return 0;
+            }
+            default:
+                return 0;
+        }
+    }
+    if ((header.hwndFrom == from_ || header.hwndFrom == to_) && header.code == DTN_DATETIMECHANGE) {
+        PeriodFromPickers();
+    }
+    return 0;
+}
+
+LRESULT TJournalWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_NOTIFY:
+            return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        case WM_COMMAND:
+            if (LOWORD(wParam) == kIdExport && HIWORD(wParam) == BN_CLICKED) {
+                ExportExecute();
+            } else if (LOWORD(wParam) == IDCANCEL) {
+                DestroyWindow(Handle());  // Esc closes the window, as a dialog's
+            }
+            return 0;
+        case WM_TIMER:
+            if (wParam == kRefreshTimer) Refresh();
+            return 0;
+        case kMsgBringToFront:
+            if (IsIconic(Handle())) ShowWindow(Handle(), SW_RESTORE);
+            SetForegroundWindow(Handle());
+            return 0;
+        case WM_CLOSE:
+            DestroyWindow(Handle());
+            return 0;
+        case WM_DESTROY:
+            KillTimer(Handle(), kRefreshTimer);
+            Application().RemoveDialogWindow(Handle());
+            Application().Terminate();
+            return 0;
+        default:
+            return DefaultProc(message, wParam, lParam);
+    }
+}
+
+TJournalWindowHost::TJournalWindowHost(std::string journalPath, std::string registryKey,
+                                       std::string section)
+    : journalPath_(std::move(journalPath)),
+      registryKey_(std::move(registryKey)),
+      section_(std::move(section)) {}
+
+TJournalWindowHost::~TJournalWindowHost() {
+    Close();
+}
+
+void TJournalWindowHost::Show(const RegionalFormats& formats) {
+    if (const HWND window = window_.load()) {
+        PostMessageW(window, kMsgBringToFront, 0, 0);
+        // This thread has the keyboard (the shortcut or the menu came to it): it may hand the
+        // foreground on.
+        SetForegroundWindow(window);
+        return;
+    }
+    Join();  // a window closed earlier: its thread has ended or is ending
+    formats_ = formats;
+    ready_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    thread_.Reset(CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr));
+    if (!thread_ || !ready_) return;
+    const HANDLE waits[] = {ready_.Get(), thread_.Get()};
+    WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+}
+
+void TJournalWindowHost::Close() {
+    if (const HWND window = window_.load()) PostMessageW(window, WM_CLOSE, 0, 0);
+    Join();
+}
+
+void TJournalWindowHost::Join() {
+    if (!thread_) return;
+    WaitForSingleObject(thread_.Get(), INFINITE);
+    thread_.Reset();
+}
+
+DWORD WINAPI TJournalWindowHost::ThreadMain(void* self) {
+    static_cast<TJournalWindowHost*>(self)->Run();
+    return 0;
+}
+
+void TJournalWindowHost::Run() {
+    struct TReady {
+        HANDLE event;
+        ~TReady() { SetEvent(event); }
+    } ready{ready_.Get()};
+    try {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_DATE_CLASSES | ICC_LISTVIEW_CLASSES |
+                                                            ICC_BAR_CLASSES};
+        InitCommonControlsEx(&controls);
+        // The save dialog needs COM on the thread that shows it; made at the first export.
+        win::TComApartmentOnFirstUse com;
+        TApplication application;
+        application.SetTitle(Widen(texts::kJournalWindowCaption));
+        if (boxes_) application.SetMessageBoxFunction(boxes_);
+        TPlatformClock clock;
+        TJournal journal(journalPath_, clock);
+        TFileExportPlatform platform(application, formats_, registryKey_, section_,
+                                     [&com] { com.Enter(); });
+        if (dialog_) platform.SetSaveDialogFunction(dialog_);
+        {
+            TJournalWindow window(application, journal, clock, formats_, platform);
+            if (window.Create()) {
+                window_.store(window.Handle());
+                object_.store(&window);
+                SetEvent(ready.event);
+                application.Run();
+            }
+            object_.store(nullptr);
+            window_.store(nullptr);
+        }
+        // The window, then its connection, then COM: in the reverse order of their making.
+    } catch (...) {
+        object_.store(nullptr);
+        window_.store(nullptr);
+    }
+}
+
+}  // namespace virel::app

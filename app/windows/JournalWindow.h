@@ -1,0 +1,130 @@
+#pragma once
+// The window "Журнал доз": the dose journal's records of a period, newest first, in a virtual
+// list; the period's count and total; the meters' clock notes; the period's export to xlsx or
+// CSV.
+//
+// It runs on a thread of its own with a connection of its own to the journal file (readers
+// do not block the writer in WAL mode): the main window's thread may wait seconds in an
+// exchange with a silent meter, and this window still scrolls, filters and exports. It is a
+// top-level window owned by no other, with its own message loop (its own TApplication).
+// TJournalWindowHost, on the main window's thread, starts it, brings it to the front when asked
+// again, and closes it (waiting for its thread) when the main window goes.
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/platform/FileExportPlatform.h"
+#include "app/windows/Application.h"
+#include "app/windows/Window.h"
+#include "core/DeviceSeams.h"
+#include "core/Regional.h"
+#include "journal/Journal.h"
+#include "journal/JournalView.h"
+#include "win/Scopes.h"
+
+namespace virel::app {
+
+class TJournalWindow : public TCustomWindow {
+public:
+    static constexpr int kClientWidth = 640;
+    static constexpr int kClientHeight = 415;
+    static constexpr UINT kRefreshInterval = 1000;  // ms between looks at the journal file
+    static constexpr wchar_t kClassName[] = L"TJournalWindow";
+
+    // The journal is this window's own connection, opened or not (each refresh tries again).
+    TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
+                   RegionalFormats formats, IFileExportPlatform& exportPlatform);
+    ~TJournalWindow() override;
+
+    // Creates and shows the window with this month's records.
+    HWND Create();
+
+    // The period shown, the rows' count; what the list shows at a row and column.
+    const TPeriod& Period() const { return period_; }
+    void SetPeriod(const TPeriod& period);
+    std::size_t RowCount() const { return count_; }
+    std::string CellText(std::size_t row, TJournalColumn column);
+    // Looks at the file now, as the timer does every second.
+    void Refresh();
+    // Writes the shown period to a file the operator chooses.
+    void ExportExecute();
+
+    HWND List() const { return list_; }
+    HWND FromPicker() const { return from_; }
+    HWND ToPicker() const { return to_; }
+    HWND TotalsLabel() const { return totals_; }
+    HWND ClockLabel() const { return clock_; }
+    HWND ExportButton() const { return export_; }
+    HWND StatusBar() const { return status_; }
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void CreateControls();
+    void Reload(bool keepPlace);
+    bool EnsureOpen();
+    const TJournalRow* RowAt(std::size_t index);
+    void Fetch(std::size_t from, std::size_t to);
+    void ShowProblem(const std::exception& e);
+    void SetStatus(const std::string& text);
+    LRESULT OnNotify(const NMHDR& header);
+    void PeriodFromPickers();
+
+    TJournal& journal_;
+    IClock& clockSource_;
+    RegionalFormats formats_;
+    IFileExportPlatform& exportPlatform_;
+    TPeriod period_;
+    std::size_t count_ = 0;
+    TPeriodTotals totalsValue_;
+    TRowCache cache_;
+    std::wstring cell_;  // the text handed to the list last
+    HWND list_ = nullptr, from_ = nullptr, to_ = nullptr, totals_ = nullptr, clock_ = nullptr,
+         export_ = nullptr, status_ = nullptr;
+};
+
+// Starts, fronts and ends the journal window's thread, from the main window's thread.
+class TJournalWindowHost {
+public:
+    // The window opens its own connection to `journalPath`; `registryKey`/`section`: where the
+    // save dialog keeps its last folder (shared with the file export).
+    TJournalWindowHost(std::string journalPath, std::string registryKey, std::string section);
+    ~TJournalWindowHost();  // closes the window and waits for its thread
+    TJournalWindowHost(const TJournalWindowHost&) = delete;
+    TJournalWindowHost& operator=(const TJournalWindowHost&) = delete;
+
+    // Opens the window with the regional formats given, or brings the open one to the front.
+    // Returns once the window exists (or could not be made).
+    void Show(const RegionalFormats& formats);
+    // Closes the window and waits for its thread to end (its connection closed with it).
+    void Close();
+    // The window, while it is open (its thread's: read it with SendMessage only).
+    HWND Window() const { return window_.load(); }
+    TJournalWindow* Object() const { return object_.load(); }
+
+    // For tests: the save dialog and the message boxes of the window's thread.
+    void SetSaveDialogFunction(TSaveDialogFunction function) { dialog_ = std::move(function); }
+    void SetMessageBoxFunction(TMessageBoxFunction function) { boxes_ = std::move(function); }
+
+private:
+    static DWORD WINAPI ThreadMain(void* self);
+    void Run();
+    void Join();
+
+    std::string journalPath_;
+    std::string registryKey_;
+    std::string section_;
+    RegionalFormats formats_;
+    TSaveDialogFunction dialog_;
+    TMessageBoxFunction boxes_;
+    win::THandle thread_;
+    win::THandle ready_;  // set when the window exists or could not be made
+    std::atomic<HWND> window_{nullptr};
+    std::atomic<TJournalWindow*> object_{nullptr};
+};
+
+}  // namespace virel::app
