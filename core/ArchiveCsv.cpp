@@ -65,6 +65,7 @@ std::string ArchiveCsv(const TArchiveSheet& sheet, const RegionalFormats& format
         }
         TArchiveRow row = ArchiveRowTexts(*record, formats);
         std::string& dose = row[2];
+        if (n < sheet.exactDoses.size() && sheet.exactDoses[n]) dose = ExactDoseText(*sheet.exactDoses[n]);
         const auto point = dose.find('.');
         if (point != std::string::npos) dose[point] = ',';
         csv += CsvLine({row[0], row[1], row[2], row[3]}, columns, more);

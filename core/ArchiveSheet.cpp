@@ -1,5 +1,8 @@
 #include "core/ArchiveSheet.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "core/DeviceTexts.h"
 
 namespace virel {
@@ -37,6 +40,15 @@ double DoseValue(const MeasurementRecord& record) {
     double scale = 1;
     for (int i = 0; i < DoseFractionDigits(record); ++i) scale *= 10;
     return record.doseWhole + record.doseFraction / scale;
+}
+
+std::string ExactDoseText(double dose) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.15g", dose);
+    std::string result = text;
+    // A C library set to another locale would write ",".
+    std::replace(result.begin(), result.end(), ',', '.');
+    return result;
 }
 
 }  // namespace virel

@@ -56,7 +56,14 @@ struct TArchiveSheet {
     std::vector<TSheetColumn> moreColumns;
     // Row n's texts of the columns after D, one per column; rows without them stay empty there.
     std::vector<std::vector<std::string>> moreCells;
+    // Row n's dose as the journal holds it where the record's fields cannot carry it (a row
+    // imported by SQL, without the meter's bytes): written in place of the record's dose, so
+    // that no digit is rounded away.
+    std::vector<std::optional<double>> exactDoses;
 };
+
+// A dose held as a number, as text with "." and every digit it has (up to 15).
+std::string ExactDoseText(double dose);
 
 // The dose as a number: the whole part and the fraction digits as the window writes them
 // ("12.7" is 12.7, "0.50" is 0.5). Digits is how many the window shows after the point.

@@ -122,7 +122,9 @@ void WriteArchiveXlsx(const std::string& path, const std::string& tempFolder,
         lxw_format* doseFormat = digits >= 1 && digits <= kMaxDoseDigits
                                      ? dose[static_cast<std::size_t>(digits)]
                                      : nullptr;
-        book.Check(worksheet_write_number(ws, row, 2, DoseValue(*record), doseFormat));
+        const bool exact = n < sheet.exactDoses.size() && sheet.exactDoses[n];
+        book.Check(worksheet_write_number(ws, row, 2, exact ? *sheet.exactDoses[n] : DoseValue(*record),
+                                          exact ? nullptr : doseFormat));
         if (const auto error = DeviceErrorCell(*record)) {
             book.Check(worksheet_write_number(ws, row, kDeviceErrorColumn - 1, *error, nullptr));
         }

@@ -124,7 +124,7 @@ std::string JournalCellText(const TJournalRow& row, TJournalColumn column,
             return std::to_string(r.number);
         case TJournalColumn::Dose:
             // A row imported without the bytes shows the number it holds.
-            return HasBytes(row) ? RecordOfRow(row).DoseText() : DoseSumText(r.dose);
+            return HasBytes(row) ? RecordOfRow(row).DoseText() : ExactDoseText(r.dose);
         case TJournalColumn::Error:
             return r.deviceError ? std::to_string(*r.deviceError) : std::string();
         case TJournalColumn::Source:
@@ -208,8 +208,10 @@ TArchiveSheet JournalSheet(const std::vector<TJournalRow>& rows, const TPeriod& 
     sheet.records.reserve(rows.size());
     sheet.moreColumns = {{texts::kJournalHeaderMeter, true}, {texts::kJournalHeaderSource, false}};
     sheet.moreCells.reserve(rows.size());
+    sheet.exactDoses.reserve(rows.size());
     for (const TJournalRow& row : rows) {
         sheet.records.emplace_back(RecordOfRow(row));
+        sheet.exactDoses.push_back(HasBytes(row) ? std::nullopt : std::optional<double>(row.record.dose));
         sheet.moreCells.push_back(
             {std::to_string(row.record.device), SourceWords(row.record.source)});
     }

@@ -228,6 +228,14 @@ TEST_F(JournalViewTest, TheShownPeriodIsWrittenInTheFileExportsLayout) {
     // The list shows the number it holds.
     imported.record.dose = 0.005;
     EXPECT_EQ(JournalCellText(imported, TJournalColumn::Dose, formats), "0.005");
+    // So does the export: no digit of an imported dose is rounded away.
+    imported.record.number = 3;
+    imported.record.source = TJournalSource::Export;
+    std::vector<TJournalRow> rows{imported, imported};
+    rows[1].record.dose = 1.2345;
+    const std::string csv = ArchiveCsv(JournalSheet(rows, period, formats), formats);
+    EXPECT_NE(csv.find("30.09.2025 23:59:00;3;0,005;;5;выгрузка\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("30.09.2025 23:59:00;3;1,2345;;5;выгрузка\r\n"), std::string::npos) << csv;
 }
 
 }  // namespace
