@@ -252,11 +252,23 @@ TEST_F(HarvestE2e, AllNewWhileTheJournalHeldAnOlderRecordOfTheMeterMayHaveOverwr
     meter.Set("silent=1\n");
     ASSERT_EQ(Run(L"/harvest /port COM12").exitCode, 1u);
     meter.Set("");
-    ASSERT_TRUE(RunUnix("python3 -c \"import sqlite3; db = sqlite3.connect('" + UnixPath(Journal()) +
-                        "'); db.execute(\\\"INSERT INTO records (raw, device, number, measured_at, "
-                        "dose, device_error, first_seen, source) VALUES (x'0102030405060708090A0B0C0D0E', "
-                        "42, 9, '2001-02-03 04:05', 1.5, NULL, '2001-02-03 04:06:00', 'print')\\\"); "
-                        "db.commit()\""));
+    const std::wstring script = folder + L"\\old-record.py";
+    {
+        const std::string text =
+            "import sqlite3, sys\n"
+            "db = sqlite3.connect(sys.argv[1])\n"
+            "db.execute(\"INSERT INTO records (raw, device, number, measured_at, dose, device_error, "
+            "first_seen, source) VALUES (x'002A7F0905040302010000010500', 42, 9, '2001-02-03 04:05', "
+            "1.5, NULL, '2001-02-03 04:06:00', 'print')\")\n"
+            "db.commit()\n";
+        const HANDLE file = CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    ASSERT_TRUE(RunUnix("python3 '" + UnixPath(script) + "' '" + UnixPath(Journal()) + "'"));
     ASSERT_EQ(ReadJournal().size(), 1u);
 
     const TRun run = Run(L"/harvest /port COM12 /speed 9600");
@@ -267,7 +279,9 @@ TEST_F(HarvestE2e, AllNewWhileTheJournalHeldAnOlderRecordOfTheMeterMayHaveOverwr
     const auto lines = FileLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1].text.rfind(head, 0), 0u) << lines[1].text;
-    EXPECT_NE(lines[1].text.find("(03.02.2001 4:05:00)"), std::string::npos) << lines[1].text;
+    // Both times in the prefix's regional formats: the journal's old record and the oldest read.
+    EXPECT_NE(lines[1].text.find("(03.02.2001 "), std::string::npos) << lines[1].text;
+    EXPECT_NE(lines[1].text.find("(05.03.2007 "), std::string::npos) << lines[1].text;
     EXPECT_EQ(ReadJournal().size(), 257u);
 }
 
