@@ -298,11 +298,27 @@ TEST_F(HarvestE2e, AJournalThatCannotBeWrittenSendsTheRecordsToTheUsersOwn) {
     const HANDLE held = CreateFileW(Journal().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    // The user's own journal gets the records: removed again when this case made it.
+    // The user's own journal gets the records: one of an earlier case waits aside meanwhile, and
+    // comes back afterwards in place of this case's.
     wchar_t appData[MAX_PATH] = L"";
     ASSERT_TRUE(GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH) > 0);
     const std::wstring userJournal = std::wstring(appData) + L"\\VIREL1_Service\\VIREL1_Service.db";
-    const bool userJournalWasThere = GetFileAttributesW(userJournal.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const wchar_t* const suffixes[] = {L"", L"-wal", L"-shm"};
+    for (const wchar_t* suffix : suffixes) {
+        const std::wstring file = userJournal + suffix;
+        MoveFileExW(file.c_str(), (file + L".aside").c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    struct TPutBack {
+        const std::wstring& journal;
+        const wchar_t* const (&suffixes)[3];
+        ~TPutBack() {
+            for (const wchar_t* suffix : suffixes) {
+                const std::wstring file = journal + suffix;
+                DeleteFileW(file.c_str());
+                MoveFileExW((file + L".aside").c_str(), file.c_str(), 0);
+            }
+        }
+    } putBack{userJournal, suffixes};
 
     const TRun run = Run(L"/harvest /port COM12 /speed 9600");
     CloseHandle(held);
@@ -316,9 +332,7 @@ TEST_F(HarvestE2e, AJournalThatCannotBeWrittenSendsTheRecordsToTheUsersOwn) {
         << lines[0].text;
     EXPECT_NE(lines[0].text.find("VIREL1_Service\\VIREL1_Service.db"), std::string::npos);
     EXPECT_EQ(ReadFileBytes(Journal()), "not a journal at all") << "the held file is untouched";
-    if (!userJournalWasThere) {
-        for (const wchar_t* suffix : {L"", L"-wal", L"-shm"}) DeleteFileW((userJournal + suffix).c_str());
-    }
+    EXPECT_NE(GetFileAttributesW(userJournal.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace
