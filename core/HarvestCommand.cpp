@@ -46,7 +46,8 @@ THarvestCommand ParseHarvestCommand(const std::vector<std::string>& arguments) {
             command.trace = true;
             continue;
         }
-        if (name != "port" && name != "speed") return refuse(With(texts::kCommandUnknownSwitch, argument));
+        if (name != "port" && name != "speed")
+            return refuse(With(texts::kCommandUnknownSwitch, argument));
         if (i + 1 >= arguments.size() || SwitchName(arguments[i + 1]))
             return refuse(With(texts::kCommandNoValue, argument));
         const std::string& value = arguments[++i];
@@ -81,16 +82,16 @@ THarvestExit HarvestExitOf(const THarvestResult& result) {
 void KeptAfterAll(THarvestResult& result, std::size_t added) {
     result.held = false;
     result.added = added;
-    result.mayHaveOverwritten = result.newestJournaled.has_value() &&
-                                added == static_cast<std::size_t>(kArchiveRecords);
+    result.mayHaveOverwritten =
+        result.newestJournaled.has_value() && added == static_cast<std::size_t>(kArchiveRecords);
 }
 
 std::string HarvestCommandSummary(const THarvestResult& result, const std::string& port,
                                   const RegionalFormats& formats, const std::string& journalPath,
                                   const std::string& heldMessage) {
     if (result.outcome == THarvestResult::Outcome::Done && result.held) {
-        std::string text = texts::kHarvestJournalUnwritable + journalPath +
-                           texts::kHarvestJournalUnwritable2;
+        std::string text =
+            texts::kHarvestJournalUnwritable + journalPath + texts::kHarvestJournalUnwritable2;
         if (!heldMessage.empty()) text += ". " + heldMessage;
         return text;
     }

@@ -49,11 +49,11 @@ enum class THarvestExit : int {
 };
 
 struct THarvestCommand {
-    bool requested = false;             // "/harvest" is among the arguments
-    std::optional<std::string> port;    // "/port COMn": the stored port otherwise
-    std::optional<std::uint32_t> speed; // "/speed 4800|9600": the stored speed otherwise
-    bool trace = false;                 // "/trace": the exchanges go to the trace file
-    std::string error;                  // not empty: why the arguments are refused (one line)
+    bool requested = false;              // "/harvest" is among the arguments
+    std::optional<std::string> port;     // "/port COMn": the stored port otherwise
+    std::optional<std::uint32_t> speed;  // "/speed 4800|9600": the stored speed otherwise
+    bool trace = false;                  // "/trace": the exchanges go to the trace file
+    std::string error;                   // not empty: why the arguments are refused (one line)
 };
 
 // The arguments after the program's name. Switches begin with "/" or "-", in any case; a value

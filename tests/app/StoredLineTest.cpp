@@ -37,7 +37,8 @@ TLineSettings Read(const std::map<std::string, std::string>& values) {
 }
 
 TEST(StoredLine, TheWindowsStoredPortAndSpeed) {
-    TLineSettings line = Read({{"TFace/CB_ComPort_Text", " COM7 "}, {"TFace/CB_Spead_ItemIndex", "1"}});
+    TLineSettings line =
+        Read({{"TFace/CB_ComPort_Text", " COM7 "}, {"TFace/CB_Spead_ItemIndex", "1"}});
     EXPECT_EQ(line.port, "COM7");
     EXPECT_EQ(line.speed, 9600u);
     line = Read({{"TFace/CB_ComPort_Text", "COM12"}, {"TFace/CB_Spead_ItemIndex", "0"}});

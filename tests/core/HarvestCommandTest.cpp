@@ -75,8 +75,9 @@ THarvestResult Done(std::size_t added) {
 TEST(HarvestCommandExit, EachWayAHarvestEndsHasItsCode) {
     EXPECT_EQ(HarvestExitOf(Done(0)), THarvestExit::Done);
     EXPECT_EQ(HarvestExitOf(Done(17)), THarvestExit::Done);
-    for (const auto outcome : {THarvestResult::Outcome::NoPort, THarvestResult::Outcome::NothingRead,
-                               THarvestResult::Outcome::TwoMeters}) {
+    for (const auto outcome :
+         {THarvestResult::Outcome::NoPort, THarvestResult::Outcome::NothingRead,
+          THarvestResult::Outcome::TwoMeters}) {
         THarvestResult result;
         result.outcome = outcome;
         EXPECT_EQ(HarvestExitOf(result), THarvestExit::NothingHarvested);
@@ -147,7 +148,8 @@ TEST(HarvestCommandSummary, TheStatusTextTheGapAndWhereHeldRecordsWent) {
 }
 
 TEST(HarvestCommandSummary, TheFileLineBeginsWithTheDateAndTime) {
-    EXPECT_EQ(HarvestFileLine(DateTime{2025, 9, 1, 19, 0, 3, 999}, "В журнал добавлено 1 новых записей из 256"),
+    EXPECT_EQ(HarvestFileLine(DateTime{2025, 9, 1, 19, 0, 3, 999},
+                              "В журнал добавлено 1 новых записей из 256"),
               "2025-09-01 19:00:03 В журнал добавлено 1 новых записей из 256");
 }
 
@@ -156,9 +158,9 @@ TEST(HeadlessHarvest, TheWholeArchiveIsReadAndKeptWithoutAWindow) {
     THeadlessView view;
     TNoEscape keys;
     rig.keys.escape = true;  // the desk's Esc key, which a scheduled harvest never looks at
-    TDeviceOperations device(view, rig.link, rig.clock, keys, rig.files, OpsRig::kLogPath,
-                             [] { return std::unique_ptr<ISpreadsheet>(); }, rig.fileExport,
-                             rig.journal, rig.formats);
+    TDeviceOperations device(
+        view, rig.link, rig.clock, keys, rig.files, OpsRig::kLogPath,
+        [] { return std::unique_ptr<ISpreadsheet>(); }, rig.fileExport, rig.journal, rig.formats);
     const THarvestResult result = device.harvest.Harvest({"COM3", 9600});
     EXPECT_EQ(result.outcome, THarvestResult::Outcome::Done);
     EXPECT_EQ(result.read, 256u);

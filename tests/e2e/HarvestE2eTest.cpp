@@ -37,7 +37,8 @@ class HarvestE2e : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = std::wstring(L"" VIREL_E2E_WORK) + L"\\harvest-" + kName + L"-" + Widen(info->name());
+        folder =
+            std::wstring(L"" VIREL_E2E_WORK) + L"\\harvest-" + kName + L"-" + Widen(info->name());
         CreateDirectoryW(L"" VIREL_E2E_WORK, nullptr);
         RunUnix("rm -rf '" + UnixPath(folder) + "'");
         CreateDirectoryW(folder.c_str(), nullptr);
@@ -80,10 +81,12 @@ protected:
         }
         auto drain = [&] {
             DWORD available = 0;
-            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) &&
+                   available > 0) {
                 char buffer[4096];
                 DWORD got = 0;
-                if (!ReadFile(readEnd, buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr))
+                if (!ReadFile(readEnd, buffer, std::min<DWORD>(available, sizeof buffer), &got,
+                              nullptr))
                     break;
                 run.output.append(buffer, got);
             }
@@ -109,8 +112,8 @@ protected:
     static std::string Output(const std::string& summary) {
         const std::wstring wide = Widen(summary) + L"\r\n";
         const UINT codePage = GetOEMCP();
-        const int size = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
-                                             nullptr, 0, nullptr, nullptr);
+        const int size = WideCharToMultiByte(
+            codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
         std::string bytes(static_cast<std::size_t>(std::max(size, 0)), '\0');
         WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(),
                             size, nullptr, nullptr);
@@ -175,8 +178,8 @@ protected:
     static bool IsStamp(const std::string& stamp) {
         int y, mo, d, h, mi, s;
         char end;
-        return stamp.size() == 19 &&
-               sscanf(stamp.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &end) == 6;
+        return stamp.size() == 19 && sscanf(stamp.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &mo, &d,
+                                            &h, &mi, &s, &end) == 6;
     }
 
     std::wstring folder;
@@ -220,7 +223,8 @@ TEST_F(HarvestE2e, TheStoredLineIsHarvestedOnceAndASecondRunAddsNothing) {
     EXPECT_EQ(lines[1].text, "В журнал добавлено 0 новых записей из 256");
     EXPECT_LE(lines[0].stamp, lines[1].stamp);
     // Code page 1251, as the log: "В журнал" is C2 20 E6 F3 F0 ED E0 EB.
-    EXPECT_NE(ReadFileBytes(HarvestFile()).find("\xC2\x20\xE6\xF3\xF0\xED\xE0\xEB"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(HarvestFile()).find("\xC2\x20\xE6\xF3\xF0\xED\xE0\xEB"),
+              std::string::npos);
 }
 
 TEST_F(HarvestE2e, NothingHarvestedFromASilentMeterOrAPortThatIsNotThere) {
@@ -237,8 +241,9 @@ TEST_F(HarvestE2e, NothingHarvestedFromASilentMeterOrAPortThatIsNotThere) {
 
     const TRun bad = Run(L"/harvest /speed 300");
     EXPECT_EQ(bad.exitCode, 4u);
-    EXPECT_EQ(bad.output, Output("Скорость «300» не поддерживается (4800 или 9600). Запуск без "
-                                 "окна: VIREL1_Service.exe /harvest [/port COMn] [/speed 4800|9600]"));
+    EXPECT_EQ(bad.output,
+              Output("Скорость «300» не поддерживается (4800 или 9600). Запуск без "
+                     "окна: VIREL1_Service.exe /harvest [/port COMn] [/speed 4800|9600]"));
 
     const auto lines = FileLines();
     ASSERT_EQ(lines.size(), 3u);
@@ -257,8 +262,10 @@ TEST_F(HarvestE2e, AllNewWhileTheJournalHeldAnOlderRecordOfTheMeterMayHaveOverwr
         const std::string text =
             "import sqlite3, sys\n"
             "db = sqlite3.connect(sys.argv[1])\n"
-            "db.execute(\"INSERT INTO records (raw, device, number, measured_at, dose, device_error, "
-            "first_seen, source) VALUES (x'002A7F0905040302010000010500', 42, 9, '2001-02-03 04:05', "
+            "db.execute(\"INSERT INTO records (raw, device, number, measured_at, dose, "
+            "device_error, "
+            "first_seen, source) VALUES (x'002A7F0905040302010000010500', 42, 9, '2001-02-03 "
+            "04:05', "
             "1.5, NULL, '2001-02-03 04:06:00', 'print')\")\n"
             "db.commit()\n";
         const HANDLE file = CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -273,8 +280,9 @@ TEST_F(HarvestE2e, AllNewWhileTheJournalHeldAnOlderRecordOfTheMeterMayHaveOverwr
 
     const TRun run = Run(L"/harvest /port COM12 /speed 9600");
     EXPECT_EQ(run.exitCode, 3u) << run.output;
-    const std::string head = std::string(kAdded256) + ". Все 256 записей архива прибора №42 оказались "
-                                                      "новыми для журнала.";
+    const std::string head = std::string(kAdded256) +
+                             ". Все 256 записей архива прибора №42 оказались "
+                             "новыми для журнала.";
     EXPECT_EQ(run.output.rfind(Output(head).substr(0, Output(head).size() - 2), 0), 0u);
     const auto lines = FileLines();
     ASSERT_EQ(lines.size(), 2u);

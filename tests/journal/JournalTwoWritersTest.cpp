@@ -18,7 +18,8 @@ using journaltest::MeterRecord;
 using journaltest::RowCount;
 using journaltest::TempDir;
 
-std::vector<TJournalRecord> Numbered(int count, int firstNumber, int device, TJournalSource source) {
+std::vector<TJournalRecord> Numbered(int count, int firstNumber, int device,
+                                     TJournalSource source) {
     std::vector<TJournalRecord> records;
     for (int n = firstNumber; n < firstNumber + count; ++n) {
         MeterRecord m;
