@@ -3,6 +3,7 @@
 // after windows.h
 #include <commctrl.h>
 
+#include "app/HarvestRun.h"
 #include "app/windows/Application.h"
 #include "app/platform/PlatformSerialTrace.h"
 #include "app/Program.h"
@@ -10,6 +11,7 @@
 #include "app/platform/RegionalSettings.h"
 #include "app/windows/Texts.h"
 #include "core/DecimalSeparator.h"
+#include "core/HarvestCommand.h"
 #include "core/ProgramDir.h"
 #include "core/Utf16.h"
 #include "serial/SerialTrace.h"
@@ -60,6 +62,18 @@ int RunProgram() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // "/harvest": the archive into the journal without a window, for the Task Scheduler. It
+    // never shows a box: its result is its line and its exit code.
+    try {
+        const virel::THarvestCommand harvest =
+            virel::ParseHarvestCommand(virel::app::CommandLineArguments());
+        if (harvest.requested) {
+            return virel::app::RunHarvestCommand(
+                harvest, virel::ProgramDir(virel::app::ProgramFilePath()));
+        }
+    } catch (...) {
+        return static_cast<int>(virel::THarvestExit::NothingHarvested);
+    }
     try {
         return RunProgram();
     } catch (const std::exception& e) {

@@ -9,6 +9,9 @@
 //   DeviceBench noport   <com number> <speed index 0|1>   (the window names COM40 instead)
 //   DeviceBench file     <com number> <speed index 0|1> <output .xlsx path>
 //   DeviceBench export   <com number> <speed index 0|1>
+//   DeviceBench harvest  <com number> <speed index 0|1> <rounds> <folder>
+//       the file export and the harvest without a window (into a new journal in <folder>
+//       each round), taking turns, through ReadData
 #include <windows.h>
 
 #include <cstdio>
@@ -26,6 +29,9 @@
 #include "automation/ExcelApp.h"
 #include "bench/BenchSupport.h"
 #include "core/DeviceOperations.h"
+#include "core/HarvestCommand.h"
+#include "journal/Journal.h"
+#include "journal/JournalSink.h"
 #include "core/Utf16.h"
 #include "serial/CPDrv.h"
 
@@ -143,6 +149,68 @@ struct TRun {
     std::string status;
 };
 
+// The harvest as /harvest runs it (a view that shows nothing, the journal in a file) against
+// the file export, round by round, on the same port; each harvest into a new journal, so that
+// all 256 records are new and written each time.
+int HarvestBench(int com, int baud, int rounds, const std::string& folder) {
+    TCPDrv port(nullptr, CreateSerialBackend());
+    app::ApplyCommPortDesign(port);
+    app::TCommPortLink link(port);
+    app::TPlatformClock clock;
+    app::TPlatformKeyState keys;
+    app::TPlatformLogFileSystem logFiles;
+    const RegionalFormats formats;
+    const TLineSettings line{"COM" + std::to_string(com), static_cast<std::uint32_t>(baud)};
+
+    TBenchView view;
+    TBenchFiles files(folder + "\\bench-harvest.xlsx");
+    TNoJournal none;
+    TDeviceOperations exportOps(view, link, clock, keys, logFiles, ".\\VIREL1_Service.txt",
+                                [] { return std::unique_ptr<ISpreadsheet>(); }, files, none,
+                                formats);
+
+    const std::string journalPath = folder + "\\bench-harvest.db";
+    THeadlessView quiet;
+    TNoEscape noEscape;
+    TExchange exchange(link, clock, noEscape);
+    TRun fileRun, harvestRun;
+    std::string harvestSummary;
+    for (int i = 0; i < rounds; ++i) {
+        double cpu0 = ProcessCpuMs(), wall0 = NowMs();
+        exportOps.fileExport.SaveToFileExecute({line, false});
+        fileRun.wallMs += NowMs() - wall0;
+        fileRun.cpuMs += ProcessCpuMs() - cpu0;
+        fileRun.status = view.status;
+
+        for (const char* suffix : {"", "-wal", "-shm"}) DeleteFileW(Widen(journalPath + suffix).c_str());
+        cpu0 = ProcessCpuMs();
+        wall0 = NowMs();
+        {
+            // As RunHarvestCommand puts it together: the journal opened, then the reading.
+            TJournal journal(journalPath, clock);
+            static_cast<void>(journal.Open());
+            TJournalSink sink(journal, clock);
+            FaceState state;
+            TMeterActions actions(quiet, exchange, formats, state, sink);
+            TJournalHarvest harvest(quiet, actions, exchange, state, sink, formats);
+            harvest.GiveUpOnSilentMeter(true);
+            harvestSummary = HarvestSummary(harvest.Harvest(line), line.port);
+        }
+        harvestRun.wallMs += NowMs() - wall0;
+        harvestRun.cpuMs += ProcessCpuMs() - cpu0;
+    }
+    std::printf("harvest against the file export at %d baud, %d round(s), mean per round:\n",
+                baud, rounds);
+    std::printf("  file export: %.2f s wall, %.2f s processor; status \"%s\"\n",
+                fileRun.wallMs / rounds / 1000, fileRun.cpuMs / rounds / 1000,
+                fileRun.status.c_str());
+    std::printf("  harvest:     %.2f s wall, %.2f s processor; \"%s\"\n",
+                harvestRun.wallMs / rounds / 1000, harvestRun.cpuMs / rounds / 1000,
+                harvestSummary.c_str());
+    std::printf("  harvest / file export: %.3f\n", harvestRun.wallMs / fileRun.wallMs);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -157,6 +225,7 @@ int main(int argc, char** argv) {
     const int speedIndex = std::atoi(argv[3]);
     const int count = mode != "file" && argc > 4 ? std::atoi(argv[4]) : 20;
     const int baud = speedIndex == 0 ? 4800 : 9600;
+    if (mode == "harvest") return HarvestBench(com, baud, count, argc > 5 ? argv[5] : ".");
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     TBenchView view;

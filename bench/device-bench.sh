@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs DeviceBench against a simulated meter on COM6 of the build's Wine prefix, each case
 # through the old busy read loop and through ReadData: 20 ends of measurement, a silent meter,
-# a port that cannot be opened and the whole archive into an xlsx file, at 4800 and 9600 baud;
+# a port that cannot be opened and the whole archive into an xlsx file, at 4800 and 9600 baud,
+# and the harvest without a window against the file export, three rounds each;
 # then the whole archive export at 9600 baud into the test spreadsheet server (about five
 # minutes for both loops; --no-export leaves it out).
 #   bench/device-bench.sh [build] [--no-export]
@@ -34,6 +35,7 @@ for speed in 0 1; do
     "$run" "$bench" noport 6 $speed
     echo "baud=$baud" >"$ctl"
     "$run" "$bench" file 6 $speed "Z:$build/bench/archive-$baud.xlsx"
+    "$run" "$bench" harvest 6 $speed 3 "Z:$build/bench"
 done
 if [ "$export_too" = 1 ]; then
     echo "baud=9600" >"$ctl"

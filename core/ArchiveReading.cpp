@@ -75,6 +75,12 @@ TArchiveReadCount TArchiveReading::ReadLoop(const TLineSettings& line, const Row
             count.portUnavailable = true;
             view_.GaugeSetProgress(n);
             return count;
+        } else if (result.fault == TReadFault::NoReply && n == 0 && stopAtSilentStart_ &&
+                   pace_ == TReadingPace::Quick) {
+            count.silentStart = true;
+            ++count.failed;
+            view_.GaugeSetProgress(n);
+            return count;
         } else {
             view_.SetStatusText(texts::kStatusRecordFailed + number);
             ++count.failed;

@@ -37,6 +37,7 @@ struct TArchiveReadCount {
     int read = 0;
     int failed = 0;
     bool portUnavailable = false;  // the port did not open for the first record: nothing read
+    bool silentStart = false;      // StopAtSilentStart: no answer to the first record
 };
 
 class TArchiveReading {
@@ -64,6 +65,11 @@ public:
     // BatchReading is cleared however it ends.
     TArchiveReadCount ReadRecords(const TLineSettings& line, const RowWriter& writeRow);
 
+    // At the quick pace, a first record that gets no answer at all (all three sendings) ends
+    // the reading too: the meter is off or not on this line, and the other 255 would take a
+    // quarter of an hour to fail alike. For a harvest nobody watches; off by default.
+    void StopAtSilentStart(bool on) { stopAtSilentStart_ = on; }
+
 private:
     TArchiveReadCount ReadLoop(const TLineSettings& line, const RowWriter& writeRow);
     template <typename Read>
@@ -75,6 +81,7 @@ private:
     FaceState& state_;
     TReadingPace pace_;
     TRecordSource source_;
+    bool stopAtSilentStart_ = false;
 };
 
 }  // namespace virel

@@ -27,6 +27,11 @@ public:
         return ReadData(buffer, count);
     }
     virtual std::uint32_t LineSpeed() const { return 0; }  // bits per second; 0 unknown
+    // After an Open that failed: the port exists but another program holds it now (the window
+    // or a scheduled harvest in its exchange), so trying again shortly may succeed.
+    [[nodiscard]] virtual bool OpenRefusedAsBusy() const { return false; }
+    // Waits about `ms` without using the processor, between the tries of a held port.
+    virtual void Pause(std::uint32_t /*ms*/) {}
 };
 
 // The local date and time in milliseconds (see ToMilliseconds in DateTimeFormat.h).

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/BusyPort.h"
 #include "core/Errors.h"
 #include "core/ReplyPace.h"
 
@@ -17,7 +18,18 @@ std::string commands::Rd(std::uint8_t recordNumber) {
 }
 
 bool TExchange::OpenComPort(const TLineSettings& line) {
-    return link_.Open(line.speed, line.port);
+    if (link_.Open(line.speed, line.port)) return true;
+    // Held by another program: its exchange ends soon (each holds the port for one exchange),
+    // so the port is asked for again rather than the action failing.
+    TBusyPortRetry retry(clock_.LocalNowMs());
+    while (link_.OpenRefusedAsBusy()) {
+        const auto pause = retry.NextPause(clock_.LocalNowMs());
+        if (!pause) return false;
+        if (keys_.EscapeDown()) throw EProtocolCancel();
+        link_.Pause(*pause);
+        if (link_.Open(line.speed, line.port)) return true;
+    }
+    return false;
 }
 
 void TExchange::CloseComPort() {

@@ -40,7 +40,9 @@ public:
 
     // Applies the line's speed and port and connects; false when the port could not be opened.
     // A text naming no port opens nothing, so the exchange then fails as with a port that
-    // cannot be opened: never the port of an earlier exchange.
+    // cannot be opened: never the port of an earlier exchange. A port another program holds is
+    // tried again for up to kBusyPortWaitMs (core/BusyPort.h); Esc down between the tries
+    // throws EProtocolCancel.
     [[nodiscard]] bool OpenComPort(const TLineSettings& line);
     void CloseComPort();
 

@@ -55,6 +55,9 @@ public:
     // Reads and keeps. Errors of the reading (Esc) leave with nothing kept. A request while an
     // export runs does nothing (nothing read).
     THarvestResult Harvest(const TLineSettings& line);
+    // A meter that does not answer the first record ends the harvest at once (NothingRead)
+    // instead of after all 256 have failed: for the harvest without a window.
+    void GiveUpOnSilentMeter(bool on) { reading_.StopAtSilentStart(on); }
     // The action in the window: Harvest, its summary in the status bar and the warning in a box.
     void HarvestExecute(const TLineSettings& line);
 

@@ -74,7 +74,13 @@ void TMeterActions::ResetGauge() {
 TMeterActions::TReply TMeterActions::Transact(const TLineSettings& line,
                                               const std::string& command) {
     TReply reply;
-    reply.opened = exchange_.OpenComPort(line);
+    try {
+        reply.opened = exchange_.OpenComPort(line);
+    } catch (const EProtocolCancel&) {
+        // Esc while waiting for a port another program held: nothing was opened.
+        view_.SetStatusText(texts::kStatusCancelled);
+        throw;
+    }
     // At the quick pace nobody waits for a port that is not there: the export stops at once.
     if (!reply.opened && exchange_.QuickReplySize() != 0) {
         exchange_.CloseComPort();

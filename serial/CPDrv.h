@@ -174,6 +174,9 @@ public:
     virtual bool Open(const std::string& path) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
+    // The system's error code of the last Open that failed (0 after one that succeeded): tells a
+    // port another program holds from one that is not there.
+    virtual std::uint32_t OpenError() const { return 0; }
 
     virtual bool SetState(const TDcb& dcb) = 0;
     virtual bool Purge(std::uint32_t flags) = 0;
@@ -268,6 +271,9 @@ public:
     // --- Opening and closing ---
     bool IsConnected() const;
     bool Connect();
+    // Why the last Connect could not open the device: the system's error code, 0 when it opened
+    // (a Connect that failed afterwards, setting the line up, leaves 0).
+    std::uint32_t OpenError() const { return backend_ ? backend_->OpenError() : 0; }
     void Disconnect();
     bool ApplySettings();
     bool PurgeBuffers(bool input, bool output);

@@ -68,8 +68,15 @@ public:
         // transfer is synchronous and bounded by the comm time-outs.
         device_ = win::THandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        return static_cast<bool>(device_);
+        if (device_) {
+            openError_ = 0;
+            return true;
+        }
+        openError_ = GetLastError();
+        SetLastError(openError_);  // still the open's, for whoever reports the failure
+        return false;
     }
+    std::uint32_t OpenError() const override { return openError_; }
 
     void Close() override { device_.Reset(); }
     bool IsOpen() const override { return static_cast<bool>(device_); }
@@ -226,6 +233,7 @@ private:
     TSerialMessageHandler handler_;
     win::TOwnedWindow window_;
     win::THandle device_;
+    DWORD openError_ = 0;
     COMMTIMEOUTS timeouts_{};  // the component's, put back after each wait
     std::uint64_t frequency_ = 1000;
 };

@@ -87,6 +87,7 @@ public:
     bool Open(const std::string& path) override;
     void Close() override;
     bool IsOpen() const override { return inner_->IsOpen(); }
+    std::uint32_t OpenError() const override { return inner_->OpenError(); }
 
     bool SetState(const TDcb& dcb) override;
     bool Purge(std::uint32_t flags) override;

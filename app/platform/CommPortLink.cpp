@@ -18,6 +18,7 @@ void ApplyCommPortDesign(TCPDrv& port) {
 
 bool TCommPortLink::Open(std::uint32_t speed, const std::string& portText) {
     // Never the port of an earlier exchange: an unknown name must not reach another device.
+    busy_ = false;
     const auto number = PortNumberFromText(portText);
     if (!number) {
         port_.Disconnect();
@@ -43,7 +44,14 @@ bool TCommPortLink::Open(std::uint32_t speed, const std::string& portText) {
     } else {
         port_.SetPortName(PortPath(portNumber));
     }
-    return port_.Connect();
+    if (port_.Connect()) return true;
+    const std::uint32_t error = port_.OpenError();
+    busy_ = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+    return false;
+}
+
+void TCommPortLink::Pause(std::uint32_t ms) {
+    Sleep(ms);
 }
 
 bool TCommPortLink::PausedOnClosedPort() const {

@@ -33,6 +33,10 @@ public:
     std::uint32_t ReadDataIdle(std::uint8_t* buffer, std::uint32_t count,
                                std::uint32_t idleMs) override;
     std::uint32_t LineSpeed() const override { return port_.BaudRateValue(); }
+    // The last Open found the port held by another program: access denied or a sharing
+    // violation (the port exists; a missing one says "file not found").
+    bool OpenRefusedAsBusy() const override { return busy_; }
+    void Pause(std::uint32_t ms) override;
 
 private:
     // True, after a short pause, when the port is closed.
@@ -40,6 +44,7 @@ private:
 
     TCPDrv& port_;
     TRefusedPortNote onRefusedPort_;
+    bool busy_ = false;
 };
 
 }  // namespace virel::app

@@ -10,6 +10,7 @@
 #include "Version.h"
 #include "app/platform/PlatformClock.h"
 #include "app/platform/PlatformLogFile.h"
+#include "app/platform/ProgramFile.h"
 #include "core/Utf16.h"
 #include "serial/SerialTrace.h"
 #include "win/Scopes.h"
@@ -82,23 +83,6 @@ std::string UserTraceFilePath() {
     const std::size_t slash = userLog.find_last_of('\\');
     if (slash == std::string::npos) return {};
     return userLog.substr(0, slash + 1) + kTraceFileName;
-}
-
-// The arguments after the program's name. A wide entry point has them split by the C runtime
-// already; the shell's splitter only where it has not, since its library would otherwise be
-// loaded at every start for this alone.
-std::vector<std::string> CommandLineArguments() {
-    std::vector<std::string> arguments;
-    if (__wargv != nullptr) {
-        for (int i = 1; i < __argc; ++i) arguments.push_back(Narrow(__wargv[i]));
-        return arguments;
-    }
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (argv == nullptr) return arguments;
-    for (int i = 1; i < count; ++i) arguments.push_back(Narrow(argv[i]));
-    LocalFree(argv);
-    return arguments;
 }
 
 }  // namespace

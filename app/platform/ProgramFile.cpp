@@ -1,6 +1,10 @@
 #include "app/platform/ProgramFile.h"
 
 #include <windows.h>
+// after windows.h
+#include <shellapi.h>
+
+#include <cstdlib>
 
 #include "core/Utf16.h"
 
@@ -27,6 +31,23 @@ std::string ProgramFilePath() {
     if (written == 0 || written >= size) return Narrow(path);
     full.resize(written);
     return Narrow(full);
+}
+
+// A wide entry point has the arguments split by the C runtime already; the shell's splitter
+// only where it has not, since its library would otherwise be loaded at every start for this
+// alone.
+std::vector<std::string> CommandLineArguments() {
+    std::vector<std::string> arguments;
+    if (__wargv != nullptr) {
+        for (int i = 1; i < __argc; ++i) arguments.push_back(Narrow(__wargv[i]));
+        return arguments;
+    }
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (argv == nullptr) return arguments;
+    for (int i = 1; i < count; ++i) arguments.push_back(Narrow(argv[i]));
+    LocalFree(argv);
+    return arguments;
 }
 
 }  // namespace virel::app

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
 #include "app/platform/CommPortLink.h"
 
 namespace virel::app {
@@ -22,6 +24,7 @@ struct Device {
     std::deque<std::uint8_t> input;
     std::string answer;  // queued whenever a command has been written
     std::uint32_t tick = 0;
+    std::uint32_t refuseWith = 0;  // the system's error of a refused open; 0 opens
 };
 
 // Only what TCPDrv needs to open, write and read; every call succeeds.
@@ -36,10 +39,12 @@ public:
     bool StartTimer(std::uint32_t) override { return true; }
     void StopTimer() override {}
     bool Open(const std::string& path) override {
-        d_->open = true;
         d_->path = path;
-        return true;
+        openError_ = d_->refuseWith;
+        d_->open = openError_ == 0;
+        return d_->open;
     }
+    std::uint32_t OpenError() const override { return openError_; }
     void Close() override { d_->open = false; }
     bool IsOpen() const override { return d_->open; }
     bool SetState(const TDcb& dcb) override {
@@ -89,6 +94,7 @@ public:
 
 private:
     std::shared_ptr<Device> d_;
+    std::uint32_t openError_ = 0;
 };
 
 class CommPortLinkTest : public ::testing::Test {
@@ -148,6 +154,36 @@ TEST_F(CommPortLinkTest, NoPortNamedOpensNothing) {
     }
     std::uint8_t buffer[300] = {};
     EXPECT_EQ(link.ReadData(buffer, 280), 0u);
+}
+
+TEST_F(CommPortLinkTest, APortAnotherProgramHoldsIsToldFromOneThatIsNotThere) {
+    // Held: access denied (a serial port's usual answer) or a sharing violation.
+    for (const DWORD error : {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION}) {
+        device->refuseWith = error;
+        EXPECT_FALSE(link.Open(9600, "COM3"));
+        EXPECT_EQ(port.OpenError(), error);
+        EXPECT_TRUE(link.OpenRefusedAsBusy()) << error;
+    }
+    // Not there, or not a port at all: nothing to wait for.
+    for (const DWORD error : {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_GEN_FAILURE}) {
+        device->refuseWith = error;
+        EXPECT_FALSE(link.Open(9600, "COM3"));
+        EXPECT_FALSE(link.OpenRefusedAsBusy()) << error;
+    }
+    device->refuseWith = ERROR_ACCESS_DENIED;
+    EXPECT_FALSE(link.Open(9600, "COM3"));
+    EXPECT_FALSE(link.Open(9600, "COM0")) << "a text naming no port never reaches the system";
+    EXPECT_FALSE(link.OpenRefusedAsBusy());
+    // Free again: opened, and nothing left over of the refusal.
+    device->refuseWith = 0;
+    EXPECT_TRUE(link.Open(9600, "COM3"));
+    EXPECT_FALSE(link.OpenRefusedAsBusy());
+    EXPECT_EQ(port.OpenError(), 0u);
+    link.Close();
+    // The pause between the tries waits in the system.
+    const auto start = std::chrono::steady_clock::now();
+    link.Pause(30);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(25));
 }
 
 TEST_F(CommPortLinkTest, SendAndReadPassThrough) {

@@ -10,6 +10,7 @@
 
 #include "app/windows/Texts.h"
 #include "core/DeviceTexts.h"
+#include "core/HarvestCommand.h"
 #include "core/Utf16.h"
 #include "journal/JournalTexts.h"
 #include "journal/JournalView.h"
@@ -92,6 +93,34 @@ TEST(GuideTexts, EveryStatusTextAndMessageIsExplained) {
     for (const char* text : {kTraceNotWritten, kTraceOff}) {
         EXPECT_NE(guide.find(text), std::string::npos) << text;
     }
+}
+
+TEST(GuideTexts, TheHarvestWithoutAWindowIsExplained) {
+    const std::string guide = GuideText();
+    ASSERT_FALSE(guide.empty()) << "no guide at " VIREL_GUIDE_PATH;
+    // How it is written (the usage after its full stop and space), its exit codes and a
+    // scheduled task that runs it.
+    const std::string_view usage = texts::kCommandUsage;
+    EXPECT_NE(guide.find(usage.substr(2)), std::string::npos) << usage;
+    for (const char* text : {"schtasks /create", "/harvest", "/port COM", "/speed"}) {
+        EXPECT_NE(guide.find(text), std::string::npos) << text;
+    }
+    for (int code = 0; code <= 4; ++code) {
+        const std::string row = "| " + std::to_string(code) + " |";
+        EXPECT_NE(guide.find(row), std::string::npos) << "exit code " << code;
+    }
+    // Its own texts, up to the switch or value each names.
+    for (const char* text : {texts::kCommandUnknownSwitch, texts::kCommandNoValue,
+                             texts::kCommandRepeated, texts::kCommandBadPort,
+                             texts::kCommandBadSpeed}) {
+        const std::string_view whole = text;
+        const std::size_t at = whole.find("%1");
+        const std::string_view before = whole.substr(0, at);
+        const std::string_view after = whole.substr(at + 2);
+        EXPECT_NE(guide.find(before.empty() ? after : before), std::string::npos) << text;
+    }
+    EXPECT_NE(guide.find(Quoted(texts::kHarvestJournalUnwritable)), std::string::npos);
+    EXPECT_NE(guide.find(texts::kHarvestJournalUnwritable2), std::string::npos);
 }
 
 TEST(GuideTexts, EveryControlMenuEntryAndWindowIsNamed) {

@@ -55,6 +55,13 @@ public:
         const int portNumber = PortNumberFromText(portText).value_or(0);
         if (!open) port = portNumber;
         if (portNumber == 0) open = false;  // no port named: nothing opens
+        refusedBusy = false;
+        if (portNumber != 0 && !open && busyOpens > 0) {
+            // Another program holds the port for this many tries.
+            --busyOpens;
+            refusedBusy = true;
+            return false;
+        }
         if (!canOpen || portNumber == 0) return false;
         open = true;
         return true;
@@ -62,6 +69,11 @@ public:
     void Close() override {
         ++closes;
         open = false;
+    }
+    bool OpenRefusedAsBusy() const override { return refusedBusy; }
+    void Pause(std::uint32_t ms) override {
+        pauses.push_back(ms);
+        clock_.now += ms;
     }
     bool SendString(const std::string& bytes) override {
         sent.push_back(bytes);
@@ -113,6 +125,9 @@ public:
     std::vector<std::uint32_t> readSizes;
     bool canOpen = true;
     bool open = false;
+    int busyOpens = 0;         // this many opens find the port held by another program
+    bool refusedBusy = false;  // the last open did
+    std::vector<std::uint32_t> pauses;
     int sendThrows = 0;  // this many sends throw
     int readThrows = 0;  // this many reads throw
     std::function<void()> onRead;

@@ -1,0 +1,69 @@
+// The window's stored port and speed as the harvest without a window reads them: the values
+// the window's storage writes, trimmed and converted as the window restores them, and the
+// window's own defaults for what is missing or does not fit.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "app/StoredLine.h"
+
+namespace virel::app {
+namespace {
+
+// Sections in memory; counts the writes, of which there must be none.
+class MemoryStore final : public TSectionStore {
+public:
+    std::string ReadString(const std::string& section, const std::string& name,
+                           const std::string& def) override {
+        const auto found = values.find(section + "/" + name);
+        return found == values.end() ? def : found->second;
+    }
+    void WriteString(const std::string&, const std::string&, const std::string&) override {
+        ++writes;
+    }
+    void EraseSection(const std::string&) override { ++writes; }
+
+    std::map<std::string, std::string> values;
+    int writes = 0;
+};
+
+TLineSettings Read(const std::map<std::string, std::string>& values) {
+    MemoryStore store;
+    store.values = values;
+    const TLineSettings line = StoredLineSettings(store);
+    EXPECT_EQ(store.writes, 0) << "the window's settings are only read";
+    return line;
+}
+
+TEST(StoredLine, TheWindowsStoredPortAndSpeed) {
+    TLineSettings line =
+        Read({{"TFace/CB_ComPort_Text", " COM7 "}, {"TFace/CB_Spead_ItemIndex", "1"}});
+    EXPECT_EQ(line.port, "COM7");
+    EXPECT_EQ(line.speed, 9600u);
+    line = Read({{"TFace/CB_ComPort_Text", "COM12"}, {"TFace/CB_Spead_ItemIndex", "0"}});
+    EXPECT_EQ(line.port, "COM12");
+    EXPECT_EQ(line.speed, 4800u);
+    // Another window's section is not the main window's.
+    line = Read({{"TOther/CB_ComPort_Text", "COM9"}, {"TOther/CB_Spead_ItemIndex", "1"}});
+    EXPECT_EQ(line.port, "COM1");
+    EXPECT_EQ(line.speed, 4800u);
+}
+
+TEST(StoredLine, MissingOrUnfitValuesGiveWhatTheWindowShows) {
+    // Nothing stored (the window never closed on this PC): its first items.
+    TLineSettings line = Read({});
+    EXPECT_EQ(line.port, "COM1");
+    EXPECT_EQ(line.speed, 4800u);
+    // A speed item the box does not have, none, or no number: the box's first item.
+    for (const char* index : {"2", "-1", "speed", ""}) {
+        line = Read({{"TFace/CB_Spead_ItemIndex", index}});
+        EXPECT_EQ(line.speed, 4800u) << index;
+    }
+    // An empty stored port empties the box: no port, which the harvest reports as such.
+    line = Read({{"TFace/CB_ComPort_Text", ""}});
+    EXPECT_EQ(line.port, "");
+}
+
+}  // namespace
+}  // namespace virel::app

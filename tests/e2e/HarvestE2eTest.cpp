@@ -1,0 +1,347 @@
+// VIREL1_Service.exe /harvest end to end: a copy of the real program started as the Task
+// Scheduler starts it, against the simulated meter on COM12. Its exit code for each way a
+// harvest ends, its line on the standard output and in the harvest file, the journal read back
+// by a tool of its own, and a second run that adds nothing.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/TextCodec.h"
+#include "tests/e2e/E2eSupport.h"
+#include "tests/e2e/FaultSupport.h"
+#include "tests/support/StoredSettings.h"
+
+#if !defined(VIREL_PROGRAM_PATH) || !defined(VIREL_E2E_JOURNAL_READER)
+#error "build with the paths of VIREL1_Service.exe and of the journal reader"
+#endif
+
+namespace virel::e2e {
+namespace {
+
+// A copy named after this test process keeps its settings under a key of its own.
+const std::wstring kName = L"VIREL1_H" + std::to_wstring(GetCurrentProcessId());
+const std::wstring kSection = L"Software\\" + kName + L"\\TFace";
+constexpr char kAdded256[] = "В журнал добавлено 256 новых записей из 256";
+
+struct TRun {
+    DWORD exitCode = 0xFFFF;
+    std::string output;  // standard output, as the program wrote it
+    double ms = 0;
+};
+
+class HarvestE2e : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder =
+            std::wstring(L"" VIREL_E2E_WORK) + L"\\harvest-" + kName + L"-" + Widen(info->name());
+        CreateDirectoryW(L"" VIREL_E2E_WORK, nullptr);
+        RunUnix("rm -rf '" + UnixPath(folder) + "'");
+        CreateDirectoryW(folder.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW(L"" VIREL_PROGRAM_PATH, Exe().c_str(), FALSE));
+        RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\" + kName).c_str());
+    }
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\" + kName).c_str()); }
+
+    std::wstring Exe() const { return folder + L"\\" + kName + L".exe"; }
+    std::wstring Journal() const { return folder + L"\\VIREL1_Service.db"; }
+    std::wstring HarvestFile() const { return folder + L"\\VIREL1_Service.harvest.txt"; }
+
+    static std::string UnixPath(const std::wstring& path) {
+        std::string unix = Narrow(path.substr(2));
+        std::replace(unix.begin(), unix.end(), '\\', '/');
+        return unix;
+    }
+
+    // Starts the copy with `arguments`, its standard output a pipe, and waits for its end.
+    TRun Run(const std::wstring& arguments, DWORD timeoutMs = 120'000) {
+        TRun run;
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        HANDLE readEnd = nullptr, writeEnd = nullptr;
+        if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = writeEnd;
+        startup.hStdError = writeEnd;
+        PROCESS_INFORMATION info{};
+        std::wstring command = L"\"" + Exe() + L"\" " + arguments;
+        const double start = NowMs();
+        const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
+                                            nullptr, folder.c_str(), &startup, &info);
+        CloseHandle(writeEnd);
+        if (!started) {
+            CloseHandle(readEnd);
+            return run;
+        }
+        auto drain = [&] {
+            DWORD available = 0;
+            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) &&
+                   available > 0) {
+                char buffer[4096];
+                DWORD got = 0;
+                if (!ReadFile(readEnd, buffer, std::min<DWORD>(available, sizeof buffer), &got,
+                              nullptr))
+                    break;
+                run.output.append(buffer, got);
+            }
+        };
+        while (WaitForSingleObject(info.hProcess, 20) == WAIT_TIMEOUT) {
+            drain();
+            if (NowMs() - start > timeoutMs) {
+                TerminateProcess(info.hProcess, 0xDEAD);
+                break;
+            }
+        }
+        drain();
+        run.ms = NowMs() - start;
+        GetExitCodeProcess(info.hProcess, &run.exitCode);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        CloseHandle(readEnd);
+        return run;
+    }
+
+    // What the program's standard output should hold for `summary`: the line in the code page
+    // a console program writes when its output goes to a pipe.
+    static std::string Output(const std::string& summary) {
+        const std::wstring wide = Widen(summary) + L"\r\n";
+        const UINT codePage = GetOEMCP();
+        const int size = WideCharToMultiByte(
+            codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+        std::string bytes(static_cast<std::size_t>(std::max(size, 0)), '\0');
+        WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(),
+                            size, nullptr, nullptr);
+        return bytes;
+    }
+
+    // The harvest file's lines (code page 1251, CR LF), as UTF-8, with their stamps apart.
+    struct TFileLine {
+        std::string stamp;
+        std::string text;
+    };
+    std::vector<TFileLine> FileLines() const {
+        const std::string bytes = ReadFileBytes(HarvestFile());
+        std::vector<TFileLine> lines;
+        std::size_t at = 0;
+        while (at < bytes.size()) {
+            const std::size_t end = bytes.find("\r\n", at);
+            if (end == std::string::npos) {
+                lines.push_back({"", "<no line end> " + Cp1251ToUtf8(bytes.substr(at))});
+                break;
+            }
+            const std::string line = Cp1251ToUtf8(bytes.substr(at, end - at));
+            lines.push_back({line.substr(0, 19), line.size() > 20 ? line.substr(20) : ""});
+            at = end + 2;
+        }
+        return lines;
+    }
+
+    std::vector<std::vector<std::string>> ReadJournal() const {
+        const std::wstring out = Journal() + L".read";
+        std::wstring command = Widen(std::string(VIREL_E2E_JOURNAL_READER)) + L" \"" +
+                               Widen(UnixPath(Journal())) + L"\" \"" + Widen(UnixPath(out)) + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        std::vector<std::vector<std::string>> rows;
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &info))
+            return rows;
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        // Wine does not wait for a Linux process: its output appears when it is complete.
+        for (int i = 0; i < 600 && GetFileAttributesW(out.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+            Sleep(50);
+        std::istringstream text(ReadFileBytes(out));
+        std::string line;
+        while (std::getline(text, line)) {
+            std::vector<std::string> fields(1);
+            for (const char c : line) {
+                if (c == '\t') {
+                    fields.emplace_back();
+                } else {
+                    fields.back() += c;
+                }
+            }
+            rows.push_back(std::move(fields));
+        }
+        DeleteFileW(out.c_str());
+        return rows;
+    }
+
+    static bool IsStamp(const std::string& stamp) {
+        int y, mo, d, h, mi, s;
+        char end;
+        return stamp.size() == 19 && sscanf(stamp.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &mo, &d,
+                                            &h, &mi, &s, &end) == 6;
+    }
+
+    std::wstring folder;
+    TMeter meter;
+};
+
+TEST_F(HarvestE2e, TheStoredLineIsHarvestedOnceAndASecondRunAddsNothing) {
+    // The window's stored port and speed: COM12 at 9600 (item 1).
+    StoreText(kSection, L"CB_ComPort_Text", L" COM12 ");
+    StoreText(kSection, L"CB_Spead_ItemIndex", L"1");
+    const TRun first = Run(L"/harvest");
+    EXPECT_EQ(first.exitCode, 0u) << first.output;
+    EXPECT_EQ(first.output, Output(kAdded256));
+    const auto notes = meter.Notes();
+    EXPECT_NE(std::find(notes.begin(), notes.end(), "line speed 9600"), notes.end());
+    EXPECT_EQ(meter.CountReceived({0x01, 'F', 'P', 'R'}), 0) << "no measurement cut short";
+
+    auto rows = ReadJournal();
+    ASSERT_EQ(rows.size(), 256u);
+    for (const auto& row : rows) {
+        ASSERT_EQ(row.size(), 6u);
+        EXPECT_EQ(row[5], "harvest");
+    }
+
+    // Again, on the line the command names: nothing new, and the stored values untouched.
+    const TMeter again;
+    const TRun second = Run(L"-HARVEST /Port com12 -speed 4800");
+    EXPECT_EQ(second.exitCode, 0u) << second.output;
+    EXPECT_EQ(second.output, Output("В журнал добавлено 0 новых записей из 256"));
+    const auto notesAgain = again.Notes();
+    EXPECT_NE(std::find(notesAgain.begin(), notesAgain.end(), "line speed 4800"), notesAgain.end());
+    EXPECT_EQ(ReadJournal().size(), 256u);
+    EXPECT_EQ(StoredText(kSection, L"CB_Spead_ItemIndex"), L"1");
+    EXPECT_EQ(StoredText(kSection, L"CB_ComPort_Text"), L" COM12 ");
+
+    const auto lines = FileLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(IsStamp(lines[0].stamp)) << lines[0].stamp;
+    EXPECT_EQ(lines[0].text, kAdded256);
+    EXPECT_TRUE(IsStamp(lines[1].stamp)) << lines[1].stamp;
+    EXPECT_EQ(lines[1].text, "В журнал добавлено 0 новых записей из 256");
+    EXPECT_LE(lines[0].stamp, lines[1].stamp);
+    // Code page 1251, as the log: "В журнал" is C2 20 E6 F3 F0 ED E0 EB.
+    EXPECT_NE(ReadFileBytes(HarvestFile()).find("\xC2\x20\xE6\xF3\xF0\xED\xE0\xEB"),
+              std::string::npos);
+}
+
+TEST_F(HarvestE2e, NothingHarvestedFromASilentMeterOrAPortThatIsNotThere) {
+    meter.Set("silent=1\n");
+    const TRun silent = Run(L"/harvest /port COM12");
+    EXPECT_EQ(silent.exitCode, 1u);
+    EXPECT_EQ(silent.output, Output("Архив не собран в журнал: не прочитано ни одной записи"));
+    EXPECT_LT(silent.ms, 30'000) << "the first record unanswered ends it";
+    meter.Set("");
+
+    const TRun noPort = Run(L"/harvest /port COM200");
+    EXPECT_EQ(noPort.exitCode, 1u);
+    EXPECT_EQ(noPort.output, Output("Архив не собран в журнал: не удалось открыть порт COM200"));
+
+    const TRun bad = Run(L"/harvest /speed 300");
+    EXPECT_EQ(bad.exitCode, 4u);
+    EXPECT_EQ(bad.output,
+              Output("Скорость «300» не поддерживается (4800 или 9600). Запуск без "
+                     "окна: VIREL1_Service.exe /harvest [/port COMn] [/speed 4800|9600]"));
+
+    const auto lines = FileLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1].text, "Архив не собран в журнал: не удалось открыть порт COM200");
+    EXPECT_TRUE(ReadJournal().empty());
+}
+
+TEST_F(HarvestE2e, AllNewWhileTheJournalHeldAnOlderRecordOfTheMeterMayHaveOverwritten) {
+    // The journal made by a run on a silent meter, then an old record of meter 42 put in by SQL
+    // as a clinic would import one.
+    meter.Set("silent=1\n");
+    ASSERT_EQ(Run(L"/harvest /port COM12").exitCode, 1u);
+    meter.Set("");
+    const std::wstring script = folder + L"\\old-record.py";
+    {
+        const std::string text =
+            "import sqlite3, sys\n"
+            "db = sqlite3.connect(sys.argv[1])\n"
+            "db.execute(\"INSERT INTO records (raw, device, number, measured_at, dose, "
+            "device_error, "
+            "first_seen, source) VALUES (x'002A7F0905040302010000010500', 42, 9, '2001-02-03 "
+            "04:05', "
+            "1.5, NULL, '2001-02-03 04:06:00', 'print')\")\n"
+            "db.commit()\n";
+        const HANDLE file = CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    ASSERT_TRUE(RunUnix("python3 '" + UnixPath(script) + "' '" + UnixPath(Journal()) + "'"));
+    ASSERT_EQ(ReadJournal().size(), 1u);
+
+    const TRun run = Run(L"/harvest /port COM12 /speed 9600");
+    EXPECT_EQ(run.exitCode, 3u) << run.output;
+    const std::string head = std::string(kAdded256) +
+                             ". Все 256 записей архива прибора №42 оказались "
+                             "новыми для журнала.";
+    EXPECT_EQ(run.output.rfind(Output(head).substr(0, Output(head).size() - 2), 0), 0u);
+    const auto lines = FileLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1].text.rfind(head, 0), 0u) << lines[1].text;
+    // Both times in the prefix's regional formats: the journal's old record and the oldest read.
+    EXPECT_NE(lines[1].text.find("(03.02.2001 "), std::string::npos) << lines[1].text;
+    EXPECT_NE(lines[1].text.find("(05.03.2007 "), std::string::npos) << lines[1].text;
+    EXPECT_EQ(ReadJournal().size(), 257u);
+}
+
+TEST_F(HarvestE2e, AJournalThatCannotBeWrittenSendsTheRecordsToTheUsersOwn) {
+    // Not a journal, and held open by this process so that it cannot be moved aside.
+    {
+        const HANDLE make = CreateFileW(Journal().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(make, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(make, "not a journal at all", 20, &written, nullptr);
+        CloseHandle(make);
+    }
+    const HANDLE held = CreateFileW(Journal().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    // The user's own journal gets the records: one of an earlier case waits aside meanwhile, and
+    // comes back afterwards in place of this case's.
+    wchar_t appData[MAX_PATH] = L"";
+    ASSERT_TRUE(GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH) > 0);
+    const std::wstring userJournal = std::wstring(appData) + L"\\VIREL1_Service\\VIREL1_Service.db";
+    const wchar_t* const suffixes[] = {L"", L"-wal", L"-shm"};
+    for (const wchar_t* suffix : suffixes) {
+        const std::wstring file = userJournal + suffix;
+        MoveFileExW(file.c_str(), (file + L".aside").c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    struct TPutBack {
+        const std::wstring& journal;
+        const wchar_t* const (&suffixes)[3];
+        ~TPutBack() {
+            for (const wchar_t* suffix : suffixes) {
+                const std::wstring file = journal + suffix;
+                DeleteFileW(file.c_str());
+                MoveFileExW((file + L".aside").c_str(), file.c_str(), 0);
+            }
+        }
+    } putBack{userJournal, suffixes};
+
+    const TRun run = Run(L"/harvest /port COM12 /speed 9600");
+    CloseHandle(held);
+    EXPECT_EQ(run.exitCode, 2u) << run.output;
+    const auto lines = FileLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text.rfind("Архив прочитан, но журнал доз ", 0), 0u) << lines[0].text;
+    EXPECT_NE(lines[0].text.find("VIREL1_Service.db недоступен для записи. Не удалось записать в "
+                                 "журнал доз записей: 256; они сохранены в журнале "),
+              std::string::npos)
+        << lines[0].text;
+    EXPECT_NE(lines[0].text.find("VIREL1_Service\\VIREL1_Service.db"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(Journal()), "not a journal at all") << "the held file is untouched";
+    EXPECT_NE(GetFileAttributesW(userJournal.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
+}  // namespace virel::e2e
