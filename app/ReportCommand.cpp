@@ -61,8 +61,8 @@ int Failed(int code, const std::string& line) {
 // The journal, opened for the command: none (and the exit code given) when it cannot be.
 std::optional<int> OpenFor(TJournal& journal, bool write) {
     const TOpenResult opened = journal.Open();
-    if (opened.outcome == TOpenOutcome::Unavailable ||
-        opened.outcome == TOpenOutcome::Replaced || (write && !journal.Writable())) {
+    if (opened.outcome == TOpenOutcome::Unavailable || opened.outcome == TOpenOutcome::Replaced ||
+        (write && !journal.Writable())) {
         std::string message = JournalOpenMessage(opened);
         if (message.empty()) message = "журнал доз " + opened.path + " недоступен для записи";
         for (char& c : message) {
@@ -74,8 +74,8 @@ std::optional<int> OpenFor(TJournal& journal, bool write) {
 }
 
 std::optional<std::string> ReadFileBytes(const std::string& path, std::string& bytes) {
-    const win::THandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const win::THandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
     if (!file || !GetFileSizeEx(file.Get(), &size)) return win::SystemMessage(GetLastError());
     if (size.QuadPart > 16 * 1024 * 1024) return win::SystemMessage(ERROR_FILE_TOO_LARGE);
@@ -100,13 +100,13 @@ int RunReport(const TReportCommand& command, const std::string& journalPath) {
     } catch (const std::exception& e) {
         return Failed(kExitJournal, e.what());
     }
-    if (const auto failure = WriteReportFile(
-            Widen(command.out), command.csv ? TArchiveFileType::Csv : TArchiveFileType::Xlsx,
-            book)) {
+    if (const auto failure =
+            WriteReportFile(Widen(command.out),
+                            command.csv ? TArchiveFileType::Csv : TArchiveFileType::Xlsx, book)) {
         return Failed(kExitFile, "отчёт не записан в " + command.out + ": " + *failure);
     }
-    Tell("ВИРЕЛ1 Сервис: отчёт записан в " + command.out + " (записей: " +
-             std::to_string(records) + ")",
+    Tell("ВИРЕЛ1 Сервис: отчёт записан в " + command.out + " (записей: " + std::to_string(records) +
+             ")",
          false);
     return kExitDone;
 }
@@ -117,8 +117,8 @@ int RunCatalogue(const TReportCommand& command, const std::string& journalPath) 
         return Failed(kExitFile, "каталог не прочитан из " + command.file + ": " + *failure);
     const TCatalogueParse parsed = ParseCatalogueCsv(bytes);
     if (!parsed.ok) {
-        return Failed(kExitCatalogue,
-                      "каталог не загружен, ничего не изменено: " + command.file + ": " + parsed.error);
+        return Failed(kExitCatalogue, "каталог не загружен, ничего не изменено: " + command.file +
+                                          ": " + parsed.error);
     }
     TPlatformClock clock;
     TJournal journal(journalPath, clock);
@@ -128,8 +128,8 @@ int RunCatalogue(const TReportCommand& command, const std::string& journalPath) 
     } catch (const std::exception& e) {
         return Failed(kExitJournal, std::string("каталог не загружен: ") + e.what());
     }
-    Tell("ВИРЕЛ1 Сервис: каталог загружен из " + command.file + " (видов исследований: " +
-             std::to_string(parsed.kinds.size()) + ")",
+    Tell("ВИРЕЛ1 Сервис: каталог загружен из " + command.file +
+             " (видов исследований: " + std::to_string(parsed.kinds.size()) + ")",
          false);
     return kExitDone;
 }

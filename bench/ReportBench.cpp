@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     if (argc > 2) {
         folder = argv[2];
     } else {
-        std::string pattern = (std::filesystem::temp_directory_path() / "report-bench-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "report-bench-XXXXXX").string();
         if (!mkdtemp(pattern.data())) return 1;
         folder = pattern;
         remove = true;
@@ -66,9 +67,10 @@ int main(int argc, char** argv) {
         sqlite3_open(path.c_str(), &db);
         sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
         for (int k = 1; k <= 40; ++k) {
-            const std::string sql = "INSERT INTO exam_kinds (name, k_adult, k_child) VALUES ('Вид " +
-                                    std::to_string(k) + "', " + std::to_string(0.01 * k) + ", " +
-                                    (k % 7 == 0 ? std::string("NULL") : std::to_string(0.015 * k)) + ")";
+            const std::string sql =
+                "INSERT INTO exam_kinds (name, k_adult, k_child) VALUES ('Вид " +
+                std::to_string(k) + "', " + std::to_string(0.01 * k) + ", " +
+                (k % 7 == 0 ? std::string("NULL") : std::to_string(0.015 * k)) + ")";
             sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
         }
         sqlite3_stmt* record = nullptr;
@@ -89,7 +91,8 @@ int main(int argc, char** argv) {
         for (long i = 0; i < records; ++i) {
             const DateTime when = FromMilliseconds(start + span / records * i);
             unsigned char raw[14] = {0, 7, static_cast<unsigned char>(i >> 16),
-                                     static_cast<unsigned char>(i >> 8), static_cast<unsigned char>(i)};
+                                     static_cast<unsigned char>(i >> 8),
+                                     static_cast<unsigned char>(i)};
             raw[13] = static_cast<unsigned char>(i >> 24);
             sqlite3_bind_blob(record, 1, raw, 14, SQLITE_TRANSIENT);
             sqlite3_bind_int64(record, 2, i % 1000);
@@ -130,9 +133,10 @@ int main(int argc, char** argv) {
         const double t3 = WallMs();
         const std::string csv = ReportCsv(book);
         const double t4 = WallMs();
-        std::printf("report over %zu records, run %d: rows %.0f ms, arithmetic and tables %.0f ms, "
-                    "xlsx %.0f ms, CSV %.1f ms; total %.0f ms (with the xlsx)\n",
-                    rows.size(), run, t1 - t0, t2 - t1, t3 - t2, t4 - t3, t3 - t0);
+        std::printf(
+            "report over %zu records, run %d: rows %.0f ms, arithmetic and tables %.0f ms, "
+            "xlsx %.0f ms, CSV %.1f ms; total %.0f ms (with the xlsx)\n",
+            rows.size(), run, t1 - t0, t2 - t1, t3 - t2, t4 - t3, t3 - t0);
     }
 
     // Saving an annotation: the operator's OK in the record's dialog.
@@ -148,7 +152,8 @@ int main(int argc, char** argv) {
         const TAnnotationResult saved =
             journal.Annotate(1 + i * 1000, input, {TPatientForm::Sha256, "соль клиники"});
         saves.push_back(WallMs() - t0);
-        if (saved.fault != TAnnotationFault::None) std::printf("not saved: %s\n", saved.error.c_str());
+        if (saved.fault != TAnnotationFault::None)
+            std::printf("not saved: %s\n", saved.error.c_str());
     }
     std::sort(saves.begin(), saves.end());
     std::printf("saving an annotation, 50 saves: median %.1f ms, 90th %.1f ms, max %.1f ms\n",

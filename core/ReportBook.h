@@ -11,16 +11,16 @@ namespace virel {
 
 struct TBookCell {
     enum class Kind {
-        Empty,    // nothing: an unknown value, never shown as zero
+        Empty,  // nothing: an unknown value, never shown as zero
         Text,
         Integer,  // a count
         Decimal,  // a fixed-point number: `text` with `decimals` digits after the point
         Month,    // a calendar month (year, month)
     };
     Kind kind = Kind::Empty;
-    std::string text;    // Text; Integer and Decimal: the number as shown, with "." as the point
-    double number = 0;   // Integer, Decimal: the value of `text`
-    int decimals = 0;    // Decimal
+    std::string text;   // Text; Integer and Decimal: the number as shown, with "." as the point
+    double number = 0;  // Integer, Decimal: the value of `text`
+    int decimals = 0;   // Decimal
     int year = 0, month = 0;  // Month
 
     static TBookCell Blank() { return {}; }

@@ -48,7 +48,8 @@ public:
         auto& format = decimals_[digits];
         if (!format) {
             format = Made(workbook_add_format(book_));
-            std::string pattern = digits > 0 ? "0." + std::string(static_cast<std::size_t>(digits), '0') : "0";
+            std::string pattern =
+                digits > 0 ? "0." + std::string(static_cast<std::size_t>(digits), '0') : "0";
             format_set_num_format(format, pattern.c_str());
         }
         return format;
@@ -66,7 +67,8 @@ void WriteCell(TReportWorkbook& book, lxw_worksheet* ws, lxw_row_t row, lxw_col_
         case TBookCell::Kind::Empty:
             return;
         case TBookCell::Kind::Text:
-            TReportWorkbook::Check(worksheet_write_string(ws, row, column, cell.text.c_str(), nullptr));
+            TReportWorkbook::Check(
+                worksheet_write_string(ws, row, column, cell.text.c_str(), nullptr));
             return;
         case TBookCell::Kind::Integer:
             TReportWorkbook::Check(worksheet_write_number(ws, row, column, cell.number, nullptr));
@@ -117,8 +119,8 @@ void WriteReportXlsx(const std::string& path, const std::string& tempFolder, con
             if (c < sheet.headers.size()) {
                 // Headers wrap: they take at most a third of their length in width.
                 width = std::max(width, std::min(Width(sheet.headers[c]), 22.0));
-                TReportWorkbook::Check(
-                    worksheet_write_string(ws, kHeaderRow, column, sheet.headers[c].c_str(), header));
+                TReportWorkbook::Check(worksheet_write_string(ws, kHeaderRow, column,
+                                                              sheet.headers[c].c_str(), header));
             }
             for (const auto& row : sheet.rows) {
                 if (c < row.size() && row[c].kind == TBookCell::Kind::Text)
@@ -133,7 +135,8 @@ void WriteReportXlsx(const std::string& path, const std::string& tempFolder, con
         }
         if (sheet.chart && !sheet.rows.empty()) {
             lxw_chart* chart = TReportWorkbook::Made(workbook_add_chart(wb, LXW_CHART_COLUMN));
-            lxw_chart_series* series = TReportWorkbook::Made(chart_add_series(chart, nullptr, nullptr));
+            lxw_chart_series* series =
+                TReportWorkbook::Made(chart_add_series(chart, nullptr, nullptr));
             const auto last = static_cast<lxw_row_t>(kFirstRow + sheet.rows.size() - 1);
             const auto value = static_cast<lxw_col_t>(sheet.chart->valueColumn);
             // Ranges given by numbers, with the sheet's name quoted by the library.
@@ -144,8 +147,8 @@ void WriteReportXlsx(const std::string& path, const std::string& tempFolder, con
             chart_axis_set_name(chart->y_axis, sheet.chart->valueAxis.c_str());
             chart_axis_set_num_format(chart->x_axis, kXlsxMonthFormat);
             chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
-            TReportWorkbook::Check(worksheet_insert_chart(
-                ws, kHeaderRow, static_cast<lxw_col_t>(columns + 1), chart));
+            TReportWorkbook::Check(
+                worksheet_insert_chart(ws, kHeaderRow, static_cast<lxw_col_t>(columns + 1), chart));
         }
     }
     workbook.Close();

@@ -149,9 +149,9 @@ TAnnotationResult TJournal::Annotate(std::int64_t recordId, const TAnnotationInp
 
 std::vector<TAnnotation> TJournal::Annotations(std::int64_t recordId, bool latestOnly) {
     RequireOpen();
-#define VIREL_ANNOTATION_SELECT                                                             \
-    "SELECT a.id, a.record_id, a.saved_at, a.patient_form, a.patient, a.birth_year, "       \
-    "a.kind_id, k.name, a.images, a.operator, a.note FROM annotations AS a "                \
+#define VIREL_ANNOTATION_SELECT                                                       \
+    "SELECT a.id, a.record_id, a.saved_at, a.patient_form, a.patient, a.birth_year, " \
+    "a.kind_id, k.name, a.images, a.operator, a.note FROM annotations AS a "          \
     "LEFT JOIN exam_kinds AS k ON k.id = a.kind_id WHERE a.record_id = ?1 ORDER BY a.id"
     sqlite3_stmt* s = latestOnly ? Statement(VIREL_ANNOTATION_SELECT " DESC LIMIT 1")
                                  : Statement(VIREL_ANNOTATION_SELECT);
@@ -196,15 +196,16 @@ std::vector<TExamKind> TJournal::Catalogue() {
     std::vector<TExamKind> kinds;
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        kinds.push_back({sqlite3_column_int64(s, 0), ColumnText(s, 1), ColumnK(s, 2), ColumnK(s, 3)});
+        kinds.push_back(
+            {sqlite3_column_int64(s, 0), ColumnText(s, 1), ColumnK(s, 2), ColumnK(s, 3)});
     }
     if (rc != SQLITE_DONE) Fail(rc);
     return kinds;
 }
 
 TKindResult TJournal::KindFault(int code, TKindResult result) {
-    result.fault = (code & 0xFF) == SQLITE_CONSTRAINT ? TKindFault::DuplicateName
-                                                      : TKindFault::NotWritten;
+    result.fault =
+        (code & 0xFF) == SQLITE_CONSTRAINT ? TKindFault::DuplicateName : TKindFault::NotWritten;
     result.error = db_ ? sqlite3_errmsg(db_.get()) : sqlite3_errstr(code);
     return result;
 }
@@ -229,8 +230,9 @@ TKindResult TJournal::SaveKind(const TExamKind& kind) {
         sqlite3_stmt* s =
             kind.id == 0
                 ? Statement("INSERT INTO exam_kinds (name, k_adult, k_child) VALUES (?1, ?2, ?3)")
-                : Statement("UPDATE exam_kinds SET name = ?1, k_adult = ?2, k_child = ?3 "
-                            "WHERE id = ?4");
+                : Statement(
+                      "UPDATE exam_kinds SET name = ?1, k_adult = ?2, k_child = ?3 "
+                      "WHERE id = ?4");
         TStatementUse use(s);
         BindText(s, 1, name);
         BindK(s, 2, kind.kAdult);
@@ -319,10 +321,11 @@ std::vector<TExamRow> TJournal::ExamRows(const TPeriod& period) {
     RequireOpen();
     // The current annotation is the latest row of the record's history: one step into the
     // index on (record_id, id) for each record.
-    sqlite3_stmt* s = Statement(
-        "SELECT " VIREL_JOURNAL_KEY ", dose, a.kind_id, a.birth_year FROM records AS r "
-        "LEFT JOIN annotations AS a ON a.id = "
-        "(SELECT max(id) FROM annotations WHERE record_id = r.id)" VIREL_JOURNAL_PERIOD);
+    sqlite3_stmt* s =
+        Statement("SELECT " VIREL_JOURNAL_KEY
+                  ", dose, a.kind_id, a.birth_year FROM records AS r "
+                  "LEFT JOIN annotations AS a ON a.id = "
+                  "(SELECT max(id) FROM annotations WHERE record_id = r.id)" VIREL_JOURNAL_PERIOD);
     TStatementUse use(s);
     BindText(s, 1, JournalDateText(period.from));
     BindText(s, 2, DayAfter(period.to));

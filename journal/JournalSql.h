@@ -16,16 +16,16 @@
 #define VIREL_JOURNAL_ORDER " ORDER BY " VIREL_JOURNAL_KEY " DESC, device DESC, id DESC"
 #define VIREL_JOURNAL_COLUMNS \
     "id, raw, device, number, measured_at, dose, device_error, first_seen, source"
-#define VIREL_JOURNAL_PERIOD                                                 \
+#define VIREL_JOURNAL_PERIOD                                                                \
     " WHERE " VIREL_JOURNAL_KEY " >= " VIREL_JOURNAL_MINUTE("?1") " AND " VIREL_JOURNAL_KEY \
-    " < " VIREL_JOURNAL_MINUTE("?2")
+                                                                  " < " VIREL_JOURNAL_MINUTE("?2")
 // A period's rows at or after an anchor in their order (newest first). The anchor's key is the
 // upper end of the index range (the period's own end lies above it, and SQLite takes one upper
 // bound); the rest sorts out the rows of the anchor's own minute.
 #define VIREL_JOURNAL_FROM_ANCHOR                                                                \
-    " WHERE " VIREL_JOURNAL_KEY " >= " VIREL_JOURNAL_MINUTE("?1") " AND " VIREL_JOURNAL_KEY   \
-    " <= ?3 AND (" VIREL_JOURNAL_KEY                                                          \
-    " < ?3 OR device < ?4 OR (device = ?4 AND id <= ?5))"
+    " WHERE " VIREL_JOURNAL_KEY                                                                  \
+    " >= " VIREL_JOURNAL_MINUTE("?1") " AND " VIREL_JOURNAL_KEY " <= ?3 AND (" VIREL_JOURNAL_KEY \
+                                      " < ?3 OR device < ?4 OR (device = ?4 AND id <= ?5))"
 
 namespace virel {
 // The upper bound of a period (?2 above): the day after its last, as the lowest text above all

@@ -160,8 +160,8 @@ TCatalogueParse ParseCatalogueCsv(std::string_view text) {
         for (const std::string& field : fields) blank = blank && field.empty();
         if (blank) continue;
         if (fields.size() != 3) {
-            return fail(row.line, "ожидается 3 поля через «;», а их " +
-                                      std::to_string(fields.size()));
+            return fail(row.line,
+                        "ожидается 3 поля через «;», а их " + std::to_string(fields.size()));
         }
         TExamKind kind;
         kind.name = Trimmed(fields[0]);

@@ -26,7 +26,7 @@ struct TCatalogueParse {
 // The whole text or nothing: the first junk line makes it fail with its number and what is
 // wrong with it. A line break or ";" inside a name is taken when the name is quoted; empty lines
 // are skipped.
-TCatalogueParse ParseCatalogueCsv(std::string_view text);
+[[nodiscard]] TCatalogueParse ParseCatalogueCsv(std::string_view text);
 
 // "0,18": K in millionths with a decimal comma, without trailing zeros.
 std::string KText(double k);

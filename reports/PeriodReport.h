@@ -26,11 +26,11 @@ inline constexpr int kChildAgeBelow = 18;
 // The figures of one group of records.
 struct TDoseFigures {
     std::int64_t count = 0;
-    std::int64_t totalMilli = 0;      // mGy·cm²
-    std::int64_t medianQuarter = 0;   // quarters of mGy·cm²; only when count > 0
+    std::int64_t totalMilli = 0;     // mGy·cm²
+    std::int64_t medianQuarter = 0;  // quarters of mGy·cm²; only when count > 0
     std::int64_t p75Quarter = 0;
-    std::int64_t withEffective = 0;   // records that have an effective dose
-    std::int64_t effectiveNano = 0;   // their total, 10^-9 mSv
+    std::int64_t withEffective = 0;  // records that have an effective dose
+    std::int64_t effectiveNano = 0;  // their total, 10^-9 mSv
 };
 
 struct TKindFigures {

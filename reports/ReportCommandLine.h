@@ -1,8 +1,8 @@
 #pragma once
 // The report's and the catalogue's command lines, for a scheduled monthly report without a
 // window:
-//   VIREL1_Service.exe /report /from YYYY-MM-DD /to YYYY-MM-DD /out FILE.xlsx|FILE.csv [/unit Gy|cGy|mGy]
-//   VIREL1_Service.exe /catalogue FILE.csv
+//   VIREL1_Service.exe /report /from YYYY-MM-DD /to YYYY-MM-DD /out FILE.xlsx|FILE.csv [/unit
+//   Gy|cGy|mGy] VIREL1_Service.exe /catalogue FILE.csv
 // Switches are matched without regard to letter case, as Windows programs do.
 #include <string>
 #include <vector>
@@ -26,14 +26,14 @@ struct TReportCommand {
     Kind kind = Kind::None;  // None: neither switch; the program starts as usual
     std::string error;       // a wrong command line: one line for the console
     TPeriod period;
-    std::string out;  // Report: the file to write
-    bool csv = false; // Report: by the name's extension
+    std::string out;   // Report: the file to write
+    bool csv = false;  // Report: by the name's extension
     TDoseUnit unit = TDoseUnit::Gy;
     std::string file;  // Catalogue: the file to import
 };
 
 // The arguments after the program's name, in UTF-8.
-TReportCommand ParseReportCommand(const std::vector<std::string>& arguments);
+[[nodiscard]] TReportCommand ParseReportCommand(const std::vector<std::string>& arguments);
 
 // "YYYY-MM-DD", a real date.
 std::optional<DateTime> ParseIsoDate(const std::string& text);

@@ -66,7 +66,7 @@ std::optional<std::string> WriteArchiveFile(const std::wstring& path, TArchiveFi
                                             const RegionalFormats& formats);
 
 // A period report's tables, written the same way.
-std::optional<std::string> WriteReportFile(const std::wstring& path, TArchiveFileType type,
-                                           const TBook& book);
+[[nodiscard]] std::optional<std::string> WriteReportFile(const std::wstring& path,
+                                                         TArchiveFileType type, const TBook& book);
 
 }  // namespace virel::app

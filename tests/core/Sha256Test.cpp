@@ -1,18 +1,17 @@
-#include "core/Sha256.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <sstream>
 #include <string>
 
+#include "core/Sha256.h"
+
 namespace virel {
 namespace {
 
 // The published examples of the standard (FIPS 180-2, appendix B).
 TEST(Sha256, ThePublishedExamples) {
-    EXPECT_EQ(Sha256Hex("abc"),
-              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
               "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
     EXPECT_EQ(Sha256Hex(std::string(1'000'000, 'a')),
@@ -24,10 +23,11 @@ TEST(Sha256, ThePublishedExamples) {
 // Every length around the padding's block boundaries (55, 56, 63, 64, 119, 120 bytes), against
 // Python's hashlib.
 TEST(Sha256, EveryLengthUpToThreeBlocksAgreesWithAnIndependentImplementation) {
-    FILE* pipe = popen("/usr/bin/python3 -c \"import hashlib\nfor n in range(200): "
-                       "print(hashlib.sha256(bytes((i * 7 + 3) % 256 for i in range(n)))"
-                       ".hexdigest())\"",
-                       "r");
+    FILE* pipe = popen(
+        "/usr/bin/python3 -c \"import hashlib\nfor n in range(200): "
+        "print(hashlib.sha256(bytes((i * 7 + 3) % 256 for i in range(n)))"
+        ".hexdigest())\"",
+        "r");
     ASSERT_NE(pipe, nullptr);
     std::string expected;
     char buffer[4096];

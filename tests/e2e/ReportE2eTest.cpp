@@ -34,7 +34,8 @@ std::string ReadAll(const std::wstring& path) {
     std::string bytes;
     char buffer[65536];
     DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
     CloseHandle(file);
     return bytes;
 }
@@ -56,15 +57,17 @@ class ReportE2e : public ::testing::Test {
 protected:
     void SetUp() override {
         CreateDirectoryW(L"" VIREL_E2E_WORK, nullptr);
-        folder_ = std::wstring(L"" VIREL_E2E_WORK) + L"\\report-" + std::to_wstring(GetCurrentProcessId());
+        folder_ = std::wstring(L"" VIREL_E2E_WORK) + L"\\report-" +
+                  std::to_wstring(GetCurrentProcessId());
         CreateDirectoryW(folder_.c_str(), nullptr);
         ASSERT_TRUE(CopyFileW(L"" VIREL_PROGRAM_PATH, Program().c_str(), FALSE));
         DeleteFileW(JournalPath().c_str());
     }
     void TearDown() override {
-        for (const wchar_t* name : {L"VIREL1_Service.exe", L"VIREL1_Service.db", L"VIREL1_Service.db-wal",
-                                    L"VIREL1_Service.db-shm", L"report.xlsx", L"report.csv",
-                                    L"catalogue.csv", L"junk.csv", L"read.txt"}) {
+        for (const wchar_t* name :
+             {L"VIREL1_Service.exe", L"VIREL1_Service.db", L"VIREL1_Service.db-wal",
+              L"VIREL1_Service.db-shm", L"report.xlsx", L"report.csv", L"catalogue.csv",
+              L"junk.csv", L"read.txt"}) {
             DeleteFileW((folder_ + L"\\" + name).c_str());
         }
         for (int run = 1; run <= runs_; ++run)
@@ -171,20 +174,22 @@ TEST_F(ReportE2e, TheCatalogueFromAFileAndAReportOfAnnotatedRecordsReadBack) {
     {
         TJournal journal(Narrow(JournalPath()), clock_);
         ASSERT_EQ(journal.Open().outcome, TOpenOutcome::Created);
-        ASSERT_EQ(journal.Capture({Record(1, "2025-09-03 10:00", 12.7),
-                                   Record(2, "2025-09-04 11:00", 3.25),
-                                   Record(3, "2025-08-20 12:00", 1.5)})
-                      .outcome,
-                  TCaptureOutcome::Written);
+        ASSERT_EQ(
+            journal
+                .Capture({Record(1, "2025-09-03 10:00", 12.7), Record(2, "2025-09-04 11:00", 3.25),
+                          Record(3, "2025-08-20 12:00", 1.5)})
+                .outcome,
+            TCaptureOutcome::Written);
     }
 
     // A junk line: nothing is imported, and the line is named.
-    WriteAll(File(L"junk.csv"), std::string("\xEF\xBB\xBF") + kCatalogueHeader + "\r\n" +
-                                    "\"" + "Грудная клетка \"\"2 проекции\"\"; с нагрузкой" +
+    WriteAll(File(L"junk.csv"), std::string("\xEF\xBB\xBF") + kCatalogueHeader + "\r\n" + "\"" +
+                                    "Грудная клетка \"\"2 проекции\"\"; с нагрузкой" +
                                     "\";0,18;0,3\r\nЧереп;0,05x;\r\n");
     const TRun junk = Run(L"/catalogue junk.csv");
     EXPECT_EQ(junk.exitCode, 5u) << junk.output;
-    EXPECT_NE(junk.output.find("Строка 3: K для взрослых «0,05x»"), std::string::npos) << junk.output;
+    EXPECT_NE(junk.output.find("Строка 3: K для взрослых «0,05x»"), std::string::npos)
+        << junk.output;
     EXPECT_EQ(std::count(junk.output.begin(), junk.output.end(), '\n'), 1) << "one line";
     {
         TJournal journal(Narrow(JournalPath()), clock_);
@@ -192,7 +197,8 @@ TEST_F(ReportE2e, TheCatalogueFromAFileAndAReportOfAnnotatedRecordsReadBack) {
         EXPECT_TRUE(journal.Catalogue().empty()) << "nothing half-imported";
     }
 
-    WriteAll(File(L"catalogue.csv"), CatalogueCsv({{0, kOddKind, 0.18, 0.3}, {0, "Череп", std::nullopt, std::nullopt}}));
+    WriteAll(File(L"catalogue.csv"),
+             CatalogueCsv({{0, kOddKind, 0.18, 0.3}, {0, "Череп", std::nullopt, std::nullopt}}));
     const TRun imported = Run(L"/catalogue catalogue.csv");
     EXPECT_EQ(imported.exitCode, 0u) << imported.output;
     {
@@ -248,7 +254,8 @@ TEST_F(ReportE2e, TheCatalogueFromAFileAndAReportOfAnnotatedRecordsReadBack) {
     const TRun csv = Run(L"/report /from 2025-08-01 /to 2025-09-30 /out report.csv /unit mGy");
     ASSERT_EQ(csv.exitCode, 0u) << csv.output;
     const std::string text = ReadAll(File(L"report.csv"));
-    EXPECT_NE(text.find("\"Грудная клетка \"\"2 проекции\"\"; с нагрузкой\";2;15950;7975;10338;2;3,261;1,631\r\n"),
+    EXPECT_NE(text.find("\"Грудная клетка \"\"2 проекции\"\"; с "
+                        "нагрузкой\";2;15950;7975;10338;2;3,261;1,631\r\n"),
               std::string::npos)
         << text;
 }
@@ -260,7 +267,8 @@ TEST_F(ReportE2e, AWrongCommandLineOrAnUnwritableFileSaysWhyAndFails) {
     const TRun missing = Run(L"/catalogue nothing-here.csv");
     EXPECT_EQ(missing.exitCode, 4u);
     EXPECT_NE(missing.output.find("nothing-here.csv"), std::string::npos) << missing.output;
-    const TRun folder = Run(L"/report /from 2025-09-01 /to 2025-09-30 /out no-such-folder\\report.xlsx");
+    const TRun folder =
+        Run(L"/report /from 2025-09-01 /to 2025-09-30 /out no-such-folder\\report.xlsx");
     EXPECT_EQ(folder.exitCode, 4u) << folder.output;
     EXPECT_NE(folder.output.find("отчёт не записан"), std::string::npos) << folder.output;
 }

@@ -75,11 +75,10 @@ TEST_F(AnnotationsTest, AFirstVersionJournalIsBroughtForwardWithItsRecords) {
     RawDb db(Path());
     EXPECT_EQ(db.One("SELECT value FROM meta WHERE key = 'schema_version'"), "2");
     const std::vector<std::vector<std::string>> annotations = {
-        {"id", "INTEGER", "0"},          {"record_id", "INTEGER", "1"},
-        {"saved_at", "TEXT", "1"},       {"patient", "TEXT", "0"},
-        {"patient_form", "TEXT", "1"},   {"birth_year", "INTEGER", "0"},
-        {"kind_id", "INTEGER", "0"},     {"images", "INTEGER", "0"},
-        {"operator", "TEXT", "0"},       {"note", "TEXT", "0"}};
+        {"id", "INTEGER", "0"},      {"record_id", "INTEGER", "1"}, {"saved_at", "TEXT", "1"},
+        {"patient", "TEXT", "0"},    {"patient_form", "TEXT", "1"}, {"birth_year", "INTEGER", "0"},
+        {"kind_id", "INTEGER", "0"}, {"images", "INTEGER", "0"},    {"operator", "TEXT", "0"},
+        {"note", "TEXT", "0"}};
     EXPECT_EQ(db.All("SELECT name, type, \"notnull\" FROM pragma_table_info('annotations')"),
               annotations);
     const std::vector<std::vector<std::string>> kinds = {{"id", "INTEGER", "0"},
@@ -291,6 +290,30 @@ TEST_F(AnnotationsTest, ExamRowsAreThePeriodsRecordsWithTheirCurrentKind) {
     EXPECT_FALSE(other.birthYear);
     EXPECT_EQ(j.ExamRows({{2025, 8, 31}, {2025, 8, 31}}).size(), 1u);
     EXPECT_TRUE(j.ExamRows({{2025, 10, 1}, {2025, 10, 31}}).empty());
+}
+
+TEST_F(AnnotationsTest, ANewerProgramsJournalIsReadButNotAnnotated) {
+    {
+        TJournal& j = Opened();
+        const std::int64_t record = Add({});
+        TAnnotationInput input;
+        input.kindId = Kind("Череп", 0.05, 0.07);
+        ASSERT_EQ(j.Annotate(record, input, {}).fault, TAnnotationFault::None);
+        journal.reset();
+        RawDb db(Path());
+        ASSERT_EQ(db.Exec("UPDATE meta SET value = 99 WHERE key = 'schema_version'"), SQLITE_OK);
+    }
+    TJournal newer(Path(), clock);
+    ASSERT_EQ(newer.Open().outcome, TOpenOutcome::Newer);
+    const TAnnotationResult refused = newer.Annotate(1, {}, {});
+    EXPECT_EQ(refused.fault, TAnnotationFault::NotWritten);
+    EXPECT_FALSE(refused.error.empty());
+    EXPECT_EQ(newer.SaveKind({0, "Кисть", 0.01, 0.01}).fault, TKindFault::NotWritten);
+    EXPECT_EQ(newer.RemoveKind(1).fault, TKindFault::NotWritten);
+    EXPECT_THROW(newer.MergeCatalogue({{0, "Кисть", 0.01, 0.01}}), EJournal);
+    EXPECT_EQ(newer.AnnotationHistory(1).size(), 1u) << "still readable";
+    EXPECT_EQ(newer.Catalogue().size(), 1u);
+    EXPECT_EQ(newer.ExamRows({{2025, 9, 1}, {2025, 9, 30}}).size(), 1u);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-#include "reports/CatalogueCsv.h"
-
 #include <gtest/gtest.h>
+
+#include "reports/CatalogueCsv.h"
 
 namespace virel {
 namespace {
@@ -79,8 +79,8 @@ TEST(CatalogueCsv, AJunkLineFailsTheWholeFileWithItsNumber) {
         {"Грудная клетка;0,2;0,2", "уже был выше"},
     };
     for (const TJunk& j : junk) {
-        const TCatalogueParse parsed =
-            ParseCatalogueCsv(kHeader + "Грудная клетка;0,18;0,3\r\n\r\n" + j.line + "\r\nСтопа;;\r\n");
+        const TCatalogueParse parsed = ParseCatalogueCsv(
+            kHeader + "Грудная клетка;0,18;0,3\r\n\r\n" + j.line + "\r\nСтопа;;\r\n");
         EXPECT_FALSE(parsed.ok) << j.line;
         EXPECT_TRUE(parsed.kinds.empty()) << "nothing half-taken";
         EXPECT_EQ(parsed.line, 4) << j.line;

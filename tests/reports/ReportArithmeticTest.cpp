@@ -41,8 +41,8 @@ std::int64_t Minute(const DateTime& t) {
 }
 
 // A meter's dose: whole Gy·cm² and a fraction byte, read as its decimal digits.
-void AddRow(TCase& c, std::int64_t minute, int whole, int fraction, std::optional<std::int64_t> kind,
-            std::optional<int> birth) {
+void AddRow(TCase& c, std::int64_t minute, int whole, int fraction,
+            std::optional<std::int64_t> kind, std::optional<int> birth) {
     const std::string text = std::to_string(whole) + "." + std::to_string(fraction);
     c.doseTexts.push_back(text);
     c.rows.push_back({minute, std::stod(text), kind, birth});
@@ -52,8 +52,8 @@ void AddRow(TCase& c, std::int64_t minute, int whole, int fraction, std::optiona
 std::multiset<std::string> OurLines(const TCase& c) {
     const TPeriodReport report = ComputeReport(c.period, c.rows, c.catalogue);
     std::multiset<std::string> lines;
-    for (const auto& [unit, name] : {std::pair{TDoseUnit::Gy, "Gy"}, {TDoseUnit::cGy, "cGy"},
-                                     {TDoseUnit::mGy, "mGy"}}) {
+    for (const auto& [unit, name] :
+         {std::pair{TDoseUnit::Gy, "Gy"}, {TDoseUnit::cGy, "cGy"}, {TDoseUnit::mGy, "mGy"}}) {
         const TBook book = ReportBook(report, unit);
         for (const auto& row : book.sheets[0].rows) {
             std::string line = "kind\t" + row[0].text + "\t" + name;
@@ -86,7 +86,8 @@ std::multiset<std::string> IndependentLines(const TCase& c) {
                 << (r.birthYear ? std::to_string(*r.birthYear) : "-") << "\n";
         }
     }
-    const std::string command = "/usr/bin/python3 " VIREL_INDEPENDENT_REPORT " " + std::string(path);
+    const std::string command =
+        "/usr/bin/python3 " VIREL_INDEPENDENT_REPORT " " + std::string(path);
     FILE* pipe = popen(command.c_str(), "r");
     std::string text;
     char buffer[4096];
@@ -130,14 +131,14 @@ TEST(ReportArithmetic, AgeGroupsAndMissingKOrYearGiveNoEffectiveDose) {
                    {2, "Без K", std::nullopt, std::nullopt},
                    {3, "Только взрослые", 0.05, std::nullopt}};
     const std::int64_t when = Minute({2025, 1, 20, 9, 30});
-    AddRow(c, when, 10, 0, 1, 2008);   // 17 in 2025: a child
-    AddRow(c, when, 10, 0, 1, 2007);   // 18: an adult
+    AddRow(c, when, 10, 0, 1, 2008);           // 17 in 2025: a child
+    AddRow(c, when, 10, 0, 1, 2007);           // 18: an adult
     AddRow(c, when, 3, 125, 1, std::nullopt);  // no year of birth
-    AddRow(c, when, 7, 5, 2, 1950);    // a kind without K
-    AddRow(c, when, 2, 255, 3, 2015);  // a child where only adults have K
+    AddRow(c, when, 7, 5, 2, 1950);            // a kind without K
+    AddRow(c, when, 2, 255, 3, 2015);          // a child where only adults have K
     AddRow(c, when, 2, 1, 3, 1960);
     AddRow(c, Minute({2024, 12, 31, 23, 59}), 1, 7, std::nullopt, 1990);  // no kind
-    AddRow(c, when, 4, 4, 99, 1990);   // a kind no longer in the catalogue
+    AddRow(c, when, 4, 4, 99, 1990);  // a kind no longer in the catalogue
     ExpectAgreement(c);
 
     const TBook book = ReportBook(ComputeReport(c.period, c.rows, c.catalogue), TDoseUnit::Gy);
@@ -182,16 +183,17 @@ TEST(ReportArithmetic, RandomJournalsAgreeInEveryUnit) {
         }
         const int count = 200 + static_cast<int>(random() % 300);
         for (int i = 0; i < count; ++i) {
-            const DateTime when{2021 + static_cast<int>(random() % 5), 1 + static_cast<int>(random() % 12),
-                                1 + static_cast<int>(random() % 28), static_cast<int>(random() % 24),
-                                static_cast<int>(random() % 60)};
+            const DateTime when{2021 + static_cast<int>(random() % 5),
+                                1 + static_cast<int>(random() % 12),
+                                1 + static_cast<int>(random() % 28),
+                                static_cast<int>(random() % 24), static_cast<int>(random() % 60)};
             if (ToMilliseconds(when) < ToMilliseconds(c.period.from)) continue;
             std::optional<std::int64_t> kind;
             if (random() % 6 != 0) kind = 1 + random() % 5;
             std::optional<int> birth;
             if (random() % 8 != 0) birth = 1930 + static_cast<int>(random() % 95);
-            AddRow(c, Minute(when), static_cast<int>(random() % 300), static_cast<int>(random() % 256),
-                   kind, birth);
+            AddRow(c, Minute(when), static_cast<int>(random() % 300),
+                   static_cast<int>(random() % 256), kind, birth);
         }
         SCOPED_TRACE(round);
         ExpectAgreement(c);

@@ -1,6 +1,6 @@
-#include "reports/ReportCommandLine.h"
-
 #include <gtest/gtest.h>
+
+#include "reports/ReportCommandLine.h"
 
 namespace virel {
 namespace {
@@ -11,8 +11,9 @@ TEST(ReportCommandLine, AReportWithItsPeriodFileAndUnit) {
     const TReportCommand none = ParseReportCommand({"/trace"});
     EXPECT_EQ(none.kind, Kind::None) << "the window starts";
 
-    const TReportCommand report = ParseReportCommand(
-        {"/REPORT", "/from", "2025-09-01", "/to", "2025-09-30", "/out", "D:\\Отчёты\\сентябрь.XLSX"});
+    const TReportCommand report =
+        ParseReportCommand({"/REPORT", "/from", "2025-09-01", "/to", "2025-09-30", "/out",
+                            "D:\\Отчёты\\сентябрь.XLSX"});
     EXPECT_EQ(report.kind, Kind::Report);
     EXPECT_EQ(report.error, "");
     EXPECT_EQ(report.period.from.month, 9);
@@ -36,8 +37,10 @@ TEST(ReportCommandLine, AReportWithItsPeriodFileAndUnit) {
 TEST(ReportCommandLine, AWrongCommandLineSaysWhatIsWrongOnOneLine) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
         {{"/report", "/from", "2025-09-01", "/to", "2025-09-30"}, "нужно: /report"},
-        {{"/report", "/from", "2025-02-29", "/to", "2025-09-30", "/out", "a.xlsx"}, "/from «2025-02-29»"},
-        {{"/report", "/from", "01.09.2025", "/to", "2025-09-30", "/out", "a.xlsx"}, "/from «01.09.2025»"},
+        {{"/report", "/from", "2025-02-29", "/to", "2025-09-30", "/out", "a.xlsx"},
+         "/from «2025-02-29»"},
+        {{"/report", "/from", "01.09.2025", "/to", "2025-09-30", "/out", "a.xlsx"},
+         "/from «01.09.2025»"},
         {{"/report", "/from", "2025-09-01", "/to", "2025-08-31", "/out", "a.xlsx"}, "раньше /from"},
         {{"/report", "/from", "2025-09-01", "/to", "2025-09-30", "/out", "a.pdf"}, "/out «a.pdf»"},
         {{"/report", "/from", "2025-09-01", "/to", "2025-09-30", "/out", "a.csv", "/unit", "gy"},

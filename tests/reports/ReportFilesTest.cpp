@@ -75,7 +75,8 @@ TEST(ReportFiles, TheCsvKeepsEveryFieldIntactAndEveryRowOneWidth) {
         "/usr/bin/python3 -c \"import csv, hashlib, sys\n"
         "rows = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', newline=''), "
         "delimiter=';'))\n"
-        "for r in rows: print(len(r), '|'.join(f if len(f) < 100 else 'long:%d:%s' % (len(f.encode()), "
+        "for r in rows: print(len(r), '|'.join(f if len(f) < 100 else 'long:%d:%s' % "
+        "(len(f.encode()), "
         "hashlib.sha256(f.encode()).hexdigest()) for f in r))\" " +
         (dir / "report.csv"));
     ASSERT_FALSE(lines.empty());
@@ -86,8 +87,10 @@ TEST(ReportFiles, TheCsvKeepsEveryFieldIntactAndEveryRowOneWidth) {
               "75-й процентиль ДАП, мГр·см²|Исследований с эффективной дозой|"
               "Суммарная эффективная доза, мЗв|Средняя эффективная доза, мЗв");
     // 12.7 Gy·cm² of an adult (K 0.18) and 3.25 of a child (K 0.3): 2.286 + 0.975 mSv.
-    EXPECT_TRUE(Has(lines, "8 " + kOdd + "|2|15950|7975|10338|2|3,261|1,631")) << csv.substr(0, 2000);
-    EXPECT_TRUE(Has(lines, "8 long:" + std::to_string(longName.size()) + ":" + Sha256Hex(longName) + "|1|1500|1500|1500|1|0,150|0,150"));
+    EXPECT_TRUE(Has(lines, "8 " + kOdd + "|2|15950|7975|10338|2|3,261|1,631"))
+        << csv.substr(0, 2000);
+    EXPECT_TRUE(Has(lines, "8 long:" + std::to_string(longName.size()) + ":" + Sha256Hex(longName) +
+                               "|1|1500|1500|1500|1|0,150|0,150"));
     EXPECT_TRUE(Has(lines, "8 Без вида исследования|1|255|255|255|0||"));
     EXPECT_TRUE(Has(lines, "8 10.2025|2|1755|||||"));
     EXPECT_TRUE(Has(lines, "8 09.2025|0|0|||||"));
@@ -102,7 +105,8 @@ TEST(ReportFiles, TheWorkbookHasTypedCellsUnitsInHeadersAndTheMonthlyChart) {
     const std::string months = "По месяцам";
     EXPECT_TRUE(Has(lines, "sheet\t" + kinds));
     EXPECT_TRUE(Has(lines, "sheet\t" + months));
-    EXPECT_TRUE(Has(lines, "cell\t" + kinds + "\tR1C1\tstr\tОтчёт за период с 01.08.2025 по 31.10.2025\tGeneral"));
+    EXPECT_TRUE(Has(lines, "cell\t" + kinds +
+                               "\tR1C1\tstr\tОтчёт за период с 01.08.2025 по 31.10.2025\tGeneral"));
     EXPECT_TRUE(Has(lines, "cell\t" + kinds + "\tR2C3\tstr\tСуммарный ДАП, Гр·см²\tGeneral"));
     EXPECT_TRUE(Has(lines, "cell\t" + kinds + "\tR2C5\tstr\t75-й процентиль ДАП, Гр·см²\tGeneral"));
     EXPECT_TRUE(Has(lines, "cell\t" + kinds + "\tR3C1\tstr\t" + kOdd + "\tGeneral"));
@@ -123,9 +127,10 @@ TEST(ReportFiles, TheWorkbookHasTypedCellsUnitsInHeadersAndTheMonthlyChart) {
     EXPECT_TRUE(Has(lines, "cell\t" + months + "\tR3C1\tdatetime\t2025-08-01 00:00:00\tmm.yyyy"));
     EXPECT_TRUE(Has(lines, "cell\t" + months + "\tR4C2\tnumber\t0\tGeneral"));
     EXPECT_TRUE(Has(lines, "cell\t" + months + "\tR5C3\tnumber\t1.755\t0.000"));
-    EXPECT_TRUE(Has(lines, "chart\t" + months + "\tbarChart\tСуммарный ДАП по месяцам, Гр·см²\t"
-                               "Суммарный ДАП, Гр·см²\t'" + months + "'!$A$3:$A$5\t'" + months +
-                               "'!$C$3:$C$5"))
+    EXPECT_TRUE(Has(lines, "chart\t" + months +
+                               "\tbarChart\tСуммарный ДАП по месяцам, Гр·см²\t"
+                               "Суммарный ДАП, Гр·см²\t'" +
+                               months + "'!$A$3:$A$5\t'" + months + "'!$C$3:$C$5"))
         << [&] {
                std::string all;
                for (const auto& l : lines)
