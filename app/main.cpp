@@ -7,6 +7,7 @@
 #include "app/windows/Application.h"
 #include "app/platform/PlatformSerialTrace.h"
 #include "app/Program.h"
+#include "app/ReportCommand.h"
 #include "app/platform/ProgramFile.h"
 #include "app/platform/RegionalSettings.h"
 #include "app/windows/Texts.h"
@@ -14,6 +15,7 @@
 #include "core/HarvestCommand.h"
 #include "core/ProgramDir.h"
 #include "core/Utf16.h"
+#include "journal/JournalTexts.h"
 #include "serial/SerialTrace.h"
 
 namespace {
@@ -25,6 +27,9 @@ int RunProgram() {
     virel::UseFullStopDecimalSeparator();
     // 3. The program's directory, where the log file is written.
     const std::string programDir = virel::ProgramDir(ProgramFilePath());
+    // "/report" and "/catalogue" do their work on the journal beside the log, without a window.
+    if (const auto exitCode = RunReportCommandLine(programDir + virel::kJournalFileName))
+        return *exitCode;
     // 4. COM for the spreadsheet automation and the save dialog comes with the program (below),
     // on this (the user-interface) thread, when one of them is first used.
     // 5. The title: the main window's caption and the caption of every error box.

@@ -9,30 +9,11 @@
 #include <system_error>
 #include <utility>
 
+#include "journal/JournalSql.h"
+
 namespace virel {
 
 namespace {
-
-// Where a row stands in time: the meter's minute, or for a row without a valid time stamp the
-// minute it was first seen, counted in minutes since 1970 (an index entry of 4 bytes where the
-// minute's text takes 16). Queries spell it exactly so, which lets SQLite use the index on it.
-// strftime rather than a newer function: the clinic's SQLite tools must be able to read the
-// index's definition, and some ship a SQLite years old.
-#define VIREL_JOURNAL_MINUTE(text) "(CAST(strftime('%s', " text ") AS INTEGER) / 60)"
-#define VIREL_JOURNAL_KEY VIREL_JOURNAL_MINUTE("coalesce(measured_at, substr(first_seen, 1, 16))")
-#define VIREL_JOURNAL_ORDER " ORDER BY " VIREL_JOURNAL_KEY " DESC, device DESC, id DESC"
-#define VIREL_JOURNAL_COLUMNS \
-    "id, raw, device, number, measured_at, dose, device_error, first_seen, source"
-#define VIREL_JOURNAL_PERIOD                                                 \
-    " WHERE " VIREL_JOURNAL_KEY " >= " VIREL_JOURNAL_MINUTE("?1") " AND " VIREL_JOURNAL_KEY \
-    " < " VIREL_JOURNAL_MINUTE("?2")
-// A period's rows at or after an anchor in their order (newest first). The anchor's key is the
-// upper end of the index range (the period's own end lies above it, and SQLite takes one upper
-// bound); the rest sorts out the rows of the anchor's own minute.
-#define VIREL_JOURNAL_FROM_ANCHOR                                                                \
-    " WHERE " VIREL_JOURNAL_KEY " >= " VIREL_JOURNAL_MINUTE("?1") " AND " VIREL_JOURNAL_KEY   \
-    " <= ?3 AND (" VIREL_JOURNAL_KEY                                                          \
-    " < ?3 OR device < ?4 OR (device = ?4 AND id <= ?5))"
 
 // Step n brings a journal from version n - 1 to n, in the transaction that records n in
 // `meta`. Version 2 adds its step at the end and raises kJournalSchemaVersion; a step never
@@ -67,6 +48,30 @@ constexpr const char* kSteps[] = {
     "  noted_at TEXT NOT NULL,"
     "  minutes INTEGER NOT NULL);"
     "CREATE INDEX clock_drift_device ON clock_drift (device, id);",
+    // 2: the catalogue of kinds of examination and the records' annotations. An annotation is
+    // never changed: every change is a new row, the current one is the latest, and the history
+    // stays for an audit. The kind is referred to by the catalogue's id, so that correcting a
+    // kind's name carries over to every record already given it.
+    "CREATE TABLE exam_kinds ("
+    "  id INTEGER PRIMARY KEY,"
+    "  name TEXT NOT NULL UNIQUE CHECK (length(name) > 0),"
+    "  k_adult REAL CHECK (k_adult IS NULL OR k_adult >= 0),"
+    "  k_child REAL CHECK (k_child IS NULL OR k_child >= 0));"
+    "CREATE TABLE annotations ("
+    "  id INTEGER PRIMARY KEY,"
+    "  record_id INTEGER NOT NULL REFERENCES records (id),"
+    "  saved_at TEXT NOT NULL DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime')),"
+    "  patient TEXT,"
+    "  patient_form TEXT NOT NULL DEFAULT 'none'"
+    "    CHECK (patient_form IN ('typed', 'sha256', 'none')"
+    "           AND (patient_form = 'none') = (patient IS NULL)),"
+    "  birth_year INTEGER CHECK (birth_year IS NULL OR birth_year >= 1900),"
+    "  kind_id INTEGER REFERENCES exam_kinds (id),"
+    "  images INTEGER CHECK (images IS NULL OR images >= 0),"
+    "  operator TEXT,"
+    "  note TEXT);"
+    "CREATE INDEX annotations_record ON annotations (record_id, id);"
+    "CREATE INDEX annotations_kind ON annotations (kind_id);",
 };
 static_assert(std::size(kSteps) == kJournalSchemaVersion);
 
@@ -188,12 +193,6 @@ TJournalRow RowOf(sqlite3_stmt* s) {
     return row;
 }
 
-// The upper bound of a period: the day after its last, as the lowest text above all of that day.
-std::string DayAfter(const DateTime& day) {
-    DateTime start{day.year, day.month, day.day, 0, 0, 0, 0};
-    return JournalDateText(FromMilliseconds(ToMilliseconds(start) + 24 * 3600 * 1000LL));
-}
-
 void Bind(sqlite3_stmt* s, int index, const std::string& text) {
     sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
@@ -210,6 +209,11 @@ void BindRecord(sqlite3_stmt* s, const TJournalRecord& r) {
 }
 
 }  // namespace
+
+std::string DayAfter(const DateTime& day) {
+    DateTime start{day.year, day.month, day.day, 0, 0, 0, 0};
+    return JournalDateText(FromMilliseconds(ToMilliseconds(start) + 24 * 3600 * 1000LL));
+}
 
 void TSqliteClose::operator()(sqlite3* db) const {
     sqlite3_close_v2(db);

@@ -23,6 +23,7 @@
 #include "core/DateTimeFormat.h"
 #include "core/DeviceSeams.h"
 #include "core/Errors.h"
+#include "journal/Annotations.h"
 #include "journal/JournalRecord.h"
 #include "journal/SqliteScopes.h"
 
@@ -30,7 +31,7 @@ namespace virel {
 
 // The schema this program writes. Opening an older journal brings it forward; a newer one
 // (another program's later version) opens read only.
-inline constexpr int kJournalSchemaVersion = 1;
+inline constexpr int kJournalSchemaVersion = 2;
 
 struct TJournalOptions {
     // How long one statement waits for another connection's write lock (SQLite's busy
@@ -190,6 +191,25 @@ public:
     // counts and pages again.
     bool Changed();
 
+    // Annotations (journal/Annotations.cpp). Saving writes one row in its own transaction.
+    [[nodiscard]] TAnnotationResult Annotate(std::int64_t recordId, const TAnnotationInput& input,
+                                             const TPatientPrivacy& privacy);
+    std::optional<TAnnotation> CurrentAnnotation(std::int64_t recordId);  // the latest row
+    std::vector<TAnnotation> AnnotationHistory(std::int64_t recordId);    // oldest first
+
+    // The catalogue of kinds of examination, by name.
+    std::vector<TExamKind> Catalogue();
+    // Adds a kind (id 0) or changes one (its name and K).
+    [[nodiscard]] TKindResult SaveKind(const TExamKind& kind);
+    // Removes a kind no annotation refers to.
+    [[nodiscard]] TKindResult RemoveKind(std::int64_t id);
+    // Adds each kind, or sets the K of the kind of that name, all in one transaction: all of
+    // them or none (EJournal). Kinds not in the list stay.
+    void MergeCatalogue(const std::vector<TExamKind>& kinds);
+
+    // The period's records with their current annotation's kind and year of birth.
+    std::vector<TExamRow> ExamRows(const TPeriod& period);
+
 private:
     enum class TMode { Closed, Writable, ReadOnly, Newer };
     // A position in the rows' order: the row at position (i + 1) * kAnchorStep is anchors[i].
@@ -216,6 +236,8 @@ private:
     std::int64_t DataVersion();
     bool ExtendAnchors(const std::string& from, const std::string& until);
     [[noreturn]] void Fail(int code) const;
+    std::vector<TAnnotation> Annotations(std::int64_t recordId, bool latestOnly);
+    TKindResult KindFault(int code, TKindResult result);
     void RequireOpen() const;
 
     std::string path_;

@@ -4,11 +4,14 @@
 #include <shlobj.h>
 
 #include <cwchar>
+#include <functional>
 #include <vector>
 
 #include "core/ArchiveCsv.h"
+#include "core/ReportCsv.h"
 #include "core/DeviceTexts.h"
 #include "core/Utf16.h"
+#include "fileexport/ReportXlsx.h"
 #include "fileexport/XlsxArchive.h"
 #include "storage/RegStore.h"
 #include "win/Scopes.h"
@@ -190,7 +193,9 @@ std::optional<std::string> DiskRefusal(const std::wstring& path) {
 // The workbook's bytes. The library writes it whole into a file of its folder, from which the
 // bytes are taken, so that the chosen file is written as the CSV text is: by the program, with
 // the system's reason when that fails. Nothing on success, else the reason.
-std::optional<std::string> MakeXlsx(const std::wstring& chosenFolder, const TArchiveSheet& sheet,
+// `write` makes the workbook at the library's path, with the library's temporary folder.
+using TXlsxWriter = std::function<void(const std::string& path, const std::string& tempFolder)>;
+std::optional<std::string> MakeXlsx(const std::wstring& chosenFolder, const TXlsxWriter& write,
                                     std::string& bytes) {
     const auto folder = LibraryFolder(chosenFolder);
     if (!folder) return win::SystemMessage(ERROR_INVALID_NAME);
@@ -206,11 +211,28 @@ std::optional<std::string> MakeXlsx(const std::wstring& chosenFolder, const TArc
     // a failure.
     if (auto refusal = DiskRefusal(workbook.Path())) return refusal;
     try {
-        WriteArchiveXlsx(path, folder->libraryPath, sheet);
+        write(path, folder->libraryPath);
     } catch (const std::exception& e) {
         return DiskRefusal(workbook.Path()).value_or(e.what());
     }
     return ReadAll(workbook.Path(), bytes);
+}
+
+}  // namespace
+
+namespace {
+
+// `bytes` under a temporary name in the folder of `path`, then renamed over `path`.
+std::optional<std::string> WriteWholeFile(const std::wstring& path, TTemporaryFile& temporary,
+                                          const std::string& bytes) {
+    if (auto failure = WriteAll(temporary.File(), bytes)) return failure;
+    // Only now does the chosen name change: an existing file is replaced by a complete one.
+    if (!MoveFileExW(temporary.Path().c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return win::SystemMessage(GetLastError());
+    }
+    temporary.Keep();
+    return std::nullopt;
 }
 
 }  // namespace
@@ -224,17 +246,34 @@ std::optional<std::string> WriteArchiveFile(const std::wstring& path, TArchiveFi
     std::string bytes;
     if (type == TArchiveFileType::Csv) {
         bytes = ArchiveCsv(sheet, formats);
-    } else if (auto failure = MakeXlsx(folder, sheet, bytes)) {
+    } else if (auto failure = MakeXlsx(
+                   folder,
+                   [&sheet](const std::string& file, const std::string& temp) {
+                       WriteArchiveXlsx(file, temp, sheet);
+                   },
+                   bytes)) {
         return failure;
     }
-    if (auto failure = WriteAll(temporary.File(), bytes)) return failure;
-    // Only now does the chosen name change: an existing file is replaced by a complete one.
-    if (!MoveFileExW(temporary.Path().c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return win::SystemMessage(GetLastError());
+    return WriteWholeFile(path, temporary, bytes);
+}
+
+std::optional<std::string> WriteReportFile(const std::wstring& path, TArchiveFileType type,
+                                           const TBook& book) {
+    const std::wstring folder = FolderOf(path);
+    TTemporaryFile temporary;
+    if (auto failure = temporary.Create(folder)) return failure;
+    std::string bytes;
+    if (type == TArchiveFileType::Csv) {
+        bytes = ReportCsv(book);
+    } else if (auto failure = MakeXlsx(
+                   folder,
+                   [&book](const std::string& file, const std::string& temp) {
+                       WriteReportXlsx(file, temp, book);
+                   },
+                   bytes)) {
+        return failure;
     }
-    temporary.Keep();
-    return std::nullopt;
+    return WriteWholeFile(path, temporary, bytes);
 }
 
 TFileExportPlatform::TFileExportPlatform(TApplication& application, const RegionalFormats& formats,

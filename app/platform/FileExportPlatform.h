@@ -13,6 +13,7 @@
 #include "app/windows/Application.h"
 #include "core/FileExport.h"
 #include "core/Regional.h"
+#include "core/ReportBook.h"
 
 namespace virel::app {
 
@@ -63,5 +64,9 @@ private:
 std::optional<std::string> WriteArchiveFile(const std::wstring& path, TArchiveFileType type,
                                             const TArchiveSheet& sheet,
                                             const RegionalFormats& formats);
+
+// A period report's tables, written the same way.
+[[nodiscard]] std::optional<std::string> WriteReportFile(const std::wstring& path,
+                                                         TArchiveFileType type, const TBook& book);
 
 }  // namespace virel::app

@@ -170,7 +170,7 @@ TEST_F(JournalTest, AJournalOpensAgainAndANewerOneOnlyForReading) {
         TJournal again(Path(), clock);
         const TOpenResult opened = again.Open();
         EXPECT_EQ(opened.outcome, TOpenOutcome::Opened);
-        EXPECT_EQ(opened.version, 1);
+        EXPECT_EQ(opened.version, kJournalSchemaVersion);
         EXPECT_EQ(again.Totals(MonthOf({2025, 9, 1})).count, 1);
     }
     {

@@ -1,0 +1,138 @@
+#include "app/ReportCommand.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "app/platform/FileExportPlatform.h"
+#include "app/platform/PlatformClock.h"
+#include "app/platform/ProgramFile.h"
+#include "core/Utf16.h"
+#include "journal/Journal.h"
+#include "journal/JournalTexts.h"
+#include "reports/CatalogueCsv.h"
+#include "reports/ReportCommandLine.h"
+#include "win/Scopes.h"
+#include "win/SystemMessage.h"
+
+namespace virel::app {
+
+namespace {
+
+// One line for whoever started the program. A GUI program has no console of its own: output
+// redirected to a file or a pipe is there as its standard handle (written in UTF-8); otherwise
+// the console of the command prompt it was started from, if any, is borrowed.
+void Tell(const std::string& line, bool failure) {
+    const std::wstring wide = Widen(line) + L"\r\n";
+    HANDLE handle = GetStdHandle(failure ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0, written = 0;
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE && !GetConsoleMode(handle, &mode)) {
+        const std::string bytes = line + "\r\n";
+        if (WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+            return;
+    }
+    if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED) return;
+    const win::THandle console(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+    if (console) {
+        // The prompt is already shown: the line starts on a line of its own.
+        const std::wstring text = L"\r\n" + wide;
+        WriteConsoleW(console.Get(), text.c_str(), static_cast<DWORD>(text.size()), &written,
+                      nullptr);
+    }
+}
+
+int Failed(int code, const std::string& line) {
+    Tell("ВИРЕЛ1 Сервис: " + line, true);
+    return code;
+}
+
+// The journal, opened for the command: none (and the exit code given) when it cannot be.
+std::optional<int> OpenFor(TJournal& journal, bool write) {
+    const TOpenResult opened = journal.Open();
+    if (opened.outcome == TOpenOutcome::Unavailable || opened.outcome == TOpenOutcome::Replaced ||
+        (write && !journal.Writable())) {
+        std::string message = JournalOpenMessage(opened);
+        if (message.empty()) message = "журнал доз " + opened.path + " недоступен для записи";
+        for (char& c : message) {
+            if (c == '\r' || c == '\n') c = ' ';
+        }
+        return Failed(kExitJournal, message);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ReadFileBytes(const std::string& path, std::string& bytes) {
+    const win::THandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.Get(), &size)) return win::SystemMessage(GetLastError());
+    if (size.QuadPart > 16 * 1024 * 1024) return win::SystemMessage(ERROR_FILE_TOO_LARGE);
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+        return win::SystemMessage(GetLastError());
+    bytes.resize(read);
+    return std::nullopt;
+}
+
+int RunReport(const TReportCommand& command, const std::string& journalPath) {
+    TPlatformClock clock;
+    TJournal journal(journalPath, clock);
+    if (const auto failed = OpenFor(journal, false)) return *failed;
+    TBook book;
+    std::size_t records = 0;
+    try {
+        const std::vector<TExamRow> rows = journal.ExamRows(command.period);
+        records = rows.size();
+        book = ReportBook(ComputeReport(command.period, rows, journal.Catalogue()), command.unit);
+    } catch (const std::exception& e) {
+        return Failed(kExitJournal, e.what());
+    }
+    if (const auto failure =
+            WriteReportFile(Widen(command.out),
+                            command.csv ? TArchiveFileType::Csv : TArchiveFileType::Xlsx, book)) {
+        return Failed(kExitFile, "отчёт не записан в " + command.out + ": " + *failure);
+    }
+    Tell("ВИРЕЛ1 Сервис: отчёт записан в " + command.out + " (записей: " + std::to_string(records) +
+             ")",
+         false);
+    return kExitDone;
+}
+
+int RunCatalogue(const TReportCommand& command, const std::string& journalPath) {
+    std::string bytes;
+    if (const auto failure = ReadFileBytes(command.file, bytes))
+        return Failed(kExitFile, "каталог не прочитан из " + command.file + ": " + *failure);
+    const TCatalogueParse parsed = ParseCatalogueCsv(bytes);
+    if (!parsed.ok) {
+        return Failed(kExitCatalogue, "каталог не загружен, ничего не изменено: " + command.file +
+                                          ": " + parsed.error);
+    }
+    TPlatformClock clock;
+    TJournal journal(journalPath, clock);
+    if (const auto failed = OpenFor(journal, true)) return *failed;
+    try {
+        journal.MergeCatalogue(parsed.kinds);
+    } catch (const std::exception& e) {
+        return Failed(kExitJournal, std::string("каталог не загружен: ") + e.what());
+    }
+    Tell("ВИРЕЛ1 Сервис: каталог загружен из " + command.file +
+             " (видов исследований: " + std::to_string(parsed.kinds.size()) + ")",
+         false);
+    return kExitDone;
+}
+
+}  // namespace
+
+std::optional<int> RunReportCommandLine(const std::string& journalPath) {
+    const TReportCommand command = ParseReportCommand(CommandLineArguments());
+    if (command.kind == TReportCommand::Kind::None) return std::nullopt;
+    if (!command.error.empty()) return Failed(kExitCommandLine, command.error);
+    if (command.kind == TReportCommand::Kind::Catalogue) return RunCatalogue(command, journalPath);
+    return RunReport(command, journalPath);
+}
+
+}  // namespace virel::app

@@ -1,0 +1,17 @@
+#pragma once
+// A report's tables (core/ReportBook.h) as an xlsx workbook, written by libxlsxwriter: a sheet
+// per table, its title in A1, its headers in row 2, typed cells from row 3 (counts as integers,
+// doses as numbers showing their digits, months as dates), and a table's chart drawn beside it.
+#include <string>
+
+#include "core/ReportBook.h"
+
+namespace virel {
+
+// `path` and `tempFolder` as for WriteArchiveXlsx (fileexport/XlsxArchive.h). Throws
+// virel::Exception with the library's reason when the workbook cannot be written.
+void WriteReportXlsx(const std::string& path, const std::string& tempFolder, const TBook& book);
+
+inline constexpr char kXlsxMonthFormat[] = "mm.yyyy";
+
+}  // namespace virel

@@ -1,0 +1,104 @@
+#pragma once
+// What a clinic adds to a record of the dose journal: the examination it was (a kind from the
+// catalogue), the patient's year of birth, the patient, the number of images, the operator and
+// a note. The measured fields of the record are never changed; an annotation is a row of its
+// own, and every change a new row with its time (docs/journal.md).
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace virel {
+
+// How the patient field is kept, a setting of the clinic's: as typed (an ID or a name), only a
+// salted SHA-256 of it (the same patient gives the same hash, the text cannot be read back), or
+// not at all.
+enum class TPatientForm { Typed, Sha256, None };
+const char* PatientFormText(TPatientForm form);  // "typed", "sha256", "none"
+
+struct TPatientPrivacy {
+    TPatientForm form = TPatientForm::Typed;
+    std::string salt;  // the clinic's own secret text, hashed before the patient
+};
+
+// The patient as kept: the text trimmed of spaces at its ends; its hash of the salt followed by
+// that text (UTF-8), in lowercase hexadecimal; or nothing (also for an empty text).
+std::optional<std::string> KeptPatient(const std::string& typed, const TPatientPrivacy& privacy);
+
+// The earliest year of birth taken; the latest is the current year.
+inline constexpr int kEarliestBirthYear = 1900;
+
+// What the operator typed into the record's dialog.
+struct TAnnotationInput {
+    std::string patient;
+    std::optional<int> birthYear;
+    std::optional<std::int64_t> kindId;  // an id of exam_kinds
+    std::optional<int> images;
+    std::string operatorName;
+    std::string note;
+};
+
+// One row of the annotation history.
+struct TAnnotation {
+    std::int64_t id = 0;
+    std::int64_t recordId = 0;
+    std::string savedAt;  // "YYYY-MM-DD HH:MM:SS", the PC's clock
+    TPatientForm patientForm = TPatientForm::None;
+    std::optional<std::string> patient;  // as typed or its hash (patientForm says which)
+    std::optional<int> birthYear;
+    std::optional<std::int64_t> kindId;
+    std::optional<std::string> kindName;  // the catalogue's name of it now
+    std::optional<int> images;
+    std::string operatorName;
+    std::string note;
+};
+
+enum class TAnnotationFault {
+    None,
+    NoRecord,          // no record with that id
+    BirthYearInvalid,  // before kEarliestBirthYear or after the current year
+    ImagesInvalid,     // negative
+    UnknownKind,       // no kind with that id in the catalogue
+    NotWritten,        // the journal cannot be written now (error says why)
+};
+
+struct TAnnotationResult {
+    TAnnotationFault fault = TAnnotationFault::None;
+    std::int64_t id = 0;  // the new row's
+    std::string error;    // NotWritten: SQLite's text
+};
+
+// A kind of examination with its conversion coefficients K, in mSv per Gy·cm²: E = DAP × K.
+// An empty K gives no effective dose.
+struct TExamKind {
+    std::int64_t id = 0;  // 0: not in the catalogue yet
+    std::string name;
+    std::optional<double> kAdult;
+    std::optional<double> kChild;
+};
+
+enum class TKindFault {
+    None,
+    EmptyName,
+    NegativeK,
+    DuplicateName,  // another kind has that name
+    NoKind,         // no kind with that id
+    InUse,          // records are annotated with it: it cannot be removed
+    NotWritten,
+};
+
+struct TKindResult {
+    TKindFault fault = TKindFault::None;
+    std::int64_t id = 0;
+    std::string error;
+};
+
+// One record as a period report needs it: when (the minute the period filter uses), the dose,
+// and from its current annotation the kind and the year of birth. Nothing of the patient.
+struct TExamRow {
+    std::int64_t minute = 0;  // minutes since 1970, the meter's clock (or first seen)
+    double dose = 0;          // Gy·cm²
+    std::optional<std::int64_t> kindId;
+    std::optional<int> birthYear;
+};
+
+}  // namespace virel

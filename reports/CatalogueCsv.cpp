@@ -1,0 +1,188 @@
+#include "reports/CatalogueCsv.h"
+
+#include <cmath>
+#include <optional>
+#include <set>
+
+#include "core/ReportCsv.h"
+
+namespace virel {
+
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+std::string Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+}
+
+struct TCsvRow {
+    int line = 0;  // where the row starts
+    std::vector<std::string> fields;
+    std::string error;  // a quote left open
+};
+
+// Splits the text into rows of fields: ";" parts fields, a line break ends a row, both taken
+// literally inside quotes ("" is a quote there).
+std::vector<TCsvRow> Rows(std::string_view text) {
+    std::vector<TCsvRow> rows;
+    int line = 1;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        TCsvRow row;
+        row.line = line;
+        std::string field;
+        bool quoted = false, wasQuoted = false;
+        for (; at < text.size(); ++at) {
+            const char c = text[at];
+            if (quoted) {
+                if (c == '"' && at + 1 < text.size() && text[at + 1] == '"') {
+                    field += '"';
+                    ++at;
+                } else if (c == '"') {
+                    quoted = false;
+                } else {
+                    if (c == '\n') ++line;
+                    field += c;
+                }
+            } else if (c == '"' && Trimmed(field).empty() && !wasQuoted) {
+                quoted = wasQuoted = true;
+                field.clear();
+            } else if (c == ';') {
+                row.fields.push_back(wasQuoted ? field : Trimmed(field));
+                field.clear();
+                wasQuoted = false;
+            } else if (c == '\n' || c == '\r') {
+                if (c == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
+                ++at;
+                ++line;
+                break;
+            } else {
+                field += c;
+            }
+        }
+        if (quoted) row.error = "кавычка не закрыта";
+        row.fields.push_back(wasQuoted ? field : Trimmed(field));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+// A K as the file writes it: digits, a decimal comma (or point) and at most kKDecimals digits.
+std::optional<double> ParseK(const std::string& text, std::string& error) {
+    std::int64_t whole = 0, fraction = 0;
+    int wholeDigits = 0, fractionDigits = 0;
+    bool point = false;
+    for (const char c : text) {
+        if ((c == ',' || c == '.') && !point) {
+            point = true;
+        } else if (c >= '0' && c <= '9') {
+            if (point) {
+                if (++fractionDigits > kKDecimals) {
+                    error = "больше " + std::to_string(kKDecimals) + " знаков после запятой";
+                    return std::nullopt;
+                }
+                fraction = fraction * 10 + (c - '0');
+            } else {
+                if (++wholeDigits > 6) {
+                    error = "слишком большое число";
+                    return std::nullopt;
+                }
+                whole = whole * 10 + (c - '0');
+            }
+        } else {
+            error = c == '-' ? "K не может быть отрицательным" : "не число (пример: 0,18)";
+            return std::nullopt;
+        }
+    }
+    if (wholeDigits == 0 && fractionDigits == 0) {
+        error = "не число (пример: 0,18)";
+        return std::nullopt;
+    }
+    for (int i = fractionDigits; i < kKDecimals; ++i) fraction *= 10;
+    return static_cast<double>(whole * 1'000'000 + fraction) / 1e6;
+}
+
+std::string OptionalKText(const std::optional<double>& k) {
+    return k ? KText(*k) : std::string();
+}
+
+}  // namespace
+
+std::string KText(double k) {
+    const std::int64_t micro = std::llround(k * 1e6);
+    std::string text = std::to_string(micro / 1'000'000);
+    std::string fraction = std::to_string(micro % 1'000'000);
+    fraction.insert(0, 6 - fraction.size(), '0');
+    while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+    if (!fraction.empty()) text += "," + fraction;
+    return text;
+}
+
+std::string CatalogueCsv(const std::vector<TExamKind>& kinds) {
+    std::string csv = std::string(kBom) + kCatalogueHeader + "\r\n";
+    for (const TExamKind& kind : kinds) {
+        csv += CsvField(kind.name) + ";" + OptionalKText(kind.kAdult) + ";" +
+               OptionalKText(kind.kChild) + "\r\n";
+    }
+    return csv;
+}
+
+TCatalogueParse ParseCatalogueCsv(std::string_view text) {
+    TCatalogueParse result;
+    auto fail = [&](int line, const std::string& what) {
+        result.kinds.clear();
+        result.line = line;
+        result.error = "Строка " + std::to_string(line) + ": " + what;
+        return result;
+    };
+    if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
+    const std::vector<TCsvRow> rows = Rows(text);
+    if (rows.empty()) return fail(1, "нет заголовка «" + std::string(kCatalogueHeader) + "»");
+    {
+        // The header as written, apart from empty fields a spreadsheet program adds after it.
+        std::vector<std::string> header = rows[0].fields;
+        while (header.size() > 3 && header.back().empty()) header.pop_back();
+        if (header.size() != 3 ||
+            header[0] + ";" + header[1] + ";" + header[2] != kCatalogueHeader) {
+            return fail(1, "заголовок должен быть «" + std::string(kCatalogueHeader) + "»");
+        }
+    }
+    std::set<std::string> names;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const TCsvRow& row = rows[i];
+        if (!row.error.empty()) return fail(row.line, row.error);
+        std::vector<std::string> fields = row.fields;
+        while (fields.size() > 3 && fields.back().empty()) fields.pop_back();
+        bool blank = true;
+        for (const std::string& field : fields) blank = blank && field.empty();
+        if (blank) continue;
+        if (fields.size() != 3) {
+            return fail(row.line,
+                        "ожидается 3 поля через «;», а их " + std::to_string(fields.size()));
+        }
+        TExamKind kind;
+        kind.name = Trimmed(fields[0]);
+        if (kind.name.empty()) return fail(row.line, "пустое название вида исследования");
+        if (kind.name.find_first_of("\r\n") != std::string::npos)
+            return fail(row.line, "перевод строки в названии вида исследования");
+        if (!names.insert(kind.name).second)
+            return fail(row.line, "вид исследования «" + kind.name + "» уже был выше");
+        const char* columns[] = {"K для взрослых", "K для детей"};
+        for (int c = 0; c < 2; ++c) {
+            const std::string k = Trimmed(fields[static_cast<std::size_t>(c) + 1]);
+            if (k.empty()) continue;
+            std::string error;
+            const std::optional<double> value = ParseK(k, error);
+            if (!value) return fail(row.line, std::string(columns[c]) + " «" + k + "»: " + error);
+            (c == 0 ? kind.kAdult : kind.kChild) = value;
+        }
+        result.kinds.push_back(std::move(kind));
+    }
+    result.ok = true;
+    return result;
+}
+
+}  // namespace virel

@@ -1,0 +1,41 @@
+#pragma once
+// The report's and the catalogue's command lines, for a scheduled monthly report without a
+// window:
+//   VIREL1_Service.exe /report /from YYYY-MM-DD /to YYYY-MM-DD /out FILE.xlsx|FILE.csv [/unit
+//   Gy|cGy|mGy] VIREL1_Service.exe /catalogue FILE.csv
+// Switches are matched without regard to letter case, as Windows programs do.
+#include <string>
+#include <vector>
+
+#include "journal/Journal.h"
+#include "reports/ReportTables.h"
+
+namespace virel {
+
+// The exit codes: what a scheduler's log tells apart.
+enum TReportExit : int {
+    kExitDone = 0,
+    kExitCommandLine = 2,  // the switches are wrong
+    kExitJournal = 3,      // the journal cannot be opened or read (or written, for the catalogue)
+    kExitFile = 4,         // the report cannot be written, the catalogue file cannot be read
+    kExitCatalogue = 5,    // the catalogue file has a junk line: nothing was imported
+};
+
+struct TReportCommand {
+    enum class Kind { None, Report, Catalogue };
+    Kind kind = Kind::None;  // None: neither switch; the program starts as usual
+    std::string error;       // a wrong command line: one line for the console
+    TPeriod period;
+    std::string out;   // Report: the file to write
+    bool csv = false;  // Report: by the name's extension
+    TDoseUnit unit = TDoseUnit::Gy;
+    std::string file;  // Catalogue: the file to import
+};
+
+// The arguments after the program's name, in UTF-8.
+[[nodiscard]] TReportCommand ParseReportCommand(const std::vector<std::string>& arguments);
+
+// "YYYY-MM-DD", a real date.
+std::optional<DateTime> ParseIsoDate(const std::string& text);
+
+}  // namespace virel

@@ -1,0 +1,122 @@
+#include "reports/ReportTables.h"
+
+#include <cstdio>
+
+namespace virel {
+
+namespace {
+
+// Rounds a non-negative a / b to the nearest whole number, halves up.
+std::int64_t RoundedQuotient(std::int64_t a, std::int64_t b) {
+    return (a / b) + ((a % b) * 2 >= b ? 1 : 0);
+}
+
+std::string DateText(const DateTime& day) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d", day.day, day.month, day.year);
+    return text;
+}
+
+std::vector<TBookCell> KindRow(const std::string& name, const TDoseFigures& f, TDoseUnit unit) {
+    std::vector<TBookCell> row{TBookCell::Of(name), TBookCell::Count(f.count),
+                               DoseCell(f.totalMilli, unit)};
+    // No records: no median. No record with an effective dose: no effective dose, never zero.
+    row.push_back(f.count > 0 ? QuarterDoseCell(f.medianQuarter, unit) : TBookCell::Blank());
+    row.push_back(f.count > 0 ? QuarterDoseCell(f.p75Quarter, unit) : TBookCell::Blank());
+    row.push_back(TBookCell::Count(f.withEffective));
+    row.push_back(f.withEffective > 0 ? EffectiveCell(f.effectiveNano) : TBookCell::Blank());
+    row.push_back(f.withEffective > 0 ? MeanEffectiveCell(f.effectiveNano, f.withEffective)
+                                      : TBookCell::Blank());
+    return row;
+}
+
+}  // namespace
+
+std::optional<TDoseUnit> DoseUnitOfName(std::string_view name) {
+    if (name == "Gy") return TDoseUnit::Gy;
+    if (name == "cGy") return TDoseUnit::cGy;
+    if (name == "mGy") return TDoseUnit::mGy;
+    return std::nullopt;
+}
+
+std::string DoseUnitText(TDoseUnit unit) {
+    switch (unit) {
+        case TDoseUnit::Gy:
+            return "Гр·см²";
+        case TDoseUnit::cGy:
+            return "сГр·см² (= мкГр·м²)";
+        case TDoseUnit::mGy:
+            break;
+    }
+    return "мГр·см²";
+}
+
+int DoseUnitDecimals(TDoseUnit unit) {
+    switch (unit) {
+        case TDoseUnit::Gy:
+            return 3;
+        case TDoseUnit::cGy:
+            return 1;
+        case TDoseUnit::mGy:
+            break;
+    }
+    return 0;
+}
+
+TBookCell DoseCell(std::int64_t milli, TDoseUnit unit) {
+    return TBookCell::Fixed(milli, DoseUnitDecimals(unit));
+}
+
+TBookCell QuarterDoseCell(std::int64_t quarters, TDoseUnit unit) {
+    return DoseCell(RoundedQuotient(quarters, 4), unit);
+}
+
+TBookCell EffectiveCell(std::int64_t nano) {
+    return TBookCell::Fixed(RoundedQuotient(nano, 1'000'000), 3);
+}
+
+TBookCell MeanEffectiveCell(std::int64_t nano, std::int64_t count) {
+    // nano / count / 10^6, rounded once: exact for any count a journal can hold.
+    const std::int64_t micro = nano / count / 1'000'000;
+    const std::int64_t rest = nano - micro * 1'000'000 * count;  // 0 <= rest < 10^6 * count
+    return TBookCell::Fixed(micro + (rest * 2 >= 1'000'000 * count ? 1 : 0), 3);
+}
+
+std::string ReportTitle(const TPeriod& period) {
+    return "Отчёт за период с " + DateText(period.from) + " по " + DateText(period.to);
+}
+
+TBook ReportBook(const TPeriodReport& report, TDoseUnit unit) {
+    const std::string u = ", " + DoseUnitText(unit);
+    TBook book;
+    TBookSheet kinds;
+    kinds.name = kKindsSheet;
+    kinds.title = ReportTitle(report.period);
+    kinds.headers = {"Вид исследования",
+                     "Число исследований",
+                     "Суммарный ДАП" + u,
+                     "Медиана ДАП" + u,
+                     "75-й процентиль ДАП" + u,
+                     "Исследований с эффективной дозой",
+                     "Суммарная эффективная доза, мЗв",
+                     "Средняя эффективная доза, мЗв"};
+    for (const TKindFigures& kind : report.kinds)
+        kinds.rows.push_back(KindRow(kind.name, kind.figures, unit));
+    kinds.rows.push_back(KindRow(kWithoutKindRow, report.withoutKind, unit));
+    kinds.rows.push_back(KindRow(kAllRow, report.all, unit));
+    book.sheets.push_back(std::move(kinds));
+
+    TBookSheet months;
+    months.name = kMonthsSheet;
+    months.title = ReportTitle(report.period);
+    months.headers = {"Месяц", "Число исследований", "Суммарный ДАП" + u};
+    for (const TMonthFigures& month : report.months) {
+        months.rows.push_back({TBookCell::MonthOf(month.year, month.month),
+                               TBookCell::Count(month.count), DoseCell(month.totalMilli, unit)});
+    }
+    months.chart = TBookChart{"Суммарный ДАП по месяцам" + u, "Суммарный ДАП" + u, 2};
+    book.sheets.push_back(std::move(months));
+    return book;
+}
+
+}  // namespace virel

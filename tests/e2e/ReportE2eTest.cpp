@@ -1,0 +1,277 @@
+// The period report and the catalogue from the command line, as a scheduler runs them: the real
+// program in a folder of its own under Wine, its journal written beforehand through the
+// journal's own interface, the workbook read back by openpyxl (a Linux program Wine starts).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "core/Utf16.h"
+#include "journal/Journal.h"
+#include "journal/JournalTexts.h"
+#include "reports/CatalogueCsv.h"
+
+#ifndef VIREL_PROGRAM_PATH
+#error "build with the path of VIREL1_Service.exe"
+#endif
+#if !defined(VIREL_E2E_WORK) || !defined(VIREL_E2E_REPORT_READER)
+#error "build with the work directory and the report reader's command line"
+#endif
+
+namespace virel::e2e {
+namespace {
+
+class FixedClock : public IClock {
+public:
+    std::int64_t LocalNowMs() override { return ToMilliseconds({2025, 10, 2, 9, 0, 0, 0}); }
+};
+
+std::string ReadAll(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteAll(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+struct TRun {
+    DWORD exitCode = 999;
+    std::string output;  // what the program said, standard output and error together
+};
+
+class ReportE2e : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CreateDirectoryW(L"" VIREL_E2E_WORK, nullptr);
+        folder_ = std::wstring(L"" VIREL_E2E_WORK) + L"\\report-" +
+                  std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW(L"" VIREL_PROGRAM_PATH, Program().c_str(), FALSE));
+        DeleteFileW(JournalPath().c_str());
+    }
+    void TearDown() override {
+        for (const wchar_t* name :
+             {L"VIREL1_Service.exe", L"VIREL1_Service.db", L"VIREL1_Service.db-wal",
+              L"VIREL1_Service.db-shm", L"report.xlsx", L"report.csv", L"catalogue.csv",
+              L"junk.csv", L"read.txt"}) {
+            DeleteFileW((folder_ + L"\\" + name).c_str());
+        }
+        for (int run = 1; run <= runs_; ++run)
+            DeleteFileW(File((L"output" + std::to_wstring(run) + L".txt").c_str()).c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+    std::wstring Program() const { return folder_ + L"\\VIREL1_Service.exe"; }
+    std::wstring JournalPath() const { return folder_ + L"\\" + Widen(kJournalFileName); }
+    std::wstring File(const wchar_t* name) const { return folder_ + L"\\" + name; }
+
+    // Runs the program with `arguments`, its output redirected to a file, and waits for it.
+    TRun Run(const std::wstring& arguments) {
+        TRun run;
+        // A file of its own for each run: the last run's may not be closed yet everywhere.
+        const std::wstring output = File((L"output" + std::to_wstring(++runs_) + L".txt").c_str());
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        HANDLE out = CreateFileW(output.c_str(), GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (out == INVALID_HANDLE_VALUE) {
+            run.output = "cannot create " + Narrow(output);
+            return run;
+        }
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = out;
+        startup.hStdError = out;
+        PROCESS_INFORMATION info{};
+        std::wstring command = L"\"" + Program() + L"\" " + arguments;
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                            folder_.c_str(), &startup, &info)) {
+            CloseHandle(out);
+            return run;
+        }
+        CloseHandle(out);
+        if (WaitForSingleObject(info.hProcess, 60'000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(info.hProcess, &run.exitCode);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        run.output = ReadAll(output);
+        return run;
+    }
+
+    // The workbook as openpyxl reads it: tab-separated fields per line.
+    std::vector<std::vector<std::string>> ReadReport(const std::wstring& file) {
+        const std::wstring out = File(L"read.txt");
+        DeleteFileW(out.c_str());
+        auto unix = [](std::wstring path) {
+            std::string text = Narrow(path.substr(2));
+            std::replace(text.begin(), text.end(), '\\', '/');
+            return text;
+        };
+        std::wstring command = Widen(VIREL_E2E_REPORT_READER) + L" \"" + Widen(unix(file)) +
+                               L"\" \"" + Widen(unix(out)) + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        std::vector<std::vector<std::string>> lines;
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &info)) {
+            return lines;
+        }
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        // Wine does not wait for a Linux process: the reader's output appears when complete.
+        for (int i = 0; i < 600 && GetFileAttributesW(out.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+            Sleep(50);
+        std::istringstream text(ReadAll(out));
+        for (std::string line; std::getline(text, line);) {
+            std::vector<std::string> fields(1);
+            for (const char c : line) {
+                if (c == '\t') {
+                    fields.emplace_back();
+                } else {
+                    fields.back() += c;
+                }
+            }
+            lines.push_back(std::move(fields));
+        }
+        return lines;
+    }
+
+    std::wstring folder_;
+    FixedClock clock_;
+    int runs_ = 0;
+};
+
+TJournalRecord Record(int number, const char* when, double dose) {
+    TJournalRecord r;
+    r.raw = {0, 42, 0, static_cast<std::uint8_t>(number), 1, 2, 3, 4, 5, 6, 7, 8, 9, 0};
+    r.device = 42;
+    r.number = number;
+    r.measuredAt = when;
+    r.dose = dose;
+    r.firstSeen = std::string(when) + ":00";
+    return r;
+}
+
+const std::string kOddKind = "Грудная клетка \"2 проекции\"; с нагрузкой";
+
+TEST_F(ReportE2e, TheCatalogueFromAFileAndAReportOfAnnotatedRecordsReadBack) {
+    const std::string longNote(10'000, 'N');
+    {
+        TJournal journal(Narrow(JournalPath()), clock_);
+        ASSERT_EQ(journal.Open().outcome, TOpenOutcome::Created);
+        ASSERT_EQ(
+            journal
+                .Capture({Record(1, "2025-09-03 10:00", 12.7), Record(2, "2025-09-04 11:00", 3.25),
+                          Record(3, "2025-08-20 12:00", 1.5)})
+                .outcome,
+            TCaptureOutcome::Written);
+    }
+
+    // A junk line: nothing is imported, and the line is named.
+    WriteAll(File(L"junk.csv"), std::string("\xEF\xBB\xBF") + kCatalogueHeader + "\r\n" + "\"" +
+                                    "Грудная клетка \"\"2 проекции\"\"; с нагрузкой" +
+                                    "\";0,18;0,3\r\nЧереп;0,05x;\r\n");
+    const TRun junk = Run(L"/catalogue junk.csv");
+    EXPECT_EQ(junk.exitCode, 5u) << junk.output;
+    EXPECT_NE(junk.output.find("Строка 3: K для взрослых «0,05x»"), std::string::npos)
+        << junk.output;
+    EXPECT_EQ(std::count(junk.output.begin(), junk.output.end(), '\n'), 1) << "one line";
+    {
+        TJournal journal(Narrow(JournalPath()), clock_);
+        (void)journal.Open();
+        EXPECT_TRUE(journal.Catalogue().empty()) << "nothing half-imported";
+    }
+
+    WriteAll(File(L"catalogue.csv"),
+             CatalogueCsv({{0, kOddKind, 0.18, 0.3}, {0, "Череп", std::nullopt, std::nullopt}}));
+    const TRun imported = Run(L"/catalogue catalogue.csv");
+    EXPECT_EQ(imported.exitCode, 0u) << imported.output;
+    {
+        TJournal journal(Narrow(JournalPath()), clock_);
+        (void)journal.Open();
+        const auto catalogue = journal.Catalogue();
+        ASSERT_EQ(catalogue.size(), 2u);
+        EXPECT_EQ(catalogue[0].name, kOddKind);
+        // Two records annotated: an adult and a child of the same kind; the third stays without.
+        TAnnotationInput adult;
+        adult.kindId = catalogue[0].id;
+        adult.birthYear = 1980;
+        adult.patient = "Иванов; \"И. И.\"";
+        adult.note = longNote;
+        ASSERT_EQ(journal.Annotate(1, adult, {}).fault, TAnnotationFault::None);
+        TAnnotationInput child = adult;
+        child.birthYear = 2015;
+        ASSERT_EQ(journal.Annotate(2, child, {TPatientForm::Sha256, "соль"}).fault,
+                  TAnnotationFault::None);
+    }
+
+    const TRun report = Run(L"/report /from 2025-08-01 /to 2025-09-30 /out report.xlsx /unit cGy");
+    ASSERT_EQ(report.exitCode, 0u) << report.output;
+    EXPECT_NE(report.output.find("записей: 3"), std::string::npos) << report.output;
+    const auto lines = ReadReport(File(L"report.xlsx"));
+    auto has = [&](const std::vector<std::string>& wanted) {
+        return std::find(lines.begin(), lines.end(), wanted) != lines.end();
+    };
+    const std::string kinds = "По видам исследований", months = "По месяцам";
+    const std::string unit = "сГр·см² (= мкГр·м²)";
+    EXPECT_TRUE(has({"cell", kinds, "R2C3", "str", "Суммарный ДАП, " + unit, "General"}));
+    EXPECT_TRUE(has({"cell", kinds, "R2C4", "str", "Медиана ДАП, " + unit, "General"}));
+    EXPECT_TRUE(has({"cell", kinds, "R3C1", "str", kOddKind, "General"}));
+    EXPECT_TRUE(has({"cell", kinds, "R3C2", "number", "2", "General"}));
+    EXPECT_TRUE(has({"cell", kinds, "R3C3", "number", "1595", "0.0"}));
+    EXPECT_TRUE(has({"cell", kinds, "R3C4", "number", "797.5", "0.0"}));
+    // 12.7 × 0.18 + 3.25 × 0.3 mSv
+    EXPECT_TRUE(has({"cell", kinds, "R3C7", "number", "3.261", "0.000"}));
+    EXPECT_TRUE(has({"cell", kinds, "R4C1", "str", "Без вида исследования", "General"}));
+    EXPECT_TRUE(has({"cell", kinds, "R4C3", "number", "150", "0.0"}));
+    EXPECT_TRUE(has({"cell", months, "R3C1", "datetime", "2025-08-01 00:00:00", "mm.yyyy"}));
+    EXPECT_TRUE(has({"cell", months, "R4C3", "number", "1595", "0.0"}));
+    EXPECT_TRUE(has({"chart", months, "barChart", "Суммарный ДАП по месяцам, " + unit,
+                     "Суммарный ДАП, " + unit, "'" + months + "'!$A$3:$A$4",
+                     "'" + months + "'!$C$3:$C$4"}));
+    for (const auto& line : lines) {
+        for (const auto& field : line) {
+            EXPECT_EQ(field.find("Иванов"), std::string::npos) << "no patient in a report";
+            EXPECT_EQ(field.find("NNNN"), std::string::npos) << "no note in a report";
+        }
+    }
+
+    const TRun csv = Run(L"/report /from 2025-08-01 /to 2025-09-30 /out report.csv /unit mGy");
+    ASSERT_EQ(csv.exitCode, 0u) << csv.output;
+    const std::string text = ReadAll(File(L"report.csv"));
+    EXPECT_NE(text.find("\"Грудная клетка \"\"2 проекции\"\"; с "
+                        "нагрузкой\";2;15950;7975;10338;2;3,261;1,631\r\n"),
+              std::string::npos)
+        << text;
+}
+
+TEST_F(ReportE2e, AWrongCommandLineOrAnUnwritableFileSaysWhyAndFails) {
+    const TRun wrong = Run(L"/report /from 2025-09-01 /to 2025-09-31 /out report.xlsx");
+    EXPECT_EQ(wrong.exitCode, 2u);
+    EXPECT_NE(wrong.output.find("/to «2025-09-31»"), std::string::npos) << wrong.output;
+    const TRun missing = Run(L"/catalogue nothing-here.csv");
+    EXPECT_EQ(missing.exitCode, 4u);
+    EXPECT_NE(missing.output.find("nothing-here.csv"), std::string::npos) << missing.output;
+    const TRun folder =
+        Run(L"/report /from 2025-09-01 /to 2025-09-30 /out no-such-folder\\report.xlsx");
+    EXPECT_EQ(folder.exitCode, 4u) << folder.output;
+    EXPECT_NE(folder.output.find("отчёт не записан"), std::string::npos) << folder.output;
+}
+
+}  // namespace
+}  // namespace virel::e2e

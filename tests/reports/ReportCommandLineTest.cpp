@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include "reports/ReportCommandLine.h"
+
+namespace virel {
+namespace {
+
+using Kind = TReportCommand::Kind;
+
+TEST(ReportCommandLine, AReportWithItsPeriodFileAndUnit) {
+    const TReportCommand none = ParseReportCommand({"/trace"});
+    EXPECT_EQ(none.kind, Kind::None) << "the window starts";
+
+    const TReportCommand report =
+        ParseReportCommand({"/REPORT", "/from", "2025-09-01", "/to", "2025-09-30", "/out",
+                            "D:\\Отчёты\\сентябрь.XLSX"});
+    EXPECT_EQ(report.kind, Kind::Report);
+    EXPECT_EQ(report.error, "");
+    EXPECT_EQ(report.period.from.month, 9);
+    EXPECT_EQ(report.period.to.day, 30);
+    EXPECT_FALSE(report.csv);
+    EXPECT_EQ(report.unit, TDoseUnit::Gy);
+    EXPECT_EQ(report.out, "D:\\Отчёты\\сентябрь.XLSX");
+
+    const TReportCommand csv = ParseReportCommand(
+        {"/report", "/unit", "cGy", "/out", "a.csv", "/to", "2025-01-01", "/from", "2025-01-01"});
+    EXPECT_EQ(csv.error, "");
+    EXPECT_TRUE(csv.csv);
+    EXPECT_EQ(csv.unit, TDoseUnit::cGy);
+
+    const TReportCommand catalogue = ParseReportCommand({"/catalogue", "K.csv"});
+    EXPECT_EQ(catalogue.kind, Kind::Catalogue);
+    EXPECT_EQ(catalogue.error, "");
+    EXPECT_EQ(catalogue.file, "K.csv");
+}
+
+TEST(ReportCommandLine, AWrongCommandLineSaysWhatIsWrongOnOneLine) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
+        {{"/report", "/from", "2025-09-01", "/to", "2025-09-30"}, "нужно: /report"},
+        {{"/report", "/from", "2025-02-29", "/to", "2025-09-30", "/out", "a.xlsx"},
+         "/from «2025-02-29»"},
+        {{"/report", "/from", "01.09.2025", "/to", "2025-09-30", "/out", "a.xlsx"},
+         "/from «01.09.2025»"},
+        {{"/report", "/from", "2025-09-01", "/to", "2025-08-31", "/out", "a.xlsx"}, "раньше /from"},
+        {{"/report", "/from", "2025-09-01", "/to", "2025-09-30", "/out", "a.pdf"}, "/out «a.pdf»"},
+        {{"/report", "/from", "2025-09-01", "/to", "2025-09-30", "/out", "a.csv", "/unit", "gy"},
+         "/unit «gy»"},
+        {{"/report", "/from", "2025-09-01", "/to", "2025-09-30", "/out", "a.csv", "/x"}, "«/x»"},
+        {{"/report", "/from", "2025-09-01", "/from", "2025-09-02"}, "повторяется /from"},
+        {{"/report", "/from"}, "после /from нет значения"},
+        {{"/catalogue"}, "после /catalogue нет значения"},
+        {{"/catalogue", "a.csv", "/report"}, "нельзя указывать вместе"},
+    };
+    for (const auto& [arguments, says] : wrong) {
+        const TReportCommand command = ParseReportCommand(arguments);
+        EXPECT_NE(command.kind, Kind::None);
+        EXPECT_NE(command.error.find(says), std::string::npos) << command.error;
+        EXPECT_EQ(command.error.find('\n'), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace virel
