@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "core/Sha256.h"
+#include "hash/Sha256.h"
 #include "journal/Journal.h"
 #include "journal/JournalSql.h"
 

@@ -10,6 +10,8 @@ pkgs=(
     # The host build (portable code with sanitizers, the simulated meter, the xlsx writer's
     # native tests): libxlsxwriter and the zlib it is linked with.
     g++ libxlsxwriter-dev zlib1g-dev
+    # SHA-256 for the portable tests (Windows has its own, bcrypt).
+    nettle-dev
     # The fuzz targets (clang with libFuzzer).
     clang libclang-rt-14-dev
     # Running under Wine on a virtual display, window lookup and screenshots.

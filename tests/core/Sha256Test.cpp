@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/Sha256.h"
+#include "hash/Sha256.h"
 
 namespace virel {
 namespace {

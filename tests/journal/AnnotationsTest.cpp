@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/Sha256.h"
+#include "hash/Sha256.h"
 #include "tests/journal/JournalTestSupport.h"
 
 namespace virel {
