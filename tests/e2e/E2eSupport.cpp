@@ -111,18 +111,26 @@ TRunningProgram::TRunningProgram(bool clearSettings, const std::wstring& program
                                  const std::wstring& journalDir) {
     // Each program gets its own directory for the log file.
     static int serial = 0;
-    workDir = programDir.empty() ? Widen(VIREL_E2E_WORK) + L"\\" +
-                                       std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                       std::to_wstring(++serial)
-                                 : programDir;
-    std::replace(workDir.begin(), workDir.end(), L'/', L'\\');
-    CreateDirectoryW(Widen(VIREL_E2E_WORK).c_str(), nullptr);
-    CreateDirectoryW(workDir.c_str(), nullptr);
-    // Wine reuses process numbers: a directory of an earlier run may hold its log file and
-    // its dose journal.
-    DeleteFileW(LogFilePath().c_str());
-    for (const wchar_t* suffix : {L"", L"-wal", L"-shm"}) {
-        DeleteFileW((workDir + L"\\VIREL1_Service.db" + suffix).c_str());
+    std::wstring work = Widen(VIREL_E2E_WORK);
+    std::replace(work.begin(), work.end(), L'/', L'\\');
+    CreateDirectoryW(work.c_str(), nullptr);
+    if (programDir.empty()) {
+        // Wine reuses process numbers, so a folder of an earlier run may have this name and hold
+        // its files (log, journal, exported files): only a folder made now is taken.
+        do {
+            workDir = work + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                      std::to_wstring(++serial);
+        } while (!CreateDirectoryW(workDir.c_str(), nullptr) &&
+                 GetLastError() == ERROR_ALREADY_EXISTS);
+    } else {
+        workDir = programDir;
+        std::replace(workDir.begin(), workDir.end(), L'/', L'\\');
+        CreateDirectoryW(workDir.c_str(), nullptr);
+        // A folder given is reused: an earlier case's log file and journal go.
+        DeleteFileW(LogFilePath().c_str());
+        for (const wchar_t* suffix : {L"", L"-wal", L"-shm"}) {
+            DeleteFileW((workDir + L"\\VIREL1_Service.db" + suffix).c_str());
+        }
     }
     if (clearSettings) {
         // The settings live under Software\<executable's base name>.

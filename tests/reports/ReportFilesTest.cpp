@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "core/ReportCsv.h"
-#include "core/Sha256.h"
+#include "hash/Sha256.h"
 #include "fileexport/ReportXlsx.h"
 #include "reports/ReportTables.h"
 
