@@ -25,6 +25,7 @@ enum TControlId : int {
     kIdClock,
     kIdList,
     kIdStatus,
+    kIdCatalogue,
 };
 
 constexpr UINT_PTR kRefreshTimer = 1;
@@ -63,13 +64,14 @@ void SetText(HWND control, const std::string& text) {
 
 TJournalWindow::TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
                                RegionalFormats formats, IFileExportPlatform& exportPlatform,
-                               TPatientPrivacy privacy)
+                               TPatientPrivacy privacy, TCatalogueFileDialog catalogueFiles)
     : TCustomWindow(application),
       journal_(journal),
       clockSource_(clock),
       formats_(std::move(formats)),
       exportPlatform_(exportPlatform),
       privacy_(std::move(privacy)),
+      catalogueFiles_(std::move(catalogueFiles)),
       period_(DefaultJournalPeriod(FromMilliseconds(clock.LocalNowMs()))) {}
 
 TJournalWindow::~TJournalWindow() {
@@ -107,6 +109,8 @@ void TJournalWindow::CreateControls() {
                         {154, 8, 100, 21}, self, kIdTo);
     export_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kJournalExport).c_str(),
                             BS_PUSHBUTTON | WS_TABSTOP, {596, 7, 136, 23}, self, kIdExport);
+    catalogue_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kCatalogueButton).c_str(),
+                               BS_PUSHBUTTON | WS_TABSTOP, {444, 7, 144, 23}, self, kIdCatalogue);
     totals_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 38, 724, 13},
                             self, kIdTotals);
     clock_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 56, 724, 26},
@@ -316,6 +320,13 @@ void TJournalWindow::AnnotateExecute() {
     InvalidateRect(list_, nullptr, TRUE);
 }
 
+void TJournalWindow::CatalogueExecute() {
+    if (!EnsureOpen()) return;
+    TCatalogueDialog dialog(Application(), journal_, catalogueFiles_);
+    if (!dialog.Create(Handle())) return;
+    if (dialog.ShowModal()) Reload(true);
+}
+
 void TJournalWindow::ExportExecute() {
     const auto choice = exportPlatform_.ChooseFile(JournalFileName(period_));
     if (!choice) return;
@@ -381,6 +392,8 @@ LRESULT TJournalWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             if (LOWORD(wParam) == kIdExport && HIWORD(wParam) == BN_CLICKED) {
                 ExportExecute();
+            } else if (LOWORD(wParam) == kIdCatalogue && HIWORD(wParam) == BN_CLICKED) {
+                CatalogueExecute();
             } else if (LOWORD(wParam) == IDOK) {
                 AnnotateExecute();  // Enter, as the dialog keys turn it into the default command
             } else if (LOWORD(wParam) == IDCANCEL) {
@@ -469,8 +482,20 @@ void TJournalWindowHost::Run() {
         TFileExportPlatform platform(application, formats_, registryKey_, section_,
                                      [&com] { com.Enter(); });
         if (dialog_) platform.SetSaveDialogFunction(dialog_);
+        TCatalogueFileDialog catalogueFiles = catalogueFiles_;
+        if (!catalogueFiles) {
+            catalogueFiles = [](OPENFILENAMEW& dialog, bool save) {
+                return (save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog)) != FALSE;
+            };
+        }
+        // The dialogs need COM on this thread, as the export's does.
+        catalogueFiles = [&com, files = std::move(catalogueFiles)](OPENFILENAMEW& dialog, bool save) {
+            com.Enter();
+            return files(dialog, save);
+        };
         {
-            TJournalWindow window(application, journal, clock, formats_, platform, privacy_);
+            TJournalWindow window(application, journal, clock, formats_, platform, privacy_,
+                                  catalogueFiles);
             if (window.Create()) {
                 window_.store(window.Handle());
                 object_.store(&window);

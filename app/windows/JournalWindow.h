@@ -19,6 +19,7 @@
 
 #include "app/platform/FileExportPlatform.h"
 #include "app/windows/Application.h"
+#include "app/windows/CatalogueDialog.h"
 #include "app/windows/Window.h"
 #include "core/DeviceSeams.h"
 #include "core/Regional.h"
@@ -40,10 +41,11 @@ public:
     static constexpr int kKindColumn = static_cast<int>(kJournalColumns);
 
     // The journal is this window's own connection, opened or not (each refresh tries again).
-    // `privacy`: how the record's dialog keeps the patient.
+    // `privacy`: how the record's dialog keeps the patient; `catalogueFiles`: the catalogue's
+    // open and save dialogs.
     TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
                    RegionalFormats formats, IFileExportPlatform& exportPlatform,
-                   TPatientPrivacy privacy);
+                   TPatientPrivacy privacy, TCatalogueFileDialog catalogueFiles);
     ~TJournalWindow() override;
 
     // Creates and shows the window with this month's records.
@@ -63,6 +65,8 @@ public:
     // Opens the record's dialog for the selected row (Enter, a double click); modal, returns
     // when it is closed.
     void AnnotateExecute();
+    // The catalogue's dialog; the list shows the kinds' new names when it closes.
+    void CatalogueExecute();
 
     HWND List() const { return list_; }
     HWND FromPicker() const { return from_; }
@@ -70,6 +74,7 @@ public:
     HWND TotalsLabel() const { return totals_; }
     HWND ClockLabel() const { return clock_; }
     HWND ExportButton() const { return export_; }
+    HWND CatalogueButton() const { return catalogue_; }
     HWND StatusBar() const { return status_; }
 
 protected:
@@ -93,6 +98,7 @@ private:
     RegionalFormats formats_;
     IFileExportPlatform& exportPlatform_;
     TPatientPrivacy privacy_;
+    TCatalogueFileDialog catalogueFiles_;
     TPeriod period_;
     std::size_t count_ = 0;
     TPeriodTotals totalsValue_;
@@ -102,7 +108,7 @@ private:
     bool annotating_ = false;
     std::wstring cell_;  // the text handed to the list last
     HWND list_ = nullptr, from_ = nullptr, to_ = nullptr, totals_ = nullptr, clock_ = nullptr,
-         export_ = nullptr, status_ = nullptr;
+         export_ = nullptr, status_ = nullptr, catalogue_ = nullptr;
 };
 
 // Starts, fronts and ends the journal window's thread, from the main window's thread.
@@ -129,6 +135,10 @@ public:
     void SetMessageBoxFunction(TMessageBoxFunction function) { boxes_ = std::move(function); }
     // How the record's dialog keeps the patient; taken by the window opened next.
     void SetPrivacy(TPatientPrivacy privacy) { privacy_ = std::move(privacy); }
+    // For tests: the catalogue's open and save dialogs.
+    void SetCatalogueDialogFunction(TCatalogueFileDialog function) {
+        catalogueFiles_ = std::move(function);
+    }
 
 private:
     static DWORD WINAPI ThreadMain(void* self);
@@ -142,6 +152,7 @@ private:
     TSaveDialogFunction dialog_;
     TMessageBoxFunction boxes_;
     TPatientPrivacy privacy_;
+    TCatalogueFileDialog catalogueFiles_;
     win::THandle thread_;
     win::THandle ready_;  // set when the window exists or could not be made
     std::atomic<HWND> window_{nullptr};

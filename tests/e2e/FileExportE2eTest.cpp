@@ -17,6 +17,8 @@
 #include "app/platform/FileExportPlatform.h"
 #include "app/windows/Face.h"
 #include "app/windows/AnnotationDialog.h"
+#include "app/windows/CatalogueDialog.h"
+#include <fstream>
 #include "app/windows/JournalWindow.h"
 #include <commctrl.h>
 #include <mutex>
@@ -1139,6 +1141,129 @@ TEST_F(AnnotationDialog, EnterOnANewRecordOpensItsDialogWhichSavesOnlyGoodInput)
     EXPECT_EQ(ReadAnnotations(Work(L"VIREL1_Service.db")).size(), 1u) << "Esc saved nothing";
     program->program->SaveUnwrittenLines();
     EXPECT_EQ(host().Window(), nullptr);
+}
+
+// The catalogue's dialog from the journal window: a file imported, a junk file refused whole
+// with its line's number, a kind added, a kind in use kept, the catalogue exported.
+TEST_F(AnnotationDialog, TheCatalogueDialogImportsExportsAddsAndKeepsAKindInUse) {
+    std::vector<std::pair<std::wstring, bool>> asked;
+    std::vector<std::wstring> answers;
+    host().SetCatalogueDialogFunction([&](OPENFILENAMEW& dialog, bool save) {
+        asked.push_back({dialog.lpstrFile, save});
+        if (answers.empty()) return false;
+        wcsncpy(dialog.lpstrFile, answers.front().c_str(), dialog.nMaxFile);
+        answers.erase(answers.begin());
+        return true;
+    });
+    program->Click(program->Face().BitBtn1());
+    CtrlJ();
+    ASSERT_NE(host().Window(), nullptr);
+    PostMessageW(host().Object()->CatalogueButton(), BM_CLICK, 0, 0);
+    HWND dialog = nullptr;
+    for (int i = 0; i < 100 && !dialog; ++i, Sleep(50)) {
+        const HWND found = FindWindowW(app::TCatalogueDialog::kClassName, nullptr);
+        if (found && IsWindowVisible(found)) dialog = found;
+    }
+    ASSERT_NE(dialog, nullptr) << "the button opens the catalogue's dialog";
+    const HWND list = GetDlgItem(dialog, app::TCatalogueDialog::kIdList);
+    const auto press = [&](int id) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); };
+    const auto items = [&] { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); };
+    const auto cell = [&](int item, int column) {
+        wchar_t text[256] = L"";
+        LVITEMW it{};
+        it.iSubItem = column;
+        it.pszText = text;
+        it.cchTextMax = 256;
+        SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&it));
+        return Narrow(text);
+    };
+    const auto write = [](const std::wstring& path, const std::string& bytes) {
+        std::ofstream(Narrow(path), std::ios::binary) << bytes;
+    };
+    EXPECT_EQ(items(), 0) << "shipped empty";
+
+    const std::string bom = "\xEF\xBB\xBF", header = bom + "Вид исследования;K для взрослых;K для детей\r\n";
+    const std::wstring good = Work(L"K.csv");
+    write(good, header + "Грудная клетка;0,18;0,2\r\n\"Череп; \"\"боковая\"\"\";;0,03\r\n");
+    answers.push_back(good);
+    press(app::TCatalogueDialog::kIdImport);
+    for (int i = 0; i < 100 && items() < 2; ++i) Sleep(50);
+    ASSERT_EQ(items(), 2);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_FALSE(asked[0].second) << "the open dialog";
+    EXPECT_EQ(cell(0, 0), "Грудная клетка");
+    EXPECT_EQ(cell(0, 1), "0,18");
+    EXPECT_EQ(cell(1, 0), "Череп; \"боковая\"");
+    EXPECT_EQ(cell(1, 1), "");
+    EXPECT_EQ(cell(1, 2), "0,03");
+
+    // Line 4 is junk: nothing of the file is taken, not even its good lines 2 and 3.
+    const std::wstring junk = Work(L"junk.csv");
+    write(junk, header + "Грудная клетка;0,5;0,5\r\nКисть;0,01;\r\nТаз;0,18x;\r\n");
+    answers.push_back(junk);
+    press(app::TCatalogueDialog::kIdImport);
+    ASSERT_TRUE(WaitForBoxes(1));
+    EXPECT_EQ(Boxes()[0], "Каталог не загружен, ничего не изменено: " + Narrow(junk) +
+                              ": Строка 4: K для взрослых «0,18x»: не число (пример: 0,18)");
+    EXPECT_EQ(items(), 2);
+    EXPECT_EQ(cell(0, 1), "0,18");
+
+    // A kind added through its own dialog.
+    press(app::TCatalogueDialog::kIdAdd);
+    HWND kind = nullptr;
+    for (int i = 0; i < 100 && !kind; ++i, Sleep(50)) {
+        const HWND found = FindWindowW(app::TKindDialog::kClassName, nullptr);
+        if (found && IsWindowVisible(found)) kind = found;
+    }
+    ASSERT_NE(kind, nullptr);
+    Type(kind, app::TKindDialog::kIdName, "Кисть");
+    Type(kind, app::TKindDialog::kIdAdult, "0,01");
+    PostMessageW(kind, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && items() < 3; ++i) Sleep(50);
+    ASSERT_EQ(items(), 3);
+    EXPECT_EQ(cell(1, 0), "Кисть") << "by name";
+
+    // A record annotated with "Грудная клетка": that kind cannot be removed.
+    {
+        app::TPlatformClock clock;
+        TJournal journal(Narrow(Work(L"VIREL1_Service.db")), clock);
+        ASSERT_TRUE(journal.Open().error.empty());
+        const auto kinds = journal.Catalogue();
+        TAnnotationInput input;
+        input.kindId = kinds[0].id;
+        ASSERT_EQ(journal.Annotate(1, input, {}).fault, TAnnotationFault::None);
+    }
+    LVITEMW select{};
+    select.stateMask = select.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&select));
+    press(app::TCatalogueDialog::kIdRemove);
+    ASSERT_TRUE(WaitForBoxes(2));
+    EXPECT_EQ(Boxes()[1],
+              "Вид исследования «Грудная клетка» указан в описаниях записей журнала; его нельзя удалить.");
+    EXPECT_EQ(items(), 3);
+    // One no record refers to goes.
+    SendMessageW(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&select));
+    press(app::TCatalogueDialog::kIdRemove);
+    for (int i = 0; i < 100 && items() > 2; ++i) Sleep(50);
+    EXPECT_EQ(items(), 2);
+
+    // Exported to a file read back as it was imported.
+    const std::wstring out = Work(L"export.csv");
+    answers.push_back(out);
+    press(app::TCatalogueDialog::kIdExport);
+    std::string exported;
+    for (int i = 0; i < 100 && exported.empty(); ++i, Sleep(50)) exported = ReadFileBytes(out);
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_TRUE(asked[2].second) << "the save dialog";
+    EXPECT_EQ(asked[2].first, L"Каталог видов исследований");
+    EXPECT_EQ(exported, header + "Грудная клетка;0,18;0,2\r\n\"Череп; \"\"боковая\"\"\";;0,03\r\n");
+
+    // Closed: the journal window's list shows the record's kind.
+    press(IDCANCEL);
+    for (int i = 0; i < 100 && IsWindowVisible(dialog); ++i) Sleep(50);
+    EXPECT_FALSE(IsWindowVisible(dialog));
+    EXPECT_EQ(Cell(0, app::TJournalWindow::kKindColumn), "Грудная клетка");
+    program->program->SaveUnwrittenLines();
 }
 
 }  // namespace
