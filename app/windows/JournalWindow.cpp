@@ -6,7 +6,9 @@
 #include <cwchar>
 
 #include "app/controls/Controls.h"
+#include "app/platform/JournalSettingsStore.h"
 #include "app/windows/AnnotationDialog.h"
+#include "app/windows/JournalSettingsDialog.h"
 #include "app/platform/PlatformClock.h"
 #include "core/DeviceTexts.h"
 #include "core/Utf16.h"
@@ -26,6 +28,7 @@ enum TControlId : int {
     kIdList,
     kIdStatus,
     kIdCatalogue,
+    kIdSettings,
 };
 
 constexpr UINT_PTR kRefreshTimer = 1;
@@ -64,13 +67,15 @@ void SetText(HWND control, const std::string& text) {
 
 TJournalWindow::TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
                                RegionalFormats formats, IFileExportPlatform& exportPlatform,
-                               TPatientPrivacy privacy, TCatalogueFileDialog catalogueFiles)
+                               TJournalSettings settings, TStoreSettings storeSettings,
+                               TCatalogueFileDialog catalogueFiles)
     : TCustomWindow(application),
       journal_(journal),
       clockSource_(clock),
       formats_(std::move(formats)),
       exportPlatform_(exportPlatform),
-      privacy_(std::move(privacy)),
+      settings_(std::move(settings)),
+      storeSettings_(std::move(storeSettings)),
       catalogueFiles_(std::move(catalogueFiles)),
       period_(DefaultJournalPeriod(FromMilliseconds(clock.LocalNowMs()))) {}
 
@@ -109,6 +114,8 @@ void TJournalWindow::CreateControls() {
                         {154, 8, 100, 21}, self, kIdTo);
     export_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kJournalExport).c_str(),
                             BS_PUSHBUTTON | WS_TABSTOP, {596, 7, 136, 23}, self, kIdExport);
+    settingsButton_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kJournalSettingsButton).c_str(),
+                                    BS_PUSHBUTTON | WS_TABSTOP, {336, 7, 100, 23}, self, kIdSettings);
     catalogue_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kCatalogueButton).c_str(),
                                BS_PUSHBUTTON | WS_TABSTOP, {444, 7, 144, 23}, self, kIdCatalogue);
     totals_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 38, 724, 13},
@@ -123,7 +130,10 @@ void TJournalWindow::CreateControls() {
                  LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
     const auto& headers = JournalColumnHeaders();
     for (std::size_t c = 0; c < kListColumns; ++c) {
-        std::wstring header = Widen(c < kJournalColumns ? headers[c] : texts::kJournalHeaderKind);
+        std::wstring header =
+            Widen(c == static_cast<std::size_t>(TJournalColumn::Dose) ? JournalDoseHeader(settings_.unit)
+                  : c < kJournalColumns                               ? headers[c]
+                                                                      : texts::kJournalHeaderKind);
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         column.fmt = c == 0 || c >= kJournalColumns - 1 ? LVCFMT_LEFT : LVCFMT_RIGHT;
@@ -188,7 +198,7 @@ void TJournalWindow::Reload(bool keepPlace) {
             journal_.Changed();  // what this look saw is the base of the next
             totalsValue_ = journal_.Totals(period_);
             count_ = static_cast<std::size_t>(std::max<std::int64_t>(0, totalsValue_.count));
-            SetText(totals_, TotalsText(totalsValue_));
+            SetText(totals_, TotalsTextIn(totalsValue_, settings_.unit));
             drifts = ClockDriftTexts(journal_.ClockDrifts());
         }
     } catch (const std::exception& e) {
@@ -304,7 +314,8 @@ void TJournalWindow::AnnotateExecute() {
     TAnnotationDialog dialog(Application(), RecordSummaryText(row, formats_), kinds,
                              FieldsOfAnnotation(current, kinds), year,
                              [this, &row, year](const TAnnotationInput& input) {
-                                 return AnnotationFaultText(journal_.Annotate(row.id, input, privacy_), year);
+                                 return AnnotationFaultText(journal_.Annotate(row.id, input, settings_.privacy),
+                                                            year);
                              });
     if (!dialog.Create(Handle())) return;
     annotating_ = true;
@@ -325,6 +336,22 @@ void TJournalWindow::CatalogueExecute() {
     TCatalogueDialog dialog(Application(), journal_, catalogueFiles_);
     if (!dialog.Create(Handle())) return;
     if (dialog.ShowModal()) Reload(true);
+}
+
+void TJournalWindow::SettingsExecute() {
+    TJournalSettingsDialog dialog(Application(), settings_);
+    if (!dialog.Create(Handle())) return;
+    const auto chosen = dialog.ShowModal();
+    if (!chosen) return;
+    settings_ = *chosen;
+    if (!storeSettings_(settings_)) SetStatus(texts::kJournalSettingsNotStored);
+    std::wstring header = Widen(JournalDoseHeader(settings_.unit));
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT;
+    column.pszText = header.data();
+    SendMessageW(list_, LVM_SETCOLUMNW, static_cast<WPARAM>(TJournalColumn::Dose),
+                 reinterpret_cast<LPARAM>(&column));
+    Reload(true);
 }
 
 void TJournalWindow::ExportExecute() {
@@ -358,6 +385,10 @@ LRESULT TJournalWindow::OnNotify(const NMHDR& header) {
                     cell_ = Widen(item.iSubItem == kKindColumn
                                       ? KindText(index)
                                       : CellText(index, static_cast<TJournalColumn>(item.iSubItem)));
+                    if (item.iSubItem == static_cast<int>(TJournalColumn::Dose)) {
+                        const TJournalRow* row = RowAt(index);
+                        cell_ = row ? Widen(JournalDoseText(*row, settings_.unit)) : std::wstring();
+                    }
                     wcsncpy(item.pszText, cell_.c_str(), static_cast<std::size_t>(item.cchTextMax) - 1);
                     item.pszText[item.cchTextMax - 1] = L'\0';
                 }
@@ -392,6 +423,8 @@ LRESULT TJournalWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             if (LOWORD(wParam) == kIdExport && HIWORD(wParam) == BN_CLICKED) {
                 ExportExecute();
+            } else if (LOWORD(wParam) == kIdSettings && HIWORD(wParam) == BN_CLICKED) {
+                SettingsExecute();
             } else if (LOWORD(wParam) == kIdCatalogue && HIWORD(wParam) == BN_CLICKED) {
                 CatalogueExecute();
             } else if (LOWORD(wParam) == IDOK) {
@@ -494,7 +527,14 @@ void TJournalWindowHost::Run() {
             return files(dialog, save);
         };
         {
-            TJournalWindow window(application, journal, clock, formats_, platform, privacy_,
+            // Read on this thread when the window opens: a change made in the window before
+            // is there again.
+            const std::string key = registryKey_;
+            TJournalWindow window(application, journal, clock, formats_, platform,
+                                  ReadJournalSettings(key),
+                                  [key](const TJournalSettings& settings) {
+                                      return WriteJournalSettings(key, settings);
+                                  },
                                   catalogueFiles);
             if (window.Create()) {
                 window_.store(window.Handle());

@@ -26,6 +26,7 @@
 #include "journal/AnnotationForm.h"
 #include "journal/Journal.h"
 #include "journal/JournalView.h"
+#include "reports/JournalSettings.h"
 #include "win/Scopes.h"
 
 namespace virel::app {
@@ -41,11 +42,14 @@ public:
     static constexpr int kKindColumn = static_cast<int>(kJournalColumns);
 
     // The journal is this window's own connection, opened or not (each refresh tries again).
-    // `privacy`: how the record's dialog keeps the patient; `catalogueFiles`: the catalogue's
-    // open and save dialogs.
+    // `settings`: the unit of DAP and how the record's dialog keeps the patient, kept by
+    // `storeSettings` when the operator changes them; `catalogueFiles`: the catalogue's open
+    // and save dialogs.
+    using TStoreSettings = std::function<bool(const TJournalSettings&)>;
     TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
                    RegionalFormats formats, IFileExportPlatform& exportPlatform,
-                   TPatientPrivacy privacy, TCatalogueFileDialog catalogueFiles);
+                   TJournalSettings settings, TStoreSettings storeSettings,
+                   TCatalogueFileDialog catalogueFiles);
     ~TJournalWindow() override;
 
     // Creates and shows the window with this month's records.
@@ -67,6 +71,9 @@ public:
     void AnnotateExecute();
     // The catalogue's dialog; the list shows the kinds' new names when it closes.
     void CatalogueExecute();
+    // The settings' dialog; the list shows doses in the unit chosen.
+    void SettingsExecute();
+    const TJournalSettings& Settings() const { return settings_; }
 
     HWND List() const { return list_; }
     HWND FromPicker() const { return from_; }
@@ -75,6 +82,7 @@ public:
     HWND ClockLabel() const { return clock_; }
     HWND ExportButton() const { return export_; }
     HWND CatalogueButton() const { return catalogue_; }
+    HWND SettingsButton() const { return settingsButton_; }
     HWND StatusBar() const { return status_; }
 
 protected:
@@ -97,7 +105,8 @@ private:
     IClock& clockSource_;
     RegionalFormats formats_;
     IFileExportPlatform& exportPlatform_;
-    TPatientPrivacy privacy_;
+    TJournalSettings settings_;
+    TStoreSettings storeSettings_;
     TCatalogueFileDialog catalogueFiles_;
     TPeriod period_;
     std::size_t count_ = 0;
@@ -108,7 +117,8 @@ private:
     bool annotating_ = false;
     std::wstring cell_;  // the text handed to the list last
     HWND list_ = nullptr, from_ = nullptr, to_ = nullptr, totals_ = nullptr, clock_ = nullptr,
-         export_ = nullptr, status_ = nullptr, catalogue_ = nullptr;
+         export_ = nullptr, status_ = nullptr, catalogue_ = nullptr,
+         settingsButton_ = nullptr;
 };
 
 // Starts, fronts and ends the journal window's thread, from the main window's thread.
@@ -133,8 +143,6 @@ public:
     // For tests: the save dialog and the message boxes of the window's thread.
     void SetSaveDialogFunction(TSaveDialogFunction function) { dialog_ = std::move(function); }
     void SetMessageBoxFunction(TMessageBoxFunction function) { boxes_ = std::move(function); }
-    // How the record's dialog keeps the patient; taken by the window opened next.
-    void SetPrivacy(TPatientPrivacy privacy) { privacy_ = std::move(privacy); }
     // For tests: the catalogue's open and save dialogs.
     void SetCatalogueDialogFunction(TCatalogueFileDialog function) {
         catalogueFiles_ = std::move(function);
@@ -151,7 +159,6 @@ private:
     RegionalFormats formats_;
     TSaveDialogFunction dialog_;
     TMessageBoxFunction boxes_;
-    TPatientPrivacy privacy_;
     TCatalogueFileDialog catalogueFiles_;
     win::THandle thread_;
     win::THandle ready_;  // set when the window exists or could not be made

@@ -18,6 +18,8 @@
 #include "app/windows/Face.h"
 #include "app/windows/AnnotationDialog.h"
 #include "app/windows/CatalogueDialog.h"
+#include "app/windows/JournalSettingsDialog.h"
+#include "core/Sha256.h"
 #include <fstream>
 #include "app/windows/JournalWindow.h"
 #include <commctrl.h>
@@ -1263,6 +1265,89 @@ TEST_F(AnnotationDialog, TheCatalogueDialogImportsExportsAddsAndKeepsAKindInUse)
     for (int i = 0; i < 100 && IsWindowVisible(dialog); ++i) Sleep(50);
     EXPECT_FALSE(IsWindowVisible(dialog));
     EXPECT_EQ(Cell(0, app::TJournalWindow::kKindColumn), "Грудная клетка");
+    program->program->SaveUnwrittenLines();
+}
+
+// The journal's settings: DAP in cGy·cm² in the list and its totals, the patient kept as a
+// salted hash; both kept in the registry and there again when the window opens next.
+TEST_F(AnnotationDialog, TheSettingsChangeTheUnitAndThePatientsFormAndAreKept) {
+    for (int i = 0; i < 2; ++i) program->Click(program->Face().BitBtn1());
+    CtrlJ();
+    ASSERT_NE(host().Window(), nullptr);
+    ASSERT_EQ(Count(), 2);
+    const auto header = [&] {
+        wchar_t text[64] = L"";
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT;
+        column.pszText = text;
+        column.cchTextMax = 64;
+        SendMessageW(List(), LVM_GETCOLUMNW, 3, reinterpret_cast<LPARAM>(&column));
+        return Narrow(text);
+    };
+    EXPECT_EQ(header(), "Доза, Гр*см^2") << "Gy·cm² by default";
+    const std::string gy0 = Cell(0, 3), gy1 = Cell(1, 3);
+    const std::string totalsGy = TextOf(host().Object()->TotalsLabel());
+    const auto settingsDialog = [&] {
+        PostMessageW(host().Object()->SettingsButton(), BM_CLICK, 0, 0);
+        for (int i = 0; i < 100; ++i, Sleep(50)) {
+            const HWND found = FindWindowW(app::TJournalSettingsDialog::kClassName, nullptr);
+            if (found && IsWindowVisible(found)) return found;
+        }
+        return HWND{};
+    };
+    HWND dialog = settingsDialog();
+    ASSERT_NE(dialog, nullptr);
+    SendMessageW(GetDlgItem(dialog, app::TJournalSettingsDialog::kIdUnit), CB_SETCURSEL, 1, 0);
+    SendMessageW(GetDlgItem(dialog, app::TJournalSettingsDialog::kIdPatient), CB_SETCURSEL, 1, 0);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitForBoxes(1));
+    EXPECT_EQ(Boxes()[0], "Для хеша укажите соль клиники — секретный текст.");
+    Type(dialog, app::TJournalSettingsDialog::kIdSalt, "соль; \"клиники\"");
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && IsWindowVisible(dialog); ++i) Sleep(50);
+    ASSERT_FALSE(IsWindowVisible(dialog));
+    for (int i = 0; i < 40 && header() != "Доза, сГр*см^2"; ++i) Sleep(50);
+    EXPECT_EQ(header(), "Доза, сГр*см^2");
+    // The meter's thousandths of Gy·cm², a hundred times over: worked out from the Gy texts.
+    const auto centi = [](const std::string& gy) {
+        const auto point = gy.find('.');
+        std::string fraction = point == std::string::npos ? "" : gy.substr(point + 1);
+        fraction.resize(3, '0');
+        const long long milli = std::stoll(gy.substr(0, point)) * 1000 + std::stoll(fraction);
+        std::string text = std::to_string(milli / 10);
+        if (milli % 10) text += "." + std::to_string(milli % 10);
+        return text;
+    };
+    EXPECT_EQ(Cell(0, 3), centi(gy0)) << gy0;
+    EXPECT_EQ(Cell(1, 3), centi(gy1)) << gy1;
+    const std::string totals = TextOf(host().Object()->TotalsLabel());
+    EXPECT_EQ(totals.rfind("Записей за период: 2, сумма доз: ", 0), 0u) << totals;
+    EXPECT_NE(totals.find(" сГр·см²"), std::string::npos) << totals << " (was " << totalsGy << ")";
+
+    // The patient is kept as the salted hash, never as typed.
+    LVITEMW select{};
+    select.stateMask = select.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(List(), LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&select));
+    PostMessageW(List(), WM_KEYDOWN, VK_RETURN, 1);
+    HWND record = Dialog();
+    ASSERT_NE(record, nullptr);
+    Type(record, app::TAnnotationDialog::kIdPatient, "Иванов И.И.");
+    PostMessageW(record, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(Dialog(false), nullptr);
+    const auto rows = ReadAnnotations(Work(L"VIREL1_Service.db"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][1], "sha256");
+    EXPECT_EQ(rows[0][2], Sha256Hex("соль; \"клиники\"Иванов И.И."));
+
+    // Closed and opened again: the same settings.
+    SendMessageW(host().Window(), WM_CLOSE, 0, 0);
+    for (int i = 0; i < 100 && host().Window(); ++i) Sleep(50);
+    ASSERT_EQ(host().Window(), nullptr);
+    CtrlJ();
+    ASSERT_NE(host().Window(), nullptr);
+    EXPECT_EQ(header(), "Доза, сГр*см^2");
+    EXPECT_EQ(host().Object()->Settings().privacy.form, TPatientForm::Sha256);
+    EXPECT_EQ(host().Object()->Settings().privacy.salt, "соль; \"клиники\"");
     program->program->SaveUnwrittenLines();
 }
 
