@@ -111,6 +111,10 @@ std::string OptionalKText(const std::optional<double>& k) {
 
 }  // namespace
 
+std::optional<double> ParseKText(const std::string& text, std::string& error) {
+    return ParseK(Trimmed(text), error);
+}
+
 std::string KText(double k) {
     const std::int64_t micro = std::llround(k * 1e6);
     std::string text = std::to_string(micro / 1'000'000);

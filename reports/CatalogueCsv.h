@@ -2,6 +2,7 @@
 // The catalogue of kinds of examination as a CSV file for a spreadsheet program under Russian
 // settings: UTF-8 with a byte-order mark, ";" between fields, CR LF, K with a decimal comma, the
 // header row kCatalogueHeader. An empty K is allowed (no effective dose for that age group).
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,9 @@ struct TCatalogueParse {
 // wrong with it. A line break or ";" inside a name is taken when the name is quoted; empty lines
 // are skipped.
 [[nodiscard]] TCatalogueParse ParseCatalogueCsv(std::string_view text);
+
+// A K as the file writes it ("0,18", a point taken too); none with `error` saying why.
+std::optional<double> ParseKText(const std::string& text, std::string& error);
 
 // "0,18": K in millionths with a decimal comma, without trailing zeros.
 std::string KText(double k);

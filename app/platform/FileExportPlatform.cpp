@@ -276,6 +276,26 @@ std::optional<std::string> WriteReportFile(const std::wstring& path, TArchiveFil
     return WriteWholeFile(path, temporary, bytes);
 }
 
+std::optional<std::string> WriteBytesFile(const std::wstring& path, const std::string& bytes) {
+    TTemporaryFile temporary;
+    if (auto failure = temporary.Create(FolderOf(path))) return failure;
+    return WriteWholeFile(path, temporary, bytes);
+}
+
+std::optional<std::string> ReadBytesFile(const std::wstring& path, std::string& bytes) {
+    win::THandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return win::SystemMessage(GetLastError());
+    bytes.clear();
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) {
+        if (read == 0) return std::nullopt;
+        bytes.append(buffer, read);
+    }
+    return win::SystemMessage(GetLastError());
+}
+
 TFileExportPlatform::TFileExportPlatform(TApplication& application, const RegionalFormats& formats,
                                          std::string registryKey, std::string section,
                                          std::function<void()> beforeDialog)

@@ -69,4 +69,10 @@ std::optional<std::string> WriteArchiveFile(const std::wstring& path, TArchiveFi
 [[nodiscard]] std::optional<std::string> WriteReportFile(const std::wstring& path,
                                                          TArchiveFileType type, const TBook& book);
 
+// Any other file the program writes for the operator (the catalogue's CSV), the same way.
+[[nodiscard]] std::optional<std::string> WriteBytesFile(const std::wstring& path,
+                                                        const std::string& bytes);
+// The whole file into `bytes`; nothing on success, else the system's reason.
+[[nodiscard]] std::optional<std::string> ReadBytesFile(const std::wstring& path, std::string& bytes);
+
 }  // namespace virel::app

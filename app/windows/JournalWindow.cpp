@@ -6,6 +6,9 @@
 #include <cwchar>
 
 #include "app/controls/Controls.h"
+#include "app/platform/JournalSettingsStore.h"
+#include "app/windows/AnnotationDialog.h"
+#include "app/windows/JournalSettingsDialog.h"
 #include "app/platform/PlatformClock.h"
 #include "core/DeviceTexts.h"
 #include "core/Utf16.h"
@@ -24,6 +27,8 @@ enum TControlId : int {
     kIdClock,
     kIdList,
     kIdStatus,
+    kIdCatalogue,
+    kIdSettings,
 };
 
 constexpr UINT_PTR kRefreshTimer = 1;
@@ -31,7 +36,8 @@ constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kMsgBringToFront = WM_APP + 1;
 
 // The columns' widths at 96 dpi, in the order of TJournalColumn.
-constexpr int kColumnWidths[kJournalColumns] = {130, 60, 105, 95, 100, 90};
+constexpr int kColumnWidths[kJournalColumns + 1] = {130, 60, 105, 95, 100, 90, 130};
+constexpr std::size_t kListColumns = kJournalColumns + 1;
 
 SYSTEMTIME SystemTimeOf(const DateTime& day) {
     SYSTEMTIME time{};
@@ -60,12 +66,17 @@ void SetText(HWND control, const std::string& text) {
 }  // namespace
 
 TJournalWindow::TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
-                               RegionalFormats formats, IFileExportPlatform& exportPlatform)
+                               RegionalFormats formats, IFileExportPlatform& exportPlatform,
+                               TJournalSettings settings, TStoreSettings storeSettings,
+                               TCatalogueFileDialog catalogueFiles)
     : TCustomWindow(application),
       journal_(journal),
       clockSource_(clock),
       formats_(std::move(formats)),
       exportPlatform_(exportPlatform),
+      settings_(std::move(settings)),
+      storeSettings_(std::move(storeSettings)),
+      catalogueFiles_(std::move(catalogueFiles)),
       period_(DefaultJournalPeriod(FromMilliseconds(clock.LocalNowMs()))) {}
 
 TJournalWindow::~TJournalWindow() {
@@ -102,23 +113,30 @@ void TJournalWindow::CreateControls() {
     to_ = CreateControl(Layout(), DATETIMEPICK_CLASSW, L"", DTS_SHORTDATEFORMAT | WS_TABSTOP,
                         {154, 8, 100, 21}, self, kIdTo);
     export_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kJournalExport).c_str(),
-                            BS_PUSHBUTTON | WS_TABSTOP, {496, 7, 136, 23}, self, kIdExport);
-    totals_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 38, 624, 13},
+                            BS_PUSHBUTTON | WS_TABSTOP, {596, 7, 136, 23}, self, kIdExport);
+    settingsButton_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kJournalSettingsButton).c_str(),
+                                    BS_PUSHBUTTON | WS_TABSTOP, {336, 7, 100, 23}, self, kIdSettings);
+    catalogue_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kCatalogueButton).c_str(),
+                               BS_PUSHBUTTON | WS_TABSTOP, {444, 7, 144, 23}, self, kIdCatalogue);
+    totals_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 38, 724, 13},
                             self, kIdTotals);
-    clock_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 56, 624, 26},
+    clock_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 56, 724, 26},
                            self, kIdClock);
     list_ = CreateControl(Layout(), WC_LISTVIEWW, L"",
                           LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
                               WS_TABSTOP | WS_VSCROLL,
-                          {8, 88, 624, 300}, self, kIdList, WS_EX_CLIENTEDGE);
+                          {8, 88, 724, 300}, self, kIdList, WS_EX_CLIENTEDGE);
     SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
     const auto& headers = JournalColumnHeaders();
-    for (std::size_t c = 0; c < kJournalColumns; ++c) {
-        std::wstring header = Widen(headers[c]);
+    for (std::size_t c = 0; c < kListColumns; ++c) {
+        std::wstring header =
+            Widen(c == static_cast<std::size_t>(TJournalColumn::Dose) ? JournalDoseHeader(settings_.unit)
+                  : c < kJournalColumns                               ? headers[c]
+                                                                      : texts::kJournalHeaderKind);
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-        column.fmt = c == 0 || c == kJournalColumns - 1 ? LVCFMT_LEFT : LVCFMT_RIGHT;
+        column.fmt = c == 0 || c >= kJournalColumns - 1 ? LVCFMT_LEFT : LVCFMT_RIGHT;
         column.cx = Layout().Scale(kColumnWidths[c]);
         column.pszText = header.data();
         SendMessageW(list_, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
@@ -126,11 +144,11 @@ void TJournalWindow::CreateControls() {
     // The columns follow the window to a monitor of another dpi.
     const HWND list = list_;
     Layout().Keep([list](const TDpiLayout& layout) {
-        for (std::size_t c = 0; c < kJournalColumns; ++c)
+        for (std::size_t c = 0; c < kListColumns; ++c)
             SendMessageW(list, LVM_SETCOLUMNWIDTH, c, layout.Scale(kColumnWidths[c]));
     });
     status_ = CreateControl(Layout(), STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN,
-                            {0, 396, 640, 19}, self, kIdStatus);
+                            {0, 396, 740, 19}, self, kIdStatus);
     const int wholeWidth = -1;
     SendMessageW(status_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&wholeWidth));
     SetPicker(from_, period_.from);
@@ -171,6 +189,7 @@ void TJournalWindow::Reload(bool keepPlace) {
     const auto top = static_cast<std::size_t>(
         std::max<LRESULT>(0, SendMessageW(list_, LVM_GETTOPINDEX, 0, 0)));
     cache_.Clear();
+    kinds_.clear();
     std::vector<std::string> drifts;
     try {
         if (!EnsureOpen()) {
@@ -179,7 +198,7 @@ void TJournalWindow::Reload(bool keepPlace) {
             journal_.Changed();  // what this look saw is the base of the next
             totalsValue_ = journal_.Totals(period_);
             count_ = static_cast<std::size_t>(std::max<std::int64_t>(0, totalsValue_.count));
-            SetText(totals_, TotalsText(totalsValue_));
+            SetText(totals_, TotalsTextIn(totalsValue_, settings_.unit));
             drifts = ClockDriftTexts(journal_.ClockDrifts());
         }
     } catch (const std::exception& e) {
@@ -209,6 +228,7 @@ void TJournalWindow::Reload(bool keepPlace) {
     }
     SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list_, nullptr, TRUE);
+    newest_ = NewestId();
 }
 
 void TJournalWindow::Refresh() {
@@ -219,7 +239,27 @@ void TJournalWindow::Refresh() {
         ShowProblem(e);
         return;
     }
-    if (changed) Reload(true);
+    if (!changed) return;
+    const std::optional<std::int64_t> newestBefore = newest_;
+    Reload(true);
+    OfferNewest(newestBefore);
+}
+
+std::optional<std::int64_t> TJournalWindow::NewestId() {
+    const TJournalRow* row = count_ > 0 ? RowAt(0) : nullptr;
+    return row ? row->id : 0;  // ids start at 1: any row is newer than none
+}
+
+void TJournalWindow::OfferNewest(std::optional<std::int64_t> newestBefore) {
+    const TJournalRow* row = count_ > 0 ? RowAt(0) : nullptr;
+    if (!row || !IsNewMeasurement(newestBefore, *row)) return;
+    // Selected, not opened: the operator may be typing elsewhere, and Enter opens it.
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list_, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+    SendMessageW(list_, LVM_ENSUREVISIBLE, 0, FALSE);
+    SetStatus(texts::kJournalNewRecord);
 }
 
 void TJournalWindow::Fetch(std::size_t from, std::size_t to) {
@@ -227,6 +267,12 @@ void TJournalWindow::Fetch(std::size_t from, std::size_t to) {
     if (!span) return;
     try {
         cache_.Store(span->first, journal_.Rows(period_, span->first, span->count));
+        // The kinds of the rows held: one step into the annotations' index each.
+        for (std::size_t i = span->first; i < span->first + span->count; ++i) {
+            const TJournalRow* row = cache_.Find(i);
+            if (row && !kinds_.count(row->id))
+                kinds_[row->id] = KindCellText(journal_.CurrentAnnotation(row->id));
+        }
     } catch (const std::exception& e) {
         ShowProblem(e);
     }
@@ -240,6 +286,72 @@ const TJournalRow* TJournalWindow::RowAt(std::size_t index) {
 std::string TJournalWindow::CellText(std::size_t row, TJournalColumn column) {
     const TJournalRow* at = RowAt(row);
     return at ? JournalCellText(*at, column, formats_) : std::string();
+}
+
+std::string TJournalWindow::KindText(std::size_t row) {
+    const TJournalRow* at = RowAt(row);
+    if (!at) return {};
+    const auto kind = kinds_.find(at->id);
+    return kind == kinds_.end() ? std::string() : kind->second;
+}
+
+void TJournalWindow::AnnotateExecute() {
+    const LRESULT selected = SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    if (selected < 0 || annotating_) return;
+    const TJournalRow* at = RowAt(static_cast<std::size_t>(selected));
+    if (!at) return;
+    const TJournalRow row = *at;
+    const int year = FromMilliseconds(clockSource_.LocalNowMs()).year;
+    std::vector<TExamKind> kinds;
+    std::optional<TAnnotation> current;
+    try {
+        kinds = journal_.Catalogue();
+        current = journal_.CurrentAnnotation(row.id);
+    } catch (const std::exception& e) {
+        Application().ShowErrorText(e.what());
+        return;
+    }
+    TAnnotationDialog dialog(Application(), RecordSummaryText(row, formats_), kinds,
+                             FieldsOfAnnotation(current, kinds), year,
+                             [this, &row, year](const TAnnotationInput& input) {
+                                 return AnnotationFaultText(journal_.Annotate(row.id, input, settings_.privacy),
+                                                            year);
+                             });
+    if (!dialog.Create(Handle())) return;
+    annotating_ = true;
+    const bool saved = dialog.ShowModal();
+    annotating_ = false;
+    if (!saved) return;
+    try {
+        kinds_[row.id] = KindCellText(journal_.CurrentAnnotation(row.id));
+    } catch (const std::exception& e) {
+        ShowProblem(e);
+    }
+    SetStatus(texts::kAnnotationSaved);
+    InvalidateRect(list_, nullptr, TRUE);
+}
+
+void TJournalWindow::CatalogueExecute() {
+    if (!EnsureOpen()) return;
+    TCatalogueDialog dialog(Application(), journal_, catalogueFiles_);
+    if (!dialog.Create(Handle())) return;
+    if (dialog.ShowModal()) Reload(true);
+}
+
+void TJournalWindow::SettingsExecute() {
+    TJournalSettingsDialog dialog(Application(), settings_);
+    if (!dialog.Create(Handle())) return;
+    const auto chosen = dialog.ShowModal();
+    if (!chosen) return;
+    settings_ = *chosen;
+    if (!storeSettings_(settings_)) SetStatus(texts::kJournalSettingsNotStored);
+    std::wstring header = Widen(JournalDoseHeader(settings_.unit));
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT;
+    column.pszText = header.data();
+    SendMessageW(list_, LVM_SETCOLUMNW, static_cast<WPARAM>(TJournalColumn::Dose),
+                 reinterpret_cast<LPARAM>(&column));
+    Reload(true);
 }
 
 void TJournalWindow::ExportExecute() {
@@ -269,8 +381,14 @@ LRESULT TJournalWindow::OnNotify(const NMHDR& header) {
                 auto& info = reinterpret_cast<const NMLVDISPINFOW&>(header);
                 LVITEMW& item = const_cast<LVITEMW&>(info.item);
                 if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-                    cell_ = Widen(CellText(static_cast<std::size_t>(item.iItem),
-                                           static_cast<TJournalColumn>(item.iSubItem)));
+                    const auto index = static_cast<std::size_t>(item.iItem);
+                    cell_ = Widen(item.iSubItem == kKindColumn
+                                      ? KindText(index)
+                                      : CellText(index, static_cast<TJournalColumn>(item.iSubItem)));
+                    if (item.iSubItem == static_cast<int>(TJournalColumn::Dose)) {
+                        const TJournalRow* row = RowAt(index);
+                        cell_ = row ? Widen(JournalDoseText(*row, settings_.unit)) : std::wstring();
+                    }
                     wcsncpy(item.pszText, cell_.c_str(), static_cast<std::size_t>(item.cchTextMax) - 1);
                     item.pszText[item.cchTextMax - 1] = L'\0';
                 }
@@ -282,6 +400,12 @@ LRESULT TJournalWindow::OnNotify(const NMHDR& header) {
                       static_cast<std::size_t>(std::max(0, hint.iTo)));
                 return 0;
             }
+            case NM_DBLCLK:
+                if (reinterpret_cast<const NMITEMACTIVATE&>(header).iItem >= 0) AnnotateExecute();
+                return 0;
+            case NM_RETURN:
+                AnnotateExecute();
+                return 0;
             default:
                 return 0;
         }
@@ -299,6 +423,12 @@ LRESULT TJournalWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             if (LOWORD(wParam) == kIdExport && HIWORD(wParam) == BN_CLICKED) {
                 ExportExecute();
+            } else if (LOWORD(wParam) == kIdSettings && HIWORD(wParam) == BN_CLICKED) {
+                SettingsExecute();
+            } else if (LOWORD(wParam) == kIdCatalogue && HIWORD(wParam) == BN_CLICKED) {
+                CatalogueExecute();
+            } else if (LOWORD(wParam) == IDOK) {
+                AnnotateExecute();  // Enter, as the dialog keys turn it into the default command
             } else if (LOWORD(wParam) == IDCANCEL) {
                 DestroyWindow(Handle());  // Esc closes the window, as a dialog's
             }
@@ -385,8 +515,27 @@ void TJournalWindowHost::Run() {
         TFileExportPlatform platform(application, formats_, registryKey_, section_,
                                      [&com] { com.Enter(); });
         if (dialog_) platform.SetSaveDialogFunction(dialog_);
+        TCatalogueFileDialog catalogueFiles = catalogueFiles_;
+        if (!catalogueFiles) {
+            catalogueFiles = [](OPENFILENAMEW& dialog, bool save) {
+                return (save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog)) != FALSE;
+            };
+        }
+        // The dialogs need COM on this thread, as the export's does.
+        catalogueFiles = [&com, files = std::move(catalogueFiles)](OPENFILENAMEW& dialog, bool save) {
+            com.Enter();
+            return files(dialog, save);
+        };
         {
-            TJournalWindow window(application, journal, clock, formats_, platform);
+            // Read on this thread when the window opens: a change made in the window before
+            // is there again.
+            const std::string key = registryKey_;
+            TJournalWindow window(application, journal, clock, formats_, platform,
+                                  ReadJournalSettings(key),
+                                  [key](const TJournalSettings& settings) {
+                                      return WriteJournalSettings(key, settings);
+                                  },
+                                  catalogueFiles);
             if (window.Create()) {
                 window_.store(window.Handle());
                 object_.store(&window);

@@ -15,28 +15,41 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "app/platform/FileExportPlatform.h"
 #include "app/windows/Application.h"
+#include "app/windows/CatalogueDialog.h"
 #include "app/windows/Window.h"
 #include "core/DeviceSeams.h"
 #include "core/Regional.h"
+#include "journal/AnnotationForm.h"
 #include "journal/Journal.h"
 #include "journal/JournalView.h"
+#include "reports/JournalSettings.h"
 #include "win/Scopes.h"
 
 namespace virel::app {
 
 class TJournalWindow : public TCustomWindow {
 public:
-    static constexpr int kClientWidth = 640;
+    static constexpr int kClientWidth = 740;
     static constexpr int kClientHeight = 415;
     static constexpr UINT kRefreshInterval = 1000;  // ms between looks at the journal file
     static constexpr wchar_t kClassName[] = L"TJournalWindow";
 
+    // The list's columns: the journal's, then the kind of examination.
+    static constexpr int kKindColumn = static_cast<int>(kJournalColumns);
+
     // The journal is this window's own connection, opened or not (each refresh tries again).
+    // `settings`: the unit of DAP and how the record's dialog keeps the patient, kept by
+    // `storeSettings` when the operator changes them; `catalogueFiles`: the catalogue's open
+    // and save dialogs.
+    using TStoreSettings = std::function<bool(const TJournalSettings&)>;
     TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
-                   RegionalFormats formats, IFileExportPlatform& exportPlatform);
+                   RegionalFormats formats, IFileExportPlatform& exportPlatform,
+                   TJournalSettings settings, TStoreSettings storeSettings,
+                   TCatalogueFileDialog catalogueFiles);
     ~TJournalWindow() override;
 
     // Creates and shows the window with this month's records.
@@ -47,10 +60,20 @@ public:
     void SetPeriod(const TPeriod& period);
     std::size_t RowCount() const { return count_; }
     std::string CellText(std::size_t row, TJournalColumn column);
+    // The current annotation's kind of examination of the row.
+    std::string KindText(std::size_t row);
     // Looks at the file now, as the timer does every second.
     void Refresh();
     // Writes the shown period to a file the operator chooses.
     void ExportExecute();
+    // Opens the record's dialog for the selected row (Enter, a double click); modal, returns
+    // when it is closed.
+    void AnnotateExecute();
+    // The catalogue's dialog; the list shows the kinds' new names when it closes.
+    void CatalogueExecute();
+    // The settings' dialog; the list shows doses in the unit chosen.
+    void SettingsExecute();
+    const TJournalSettings& Settings() const { return settings_; }
 
     HWND List() const { return list_; }
     HWND FromPicker() const { return from_; }
@@ -58,6 +81,8 @@ public:
     HWND TotalsLabel() const { return totals_; }
     HWND ClockLabel() const { return clock_; }
     HWND ExportButton() const { return export_; }
+    HWND CatalogueButton() const { return catalogue_; }
+    HWND SettingsButton() const { return settingsButton_; }
     HWND StatusBar() const { return status_; }
 
 protected:
@@ -73,18 +98,27 @@ private:
     void SetStatus(const std::string& text);
     LRESULT OnNotify(const NMHDR& header);
     void PeriodFromPickers();
+    void OfferNewest(std::optional<std::int64_t> newestBefore);
+    std::optional<std::int64_t> NewestId();
 
     TJournal& journal_;
     IClock& clockSource_;
     RegionalFormats formats_;
     IFileExportPlatform& exportPlatform_;
+    TJournalSettings settings_;
+    TStoreSettings storeSettings_;
+    TCatalogueFileDialog catalogueFiles_;
     TPeriod period_;
     std::size_t count_ = 0;
     TPeriodTotals totalsValue_;
     TRowCache cache_;
+    std::unordered_map<std::int64_t, std::string> kinds_;  // of the rows held, by record id
+    std::optional<std::int64_t> newest_;  // the newest row's id as last seen
+    bool annotating_ = false;
     std::wstring cell_;  // the text handed to the list last
     HWND list_ = nullptr, from_ = nullptr, to_ = nullptr, totals_ = nullptr, clock_ = nullptr,
-         export_ = nullptr, status_ = nullptr;
+         export_ = nullptr, status_ = nullptr, catalogue_ = nullptr,
+         settingsButton_ = nullptr;
 };
 
 // Starts, fronts and ends the journal window's thread, from the main window's thread.
@@ -109,6 +143,10 @@ public:
     // For tests: the save dialog and the message boxes of the window's thread.
     void SetSaveDialogFunction(TSaveDialogFunction function) { dialog_ = std::move(function); }
     void SetMessageBoxFunction(TMessageBoxFunction function) { boxes_ = std::move(function); }
+    // For tests: the catalogue's open and save dialogs.
+    void SetCatalogueDialogFunction(TCatalogueFileDialog function) {
+        catalogueFiles_ = std::move(function);
+    }
 
 private:
     static DWORD WINAPI ThreadMain(void* self);
@@ -121,6 +159,7 @@ private:
     RegionalFormats formats_;
     TSaveDialogFunction dialog_;
     TMessageBoxFunction boxes_;
+    TCatalogueFileDialog catalogueFiles_;
     win::THandle thread_;
     win::THandle ready_;  // set when the window exists or could not be made
     std::atomic<HWND> window_{nullptr};

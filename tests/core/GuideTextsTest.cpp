@@ -13,7 +13,10 @@
 #include "core/HarvestCommand.h"
 #include "core/Utf16.h"
 #include "journal/JournalTexts.h"
+#include "journal/AnnotationForm.h"
 #include "journal/JournalView.h"
+#include "reports/CatalogueForm.h"
+#include "reports/JournalSettings.h"
 #include "serial/SerialTrace.h"
 
 #ifndef VIREL_GUIDE_PATH
@@ -158,6 +161,41 @@ TEST(GuideTexts, EveryControlMenuEntryAndWindowIsNamed) {
                              texts::kFilterXlsx, texts::kFilterCsv}) {
         EXPECT_NE(guide.find(Quoted(text)), std::string::npos) << text;
     }
+}
+
+// The record's dialog, the catalogue's and the journal's settings: their captions, fields,
+// buttons and messages.
+TEST(GuideTexts, TheExaminationsDialogsAreNamed) {
+    const std::string guide = GuideText();
+    ASSERT_FALSE(guide.empty()) << "no guide at " VIREL_GUIDE_PATH;
+    const auto plain = [](const char* text) {
+        std::string caption;
+        for (const char c : std::string(text)) {
+            if (c != '&') caption += c;
+        }
+        while (!caption.empty() && (caption.back() == ':' || caption.back() == ' ')) caption.pop_back();
+        return caption;
+    };
+    for (const char* text :
+         {texts::kAnnotationCaption, texts::kAnnotationPatient, texts::kAnnotationBirthYear,
+          texts::kAnnotationKind, texts::kAnnotationImages, texts::kAnnotationOperator,
+          texts::kAnnotationNote, texts::kAnnotationNoKind, texts::kAnnotationPatientHidden,
+          texts::kBirthYearRange, texts::kImagesNotNumberEnd, texts::kJournalHeaderKind,
+          texts::kJournalNewRecord, texts::kAnnotationSaved, texts::kCatalogueButton,
+          texts::kCatalogueCaption, texts::kCatalogueHeaderAdult, texts::kCatalogueHeaderChild,
+          texts::kCatalogueAdd, texts::kCatalogueEdit, texts::kCatalogueRemove,
+          texts::kCatalogueImport, texts::kCatalogueExport, texts::kKindCaption, texts::kKindName,
+          texts::kKindAdult, texts::kKindChild, texts::kKindInUseEnd, texts::kCatalogueNotImported,
+          texts::kCatalogueFileName, texts::kJournalSettingsButton, texts::kJournalSettingsCaption,
+          texts::kSettingsUnit, texts::kSettingsPatient, texts::kSettingsSalt, texts::kPatientTyped,
+          texts::kPatientSha256, texts::kPatientNone, texts::kSettingsSaltEmpty}) {
+        EXPECT_NE(guide.find(plain(text)), std::string::npos) << text;
+    }
+    for (const TDoseUnit unit : {TDoseUnit::cGy, TDoseUnit::mGy})
+        EXPECT_NE(guide.find(JournalDoseHeader(unit)), std::string::npos) << JournalDoseHeader(unit);
+    EXPECT_NE(guide.find(kJournalSettingsSection), std::string::npos);
+    for (const char* name : {kStoredDoseUnit, kStoredPatientForm, kStoredPatientSalt})
+        EXPECT_NE(guide.find(name), std::string::npos) << name;
 }
 
 }  // namespace

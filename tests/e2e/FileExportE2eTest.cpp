@@ -16,8 +16,15 @@
 #include "FaultSupport.h"
 #include "app/platform/FileExportPlatform.h"
 #include "app/windows/Face.h"
+#include "app/windows/AnnotationDialog.h"
+#include "app/windows/CatalogueDialog.h"
+#include "app/windows/JournalSettingsDialog.h"
+#include "hash/Sha256.h"
+#include <fstream>
 #include "app/windows/JournalWindow.h"
 #include <commctrl.h>
+#include <mutex>
+#include "app/platform/PlatformClock.h"
 #include "core/DeviceTexts.h"
 #include "core/Utf16.h"
 #include "win/SystemMessage.h"
@@ -92,6 +99,13 @@ std::map<std::string, std::vector<std::string>> ReadXlsx(const std::wstring& fil
 // The journal's rows as Python's sqlite3 reads them: device, number, time, dose, error, source.
 std::vector<std::vector<std::string>> ReadJournal(const std::wstring& file) {
     return RunReader(VIREL_E2E_JOURNAL_READER, file);
+}
+
+// The annotations' rows as Python's sqlite3 reads them: record id, patient form, patient, year of
+// birth, kind, images, operator, note (tab, line breaks and backslash escaped).
+std::vector<std::vector<std::string>> ReadAnnotations(const std::wstring& file) {
+    const std::string reader = std::string(VIREL_E2E_JOURNAL_READER) + " --annotations";
+    return RunReader(reader.c_str(), file);
 }
 
 // The CSV file's rows as a strict reader takes them: the number of fields, then the fields.
@@ -969,6 +983,372 @@ TEST_F(JournalWindow, ScrollsWhileTheMainWindowWaitsOnASilentMeter) {
     EXPECT_LT(probe.answerMs, 1000) << "the window answered at once";
     EXPECT_EQ(probe.topBefore, 0);
     EXPECT_GT(probe.topAfter, 150) << "the list scrolled down";
+}
+
+// The record's dialog, driven from the test's thread while the journal window's thread runs
+// its modal loop: Enter on the list opens it, its fields are typed into, OK saves a new row of
+// the annotations' history, read back by Python's sqlite3.
+class AnnotationDialog : public JournalWindow {
+protected:
+    void SetUp() override {
+        JournalWindow::SetUp();
+        host().SetMessageBoxFunction([this](HWND, const std::wstring& text, const std::wstring&, UINT) {
+            std::lock_guard<std::mutex> lock(boxesMutex_);
+            journalBoxes_.push_back(Narrow(text));
+            return IDOK;
+        });
+    }
+    // The dialog once it is shown (within 5 s), or nothing.
+    HWND Dialog(bool shown = true) {
+        for (int i = 0; i < 100; ++i) {
+            const HWND dialog = FindWindowW(app::TAnnotationDialog::kClassName, nullptr);
+            if (dialog && (IsWindowVisible(dialog) != FALSE) == shown) return dialog;
+            if (!dialog && !shown) return nullptr;
+            Sleep(50);
+        }
+        return nullptr;
+    }
+    HWND Field(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+    void Type(HWND dialog, int id, const std::string& text) {
+        SendMessageW(Field(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+    }
+    std::string Read(HWND dialog, int id) {
+        const HWND field = Field(dialog, id);
+        std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(field)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(GetWindowTextW(field, text.data(), static_cast<int>(text.size()))));
+        return Narrow(text);
+    }
+    std::vector<std::string> Boxes() {
+        std::lock_guard<std::mutex> lock(boxesMutex_);
+        return journalBoxes_;
+    }
+    bool WaitForBoxes(std::size_t count) {
+        for (int i = 0; i < 100 && Boxes().size() < count; ++i) Sleep(50);
+        return Boxes().size() >= count;
+    }
+    std::string Status() { return TextOf(host().Object()->StatusBar()); }
+
+    std::mutex boxesMutex_;
+    std::vector<std::string> journalBoxes_;
+};
+
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\\') out += "\\\\";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
+}
+
+TEST_F(AnnotationDialog, EnterOnANewRecordOpensItsDialogWhichSavesOnlyGoodInput) {
+    // A kind in the catalogue, written by a connection of the test's own.
+    {
+        app::TPlatformClock clock;
+        TJournal journal(Narrow(Work(L"VIREL1_Service.db")), clock);
+        ASSERT_TRUE(journal.Open().error.empty());
+        ASSERT_EQ(journal.SaveKind({0, "Грудная клетка; \"прямая\"", 0.18, 0.2}).fault, TKindFault::None);
+    }
+    program->Click(program->Face().BitBtn1());
+    ASSERT_EQ(program->Status(), "Считывание текущих значений произведено успешно");
+    CtrlJ();
+    ASSERT_NE(host().Window(), nullptr);
+    ASSERT_EQ(Count(), 1);
+    EXPECT_EQ(Cell(0, app::TJournalWindow::kKindColumn), "");
+
+    // An end of measurement while the window is open: the new record is selected and offered,
+    // and no dialog opens by itself.
+    program->Click(program->Face().BitBtn1());
+    for (int i = 0; i < 40 && Count() < 2; ++i) Sleep(100);
+    ASSERT_EQ(Count(), 2);
+    for (int i = 0; i < 20 && Status().empty(); ++i) Sleep(50);
+    EXPECT_EQ(Status(), "Новая запись: Enter — указать исследование");
+    EXPECT_EQ(SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 0);
+    EXPECT_EQ(FindWindowW(app::TAnnotationDialog::kClassName, nullptr), nullptr);
+    const std::string number = Cell(0, 2);
+
+    // Enter on the list opens the dialog with the record's measured fields, read-only.
+    PostMessageW(List(), WM_KEYDOWN, VK_RETURN, 1);
+    HWND dialog = Dialog();
+    ASSERT_NE(dialog, nullptr) << "Enter opens the record's dialog";
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), host().Window());
+    EXPECT_FALSE(IsWindowEnabled(host().Window())) << "modal to the journal window";
+    const std::string summary = Read(dialog, app::TAnnotationDialog::kIdSummary);
+    EXPECT_EQ(summary.rfind("Прибор №42, измерение " + number + ", ", 0), 0u) << summary;
+    EXPECT_NE(GetWindowLongW(Field(dialog, app::TAnnotationDialog::kIdSummary), GWL_STYLE) & ES_READONLY, 0);
+
+    // A year of birth before 1900, then one in the future: a message each, nothing saved, the
+    // dialog stays.
+    Type(dialog, app::TAnnotationDialog::kIdBirthYear, "1899");
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitForBoxes(1));
+    SYSTEMTIME today{};
+    GetLocalTime(&today);
+    const std::string range = "Год рождения должен быть от 1900 до " + std::to_string(today.wYear) + ".";
+    EXPECT_EQ(Boxes()[0], range);
+    Type(dialog, app::TAnnotationDialog::kIdBirthYear, std::to_string(today.wYear + 1));
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitForBoxes(2));
+    EXPECT_EQ(Boxes()[1], range);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_TRUE(ReadAnnotations(Work(L"VIREL1_Service.db")).empty());
+
+    // Good input: 10,000 characters, quotes, semicolons and a line break, all intact.
+    const std::string patient = std::string(10000, 'x') + "\"Иванов\"; И.И.";
+    const std::string operatorName = "Петрова; \"ст. лаборант\"";
+    const std::string note = "повтор; \"нерезко\"\r\nвторая строка";
+    Type(dialog, app::TAnnotationDialog::kIdPatient, patient);
+    Type(dialog, app::TAnnotationDialog::kIdBirthYear, "1975");
+    SendMessageW(Field(dialog, app::TAnnotationDialog::kIdKind), CB_SETCURSEL, 1, 0);
+    Type(dialog, app::TAnnotationDialog::kIdImages, "2");
+    Type(dialog, app::TAnnotationDialog::kIdOperator, operatorName);
+    Type(dialog, app::TAnnotationDialog::kIdNote, note);
+    EXPECT_EQ(Read(dialog, app::TAnnotationDialog::kIdPatient), patient) << "no limit on the text";
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(Dialog(false), nullptr) << "OK closes the dialog once saved";
+    EXPECT_EQ(Boxes().size(), 2u);
+    auto rows = ReadAnnotations(Work(L"VIREL1_Service.db"));
+    ASSERT_EQ(rows.size(), 1u);
+    const std::vector<std::string> expected = {"2", "typed", Escaped(patient), "1975",
+                                               Escaped("Грудная клетка; \"прямая\""), "2",
+                                               Escaped(operatorName), Escaped(note)};
+    EXPECT_EQ(rows[0], expected);
+    for (int i = 0; i < 20 && Status() != "Описание записи сохранено"; ++i) Sleep(50);
+    EXPECT_EQ(Status(), "Описание записи сохранено");
+    EXPECT_EQ(Cell(0, app::TJournalWindow::kKindColumn), "Грудная клетка; \"прямая\"");
+    EXPECT_EQ(Cell(1, app::TJournalWindow::kKindColumn), "");
+
+    // A double click opens it again, filled from the saved annotation; Esc changes nothing.
+    RECT item{};
+    item.left = LVIR_BOUNDS;
+    SendMessageW(List(), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
+    const LPARAM at = MAKELPARAM(item.left + 10, (item.top + item.bottom) / 2);
+    PostMessageW(List(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(List(), WM_LBUTTONUP, 0, at);
+    PostMessageW(List(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageW(List(), WM_LBUTTONUP, 0, at);
+    dialog = Dialog();
+    ASSERT_NE(dialog, nullptr) << "a double click opens the record's dialog";
+    EXPECT_EQ(Read(dialog, app::TAnnotationDialog::kIdPatient), patient);
+    EXPECT_EQ(Read(dialog, app::TAnnotationDialog::kIdBirthYear), "1975");
+    EXPECT_EQ(SendMessageW(Field(dialog, app::TAnnotationDialog::kIdKind), CB_GETCURSEL, 0, 0), 1);
+    EXPECT_EQ(Read(dialog, app::TAnnotationDialog::kIdNote), note);
+    Type(dialog, app::TAnnotationDialog::kIdNote, "не сохранять");
+    PostMessageW(Field(dialog, app::TAnnotationDialog::kIdPatient), WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_EQ(Dialog(false), nullptr) << "Esc closes the dialog";
+    EXPECT_TRUE(IsWindowEnabled(host().Window()));
+    EXPECT_EQ(ReadAnnotations(Work(L"VIREL1_Service.db")).size(), 1u) << "Esc saved nothing";
+    program->program->SaveUnwrittenLines();
+    EXPECT_EQ(host().Window(), nullptr);
+}
+
+// The catalogue's dialog from the journal window: a file imported, a junk file refused whole
+// with its line's number, a kind added, a kind in use kept, the catalogue exported.
+TEST_F(AnnotationDialog, TheCatalogueDialogImportsExportsAddsAndKeepsAKindInUse) {
+    std::vector<std::pair<std::wstring, bool>> asked;
+    std::vector<std::wstring> answers;
+    host().SetCatalogueDialogFunction([&](OPENFILENAMEW& dialog, bool save) {
+        asked.push_back({dialog.lpstrFile, save});
+        if (answers.empty()) return false;
+        wcsncpy(dialog.lpstrFile, answers.front().c_str(), dialog.nMaxFile);
+        answers.erase(answers.begin());
+        return true;
+    });
+    program->Click(program->Face().BitBtn1());
+    CtrlJ();
+    ASSERT_NE(host().Window(), nullptr);
+    PostMessageW(host().Object()->CatalogueButton(), BM_CLICK, 0, 0);
+    HWND dialog = nullptr;
+    for (int i = 0; i < 100 && !dialog; ++i, Sleep(50)) {
+        const HWND found = FindWindowW(app::TCatalogueDialog::kClassName, nullptr);
+        if (found && IsWindowVisible(found)) dialog = found;
+    }
+    ASSERT_NE(dialog, nullptr) << "the button opens the catalogue's dialog";
+    const HWND list = GetDlgItem(dialog, app::TCatalogueDialog::kIdList);
+    const auto press = [&](int id) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); };
+    const auto items = [&] { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); };
+    const auto cell = [&](int item, int column) {
+        wchar_t text[256] = L"";
+        LVITEMW it{};
+        it.iSubItem = column;
+        it.pszText = text;
+        it.cchTextMax = 256;
+        SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&it));
+        return Narrow(text);
+    };
+    const auto write = [](const std::wstring& path, const std::string& bytes) {
+        std::ofstream(Narrow(path), std::ios::binary) << bytes;
+    };
+    EXPECT_EQ(items(), 0) << "shipped empty";
+
+    const std::string bom = "\xEF\xBB\xBF", header = bom + "Вид исследования;K для взрослых;K для детей\r\n";
+    const std::wstring good = Work(L"K.csv");
+    write(good, header + "Грудная клетка;0,18;0,2\r\n\"Череп; \"\"боковая\"\"\";;0,03\r\n");
+    answers.push_back(good);
+    press(app::TCatalogueDialog::kIdImport);
+    for (int i = 0; i < 100 && items() < 2; ++i) Sleep(50);
+    ASSERT_EQ(items(), 2);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_FALSE(asked[0].second) << "the open dialog";
+    EXPECT_EQ(cell(0, 0), "Грудная клетка");
+    EXPECT_EQ(cell(0, 1), "0,18");
+    EXPECT_EQ(cell(1, 0), "Череп; \"боковая\"");
+    EXPECT_EQ(cell(1, 1), "");
+    EXPECT_EQ(cell(1, 2), "0,03");
+
+    // Line 4 is junk: nothing of the file is taken, not even its good lines 2 and 3.
+    const std::wstring junk = Work(L"junk.csv");
+    write(junk, header + "Грудная клетка;0,5;0,5\r\nКисть;0,01;\r\nТаз;0,18x;\r\n");
+    answers.push_back(junk);
+    press(app::TCatalogueDialog::kIdImport);
+    ASSERT_TRUE(WaitForBoxes(1));
+    EXPECT_EQ(Boxes()[0], "Каталог не загружен, ничего не изменено: " + Narrow(junk) +
+                              ": Строка 4: K для взрослых «0,18x»: не число (пример: 0,18)");
+    EXPECT_EQ(items(), 2);
+    EXPECT_EQ(cell(0, 1), "0,18");
+
+    // A kind added through its own dialog.
+    press(app::TCatalogueDialog::kIdAdd);
+    HWND kind = nullptr;
+    for (int i = 0; i < 100 && !kind; ++i, Sleep(50)) {
+        const HWND found = FindWindowW(app::TKindDialog::kClassName, nullptr);
+        if (found && IsWindowVisible(found)) kind = found;
+    }
+    ASSERT_NE(kind, nullptr);
+    Type(kind, app::TKindDialog::kIdName, "Кисть");
+    Type(kind, app::TKindDialog::kIdAdult, "0,01");
+    PostMessageW(kind, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && items() < 3; ++i) Sleep(50);
+    ASSERT_EQ(items(), 3);
+    EXPECT_EQ(cell(1, 0), "Кисть") << "by name";
+
+    // A record annotated with "Грудная клетка": that kind cannot be removed.
+    {
+        app::TPlatformClock clock;
+        TJournal journal(Narrow(Work(L"VIREL1_Service.db")), clock);
+        ASSERT_TRUE(journal.Open().error.empty());
+        const auto kinds = journal.Catalogue();
+        TAnnotationInput input;
+        input.kindId = kinds[0].id;
+        ASSERT_EQ(journal.Annotate(1, input, {}).fault, TAnnotationFault::None);
+    }
+    LVITEMW select{};
+    select.stateMask = select.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&select));
+    press(app::TCatalogueDialog::kIdRemove);
+    ASSERT_TRUE(WaitForBoxes(2));
+    EXPECT_EQ(Boxes()[1],
+              "Вид исследования «Грудная клетка» указан в описаниях записей журнала; его нельзя удалить.");
+    EXPECT_EQ(items(), 3);
+    // One no record refers to goes.
+    SendMessageW(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&select));
+    press(app::TCatalogueDialog::kIdRemove);
+    for (int i = 0; i < 100 && items() > 2; ++i) Sleep(50);
+    EXPECT_EQ(items(), 2);
+
+    // Exported to a file read back as it was imported.
+    const std::wstring out = Work(L"export.csv");
+    answers.push_back(out);
+    press(app::TCatalogueDialog::kIdExport);
+    std::string exported;
+    for (int i = 0; i < 100 && exported.empty(); ++i, Sleep(50)) exported = ReadFileBytes(out);
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_TRUE(asked[2].second) << "the save dialog";
+    EXPECT_EQ(asked[2].first, L"Каталог видов исследований");
+    EXPECT_EQ(exported, header + "Грудная клетка;0,18;0,2\r\n\"Череп; \"\"боковая\"\"\";;0,03\r\n");
+
+    // Closed: the journal window's list shows the record's kind.
+    press(IDCANCEL);
+    for (int i = 0; i < 100 && IsWindowVisible(dialog); ++i) Sleep(50);
+    EXPECT_FALSE(IsWindowVisible(dialog));
+    EXPECT_EQ(Cell(0, app::TJournalWindow::kKindColumn), "Грудная клетка");
+    program->program->SaveUnwrittenLines();
+}
+
+// The journal's settings: DAP in cGy·cm² in the list and its totals, the patient kept as a
+// salted hash; both kept in the registry and there again when the window opens next.
+TEST_F(AnnotationDialog, TheSettingsChangeTheUnitAndThePatientsFormAndAreKept) {
+    for (int i = 0; i < 2; ++i) program->Click(program->Face().BitBtn1());
+    CtrlJ();
+    ASSERT_NE(host().Window(), nullptr);
+    ASSERT_EQ(Count(), 2);
+    const auto header = [&] {
+        wchar_t text[64] = L"";
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT;
+        column.pszText = text;
+        column.cchTextMax = 64;
+        SendMessageW(List(), LVM_GETCOLUMNW, 3, reinterpret_cast<LPARAM>(&column));
+        return Narrow(text);
+    };
+    EXPECT_EQ(header(), "Доза, Гр*см^2") << "Gy·cm² by default";
+    const std::string gy0 = Cell(0, 3), gy1 = Cell(1, 3);
+    const std::string totalsGy = TextOf(host().Object()->TotalsLabel());
+    const auto settingsDialog = [&] {
+        PostMessageW(host().Object()->SettingsButton(), BM_CLICK, 0, 0);
+        for (int i = 0; i < 100; ++i, Sleep(50)) {
+            const HWND found = FindWindowW(app::TJournalSettingsDialog::kClassName, nullptr);
+            if (found && IsWindowVisible(found)) return found;
+        }
+        return HWND{};
+    };
+    HWND dialog = settingsDialog();
+    ASSERT_NE(dialog, nullptr);
+    SendMessageW(GetDlgItem(dialog, app::TJournalSettingsDialog::kIdUnit), CB_SETCURSEL, 1, 0);
+    SendMessageW(GetDlgItem(dialog, app::TJournalSettingsDialog::kIdPatient), CB_SETCURSEL, 1, 0);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitForBoxes(1));
+    EXPECT_EQ(Boxes()[0], "Для хеша укажите соль клиники — секретный текст.");
+    Type(dialog, app::TJournalSettingsDialog::kIdSalt, "соль; \"клиники\"");
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && IsWindowVisible(dialog); ++i) Sleep(50);
+    ASSERT_FALSE(IsWindowVisible(dialog));
+    for (int i = 0; i < 40 && header() != "Доза, сГр*см^2"; ++i) Sleep(50);
+    EXPECT_EQ(header(), "Доза, сГр*см^2");
+    // The meter's thousandths of Gy·cm², a hundred times over: worked out from the Gy texts.
+    const auto centi = [](const std::string& gy) {
+        const auto point = gy.find('.');
+        std::string fraction = point == std::string::npos ? "" : gy.substr(point + 1);
+        fraction.resize(3, '0');
+        const long long milli = std::stoll(gy.substr(0, point)) * 1000 + std::stoll(fraction);
+        std::string text = std::to_string(milli / 10);
+        if (milli % 10) text += "." + std::to_string(milli % 10);
+        return text;
+    };
+    EXPECT_EQ(Cell(0, 3), centi(gy0)) << gy0;
+    EXPECT_EQ(Cell(1, 3), centi(gy1)) << gy1;
+    const std::string totals = TextOf(host().Object()->TotalsLabel());
+    EXPECT_EQ(totals.rfind("Записей за период: 2, сумма доз: ", 0), 0u) << totals;
+    EXPECT_NE(totals.find(" сГр·см²"), std::string::npos) << totals << " (was " << totalsGy << ")";
+
+    // The patient is kept as the salted hash, never as typed.
+    LVITEMW select{};
+    select.stateMask = select.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(List(), LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&select));
+    PostMessageW(List(), WM_KEYDOWN, VK_RETURN, 1);
+    HWND record = Dialog();
+    ASSERT_NE(record, nullptr);
+    Type(record, app::TAnnotationDialog::kIdPatient, "Иванов И.И.");
+    PostMessageW(record, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(Dialog(false), nullptr);
+    const auto rows = ReadAnnotations(Work(L"VIREL1_Service.db"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][1], "sha256");
+    EXPECT_EQ(rows[0][2], Sha256Hex("соль; \"клиники\"Иванов И.И."));
+
+    // Closed and opened again: the same settings.
+    SendMessageW(host().Window(), WM_CLOSE, 0, 0);
+    for (int i = 0; i < 100 && host().Window(); ++i) Sleep(50);
+    ASSERT_EQ(host().Window(), nullptr);
+    CtrlJ();
+    ASSERT_NE(host().Window(), nullptr);
+    EXPECT_EQ(header(), "Доза, сГр*см^2");
+    EXPECT_EQ(host().Object()->Settings().privacy.form, TPatientForm::Sha256);
+    EXPECT_EQ(host().Object()->Settings().privacy.salt, "соль; \"клиники\"");
+    program->program->SaveUnwrittenLines();
 }
 
 }  // namespace

@@ -1,0 +1,367 @@
+#include "app/windows/CatalogueDialog.h"
+
+#include <commctrl.h>
+
+#include <cwchar>
+
+#include "app/controls/Controls.h"
+#include "app/platform/FileExportPlatform.h"
+#include "app/windows/Application.h"
+#include "core/Utf16.h"
+#include "reports/CatalogueCsv.h"
+#include "win/Windows.h"
+
+namespace virel::app {
+
+namespace {
+
+constexpr int kColumnWidths[3] = {230, 145, 145};
+
+std::string TextOf(HWND control) {
+    return Narrow(win::WindowText(control));
+}
+
+HWND Edit(TDpiLayout& layout, HWND parent, const std::string& text, dpi::TBounds at, int id) {
+    const HWND edit = CreateControl(layout, L"EDIT", Widen(text).c_str(),
+                                    ES_AUTOHSCROLL | WS_TABSTOP, at, parent, id, WS_EX_CLIENTEDGE);
+    return edit;
+}
+
+void Label(TDpiLayout& layout, HWND parent, const char* text, int y) {
+    CreateControl(layout, L"STATIC", Widen(text).c_str(), SS_LEFT, {8, y + 3, 100, 13}, parent, -1);
+}
+
+// Runs a window's modal loop until `done` says so; every other window of the thread is
+// disabled meanwhile, and the activation goes back where it was.
+template <typename TDone>
+void RunModal(TCustomWindow& window, HWND focus, TDone done) {
+    win::CentreWindow(window.Handle(), GetWindow(window.Handle(), GW_OWNER));
+    const HWND previous = GetActiveWindow();
+    {
+        TTaskWindowsDisabled disabled(window.Handle());
+        ShowWindow(window.Handle(), SW_SHOW);
+        SetForegroundWindow(window.Handle());
+        SetFocus(focus);
+        while (!done()) {
+            if (window.Application().Terminated() || !window.Application().HandleNextMessage())
+                break;
+        }
+    }
+    ShowWindow(window.Handle(), SW_HIDE);
+    if (previous && IsWindow(previous)) SetActiveWindow(previous);
+}
+
+}  // namespace
+
+TKindDialog::TKindDialog(TApplication& application, TExamKind kind, TSave save)
+    : TCustomWindow(application), kind_(std::move(kind)), save_(std::move(save)) {}
+
+TKindDialog::~TKindDialog() {
+    DestroyHandle();
+}
+
+HWND TKindDialog::Create(HWND owner) {
+    CreateHandle(
+        {kClassName, LoadCursorW(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
+        Widen(texts::kKindCaption).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME,
+        CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, owner);
+    if (!Handle()) return nullptr;
+    TDpiLayout& layout = Layout();
+    const HWND self = Handle();
+    const TKindFields fields = FieldsOfKind(kind_);
+    Label(layout, self, texts::kKindName, 8);
+    name_ = Edit(layout, self, fields.name, {112, 8, 260, 21}, kIdName);
+    Label(layout, self, texts::kKindAdult, 36);
+    adult_ = Edit(layout, self, fields.kAdult, {112, 36, 90, 21}, kIdAdult);
+    Label(layout, self, texts::kKindChild, 64);
+    child_ = Edit(layout, self, fields.kChild, {112, 64, 90, 21}, kIdChild);
+    CreateControl(layout, L"STATIC", Widen(texts::kKindHint).c_str(), SS_LEFT | SS_NOPREFIX,
+                  {8, 92, 364, 13}, self, -1);
+    CreateControl(layout, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {216, 117, 75, 25}, self,
+                  IDOK);
+    CreateControl(layout, L"BUTTON", L"Отмена", BS_PUSHBUTTON | WS_TABSTOP, {297, 117, 75, 25},
+                  self, IDCANCEL);
+    Application().AddDialogWindow(Handle());
+    return Handle();
+}
+
+bool TKindDialog::ShowModal() {
+    result_ = TResult::None;
+    RunModal(*this, name_, [this] { return result_ != TResult::None; });
+    return result_ == TResult::Saved;
+}
+
+void TKindDialog::OkExecute() {
+    const TKindParse parse =
+        ParseKindFields({TextOf(name_), TextOf(adult_), TextOf(child_)}, kind_.id);
+    std::string refused = parse.kind ? save_(*parse.kind) : parse.message;
+    if (!refused.empty()) {
+        Application().ShowMessageBox(Widen(refused), MB_OK | MB_ICONWARNING);
+        return;
+    }
+    result_ = TResult::Saved;
+}
+
+LRESULT TKindDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case DM_GETDEFID:
+            return MAKELRESULT(IDOK, DC_HASDEFID);
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK && result_ == TResult::None) {
+                OkExecute();
+            } else if (LOWORD(wParam) == IDCANCEL) {
+                result_ = TResult::Cancelled;
+            }
+            return 0;
+        case WM_CLOSE:
+            result_ = TResult::Cancelled;
+            return 0;
+        case WM_DESTROY:
+            Application().RemoveDialogWindow(Handle());
+            break;
+        default:
+            break;
+    }
+    return DefaultProc(message, wParam, lParam);
+}
+
+TCatalogueDialog::TCatalogueDialog(TApplication& application, TJournal& journal,
+                                   TCatalogueFileDialog files)
+    : TCustomWindow(application), journal_(journal), files_(std::move(files)) {}
+
+TCatalogueDialog::~TCatalogueDialog() {
+    DestroyHandle();
+}
+
+HWND TCatalogueDialog::Create(HWND owner) {
+    CreateHandle(
+        {kClassName, LoadCursorW(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
+        Widen(texts::kCatalogueCaption).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU,
+        WS_EX_DLGMODALFRAME, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, owner);
+    if (!Handle()) return nullptr;
+    TDpiLayout& layout = Layout();
+    const HWND self = Handle();
+    list_ = CreateControl(
+        layout, WC_LISTVIEWW, L"",
+        LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_TABSTOP | WS_VSCROLL,
+        {8, 8, 400, 256}, self, kIdList, WS_EX_CLIENTEDGE);
+    SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    const char* headers[3] = {texts::kCatalogueHeaderName, texts::kCatalogueHeaderAdult,
+                              texts::kCatalogueHeaderChild};
+    for (int c = 0; c < 3; ++c) {
+        std::wstring header = Widen(headers[c]);
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+        column.fmt = c == 0 ? LVCFMT_LEFT : LVCFMT_RIGHT;
+        column.cx = layout.Scale(kColumnWidths[c]);
+        column.pszText = header.data();
+        SendMessageW(list_, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
+    }
+    const HWND list = list_;
+    layout.Keep([list](const TDpiLayout& at) {
+        for (int c = 0; c < 3; ++c)
+            SendMessageW(list, LVM_SETCOLUMNWIDTH, c, at.Scale(kColumnWidths[c]));
+    });
+    const struct {
+        const char* text;
+        int id;
+        int y;
+    } buttons[] = {
+        {texts::kCatalogueAdd, kIdAdd, 8},         {texts::kCatalogueEdit, kIdEdit, 37},
+        {texts::kCatalogueRemove, kIdRemove, 66},  {texts::kCatalogueImport, kIdImport, 110},
+        {texts::kCatalogueExport, kIdExport, 139}, {texts::kCatalogueClose, IDCANCEL, 239}};
+    for (const auto& button : buttons) {
+        CreateControl(layout, L"BUTTON", Widen(button.text).c_str(), BS_PUSHBUTTON | WS_TABSTOP,
+                      {416, button.y, 136, 25}, self, button.id);
+    }
+    status_ = CreateControl(layout, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS,
+                            {8, 272, 544, 26}, self, kIdStatus);
+    Application().AddDialogWindow(Handle());
+    Reload();
+    return Handle();
+}
+
+bool TCatalogueDialog::ShowModal() {
+    closed_ = false;
+    RunModal(*this, list_, [this] { return closed_; });
+    return changed_;
+}
+
+void TCatalogueDialog::Reload() {
+    try {
+        kinds_ = journal_.Catalogue();
+    } catch (const std::exception& e) {
+        kinds_.clear();
+        SetStatus(texts::kCatalogueNotWritten + std::string(e.what()));
+    }
+    SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+    for (std::size_t i = 0; i < kinds_.size(); ++i) {
+        const std::string cells[3] = {kinds_[i].name, KCellText(kinds_[i].kAdult),
+                                      KCellText(kinds_[i].kChild)};
+        for (int c = 0; c < 3; ++c) {
+            std::wstring text = Widen(cells[c]);
+            LVITEMW item{};
+            item.mask = LVIF_TEXT;
+            item.iItem = static_cast<int>(i);
+            item.iSubItem = c;
+            item.pszText = text.data();
+            SendMessageW(list_, c == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW, i,
+                         reinterpret_cast<LPARAM>(&item));
+        }
+    }
+}
+
+void TCatalogueDialog::SetStatus(const std::string& text) {
+    SetWindowTextW(status_, Widen(text).c_str());
+}
+
+void TCatalogueDialog::Tell(const std::string& text) {
+    Application().ShowMessageBox(Widen(text), MB_OK | MB_ICONWARNING);
+}
+
+int TCatalogueDialog::Selected() const {
+    const auto index = static_cast<int>(
+        SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return index >= 0 && static_cast<std::size_t>(index) < kinds_.size() ? index : -1;
+}
+
+void TCatalogueDialog::AddExecute() {
+    TKindDialog dialog(Application(), {}, [this](const TExamKind& kind) {
+        return KindFaultText(journal_.SaveKind(kind), kind.name);
+    });
+    if (!dialog.Create(Handle()) || !dialog.ShowModal()) return;
+    changed_ = true;
+    Reload();
+}
+
+void TCatalogueDialog::EditExecute() {
+    const int index = Selected();
+    if (index < 0) return;
+    TKindDialog dialog(Application(), kinds_[static_cast<std::size_t>(index)],
+                       [this](const TExamKind& kind) {
+                           return KindFaultText(journal_.SaveKind(kind), kind.name);
+                       });
+    if (!dialog.Create(Handle()) || !dialog.ShowModal()) return;
+    changed_ = true;
+    Reload();
+}
+
+void TCatalogueDialog::RemoveExecute() {
+    const int index = Selected();
+    if (index < 0) return;
+    const TExamKind& kind = kinds_[static_cast<std::size_t>(index)];
+    const std::string refused = KindFaultText(journal_.RemoveKind(kind.id), kind.name);
+    if (!refused.empty()) {
+        Tell(refused);
+        return;
+    }
+    changed_ = true;
+    Reload();
+}
+
+std::optional<std::wstring> TCatalogueDialog::ChooseFile(bool save) {
+    wchar_t path[MAX_PATH] = L"";
+    if (save) wcsncpy(path, Widen(texts::kCatalogueFileName).c_str(), MAX_PATH - 1);
+    // Two strings ending in a double null: the filter's name and its pattern.
+    std::wstring filter = Widen(texts::kCatalogueFilter) + L'\0' + L"*.csv" + L'\0';
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Handle();
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrDefExt = L"csv";
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST |
+                   (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    if (!files_(dialog, save)) return std::nullopt;
+    return std::wstring(path);
+}
+
+void TCatalogueDialog::ImportExecute() {
+    const auto path = ChooseFile(false);
+    if (!path) return;
+    const std::string name = Narrow(*path);
+    std::string bytes;
+    if (const auto failure = ReadBytesFile(*path, bytes)) {
+        Tell(texts::kCatalogueNotRead + name + ": " + *failure);
+        return;
+    }
+    const TCatalogueParse parsed = ParseCatalogueCsv(bytes);
+    if (!parsed.ok) {
+        // The whole file or nothing: the line at fault is named, the catalogue stays.
+        Tell(texts::kCatalogueNotImported + name + ": " + parsed.error);
+        return;
+    }
+    try {
+        journal_.MergeCatalogue(parsed.kinds);
+    } catch (const std::exception& e) {
+        Tell(texts::kCatalogueNotWritten + std::string(e.what()));
+        return;
+    }
+    changed_ = true;
+    Reload();
+    SetStatus(texts::kCatalogueImported + name + texts::kCatalogueKinds +
+              std::to_string(parsed.kinds.size()) + ")");
+}
+
+void TCatalogueDialog::ExportExecute() {
+    const auto path = ChooseFile(true);
+    if (!path) return;
+    const std::string name = Narrow(*path);
+    if (const auto failure = WriteBytesFile(*path, CatalogueCsv(kinds_))) {
+        Tell(texts::kCatalogueNotSaved + name + ": " + *failure);
+        return;
+    }
+    SetStatus(texts::kCatalogueExported + name + texts::kCatalogueKinds +
+              std::to_string(kinds_.size()) + ")");
+}
+
+LRESULT TCatalogueDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            if (HIWORD(wParam) != BN_CLICKED) return 0;
+            switch (LOWORD(wParam)) {
+                case kIdAdd:
+                    AddExecute();
+                    break;
+                case kIdEdit:
+                    EditExecute();
+                    break;
+                case kIdRemove:
+                    RemoveExecute();
+                    break;
+                case kIdImport:
+                    ImportExecute();
+                    break;
+                case kIdExport:
+                    ExportExecute();
+                    break;
+                case IDOK:  // Enter on the list changes the kind selected
+                    EditExecute();
+                    break;
+                case IDCANCEL:
+                    closed_ = true;
+                    break;
+                default:
+                    break;
+            }
+            return 0;
+        case WM_NOTIFY: {
+            const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+            if (header.hwndFrom == list_ && header.code == NM_DBLCLK) EditExecute();
+            return 0;
+        }
+        case WM_CLOSE:
+            closed_ = true;
+            return 0;
+        case WM_DESTROY:
+            Application().RemoveDialogWindow(Handle());
+            break;
+        default:
+            break;
+    }
+    return DefaultProc(message, wParam, lParam);
+}
+
+}  // namespace virel::app

@@ -1,0 +1,39 @@
+#pragma once
+// The journal's settings, from the window "Журнал доз": the unit the window shows DAP in, and
+// how the record's dialog keeps the patient (as typed, a salted SHA-256, or not at all) with
+// the clinic's salt. Modal to the journal window, on its thread.
+#include <windows.h>
+
+#include <optional>
+
+#include "app/windows/Window.h"
+#include "reports/JournalSettings.h"
+
+namespace virel::app {
+
+class TJournalSettingsDialog : public TCustomWindow {
+public:
+    static constexpr int kClientWidth = 420;
+    static constexpr int kClientHeight = 160;
+    static constexpr wchar_t kClassName[] = L"TJournalSettingsDialog";
+    enum TControlId : int { kIdUnit = 3301, kIdPatient, kIdSalt };
+
+    TJournalSettingsDialog(TApplication& application, TJournalSettings settings);
+    ~TJournalSettingsDialog() override;
+    HWND Create(HWND owner);
+    // The settings chosen, or nothing when cancelled.
+    std::optional<TJournalSettings> ShowModal();
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    enum class TResult { None, Ok, Cancelled };
+    void OkExecute();
+
+    TJournalSettings settings_;
+    TResult result_ = TResult::None;
+    HWND unit_ = nullptr, patient_ = nullptr, salt_ = nullptr;
+};
+
+}  // namespace virel::app
