@@ -1,6 +1,7 @@
 #include "app/windows/AboutBox.h"
 
 #include "app/windows/Application.h"
+#include "app/windows/OkCancelDialog.h"
 #include "app/Resource.h"
 #include "app/windows/Texts.h"
 #include "win/Windows.h"
@@ -44,23 +45,9 @@ TAboutBox::TModalResult TAboutBox::ShowModal() {
         win::CentreWindow(Handle(), nullptr);
         placed_ = true;
     }
-    const HWND previous = GetActiveWindow();
     modalResult_ = mrNone;
-    {
-        TTaskWindowsDisabled disabled(Handle());
-        ShowWindow(Handle(), SW_SHOW);
-        SetForegroundWindow(Handle());
-        SetFocus(okButton_);
-        while (modalResult_ == mrNone) {
-            if (Application().Terminated() || !Application().HandleNextMessage()) {
-                modalResult_ = mrCancel;
-            }
-        }
-        // The other windows come back before this one goes, so the activation returns to
-        // the window the box was opened from.
-    }
-    ShowWindow(Handle(), SW_HIDE);
-    if (previous && IsWindow(previous)) SetActiveWindow(previous);
+    if (!RunModalLoop(*this, okButton_, [this] { return modalResult_ != mrNone; }))
+        modalResult_ = mrCancel;
     return modalResult_;
 }
 

@@ -35,7 +35,7 @@ std::string TextOf(HWND control) {
 TAnnotationDialog::TAnnotationDialog(TApplication& application, std::string recordSummary,
                                      std::vector<TExamKind> kinds, TAnnotationPrefill prefill,
                                      int currentYear, TSave save)
-    : TCustomWindow(application),
+    : TOkCancelDialog(application),
       summaryText_(std::move(recordSummary)),
       kinds_(std::move(kinds)),
       prefill_(std::move(prefill)),
@@ -94,22 +94,7 @@ HWND TAnnotationDialog::Create(HWND owner) {
 }
 
 bool TAnnotationDialog::ShowModal() {
-    win::CentreWindow(Handle(), GetWindow(Handle(), GW_OWNER));
-    const HWND previous = GetActiveWindow();
-    result_ = TResult::None;
-    {
-        TTaskWindowsDisabled disabled(Handle());
-        ShowWindow(Handle(), SW_SHOW);
-        SetForegroundWindow(Handle());
-        SetFocus(patient_);
-        while (result_ == TResult::None) {
-            if (Application().Terminated() || !Application().HandleNextMessage())
-                result_ = TResult::Cancelled;
-        }
-    }
-    ShowWindow(Handle(), SW_HIDE);
-    if (previous && IsWindow(previous)) SetActiveWindow(previous);
-    return result_ == TResult::Saved;
+    return RunModal(patient_);
 }
 
 TAnnotationFields TAnnotationDialog::Fields() const {
@@ -139,30 +124,7 @@ void TAnnotationDialog::OkExecute() {
         Application().ShowMessageBox(Widen(refused), MB_OK | MB_ICONWARNING);
         return;
     }
-    result_ = TResult::Saved;
-}
-
-LRESULT TAnnotationDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case DM_GETDEFID:
-            return MAKELRESULT(IDOK, DC_HASDEFID);
-        case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK && result_ == TResult::None) {
-                OkExecute();
-            } else if (LOWORD(wParam) == IDCANCEL) {
-                result_ = TResult::Cancelled;
-            }
-            return 0;
-        case WM_CLOSE:
-            result_ = TResult::Cancelled;
-            return 0;
-        case WM_DESTROY:
-            Application().RemoveDialogWindow(Handle());
-            break;
-        default:
-            break;
-    }
-    return DefaultProc(message, wParam, lParam);
+    Accept();
 }
 
 }  // namespace virel::app

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/windows/Window.h"
+#include "app/windows/OkCancelDialog.h"
 #include "journal/AnnotationForm.h"
 
 namespace virel::app {
 
-class TAnnotationDialog : public TCustomWindow {
+class TAnnotationDialog : public TOkCancelDialog {
 public:
     static constexpr int kClientWidth = 420;
     static constexpr int kClientHeight = 322;
@@ -53,12 +53,8 @@ public:
     HWND Operator() const { return operator_; }
     HWND Note() const { return note_; }
 
-protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
 private:
-    enum class TResult { None, Saved, Cancelled };
-    void OkExecute();
+    void OkExecute() override;
     TAnnotationFields Fields() const;
 
     std::string summaryText_;
@@ -66,7 +62,6 @@ private:
     TAnnotationPrefill prefill_;
     int currentYear_;
     TSave save_;
-    TResult result_ = TResult::None;
     HWND summary_ = nullptr, patient_ = nullptr, hint_ = nullptr, birthYear_ = nullptr,
          kind_ = nullptr, images_ = nullptr, operator_ = nullptr, note_ = nullptr, ok_ = nullptr;
 };

@@ -31,30 +31,10 @@ void Label(TDpiLayout& layout, HWND parent, const char* text, int y) {
     CreateControl(layout, L"STATIC", Widen(text).c_str(), SS_LEFT, {8, y + 3, 100, 13}, parent, -1);
 }
 
-// Runs a window's modal loop until `done` says so; every other window of the thread is
-// disabled meanwhile, and the activation goes back where it was.
-template <typename TDone>
-void RunModal(TCustomWindow& window, HWND focus, TDone done) {
-    win::CentreWindow(window.Handle(), GetWindow(window.Handle(), GW_OWNER));
-    const HWND previous = GetActiveWindow();
-    {
-        TTaskWindowsDisabled disabled(window.Handle());
-        ShowWindow(window.Handle(), SW_SHOW);
-        SetForegroundWindow(window.Handle());
-        SetFocus(focus);
-        while (!done()) {
-            if (window.Application().Terminated() || !window.Application().HandleNextMessage())
-                break;
-        }
-    }
-    ShowWindow(window.Handle(), SW_HIDE);
-    if (previous && IsWindow(previous)) SetActiveWindow(previous);
-}
-
 }  // namespace
 
 TKindDialog::TKindDialog(TApplication& application, TExamKind kind, TSave save)
-    : TCustomWindow(application), kind_(std::move(kind)), save_(std::move(save)) {}
+    : TOkCancelDialog(application), kind_(std::move(kind)), save_(std::move(save)) {}
 
 TKindDialog::~TKindDialog() {
     DestroyHandle();
@@ -86,9 +66,7 @@ HWND TKindDialog::Create(HWND owner) {
 }
 
 bool TKindDialog::ShowModal() {
-    result_ = TResult::None;
-    RunModal(*this, name_, [this] { return result_ != TResult::None; });
-    return result_ == TResult::Saved;
+    return RunModal(name_);
 }
 
 void TKindDialog::OkExecute() {
@@ -99,30 +77,7 @@ void TKindDialog::OkExecute() {
         Application().ShowMessageBox(Widen(refused), MB_OK | MB_ICONWARNING);
         return;
     }
-    result_ = TResult::Saved;
-}
-
-LRESULT TKindDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case DM_GETDEFID:
-            return MAKELRESULT(IDOK, DC_HASDEFID);
-        case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK && result_ == TResult::None) {
-                OkExecute();
-            } else if (LOWORD(wParam) == IDCANCEL) {
-                result_ = TResult::Cancelled;
-            }
-            return 0;
-        case WM_CLOSE:
-            result_ = TResult::Cancelled;
-            return 0;
-        case WM_DESTROY:
-            Application().RemoveDialogWindow(Handle());
-            break;
-        default:
-            break;
-    }
-    return DefaultProc(message, wParam, lParam);
+    Accept();
 }
 
 TCatalogueDialog::TCatalogueDialog(TApplication& application, TJournal& journal,
@@ -183,7 +138,8 @@ HWND TCatalogueDialog::Create(HWND owner) {
 
 bool TCatalogueDialog::ShowModal() {
     closed_ = false;
-    RunModal(*this, list_, [this] { return closed_; });
+    win::CentreWindow(Handle(), GetWindow(Handle(), GW_OWNER));
+    (void)RunModalLoop(*this, list_, [this] { return closed_; });
     return changed_;
 }
 

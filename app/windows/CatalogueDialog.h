@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/windows/Window.h"
+#include "app/windows/OkCancelDialog.h"
 #include "journal/Journal.h"
 #include "reports/CatalogueForm.h"
 
@@ -23,7 +23,7 @@ namespace virel::app {
 using TCatalogueFileDialog = std::function<bool(OPENFILENAMEW& dialog, bool save)>;
 
 // One kind's name and K, modal to the catalogue's dialog.
-class TKindDialog : public TCustomWindow {
+class TKindDialog : public TOkCancelDialog {
 public:
     static constexpr int kClientWidth = 380;
     static constexpr int kClientHeight = 150;
@@ -37,16 +37,11 @@ public:
     HWND Create(HWND owner);
     bool ShowModal();  // true when saved
 
-protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
 private:
-    enum class TResult { None, Saved, Cancelled };
-    void OkExecute();
+    void OkExecute() override;
 
     TExamKind kind_;
     TSave save_;
-    TResult result_ = TResult::None;
     HWND name_ = nullptr, adult_ = nullptr, child_ = nullptr;
 };
 

@@ -28,7 +28,7 @@ void Add(HWND combo, const std::string& text) {
 }  // namespace
 
 TJournalSettingsDialog::TJournalSettingsDialog(TApplication& application, TJournalSettings settings)
-    : TCustomWindow(application), settings_(std::move(settings)) {}
+    : TOkCancelDialog(application), settings_(std::move(settings)) {}
 
 TJournalSettingsDialog::~TJournalSettingsDialog() {
     DestroyHandle();
@@ -66,22 +66,7 @@ HWND TJournalSettingsDialog::Create(HWND owner) {
 }
 
 std::optional<TJournalSettings> TJournalSettingsDialog::ShowModal() {
-    win::CentreWindow(Handle(), GetWindow(Handle(), GW_OWNER));
-    const HWND previous = GetActiveWindow();
-    result_ = TResult::None;
-    {
-        TTaskWindowsDisabled disabled(Handle());
-        ShowWindow(Handle(), SW_SHOW);
-        SetForegroundWindow(Handle());
-        SetFocus(unit_);
-        while (result_ == TResult::None) {
-            if (Application().Terminated() || !Application().HandleNextMessage())
-                result_ = TResult::Cancelled;
-        }
-    }
-    ShowWindow(Handle(), SW_HIDE);
-    if (previous && IsWindow(previous)) SetActiveWindow(previous);
-    if (result_ != TResult::Ok) return std::nullopt;
+    if (!RunModal(unit_)) return std::nullopt;
     return settings_;
 }
 
@@ -98,30 +83,7 @@ void TJournalSettingsDialog::OkExecute() {
         return;
     }
     settings_ = std::move(chosen);
-    result_ = TResult::Ok;
-}
-
-LRESULT TJournalSettingsDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case DM_GETDEFID:
-            return MAKELRESULT(IDOK, DC_HASDEFID);
-        case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK && result_ == TResult::None) {
-                OkExecute();
-            } else if (LOWORD(wParam) == IDCANCEL) {
-                result_ = TResult::Cancelled;
-            }
-            return 0;
-        case WM_CLOSE:
-            result_ = TResult::Cancelled;
-            return 0;
-        case WM_DESTROY:
-            Application().RemoveDialogWindow(Handle());
-            break;
-        default:
-            break;
-    }
-    return DefaultProc(message, wParam, lParam);
+    Accept();
 }
 
 }  // namespace virel::app

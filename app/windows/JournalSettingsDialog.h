@@ -6,12 +6,12 @@
 
 #include <optional>
 
-#include "app/windows/Window.h"
+#include "app/windows/OkCancelDialog.h"
 #include "reports/JournalSettings.h"
 
 namespace virel::app {
 
-class TJournalSettingsDialog : public TCustomWindow {
+class TJournalSettingsDialog : public TOkCancelDialog {
 public:
     static constexpr int kClientWidth = 420;
     static constexpr int kClientHeight = 160;
@@ -24,15 +24,10 @@ public:
     // The settings chosen, or nothing when cancelled.
     std::optional<TJournalSettings> ShowModal();
 
-protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
 private:
-    enum class TResult { None, Ok, Cancelled };
-    void OkExecute();
+    void OkExecute() override;
 
     TJournalSettings settings_;
-    TResult result_ = TResult::None;
     HWND unit_ = nullptr, patient_ = nullptr, salt_ = nullptr;
 };
 
