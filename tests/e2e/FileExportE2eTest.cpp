@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "E2eSupport.h"
+#include "ReaderSupport.h"
 #include "FaultSupport.h"
 #include "app/platform/FileExportPlatform.h"
 #include "app/windows/Face.h"
@@ -43,48 +44,6 @@ std::string Today() {
     char text[16];
     snprintf(text, sizeof text, "%02u.%02u.%04u", now.wDay, now.wMonth, now.wYear);
     return text;
-}
-
-// "Z:\a\b" -> "/a/b": the reader is a Linux program.
-std::string UnixPath(const std::wstring& path) {
-    std::string unix = Narrow(path.substr(2));
-    std::replace(unix.begin(), unix.end(), '\\', '/');
-    return unix;
-}
-
-// What `reader` (a command line) prints about `file`, as tab-separated fields per line.
-std::vector<std::vector<std::string>> RunReader(const char* reader, const std::wstring& file) {
-    const std::wstring out = file + L".read";
-    std::wstring command = Widen(std::string(reader)) + L" \"" + Widen(UnixPath(file)) + L"\" \"" +
-                           Widen(UnixPath(out)) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    std::vector<std::vector<std::string>> lines;
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-        return lines;
-    }
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    // Wine does not wait for a Linux process: the reader's output appears when it is complete.
-    for (int i = 0; i < 600 && GetFileAttributesW(out.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
-        Sleep(50);
-    std::istringstream text(ReadFileBytes(out));
-    std::string line;
-    while (std::getline(text, line)) {
-        std::vector<std::string> fields(1);
-        for (const char c : line) {
-            if (c == '\t') {
-                fields.emplace_back();
-            } else {
-                fields.back() += c;
-            }
-        }
-        lines.push_back(std::move(fields));
-    }
-    DeleteFileW(out.c_str());
-    return lines;
 }
 
 // Cells by "R<row>C<col>": kind, value, number format, font size.

@@ -13,6 +13,7 @@
 #include "core/TextCodec.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/FaultSupport.h"
+#include "tests/e2e/ReaderSupport.h"
 #include "tests/support/StoredSettings.h"
 
 #if !defined(VIREL_PROGRAM_PATH) || !defined(VIREL_E2E_JOURNAL_READER)
@@ -50,12 +51,6 @@ protected:
     std::wstring Exe() const { return folder + L"\\" + kName + L".exe"; }
     std::wstring Journal() const { return folder + L"\\VIREL1_Service.db"; }
     std::wstring HarvestFile() const { return folder + L"\\VIREL1_Service.harvest.txt"; }
-
-    static std::string UnixPath(const std::wstring& path) {
-        std::string unix = Narrow(path.substr(2));
-        std::replace(unix.begin(), unix.end(), '\\', '/');
-        return unix;
-    }
 
     // Starts the copy with `arguments`, its standard output a pipe, and waits for its end.
     TRun Run(const std::wstring& arguments, DWORD timeoutMs = 120'000) {
@@ -143,36 +138,7 @@ protected:
     }
 
     std::vector<std::vector<std::string>> ReadJournal() const {
-        const std::wstring out = Journal() + L".read";
-        std::wstring command = Widen(std::string(VIREL_E2E_JOURNAL_READER)) + L" \"" +
-                               Widen(UnixPath(Journal())) + L"\" \"" + Widen(UnixPath(out)) + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        std::vector<std::vector<std::string>> rows;
-        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info))
-            return rows;
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-        // Wine does not wait for a Linux process: its output appears when it is complete.
-        for (int i = 0; i < 600 && GetFileAttributesW(out.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
-            Sleep(50);
-        std::istringstream text(ReadFileBytes(out));
-        std::string line;
-        while (std::getline(text, line)) {
-            std::vector<std::string> fields(1);
-            for (const char c : line) {
-                if (c == '\t') {
-                    fields.emplace_back();
-                } else {
-                    fields.back() += c;
-                }
-            }
-            rows.push_back(std::move(fields));
-        }
-        DeleteFileW(out.c_str());
-        return rows;
+        return RunReader(VIREL_E2E_JOURNAL_READER, Journal());
     }
 
     static bool IsStamp(const std::string& stamp) {

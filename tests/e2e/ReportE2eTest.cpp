@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "ReaderSupport.h"
 #include "core/Utf16.h"
 #include "journal/Journal.h"
 #include "journal/JournalTexts.h"
@@ -114,41 +115,7 @@ protected:
 
     // The workbook as openpyxl reads it: tab-separated fields per line.
     std::vector<std::vector<std::string>> ReadReport(const std::wstring& file) {
-        const std::wstring out = File(L"read.txt");
-        DeleteFileW(out.c_str());
-        auto unix = [](std::wstring path) {
-            std::string text = Narrow(path.substr(2));
-            std::replace(text.begin(), text.end(), '\\', '/');
-            return text;
-        };
-        std::wstring command = Widen(VIREL_E2E_REPORT_READER) + L" \"" + Widen(unix(file)) +
-                               L"\" \"" + Widen(unix(out)) + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        std::vector<std::vector<std::string>> lines;
-        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info)) {
-            return lines;
-        }
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-        // Wine does not wait for a Linux process: the reader's output appears when complete.
-        for (int i = 0; i < 600 && GetFileAttributesW(out.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
-            Sleep(50);
-        std::istringstream text(ReadAll(out));
-        for (std::string line; std::getline(text, line);) {
-            std::vector<std::string> fields(1);
-            for (const char c : line) {
-                if (c == '\t') {
-                    fields.emplace_back();
-                } else {
-                    fields.back() += c;
-                }
-            }
-            lines.push_back(std::move(fields));
-        }
-        return lines;
+        return RunReader(VIREL_E2E_REPORT_READER, file);
     }
 
     std::wstring folder_;
