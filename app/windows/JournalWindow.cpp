@@ -227,6 +227,13 @@ void TJournalWindow::Reload(bool keepPlace) {
     SetText(clock_, clockText);
 
     SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    if (!keepPlace || count_ != before) {
+        // The list's selection is by position: once rows come or go, the positions selected
+        // hold other records, and a dose sheet copied then would be another patient's.
+        LVITEMW none{};
+        none.stateMask = LVIS_SELECTED;
+        SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    }
     SendMessageW(list_, LVM_SETITEMCOUNT, count_, keepPlace ? LVSICF_NOSCROLL : 0);
     if (count_ > 0) {
         const std::size_t newTop = keepPlace ? TopAfterRefresh(top, static_cast<std::int64_t>(before),

@@ -1619,6 +1619,15 @@ TEST_F(AnnotationDialog, TheDoseSheetOfTheSelectedRecordsGoesToTheClipboardAsTex
     EXPECT_NE(table.find("<td>" + InUnit(milli[1], unit, sep) + "</td><td></td></tr></table>"),
               std::string::npos)
         << table;
+
+    // A new record moves the rows down: the positions selected would hold other records now, so
+    // the selection goes, and only the new record is selected, as offered.
+    program->Click(program->Face().BitBtn1());
+    for (int i = 0; i < 40 && Count() < 3; ++i) Sleep(100);
+    ASSERT_EQ(Count(), 3);
+    for (int i = 0; i < 40 && SendMessageW(List(), LVM_GETSELECTEDCOUNT, 0, 0) != 1; ++i) Sleep(50);
+    EXPECT_EQ(SendMessageW(List(), LVM_GETSELECTEDCOUNT, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 0);
     program->program->SaveUnwrittenLines();
 }
 
