@@ -101,7 +101,8 @@ TDoseSheet DoseSheetOf(const std::vector<TDoseSheetRecord>& records,
         if (kind != kinds.end()) {
             line.examination = kind->second->name;
             const auto effective =
-                day ? EffectiveNano(milli, day->year, note->birthYear, *kind->second) : std::nullopt;
+                day ? EffectiveNano(milli, day->year, note->birthYear, *kind->second)
+                    : std::nullopt;
             if (effective)
                 line.effective = WithSeparator(EffectiveCell(*effective).text, decimalSeparator);
         }
@@ -135,13 +136,15 @@ std::string DoseSheetTable(const TDoseSheet& sheet) {
 std::string ClipboardHtml(const std::string& fragment) {
     // The offsets are written with a fixed width, so the description's length is known before
     // they are.
-    const std::string before = "<html><head><meta charset=\"utf-8\"></head><body>\r\n<!--StartFragment-->";
+    const std::string before =
+        "<html><head><meta charset=\"utf-8\"></head><body>\r\n<!--StartFragment-->";
     const std::string after = "<!--EndFragment-->\r\n</body></html>";
     const auto description = [&](std::size_t startHtml) {
         const std::size_t startFragment = startHtml + before.size();
         const std::size_t endFragment = startFragment + fragment.size();
-        return "Version:0.9\r\nStartHTML:" + Offset(startHtml) + "\r\nEndHTML:" +
-               Offset(endFragment + after.size()) + "\r\nStartFragment:" + Offset(startFragment) +
+        return "Version:0.9\r\nStartHTML:" + Offset(startHtml) +
+               "\r\nEndHTML:" + Offset(endFragment + after.size()) +
+               "\r\nStartFragment:" + Offset(startFragment) +
                "\r\nEndFragment:" + Offset(endFragment) + "\r\n";
     };
     const std::size_t startHtml = description(0).size();

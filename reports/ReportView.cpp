@@ -36,8 +36,8 @@ std::vector<TReportViewTable> ReportViewTables(const TBook& book, char decimalSe
             for (std::size_t c = 0; c < cells.size(); ++c) {
                 const TBookCell& cell = cells[c];
                 std::string text = cell.text;
-                const bool number = cell.kind == TBookCell::Kind::Integer ||
-                                    cell.kind == TBookCell::Kind::Decimal;
+                const bool number =
+                    cell.kind == TBookCell::Kind::Integer || cell.kind == TBookCell::Kind::Decimal;
                 if (cell.kind == TBookCell::Kind::Decimal)
                     std::replace(text.begin(), text.end(), '.', decimalSeparator);
                 if (number && c < table.numbers.size()) table.numbers[c] = true;

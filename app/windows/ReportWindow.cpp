@@ -92,7 +92,8 @@ void TReportWindow::CreateControls() {
     source_ = CreateControl(layout, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
                             {70, 8, 150, 120}, self, kIdSource);
     for (const TReportSource& source : sources_)
-        SendMessageW(source_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(source.name).c_str()));
+        SendMessageW(source_, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(Widen(source.name).c_str()));
     SendMessageW(source_, CB_SETCURSEL, 0, 0);
     Label(layout, self, texts::kJournalPeriodFrom, {232, 12, 14, 13});
     from_ = CreateControl(layout, DATETIMEPICK_CLASSW, L"", DTS_SHORTDATEFORMAT | WS_TABSTOP,
@@ -106,7 +107,8 @@ void TReportWindow::CreateControls() {
     unitBox_ = CreateControl(layout, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
                              {572, 8, 160, 120}, self, kIdUnit);
     for (const TDoseUnit unit : kUnits)
-        SendMessageW(unitBox_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(DoseUnitText(unit)).c_str()));
+        SendMessageW(unitBox_, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(Widen(DoseUnitText(unit)).c_str()));
     SendMessageW(unitBox_, CB_SETCURSEL, static_cast<WPARAM>(unit_), 0);
 
     headline_ = CreateControl(layout, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 38, 724, 13}, self,
@@ -115,8 +117,9 @@ void TReportWindow::CreateControls() {
     kinds_ = List(layout, self, {8, 74, 724, 170}, kIdKinds);
     Label(layout, self, kMonthsSheet, {8, 252, 724, 13}, kIdMonthsLabel);
     months_ = List(layout, self, {8, 268, 724, 160}, kIdMonths);
-    save_ = CreateControl(layout, L"BUTTON", Widen(texts::kReportSave).c_str(),
-                          BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, {576, 438, 75, 25}, self, kIdSave);
+    save_ =
+        CreateControl(layout, L"BUTTON", Widen(texts::kReportSave).c_str(),
+                      BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, {576, 438, 75, 25}, self, kIdSave);
     CreateControl(layout, L"BUTTON", Widen(texts::kReportClose).c_str(), BS_PUSHBUTTON | WS_TABSTOP,
                   {657, 438, 75, 25}, self, IDCANCEL);
 }
@@ -142,7 +145,8 @@ void TReportWindow::Request() {
 
 void TReportWindow::Start() {
     Join();
-    const TReportSource& source = sources_[static_cast<std::size_t>(SendMessageW(source_, CB_GETCURSEL, 0, 0))];
+    const TReportSource& source =
+        sources_[static_cast<std::size_t>(SendMessageW(source_, CB_GETCURSEL, 0, 0))];
     working_ = true;
     again_ = false;
     EnableWindow(save_, FALSE);

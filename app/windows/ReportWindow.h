@@ -87,8 +87,8 @@ private:
     std::optional<TPeriodReport> report_;
     TDoseUnit reportUnit_ = TDoseUnit::Gy;
 
-    HWND source_ = nullptr, from_ = nullptr, to_ = nullptr, unitBox_ = nullptr,
-         headline_ = nullptr, kinds_ = nullptr, months_ = nullptr, save_ = nullptr;
+    HWND source_ = nullptr, from_ = nullptr, to_ = nullptr, unitBox_ = nullptr, headline_ = nullptr,
+         kinds_ = nullptr, months_ = nullptr, save_ = nullptr;
 };
 
 }  // namespace virel::app

@@ -1,5 +1,6 @@
-// The patient's dose sheet: its lines against an independent calculation (independent_dose_sheet.py:
-// exact fractions), in every unit; its text and HTML forms as the clipboard carries them.
+// The patient's dose sheet: its lines against an independent calculation
+// (independent_dose_sheet.py: exact fractions), in every unit; its text and HTML forms as the
+// clipboard carries them.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -76,7 +77,8 @@ std::vector<std::vector<std::string>> Independent(const std::vector<TInput>& inp
                 << (kind && in.annotated ? KText(kind->kChild) : "x") << "\n";
         }
     }
-    const std::string command = "/usr/bin/python3 " VIREL_INDEPENDENT_DOSE_SHEET " " + std::string(path);
+    const std::string command =
+        "/usr/bin/python3 " VIREL_INDEPENDENT_DOSE_SHEET " " + std::string(path);
     FILE* pipe = popen(command.c_str(), "r");
     std::string text;
     char buffer[4096];
@@ -104,15 +106,15 @@ std::string Dotted(std::string text) {
 // Inputs in date order, so that the sheet's line i is input i.
 std::vector<TInput> Inputs() {
     std::vector<TInput> in = {
-        {"0.123", {2024, 3, 5, 9, 30}, true, 1, 1975},    // adult
-        {"12.7", {2024, 3, 6, 10, 0}, true, 1, 2007},     // 17 in 2024: a child
-        {"12.7", {2025, 3, 6, 10, 0}, true, 1, 2007},     // 18 in 2025: an adult
-        {"2.05", {2025, 4, 1, 8, 0}, true, 2, 1960},      // no K for adults: no dose
-        {"2.05", {2025, 4, 2, 8, 0}, true, 2, 2020},      // a child's K
-        {"1.5", {2025, 4, 3, 8, 0}, true, 3, std::nullopt},  // no year of birth: no dose
+        {"0.123", {2024, 3, 5, 9, 30}, true, 1, 1975},            // adult
+        {"12.7", {2024, 3, 6, 10, 0}, true, 1, 2007},             // 17 in 2024: a child
+        {"12.7", {2025, 3, 6, 10, 0}, true, 1, 2007},             // 18 in 2025: an adult
+        {"2.05", {2025, 4, 1, 8, 0}, true, 2, 1960},              // no K for adults: no dose
+        {"2.05", {2025, 4, 2, 8, 0}, true, 2, 2020},              // a child's K
+        {"1.5", {2025, 4, 3, 8, 0}, true, 3, std::nullopt},       // no year of birth: no dose
         {"3.333", {2025, 4, 4, 8, 0}, true, std::nullopt, 1980},  // no kind: no dose
-        {"4.4", {2025, 4, 5, 8, 0}, true, 99, 1980},      // a kind not in the catalogue
-        {"0.001", {2025, 4, 6, 0, 0}, false, 1, 1950},    // no valid time: the day first seen
+        {"4.4", {2025, 4, 5, 8, 0}, true, 99, 1980},              // a kind not in the catalogue
+        {"0.001", {2025, 4, 6, 0, 0}, false, 1, 1950},       // no valid time: the day first seen
         {"7.25", {2025, 4, 7, 8, 0}, true, 1, 1950, false},  // not annotated
     };
     // And random ones: every rounding that can happen to a dose times K.
@@ -173,17 +175,18 @@ TEST(DoseSheet, TextAndTableKeepEveryCellInItsPlace) {
               "Дата\tИсследование\tДАП, мГр·см²\tЭффективная доза, мЗв\r\n"
               "2025-09-01\tЧереп; <боковая> & \"прямая\"\t1250\t0,038\r\n"
               "2025-09-02\tКисть правая\t500\t0,005\r\n");
-    EXPECT_EQ(DoseSheetTable(sheet),
-              "<table border=\"1\"><tr><th>Дата</th><th>Исследование</th><th>ДАП, мГр·см²</th>"
-              "<th>Эффективная доза, мЗв</th></tr>"
-              "<tr><td>2025-09-01</td><td>Череп; &lt;боковая&gt; &amp; &quot;прямая&quot;</td>"
-              "<td>1250</td><td>0,038</td></tr>"
-              "<tr><td>2025-09-02</td><td>Кисть\tправая</td><td>500</td><td>0,005</td></tr></table>");
+    EXPECT_EQ(
+        DoseSheetTable(sheet),
+        "<table border=\"1\"><tr><th>Дата</th><th>Исследование</th><th>ДАП, мГр·см²</th>"
+        "<th>Эффективная доза, мЗв</th></tr>"
+        "<tr><td>2025-09-01</td><td>Череп; &lt;боковая&gt; &amp; &quot;прямая&quot;</td>"
+        "<td>1250</td><td>0,038</td></tr>"
+        "<tr><td>2025-09-02</td><td>Кисть\tправая</td><td>500</td><td>0,005</td></tr></table>");
     // Two in one minute, given newest first as the list shows them: in the journal's order.
-    const TDoseSheet sameMinute = DoseSheetOf(
-        {RecordOf({"2.5", {2025, 9, 1, 8, 0}, true, 3, 1970}, 8),
-         RecordOf({"1.5", {2025, 9, 1, 8, 0}, true, 3, 1970}, 7)},
-        kCatalogue, TDoseUnit::Gy, {}, '.');
+    const TDoseSheet sameMinute =
+        DoseSheetOf({RecordOf({"2.5", {2025, 9, 1, 8, 0}, true, 3, 1970}, 8),
+                     RecordOf({"1.5", {2025, 9, 1, 8, 0}, true, 3, 1970}, 7)},
+                    kCatalogue, TDoseUnit::Gy, {}, '.');
     ASSERT_EQ(sameMinute.lines.size(), 2u);
     EXPECT_EQ(sameMinute.lines[0].dap, "1.500");
     EXPECT_EQ(sameMinute.lines[1].dap, "2.500");
@@ -195,8 +198,8 @@ TEST(DoseSheet, TextAndTableKeepEveryCellInItsPlace) {
 // The clipboard's HTML: its description's offsets point at the document and the fragment, in
 // bytes of UTF-8, whatever the fragment's length.
 TEST(DoseSheet, TheClipboardsHtmlOffsetsPointAtTheDocumentAndTheFragment) {
-    for (const std::string& fragment :
-         {std::string("<table><tr><td>Череп</td></tr></table>"), std::string(5000, 'x'), std::string()}) {
+    for (const std::string& fragment : {std::string("<table><tr><td>Череп</td></tr></table>"),
+                                        std::string(5000, 'x'), std::string()}) {
         const std::string html = ClipboardHtml(fragment);
         const auto number = [&html](const std::string& name) -> std::size_t {
             const auto at = html.find(name + ":");
@@ -205,7 +208,8 @@ TEST(DoseSheet, TheClipboardsHtmlOffsetsPointAtTheDocumentAndTheFragment) {
         };
         ASSERT_EQ(html.rfind("Version:0.9\r\n", 0), 0u);
         const std::size_t startHtml = number("StartHTML"), endHtml = number("EndHTML");
-        const std::size_t startFragment = number("StartFragment"), endFragment = number("EndFragment");
+        const std::size_t startFragment = number("StartFragment"),
+                          endFragment = number("EndFragment");
         ASSERT_LE(endHtml, html.size());
         EXPECT_EQ(endHtml, html.size());
         EXPECT_EQ(html.compare(startHtml, 6, "<html>"), 0);

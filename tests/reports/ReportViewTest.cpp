@@ -99,7 +99,8 @@ TEST(ReportView, TheTablesShowTheFilesCellsInTheChosenUnit) {
                 EXPECT_EQ(line.substr(0, shown.size()), shown) << line;
                 EXPECT_EQ(line.find_first_not_of(';', shown.size()), std::string::npos) << line;
             }
-            at = csv.find('\n', csv.find('\n', csv.find('\n', at) + 1) + 1) + 1;  // empty, title, header
+            at = csv.find('\n', csv.find('\n', csv.find('\n', at) + 1) + 1) +
+                 1;  // empty, title, header
         }
         EXPECT_FALSE(tables[0].numbers[0]) << "the kind's name";
         EXPECT_TRUE(tables[0].numbers[1]);
