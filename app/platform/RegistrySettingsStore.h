@@ -1,0 +1,15 @@
+#pragma once
+// The settings "Центральный журнал" in the registry: HKEY_CURRENT_USER\Software\VIREL1_Service\
+// TCentralJournal, values Connection and Room (REG_SZ, UTF-16) and Password (REG_BINARY,
+// CryptProtectData for the current Windows user: never stored as plain text).
+#include "registry/Registry.h"
+
+namespace virel::app {
+
+// The stored settings; empty fields for what is not stored. A password blob that cannot be
+// decrypted (damaged, or another user's) gives no password, never a crash.
+TRegistrySettings LoadRegistrySettings();
+// False when the registry or the encryption refused them.
+[[nodiscard]] bool SaveRegistrySettings(const TRegistrySettings& settings);
+
+}  // namespace virel::app
