@@ -49,7 +49,14 @@ struct TPushResult {
     std::size_t pushed = 0;   // records and annotations the server committed in this push
     std::size_t waiting = 0;  // left waiting in the local journal after it
     std::string reason;       // empty for Done; else one line, never the password
+    std::size_t added = 0;    // of those pushed, the rows new to the server
+    std::size_t refused = 0;  // rows the server can never take (a malformed text, a date that
+                              // does not exist): kept in the local queue, marked, not waiting
+    std::string refusedReason;  // the first of them
 };
+
+// The outcome an ODBC error's SQLSTATE and text mean for a push.
+TPushOutcome OutcomeOf(const std::string& state, const std::string& message);
 
 // Pushes what the local journal has waiting, in batches of at most `batch` rows, each batch one
 // server transaction, idempotent by (room, raw) for records and by (room, raw, saved_at) for
