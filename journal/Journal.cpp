@@ -72,6 +72,25 @@ constexpr const char* kSteps[] = {
     "  note TEXT);"
     "CREATE INDEX annotations_record ON annotations (record_id, id);"
     "CREATE INDEX annotations_kind ON annotations (kind_id);",
+    // 3: the central registry's queue. Triggers fill it, so that a row inserted by any writer
+    // (the program, a harvest, a clinic's tool) is pushed; a row leaves it only after the server
+    // committed it. A record without its 14 bytes has no identity the registry could keep it
+    // by, and is not queued; nor is an annotation of such a record. The rows the journal held
+    // before this step are queued too: the registry starts with the whole journal.
+    "CREATE TABLE push_queue ("
+    "  id INTEGER PRIMARY KEY,"
+    "  record_id INTEGER,"
+    "  annotation_id INTEGER,"
+    "  refused TEXT,"
+    "  CHECK ((record_id IS NULL) <> (annotation_id IS NULL)));"
+    "CREATE TRIGGER push_queue_record AFTER INSERT ON records WHEN NEW.raw IS NOT NULL "
+    "BEGIN INSERT INTO push_queue (record_id) VALUES (NEW.id); END;"
+    "CREATE TRIGGER push_queue_annotation AFTER INSERT ON annotations "
+    "WHEN (SELECT raw FROM records WHERE id = NEW.record_id) IS NOT NULL "
+    "BEGIN INSERT INTO push_queue (annotation_id) VALUES (NEW.id); END;"
+    "INSERT INTO push_queue (record_id) SELECT id FROM records WHERE raw IS NOT NULL ORDER BY id;"
+    "INSERT INTO push_queue (annotation_id) SELECT a.id FROM annotations AS a "
+    "JOIN records AS r ON r.id = a.record_id WHERE r.raw IS NOT NULL ORDER BY a.id;",
 };
 static_assert(std::size(kSteps) == kJournalSchemaVersion);
 

@@ -25,13 +25,14 @@
 #include "core/Errors.h"
 #include "journal/Annotations.h"
 #include "journal/JournalRecord.h"
+#include "journal/PushQueue.h"
 #include "journal/SqliteScopes.h"
 
 namespace virel {
 
 // The schema this program writes. Opening an older journal brings it forward; a newer one
 // (another program's later version) opens read only.
-inline constexpr int kJournalSchemaVersion = 2;
+inline constexpr int kJournalSchemaVersion = 3;
 
 struct TJournalOptions {
     // How long one statement waits for another connection's write lock (SQLite's busy
@@ -209,6 +210,19 @@ public:
 
     // The period's records with their current annotation's kind and year of birth.
     std::vector<TExamRow> ExamRows(const TPeriod& period);
+
+    // The central registry's queue (journal/PushQueue.cpp). Rows not yet on the server, those
+    // refused (a text the server cannot take) not counted.
+    std::size_t Waiting();
+    // Refused rows: kept in the queue with their reason, never sent again.
+    std::size_t Refused();
+    // The oldest waiting rows, at most `count`, oldest first. Queue entries whose row is gone
+    // (deleted by a tool) are removed on the way.
+    std::vector<TWaitingItem> WaitingRows(std::size_t count);
+    // Takes the rows the server committed off the queue, in one transaction.
+    void Pushed(const std::vector<std::int64_t>& queueIds);
+    // Marks a row the server can never take, with the reason.
+    void RefusePush(std::int64_t queueId, const std::string& reason);
 
 private:
     enum class TMode { Closed, Writable, ReadOnly, Newer };

@@ -20,6 +20,11 @@ pkgs=(
     util-linux mount
     # The release files (installer, guide page) and the readers the tests check them with.
     nsis python3 python3-markdown python3-openpyxl
+    # The central registry's tests: a private PostgreSQL server (postgresql; runuser from
+    # util-linux runs it as `postgres` when the suite runs as root, and postgresql-common makes
+    # that user), reached through ODBC as the program reaches the clinic's: unixODBC natively
+    # and under Wine (whose odbc32 forwards to it) with the PostgreSQL driver.
+    postgresql postgresql-common unixodbc unixodbc-dev odbc-postgresql
     # apt-get source, for libxlsxwriter's sources (below).
     dpkg-dev
 )

@@ -23,6 +23,11 @@ for prefix in "$build"/wineprefix* "$build/demo/wineprefix" "$build/shots/winepr
         WINEPREFIX="$prefix" timeout 5 wineserver -w </dev/null >/dev/null 2>&1 || true
     fi
 done
+# A registry test server (scripts/pg-test-server.sh) left by an aborted run: stopped and removed.
+for pid_file in "$build"/pg*/data/postmaster.pid "$build"/host/pg*/data/postmaster.pid; do
+    [ -f "$pid_file" ] || continue
+    "$root/scripts/pg-test-server.sh" stop "$(dirname "$(dirname "$pid_file")")" >/dev/null 2>&1 || true
+done
 # A full-disk test mounts a tiny file system inside the build; one left behind by an aborted
 # run goes too.
 awk -v b="$build/" '$1 == "virel-full-disk" && index($2, b) == 1 { print $2 }' /proc/mounts \

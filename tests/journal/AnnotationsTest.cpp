@@ -66,14 +66,15 @@ TEST_F(AnnotationsTest, AFirstVersionJournalIsBroughtForwardWithItsRecords) {
     TJournal j(Path(), clock);
     const TOpenResult opened = j.Open();
     EXPECT_EQ(opened.outcome, TOpenOutcome::Opened);
-    EXPECT_EQ(opened.version, 2);
+    EXPECT_EQ(opened.version, kJournalSchemaVersion);
     const auto rows = j.ExamRows({{2024, 3, 1}, {2024, 3, 31}});
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_DOUBLE_EQ(rows[0].dose, 4.25);
     EXPECT_FALSE(rows[0].kindId);
 
     RawDb db(Path());
-    EXPECT_EQ(db.One("SELECT value FROM meta WHERE key = 'schema_version'"), "2");
+    EXPECT_EQ(db.One("SELECT value FROM meta WHERE key = 'schema_version'"),
+              std::to_string(kJournalSchemaVersion));
     const std::vector<std::vector<std::string>> annotations = {
         {"id", "INTEGER", "0"},      {"record_id", "INTEGER", "1"}, {"saved_at", "TEXT", "1"},
         {"patient", "TEXT", "0"},    {"patient_form", "TEXT", "1"}, {"birth_year", "INTEGER", "0"},

@@ -1,0 +1,204 @@
+// The period report over the registry: the server aggregates (counts, exact sums in numeric,
+// percentiles of the integer doses), so that a year of fifty rooms never crosses the network
+// row by row; the figures are the very ones ComputeReport gives for the same rows.
+#include <algorithm>
+#include <future>
+#include <limits>
+#include <map>
+
+#include "journal/JournalSql.h"
+#include "registry/Odbc.h"
+#include "registry/Registry.h"
+#include "registry/ServerSchema.h"
+
+namespace virel {
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// A numeric sum as the report's integer; the report's own words when it does not fit.
+std::int64_t Whole(const std::optional<std::string>& text) {
+    if (!text || text->empty()) return 0;
+    std::int64_t value = 0;
+    for (char c : *text) {
+        if (c < '0' || c > '9' ||
+            value > (std::numeric_limits<std::int64_t>::max() - (c - '0')) / 10)
+            throw Exception("Суммы отчёта слишком велики");
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// Each kind's name numbered in their order: the groups are numbers, which the server sorts
+// faster than names; the names come with a query of their own.
+constexpr const char* kKindGroups =
+    "SELECT room, id, k_adult, k_child, dense_rank() OVER (ORDER BY name COLLATE \"C\") AS g,"
+    " name FROM exam_kinds";
+
+// The period's rows with their current annotation's kind (by the room's catalogue) and the K
+// for the patient's age group in the year of the examination; the room's filter when given.
+std::string RowsSql(bool oneRoom) {
+    const std::string roomFilter = oneRoom ? " AND r.room = ?" : "";
+    return std::string("WITH kinds AS (") + kKindGroups +
+           "), rows AS ("
+           "  SELECT r.dose_milli AS milli, k.g, k.id AS kind_id,"
+           "    CASE WHEN r.current_birth_year IS NULL THEN NULL"
+           "         WHEN extract(year FROM r.at_minute) - r.current_birth_year < 18 THEN k.k_child"
+           "         ELSE k.k_adult END AS k"
+           "  FROM records AS r"
+           "  LEFT JOIN kinds AS k ON k.room = r.room AND k.id = r.current_kind_id"
+           "  WHERE r.at_minute >= CAST(? AS timestamp) AND r.at_minute < CAST(? AS timestamp)" +
+           roomFilter + ") ";
+}
+
+// K in millionths, rounded half away from zero as the program rounds it.
+constexpr const char* kMicro = "(sign(k) * floor(abs(k * 1000000) + 0.5))::numeric";
+
+// The period's months: count and total. A query of its own on a connection of its own, so that
+// the server reads it on another core while it sorts the doses for the percentiles.
+std::vector<TMonthFigures> Months(const TRegistrySettings& settings, const std::string& room,
+                                  const std::string& from, const std::string& until) {
+    odbc::TConnection connection(settings.connection, settings.password);
+    connection.Execute("SET LOCAL jit = off");
+    odbc::TStatement months = connection.Prepare(
+        std::string("SELECT date_trunc('month', at_minute)::date::text, count(*), "
+                    "sum(dose_milli)::text FROM records WHERE ") +
+        (room.empty() ? "" : "room = ? AND ") +
+        "at_minute >= CAST(? AS timestamp) AND at_minute < CAST(? AS timestamp) GROUP BY 1");
+    odbc::TParams q;
+    if (!room.empty()) q.Text(room);
+    q.Text(from);
+    q.Text(until);
+    months.Execute(q);
+    std::vector<TMonthFigures> figures;
+    while (months.Fetch()) {
+        const std::string month = months.Text(1).value_or("");  // "YYYY-MM-01"
+        TMonthFigures f;
+        if (month.size() >= 7) {
+            f.year = std::stoi(month.substr(0, 4));
+            f.month = std::stoi(month.substr(5, 2));
+        }
+        f.count = months.Int(2).value_or(0);
+        f.totalMilli = Whole(months.Text(3));
+        figures.push_back(f);
+    }
+    connection.Rollback();
+    return figures;
+}
+
+}  // namespace
+
+TPeriodReport RegistryReport(const TRegistrySettings& settings, const TPeriod& period,
+                             const std::string& roomName) {
+    const std::string room = Trimmed(roomName);
+    // A kind is matched across rooms by its name: the name's number is the same in every room.
+    const bool oneRoom = !room.empty();
+    const std::string from = JournalDateText(period.from);
+    const std::string until = DayAfter(period.to);
+    auto bindPeriod = [&](odbc::TParams& p) {
+        p.Text(from);
+        p.Text(until);
+        if (oneRoom) p.Text(room);
+    };
+
+    TPeriodReport report;
+    report.period = period;
+    std::map<int, std::size_t> monthIndex;
+    for (int y = period.from.year, m = period.from.month;
+         y < period.to.year || (y == period.to.year && m <= period.to.month);) {
+        monthIndex[y * 12 + m - 1] = report.months.size();
+        report.months.push_back({y, m, 0, 0});
+        if (++m > 12) {
+            m = 1;
+            ++y;
+        }
+    }
+    try {
+        odbc::TConnection connection(settings.connection, settings.password);
+        EnsureServerSchema(connection);
+        auto months = std::async(std::launch::async, Months, std::cref(settings), std::cref(room),
+                                 std::cref(from), std::cref(until));
+        // The percentiles sort a year's doses: in memory rather than on the server's disk. A
+        // query of a second or two gains nothing from compiling it first.
+        connection.Execute("SET LOCAL work_mem = '256MB'");
+        connection.Execute("SET LOCAL jit = off");
+
+        std::map<std::int64_t, std::string> names;
+        {
+            odbc::TStatement kinds = connection.NewStatement();
+            kinds.Direct(std::string("SELECT DISTINCT g, name FROM (") + kKindGroups + ") AS k");
+            while (kinds.Fetch()) {
+                const std::int64_t g = kinds.Int(1).value_or(0);
+                names[g] = kinds.Text(2).value_or("");
+            }
+        }
+
+        odbc::TStatement figures = connection.Prepare(
+            RowsSql(oneRoom) +
+            "SELECT GROUPING(g), g, min(kind_id), count(*), sum(milli)::text,"
+            "  round(4 * percentile_cont(0.5) WITHIN GROUP (ORDER BY milli))::bigint,"
+            "  round(4 * percentile_cont(0.75) WITHIN GROUP (ORDER BY milli))::bigint,"
+            "  count(k), coalesce(sum(milli::numeric * " +
+            kMicro + "), 0)::text FROM rows GROUP BY GROUPING SETS ((g), ())");
+        odbc::TParams p;
+        bindPeriod(p);
+        figures.Execute(p);
+        while (figures.Fetch()) {
+            const bool total = figures.Int(1).value_or(0) != 0;
+            const std::optional<std::int64_t> group = figures.Int(2);
+            const std::int64_t kindId = figures.Int(3).value_or(0);
+            TDoseFigures f;
+            f.count = figures.Int(4).value_or(0);
+            f.totalMilli = Whole(figures.Text(5));
+            f.medianQuarter = figures.Int(6).value_or(0);
+            f.p75Quarter = figures.Int(7).value_or(0);
+            f.withEffective = figures.Int(8).value_or(0);
+            f.effectiveNano = Whole(figures.Text(9));
+            if (total) {
+                report.all = f;
+            } else if (!group) {
+                f.withEffective = 0;  // no kind, no K
+                f.effectiveNano = 0;
+                report.withoutKind = f;
+            } else {
+                // Across rooms a kind is its name: each room numbers its own catalogue.
+                report.kinds.push_back({oneRoom ? kindId : 0, names[*group], f});
+            }
+        }
+        std::sort(report.kinds.begin(), report.kinds.end(),
+                  [](const TKindFigures& a, const TKindFigures& b) { return a.name < b.name; });
+
+        for (const TMonthFigures& f : months.get()) {
+            const auto found = monthIndex.find(f.year * 12 + f.month - 1);
+            if (found == monthIndex.end()) continue;
+            report.months[found->second].count = f.count;
+            report.months[found->second].totalMilli = f.totalMilli;
+        }
+        connection.Rollback();  // read only: nothing to keep
+    } catch (const odbc::EOdbc& e) {
+        throw Exception(e.what());
+    }
+    return report;
+}
+
+std::vector<std::string> RegistryRooms(const TRegistrySettings& settings) {
+    std::vector<std::string> rooms;
+    try {
+        odbc::TConnection connection(settings.connection, settings.password);
+        EnsureServerSchema(connection);
+        odbc::TStatement s = connection.NewStatement();
+        s.Direct("SELECT name FROM rooms ORDER BY name COLLATE \"C\"");
+        while (s.Fetch()) rooms.push_back(s.Text(1).value_or(""));
+        connection.Rollback();
+    } catch (const odbc::EOdbc& e) {
+        throw Exception(e.what());
+    }
+    return rooms;
+}
+
+}  // namespace virel
