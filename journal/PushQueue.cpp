@@ -79,7 +79,7 @@ std::vector<TWaitingItem> TJournal::WaitingRows(std::size_t count) {
         "  r.raw, r.device, r.number, r.measured_at, r.dose, r.device_error, r.first_seen, "
         "  r.source,"
         "  ar.raw, a.saved_at, a.patient_form, a.patient, a.birth_year, a.kind_id, a.images,"
-        "  a.operator, a.note "
+        "  a.operator, a.note, a.id "
         "FROM push_queue AS q "
         "LEFT JOIN records AS r ON r.id = q.record_id "
         "LEFT JOIN annotations AS a ON a.id = q.annotation_id "
@@ -122,6 +122,7 @@ std::vector<TWaitingItem> TJournal::WaitingRows(std::size_t count) {
                 a.images = OptionalInt(s, 17);
                 a.operatorName = OptionalText(s, 18);
                 a.note = OptionalText(s, 19);
+                a.localId = sqlite3_column_int64(s, 20);
                 item.annotation = std::move(a);
             }
             items.push_back(std::move(item));

@@ -15,6 +15,7 @@ namespace virel {
 // An annotation row as the registry takes it: its record named by the record's 14 bytes (the
 // identity every room's journal shares), its kind by the room's catalogue id.
 struct TPushAnnotation {
+    std::int64_t localId = 0;  // the journal's own number of the row
     std::array<std::uint8_t, kRecordSize - 1> raw{};
     std::string savedAt;
     TPatientForm patientForm = TPatientForm::None;

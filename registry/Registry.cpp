@@ -138,9 +138,9 @@ public:
             odbc::TStatement& s = Prepared(
                 annotations_,
                 Insert("INSERT INTO annotations (room, raw, saved_at, patient, patient_form, "
-                       "birth_year, kind_id, images, operator, note)",
-                       "(?, ?, CAST(? AS timestamp), ?, ?, ?, ?, ?, ?, ?)", n,
-                       " ON CONFLICT (room, raw, saved_at) DO NOTHING"),
+                       "birth_year, kind_id, images, operator, note, local_id)",
+                       "(?, ?, CAST(? AS timestamp), ?, ?, ?, ?, ?, ?, ?, ?)", n,
+                       " ON CONFLICT (room, raw, saved_at, local_id) DO NOTHING"),
                 n);
             odbc::TParams p;
             for (std::size_t i = at; i < at + n; ++i) {
@@ -155,6 +155,7 @@ public:
                 p.Int(a.images ? std::optional<std::int64_t>(*a.images) : std::nullopt);
                 p.Text(a.operatorName);
                 p.Text(a.note);
+                p.Int(a.localId);
             }
             added += static_cast<std::size_t>(std::max<std::int64_t>(s.Execute(p), 0));
         }

@@ -59,8 +59,8 @@ struct TPushResult {
 TPushOutcome OutcomeOf(const std::string& state, const std::string& message);
 
 // Pushes what the local journal has waiting, in batches of at most `batch` rows, each batch one
-// server transaction, idempotent by (room, raw) for records and by (room, raw, saved_at) for
-// annotations. Never throws for the server's or the journal's troubles: the result says.
+// server transaction, idempotent by (room, raw) for records and by (room, raw, saved_at and the
+// journal's number of the row) for annotations. Never throws for the server's or the journal's troubles: the result says.
 TPushResult PushWaiting(TJournal& journal, const TRegistrySettings& settings,
                         std::size_t batch = 500);
 

@@ -59,7 +59,10 @@ constexpr const char* kSteps[] = {
     "  operator text,"
     "  note text,"
     "  pushed_at timestamptz NOT NULL DEFAULT now(),"
-    "  UNIQUE (room, raw, saved_at));"
+    // The room's own number of the row: two saves within one second are two rows, and the
+    // same row pushed again is still one. 0 for a row written by a tool.
+    "  local_id bigint NOT NULL DEFAULT 0,"
+    "  UNIQUE (room, raw, saved_at, local_id));"
     // The record's current annotation (the one pushed last, as the room's journal saved it
     // last) kept on the record by triggers, whichever of the two arrives first: a year's
     // report then reads the records alone instead of searching a million histories.

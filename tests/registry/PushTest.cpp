@@ -130,6 +130,29 @@ TEST_F(PushTest, TheRecordKeepsItsLatestAnnotationWhicheverArrivedFirst) {
     EXPECT_EQ(ServerAnnotations(), 3);
 }
 
+TEST_F(PushTest, TwoSavesWithinOneSecondBothReachTheServerAndTheLaterIsCurrent) {
+    journal.Add(1, 1);
+    TAnnotationInput input;
+    input.birthYear = 1971;
+    ASSERT_EQ(journal->Annotate(journal.RecordId(1), input, {}).fault, TAnnotationFault::None);
+    input.birthYear = 1972;  // the operator's correction, in the same second on the clock
+    ASSERT_EQ(journal->Annotate(journal.RecordId(1), input, {}).fault, TAnnotationFault::None);
+    ASSERT_EQ(PushWaiting(*journal, settings).outcome, TPushOutcome::Done);
+    EXPECT_EQ(ServerAnnotations(), 2);
+    EXPECT_EQ(server.Psql(database, "SELECT current_birth_year FROM records WHERE number = 1"),
+              "1972\n");
+    // Sent again as after a crash before the local queue was emptied: still two.
+    {
+        RawDb db(journal.Path());
+        ASSERT_EQ(db.Exec("INSERT INTO push_queue (annotation_id) SELECT id FROM annotations;"),
+                  SQLITE_OK);
+    }
+    const TPushResult resent = PushWaiting(*journal, settings);
+    ASSERT_EQ(resent.outcome, TPushOutcome::Done) << resent.reason;
+    EXPECT_EQ(resent.added, 0u);
+    EXPECT_EQ(ServerAnnotations(), 2);
+}
+
 TEST_F(PushTest, AJournalRestoredFromAnOldBackupAddsNothing) {
     journal.Add(1, 50);
     const std::string backup = journal.Dir() / "backup.db";
