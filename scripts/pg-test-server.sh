@@ -18,7 +18,11 @@ bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
 [ -x "$bin/initdb" ] || { echo "PostgreSQL's server is not installed (Debian: postgresql)" >&2; exit 1; }
 as_owner=()
 if [ "$(id -u)" = 0 ]; then as_owner=(runuser -u postgres --); fi
-data="$dir/data"
+# The cluster's own folder: DIR/data, or, when DIR is where its owner cannot reach (a build
+# under /root, as root: PostgreSQL must run as another user), a folder under /tmp that
+# DIR/data links to. `home` holds the cluster and its log.
+if [ -L "$dir/data" ]; then data=$(readlink "$dir/data"); else data="$dir/data"; fi
+home=$(dirname "$data")
 
 up() {  # waits until the server answers on its port
     local port=$1
@@ -32,7 +36,7 @@ up() {  # waits until the server answers on its port
 launch() {  # starts the cluster on a port; false when it did not come up
     local port=$1
     # No Unix socket: only the given TCP port, so that nothing clashes with another cluster.
-    "${as_owner[@]}" "$bin/pg_ctl" -D "$data" -l "$dir/server.log" -w -t 30 \
+    "${as_owner[@]}" "$bin/pg_ctl" -D "$data" -l "$home/server.log" -w -t 30 \
         -o "-c listen_addresses=127.0.0.1 -c port=$port -c unix_socket_directories=''" \
         start >/dev/null 2>&1 && up "$port"
 }
@@ -51,16 +55,21 @@ stop_server() {  # mode: fast (the suite's end) or immediate (a crash for the te
 case "$action" in
 start)
     [ ! -f "$data/postmaster.pid" ] || stop_server fast
+    [ "$home" = "$dir" ] || rm -rf "$home"
     rm -rf "$dir"
     mkdir -p "$dir"
+    home="$dir"
+    if [ ${#as_owner[@]} -gt 0 ] && ! runuser -u postgres -- test -x "$dir"; then
+        home=$(mktemp -d /tmp/virel-pg.XXXXXX)
+        ln -s "$home/data" "$dir/data"
+    fi
+    data="$home/data"
     password=$(head -c 18 /dev/urandom | base64 | tr -d '/+=')
-    printf '%s\n' "$password" >"$dir/pwfile"
-    # The owner must reach the folder: every folder above it is searchable by all (a build
-    # under /root is not; put the build elsewhere then).
-    [ ${#as_owner[@]} -eq 0 ] || chown -R postgres: "$dir"
-    "${as_owner[@]}" "$bin/initdb" -D "$data" -U virel --pwfile="$dir/pwfile" -E UTF8 \
-        --locale=C.UTF-8 --auth-host=scram-sha-256 --auth-local=trust >"$dir/initdb.log" 2>&1 ||
-        { cat "$dir/initdb.log" >&2; exit 1; }
+    printf '%s\n' "$password" >"$home/pwfile"
+    [ ${#as_owner[@]} -eq 0 ] || chown -R postgres: "$home"
+    "${as_owner[@]}" "$bin/initdb" -D "$data" -U virel --pwfile="$home/pwfile" -E UTF8 \
+        --locale=C.UTF-8 --auth-host=scram-sha-256 --auth-local=trust >"$home/initdb.log" 2>&1 ||
+        { cat "$home/initdb.log" >&2; exit 1; }
     # Test data: a power cut loses nothing the tests care about.
     echo "fsync = off" >>"$data/postgresql.conf"
     started=""
@@ -69,17 +78,18 @@ start)
         if launch "$port"; then started=$port; break; fi
         stop_server immediate
     done
-    [ -n "$started" ] || { echo "the test server did not start:" >&2; tail -n 5 "$dir/server.log" >&2; exit 1; }
+    [ -n "$started" ] || { echo "the test server did not start:" >&2; tail -n 5 "$home/server.log" >&2; exit 1; }
     echo "$started" >"$dir/port"
     echo "$password" >"$dir/password"
     echo "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$started;Database=postgres;Uid=virel;" \
         >"$dir/connection"
-    rm -f "$dir/pwfile"
+    rm -f "$home/pwfile"
     echo "PostgreSQL on 127.0.0.1:$started ($dir)"
     ;;
 stop)
     [ -d "$dir" ] || exit 0
     stop_server fast
+    [ "$home" = "$dir" ] || rm -rf "$home"
     rm -rf "$dir"
     ;;
 halt)
