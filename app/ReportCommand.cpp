@@ -9,6 +9,7 @@
 #include "app/platform/PlatformClock.h"
 #include "app/platform/ProgramFile.h"
 #include "app/platform/RegistrySettingsStore.h"
+#include "app/platform/StarterConsole.h"
 #include "core/Utf16.h"
 #include "journal/Journal.h"
 #include "journal/JournalTexts.h"
@@ -22,40 +23,8 @@ namespace virel::app {
 
 namespace {
 
-// One line for whoever started the program. A GUI program has no console of its own: output
-// redirected to a file or a pipe is there as its standard handle (written in UTF-8); otherwise
-// the console of the command prompt it was started from, if any, is borrowed.
-void Tell(const std::string& line, bool failure) {
-    const std::wstring wide = Widen(line) + L"\r\n";
-    HANDLE handle = GetStdHandle(failure ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-    DWORD mode = 0, written = 0;
-    if (handle != nullptr && handle != INVALID_HANDLE_VALUE && !GetConsoleMode(handle, &mode)) {
-        const std::string bytes = line + "\r\n";
-        if (WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-            return;
-    }
-    if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED) return;
-    const win::THandle console(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                           OPEN_EXISTING, 0, nullptr));
-    if (console) {
-        // The prompt is already shown: the line starts on a line of its own.
-        const std::wstring text = L"\r\n" + wide;
-        WriteConsoleW(console.Get(), text.c_str(), static_cast<DWORD>(text.size()), &written,
-                      nullptr);
-    }
-}
-
-}  // namespace
-
-void TellCommandLine(const std::string& line, bool failure) {
-    Tell(line, failure);
-}
-
-namespace {
-
 int Failed(int code, const std::string& line) {
-    Tell("ВИРЕЛ1 Сервис: " + line, true);
+    WriteLineToStarter("ВИРЕЛ1 Сервис: " + line, true);
     return code;
 }
 
@@ -111,7 +80,7 @@ int RunRegistryReport(const TReportCommand& command) {
                             command.csv ? TArchiveFileType::Csv : TArchiveFileType::Xlsx, book)) {
         return Failed(kExitFile, "отчёт не записан в " + command.out + ": " + *failure);
     }
-    Tell("ВИРЕЛ1 Сервис: отчёт центрального журнала (" +
+    WriteLineToStarter("ВИРЕЛ1 Сервис: отчёт центрального журнала (" +
              (command.room.empty() ? std::string("все кабинеты") : command.room) +
              ") записан в " + command.out + " (записей: " + std::to_string(records) + ")",
          false);
@@ -137,7 +106,7 @@ int RunReport(const TReportCommand& command, const std::string& journalPath) {
                             command.csv ? TArchiveFileType::Csv : TArchiveFileType::Xlsx, book)) {
         return Failed(kExitFile, "отчёт не записан в " + command.out + ": " + *failure);
     }
-    Tell("ВИРЕЛ1 Сервис: отчёт записан в " + command.out + " (записей: " + std::to_string(records) +
+    WriteLineToStarter("ВИРЕЛ1 Сервис: отчёт записан в " + command.out + " (записей: " + std::to_string(records) +
              ")",
          false);
     return kExitDone;
@@ -160,7 +129,7 @@ int RunCatalogue(const TReportCommand& command, const std::string& journalPath) 
     } catch (const std::exception& e) {
         return Failed(kExitJournal, std::string("каталог не загружен: ") + e.what());
     }
-    Tell("ВИРЕЛ1 Сервис: каталог загружен из " + command.file +
+    WriteLineToStarter("ВИРЕЛ1 Сервис: каталог загружен из " + command.file +
              " (видов исследований: " + std::to_string(parsed.kinds.size()) + ")",
          false);
     return kExitDone;

@@ -28,12 +28,6 @@ const std::wstring kName = L"VIREL1_H" + std::to_wstring(GetCurrentProcessId());
 const std::wstring kSection = L"Software\\" + kName + L"\\TFace";
 constexpr char kAdded256[] = "В журнал добавлено 256 новых записей из 256";
 
-struct TRun {
-    DWORD exitCode = 0xFFFF;
-    std::string output;  // standard output, as the program wrote it
-    double ms = 0;
-};
-
 class HarvestE2e : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -52,68 +46,12 @@ protected:
     std::wstring Journal() const { return folder + L"\\VIREL1_Service.db"; }
     std::wstring HarvestFile() const { return folder + L"\\VIREL1_Service.harvest.txt"; }
 
-    // Starts the copy with `arguments`, its standard output a pipe, and waits for its end.
-    TRun Run(const std::wstring& arguments, DWORD timeoutMs = 120'000) {
-        TRun run;
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        HANDLE readEnd = nullptr, writeEnd = nullptr;
-        if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
-        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writeEnd;
-        startup.hStdError = writeEnd;
-        PROCESS_INFORMATION info{};
-        std::wstring command = L"\"" + Exe() + L"\" " + arguments;
-        const double start = NowMs();
-        const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
-                                            nullptr, folder.c_str(), &startup, &info);
-        CloseHandle(writeEnd);
-        if (!started) {
-            CloseHandle(readEnd);
-            return run;
-        }
-        auto drain = [&] {
-            DWORD available = 0;
-            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) &&
-                   available > 0) {
-                char buffer[4096];
-                DWORD got = 0;
-                if (!ReadFile(readEnd, buffer, std::min<DWORD>(available, sizeof buffer), &got,
-                              nullptr))
-                    break;
-                run.output.append(buffer, got);
-            }
-        };
-        while (WaitForSingleObject(info.hProcess, 20) == WAIT_TIMEOUT) {
-            drain();
-            if (NowMs() - start > timeoutMs) {
-                TerminateProcess(info.hProcess, 0xDEAD);
-                break;
-            }
-        }
-        drain();
-        run.ms = NowMs() - start;
-        GetExitCodeProcess(info.hProcess, &run.exitCode);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-        CloseHandle(readEnd);
-        return run;
+    TProgramRun Run(const std::wstring& arguments, DWORD timeoutMs = 120'000) {
+        return RunProgram(Exe(), arguments, folder, timeoutMs);
     }
 
-    // What the program's standard output should hold for `summary`: the line in the code page
-    // a console program writes when its output goes to a pipe.
-    static std::string Output(const std::string& summary) {
-        const std::wstring wide = Widen(summary) + L"\r\n";
-        const UINT codePage = GetOEMCP();
-        const int size = WideCharToMultiByte(
-            codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-        std::string bytes(static_cast<std::size_t>(std::max(size, 0)), '\0');
-        WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(),
-                            size, nullptr, nullptr);
-        return bytes;
-    }
+    // What the program's standard output should hold for `summary`: the line as it is, UTF-8.
+    static std::string Output(const std::string& summary) { return summary + "\r\n"; }
 
     // The harvest file's lines (code page 1251, CR LF), as UTF-8, with their stamps apart.
     struct TFileLine {
@@ -156,7 +94,7 @@ TEST_F(HarvestE2e, TheStoredLineIsHarvestedOnceAndASecondRunAddsNothing) {
     // The window's stored port and speed: COM12 at 9600 (item 1).
     StoreText(kSection, L"CB_ComPort_Text", L" COM12 ");
     StoreText(kSection, L"CB_Spead_ItemIndex", L"1");
-    const TRun first = Run(L"/harvest");
+    const TProgramRun first = Run(L"/harvest");
     EXPECT_EQ(first.exitCode, 0u) << first.output;
     EXPECT_EQ(first.output, Output(kAdded256));
     const auto notes = meter.Notes();
@@ -172,7 +110,7 @@ TEST_F(HarvestE2e, TheStoredLineIsHarvestedOnceAndASecondRunAddsNothing) {
 
     // Again, on the line the command names: nothing new, and the stored values untouched.
     const TMeter again;
-    const TRun second = Run(L"-HARVEST /Port com12 -speed 4800");
+    const TProgramRun second = Run(L"-HARVEST /Port com12 -speed 4800");
     EXPECT_EQ(second.exitCode, 0u) << second.output;
     EXPECT_EQ(second.output, Output("В журнал добавлено 0 новых записей из 256"));
     const auto notesAgain = again.Notes();
@@ -195,17 +133,17 @@ TEST_F(HarvestE2e, TheStoredLineIsHarvestedOnceAndASecondRunAddsNothing) {
 
 TEST_F(HarvestE2e, NothingHarvestedFromASilentMeterOrAPortThatIsNotThere) {
     meter.Set("silent=1\n");
-    const TRun silent = Run(L"/harvest /port COM12");
+    const TProgramRun silent = Run(L"/harvest /port COM12");
     EXPECT_EQ(silent.exitCode, 1u);
     EXPECT_EQ(silent.output, Output("Архив не собран в журнал: не прочитано ни одной записи"));
     EXPECT_LT(silent.ms, 30'000) << "the first record unanswered ends it";
     meter.Set("");
 
-    const TRun noPort = Run(L"/harvest /port COM200");
+    const TProgramRun noPort = Run(L"/harvest /port COM200");
     EXPECT_EQ(noPort.exitCode, 1u);
     EXPECT_EQ(noPort.output, Output("Архив не собран в журнал: не удалось открыть порт COM200"));
 
-    const TRun bad = Run(L"/harvest /speed 300");
+    const TProgramRun bad = Run(L"/harvest /speed 300");
     EXPECT_EQ(bad.exitCode, 4u);
     EXPECT_EQ(bad.output,
               Output("Скорость «300» не поддерживается (4800 или 9600). Запуск без "
@@ -244,7 +182,7 @@ TEST_F(HarvestE2e, AllNewWhileTheJournalHeldAnOlderRecordOfTheMeterMayHaveOverwr
     ASSERT_TRUE(RunUnix("python3 '" + UnixPath(script) + "' '" + UnixPath(Journal()) + "'"));
     ASSERT_EQ(ReadJournal().size(), 1u);
 
-    const TRun run = Run(L"/harvest /port COM12 /speed 9600");
+    const TProgramRun run = Run(L"/harvest /port COM12 /speed 9600");
     EXPECT_EQ(run.exitCode, 3u) << run.output;
     const std::string head = std::string(kAdded256) +
                              ". Все 256 записей архива прибора №42 оказались "
@@ -294,7 +232,7 @@ TEST_F(HarvestE2e, AJournalThatCannotBeWrittenSendsTheRecordsToTheUsersOwn) {
         }
     } putBack{userJournal, suffixes};
 
-    const TRun run = Run(L"/harvest /port COM12 /speed 9600");
+    const TProgramRun run = Run(L"/harvest /port COM12 /speed 9600");
     CloseHandle(held);
     EXPECT_EQ(run.exitCode, 2u) << run.output;
     const auto lines = FileLines();

@@ -9,8 +9,6 @@
 
 namespace virel::e2e {
 
-namespace {
-
 std::string ReadBytes(const std::wstring& path) {
     std::string bytes;
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -23,7 +21,65 @@ std::string ReadBytes(const std::wstring& path) {
     return bytes;
 }
 
-}  // namespace
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+TProgramRun RunProgram(const std::wstring& exe, const std::wstring& arguments,
+                       const std::wstring& folder, DWORD timeoutMs) {
+    TProgramRun run;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION info{};
+    std::wstring command = L"\"" + exe + L"\" " + arguments;
+    const ULONGLONG start = GetTickCount64();
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, folder.c_str(), &startup, &info);
+    CloseHandle(writeEnd);
+    if (!started) {
+        CloseHandle(readEnd);
+        return run;
+    }
+    // Read while it runs: a full pipe would stop the program mid-line.
+    auto drain = [&] {
+        DWORD available = 0;
+        while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            char buffer[4096];
+            DWORD got = 0;
+            if (!ReadFile(readEnd, buffer, std::min<DWORD>(available, sizeof buffer), &got,
+                          nullptr))
+                break;
+            run.output.append(buffer, got);
+        }
+    };
+    while (WaitForSingleObject(info.hProcess, 20) == WAIT_TIMEOUT) {
+        drain();
+        if (GetTickCount64() - start > timeoutMs) {
+            TerminateProcess(info.hProcess, 0xDEAD);
+            WaitForSingleObject(info.hProcess, 5'000);
+            break;
+        }
+    }
+    drain();
+    run.ms = static_cast<double>(GetTickCount64() - start);
+    GetExitCodeProcess(info.hProcess, &run.exitCode);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    CloseHandle(readEnd);
+    return run;
+}
 
 std::string UnixPath(const std::wstring& path) {
     std::string unix = Narrow(path.substr(2));

@@ -24,27 +24,6 @@ namespace {
 
 constexpr wchar_t kKey[] = L"Software\\VIREL1_Service\\TCentralJournal";
 
-std::string ReadAll(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-void WriteAll(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
 std::string FirstLine(const std::string& text) {
     return text.substr(0, text.find_first_of("\r\n"));
 }
@@ -52,11 +31,6 @@ std::string FirstLine(const std::string& text) {
 class FixedClock : public IClock {
 public:
     std::int64_t LocalNowMs() override { return ToMilliseconds({2025, 10, 2, 9, 0, 0, 0}); }
-};
-
-struct TRun {
-    DWORD exitCode = 999;
-    std::string output;
 };
 
 class RegistryE2e : public ::testing::Test {
@@ -69,8 +43,8 @@ protected:
         CreateDirectoryW(folder_.c_str(), nullptr);
         ASSERT_TRUE(CopyFileW(L"" VIREL_PROGRAM_PATH, Program().c_str(), FALSE));
         DeleteFileW(JournalPath().c_str());
-        port_ = FirstLine(ReadAll(std::wstring(L"" VIREL_PG_DIR) + L"\\port"));
-        password_ = FirstLine(ReadAll(std::wstring(L"" VIREL_PG_DIR) + L"\\password"));
+        port_ = FirstLine(ReadBytes(std::wstring(L"" VIREL_PG_DIR) + L"\\port"));
+        password_ = FirstLine(ReadBytes(std::wstring(L"" VIREL_PG_DIR) + L"\\password"));
         ASSERT_FALSE(port_.empty()) << "the suite's server is not running";
         database_ = "e2e_" + std::to_string(GetCurrentProcessId()) + "_" +
                     std::to_string(GetTickCount());
@@ -85,8 +59,6 @@ protected:
               L"VIREL1_Service.db-shm", L"report.csv", L"query.sql"}) {
             DeleteFileW((folder_ + L"\\" + name).c_str());
         }
-        for (int run = 1; run <= runs_; ++run)
-            DeleteFileW(File((L"output" + std::to_wstring(run) + L".txt").c_str()).c_str());
         RemoveDirectoryW(folder_.c_str());
     }
     std::wstring Program() const { return folder_ + L"\\VIREL1_Service.exe"; }
@@ -98,38 +70,13 @@ protected:
     }
     // psql's rows of the SQL on a database of the suite's server.
     std::vector<std::vector<std::string>> Sql(const std::string& database, const std::string& sql) {
-        WriteAll(File(L"query.sql"), sql);
+        WriteBytes(File(L"query.sql"), sql);
         const std::string reader = std::string(VIREL_REGISTRY_READER) + " " +
                                    UnixPath(L"" VIREL_PG_DIR) + " " + database;
         return RunReader(reader.c_str(), File(L"query.sql"));
     }
-    TRun Run(const std::wstring& arguments) {
-        TRun run;
-        const std::wstring output = File((L"output" + std::to_wstring(++runs_) + L".txt").c_str());
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        HANDLE out = CreateFileW(output.c_str(), GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (out == INVALID_HANDLE_VALUE) return run;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = out;
-        startup.hStdError = out;
-        PROCESS_INFORMATION info{};
-        std::wstring command = L"\"" + Program() + L"\" " + arguments;
-        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                            folder_.c_str(), &startup, &info)) {
-            CloseHandle(out);
-            return run;
-        }
-        CloseHandle(out);
-        if (WaitForSingleObject(info.hProcess, 120'000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(info.hProcess, &run.exitCode);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-        run.output = ReadAll(output);
-        return run;
+    TProgramRun Run(const std::wstring& arguments) {
+        return RunProgram(Program(), arguments, folder_);
     }
     void Journal(int records) {
         TJournal journal(Narrow(JournalPath()), clock_);
@@ -161,19 +108,18 @@ protected:
     std::wstring folder_;
     std::string port_, password_, database_;
     FixedClock clock_;
-    int runs_ = 0;
 };
 
 TEST_F(RegistryE2e, PushWithoutAWindowThenTheServersRowsAndItsReport) {
     Journal(40);
     // Not configured: nothing stored, nothing given.
-    const TRun none = Run(L"/push");
+    const TProgramRun none = Run(L"/push");
     EXPECT_EQ(none.exitCode, 6u) << none.output;
     EXPECT_NE(none.output.find("не настроен"), std::string::npos) << none.output;
 
     // The password stored (encrypted), the connection and the room given for the run.
     ASSERT_TRUE(app::SaveRegistrySettings({"DSN=nothing-stored", "не этот", password_}));
-    const TRun pushed = Run(L"/PUSH /connection \"" + Widen(Connection()) +
+    const TProgramRun pushed = Run(L"/PUSH /connection \"" + Widen(Connection()) +
                             L"\" /room \"Кабинет №5\"");
     EXPECT_EQ(pushed.exitCode, 0u) << pushed.output;
     EXPECT_NE(pushed.output.find("отправлено записей и примечаний: 41, новых для сервера: 41, "
@@ -191,20 +137,20 @@ TEST_F(RegistryE2e, PushWithoutAWindowThenTheServersRowsAndItsReport) {
               (Rows{{"1", "Ёлкина; \"О'Нил\" '); DROP TABLE records; --", "10000"}}));
 
     // Again: nothing waits, nothing is added.
-    const TRun again = Run(L"/push /connection \"" + Widen(Connection()) + L"\" /room \"Кабинет №5\"");
+    const TProgramRun again = Run(L"/push /connection \"" + Widen(Connection()) + L"\" /room \"Кабинет №5\"");
     EXPECT_EQ(again.exitCode, 0u) << again.output;
     EXPECT_EQ(Sql(database_, "SELECT count(*) FROM records;"), (Rows{{"40"}}));
 
     // The report from the server, with the stored settings.
     ASSERT_TRUE(app::SaveRegistrySettings({Connection(), "Кабинет №5", password_}));
-    const TRun report =
+    const TProgramRun report =
         Run(L"/report /from 2025-09-01 /to 2025-09-30 /out report.csv /unit mGy /registry");
     ASSERT_EQ(report.exitCode, 0u) << report.output;
     EXPECT_NE(report.output.find("все кабинеты"), std::string::npos) << report.output;
     EXPECT_NE(report.output.find("записей: 40"), std::string::npos) << report.output;
-    const std::string csv = ReadAll(File(L"report.csv"));
+    const std::string csv = ReadBytes(File(L"report.csv"));
     EXPECT_NE(csv.find("1025000"), std::string::npos) << csv.substr(0, 2000);
-    const TRun oneRoom = Run(
+    const TProgramRun oneRoom = Run(
         L"/report /from 2025-09-01 /to 2025-09-30 /out report.csv /registry /room \"нет такого\"");
     EXPECT_EQ(oneRoom.exitCode, 0u) << oneRoom.output;
     EXPECT_NE(oneRoom.output.find("записей: 0"), std::string::npos) << oneRoom.output;
@@ -213,14 +159,14 @@ TEST_F(RegistryE2e, PushWithoutAWindowThenTheServersRowsAndItsReport) {
 TEST_F(RegistryE2e, AWrongPasswordEndsWithItsCodeAndKeepsTheQueue) {
     Journal(5);
     ASSERT_TRUE(app::SaveRegistrySettings({Connection(), "Кабинет 6", "wrong-Pa55"}));
-    const TRun refused = Run(L"/push");
+    const TProgramRun refused = Run(L"/push");
     EXPECT_EQ(refused.exitCode, 2u) << refused.output;
     EXPECT_NE(refused.output.find("password authentication failed"), std::string::npos)
         << refused.output;
     EXPECT_EQ(refused.output.find("wrong-Pa55"), std::string::npos) << refused.output;
     EXPECT_EQ(Waiting(), 6u);
 
-    const TRun report = Run(L"/report /from 2025-09-01 /to 2025-09-30 /out report.csv /registry");
+    const TProgramRun report = Run(L"/report /from 2025-09-01 /to 2025-09-30 /out report.csv /registry");
     EXPECT_EQ(report.exitCode, 3u) << report.output;
     EXPECT_EQ(report.output.find("wrong-Pa55"), std::string::npos) << report.output;
 
@@ -228,7 +174,7 @@ TEST_F(RegistryE2e, AWrongPasswordEndsWithItsCodeAndKeepsTheQueue) {
     ASSERT_TRUE(app::SaveRegistrySettings(
         {"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=x;Uid=virel;", "Кабинет 6",
          password_}));
-    const TRun down = Run(L"/push");
+    const TProgramRun down = Run(L"/push");
     EXPECT_EQ(down.exitCode, 1u) << down.output;
     EXPECT_EQ(Waiting(), 6u);
 }

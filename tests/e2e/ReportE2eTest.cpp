@@ -28,32 +28,6 @@ public:
     std::int64_t LocalNowMs() override { return ToMilliseconds({2025, 10, 2, 9, 0, 0, 0}); }
 };
 
-std::string ReadAll(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-void WriteAll(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-struct TRun {
-    DWORD exitCode = 999;
-    std::string output;  // what the program said, standard output and error together
-};
-
 class ReportE2e : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -71,46 +45,14 @@ protected:
               L"junk.csv", L"read.txt"}) {
             DeleteFileW((folder_ + L"\\" + name).c_str());
         }
-        for (int run = 1; run <= runs_; ++run)
-            DeleteFileW(File((L"output" + std::to_wstring(run) + L".txt").c_str()).c_str());
         RemoveDirectoryW(folder_.c_str());
     }
     std::wstring Program() const { return folder_ + L"\\VIREL1_Service.exe"; }
     std::wstring JournalPath() const { return folder_ + L"\\" + Widen(kJournalFileName); }
     std::wstring File(const wchar_t* name) const { return folder_ + L"\\" + name; }
 
-    // Runs the program with `arguments`, its output redirected to a file, and waits for it.
-    TRun Run(const std::wstring& arguments) {
-        TRun run;
-        // A file of its own for each run: the last run's may not be closed yet everywhere.
-        const std::wstring output = File((L"output" + std::to_wstring(++runs_) + L".txt").c_str());
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        HANDLE out = CreateFileW(output.c_str(), GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (out == INVALID_HANDLE_VALUE) {
-            run.output = "cannot create " + Narrow(output);
-            return run;
-        }
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = out;
-        startup.hStdError = out;
-        PROCESS_INFORMATION info{};
-        std::wstring command = L"\"" + Program() + L"\" " + arguments;
-        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                            folder_.c_str(), &startup, &info)) {
-            CloseHandle(out);
-            return run;
-        }
-        CloseHandle(out);
-        if (WaitForSingleObject(info.hProcess, 60'000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(info.hProcess, &run.exitCode);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-        run.output = ReadAll(output);
-        return run;
+    TProgramRun Run(const std::wstring& arguments) {
+        return RunProgram(Program(), arguments, folder_, 60'000);
     }
 
     // The workbook as openpyxl reads it: tab-separated fields per line.
@@ -120,7 +62,6 @@ protected:
 
     std::wstring folder_;
     FixedClock clock_;
-    int runs_ = 0;
 };
 
 TJournalRecord Record(int number, const char* when, double dose) {
@@ -150,10 +91,10 @@ TEST_F(ReportE2e, TheCatalogueFromAFileAndAReportOfAnnotatedRecordsReadBack) {
     }
 
     // A junk line: nothing is imported, and the line is named.
-    WriteAll(File(L"junk.csv"), std::string("\xEF\xBB\xBF") + kCatalogueHeader + "\r\n" + "\"" +
+    WriteBytes(File(L"junk.csv"), std::string("\xEF\xBB\xBF") + kCatalogueHeader + "\r\n" + "\"" +
                                     "Грудная клетка \"\"2 проекции\"\"; с нагрузкой" +
                                     "\";0,18;0,3\r\nЧереп;0,05x;\r\n");
-    const TRun junk = Run(L"/catalogue junk.csv");
+    const TProgramRun junk = Run(L"/catalogue junk.csv");
     EXPECT_EQ(junk.exitCode, 5u) << junk.output;
     EXPECT_NE(junk.output.find("Строка 3: K для взрослых «0,05x»"), std::string::npos)
         << junk.output;
@@ -164,9 +105,9 @@ TEST_F(ReportE2e, TheCatalogueFromAFileAndAReportOfAnnotatedRecordsReadBack) {
         EXPECT_TRUE(journal.Catalogue().empty()) << "nothing half-imported";
     }
 
-    WriteAll(File(L"catalogue.csv"),
+    WriteBytes(File(L"catalogue.csv"),
              CatalogueCsv({{0, kOddKind, 0.18, 0.3}, {0, "Череп", std::nullopt, std::nullopt}}));
-    const TRun imported = Run(L"/catalogue catalogue.csv");
+    const TProgramRun imported = Run(L"/catalogue catalogue.csv");
     EXPECT_EQ(imported.exitCode, 0u) << imported.output;
     {
         TJournal journal(Narrow(JournalPath()), clock_);
@@ -187,7 +128,7 @@ TEST_F(ReportE2e, TheCatalogueFromAFileAndAReportOfAnnotatedRecordsReadBack) {
                   TAnnotationFault::None);
     }
 
-    const TRun report = Run(L"/report /from 2025-08-01 /to 2025-09-30 /out report.xlsx /unit cGy");
+    const TProgramRun report = Run(L"/report /from 2025-08-01 /to 2025-09-30 /out report.xlsx /unit cGy");
     ASSERT_EQ(report.exitCode, 0u) << report.output;
     EXPECT_NE(report.output.find("записей: 3"), std::string::npos) << report.output;
     const auto lines = ReadReport(File(L"report.xlsx"));
@@ -218,9 +159,9 @@ TEST_F(ReportE2e, TheCatalogueFromAFileAndAReportOfAnnotatedRecordsReadBack) {
         }
     }
 
-    const TRun csv = Run(L"/report /from 2025-08-01 /to 2025-09-30 /out report.csv /unit mGy");
+    const TProgramRun csv = Run(L"/report /from 2025-08-01 /to 2025-09-30 /out report.csv /unit mGy");
     ASSERT_EQ(csv.exitCode, 0u) << csv.output;
-    const std::string text = ReadAll(File(L"report.csv"));
+    const std::string text = ReadBytes(File(L"report.csv"));
     EXPECT_NE(text.find("\"Грудная клетка \"\"2 проекции\"\"; с "
                         "нагрузкой\";2;15950;7975;10338;2;3,261;1,631\r\n"),
               std::string::npos)
@@ -228,13 +169,13 @@ TEST_F(ReportE2e, TheCatalogueFromAFileAndAReportOfAnnotatedRecordsReadBack) {
 }
 
 TEST_F(ReportE2e, AWrongCommandLineOrAnUnwritableFileSaysWhyAndFails) {
-    const TRun wrong = Run(L"/report /from 2025-09-01 /to 2025-09-31 /out report.xlsx");
+    const TProgramRun wrong = Run(L"/report /from 2025-09-01 /to 2025-09-31 /out report.xlsx");
     EXPECT_EQ(wrong.exitCode, 2u);
     EXPECT_NE(wrong.output.find("/to «2025-09-31»"), std::string::npos) << wrong.output;
-    const TRun missing = Run(L"/catalogue nothing-here.csv");
+    const TProgramRun missing = Run(L"/catalogue nothing-here.csv");
     EXPECT_EQ(missing.exitCode, 4u);
     EXPECT_NE(missing.output.find("nothing-here.csv"), std::string::npos) << missing.output;
-    const TRun folder =
+    const TProgramRun folder =
         Run(L"/report /from 2025-09-01 /to 2025-09-30 /out no-such-folder\\report.xlsx");
     EXPECT_EQ(folder.exitCode, 4u) << folder.output;
     EXPECT_NE(folder.output.find("отчёт не записан"), std::string::npos) << folder.output;
