@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/Utf16.h"
+#include "zlib.h"
 #include "win/Scopes.h"
 
 namespace virel::app {
@@ -60,12 +61,7 @@ constexpr BYTE kMagic[4] = {'V', 'R', 'L', 1};
 constexpr std::size_t kHeader = 8;  // the magic and the CRC-32 of the blob, least byte first
 
 std::uint32_t Crc32(const BYTE* data, std::size_t size) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
+    return static_cast<std::uint32_t>(crc32(0, data, static_cast<uInt>(size)));
 }
 
 std::vector<BYTE> WithHeader(const BYTE* blob, std::size_t size) {
