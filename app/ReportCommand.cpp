@@ -8,10 +8,12 @@
 #include "app/platform/FileExportPlatform.h"
 #include "app/platform/PlatformClock.h"
 #include "app/platform/ProgramFile.h"
+#include "app/platform/RegistrySettingsStore.h"
 #include "core/Utf16.h"
 #include "journal/Journal.h"
 #include "journal/JournalTexts.h"
 #include "reports/CatalogueCsv.h"
+#include "registry/Registry.h"
 #include "reports/ReportCommandLine.h"
 #include "win/Scopes.h"
 #include "win/SystemMessage.h"
@@ -78,7 +80,38 @@ std::optional<std::string> ReadFileBytes(const std::string& path, std::string& b
     return std::nullopt;
 }
 
+// The report from the central registry's server: all rooms, or the one named.
+int RunRegistryReport(const TReportCommand& command) {
+    const TRegistrySettings settings = LoadRegistrySettings();
+    if (settings.connection.empty())
+        return Failed(kExitJournal, "центральный журнал не настроен: нет строки подключения");
+    TBook book;
+    std::int64_t records = 0;
+    try {
+        const TPeriodReport report = RegistryReport(settings, command.period, command.room);
+        records = report.all.count;
+        book = ReportBook(report, command.unit);
+    } catch (const std::exception& e) {
+        std::string line = std::string("центральный журнал: ") + e.what();
+        for (char& c : line) {
+            if (c == '\r' || c == '\n') c = ' ';
+        }
+        return Failed(kExitJournal, line);
+    }
+    if (const auto failure =
+            WriteReportFile(Widen(command.out),
+                            command.csv ? TArchiveFileType::Csv : TArchiveFileType::Xlsx, book)) {
+        return Failed(kExitFile, "отчёт не записан в " + command.out + ": " + *failure);
+    }
+    Tell("ВИРЕЛ1 Сервис: отчёт центрального журнала (" +
+             (command.room.empty() ? std::string("все кабинеты") : command.room) +
+             ") записан в " + command.out + " (записей: " + std::to_string(records) + ")",
+         false);
+    return kExitDone;
+}
+
 int RunReport(const TReportCommand& command, const std::string& journalPath) {
+    if (command.registry) return RunRegistryReport(command);
     TPlatformClock clock;
     TJournal journal(journalPath, clock);
     if (const auto failed = OpenFor(journal, false)) return *failed;

@@ -7,6 +7,7 @@
 #include "app/windows/Application.h"
 #include "app/platform/PlatformSerialTrace.h"
 #include "app/Program.h"
+#include "app/PushRun.h"
 #include "app/ReportCommand.h"
 #include "app/platform/ProgramFile.h"
 #include "app/platform/RegionalSettings.h"
@@ -29,6 +30,9 @@ int RunProgram() {
     const std::string programDir = virel::ProgramDir(ProgramFilePath());
     // "/report" and "/catalogue" do their work on the journal beside the log, without a window.
     if (const auto exitCode = RunReportCommandLine(programDir + virel::kJournalFileName))
+        return *exitCode;
+    // "/push": the journal's waiting rows to the central registry, without a window.
+    if (const auto exitCode = RunPushCommandLine(programDir + virel::kJournalFileName))
         return *exitCode;
     // 4. COM for the spreadsheet automation and the save dialog comes with the program (below),
     // on this (the user-interface) thread, when one of them is first used.

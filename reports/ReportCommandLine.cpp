@@ -17,7 +17,8 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 }
 
 constexpr char kUsage[] =
-    "/report /from ГГГГ-ММ-ДД /to ГГГГ-ММ-ДД /out ФАЙЛ.xlsx|ФАЙЛ.csv [/unit Gy|cGy|mGy]";
+    "/report /from ГГГГ-ММ-ДД /to ГГГГ-ММ-ДД /out ФАЙЛ.xlsx|ФАЙЛ.csv [/unit Gy|cGy|mGy] "
+    "[/registry [/room ИМЯ]]";
 
 }  // namespace
 
@@ -53,7 +54,7 @@ TReportCommand ParseReportCommand(const std::vector<std::string>& arguments) {
     }
     command.kind = report ? TReportCommand::Kind::Report : TReportCommand::Kind::Catalogue;
 
-    std::optional<std::string> from, to, out, unit, file;
+    std::optional<std::string> from, to, out, unit, file, room;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string name = Lower(arguments[i]);
         if (name == "/report") continue;
@@ -72,6 +73,11 @@ TReportCommand ParseReportCommand(const std::vector<std::string>& arguments) {
             error = value(out);
         } else if (report && name == "/unit") {
             error = value(unit);
+        } else if (report && name == "/registry") {
+            if (command.registry) error = "повторяется " + arguments[i];
+            command.registry = true;
+        } else if (report && name == "/room") {
+            error = value(room);
         } else if (catalogue && name == "/catalogue") {
             error = value(file);
         } else {
@@ -94,6 +100,8 @@ TReportCommand ParseReportCommand(const std::vector<std::string>& arguments) {
     if (ToMilliseconds(*toDay) < ToMilliseconds(*fromDay))
         return fail("/to " + *to + " раньше /from " + *from);
     command.period = {*fromDay, *toDay};
+    if (room && !command.registry) return fail("/room — только вместе с /registry");
+    if (room) command.room = *room;
     const std::string extension = Lower(*out);
     if (EndsWith(extension, ".csv")) {
         command.csv = true;

@@ -2,7 +2,10 @@
 // The report's and the catalogue's command lines, for a scheduled monthly report without a
 // window:
 //   VIREL1_Service.exe /report /from YYYY-MM-DD /to YYYY-MM-DD /out FILE.xlsx|FILE.csv [/unit
-//   Gy|cGy|mGy] VIREL1_Service.exe /catalogue FILE.csv
+//   Gy|cGy|mGy] [/registry [/room NAME]]
+//   VIREL1_Service.exe /catalogue FILE.csv
+// /registry makes the report from the central registry's server (all rooms, or the room named)
+// instead of the local journal.
 // Switches are matched without regard to letter case, as Windows programs do.
 #include <string>
 #include <vector>
@@ -29,6 +32,8 @@ struct TReportCommand {
     std::string out;   // Report: the file to write
     bool csv = false;  // Report: by the name's extension
     TDoseUnit unit = TDoseUnit::Gy;
+    bool registry = false;  // Report: from the central registry's server
+    std::string room;       // Report from the registry: this room only (all when empty)
     std::string file;  // Catalogue: the file to import
 };
 

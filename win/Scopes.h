@@ -86,6 +86,15 @@ struct TAcceleratorsTraits : TNullIsNone<HACCEL> {
     static void Free(HACCEL table) { DestroyAcceleratorTable(table); }
 };
 
+// Memory the system allocated for the caller with LocalAlloc (CryptProtectData's blobs,
+// FormatMessage's texts): given back with LocalFree.
+template <typename Pointer>
+struct TLocalMemoryTraits : TNullIsNone<Pointer> {
+    static void Free(Pointer memory) { LocalFree(memory); }
+};
+template <typename Pointer>
+using TLocalMemory = TScoped<Pointer, TLocalMemoryTraits<Pointer>>;
+
 // A file, process, thread or other kernel handle.
 class THandle : public TScoped<HANDLE, TKernelTraits> {
 public:

@@ -1,6 +1,6 @@
 #pragma once
-// The settings "Центральный журнал" in the registry: the key
-// HKEY_CURRENT_USER\Software\VIREL1_Service\TCentralJournal, values Connection and Room
+// The settings "Центральный журнал" in the registry, under the key
+// HKEY_CURRENT_USER\Software\VIREL1_Service\TCentralJournal: the values Connection and Room
 // (REG_SZ, UTF-16) and Password (REG_BINARY, CryptProtectData for the current Windows user:
 // never stored as plain text).
 #include "registry/Registry.h"

@@ -28,6 +28,20 @@ TEST(ReportCommandLine, AReportWithItsPeriodFileAndUnit) {
     EXPECT_TRUE(csv.csv);
     EXPECT_EQ(csv.unit, TDoseUnit::cGy);
 
+    EXPECT_FALSE(csv.registry);
+
+    const TReportCommand registry =
+        ParseReportCommand({"/report", "/from", "2025-01-01", "/to", "2025-12-31", "/out",
+                            "год.xlsx", "/Registry", "/ROOM", "Кабинет 2"});
+    EXPECT_EQ(registry.error, "");
+    EXPECT_TRUE(registry.registry);
+    EXPECT_EQ(registry.room, "Кабинет 2");
+    const TReportCommand allRooms = ParseReportCommand(
+        {"/report", "/registry", "/from", "2025-01-01", "/to", "2025-12-31", "/out", "a.csv"});
+    EXPECT_EQ(allRooms.error, "");
+    EXPECT_TRUE(allRooms.registry);
+    EXPECT_EQ(allRooms.room, "");
+
     const TReportCommand catalogue = ParseReportCommand({"/catalogue", "K.csv"});
     EXPECT_EQ(catalogue.kind, Kind::Catalogue);
     EXPECT_EQ(catalogue.error, "");
@@ -50,6 +64,12 @@ TEST(ReportCommandLine, AWrongCommandLineSaysWhatIsWrongOnOneLine) {
         {{"/report", "/from"}, "после /from нет значения"},
         {{"/catalogue"}, "после /catalogue нет значения"},
         {{"/catalogue", "a.csv", "/report"}, "нельзя указывать вместе"},
+        {{"/report", "/from", "2025-09-01", "/to", "2025-09-30", "/out", "a.csv", "/room", "1"},
+         "только вместе с /registry"},
+        {{"/report", "/from", "2025-09-01", "/to", "2025-09-30", "/out", "a.csv", "/registry",
+          "/room"},
+         "после /room нет значения"},
+        {{"/catalogue", "a.csv", "/registry"}, "«/registry»"},
     };
     for (const auto& [arguments, says] : wrong) {
         const TReportCommand command = ParseReportCommand(arguments);

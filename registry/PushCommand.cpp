@@ -1,0 +1,115 @@
+#include "registry/PushCommand.h"
+
+#include <cctype>
+
+namespace virel {
+
+namespace {
+
+std::string Switch(const std::string& argument) {
+    if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) return {};
+    std::string name = "/";
+    for (std::size_t i = 1; i < argument.size(); ++i)
+        name += static_cast<char>(std::tolower(static_cast<unsigned char>(argument[i])));
+    return name;
+}
+
+constexpr char kUsage[] = "; нужно: /push [/connection \"строка подключения\"] [/room ИМЯ]";
+
+// One line: the server's texts may hold line breaks.
+std::string OneLine(std::string text) {
+    for (char& c : text) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    return text;
+}
+
+}  // namespace
+
+TPushCommand ParsePushCommand(const std::vector<std::string>& arguments) {
+    TPushCommand command;
+    for (const std::string& argument : arguments) {
+        if (Switch(argument) == "/push") command.requested = true;
+    }
+    if (!command.requested) return command;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string name = Switch(arguments[i]);
+        if (name == "/push") continue;
+        auto value = [&](std::optional<std::string>& into) {
+            if (into) return "повторяется " + arguments[i];
+            if (i + 1 >= arguments.size()) return "после " + arguments[i] + " нет значения";
+            into = arguments[++i];
+            return std::string();
+        };
+        std::string error;
+        if (name == "/connection") {
+            error = value(command.connection);
+        } else if (name == "/room") {
+            error = value(command.room);
+        } else {
+            error = "лишний параметр «" + arguments[i] + "»";
+        }
+        if (!error.empty()) {
+            command.error = error + kUsage;
+            return command;
+        }
+    }
+    return command;
+}
+
+TRegistrySettings WithOverrides(TRegistrySettings stored, const TPushCommand& command) {
+    if (command.connection) stored.connection = *command.connection;
+    if (command.room) stored.room = *command.room;
+    return stored;
+}
+
+TPushExit ExitOf(const TPushResult& result) {
+    switch (result.outcome) {
+        case TPushOutcome::Done:
+            return TPushExit::Done;
+        case TPushOutcome::Unreachable:
+            return TPushExit::Unreachable;
+        case TPushOutcome::Refused:
+            return TPushExit::Refused;
+        case TPushOutcome::NotConfigured:
+            return TPushExit::NotConfigured;
+        case TPushOutcome::Failed:
+            break;
+    }
+    return TPushExit::Failed;
+}
+
+std::string PushSummary(const TPushResult& result) {
+    std::string line;
+    switch (result.outcome) {
+        case TPushOutcome::Done:
+            line = "центральный журнал: отправлено записей и примечаний: " +
+                   std::to_string(result.pushed) + ", новых для сервера: " +
+                   std::to_string(result.added) + ", ожидают отправки: " +
+                   std::to_string(result.waiting);
+            break;
+        case TPushOutcome::Unreachable:
+            line = "центральный журнал недоступен, ожидают отправки: " +
+                   std::to_string(result.waiting) + " (" + result.reason + ")";
+            break;
+        case TPushOutcome::Refused:
+            line = "центральный журнал отказал во входе или в правах, ожидают отправки: " +
+                   std::to_string(result.waiting) + " (" + result.reason + ")";
+            break;
+        case TPushOutcome::Failed:
+            line = "центральный журнал: ошибка, ожидают отправки: " +
+                   std::to_string(result.waiting) + " (" + result.reason + ")";
+            break;
+        case TPushOutcome::NotConfigured:
+            line = "центральный журнал не настроен: нужны строка подключения и имя кабинета "
+                   "(/connection, /room или настройки программы)";
+            break;
+    }
+    if (result.refused > 0) {
+        line += "; не приняты сервером и оставлены в журнале с причиной: " +
+                std::to_string(result.refused) + " (" + result.refusedReason + ")";
+    }
+    return OneLine(line);
+}
+
+}  // namespace virel
