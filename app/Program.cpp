@@ -39,7 +39,7 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
                   return PushWaiting(journal, settings);
               }),
       capturedJournal_(journalSink_, [this] { pusher_.Wake(); }),
-      journalWindow_(journal_.Path(), StorageKey(), TFace::kStorageSection),
+      journalWindow_(journal_.Path(), StorageKey(), TFace::kStorageSection, pusher_),
       aboutBox_(std::make_unique<TAboutBox>(application_)),
       progressBar_(std::make_unique<TFProgressBar>(application_)) {}
 

@@ -26,6 +26,7 @@
 #include "journal/AnnotationForm.h"
 #include "journal/Journal.h"
 #include "journal/JournalView.h"
+#include "registry/PushSchedule.h"
 #include "reports/JournalSettings.h"
 #include "win/Scopes.h"
 
@@ -44,12 +45,13 @@ public:
     // The journal is this window's own connection, opened or not (each refresh tries again).
     // `settings`: the unit of DAP and how the record's dialog keeps the patient, kept by
     // `storeSettings` when the operator changes them; `catalogueFiles`: the catalogue's open
-    // and save dialogs.
+    // and save dialogs; `link`: the program's pusher to the central registry, whose state the
+    // window shows in a line and which is told of new settings and annotations.
     using TStoreSettings = std::function<bool(const TJournalSettings&)>;
     TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
                    RegionalFormats formats, IFileExportPlatform& exportPlatform,
                    TJournalSettings settings, TStoreSettings storeSettings,
-                   TCatalogueFileDialog catalogueFiles);
+                   TCatalogueFileDialog catalogueFiles, IRegistryLink& link);
     ~TJournalWindow() override;
 
     // Creates and shows the window with this month's records.
@@ -74,6 +76,8 @@ public:
     // The settings' dialog; the list shows doses in the unit chosen.
     void SettingsExecute();
     const TJournalSettings& Settings() const { return settings_; }
+    // The dialog "Центральный журнал"; the pusher reads the settings again when they are stored.
+    void RegistryExecute();
 
     HWND List() const { return list_; }
     HWND FromPicker() const { return from_; }
@@ -84,6 +88,8 @@ public:
     HWND CatalogueButton() const { return catalogue_; }
     HWND SettingsButton() const { return settingsButton_; }
     HWND StatusBar() const { return status_; }
+    HWND RegistryButton() const { return registryButton_; }
+    HWND LinkLine() const { return linkLine_; }
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -100,6 +106,7 @@ private:
     void PeriodFromPickers();
     void OfferNewest(std::optional<std::int64_t> newestBefore);
     std::optional<std::int64_t> NewestId();
+    void ShowLink();
 
     TJournal& journal_;
     IClock& clockSource_;
@@ -108,6 +115,7 @@ private:
     TJournalSettings settings_;
     TStoreSettings storeSettings_;
     TCatalogueFileDialog catalogueFiles_;
+    IRegistryLink& link_;
     TPeriod period_;
     std::size_t count_ = 0;
     TPeriodTotals totalsValue_;
@@ -118,15 +126,17 @@ private:
     std::wstring cell_;  // the text handed to the list last
     HWND list_ = nullptr, from_ = nullptr, to_ = nullptr, totals_ = nullptr, clock_ = nullptr,
          export_ = nullptr, status_ = nullptr, catalogue_ = nullptr,
-         settingsButton_ = nullptr;
+         settingsButton_ = nullptr, registryButton_ = nullptr, linkLine_ = nullptr;
 };
 
 // Starts, fronts and ends the journal window's thread, from the main window's thread.
 class TJournalWindowHost {
 public:
     // The window opens its own connection to `journalPath`; `registryKey`/`section`: where the
-    // save dialog keeps its last folder (shared with the file export).
-    TJournalWindowHost(std::string journalPath, std::string registryKey, std::string section);
+    // save dialog keeps its last folder (shared with the file export); `link`: the program's
+    // pusher to the central registry (it outlives the host).
+    TJournalWindowHost(std::string journalPath, std::string registryKey, std::string section,
+                       IRegistryLink& link);
     ~TJournalWindowHost();  // closes the window and waits for its thread
     TJournalWindowHost(const TJournalWindowHost&) = delete;
     TJournalWindowHost& operator=(const TJournalWindowHost&) = delete;
@@ -156,6 +166,7 @@ private:
     std::string journalPath_;
     std::string registryKey_;
     std::string section_;
+    IRegistryLink& link_;
     RegionalFormats formats_;
     TSaveDialogFunction dialog_;
     TMessageBoxFunction boxes_;
