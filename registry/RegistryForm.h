@@ -14,8 +14,9 @@ namespace texts {
 inline constexpr char kRegistryButton[] = "&Центральный журнал...";
 inline constexpr char kRegistryCaption[] = "Центральный журнал";
 inline constexpr char kRegistryConnection[] = "&Строка подключения ODBC или имя DSN:";
+// Two lines: the example whole on the second.
 inline constexpr char kRegistryConnectionHint[] =
-    "Например: Driver={PostgreSQL Unicode};Server=сервер;Port=5432;Database=virel;Uid=имя";
+    "Например:\r\nDriver={PostgreSQL Unicode};Server=сервер;Database=virel;Uid=имя";
 inline constexpr char kRegistryRoom[] = "&Кабинет:";
 inline constexpr char kRegistryPassword[] = "Па&роль:";
 inline constexpr char kRegistryPasswordStored[] = "сохранён; пусто — оставить";

@@ -156,9 +156,9 @@ void TJournalWindow::CreateControls() {
     });
     // The central registry's link under the list, its settings beside it.
     linkLine_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS,
-                              {8, 371, 580, 13}, self, kIdLink);
+                              {8, 371, 566, 13}, self, kIdLink);
     registryButton_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kRegistryButton).c_str(),
-                                    BS_PUSHBUTTON | WS_TABSTOP, {596, 366, 136, 23}, self,
+                                    BS_PUSHBUTTON | WS_TABSTOP, {582, 366, 150, 23}, self,
                                     kIdRegistry);
     status_ = CreateControl(Layout(), STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN,
                             {0, 396, 740, 19}, self, kIdStatus);

@@ -67,15 +67,15 @@ HWND TRegistryDialog::Create(HWND owner) {
     Label(layout, self, texts::kRegistryConnection, {8, 8, 444, 13});
     connection_ = Edit(layout, self, stored_.connection, ES_AUTOHSCROLL, {8, 24, 444, 21}, kIdConnection);
     CreateControl(layout, L"STATIC", Widen(texts::kRegistryConnectionHint).c_str(),
-                  SS_LEFT | SS_NOPREFIX, {8, 48, 444, 13}, self, -1);
-    Label(layout, self, texts::kRegistryRoom, {8, 71, 124, 13});
-    room_ = Edit(layout, self, stored_.room, ES_AUTOHSCROLL, {kFieldX, 68, kFieldWidth, 21}, kIdRoom);
-    Label(layout, self, texts::kRegistryPassword, {8, 99, 124, 13});
+                  SS_LEFT | SS_NOPREFIX, {8, 48, 444, 26}, self, -1);
+    Label(layout, self, texts::kRegistryRoom, {8, 84, 124, 13});
+    room_ = Edit(layout, self, stored_.room, ES_AUTOHSCROLL, {kFieldX, 81, kFieldWidth, 21}, kIdRoom);
+    Label(layout, self, texts::kRegistryPassword, {8, 112, 124, 13});
     // Empty whatever is stored: the stored password is never text of a window.
     password_ = Edit(layout, self, "", ES_AUTOHSCROLL | ES_PASSWORD,
-                     {kFieldX, 96, kFieldWidth, 21}, kIdPassword);
+                     {kFieldX, 109, kFieldWidth, 21}, kIdPassword);
     forget_ = CreateControl(layout, L"BUTTON", Widen(texts::kRegistryForget).c_str(),
-                            BS_AUTOCHECKBOX | WS_TABSTOP, {kFieldX, 122, kFieldWidth, 17}, self,
+                            BS_AUTOCHECKBOX | WS_TABSTOP, {kFieldX, 135, kFieldWidth, 17}, self,
                             kIdForget);
     if (!stored_.password.empty()) {
         SendMessageW(password_, EM_SETCUEBANNER, TRUE,
@@ -84,13 +84,13 @@ HWND TRegistryDialog::Create(HWND owner) {
         EnableWindow(forget_, FALSE);
     }
     checkButton_ = CreateControl(layout, L"BUTTON", Widen(texts::kRegistryCheck).c_str(),
-                                 BS_PUSHBUTTON | WS_TABSTOP, {8, 146, 100, 25}, self, kIdCheck);
+                                 BS_PUSHBUTTON | WS_TABSTOP, {8, 159, 100, 25}, self, kIdCheck);
     // Read-only text, not a label: the operator can copy a driver's reason for the IT staff.
     result_ = Edit(layout, self, "", ES_MULTILINE | ES_READONLY | WS_VSCROLL,
-                   {8, 178, 444, 44}, kIdCheckResult);
-    CreateControl(layout, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {296, 230, 75, 25}, self,
+                   {8, 191, 444, 44}, kIdCheckResult);
+    CreateControl(layout, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {296, 243, 75, 25}, self,
                   IDOK);
-    CreateControl(layout, L"BUTTON", L"Отмена", BS_PUSHBUTTON | WS_TABSTOP, {377, 230, 75, 25},
+    CreateControl(layout, L"BUTTON", L"Отмена", BS_PUSHBUTTON | WS_TABSTOP, {377, 243, 75, 25},
                   self, IDCANCEL);
     Application().AddDialogWindow(Handle());
     return Handle();

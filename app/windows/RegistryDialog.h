@@ -17,7 +17,7 @@ namespace virel::app {
 class TRegistryDialog : public TOkCancelDialog {
 public:
     static constexpr int kClientWidth = 460;
-    static constexpr int kClientHeight = 263;
+    static constexpr int kClientHeight = 276;
     static constexpr wchar_t kClassName[] = L"TRegistryDialog";
     enum TControlId : int {
         kIdConnection = 3401,
