@@ -51,7 +51,11 @@ public:
 class TServer {
 public:
     bool Start() { return Script("start"); }
-    bool Stop() { return Script("stop"); }
+    bool Stop() {
+        const bool stopped = Script("stop");
+        DeleteFileW(ZPath(dir_ + ".log").c_str());
+        return stopped;
+    }
     bool Halt() { return Script("halt"); }
     bool Resume() { return Script("resume"); }
     std::string Connection() const { return Line("connection"); }
