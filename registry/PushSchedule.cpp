@@ -27,6 +27,17 @@ std::optional<std::chrono::milliseconds> TPushSchedule::Remaining() const {
     return std::chrono::milliseconds(left);
 }
 
+std::optional<TPushSchedule::TQueueCount> TPushSchedule::Count() {
+    const auto count = count_();
+    if (count) {
+        Publish([&](TLinkState& state) {
+            state.waiting = count->waiting;
+            state.refused = count->refused;
+        });
+    }
+    return count;
+}
+
 std::optional<std::chrono::milliseconds> TPushSchedule::Run(TPushWake wake,
                                                             const TRegistrySettings& settings) {
     if (!Configured(settings)) {
@@ -49,19 +60,13 @@ std::optional<std::chrono::milliseconds> TPushSchedule::Run(TPushWake wake,
             if (const auto left = Remaining()) {
                 // In a pause after a failure: the server is not asked before its time, but the
                 // count the window shows grows with the captures.
-                if (wake == TPushWake::Capture) {
-                    if (const auto waiting = count_())
-                        Publish([&](TLinkState& state) { state.waiting = *waiting; });
-                }
+                if (wake == TPushWake::Capture) (void)Count();
                 return left;
             }
             if (retryAtTick_) return Push(settings);  // the pause after a failure is over
             // All went last time: the server is asked only when something waits.
-            const auto waiting = count_();
-            if (waiting && *waiting == 0) {
-                Publish([](TLinkState& state) { state.waiting = 0; });
-                return kIdleLook;
-            }
+            const auto count = Count();
+            if (count && count->waiting == 0) return kIdleLook;
             return Push(settings);
         }
     }
@@ -69,6 +74,8 @@ std::optional<std::chrono::milliseconds> TPushSchedule::Run(TPushWake wake,
 }
 
 std::optional<std::chrono::milliseconds> TPushSchedule::Push(const TRegistrySettings& settings) {
+    // The local count first: the line has it even when the server does not answer.
+    if (!State().waiting) (void)Count();
     Publish([](TLinkState& state) { state.pushing = true; });
     TPushResult result;
     try {
@@ -86,6 +93,8 @@ std::optional<std::chrono::milliseconds> TPushSchedule::Push(const TRegistrySett
         return std::nullopt;
     }
     const bool done = result.outcome == TPushOutcome::Done;
+    // The rows this push refused are marked aside in the queue now: counted with the others.
+    const auto count = result.refused > 0 ? count_() : std::nullopt;
     Publish([&](TLinkState& state) {
         state.pushing = false;
         state.outcome = result.outcome;
@@ -93,6 +102,10 @@ std::optional<std::chrono::milliseconds> TPushSchedule::Push(const TRegistrySett
         state.reason = done ? std::string() : result.reason;
         // A failure after some batches went still moved the last push on.
         if (done || result.pushed > 0) state.lastPushMs = now;
+        if (result.refused > 0) {
+            state.refused = count ? count->refused : state.refused + result.refused;
+            state.refusedReason = result.refusedReason;
+        }
     });
     if (done) {
         retryAtTick_.reset();
@@ -133,6 +146,10 @@ std::string LinkStateText(const TLinkState& state, const RegionalFormats& format
                 ? texts::kLinkLastPush + DateTimeToText(FromMilliseconds(*state.lastPushMs), formats)
                 : std::string(texts::kLinkNeverPushed);
     if (state.waiting) text += texts::kLinkWaiting + std::to_string(*state.waiting);
+    if (state.refused > 0) {
+        text += texts::kLinkRefusedRows + std::to_string(state.refused);
+        if (!state.refusedReason.empty()) text += " (" + state.refusedReason + ")";
+    }
     if (state.pushing) text += texts::kLinkPushing;
     if (!state.reason.empty()) {
         switch (state.outcome) {
@@ -146,10 +163,10 @@ std::string LinkStateText(const TLinkState& state, const RegionalFormats& format
                 text += texts::kLinkFailed;
                 break;
         }
-        std::string reason = state.reason;
-        std::replace_if(reason.begin(), reason.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t'; }, ' ');
-        text += reason;
+        text += state.reason;
     }
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t'; }, ' ');
     return text;
 }
 

@@ -29,6 +29,8 @@ struct TLinkState {
     bool pushing = false;                    // a push is in flight
     std::optional<std::int64_t> lastPushMs;  // local time the server last took a push
     std::optional<std::size_t> waiting;      // rows not pushed yet; none before the first look
+    std::size_t refused = 0;                 // rows the server can never take, kept aside
+    std::string refusedReason;               // why, as the last push that refused one said
     TPushOutcome outcome = TPushOutcome::Done;  // of the last push
     std::string reason;                      // why the last push did not finish; empty if it did
 };
@@ -75,8 +77,13 @@ public:
 
     // One push of what waits, with these settings (PushWaiting on the pusher's own journal).
     using TPushFunction = std::function<TPushResult(const TRegistrySettings&)>;
-    // The local journal's waiting count; none when it cannot be read now.
-    using TCountFunction = std::function<std::optional<std::size_t>()>;
+    // The local journal's queue: rows waiting and rows the server refused for good (marked in
+    // the queue, never sent again); none when it cannot be read now.
+    struct TQueueCount {
+        std::size_t waiting = 0;
+        std::size_t refused = 0;
+    };
+    using TCountFunction = std::function<std::optional<TQueueCount>()>;
 
     TPushSchedule(TPushFunction push, TCountFunction count, IPushClock& clock);
 
@@ -90,6 +97,8 @@ public:
 private:
     std::optional<std::chrono::milliseconds> Push(const TRegistrySettings& settings);
     std::optional<std::chrono::milliseconds> Remaining() const;
+    // Counts the queue; the line takes both numbers.
+    std::optional<TQueueCount> Count();
     void Publish(const std::function<void(TLinkState&)>& change);
 
     TPushFunction push_;
@@ -129,14 +138,15 @@ inline constexpr char kLinkLastPush[] = "отправлено ";  // the date an
 inline constexpr char kLinkNeverPushed[] = "отправок ещё не было";
 inline constexpr char kLinkWaiting[] = ", ждут отправки: ";  // the count follows
 inline constexpr char kLinkPushing[] = ", идёт отправка";
+inline constexpr char kLinkRefusedRows[] = ", не принято сервером: ";  // the count, (the reason)
 inline constexpr char kLinkUnreachable[] = "; сервер не отвечает: ";  // the reason follows
 inline constexpr char kLinkRefused[] = "; сервер отказал: ";          // the reason follows
 inline constexpr char kLinkFailed[] = "; не отправлено: ";            // the reason follows
 }  // namespace texts
 
 // The journal window's line: "Центральный журнал: отправлено 08.12.2026 7:15:03, ждут
-// отправки: 3; сервер не отвечает: <reason>"; empty when the registry is not configured. The
-// reason's line breaks become spaces: the line is one line.
+// отправки: 3, не принято сервером: 1 (<why>); сервер не отвечает: <reason>"; empty when the
+// registry is not configured. Line breaks in the reasons become spaces: the line is one line.
 std::string LinkStateText(const TLinkState& state, const RegionalFormats& formats);
 
 }  // namespace virel

@@ -48,10 +48,10 @@ struct TRegistryPusher::TShared {
         }
         return push(*journal, settings);
     }
-    std::optional<std::size_t> Count() {
+    std::optional<TPushSchedule::TQueueCount> Count() {
         try {
             if (!Open()) return std::nullopt;
-            return journal->Waiting();
+            return TPushSchedule::TQueueCount{journal->Waiting(), journal->Refused()};
         } catch (const std::exception&) {
             return std::nullopt;  // a busy or damaged file: the push that follows says why
         }

@@ -220,6 +220,7 @@ TEST(GuideTexts, TheCentralJournalsDialogAndLineAreExplained) {
           texts::kRegistryWorks, texts::kRegistryFails, texts::kRegistryHalfGiven,
           texts::kRegistryNotStored, texts::kLinkPrefix, texts::kLinkLastPush,
           texts::kLinkNeverPushed, texts::kLinkWaiting, texts::kLinkPushing,
+          texts::kLinkRefusedRows,
           texts::kLinkUnreachable, texts::kLinkRefused, texts::kLinkFailed}) {
         EXPECT_NE(guide.find(plain(text)), std::string::npos) << text;
     }

@@ -57,24 +57,30 @@ protected:
         TPushResult result = results.front();
         results.pop_front();
         waiting = result.waiting;
+        refused += result.refused;
         return result;
     }
     TPushResult Down(std::size_t left) {
         return Result(TPushOutcome::Unreachable, 0, left, "08001 could not connect to server");
     }
     std::optional<milliseconds> Run(TPushWake wake) { return schedule.Run(wake, settings); }
+    std::optional<TPushSchedule::TQueueCount> Count() const {
+        if (!waiting) return std::nullopt;
+        return TPushSchedule::TQueueCount{*waiting, refused};
+    }
     std::size_t Pushes() const { return pushTicks.size(); }
 
     FakePushClock clock;
     std::deque<TPushResult> results;
     std::vector<TRegistrySettings> pushedWith;
     std::vector<std::int64_t> pushTicks;
-    std::optional<std::size_t> waiting = 0;
+    std::optional<std::size_t> waiting = 0;  // none: the journal cannot be read
+    std::size_t refused = 0;
     std::int64_t pushMs = 200;
     bool throwNext = false;
     TRegistrySettings settings{"DSN=virel", "Кабинет 3", "секрет"};
     TPushSchedule schedule{[this](const TRegistrySettings& s) { return Push(s); },
-                           [this] { return waiting; }, clock};
+                           [this] { return Count(); }, clock};
 };
 
 TEST_F(PushSchedule, NotConfiguredItNeverPushesWaitsOnlyForAWakeAndShowsNothing) {
@@ -253,13 +259,44 @@ TEST_F(PushSchedule, TheWindowSeesAPushInFlight) {
             during = watched.State();
             return Result(TPushOutcome::Done, 1, 0);
         },
-        [&] { return waiting; }, clock);
+        [&] { return Count(); }, clock);
     ASSERT_EQ(watched.Run(TPushWake::Start, settings), TPushSchedule::kIdleLook);
     ASSERT_TRUE(during.has_value());
     EXPECT_TRUE(during->pushing);
     EXPECT_EQ(LinkStateText(*during, RegionalFormats{}),
-              "Центральный журнал: отправок ещё не было, идёт отправка");
+              "Центральный журнал: отправок ещё не было, ждут отправки: 1, идёт отправка")
+        << "counted before the push";
     EXPECT_FALSE(watched.State().pushing);
+}
+
+TEST_F(PushSchedule, RowsTheServerRefusedForGoodAreCountedWithTheirReason) {
+    waiting = 3;
+    refused = 1;  // one from an earlier run of the program: no reason known any more
+    TPushResult some = Result(TPushOutcome::Done, 1, 0);
+    some.refused = 2;
+    some.refusedReason = "22021 invalid byte sequence for encoding \"UTF8\"\n";
+    results.push_back(some);
+    ASSERT_EQ(Run(TPushWake::Start), TPushSchedule::kIdleLook);
+    TLinkState state = schedule.State();
+    EXPECT_EQ(state.refused, 3u) << "the earlier one and the two of this push";
+    EXPECT_EQ(state.reason, "") << "the push itself went";
+    EXPECT_EQ(LinkStateText(state, RegionalFormats{}),
+              "Центральный журнал: отправлено 08.12.2026 7:15:03, ждут отправки: 0, не принято "
+              "сервером: 3 (22021 invalid byte sequence for encoding \"UTF8\" )");
+    // Counted again at the next capture: the number stays, the reason too.
+    waiting = 0;
+    EXPECT_EQ(Run(TPushWake::Capture), TPushSchedule::kIdleLook);
+    EXPECT_EQ(schedule.State().refused, 3u);
+    EXPECT_EQ(schedule.State().refusedReason, some.refusedReason);
+    // At the next start the journal's count tells of the rows refused before, without a reason.
+    TPushSchedule later([this](const TRegistrySettings& s) { return Push(s); },
+                        [this] { return Count(); }, clock);
+    results.push_back(Down(0));
+    ASSERT_EQ(later.Run(TPushWake::Start, settings), milliseconds(5'000));
+    EXPECT_EQ(later.State().refused, 3u);
+    EXPECT_EQ(LinkStateText(later.State(), RegionalFormats{}),
+              "Центральный журнал: отправок ещё не было, ждут отправки: 0, не принято сервером: 3; "
+              "сервер не отвечает: 08001 could not connect to server");
 }
 
 TEST_F(PushSchedule, AServerThatSaysTheRegistryIsNotConfiguredClearsTheLine) {
