@@ -3,7 +3,7 @@
 #include "app/platform/PlatformClock.h"
 #include "app/platform/ProgramFile.h"
 #include "app/platform/RegistrySettingsStore.h"
-#include "app/platform/StarterConsole.h"
+#include "app/ReportCommand.h"
 #include "journal/Journal.h"
 #include "journal/JournalTexts.h"
 #include "registry/PushCommand.h"
@@ -13,7 +13,7 @@ namespace virel::app {
 namespace {
 
 int Told(TPushExit code, const std::string& line) {
-    WriteLineToStarter("ВИРЕЛ1 Сервис: " + line);
+    TellCommandLine("ВИРЕЛ1 Сервис: " + line, code != TPushExit::Done);
     return static_cast<int>(code);
 }
 

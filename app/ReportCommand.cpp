@@ -46,6 +46,14 @@ void Tell(const std::string& line, bool failure) {
     }
 }
 
+}  // namespace
+
+void TellCommandLine(const std::string& line, bool failure) {
+    Tell(line, failure);
+}
+
+namespace {
+
 int Failed(int code, const std::string& line) {
     Tell("ВИРЕЛ1 Сервис: " + line, true);
     return code;

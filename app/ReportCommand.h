@@ -11,4 +11,9 @@ namespace virel::app {
 // the exit code. Nothing otherwise: the program starts as usual.
 std::optional<int> RunReportCommandLine(const std::string& journalPath);
 
+// One line for whoever started the program: output redirected to a file or a pipe gets it in
+// UTF-8, else the console of the command prompt it was started from, if any. To the standard
+// error for a failure.
+void TellCommandLine(const std::string& line, bool failure);
+
 }  // namespace virel::app

@@ -4,6 +4,8 @@
 // after windows.h
 #include <dpapi.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -52,10 +54,36 @@ bool WriteText(HKEY key, const wchar_t* name, const std::string& utf8) {
            ERROR_SUCCESS;
 }
 
-// The password from its blob: nothing when the blob is damaged, another user's or another
-// machine's (the operator types it again), never a crash.
-std::string Decrypted(const std::vector<BYTE>& blob) {
-    if (blob.empty()) return {};
+// The stored value is this header, then CryptProtectData's blob: a damaged value is known by
+// its sum before the system's parser sees it (Wine's hangs on some damaged blobs).
+constexpr BYTE kMagic[4] = {'V', 'R', 'L', 1};
+constexpr std::size_t kHeader = 8;  // the magic and the CRC-32 of the blob, least byte first
+
+std::uint32_t Crc32(const BYTE* data, std::size_t size) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+std::vector<BYTE> WithHeader(const BYTE* blob, std::size_t size) {
+    std::vector<BYTE> value(kMagic, kMagic + 4);
+    const std::uint32_t crc = Crc32(blob, size);
+    for (int i = 0; i < 4; ++i) value.push_back(static_cast<BYTE>(crc >> (8 * i)));
+    value.insert(value.end(), blob, blob + size);
+    return value;
+}
+
+// The password from its value: nothing when the value is damaged, or the blob another user's or
+// another machine's (the operator types it again), never a crash.
+std::string Decrypted(const std::vector<BYTE>& value) {
+    if (value.size() <= kHeader || !std::equal(kMagic, kMagic + 4, value.begin())) return {};
+    std::uint32_t crc = 0;
+    for (int i = 0; i < 4; ++i) crc |= static_cast<std::uint32_t>(value[4 + i]) << (8 * i);
+    const std::vector<BYTE> blob(value.begin() + kHeader, value.end());
+    if (Crc32(blob.data(), blob.size()) != crc) return {};
     DATA_BLOB in{static_cast<DWORD>(blob.size()), const_cast<BYTE*>(blob.data())};
     DATA_BLOB entropy{sizeof kPurpose, reinterpret_cast<BYTE*>(const_cast<wchar_t*>(kPurpose))};
     DATA_BLOB out{};
@@ -107,8 +135,9 @@ bool SaveRegistrySettings(const TRegistrySettings& settings) {
                           CRYPTPROTECT_UI_FORBIDDEN, &out))
         return false;
     const win::TLocalMemory<BYTE*> blob(out.pbData);
-    return RegSetValueExW(key.Get(), kPassword, 0, REG_BINARY, blob.Get(), out.cbData) ==
-           ERROR_SUCCESS;
+    const std::vector<BYTE> value = WithHeader(blob.Get(), out.cbData);
+    return RegSetValueExW(key.Get(), kPassword, 0, REG_BINARY, value.data(),
+                          static_cast<DWORD>(value.size())) == ERROR_SUCCESS;
 }
 
 }  // namespace virel::app

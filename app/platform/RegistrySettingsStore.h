@@ -1,8 +1,8 @@
 #pragma once
 // The settings "Центральный журнал" in the registry, under the key
 // HKEY_CURRENT_USER\Software\VIREL1_Service\TCentralJournal: the values Connection and Room
-// (REG_SZ, UTF-16) and Password (REG_BINARY, CryptProtectData for the current Windows user:
-// never stored as plain text).
+// (REG_SZ, UTF-16) and Password (REG_BINARY: CryptProtectData's blob for the current Windows
+// user behind an 8-byte header with its CRC-32; never stored as plain text).
 #include "registry/Registry.h"
 
 namespace virel::app {

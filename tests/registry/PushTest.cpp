@@ -101,6 +101,35 @@ TEST_F(PushTest, TheRowsArriveAsTheJournalKeepsThemAndARepeatedPushAddsNothing) 
     EXPECT_EQ(RegistryRooms(settings), (std::vector<std::string>{"Кабинет 2", "Кабинет №1"}));
 }
 
+TEST_F(PushTest, TheRecordKeepsItsLatestAnnotationWhicheverArrivedFirst) {
+    ASSERT_TRUE(CheckRegistry(settings).ok);
+    // An annotation already there before its record (another tool's, or a record refused
+    // before and taken later): the arriving record takes it.
+    EXPECT_EQ(server.Psql(database,
+                          "INSERT INTO annotations (room, raw, saved_at, patient_form, kind_id, "
+                          "birth_year) VALUES ('Кабинет №1', '\\x002a000101080103250000010100'::bytea"
+                          "  , '2025-01-01 00:00', 'none', 7, 1950)"),
+              "");
+    journal.Add(1, 2);
+    ASSERT_EQ(PushWaiting(*journal, settings).outcome, TPushOutcome::Done);
+    EXPECT_EQ(server.Psql(database, "SELECT number, coalesce(current_kind_id::text, '-'), "
+                                    "coalesce(current_birth_year::text, '-') FROM records "
+                                    "ORDER BY number"),
+              "1|7|1950\n2|-|-\n");
+    // Later annotations replace it on the record; the history stays whole.
+    TAnnotationInput input;
+    input.birthYear = 1961;
+    ASSERT_EQ(journal->Annotate(journal.RecordId(1), input, {}).fault, TAnnotationFault::None);
+    journal.Clock().now.second += 1;
+    input.birthYear = 1962;
+    ASSERT_EQ(journal->Annotate(journal.RecordId(1), input, {}).fault, TAnnotationFault::None);
+    ASSERT_EQ(PushWaiting(*journal, settings).outcome, TPushOutcome::Done);
+    EXPECT_EQ(server.Psql(database, "SELECT coalesce(current_kind_id::text, '-'), "
+                                    "current_birth_year FROM records WHERE number = 1"),
+              "-|1962\n");
+    EXPECT_EQ(ServerAnnotations(), 3);
+}
+
 TEST_F(PushTest, AJournalRestoredFromAnOldBackupAddsNothing) {
     journal.Add(1, 50);
     const std::string backup = journal.Dir() / "backup.db";
