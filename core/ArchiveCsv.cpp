@@ -54,7 +54,8 @@ std::string ArchiveCsv(const TArchiveSheet& sheet, const RegionalFormats& format
     const auto& headers = ArchiveHeaders();
     std::vector<std::string> moreHeaders;
     for (const TSheetColumn& column : sheet.moreColumns) moreHeaders.push_back(column.header);
-    csv += CsvLine({headers[0], headers[1], headers[2], headers[3]}, columns, &moreHeaders);
+    const std::string doseHeader = sheet.doseHeader.empty() ? headers[2] : sheet.doseHeader;
+    csv += CsvLine({headers[0], headers[1], doseHeader, headers[3]}, columns, &moreHeaders);
     for (std::size_t n = 0; n < sheet.records.size(); ++n) {
         const auto& record = sheet.records[n];
         const std::vector<std::string>* more =

@@ -60,6 +60,9 @@ struct TArchiveSheet {
     // imported by SQL, without the meter's bytes): written in place of the record's dose, so
     // that no digit is rounded away.
     std::vector<std::optional<double>> exactDoses;
+    // Column C's header where the doses are in another unit than the meter's (the dose journal
+    // in cGy·cm² or mGy·cm², `exactDoses` holding every row's dose in it); empty: the archive's.
+    std::string doseHeader;
 };
 
 // A dose held as a number, as text with "." and every digit it has (up to 15).

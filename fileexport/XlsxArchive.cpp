@@ -99,8 +99,9 @@ void WriteArchiveXlsx(const std::string& path, const std::string& tempFolder,
     book.Check(worksheet_write_string(ws, 0, 1, sheet.title.c_str(), title));
     const auto& headers = ArchiveHeaders();
     for (int column = 0; column < kArchiveColumns; ++column) {
-        book.Check(worksheet_write_string(ws, 1, static_cast<lxw_col_t>(column),
-                                          headers[static_cast<std::size_t>(column)], nullptr));
+        const char* header = headers[static_cast<std::size_t>(column)];
+        if (column == 2 && !sheet.doseHeader.empty()) header = sheet.doseHeader.c_str();
+        book.Check(worksheet_write_string(ws, 1, static_cast<lxw_col_t>(column), header, nullptr));
     }
     for (std::size_t i = 0; i < sheet.moreColumns.size(); ++i) {
         const auto c = static_cast<lxw_col_t>(kArchiveColumns + i);

@@ -32,7 +32,8 @@ std::string RangeText(int currentYear) {
 }  // namespace
 
 TAnnotationParse ParseAnnotationFields(const TAnnotationFields& fields,
-                                       const std::vector<TExamKind>& kinds, int currentYear) {
+                                       const std::vector<TExamKind>& kinds, int currentYear,
+                                       bool patientHidden) {
     TAnnotationParse parse;
     TAnnotationInput input;
     if (!Blank(fields.birthYear)) {
@@ -59,6 +60,7 @@ TAnnotationParse ParseAnnotationFields(const TAnnotationFields& fields,
     }
     if (fields.kind > 0 && fields.kind <= kinds.size()) input.kindId = kinds[fields.kind - 1].id;
     input.patient = fields.patient;
+    input.keepPatient = patientHidden && Blank(fields.patient);
     input.operatorName = fields.operatorName;
     input.note = fields.note;
     parse.input = std::move(input);

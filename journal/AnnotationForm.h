@@ -26,9 +26,9 @@ inline constexpr char kAnnotationNote[] = "П&римечание:";
 inline constexpr char kAnnotationOk[] = "OK";
 inline constexpr char kAnnotationCancel[] = "Отмена";
 inline constexpr char kAnnotationNoKind[] = "(не указан)";
-// The patient was kept as a hash or not at all: the dialog cannot show it back.
+// The patient was kept as a hash: the dialog cannot show it back, and an empty field keeps it.
 inline constexpr char kAnnotationPatientHidden[] =
-    "Пациент сохранён не текстом; введите его снова, чтобы он остался в описании.";
+    "Пациент сохранён не текстом и останется прежним; введите другого, только чтобы заменить его.";
 // The record's measured fields, read-only: "Прибор №42, измерение 17, 03.09.2025 10:15,
 // доза 0.123 Гр·см²".
 inline constexpr char kAnnotationMeter[] = "Прибор №";
@@ -68,9 +68,12 @@ struct TAnnotationParse {
 };
 
 // The fields checked: the year of birth empty or kEarliestBirthYear..currentYear, the images
-// empty or a whole number from 0; every other text kept exactly as typed.
+// empty or a whole number from 0; every other text kept exactly as typed. `patientHidden`: the
+// current annotation's patient is kept but could not be shown (FieldsOfAnnotation); an empty
+// patient field then keeps it as it is, and only a patient typed replaces it.
 TAnnotationParse ParseAnnotationFields(const TAnnotationFields& fields,
-                                       const std::vector<TExamKind>& kinds, int currentYear);
+                                       const std::vector<TExamKind>& kinds, int currentYear,
+                                       bool patientHidden);
 
 // The dialog's fields for the record's current annotation (empty without one). A patient kept
 // only as a hash or not at all is not shown (`patientHidden` says so).

@@ -115,6 +115,13 @@ TAnnotationResult TJournal::Annotate(std::int64_t recordId, const TAnnotationInp
                 return result;
             }
         }
+        std::optional<std::string> patient = KeptPatient(input.patient, privacy);
+        TPatientForm form = patient ? privacy.form : TPatientForm::None;
+        if (input.keepPatient) {
+            const std::optional<TAnnotation> current = CurrentAnnotation(recordId);
+            patient = current ? current->patient : std::nullopt;
+            form = patient ? current->patientForm : TPatientForm::None;
+        }
         sqlite3_stmt* s = Statement(
             "INSERT INTO annotations (record_id, saved_at, patient, patient_form, birth_year, "
             "kind_id, images, operator, note) "
@@ -123,10 +130,8 @@ TAnnotationResult TJournal::Annotate(std::int64_t recordId, const TAnnotationInp
         TStatementUse use(s);
         sqlite3_bind_int64(s, 1, recordId);
         BindText(s, 2, JournalSecondText(now));
-        const std::optional<std::string> patient = KeptPatient(input.patient, privacy);
         if (patient) BindText(s, 3, *patient);
-        sqlite3_bind_text(s, 4, PatientFormText(patient ? privacy.form : TPatientForm::None), -1,
-                          SQLITE_STATIC);
+        sqlite3_bind_text(s, 4, PatientFormText(form), -1, SQLITE_STATIC);
         if (input.birthYear) sqlite3_bind_int(s, 5, *input.birthYear);
         if (input.kindId) sqlite3_bind_int64(s, 6, *input.kindId);
         if (input.images) sqlite3_bind_int(s, 7, *input.images);

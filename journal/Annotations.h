@@ -35,6 +35,9 @@ struct TAnnotationInput {
     std::optional<int> images;
     std::string operatorName;
     std::string note;
+    // The patient as the record's current annotation keeps it, copied as it is: a hash is
+    // neither hashed again nor lost when the rest is re-saved (`patient` is not looked at).
+    bool keepPatient = false;
 };
 
 // One row of the annotation history.

@@ -99,6 +99,20 @@ std::string JournalDoseText(const TJournalRow& row, TDoseUnit unit) {
     return MilliText(std::llround(row.record.dose * 1000), unit);
 }
 
+TArchiveSheet JournalSheetIn(const std::vector<TJournalRow>& rows, const TPeriod& period,
+                             const RegionalFormats& formats, TDoseUnit unit) {
+    TArchiveSheet sheet = JournalSheet(rows, period, formats);
+    if (unit == TDoseUnit::Gy) return sheet;
+    sheet.doseHeader = JournalDoseHeader(unit);
+    sheet.exactDoses.resize(rows.size());
+    const double perMilli = unit == TDoseUnit::cGy ? 10.0 : 1.0;
+    // A whole number of mGy·cm² (or tenths of cGy·cm²) divided once: the double nearest to the
+    // decimal the window shows, which the writers give back digit for digit.
+    for (std::size_t n = 0; n < rows.size(); ++n)
+        sheet.exactDoses[n] = static_cast<double>(std::llround(rows[n].record.dose * 1000)) / perMilli;
+    return sheet;
+}
+
 std::string TotalsTextIn(const TPeriodTotals& totals, TDoseUnit unit) {
     if (unit == TDoseUnit::Gy) return TotalsText(totals);
     return texts::kJournalShown + std::to_string(totals.count) + texts::kJournalShownDose +

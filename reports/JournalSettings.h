@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/ArchiveSheet.h"
+#include "core/Regional.h"
 #include "journal/Annotations.h"
 #include "journal/Journal.h"
 #include "reports/ReportTables.h"
@@ -51,6 +53,10 @@ TJournalSettings JournalSettingsOfStored(const std::string& unit, const std::str
 // cGy·cm² and mGy·cm² from the meter's thousandths, exact.
 std::string JournalDoseHeader(TDoseUnit unit);
 std::string JournalDoseText(const TJournalRow& row, TDoseUnit unit);
+// The shown period for the file export's writers (JournalSheet) with its doses in the unit and
+// the unit in the dose column's header: cGy·cm² and mGy·cm² from the meter's thousandths, exact.
+TArchiveSheet JournalSheetIn(const std::vector<TJournalRow>& rows, const TPeriod& period,
+                             const RegionalFormats& formats, TDoseUnit unit);
 // "Записей за период: 12, сумма доз: 34567 сГр·см²".
 std::string TotalsTextIn(const TPeriodTotals& totals, TDoseUnit unit);
 

@@ -85,6 +85,9 @@ struct TMenuTraits : TNullIsNone<HMENU> {
 struct TAcceleratorsTraits : TNullIsNone<HACCEL> {
     static void Free(HACCEL table) { DestroyAcceleratorTable(table); }
 };
+struct TGlobalMemoryTraits : TNullIsNone<HGLOBAL> {
+    static void Free(HGLOBAL memory) { GlobalFree(memory); }
+};
 
 // Memory the system allocated for the caller with LocalAlloc (CryptProtectData's blobs,
 // FormatMessage's texts): given back with LocalFree.
@@ -117,6 +120,42 @@ using TMenu = TScoped<HMENU, TMenuTraits>;
 using TAccelerators = TScoped<HACCEL, TAcceleratorsTraits>;
 // A memory device context (CreateCompatibleDC).
 using TMemoryDC = TScoped<HDC, TMemoryDCTraits>;
+// Movable global memory (GlobalAlloc), as the clipboard takes it: once SetClipboardData has
+// taken it, the clipboard owns it and the scope must be Release()d.
+using TGlobalMemory = TScoped<HGLOBAL, TGlobalMemoryTraits>;
+
+// Global memory locked for the scope (GlobalLock), unlocked at its end.
+class TGlobalLock {
+public:
+    explicit TGlobalLock(HGLOBAL memory) : memory_(memory), data_(GlobalLock(memory)) {}
+    ~TGlobalLock() {
+        if (data_) GlobalUnlock(memory_);
+    }
+    TGlobalLock(const TGlobalLock&) = delete;
+    TGlobalLock& operator=(const TGlobalLock&) = delete;
+    void* Get() const { return data_; }
+    explicit operator bool() const { return data_ != nullptr; }
+
+private:
+    HGLOBAL memory_;
+    void* data_;
+};
+
+// The clipboard opened by a window for the scope (OpenClipboard), closed at its end: while it
+// is open no other program can use it.
+class TClipboardOpen {
+public:
+    explicit TClipboardOpen(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+    ~TClipboardOpen() {
+        if (open_) CloseClipboard();
+    }
+    TClipboardOpen(const TClipboardOpen&) = delete;
+    TClipboardOpen& operator=(const TClipboardOpen&) = delete;
+    explicit operator bool() const { return open_; }
+
+private:
+    bool open_;
+};
 
 // The device context of a window (GetDC), released to that window.
 class TWindowDC {

@@ -110,7 +110,7 @@ TAnnotationFields TAnnotationDialog::Fields() const {
 }
 
 void TAnnotationDialog::OkExecute() {
-    const TAnnotationParse parse = ParseAnnotationFields(Fields(), kinds_, currentYear_);
+    const TAnnotationParse parse = ParseAnnotationFields(Fields(), kinds_, currentYear_, prefill_.patientHidden);
     if (!parse.input) {
         Application().ShowMessageBox(Widen(parse.message), MB_OK | MB_ICONWARNING);
         // The field that is wrong gets the focus; only the year and the images can be.

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "app/controls/Controls.h"
+#include "app/platform/Clipboard.h"
 #include "app/platform/JournalSettingsStore.h"
 #include "app/windows/AnnotationDialog.h"
 #include "app/windows/JournalSettingsDialog.h"
@@ -15,6 +16,8 @@
 #include "core/DeviceTexts.h"
 #include "core/Utf16.h"
 #include "win/Windows.h"
+#include "app/windows/ReportWindow.h"
+#include "reports/DoseSheet.h"
 
 namespace virel::app {
 
@@ -34,6 +37,8 @@ enum TControlId : int {
     kIdSettings,
     kIdRegistry,
     kIdLink,
+    kIdReport,
+    kIdCopySheet,
 };
 
 constexpr UINT_PTR kRefreshTimer = 1;
@@ -91,13 +96,25 @@ TJournalWindow::~TJournalWindow() {
 
 HWND TJournalWindow::Create() {
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    win::TMenu bar(CreateMenu());
+    const HMENU journal = CreatePopupMenu();
+    AppendMenuW(journal, MF_STRING, kIdExport, Widen(texts::kJournalExport).c_str());
+    AppendMenuW(journal, MF_STRING, kIdReport, Widen(texts::kReportMenu).c_str());
+    AppendMenuW(journal, MF_STRING, kIdCopySheet, (Widen(texts::kDoseSheetCopy) + L"\tCtrl+C").c_str());
+    AppendMenuW(journal, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(journal, MF_STRING, kIdCatalogue, Widen(texts::kCatalogueButton).c_str());
+    AppendMenuW(journal, MF_STRING, kIdSettings, Widen(texts::kJournalSettingsButton).c_str());
+    AppendMenuW(bar.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(journal), Widen(texts::kJournalMenu).c_str());
     CreateHandle({kClassName, LoadCursorW(nullptr, IDC_ARROW),
                   reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
                  Widen(texts::kJournalWindowCaption).c_str(), style, 0, CW_USEDEFAULT,
-                 CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr);
+                 CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, bar.Get());
     if (!Handle()) return nullptr;
+    bar.Release();  // the window's now: destroyed with it
     CreateControls();
-    Application().SetMainWindow(Handle(), nullptr);
+    ACCEL copy{FVIRTKEY | FCONTROL, 'C', kIdCopySheet};
+    shortcuts_.Reset(CreateAcceleratorTableW(&copy, 1));
+    Application().SetMainWindow(Handle(), shortcuts_.Get());
     Application().AddDialogWindow(Handle());
     Reload(false);
     ShowLink();
@@ -130,7 +147,7 @@ void TJournalWindow::CreateControls() {
     clock_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 56, 724, 26},
                            self, kIdClock);
     list_ = CreateControl(Layout(), WC_LISTVIEWW, L"",
-                          LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+                          LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS |
                               WS_TABSTOP | WS_VSCROLL,
                           {8, 88, 724, 270}, self, kIdList, WS_EX_CLIENTEDGE);
     SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
@@ -223,6 +240,13 @@ void TJournalWindow::Reload(bool keepPlace) {
     SetText(clock_, clockText);
 
     SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    if (!keepPlace || count_ != before) {
+        // The list's selection is by position: once rows come or go, the positions selected
+        // hold other records, and a dose sheet copied then would be another patient's.
+        LVITEMW none{};
+        none.stateMask = LVIS_SELECTED;
+        SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    }
     SendMessageW(list_, LVM_SETITEMCOUNT, count_, keepPlace ? LVSICF_NOSCROLL : 0);
     if (count_ > 0) {
         const std::size_t newTop = keepPlace ? TopAfterRefresh(top, static_cast<std::int64_t>(before),
@@ -382,6 +406,52 @@ void TJournalWindow::RegistryExecute() {
     ShowLink();
 }
 
+std::vector<TReportSource> TJournalWindow::ReportSources() const {
+    // The report runs on a thread of its own: it opens its own connection to the file there.
+    return {{texts::kReportSourceHere, [path = journal_.Path()](const TPeriod& period, TDoseUnit) {
+                 TPlatformClock clock;
+                 TJournal journal(path, clock);
+                 return ReportOfJournal(journal, period);
+             }}};
+}
+
+void TJournalWindow::ReportExecute() {
+    TReportWindow window(Application(), ReportSources(), period_, settings_.unit, exportPlatform_,
+                         UserDecimalSeparator());
+    if (!window.Create(Handle())) return;
+    window.ShowModal();
+}
+
+void TJournalWindow::CopyDoseSheetExecute() {
+    std::vector<TDoseSheetRecord> records;
+    std::vector<TExamKind> catalogue;
+    try {
+        for (LRESULT at = -1;
+             (at = SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(at), LVNI_SELECTED)) >= 0;) {
+            const TJournalRow* row = RowAt(static_cast<std::size_t>(at));
+            if (!row) continue;
+            TDoseSheetRecord record{*row, std::nullopt};
+            record.annotation = journal_.CurrentAnnotation(row->id);
+            records.push_back(std::move(record));
+        }
+        if (!records.empty()) catalogue = journal_.Catalogue();
+    } catch (const std::exception& e) {
+        Application().ShowErrorText(e.what());
+        return;
+    }
+    if (records.empty()) {
+        SetStatus(texts::kDoseSheetNothing);
+        return;
+    }
+    const TDoseSheet sheet =
+        DoseSheetOf(records, catalogue, settings_.unit, formats_, UserDecimalSeparator());
+    if (!PutOnClipboard(Handle(), Widen(DoseSheetText(sheet)), ClipboardHtml(DoseSheetTable(sheet)))) {
+        SetStatus(texts::kDoseSheetNotCopied);
+        return;
+    }
+    SetStatus(texts::kDoseSheetCopied + std::to_string(records.size()));
+}
+
 void TJournalWindow::ExportExecute() {
     const auto choice = exportPlatform_.ChooseFile(JournalFileName(period_));
     if (!choice) return;
@@ -392,8 +462,8 @@ void TJournalWindow::ExportExecute() {
         Application().ShowErrorText(e.what());
         return;
     }
-    const auto written =
-        WriteSheetAskingAgain(exportPlatform_, *choice, JournalSheet(rows, period_, formats_));
+    const auto written = WriteSheetAskingAgain(exportPlatform_, *choice,
+                                               JournalSheetIn(rows, period_, formats_, settings_.unit));
     if (!written) {
         SetStatus(texts::kStatusFileNotSaved);
         return;
@@ -457,6 +527,10 @@ LRESULT TJournalWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 CatalogueExecute();
             } else if (LOWORD(wParam) == kIdRegistry && HIWORD(wParam) == BN_CLICKED) {
                 RegistryExecute();
+            } else if (LOWORD(wParam) == kIdReport) {
+                ReportExecute();
+            } else if (LOWORD(wParam) == kIdCopySheet) {
+                CopyDoseSheetExecute();
             } else if (LOWORD(wParam) == IDOK) {
                 AnnotateExecute();  // Enter, as the dialog keys turn it into the default command
             } else if (LOWORD(wParam) == IDCANCEL) {

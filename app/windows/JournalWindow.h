@@ -28,6 +28,7 @@
 #include "journal/JournalView.h"
 #include "registry/PushSchedule.h"
 #include "reports/JournalSettings.h"
+#include "reports/ReportView.h"
 #include "win/Scopes.h"
 
 namespace virel::app {
@@ -75,6 +76,14 @@ public:
     void CatalogueExecute();
     // The settings' dialog; the list shows doses in the unit chosen.
     void SettingsExecute();
+    // The window "Отчёт за период", modal; returns when it is closed.
+    void ReportExecute();
+    // The selected records' lines for the patient's dose sheet onto the clipboard, as text and
+    // as a table (Ctrl+C).
+    void CopyDoseSheetExecute();
+    // Where a report can come from: this room's journal (more entries, the central registry's,
+    // go here).
+    std::vector<TReportSource> ReportSources() const;
     const TJournalSettings& Settings() const { return settings_; }
     // The dialog "Центральный журнал"; the pusher reads the settings again when they are stored.
     void RegistryExecute();
@@ -124,6 +133,7 @@ private:
     std::optional<std::int64_t> newest_;  // the newest row's id as last seen
     bool annotating_ = false;
     std::wstring cell_;  // the text handed to the list last
+    win::TAccelerators shortcuts_;
     HWND list_ = nullptr, from_ = nullptr, to_ = nullptr, totals_ = nullptr, clock_ = nullptr,
          export_ = nullptr, status_ = nullptr, catalogue_ = nullptr,
          settingsButton_ = nullptr, registryButton_ = nullptr, linkLine_ = nullptr;

@@ -18,7 +18,9 @@
 #include "reports/CatalogueForm.h"
 #include "registry/PushSchedule.h"
 #include "registry/RegistryForm.h"
+#include "reports/DoseSheet.h"
 #include "reports/JournalSettings.h"
+#include "reports/ReportView.h"
 #include "serial/SerialTrace.h"
 
 #ifndef VIREL_GUIDE_PATH
@@ -191,6 +193,17 @@ TEST(GuideTexts, TheExaminationsDialogsAreNamed) {
           texts::kCatalogueFileName, texts::kJournalSettingsButton, texts::kJournalSettingsCaption,
           texts::kSettingsUnit, texts::kSettingsPatient, texts::kSettingsSalt, texts::kPatientTyped,
           texts::kPatientSha256, texts::kPatientNone, texts::kSettingsSaltEmpty}) {
+        EXPECT_NE(guide.find(plain(text)), std::string::npos) << text;
+    }
+    // The report window, the dose sheet and the journal window's menu.
+    for (const char* text :
+         {texts::kJournalMenu, texts::kReportMenu, texts::kReportCaption, texts::kReportSource,
+          texts::kReportSourceHere, texts::kReportUnit, texts::kReportSave, texts::kReportClose,
+          texts::kReportComputing, texts::kReportFailed, texts::kReportRecords, texts::kReportSaved,
+          texts::kReportNotSaved, texts::kReportFileName, texts::kDoseSheetCopy,
+          texts::kDoseSheetCopied, texts::kDoseSheetNothing, texts::kDoseSheetNotCopied,
+          texts::kDoseSheetDate, texts::kDoseSheetExamination, texts::kDoseSheetDap,
+          texts::kDoseSheetEffective}) {
         EXPECT_NE(guide.find(plain(text)), std::string::npos) << text;
     }
     for (const TDoseUnit unit : {TDoseUnit::cGy, TDoseUnit::mGy})

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -20,6 +21,7 @@
 #include "app/windows/AnnotationDialog.h"
 #include "app/windows/CatalogueDialog.h"
 #include "app/windows/JournalSettingsDialog.h"
+#include "app/windows/ReportWindow.h"
 #include "hash/Sha256.h"
 #include <fstream>
 #include "app/windows/JournalWindow.h"
@@ -31,7 +33,7 @@
 #include "win/SystemMessage.h"
 
 #if !defined(VIREL_E2E_XLSX_READER) || !defined(VIREL_E2E_CSV_READER) || \
-    !defined(VIREL_E2E_JOURNAL_READER)
+    !defined(VIREL_E2E_JOURNAL_READER) || !defined(VIREL_E2E_REPORT_READER)
 #error "build with the command lines of the xlsx and CSV readers"
 #endif
 
@@ -961,15 +963,17 @@ protected:
             return IDOK;
         });
     }
-    // The dialog once it is shown (within 5 s), or nothing.
+    // The dialog once it is shown (within 5 s), or nothing. With `shown` false: nothing once
+    // the dialog is gone, else the dialog still there after 5 s (hidden is not gone yet: the
+    // journal window hides it before it reads the saved annotation back and ends it).
     HWND Dialog(bool shown = true) {
         for (int i = 0; i < 100; ++i) {
             const HWND dialog = FindWindowW(app::TAnnotationDialog::kClassName, nullptr);
-            if (dialog && (IsWindowVisible(dialog) != FALSE) == shown) return dialog;
-            if (!dialog && !shown) return nullptr;
+            if (shown && dialog && IsWindowVisible(dialog)) return dialog;
+            if (!shown && !dialog) return nullptr;
             Sleep(50);
         }
-        return nullptr;
+        return shown ? nullptr : FindWindowW(app::TAnnotationDialog::kClassName, nullptr);
     }
     HWND Field(HWND dialog, int id) { return GetDlgItem(dialog, id); }
     void Type(HWND dialog, int id, const std::string& text) {
@@ -1297,10 +1301,27 @@ TEST_F(AnnotationDialog, TheSettingsChangeTheUnitAndThePatientsFormAndAreKept) {
     Type(record, app::TAnnotationDialog::kIdPatient, "Иванов И.И.");
     PostMessageW(record, WM_COMMAND, IDOK, 0);
     ASSERT_EQ(Dialog(false), nullptr);
-    const auto rows = ReadAnnotations(Work(L"VIREL1_Service.db"));
+    auto rows = ReadAnnotations(Work(L"VIREL1_Service.db"));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][1], "sha256");
     EXPECT_EQ(rows[0][2], Sha256Hex("соль; \"клиники\"Иванов И.И."));
+
+    // Opened again the hash is not shown; saved again with the patient's field left empty, the
+    // same hash stays (not the hash of the hash, not erased).
+    PostMessageW(List(), WM_KEYDOWN, VK_RETURN, 1);
+    record = Dialog();
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(Read(record, app::TAnnotationDialog::kIdPatient), "");
+    EXPECT_EQ(Read(record, app::TAnnotationDialog::kIdHint),
+              "Пациент сохранён не текстом и останется прежним; введите другого, только чтобы заменить его.");
+    Type(record, app::TAnnotationDialog::kIdNote, "повторно");
+    PostMessageW(record, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(Dialog(false), nullptr);
+    rows = ReadAnnotations(Work(L"VIREL1_Service.db"));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][1], "sha256");
+    EXPECT_EQ(rows[1][2], rows[0][2]);
+    EXPECT_EQ(rows[1][7], "повторно");
 
     // Closed and opened again: the same settings.
     SendMessageW(host().Window(), WM_CLOSE, 0, 0);
@@ -1311,6 +1332,344 @@ TEST_F(AnnotationDialog, TheSettingsChangeTheUnitAndThePatientsFormAndAreKept) {
     EXPECT_EQ(header(), "Доза, сГр*см^2");
     EXPECT_EQ(host().Object()->Settings().privacy.form, TPatientForm::Sha256);
     EXPECT_EQ(host().Object()->Settings().privacy.salt, "соль; \"клиники\"");
+    program->program->SaveUnwrittenLines();
+}
+
+
+// The id of a menu entry of `window`'s menu bar, by its caption; 0 when there is none.
+UINT MenuCommand(HWND window, const std::string& caption) {
+    const HMENU bar = GetMenu(window);
+    for (int i = 0; bar && i < GetMenuItemCount(bar); ++i) {
+        const HMENU popup = GetSubMenu(bar, i);
+        for (int j = 0; popup && j < GetMenuItemCount(popup); ++j) {
+            wchar_t text[128] = L"";
+            GetMenuStringW(popup, static_cast<UINT>(j), text, 128, MF_BYPOSITION);
+            if (Narrow(text) == caption) return GetMenuItemID(popup, j);
+        }
+    }
+    return 0;
+}
+
+// A visible window of the class, within 5 s.
+HWND WaitForWindow(const wchar_t* className) {
+    for (int i = 0; i < 100; ++i, Sleep(50)) {
+        const HWND found = FindWindowW(className, nullptr);
+        if (found && IsWindowVisible(found)) return found;
+    }
+    return nullptr;
+}
+
+// The journal's records of this month as the independent reader sees them, oldest first: their
+// doses in thousandths of Gy·cm².
+std::vector<long long> MilliOfThisMonth(const std::vector<std::vector<std::string>>& rows) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    char month[16];
+    snprintf(month, sizeof month, "%04u-%02u-", now.wYear, now.wMonth);
+    std::vector<long long> milli;
+    for (const auto& row : rows) {
+        if (row.size() == 6 && row[2].rfind(month, 0) == 0)
+            milli.push_back(std::llround(std::stod(row[3]) * 1000));
+    }
+    return milli;
+}
+
+// Thousandths of Gy·cm² as the reports and the dose sheet write them in the unit: 3, 1 or no
+// digits after the separator.
+std::string InUnit(long long milli, TDoseUnit unit, char separator) {
+    char text[32];
+    if (unit == TDoseUnit::Gy)
+        snprintf(text, sizeof text, "%lld%c%03lld", milli / 1000, separator, milli % 1000);
+    else if (unit == TDoseUnit::cGy)
+        snprintf(text, sizeof text, "%lld%c%lld", milli / 10, separator, milli % 10);
+    else
+        snprintf(text, sizeof text, "%lld", milli);
+    return text;
+}
+
+// E = DAP × K in mSv with three decimals, rounded half up: K in millionths.
+std::string EffectiveText(long long milli, long long kMicro, char separator) {
+    const long long nano = milli * kMicro;
+    const long long thousandths = (nano + 500'000) / 1'000'000;
+    char text[32];
+    snprintf(text, sizeof text, "%lld%c%03lld", thousandths / 1000, separator, thousandths % 1000);
+    return text;
+}
+
+char LocaleSeparator() {
+    wchar_t separator[8] = L"";
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8);
+    return static_cast<char>(separator[0]);
+}
+
+std::string ListCell(HWND list, int item, int column) {
+    wchar_t text[512] = L"";
+    LVITEMW it{};
+    it.iSubItem = column;
+    it.pszText = text;
+    it.cchTextMax = 512;
+    SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&it));
+    return Narrow(text);
+}
+
+std::string ListHeader(HWND list, int column) {
+    wchar_t text[256] = L"";
+    LVCOLUMNW it{};
+    it.mask = LVCF_TEXT;
+    it.pszText = text;
+    it.cchTextMax = 256;
+    SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&it));
+    return Narrow(text);
+}
+
+const char kOddKind[] = "Грудная клетка <прямая> & \"боковая\"";
+
+// Two records of this month, both annotated with a kind whose K for adults is 0.18: the first
+// with an adult's year of birth, the second without one.
+void TwoAnnotatedRecords(TRunningProgram& program, const std::wstring& journalPath) {
+    for (int i = 0; i < 2; ++i) program.Click(program.Face().BitBtn1());
+    app::TPlatformClock clock;
+    TJournal journal(Narrow(journalPath), clock);
+    ASSERT_TRUE(journal.Open().error.empty());
+    const TKindResult kind = journal.SaveKind({0, kOddKind, 0.18, 0.2});
+    ASSERT_EQ(kind.fault, TKindFault::None);
+    TAnnotationInput adult;
+    adult.kindId = kind.id;
+    adult.birthYear = 1975;
+    adult.patient = "Иванов И.И.";
+    ASSERT_EQ(journal.Annotate(1, adult, {}).fault, TAnnotationFault::None);
+    TAnnotationInput noYear;
+    noYear.kindId = kind.id;
+    ASSERT_EQ(journal.Annotate(2, noYear, {}).fault, TAnnotationFault::None);
+}
+
+// The report window from the journal window's menu: this month by default, the tables read back
+// from its lists in another unit, the workbook saved and read back by openpyxl.
+TEST_F(AnnotationDialog, TheReportWindowShowsThePeriodInTheUnitAndSavesItsWorkbook) {
+    TwoAnnotatedRecords(*program, Work(L"VIREL1_Service.db"));
+    program->Click(program->Face().BitBtn1());  // a third record, without an annotation
+    const std::vector<long long> milli = MilliOfThisMonth(ReadJournal(Work(L"VIREL1_Service.db")));
+    ASSERT_EQ(milli.size(), 3u);
+    CtrlJ();
+    ASSERT_NE(host().Window(), nullptr);
+    const UINT command = MenuCommand(host().Window(), "&Отчёт за период...");
+    ASSERT_NE(command, 0u) << "the journal window's menu has the report";
+    PostMessageW(host().Window(), WM_COMMAND, command, 0);
+    const HWND window = WaitForWindow(app::TReportWindow::kClassName);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(GetWindow(window, GW_OWNER), host().Window());
+    EXPECT_FALSE(IsWindowEnabled(host().Window())) << "modal to the journal window";
+    const HWND source = GetDlgItem(window, app::TReportWindow::kIdSource);
+    ASSERT_EQ(SendMessageW(source, CB_GETCOUNT, 0, 0), 1);
+    EXPECT_EQ(TextOf(source), "Этот кабинет");
+    const HWND unit = GetDlgItem(window, app::TReportWindow::kIdUnit);
+    const TDoseUnit journalUnit = host().Object()->Settings().unit;
+    EXPECT_EQ(SendMessageW(unit, CB_GETCURSEL, 0, 0), static_cast<LRESULT>(journalUnit))
+        << "the journal's unit first";
+    const HWND headline = GetDlgItem(window, app::TReportWindow::kIdHeadline);
+    const HWND kinds = GetDlgItem(window, app::TReportWindow::kIdKinds);
+    const HWND months = GetDlgItem(window, app::TReportWindow::kIdMonths);
+    const auto waitForReport = [&](const std::string& unitText) {
+        for (int i = 0; i < 200; ++i, Sleep(50)) {
+            if (TextOf(headline).rfind("Отчёт за период с ", 0) == 0 &&
+                ListHeader(kinds, 2) == "Суммарный ДАП, " + unitText)
+                return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(waitForReport(DoseUnitText(journalUnit))) << TextOf(headline);
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    char month[16];
+    snprintf(month, sizeof month, "%02u.%04u", now.wMonth, now.wYear);
+    const std::string headlineText = TextOf(headline);
+    EXPECT_EQ(headlineText.rfind(std::string("Отчёт за период с 01.") + month + " по ", 0), 0u)
+        << headlineText;
+    EXPECT_NE(headlineText.find(", записей: 3"), std::string::npos) << headlineText;
+
+    // mGy·cm² chosen: the report again, every header in the unit.
+    SendMessageW(unit, CB_SETCURSEL, 2, 0);
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(app::TReportWindow::kIdUnit, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(unit));
+    ASSERT_TRUE(waitForReport("мГр·см²")) << TextOf(headline);
+    const char sep = LocaleSeparator();
+    ASSERT_EQ(SendMessageW(kinds, LVM_GETITEMCOUNT, 0, 0), 3);
+    EXPECT_EQ(ListHeader(kinds, 3), "Медиана ДАП, мГр·см²");
+    EXPECT_EQ(ListHeader(kinds, 4), "75-й процентиль ДАП, мГр·см²");
+    EXPECT_EQ(ListCell(kinds, 0, 0), kOddKind);
+    EXPECT_EQ(ListCell(kinds, 0, 1), "2");
+    EXPECT_EQ(ListCell(kinds, 0, 2), InUnit(milli[0] + milli[1], TDoseUnit::mGy, sep));
+    EXPECT_EQ(ListCell(kinds, 0, 5), "1") << "one of them has an effective dose";
+    EXPECT_EQ(ListCell(kinds, 0, 6), EffectiveText(milli[0], 180'000, sep));
+    EXPECT_EQ(ListCell(kinds, 1, 0), "Без вида исследования");
+    EXPECT_EQ(ListCell(kinds, 1, 1), "1");
+    EXPECT_EQ(ListCell(kinds, 1, 2), InUnit(milli[2], TDoseUnit::mGy, sep));
+    EXPECT_EQ(ListCell(kinds, 1, 6), "") << "no effective dose, never zero";
+    EXPECT_EQ(ListCell(kinds, 2, 0), "Всего");
+    EXPECT_EQ(ListCell(kinds, 2, 1), "3");
+    EXPECT_EQ(ListCell(kinds, 2, 2), InUnit(milli[0] + milli[1] + milli[2], TDoseUnit::mGy, sep));
+    ASSERT_EQ(SendMessageW(months, LVM_GETITEMCOUNT, 0, 0), 1);
+    EXPECT_EQ(ListHeader(months, 2), "Суммарный ДАП, мГр·см²");
+    EXPECT_EQ(ListCell(months, 0, 0), month);
+    EXPECT_EQ(ListCell(months, 0, 1), "3");
+
+    // Saved as a workbook, read back by openpyxl: the same cells as numbers, and the chart.
+    const std::wstring file = Work(L"Отчёт.xlsx");
+    journalAnswers_.push_back({file, 1});
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(app::TReportWindow::kIdSave, BN_CLICKED), 0);
+    for (int i = 0; i < 100 && TextOf(headline).rfind("Отчёт записан в файл ", 0) != 0; ++i) Sleep(50);
+    EXPECT_EQ(TextOf(headline), "Отчёт записан в файл " + Narrow(file));
+    EXPECT_EQ(journalDialogName_.rfind(L"Отчёт 01.", 0), 0u);
+    const auto lines = RunReader(VIREL_E2E_REPORT_READER, file);
+    std::string all;
+    for (const auto& line : lines) {
+        for (const auto& field : line) all += field + "|";
+        all += "\n";
+    }
+    const auto has = [&lines](const std::vector<std::string>& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    };
+    const std::string byKind = "По видам исследований", byMonth = "По месяцам";
+    EXPECT_TRUE(has({"cell", byKind, "R2C3", "str", "Суммарный ДАП, мГр·см²", "General"})) << all;
+    EXPECT_TRUE(has({"cell", byKind, "R3C1", "str", kOddKind, "General"})) << all;
+    EXPECT_TRUE(has({"cell", byKind, "R3C3", "number", std::to_string(milli[0] + milli[1]), "0"})) << all;
+    EXPECT_TRUE(has({"cell", byKind, "R5C2", "number", "3", "General"})) << all;
+    EXPECT_TRUE(has({"cell", byMonth, "R3C2", "number", "3", "General"})) << all;
+    bool chart = false;
+    for (const auto& line : lines) chart = chart || (line.size() > 3 && line[0] == "chart" && line[1] == byMonth);
+    EXPECT_TRUE(chart) << all;
+
+    PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    for (int i = 0; i < 100 && IsWindow(window) && IsWindowVisible(window); ++i) Sleep(50);
+    EXPECT_FALSE(IsWindow(window) && IsWindowVisible(window)) << "closed";
+    for (int i = 0; i < 100 && !IsWindowEnabled(host().Window()); ++i) Sleep(50);
+    EXPECT_TRUE(IsWindowEnabled(host().Window()));
+    program->program->SaveUnwrittenLines();
+}
+
+// Two annotated records selected, the dose sheet copied: the clipboard holds the text with a
+// header line and a table in HTML, read back here as another program reads them.
+TEST_F(AnnotationDialog, TheDoseSheetOfTheSelectedRecordsGoesToTheClipboardAsTextAndTable) {
+    TwoAnnotatedRecords(*program, Work(L"VIREL1_Service.db"));
+    const std::vector<long long> milli = MilliOfThisMonth(ReadJournal(Work(L"VIREL1_Service.db")));
+    ASSERT_EQ(milli.size(), 2u);
+    CtrlJ();
+    ASSERT_NE(host().Window(), nullptr);
+    ASSERT_EQ(Count(), 2);
+    const UINT command = MenuCommand(host().Window(), "&Копировать лист учёта доз\tCtrl+C");
+    ASSERT_NE(command, 0u);
+    // Nothing selected: the status line says what to do.
+    LVITEMW none{};
+    none.stateMask = LVIS_SELECTED;
+    SendMessageW(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    SendMessageW(host().Window(), WM_COMMAND, command, 0);
+    EXPECT_EQ(Status(), "Выделите записи пациента в списке (несколько — с Ctrl или Shift), затем Ctrl+C");
+    LVITEMW select{};
+    select.stateMask = select.state = LVIS_SELECTED;
+    SendMessageW(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&select));
+    EXPECT_EQ(SendMessageW(List(), LVM_GETSELECTEDCOUNT, 0, 0), 2) << "the list takes several";
+    SendMessageW(host().Window(), WM_COMMAND, command, 0);
+    EXPECT_EQ(Status(), "Лист учёта доз скопирован в буфер обмена, записей: 2");
+
+    std::string text, html;
+    const UINT htmlFormat = RegisterClipboardFormatW(L"HTML Format");
+    bool opened = false;
+    for (int i = 0; i < 50 && !(opened = OpenClipboard(nullptr) != FALSE); ++i) Sleep(50);
+    ASSERT_TRUE(opened);
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        text = Narrow(static_cast<const wchar_t*>(GlobalLock(data)));
+        GlobalUnlock(data);
+    }
+    if (const HANDLE data = GetClipboardData(htmlFormat)) {
+        html.assign(static_cast<const char*>(GlobalLock(data)));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+
+    const TDoseUnit unit = host().Object()->Settings().unit;
+    const char sep = LocaleSeparator();
+    const std::string date = Today();
+    EXPECT_EQ(text, "Дата\tИсследование\tДАП, " + DoseUnitText(unit) + "\tЭффективная доза, мЗв\r\n" +
+                        date + "\t" + kOddKind + "\t" + InUnit(milli[0], unit, sep) + "\t" +
+                        EffectiveText(milli[0], 180'000, sep) + "\r\n" + date + "\t" + kOddKind +
+                        "\t" + InUnit(milli[1], unit, sep) + "\t\r\n")
+        << "oldest first (one minute's in the journal's order); no year of birth: no effective dose";
+    EXPECT_EQ(text.find("Иванов"), std::string::npos) << "nothing of the patient";
+
+    ASSERT_EQ(html.rfind("Version:0.9\r\n", 0), 0u) << html;
+    const auto offset = [&html](const std::string& name) -> std::size_t {
+        const auto at = html.find(name + ":");
+        return at == std::string::npos ? std::string::npos
+                                       : std::stoul(html.substr(at + name.size() + 1, 10));
+    };
+    const std::size_t start = offset("StartFragment"), end = offset("EndFragment");
+    ASSERT_LT(start, end);
+    ASSERT_LE(end, html.size());
+    EXPECT_EQ(offset("EndHTML"), html.size());
+    EXPECT_EQ(html.compare(offset("StartHTML"), 6, "<html>"), 0) << html;
+    const std::string table = html.substr(start, end - start);
+    EXPECT_EQ(table.rfind("<table", 0), 0u) << table;
+    EXPECT_EQ(table.substr(table.size() - 8), "</table>");
+    EXPECT_NE(table.find("<tr><th>Дата</th><th>Исследование</th><th>ДАП, " + DoseUnitText(unit) +
+                         "</th><th>Эффективная доза, мЗв</th></tr>"),
+              std::string::npos)
+        << table;
+    EXPECT_NE(table.find("<tr><td>" + date +
+                         "</td><td>Грудная клетка &lt;прямая&gt; &amp; &quot;боковая&quot;</td><td>" +
+                         InUnit(milli[0], unit, sep) + "</td><td>" +
+                         EffectiveText(milli[0], 180'000, sep) + "</td></tr>"),
+              std::string::npos)
+        << table;
+    EXPECT_NE(table.find("<td>" + InUnit(milli[1], unit, sep) + "</td><td></td></tr></table>"),
+              std::string::npos)
+        << table;
+
+    // A new record moves the rows down: the positions selected would hold other records now, so
+    // the selection goes, and only the new record is selected, as offered.
+    program->Click(program->Face().BitBtn1());
+    for (int i = 0; i < 40 && Count() < 3; ++i) Sleep(100);
+    ASSERT_EQ(Count(), 3);
+    for (int i = 0; i < 40 && SendMessageW(List(), LVM_GETSELECTEDCOUNT, 0, 0) != 1; ++i) Sleep(50);
+    EXPECT_EQ(SendMessageW(List(), LVM_GETSELECTEDCOUNT, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 0);
+    program->program->SaveUnwrittenLines();
+}
+
+// The journal window's export in mGy·cm²: the unit in the dose column's header and every dose
+// in it, in the CSV text and in the workbook.
+TEST_F(AnnotationDialog, TheJournalsExportWritesDosesInTheChosenUnit) {
+    for (int i = 0; i < 2; ++i) program->Click(program->Face().BitBtn1());
+    const std::vector<long long> milli = MilliOfThisMonth(ReadJournal(Work(L"VIREL1_Service.db")));
+    ASSERT_EQ(milli.size(), 2u);
+    CtrlJ();
+    ASSERT_NE(host().Window(), nullptr);
+    PostMessageW(host().Object()->SettingsButton(), BM_CLICK, 0, 0);
+    const HWND dialog = WaitForWindow(app::TJournalSettingsDialog::kClassName);
+    ASSERT_NE(dialog, nullptr);
+    SendMessageW(GetDlgItem(dialog, app::TJournalSettingsDialog::kIdUnit), CB_SETCURSEL, 2, 0);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && ListHeader(List(), 3) != "Доза, мГр*см^2"; ++i) Sleep(50);
+    ASSERT_EQ(ListHeader(List(), 3), "Доза, мГр*см^2");
+
+    const std::wstring csv = Work(L"mgy.csv");
+    journalAnswers_.push_back({csv, 2});
+    SendMessageW(host().Object()->ExportButton(), BM_CLICK, 0, 0);
+    const auto lines = ReadCsv(csv);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1], (std::vector<std::string>{"6", "Дата, время", "Номер измерения", "Доза, мГр*см^2",
+                                                  "Ошибка прибора", "Прибор", "Источник"}));
+    // Newest first, as the list shows them.
+    EXPECT_EQ(lines[2][3], std::to_string(milli[1]));
+    EXPECT_EQ(lines[3][3], std::to_string(milli[0]));
+    EXPECT_EQ(lines[2][3], Cell(0, 3));
+
+    const std::wstring xlsx = Work(L"mgy.xlsx");
+    journalAnswers_.push_back({xlsx, 1});
+    SendMessageW(host().Object()->ExportButton(), BM_CLICK, 0, 0);
+    auto cells = ReadXlsx(xlsx);
+    EXPECT_EQ(At(cells, "R2C3", 1), "Доза, мГр*см^2");
+    EXPECT_EQ(std::llround(std::stod(At(cells, "R3C3", 1))), milli[1]);
+    EXPECT_EQ(std::llround(std::stod(At(cells, "R4C3", 1))), milli[0]);
     program->program->SaveUnwrittenLines();
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "hash/Sha256.h"
 #include "journal/AnnotationForm.h"
 #include "tests/journal/JournalTestSupport.h"
 
@@ -16,24 +17,24 @@ const std::vector<TExamKind> kKinds = {{7, "Грудная клетка", 0.18, 
 
 TEST(AnnotationForm, TheYearOfBirthIsEmptyOrAWholeYearFrom1900ToThisYear) {
     TAnnotationFields fields;
-    auto parse = ParseAnnotationFields(fields, kKinds, 2025);
+    auto parse = ParseAnnotationFields(fields, kKinds, 2025, false);
     ASSERT_TRUE(parse.input) << parse.message;
     EXPECT_FALSE(parse.input->birthYear);
     for (const char* year : {"1900", " 1975 ", "2025"}) {
         fields.birthYear = year;
-        parse = ParseAnnotationFields(fields, kKinds, 2025);
+        parse = ParseAnnotationFields(fields, kKinds, 2025, false);
         ASSERT_TRUE(parse.input) << year << ": " << parse.message;
         EXPECT_EQ(parse.input->birthYear, std::stoi(year));
     }
     for (const char* year : {"1899", "2026", "19750", "0"}) {
         fields.birthYear = year;
-        parse = ParseAnnotationFields(fields, kKinds, 2025);
+        parse = ParseAnnotationFields(fields, kKinds, 2025, false);
         EXPECT_FALSE(parse.input) << year;
         EXPECT_EQ(parse.message, "Год рождения должен быть от 1900 до 2025.") << year;
     }
     for (const char* year : {"19x5", "-1975", "1975.5", "197 5", "123456"}) {
         fields.birthYear = year;
-        parse = ParseAnnotationFields(fields, kKinds, 2025);
+        parse = ParseAnnotationFields(fields, kKinds, 2025, false);
         EXPECT_FALSE(parse.input) << year;
         EXPECT_EQ(parse.message,
                   std::string("Год рождения «") + year + "»: не число (пример: 1975).");
@@ -43,14 +44,14 @@ TEST(AnnotationForm, TheYearOfBirthIsEmptyOrAWholeYearFrom1900ToThisYear) {
 TEST(AnnotationForm, ImagesAreEmptyOrAWholeNumberFromZero) {
     TAnnotationFields fields;
     fields.images = "0";
-    auto parse = ParseAnnotationFields(fields, kKinds, 2025);
+    auto parse = ParseAnnotationFields(fields, kKinds, 2025, false);
     ASSERT_TRUE(parse.input);
     EXPECT_EQ(parse.input->images, 0);
     fields.images = "12";
-    EXPECT_EQ(ParseAnnotationFields(fields, kKinds, 2025).input->images, 12);
+    EXPECT_EQ(ParseAnnotationFields(fields, kKinds, 2025, false).input->images, 12);
     for (const char* images : {"-1", "2,5", "два"}) {
         fields.images = images;
-        parse = ParseAnnotationFields(fields, kKinds, 2025);
+        parse = ParseAnnotationFields(fields, kKinds, 2025, false);
         EXPECT_FALSE(parse.input) << images;
         EXPECT_EQ(parse.message,
                   std::string("Число снимков «") + images + "»: не целое число от 0 (пример: 2).");
@@ -59,13 +60,13 @@ TEST(AnnotationForm, ImagesAreEmptyOrAWholeNumberFromZero) {
 
 TEST(AnnotationForm, TheDropDownChoosesACatalogueKindOrNone) {
     TAnnotationFields fields;
-    EXPECT_FALSE(ParseAnnotationFields(fields, kKinds, 2025).input->kindId);
+    EXPECT_FALSE(ParseAnnotationFields(fields, kKinds, 2025, false).input->kindId);
     fields.kind = 1;
-    EXPECT_EQ(ParseAnnotationFields(fields, kKinds, 2025).input->kindId, 7);
+    EXPECT_EQ(ParseAnnotationFields(fields, kKinds, 2025, false).input->kindId, 7);
     fields.kind = 2;
-    EXPECT_EQ(ParseAnnotationFields(fields, kKinds, 2025).input->kindId, 3);
+    EXPECT_EQ(ParseAnnotationFields(fields, kKinds, 2025, false).input->kindId, 3);
     fields.kind = 3;  // beyond the list: as none, never another kind
-    EXPECT_FALSE(ParseAnnotationFields(fields, kKinds, 2025).input->kindId);
+    EXPECT_FALSE(ParseAnnotationFields(fields, kKinds, 2025, false).input->kindId);
 }
 
 TEST(AnnotationForm, TheJournalsFaultsHaveTheirMessages) {
@@ -123,7 +124,7 @@ TEST(AnnotationForm, FieldsGoThroughTheJournalAndBackIntact) {
     typed.images = "3";
     typed.operatorName = "O'Brien; \"старший\"";
     typed.note = "строка 1\r\nстрока 2; \"в кавычках\"" + std::string(10000, ';');
-    const auto parse = ParseAnnotationFields(typed, kinds, 2025);
+    const auto parse = ParseAnnotationFields(typed, kinds, 2025, false);
     ASSERT_TRUE(parse.input) << parse.message;
     const TAnnotationResult saved = journal.Annotate(1, *parse.input, {TPatientForm::Typed, ""});
     ASSERT_EQ(saved.fault, TAnnotationFault::None) << saved.error;
@@ -154,6 +155,63 @@ TEST(AnnotationForm, FieldsGoThroughTheJournalAndBackIntact) {
     const TAnnotationPrefill none = FieldsOfAnnotation(std::nullopt, kinds);
     EXPECT_EQ(none.fields.kind, 0u);
     EXPECT_EQ(KindCellText(std::nullopt), "");
+}
+
+// Re-saving a record whose patient is kept as a hash: the empty field leaves that hash as it is
+// (never the hash of the hash, never erased), whatever the setting is now; a patient typed
+// replaces it.
+TEST(AnnotationForm, AHiddenPatientStaysUnlessAnotherIsTyped) {
+    TempDir dir;
+    FixedClock clock;
+    TJournal journal(dir / "VIREL1_Service.db", clock);
+    ASSERT_EQ(journal.Open().outcome, TOpenOutcome::Created);
+    ASSERT_EQ(journal.Capture({MeterRecord{}.Journal()}).outcome, TCaptureOutcome::Written);
+    const TPatientPrivacy hashing{TPatientForm::Sha256, "соль"};
+    TAnnotationFields typed;
+    typed.patient = "Иванов И.И.";
+    auto parse = ParseAnnotationFields(typed, kKinds, 2025, false);
+    ASSERT_TRUE(parse.input);
+    ASSERT_EQ(journal.Annotate(1, *parse.input, hashing).fault, TAnnotationFault::None);
+    const std::string hash = *journal.CurrentAnnotation(1)->patient;
+    ASSERT_EQ(hash, Sha256Hex("сольИванов И.И."));
+
+    for (const TPatientPrivacy& now :
+         {hashing, TPatientPrivacy{TPatientForm::Typed, ""}, TPatientPrivacy{TPatientForm::None, ""}}) {
+        TAnnotationPrefill shown = FieldsOfAnnotation(journal.CurrentAnnotation(1), kKinds);
+        ASSERT_TRUE(shown.patientHidden);
+        shown.fields.note = std::string("заметка ") + PatientFormText(now.form);
+        shown.fields.patient = "  ";  // spaces only: nothing typed
+        parse = ParseAnnotationFields(shown.fields, kKinds, 2025, shown.patientHidden);
+        ASSERT_TRUE(parse.input);
+        EXPECT_TRUE(parse.input->keepPatient);
+        ASSERT_EQ(journal.Annotate(1, *parse.input, now).fault, TAnnotationFault::None);
+        const auto current = journal.CurrentAnnotation(1);
+        EXPECT_EQ(current->patient, hash) << PatientFormText(now.form);
+        EXPECT_EQ(current->patientForm, TPatientForm::Sha256) << PatientFormText(now.form);
+        EXPECT_EQ(current->note, shown.fields.note);
+    }
+    EXPECT_EQ(journal.AnnotationHistory(1).size(), 4u) << "each save a row of its own";
+
+    TAnnotationPrefill shown = FieldsOfAnnotation(journal.CurrentAnnotation(1), kKinds);
+    shown.fields.patient = "Петров П.П.";
+    parse = ParseAnnotationFields(shown.fields, kKinds, 2025, shown.patientHidden);
+    ASSERT_TRUE(parse.input);
+    EXPECT_FALSE(parse.input->keepPatient);
+    ASSERT_EQ(journal.Annotate(1, *parse.input, hashing).fault, TAnnotationFault::None);
+    EXPECT_EQ(journal.CurrentAnnotation(1)->patient, Sha256Hex("сольПетров П.П."));
+
+    // A record without any annotation keeps no patient by keeping.
+    MeterRecord second;
+    second.number = 2;
+    ASSERT_EQ(journal.Capture({second.Journal()}).outcome, TCaptureOutcome::Written);
+    TAnnotationInput keep;
+    keep.keepPatient = true;
+    keep.patient = "не этот";
+    ASSERT_EQ(journal.Annotate(2, keep, hashing).fault, TAnnotationFault::None);
+    EXPECT_FALSE(journal.CurrentAnnotation(2)->patient);
+    EXPECT_EQ(journal.CurrentAnnotation(2)->patientForm, TPatientForm::None);
+    // A shown (typed) patient is never kept by the empty field: emptied, it is gone.
+    EXPECT_FALSE(ParseAnnotationFields({}, kKinds, 2025, false).input->keepPatient);
 }
 
 }  // namespace

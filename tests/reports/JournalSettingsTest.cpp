@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/ArchiveCsv.h"
 #include "reports/JournalSettings.h"
 
 namespace virel {
@@ -31,6 +32,33 @@ TEST(JournalSettings, DosesInEachUnitExactToTheMetersThousandths) {
         EXPECT_EQ(JournalDoseText(RowOfDose(c.dose), TDoseUnit::cGy), c.cgy) << c.dose;
         EXPECT_EQ(JournalDoseText(RowOfDose(c.dose), TDoseUnit::mGy), c.mgy) << c.dose;
     }
+}
+
+// The journal window's export in the unit: each row's number in the file is the one the list
+// shows, the unit in the dose column's header; in Gy·cm² the archive's own sheet.
+TEST(JournalSettings, TheExportWritesDosesAndTheirHeaderInTheUnit) {
+    std::vector<TJournalRow> rows;
+    for (const double dose : {12.345, 0.001, 0.1, 255.255, 0.0, 7.07, 1e-4 * 3 + 2.0})
+        rows.push_back(RowOfDose(dose));
+    const TPeriod period{{2025, 9, 1}, {2025, 9, 30}};
+    const TArchiveSheet gy = JournalSheetIn(rows, period, {}, TDoseUnit::Gy);
+    EXPECT_EQ(gy.doseHeader, "");
+    for (const TDoseUnit unit : {TDoseUnit::cGy, TDoseUnit::mGy}) {
+        const TArchiveSheet sheet = JournalSheetIn(rows, period, {}, unit);
+        EXPECT_EQ(sheet.title, gy.title);
+        EXPECT_EQ(sheet.doseHeader, JournalDoseHeader(unit));
+        ASSERT_EQ(sheet.exactDoses.size(), rows.size());
+        for (std::size_t n = 0; n < rows.size(); ++n) {
+            ASSERT_TRUE(sheet.exactDoses[n]) << n;
+            EXPECT_EQ(ExactDoseText(*sheet.exactDoses[n]), JournalDoseText(rows[n], unit)) << n;
+        }
+        const std::string csv = ArchiveCsv(sheet, {});
+        EXPECT_NE(csv.find(";" + JournalDoseHeader(unit) + ";"), std::string::npos) << csv;
+        EXPECT_EQ(csv.find(JournalDoseHeader(TDoseUnit::Gy)), std::string::npos);
+    }
+    const std::string csv = ArchiveCsv(JournalSheetIn(rows, period, {}, TDoseUnit::cGy), {});
+    EXPECT_NE(csv.find(";1234,5;"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(";25525,5;"), std::string::npos) << csv;
 }
 
 TEST(JournalSettings, TheHeaderAndTheTotalsNameTheUnit) {

@@ -1,0 +1,292 @@
+#include "app/windows/ReportWindow.h"
+
+#include <commctrl.h>
+
+#include "app/controls/Controls.h"
+#include "app/platform/FileExportPlatform.h"
+#include "app/windows/Application.h"
+#include "app/windows/OkCancelDialog.h"
+#include "core/Utf16.h"
+#include "journal/JournalView.h"
+#include "win/Windows.h"
+
+namespace virel::app {
+
+namespace {
+
+// Posted by the report thread when its outcome is there to take.
+constexpr UINT kMsgReportDone = WM_APP + 21;
+
+constexpr TDoseUnit kUnits[] = {TDoseUnit::Gy, TDoseUnit::cGy, TDoseUnit::mGy};
+
+// The columns' widths at 96 dpi: the kind's name wide, the figures narrower.
+constexpr int kKindWidths[] = {170, 70, 90, 80, 80, 70, 80, 80};
+constexpr int kMonthWidths[] = {120, 140, 200};
+
+void SetPicker(HWND picker, const DateTime& day) {
+    SYSTEMTIME time{};
+    time.wYear = static_cast<WORD>(day.year);
+    time.wMonth = static_cast<WORD>(day.month);
+    time.wDay = static_cast<WORD>(day.day);
+    SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
+}
+
+DateTime DayOfPicker(HWND picker) {
+    SYSTEMTIME time{};
+    if (SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) != GDT_VALID)
+        return {};
+    return {time.wYear, time.wMonth, time.wDay, 0, 0, 0, 0};
+}
+
+void SetText(HWND control, const std::string& text) {
+    SetWindowTextW(control, Widen(text).c_str());
+}
+
+HWND Label(TDpiLayout& layout, HWND parent, const std::string& text, TBounds at, int id = -1) {
+    return CreateControl(layout, L"STATIC", Widen(text).c_str(), SS_LEFT, at, parent, id);
+}
+
+HWND List(TDpiLayout& layout, HWND parent, TBounds at, int id) {
+    const HWND list = CreateControl(layout, WC_LISTVIEWW, L"",
+                                    LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+                                        LVS_NOSORTHEADER | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL,
+                                    at, parent, id, WS_EX_CLIENTEDGE);
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                 LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
+    return list;
+}
+
+}  // namespace
+
+TReportWindow::TReportWindow(TApplication& application, std::vector<TReportSource> sources,
+                             const TPeriod& period, TDoseUnit unit, IFileExportPlatform& platform,
+                             char decimalSeparator)
+    : TCustomWindow(application),
+      sources_(std::move(sources)),
+      period_(period),
+      unit_(unit),
+      platform_(platform),
+      decimalSeparator_(decimalSeparator) {}
+
+TReportWindow::~TReportWindow() {
+    Join();  // the thread's outcome is not wanted any more, but the thread must end first
+    DestroyHandle();
+}
+
+HWND TReportWindow::Create(HWND owner) {
+    CreateHandle(
+        {kClassName, LoadCursorW(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
+        Widen(texts::kReportCaption).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
+        WS_EX_DLGMODALFRAME, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, owner);
+    if (!Handle()) return nullptr;
+    CreateControls();
+    Application().AddDialogWindow(Handle());
+    Request();
+    return Handle();
+}
+
+void TReportWindow::CreateControls() {
+    TDpiLayout& layout = Layout();
+    const HWND self = Handle();
+    Label(layout, self, texts::kReportSource, {8, 12, 60, 13});
+    source_ = CreateControl(layout, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                            {70, 8, 150, 120}, self, kIdSource);
+    for (const TReportSource& source : sources_)
+        SendMessageW(source_, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(Widen(source.name).c_str()));
+    SendMessageW(source_, CB_SETCURSEL, 0, 0);
+    Label(layout, self, texts::kJournalPeriodFrom, {232, 12, 14, 13});
+    from_ = CreateControl(layout, DATETIMEPICK_CLASSW, L"", DTS_SHORTDATEFORMAT | WS_TABSTOP,
+                          {248, 8, 100, 21}, self, kIdFrom);
+    Label(layout, self, texts::kJournalPeriodTo, {356, 12, 18, 13});
+    to_ = CreateControl(layout, DATETIMEPICK_CLASSW, L"", DTS_SHORTDATEFORMAT | WS_TABSTOP,
+                        {376, 8, 100, 21}, self, kIdTo);
+    SetPicker(from_, period_.from);
+    SetPicker(to_, period_.to);
+    Label(layout, self, texts::kReportUnit, {490, 12, 80, 13});
+    unitBox_ = CreateControl(layout, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                             {572, 8, 160, 120}, self, kIdUnit);
+    for (const TDoseUnit unit : kUnits)
+        SendMessageW(unitBox_, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(Widen(DoseUnitText(unit)).c_str()));
+    SendMessageW(unitBox_, CB_SETCURSEL, static_cast<WPARAM>(unit_), 0);
+
+    headline_ = CreateControl(layout, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 38, 724, 13}, self,
+                              kIdHeadline);
+    Label(layout, self, kKindsSheet, {8, 58, 724, 13}, kIdKindsLabel);
+    kinds_ = List(layout, self, {8, 74, 724, 170}, kIdKinds);
+    Label(layout, self, kMonthsSheet, {8, 252, 724, 13}, kIdMonthsLabel);
+    months_ = List(layout, self, {8, 268, 724, 160}, kIdMonths);
+    save_ =
+        CreateControl(layout, L"BUTTON", Widen(texts::kReportSave).c_str(),
+                      BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, {576, 438, 75, 25}, self, kIdSave);
+    CreateControl(layout, L"BUTTON", Widen(texts::kReportClose).c_str(), BS_PUSHBUTTON | WS_TABSTOP,
+                  {657, 438, 75, 25}, self, IDCANCEL);
+}
+
+void TReportWindow::ShowModal() {
+    win::CentreWindow(Handle(), GetWindow(Handle(), GW_OWNER));
+    closed_ = false;
+    RunModalLoop(*this, source_, [this] { return closed_; });
+}
+
+void TReportWindow::Request() {
+    const LRESULT source = SendMessageW(source_, CB_GETCURSEL, 0, 0);
+    const LRESULT unit = SendMessageW(unitBox_, CB_GETCURSEL, 0, 0);
+    unit_ = unit >= 0 && unit < 3 ? kUnits[unit] : TDoseUnit::Gy;
+    period_ = PeriodBetween(DayOfPicker(from_), DayOfPicker(to_));
+    if (source < 0 || static_cast<std::size_t>(source) >= sources_.size()) return;
+    if (working_) {
+        again_ = true;
+        return;
+    }
+    Start();
+}
+
+void TReportWindow::Start() {
+    Join();
+    const TReportSource& source =
+        sources_[static_cast<std::size_t>(SendMessageW(source_, CB_GETCURSEL, 0, 0))];
+    working_ = true;
+    again_ = false;
+    EnableWindow(save_, FALSE);
+    SetText(headline_, texts::kReportComputing);
+    const HWND window = Handle();
+    // The thread gets copies: the window may change its controls meanwhile.
+    worker_ = std::thread([this, window, compute = source.report, period = period_, unit = unit_] {
+        TReportOutcome outcome;
+        try {
+            outcome = compute(period, unit);
+        } catch (const std::exception& e) {
+            outcome.report.reset();
+            outcome.error = e.what();
+        }
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            done_ = std::move(outcome);
+        }
+        PostMessageW(window, kMsgReportDone, 0, 0);
+    });
+    reportUnit_ = unit_;
+}
+
+void TReportWindow::Finished() {
+    std::optional<TReportOutcome> outcome;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        outcome.swap(done_);
+    }
+    if (!outcome) return;
+    Join();
+    working_ = false;
+    if (again_) {
+        Start();  // what the controls show now; this outcome is out of date
+        return;
+    }
+    if (!outcome->report) {
+        report_.reset();
+        SendMessageW(kinds_, LVM_DELETEALLITEMS, 0, 0);
+        SendMessageW(months_, LVM_DELETEALLITEMS, 0, 0);
+        SetText(headline_, texts::kReportFailed + outcome->error);
+        return;
+    }
+    report_ = std::move(outcome->report);
+    Show();
+}
+
+void TReportWindow::Show() {
+    const std::vector<TReportViewTable> tables =
+        ReportViewTables(ReportBook(*report_, reportUnit_), decimalSeparator_);
+    Fill(kinds_, tables[0]);
+    Fill(months_, tables[1]);
+    SetText(headline_, ReportHeadline(*report_));
+    EnableWindow(save_, TRUE);
+}
+
+void TReportWindow::Fill(HWND list, const TReportViewTable& table) {
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    while (SendMessageW(list, LVM_DELETECOLUMN, 0, 0)) {
+    }
+    const int* widths = list == kinds_ ? kKindWidths : kMonthWidths;
+    const std::size_t known = list == kinds_ ? std::size(kKindWidths) : std::size(kMonthWidths);
+    for (std::size_t c = 0; c < table.headers.size(); ++c) {
+        std::wstring header = Widen(table.headers[c]);
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+        column.fmt = c > 0 && table.numbers[c] ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        column.cx = Layout().Scale(c < known ? widths[c] : 80);
+        column.pszText = header.data();
+        SendMessageW(list, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
+    }
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        for (std::size_t c = 0; c < table.rows[r].size(); ++c) {
+            std::wstring text = Widen(table.rows[r][c]);
+            LVITEMW item{};
+            item.mask = LVIF_TEXT;
+            item.iItem = static_cast<int>(r);
+            item.iSubItem = static_cast<int>(c);
+            item.pszText = text.data();
+            SendMessageW(list, c == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW, r,
+                         reinterpret_cast<LPARAM>(&item));
+        }
+    }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+void TReportWindow::Join() {
+    if (worker_.joinable()) worker_.join();
+}
+
+void TReportWindow::SaveExecute() {
+    if (!report_) return;
+    const TBook book = ReportBook(*report_, reportUnit_);
+    auto choice = platform_.ChooseFile(ReportFileName(report_->period));
+    while (choice) {
+        const auto failure = WriteReportFile(Widen(choice->path), choice->type, book);
+        if (!failure) {
+            SetText(headline_, texts::kReportSaved + choice->path);
+            return;
+        }
+        if (!platform_.AskForAnotherName(choice->path, *failure)) break;
+        choice = platform_.ChooseFile(ReportFileName(report_->period));
+    }
+    SetText(headline_, texts::kReportNotSaved);
+}
+
+LRESULT TReportWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_NOTIFY: {
+            const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+            if ((header.hwndFrom == from_ || header.hwndFrom == to_) &&
+                header.code == DTN_DATETIMECHANGE)
+                Request();
+            return 0;
+        }
+        case WM_COMMAND:
+            if ((LOWORD(wParam) == kIdSource || LOWORD(wParam) == kIdUnit) &&
+                HIWORD(wParam) == CBN_SELCHANGE) {
+                Request();
+            } else if (LOWORD(wParam) == kIdSave && HIWORD(wParam) == BN_CLICKED) {
+                SaveExecute();
+            } else if (LOWORD(wParam) == IDCANCEL) {
+                closed_ = true;  // Esc, "Закрыть"
+            }
+            return 0;
+        case kMsgReportDone:
+            Finished();
+            return 0;
+        case WM_CLOSE:
+            closed_ = true;
+            return 0;
+        case WM_DESTROY:
+            Application().RemoveDialogWindow(Handle());
+            break;
+        default:
+            break;
+    }
+    return DefaultProc(message, wParam, lParam);
+}
+
+}  // namespace virel::app

@@ -1,0 +1,94 @@
+#pragma once
+// The window "Отчёт за период", opened from the window "Журнал доз" and modal to it, on its
+// thread: the source of the report (this room's journal; more sources come as more entries of
+// "Источник"), the period (this month at first) and the unit of DAP; the report's tables by
+// kind of examination (the records without a kind in a row of their own) and by month, the
+// same texts as its files; and "Сохранить..." to xlsx or CSV through the same writers as the
+// command line's report.
+//
+// A report over years of records takes up to a second: it is made on a thread of its own,
+// which runs the source's function alone, and the window stays responsive meanwhile. A change
+// while one is made asks for another once it is done; only the newest one is shown.
+#include <windows.h>
+
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "app/windows/Window.h"
+#include "core/FileExport.h"
+#include "reports/ReportView.h"
+
+namespace virel::app {
+
+class TReportWindow : public TCustomWindow {
+public:
+    static constexpr int kClientWidth = 740;
+    static constexpr int kClientHeight = 470;
+    static constexpr wchar_t kClassName[] = L"TReportWindow";
+    // The controls' ids, for the tests that find them from another thread.
+    enum TControlId : int {
+        kIdSource = 3501,
+        kIdFrom,
+        kIdTo,
+        kIdUnit,
+        kIdHeadline,
+        kIdKindsLabel,
+        kIdKinds,
+        kIdMonthsLabel,
+        kIdMonths,
+        kIdSave,
+    };
+
+    // `sources`: at least one; the first is chosen. `platform`: the journal window's save
+    // dialog and boxes.
+    TReportWindow(TApplication& application, std::vector<TReportSource> sources,
+                  const TPeriod& period, TDoseUnit unit, IFileExportPlatform& platform,
+                  char decimalSeparator);
+    ~TReportWindow() override;
+
+    // Creates the window, hidden, owned by `owner`, and starts the first report.
+    HWND Create(HWND owner);
+    // Shows it and returns when it is closed.
+    void ShowModal();
+
+    // Saves the report shown to a file the operator chooses.
+    void SaveExecute();
+    bool Busy() const { return working_; }
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void CreateControls();
+    // Asks for the report of what the controls show now.
+    void Request();
+    void Start();
+    void Finished();
+    void Show();
+    void Fill(HWND list, const TReportViewTable& table);
+    void Join();
+
+    std::vector<TReportSource> sources_;
+    TPeriod period_;
+    TDoseUnit unit_;
+    IFileExportPlatform& platform_;
+    char decimalSeparator_;
+    bool closed_ = false;
+
+    // The report thread and what it hands back (under `mutex_`).
+    std::thread worker_;
+    bool working_ = false;
+    bool again_ = false;  // asked for again while one was made
+    std::mutex mutex_;
+    std::optional<TReportOutcome> done_;
+    // The report shown, with what it was asked for.
+    std::optional<TPeriodReport> report_;
+    TDoseUnit reportUnit_ = TDoseUnit::Gy;
+
+    HWND source_ = nullptr, from_ = nullptr, to_ = nullptr, unitBox_ = nullptr, headline_ = nullptr,
+         kinds_ = nullptr, months_ = nullptr, save_ = nullptr;
+};
+
+}  // namespace virel::app
