@@ -17,6 +17,7 @@
 #include "core/Utf16.h"
 #include "win/Windows.h"
 #include "app/windows/ReportWindow.h"
+#include "registry/ReportSources.h"
 #include "reports/DoseSheet.h"
 
 namespace virel::app {
@@ -104,6 +105,7 @@ HWND TJournalWindow::Create() {
     AppendMenuW(journal, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(journal, MF_STRING, kIdCatalogue, Widen(texts::kCatalogueButton).c_str());
     AppendMenuW(journal, MF_STRING, kIdSettings, Widen(texts::kJournalSettingsButton).c_str());
+    AppendMenuW(journal, MF_STRING, kIdRegistry, Widen(texts::kRegistryButton).c_str());
     AppendMenuW(bar.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(journal), Widen(texts::kJournalMenu).c_str());
     CreateHandle({kClassName, LoadCursorW(nullptr, IDC_ARROW),
                   reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
@@ -408,11 +410,16 @@ void TJournalWindow::RegistryExecute() {
 
 std::vector<TReportSource> TJournalWindow::ReportSources() const {
     // The report runs on a thread of its own: it opens its own connection to the file there.
-    return {{texts::kReportSourceHere, [path = journal_.Path()](const TPeriod& period, TDoseUnit) {
-                 TPlatformClock clock;
-                 TJournal journal(path, clock);
-                 return ReportOfJournal(journal, period);
-             }}};
+    std::vector<TReportSource> sources{
+        {texts::kReportSourceHere, [path = journal_.Path()](const TPeriod& period, TDoseUnit) {
+             TPlatformClock clock;
+             TJournal journal(path, clock);
+             return ReportOfJournal(journal, period);
+         }}};
+    // The central registry's, with the settings stored now, when it is configured.
+    for (TReportSource& source : RegistryReportSources(LoadRegistrySettings()))
+        sources.push_back(std::move(source));
+    return sources;
 }
 
 void TJournalWindow::ReportExecute() {

@@ -81,8 +81,8 @@ public:
     // The selected records' lines for the patient's dose sheet onto the clipboard, as text and
     // as a table (Ctrl+C).
     void CopyDoseSheetExecute();
-    // Where a report can come from: this room's journal (more entries, the central registry's,
-    // go here).
+    // Where a report can come from: this room's journal, and when the central registry is
+    // configured, its rooms together and this room as the server holds it.
     std::vector<TReportSource> ReportSources() const;
     const TJournalSettings& Settings() const { return settings_; }
     // The dialog "Центральный журнал"; the pusher reads the settings again when they are stored.

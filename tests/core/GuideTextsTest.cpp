@@ -18,6 +18,7 @@
 #include "reports/CatalogueForm.h"
 #include "registry/PushSchedule.h"
 #include "registry/RegistryForm.h"
+#include "registry/ReportSources.h"
 #include "reports/DoseSheet.h"
 #include "reports/JournalSettings.h"
 #include "reports/ReportView.h"
@@ -233,7 +234,8 @@ TEST(GuideTexts, TheCentralJournalsDialogAndLineAreExplained) {
           texts::kRegistryWorks, texts::kRegistryFails, texts::kRegistryHalfGiven,
           texts::kRegistryNotStored, texts::kLinkPrefix, texts::kLinkLastPush,
           texts::kLinkNeverPushed, texts::kLinkWaiting, texts::kLinkPushing,
-          texts::kLinkRefusedRows,
+          texts::kLinkRefusedRows,         texts::kReportSourceAllRooms,
+          texts::kReportSourceThisRoom,
           texts::kLinkUnreachable, texts::kLinkRefused, texts::kLinkFailed}) {
         EXPECT_NE(guide.find(plain(text)), std::string::npos) << text;
     }
