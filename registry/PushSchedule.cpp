@@ -142,9 +142,9 @@ void TWakeOnCapture::DiscardBatch() {
 std::string LinkStateText(const TLinkState& state, const RegionalFormats& formats) {
     if (!state.configured) return {};
     std::string text = texts::kLinkPrefix;
-    text += state.lastPushMs
-                ? texts::kLinkLastPush + DateTimeToText(FromMilliseconds(*state.lastPushMs), formats)
-                : std::string(texts::kLinkNeverPushed);
+    text += state.lastPushMs ? texts::kLinkLastPush +
+                                   DateTimeToText(FromMilliseconds(*state.lastPushMs), formats)
+                             : std::string(texts::kLinkNeverPushed);
     if (state.waiting) text += texts::kLinkWaiting + std::to_string(*state.waiting);
     if (state.refused > 0) {
         text += texts::kLinkRefusedRows + std::to_string(state.refused);

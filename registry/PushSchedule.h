@@ -25,14 +25,14 @@ namespace virel {
 
 // The link's state as the journal window shows it in one line.
 struct TLinkState {
-    bool configured = false;                 // connection and room given: the line shows
-    bool pushing = false;                    // a push is in flight
-    std::optional<std::int64_t> lastPushMs;  // local time the server last took a push
-    std::optional<std::size_t> waiting;      // rows not pushed yet; none before the first look
-    std::size_t refused = 0;                 // rows the server can never take, kept aside
-    std::string refusedReason;               // why, as the last push that refused one said
+    bool configured = false;                    // connection and room given: the line shows
+    bool pushing = false;                       // a push is in flight
+    std::optional<std::int64_t> lastPushMs;     // local time the server last took a push
+    std::optional<std::size_t> waiting;         // rows not pushed yet; none before the first look
+    std::size_t refused = 0;                    // rows the server can never take, kept aside
+    std::string refusedReason;                  // why, as the last push that refused one said
     TPushOutcome outcome = TPushOutcome::Done;  // of the last push
-    std::string reason;                      // why the last push did not finish; empty if it did
+    std::string reason;                         // why the last push did not finish; empty if it did
 };
 
 // The pusher as the windows see it, from any thread.
@@ -139,9 +139,9 @@ inline constexpr char kLinkNeverPushed[] = "отправок ещё не был�
 inline constexpr char kLinkWaiting[] = ", ждут отправки: ";  // the count follows
 inline constexpr char kLinkPushing[] = ", идёт отправка";
 inline constexpr char kLinkRefusedRows[] = ", не принято сервером: ";  // the count, (the reason)
-inline constexpr char kLinkUnreachable[] = "; сервер не отвечает: ";  // the reason follows
-inline constexpr char kLinkRefused[] = "; сервер отказал: ";          // the reason follows
-inline constexpr char kLinkFailed[] = "; не отправлено: ";            // the reason follows
+inline constexpr char kLinkUnreachable[] = "; сервер не отвечает: ";   // the reason follows
+inline constexpr char kLinkRefused[] = "; сервер отказал: ";           // the reason follows
+inline constexpr char kLinkFailed[] = "; не отправлено: ";             // the reason follows
 }  // namespace texts
 
 // The journal window's line: "Центральный журнал: отправлено 08.12.2026 7:15:03, ждут

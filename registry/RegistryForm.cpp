@@ -26,7 +26,8 @@ TRegistrySettings SettingsOfFields(const TRegistryFields& fields, const TRegistr
 }
 
 std::optional<std::string> RegistryFieldsFault(const TRegistrySettings& settings) {
-    if (settings.connection.empty() != settings.room.empty()) return std::string(texts::kRegistryHalfGiven);
+    if (settings.connection.empty() != settings.room.empty())
+        return std::string(texts::kRegistryHalfGiven);
     return std::nullopt;
 }
 

@@ -24,10 +24,12 @@ inline constexpr char kRegistryForget[] = "&Удалить сохранённы�
 inline constexpr char kRegistryCheck[] = "&Проверить";
 inline constexpr char kRegistryChecking[] = "Проверка соединения...";
 inline constexpr char kRegistryWorks[] = "Соединение работает.";
-inline constexpr char kRegistryFails[] = "Не работает: ";  // the server's or driver's reason follows
+inline constexpr char kRegistryFails[] =
+    "Не работает: ";  // the server's or driver's reason follows
 inline constexpr char kRegistryHalfGiven[] =
     "Укажите и строку подключения, и кабинет (или очистите оба поля, чтобы не отправлять записи).";
-inline constexpr char kRegistryNotStored[] = "Настройки центрального журнала не сохранены в реестре.";
+inline constexpr char kRegistryNotStored[] =
+    "Настройки центрального журнала не сохранены в реестре.";
 }  // namespace texts
 
 // What the dialog's fields hold: the connection and the room as typed, the password field (the

@@ -73,7 +73,8 @@ struct TRegistryPusher::TShared {
 };
 
 TRegistryPusher::TRegistryPusher(std::string journalPath, TLoadSettings load, TPush push)
-    : shared_(std::make_shared<TShared>(std::move(journalPath), std::move(load), std::move(push))) {}
+    : shared_(std::make_shared<TShared>(std::move(journalPath), std::move(load), std::move(push))) {
+}
 
 TRegistryPusher::~TRegistryPusher() {
     Stop();

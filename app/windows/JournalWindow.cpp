@@ -402,7 +402,8 @@ void TJournalWindow::SettingsExecute() {
 }
 
 void TJournalWindow::RegistryExecute() {
-    TRegistryDialog dialog(Application(), LoadRegistrySettings(), CheckRegistry, SaveRegistrySettings);
+    TRegistryDialog dialog(Application(), LoadRegistrySettings(), CheckRegistry,
+                           SaveRegistrySettings);
     if (!dialog.Create(Handle())) return;
     if (dialog.ShowModal()) link_.SettingsChanged();
     ShowLink();

@@ -24,7 +24,8 @@ void Label(TDpiLayout& layout, HWND parent, const char* text, TBounds at) {
     CreateControl(layout, L"STATIC", Widen(text).c_str(), SS_LEFT, at, parent, -1);
 }
 
-HWND Edit(TDpiLayout& layout, HWND parent, const std::string& text, DWORD style, TBounds at, int id) {
+HWND Edit(TDpiLayout& layout, HWND parent, const std::string& text, DWORD style, TBounds at,
+          int id) {
     return CreateControl(layout, L"EDIT", Widen(text).c_str(), style | WS_TABSTOP, at, parent, id,
                          WS_EX_CLIENTEDGE);
 }
@@ -65,11 +66,13 @@ HWND TRegistryDialog::Create(HWND owner) {
     TDpiLayout& layout = Layout();
     const HWND self = Handle();
     Label(layout, self, texts::kRegistryConnection, {8, 8, 444, 13});
-    connection_ = Edit(layout, self, stored_.connection, ES_AUTOHSCROLL, {8, 24, 444, 21}, kIdConnection);
+    connection_ =
+        Edit(layout, self, stored_.connection, ES_AUTOHSCROLL, {8, 24, 444, 21}, kIdConnection);
     CreateControl(layout, L"STATIC", Widen(texts::kRegistryConnectionHint).c_str(),
                   SS_LEFT | SS_NOPREFIX, {8, 48, 444, 26}, self, -1);
     Label(layout, self, texts::kRegistryRoom, {8, 84, 124, 13});
-    room_ = Edit(layout, self, stored_.room, ES_AUTOHSCROLL, {kFieldX, 81, kFieldWidth, 21}, kIdRoom);
+    room_ =
+        Edit(layout, self, stored_.room, ES_AUTOHSCROLL, {kFieldX, 81, kFieldWidth, 21}, kIdRoom);
     Label(layout, self, texts::kRegistryPassword, {8, 112, 124, 13});
     // Empty whatever is stored: the stored password is never text of a window.
     password_ = Edit(layout, self, "", ES_AUTOHSCROLL | ES_PASSWORD,
@@ -86,8 +89,8 @@ HWND TRegistryDialog::Create(HWND owner) {
     checkButton_ = CreateControl(layout, L"BUTTON", Widen(texts::kRegistryCheck).c_str(),
                                  BS_PUSHBUTTON | WS_TABSTOP, {8, 159, 100, 25}, self, kIdCheck);
     // Read-only text, not a label: the operator can copy a driver's reason for the IT staff.
-    result_ = Edit(layout, self, "", ES_MULTILINE | ES_READONLY | WS_VSCROLL,
-                   {8, 191, 444, 44}, kIdCheckResult);
+    result_ = Edit(layout, self, "", ES_MULTILINE | ES_READONLY | WS_VSCROLL, {8, 191, 444, 44},
+                   kIdCheckResult);
     CreateControl(layout, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {296, 243, 75, 25}, self,
                   IDOK);
     CreateControl(layout, L"BUTTON", L"Отмена", BS_PUSHBUTTON | WS_TABSTOP, {377, 243, 75, 25},

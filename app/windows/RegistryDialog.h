@@ -32,7 +32,8 @@ public:
     using TStore = std::function<bool(const TRegistrySettings&)>;
     // `stored`: the settings as stored (the password only in memory); `check`: the link's check
     // (CheckRegistry), run on another thread; `store`: keeps the settings (SaveRegistrySettings).
-    TRegistryDialog(TApplication& application, TRegistrySettings stored, TCheck check, TStore store);
+    TRegistryDialog(TApplication& application, TRegistrySettings stored, TCheck check,
+                    TStore store);
     ~TRegistryDialog() override;
     HWND Create(HWND owner);
     // True when OK stored new settings.

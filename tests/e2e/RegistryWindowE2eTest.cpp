@@ -6,11 +6,9 @@
 // after it is back, and a server that never answers holding up neither the dialog nor the end.
 #include <winsock2.h>
 // after winsock2.h
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
 #include <commctrl.h>
+#include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -31,7 +29,8 @@
 #include "registry/ReportSources.h"
 #include "win/Windows.h"
 
-#if !defined(VIREL_E2E_PG_SCRIPT) || !defined(VIREL_E2E_PG_DIR) || !defined(VIREL_E2E_JOURNAL_READER)
+#if !defined(VIREL_E2E_PG_SCRIPT) || !defined(VIREL_E2E_PG_DIR) || \
+    !defined(VIREL_E2E_JOURNAL_READER)
 #error "build with the server's script, a folder for the server and the journal's reader"
 #endif
 
@@ -86,8 +85,10 @@ public:
             if (!line.empty()) {
                 std::vector<std::string> fields(1);
                 for (const char f : line) {
-                    if (f == '\t') fields.emplace_back();
-                    else fields.back() += f;
+                    if (f == '\t')
+                        fields.emplace_back();
+                    else
+                        fields.back() += f;
                 }
                 rows.push_back(std::move(fields));
             }
@@ -118,7 +119,8 @@ private:
     }
 
     // Beside the suite's server, by the process: the server's own user reaches it there.
-    std::string dir_ = std::string(VIREL_E2E_PG_DIR) + "-e2e-" + std::to_string(GetCurrentProcessId());
+    std::string dir_ =
+        std::string(VIREL_E2E_PG_DIR) + "-e2e-" + std::to_string(GetCurrentProcessId());
 };
 
 TServer* g_server = nullptr;
@@ -240,9 +242,12 @@ protected:
     }
     static HWND Field(HWND dialog, int id) { return GetDlgItem(dialog, id); }
     static void Type(HWND dialog, int id, const std::string& text) {
-        SendMessageW(Field(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+        SendMessageW(Field(dialog, id), WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(Widen(text).c_str()));
     }
-    static std::string Read(HWND dialog, int id) { return Narrow(win::WindowText(Field(dialog, id))); }
+    static std::string Read(HWND dialog, int id) {
+        return Narrow(win::WindowText(Field(dialog, id)));
+    }
     // "Проверить" pressed; its line once the check has answered (within `ms`).
     static std::string Check(HWND dialog, int ms = 30000) {
         Type(dialog, app::TRegistryDialog::kIdCheckResult, "");
@@ -262,7 +267,8 @@ protected:
     // The journal's records as Python's sqlite3 reads the file: "device|number|dose".
     std::vector<std::string> JournalRecords() {
         std::vector<std::string> records;
-        for (const auto& row : RunReader(VIREL_E2E_JOURNAL_READER, program->workDir + L"\\VIREL1_Service.db"))
+        for (const auto& row :
+             RunReader(VIREL_E2E_JOURNAL_READER, program->workDir + L"\\VIREL1_Service.db"))
             if (row.size() == 6) records.push_back(row[0] + "|" + row[1] + "|" + row[3]);
         return records;
     }
@@ -310,7 +316,8 @@ std::vector<std::string> Encodings(const std::string& password) {
 std::vector<std::tuple<std::wstring, DWORD, std::string>> StoredValues() {
     std::vector<std::tuple<std::wstring, DWORD, std::string>> values;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kStoreKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kStoreKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return values;
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         DWORD nameSize = 256, type = 0, size = 0;
@@ -335,7 +342,9 @@ TEST_F(RegistryWindow, TheDialogChecksAgainstTheServerAndKeepsThePasswordOnlyEnc
     HWND dialog = OpenDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(win::WindowText(dialog), L"Центральный журнал");
-    EXPECT_NE(GetWindowLongW(Field(dialog, app::TRegistryDialog::kIdPassword), GWL_STYLE) & ES_PASSWORD, 0);
+    EXPECT_NE(
+        GetWindowLongW(Field(dialog, app::TRegistryDialog::kIdPassword), GWL_STYLE) & ES_PASSWORD,
+        0);
     EXPECT_FALSE(IsWindowEnabled(Field(dialog, app::TRegistryDialog::kIdForget)))
         << "no stored password to forget";
     Type(dialog, app::TRegistryDialog::kIdConnection, g_server->Connection());
@@ -420,7 +429,9 @@ TEST_F(RegistryWindow, AnEndOfMeasurementReachesTheServerAndWaitsWhileTheServerI
     OpenJournalWindow();
     ASSERT_NE(Host().Window(), nullptr);
     EXPECT_TRUE(WaitForLine(
-        [](const std::string& line) { return line.find(", ждут отправки: 0") != std::string::npos; },
+        [](const std::string& line) {
+            return line.find(", ждут отправки: 0") != std::string::npos;
+        },
         10000))
         << LinkLine();
 
@@ -501,8 +512,8 @@ TEST_F(RegistryWindow, AServerThatNeverAnswersHoldsUpNeitherTheDialogNorTheEnd) 
     Type(dialog, app::TRegistryDialog::kIdRoom, kRoom);
     Type(dialog, app::TRegistryDialog::kIdPassword, "пароль");
     PostMessageW(Field(dialog, app::TRegistryDialog::kIdCheck), BM_CLICK, 0, 0);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(Field(dialog, app::TRegistryDialog::kIdCheck)); },
-                        5000))
+    ASSERT_TRUE(WaitFor(
+        [&] { return !IsWindowEnabled(Field(dialog, app::TRegistryDialog::kIdCheck)); }, 5000))
         << "the button waits with the check";
     Sleep(1000);
     EXPECT_EQ(Read(dialog, app::TRegistryDialog::kIdCheckResult), texts::kRegistryChecking)
@@ -518,9 +529,12 @@ TEST_F(RegistryWindow, AServerThatNeverAnswersHoldsUpNeitherTheDialogNorTheEnd) 
     EXPECT_EQ(Read(dialog, app::TRegistryDialog::kIdRoom), "Рентген 4");
     // OK stores while the check still runs; the check's answer later goes nowhere.
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitFor([&] { return FindWindowW(app::TRegistryDialog::kClassName, nullptr) == nullptr ||
-                                     !IsWindowVisible(dialog); },
-                        5000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return FindWindowW(app::TRegistryDialog::kClassName, nullptr) == nullptr ||
+                   !IsWindowVisible(dialog);
+        },
+        5000));
     EXPECT_EQ(app::LoadRegistrySettings().connection, silent.Connection());
 
     // The pusher now waits on that server too (new settings push at once): the end of the

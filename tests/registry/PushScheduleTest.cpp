@@ -1,13 +1,12 @@
 // The pusher's schedule with a fake clock and a fake server: when it pushes, how long it waits,
 // what wakes it and what it publishes for the journal window's line.
-#include "registry/PushSchedule.h"
-
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <stdexcept>
 
 #include "core/DateTimeFormat.h"
+#include "registry/PushSchedule.h"
 #include "tests/core/OpsFakes.h"
 
 namespace virel {
@@ -84,9 +83,9 @@ protected:
 };
 
 TEST_F(PushSchedule, NotConfiguredItNeverPushesWaitsOnlyForAWakeAndShowsNothing) {
-    for (TRegistrySettings unset : {TRegistrySettings{"", "Кабинет 3", ""},
-                                    TRegistrySettings{"DSN=virel", "", ""},
-                                    TRegistrySettings{"  ", " ", "секрет"}}) {
+    for (TRegistrySettings unset :
+         {TRegistrySettings{"", "Кабинет 3", ""}, TRegistrySettings{"DSN=virel", "", ""},
+          TRegistrySettings{"  ", " ", "секрет"}}) {
         waiting = 5;
         for (TPushWake wake :
              {TPushWake::Start, TPushWake::Capture, TPushWake::Settings, TPushWake::Pause})
@@ -152,7 +151,7 @@ TEST_F(PushSchedule, AServerThatDoesNotAnswerIsAskedAgainAfterGrowingPausesUpToF
         pause = Run(TPushWake::Pause);
     }
     EXPECT_EQ(pauses, (std::vector<std::int64_t>{5'000, 10'000, 20'000, 40'000, 80'000, 160'000,
-                                                  300'000, 300'000, 300'000}));
+                                                 300'000, 300'000, 300'000}));
     // Each retry came when its pause was over, counted from the end of the failed push.
     for (std::size_t i = 1; i < pushTicks.size(); ++i)
         EXPECT_EQ(pushTicks[i] - pushTicks[i - 1], pushMs + pauses[i - 1] + 15) << i;
@@ -196,7 +195,8 @@ TEST_F(PushSchedule, CapturesDuringAPauseCountButDoNotAskTheServerBeforeItsTime)
 
 TEST_F(PushSchedule, NewSettingsArePushedWithAtOnceAndBeginThePausesAnew) {
     waiting = 2;
-    results = {Down(2), Down(2), Result(TPushOutcome::Refused, 0, 2, "28P01 password authentication failed")};
+    results = {Down(2), Down(2),
+               Result(TPushOutcome::Refused, 0, 2, "28P01 password authentication failed")};
     ASSERT_EQ(Run(TPushWake::Start), milliseconds(5'000));
     clock.Advance(5'000);
     ASSERT_EQ(Run(TPushWake::Pause), milliseconds(10'000));

@@ -1,15 +1,16 @@
 // What the dialog "Центральный журнал" makes of its fields: the password kept, replaced or
 // forgotten without ever being shown, the half-given settings refused, the check's line.
-#include "registry/RegistryForm.h"
-
 #include <gtest/gtest.h>
+
+#include "registry/RegistryForm.h"
 
 namespace virel {
 namespace {
 
 TEST(RegistryForm, ThePasswordFieldLeftEmptyKeepsTheStoredOneTypedReplacesItTheBoxForgetsIt) {
     const TRegistrySettings stored{"DSN=old", "Кабинет 1", "старый пароль"};
-    TRegistryFields fields{"  Driver={PostgreSQL Unicode};Server=10.0.0.5  ", "\tКабинет 3 ", "", false};
+    TRegistryFields fields{"  Driver={PostgreSQL Unicode};Server=10.0.0.5  ", "\tКабинет 3 ", "",
+                           false};
     TRegistrySettings made = SettingsOfFields(fields, stored);
     EXPECT_EQ(made.connection, "Driver={PostgreSQL Unicode};Server=10.0.0.5");
     EXPECT_EQ(made.room, "Кабинет 3");
@@ -41,8 +42,9 @@ TEST(RegistryForm, ConnectionAndRoomGoTogetherOrNeither) {
 
 TEST(RegistryForm, TheCheckSaysItWorksOrGivesTheReason) {
     EXPECT_EQ(LinkCheckText({true, ""}), "Соединение работает.");
-    EXPECT_EQ(LinkCheckText({false, "28P01 FATAL: password authentication failed for user \"virel\""}),
-              "Не работает: 28P01 FATAL: password authentication failed for user \"virel\"");
+    EXPECT_EQ(
+        LinkCheckText({false, "28P01 FATAL: password authentication failed for user \"virel\""}),
+        "Не работает: 28P01 FATAL: password authentication failed for user \"virel\"");
 }
 
 }  // namespace

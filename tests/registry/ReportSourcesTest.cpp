@@ -1,10 +1,9 @@
 // The registry's entries of the report window's sources: there only when the registry is
 // configured, and a server that cannot be reached gives the reason, never an exception.
-#include "registry/ReportSources.h"
-
 #include <gtest/gtest.h>
 
 #include "journal/JournalView.h"
+#include "registry/ReportSources.h"
 
 namespace virel {
 namespace {
@@ -14,8 +13,7 @@ TEST(RegistryReportSources, AllRoomsAndThisRoomOnlyWhenConfiguredEachWithTheReas
     EXPECT_TRUE(RegistryReportSources({"DSN=virel", " ", "секрет"}).empty());
 
     const std::string password = "секретный-пароль-7";
-    const auto sources =
-        RegistryReportSources({"DSN=virel-no-such-source", "Рентген 3", password});
+    const auto sources = RegistryReportSources({"DSN=virel-no-such-source", "Рентген 3", password});
     ASSERT_EQ(sources.size(), 2u);
     EXPECT_EQ(sources[0].name, "Все кабинеты");
     EXPECT_EQ(sources[1].name, "Кабинет на сервере");
