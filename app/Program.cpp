@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/platform/PlatformSerialTrace.h"
+#include "app/platform/RegistrySettingsStore.h"
 #include "app/platform/RegionalSettings.h"
 #include "automation/ExcelApp.h"
 #include "core/DeviceTexts.h"
@@ -33,12 +34,18 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
                           [this] { com_.Enter(); }),
       journal_(journalPath.empty() ? programDir_ + kJournalFileName : std::move(journalPath), clock_),
       journalSink_(journal_, clock_),
-      journalWindow_(journal_.Path(), StorageKey(), TFace::kStorageSection),
+      pusher_(journal_.Path(), LoadRegistrySettings,
+              [](TJournal& journal, const TRegistrySettings& settings) {
+                  return PushWaiting(journal, settings);
+              }),
+      capturedJournal_(journalSink_, [this] { pusher_.Wake(); }),
+      journalWindow_(journal_.Path(), StorageKey(), TFace::kStorageSection, pusher_),
       aboutBox_(std::make_unique<TAboutBox>(application_)),
       progressBar_(std::make_unique<TFProgressBar>(application_)) {}
 
 TProgram::~TProgram() {
     journalWindow_.Close();
+    pusher_.Stop();
     progressBar_.reset();
     aboutBox_.reset();
     // Closing the port and stopping its polling before the window it belongs to goes; the
@@ -51,8 +58,10 @@ TProgram::~TProgram() {
 }
 
 void TProgram::SaveUnwrittenLines() {
-    // The main window is gone: its journal window goes with it, before the journal is written.
+    // The main window is gone: its journal window goes with it, and the pusher stops, before the
+    // journal is written.
     journalWindow_.Close();
+    pusher_.Stop();
     if (!operations_) return;  // Create failed before the window had its operations
     const std::string userLog = UserLogFilePath();
     const THeldAtExit held =
@@ -90,6 +99,8 @@ void TProgram::OpenJournal() {
 
 bool TProgram::Create() {
     OpenJournal();
+    // After the journal was brought forward on this thread: the pusher's connection finds it so.
+    pusher_.Start();
     face_ = std::make_unique<TFace>(application_, *aboutBox_, *progressBar_,
                                     [this](TFace& face) { return CreateOperations(face); });
     if (!face_->Create()) return false;
@@ -121,7 +132,7 @@ TFaceCommands TProgram::CreateOperations(TFace& face) {
             com_.Enter();
             return std::make_unique<TExcelApp>();
         },
-        fileExportPlatform_, journalSink_, formats_);
+        fileExportPlatform_, capturedJournal_, formats_);
     TDeviceOperations& ops = *operations_;
     return {
         [&ops](const TPrintSettings& s) { ops.actions.PrintExecute(s); },

@@ -13,6 +13,7 @@
 #include "app/platform/PlatformClock.h"
 #include "app/platform/PlatformKeyState.h"
 #include "app/platform/PlatformLogFile.h"
+#include "app/platform/RegistryPusher.h"
 #include "app/windows/AboutBox.h"
 #include "app/windows/Application.h"
 #include "app/windows/Face.h"
@@ -22,6 +23,7 @@
 #include "core/Regional.h"
 #include "journal/Journal.h"
 #include "journal/JournalSink.h"
+#include "registry/PushSchedule.h"
 #include "serial/CPDrv.h"
 #include "win/Scopes.h"
 
@@ -62,6 +64,8 @@ public:
     TJournal& Journal() { return journal_; }
     // The window "Журнал доз" (Ctrl+J), on a thread of its own.
     TJournalWindowHost& JournalWindow() { return journalWindow_; }
+    // The pusher to the central registry, on a thread of its own.
+    TRegistryPusher& RegistryPusher() { return pusher_; }
     const std::string& ProgramDir() const { return programDir_; }
     // Whether the program has made its COM (the spreadsheet export or the save dialog was used).
     bool ComMade() const { return com_.Entered(); }
@@ -92,6 +96,11 @@ private:
     // The dose journal beside the log file (VIREL1_Service.db).
     TJournal journal_;
     TJournalSink journalSink_;
+    // After the journal: its thread and that thread's own connection end first. Started once
+    // the journal was opened (and brought forward) at start.
+    TRegistryPusher pusher_;
+    // What the device side captures wakes the pusher.
+    TWakeOnCapture capturedJournal_;
     // After the journal: its window's thread, and that thread's own connection, end first.
     TJournalWindowHost journalWindow_;
     std::unique_ptr<TAboutBox> aboutBox_;

@@ -164,7 +164,9 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<double> first, filter;
     long long shown = 0, filtered = 0;
     for (int run = 0; run < runs; ++run) {
-        app::TJournalWindowHost host(path, "Software\\VIREL1_Service\\JournalWindowBench", "TFace");
+        TNoRegistryLink noRegistry;
+        app::TJournalWindowHost host(path, "Software\\VIREL1_Service\\JournalWindowBench", "TFace",
+                                     noRegistry);
         const double start = NowMs();
         host.Show(RegionalFormats{});
         app::TJournalWindow* window = host.Object();

@@ -10,10 +10,14 @@
 #include "app/platform/JournalSettingsStore.h"
 #include "app/windows/AnnotationDialog.h"
 #include "app/windows/JournalSettingsDialog.h"
-#include "app/windows/ReportWindow.h"
+#include "app/windows/RegistryDialog.h"
+#include "app/platform/RegistrySettingsStore.h"
 #include "app/platform/PlatformClock.h"
 #include "core/DeviceTexts.h"
 #include "core/Utf16.h"
+#include "win/Windows.h"
+#include "app/windows/ReportWindow.h"
+#include "registry/ReportSources.h"
 #include "reports/DoseSheet.h"
 
 namespace virel::app {
@@ -32,6 +36,8 @@ enum TControlId : int {
     kIdStatus,
     kIdCatalogue,
     kIdSettings,
+    kIdRegistry,
+    kIdLink,
     kIdReport,
     kIdCopySheet,
 };
@@ -73,7 +79,7 @@ void SetText(HWND control, const std::string& text) {
 TJournalWindow::TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
                                RegionalFormats formats, IFileExportPlatform& exportPlatform,
                                TJournalSettings settings, TStoreSettings storeSettings,
-                               TCatalogueFileDialog catalogueFiles)
+                               TCatalogueFileDialog catalogueFiles, IRegistryLink& link)
     : TCustomWindow(application),
       journal_(journal),
       clockSource_(clock),
@@ -82,6 +88,7 @@ TJournalWindow::TJournalWindow(TApplication& application, TJournal& journal, ICl
       settings_(std::move(settings)),
       storeSettings_(std::move(storeSettings)),
       catalogueFiles_(std::move(catalogueFiles)),
+      link_(link),
       period_(DefaultJournalPeriod(FromMilliseconds(clock.LocalNowMs()))) {}
 
 TJournalWindow::~TJournalWindow() {
@@ -98,6 +105,7 @@ HWND TJournalWindow::Create() {
     AppendMenuW(journal, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(journal, MF_STRING, kIdCatalogue, Widen(texts::kCatalogueButton).c_str());
     AppendMenuW(journal, MF_STRING, kIdSettings, Widen(texts::kJournalSettingsButton).c_str());
+    AppendMenuW(journal, MF_STRING, kIdRegistry, Widen(texts::kRegistryButton).c_str());
     AppendMenuW(bar.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(journal), Widen(texts::kJournalMenu).c_str());
     CreateHandle({kClassName, LoadCursorW(nullptr, IDC_ARROW),
                   reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
@@ -111,6 +119,7 @@ HWND TJournalWindow::Create() {
     Application().SetMainWindow(Handle(), shortcuts_.Get());
     Application().AddDialogWindow(Handle());
     Reload(false);
+    ShowLink();
     SetTimer(Handle(), kRefreshTimer, kRefreshInterval, nullptr);
     ShowWindow(Handle(), SW_SHOW);
     UpdateWindow(Handle());
@@ -142,7 +151,7 @@ void TJournalWindow::CreateControls() {
     list_ = CreateControl(Layout(), WC_LISTVIEWW, L"",
                           LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS |
                               WS_TABSTOP | WS_VSCROLL,
-                          {8, 88, 724, 300}, self, kIdList, WS_EX_CLIENTEDGE);
+                          {8, 88, 724, 270}, self, kIdList, WS_EX_CLIENTEDGE);
     SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
     const auto& headers = JournalColumnHeaders();
@@ -164,6 +173,12 @@ void TJournalWindow::CreateControls() {
         for (std::size_t c = 0; c < kListColumns; ++c)
             SendMessageW(list, LVM_SETCOLUMNWIDTH, c, layout.Scale(kColumnWidths[c]));
     });
+    // The central registry's link under the list, its settings beside it.
+    linkLine_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS,
+                              {8, 371, 566, 13}, self, kIdLink);
+    registryButton_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kRegistryButton).c_str(),
+                                    BS_PUSHBUTTON | WS_TABSTOP, {582, 366, 150, 23}, self,
+                                    kIdRegistry);
     status_ = CreateControl(Layout(), STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN,
                             {0, 396, 740, 19}, self, kIdStatus);
     const int wholeWidth = -1;
@@ -255,7 +270,14 @@ void TJournalWindow::Reload(bool keepPlace) {
     newest_ = NewestId();
 }
 
+void TJournalWindow::ShowLink() {
+    // Set only when it changed: a label set anew every second flickers.
+    const std::wstring text = Widen(LinkStateText(link_.State(), formats_));
+    if (win::WindowText(linkLine_) != text) SetWindowTextW(linkLine_, text.c_str());
+}
+
 void TJournalWindow::Refresh() {
+    ShowLink();
     bool changed = false;
     try {
         changed = !journal_.IsOpen() || journal_.Changed();
@@ -352,6 +374,7 @@ void TJournalWindow::AnnotateExecute() {
         ShowProblem(e);
     }
     SetStatus(texts::kAnnotationSaved);
+    link_.Wake();  // the annotation waits in the registry's queue now
     InvalidateRect(list_, nullptr, TRUE);
 }
 
@@ -378,13 +401,26 @@ void TJournalWindow::SettingsExecute() {
     Reload(true);
 }
 
+void TJournalWindow::RegistryExecute() {
+    TRegistryDialog dialog(Application(), LoadRegistrySettings(), CheckRegistry,
+                           SaveRegistrySettings);
+    if (!dialog.Create(Handle())) return;
+    if (dialog.ShowModal()) link_.SettingsChanged();
+    ShowLink();
+}
+
 std::vector<TReportSource> TJournalWindow::ReportSources() const {
     // The report runs on a thread of its own: it opens its own connection to the file there.
-    return {{texts::kReportSourceHere, [path = journal_.Path()](const TPeriod& period, TDoseUnit) {
-                 TPlatformClock clock;
-                 TJournal journal(path, clock);
-                 return ReportOfJournal(journal, period);
-             }}};
+    std::vector<TReportSource> sources{
+        {texts::kReportSourceHere, [path = journal_.Path()](const TPeriod& period, TDoseUnit) {
+             TPlatformClock clock;
+             TJournal journal(path, clock);
+             return ReportOfJournal(journal, period);
+         }}};
+    // The central registry's, with the settings stored now, when it is configured.
+    for (TReportSource& source : RegistryReportSources(LoadRegistrySettings()))
+        sources.push_back(std::move(source));
+    return sources;
 }
 
 void TJournalWindow::ReportExecute() {
@@ -497,6 +533,8 @@ LRESULT TJournalWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 SettingsExecute();
             } else if (LOWORD(wParam) == kIdCatalogue && HIWORD(wParam) == BN_CLICKED) {
                 CatalogueExecute();
+            } else if (LOWORD(wParam) == kIdRegistry && HIWORD(wParam) == BN_CLICKED) {
+                RegistryExecute();
             } else if (LOWORD(wParam) == kIdReport) {
                 ReportExecute();
             } else if (LOWORD(wParam) == kIdCopySheet) {
@@ -528,10 +566,11 @@ LRESULT TJournalWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 TJournalWindowHost::TJournalWindowHost(std::string journalPath, std::string registryKey,
-                                       std::string section)
+                                       std::string section, IRegistryLink& link)
     : journalPath_(std::move(journalPath)),
       registryKey_(std::move(registryKey)),
-      section_(std::move(section)) {}
+      section_(std::move(section)),
+      link_(link) {}
 
 TJournalWindowHost::~TJournalWindowHost() {
     Close();
@@ -609,7 +648,7 @@ void TJournalWindowHost::Run() {
                                   [key](const TJournalSettings& settings) {
                                       return WriteJournalSettings(key, settings);
                                   },
-                                  catalogueFiles);
+                                  catalogueFiles, link_);
             if (window.Create()) {
                 window_.store(window.Handle());
                 object_.store(&window);

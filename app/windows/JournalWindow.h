@@ -26,6 +26,7 @@
 #include "journal/AnnotationForm.h"
 #include "journal/Journal.h"
 #include "journal/JournalView.h"
+#include "registry/PushSchedule.h"
 #include "reports/JournalSettings.h"
 #include "reports/ReportView.h"
 #include "win/Scopes.h"
@@ -45,12 +46,13 @@ public:
     // The journal is this window's own connection, opened or not (each refresh tries again).
     // `settings`: the unit of DAP and how the record's dialog keeps the patient, kept by
     // `storeSettings` when the operator changes them; `catalogueFiles`: the catalogue's open
-    // and save dialogs.
+    // and save dialogs; `link`: the program's pusher to the central registry, whose state the
+    // window shows in a line and which is told of new settings and annotations.
     using TStoreSettings = std::function<bool(const TJournalSettings&)>;
     TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
                    RegionalFormats formats, IFileExportPlatform& exportPlatform,
                    TJournalSettings settings, TStoreSettings storeSettings,
-                   TCatalogueFileDialog catalogueFiles);
+                   TCatalogueFileDialog catalogueFiles, IRegistryLink& link);
     ~TJournalWindow() override;
 
     // Creates and shows the window with this month's records.
@@ -79,10 +81,12 @@ public:
     // The selected records' lines for the patient's dose sheet onto the clipboard, as text and
     // as a table (Ctrl+C).
     void CopyDoseSheetExecute();
-    // Where a report can come from: this room's journal (more entries, the central registry's,
-    // go here).
+    // Where a report can come from: this room's journal, and when the central registry is
+    // configured, its rooms together and this room as the server holds it.
     std::vector<TReportSource> ReportSources() const;
     const TJournalSettings& Settings() const { return settings_; }
+    // The dialog "Центральный журнал"; the pusher reads the settings again when they are stored.
+    void RegistryExecute();
 
     HWND List() const { return list_; }
     HWND FromPicker() const { return from_; }
@@ -93,6 +97,8 @@ public:
     HWND CatalogueButton() const { return catalogue_; }
     HWND SettingsButton() const { return settingsButton_; }
     HWND StatusBar() const { return status_; }
+    HWND RegistryButton() const { return registryButton_; }
+    HWND LinkLine() const { return linkLine_; }
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -109,6 +115,7 @@ private:
     void PeriodFromPickers();
     void OfferNewest(std::optional<std::int64_t> newestBefore);
     std::optional<std::int64_t> NewestId();
+    void ShowLink();
 
     TJournal& journal_;
     IClock& clockSource_;
@@ -117,6 +124,7 @@ private:
     TJournalSettings settings_;
     TStoreSettings storeSettings_;
     TCatalogueFileDialog catalogueFiles_;
+    IRegistryLink& link_;
     TPeriod period_;
     std::size_t count_ = 0;
     TPeriodTotals totalsValue_;
@@ -128,15 +136,17 @@ private:
     win::TAccelerators shortcuts_;
     HWND list_ = nullptr, from_ = nullptr, to_ = nullptr, totals_ = nullptr, clock_ = nullptr,
          export_ = nullptr, status_ = nullptr, catalogue_ = nullptr,
-         settingsButton_ = nullptr;
+         settingsButton_ = nullptr, registryButton_ = nullptr, linkLine_ = nullptr;
 };
 
 // Starts, fronts and ends the journal window's thread, from the main window's thread.
 class TJournalWindowHost {
 public:
     // The window opens its own connection to `journalPath`; `registryKey`/`section`: where the
-    // save dialog keeps its last folder (shared with the file export).
-    TJournalWindowHost(std::string journalPath, std::string registryKey, std::string section);
+    // save dialog keeps its last folder (shared with the file export); `link`: the program's
+    // pusher to the central registry (it outlives the host).
+    TJournalWindowHost(std::string journalPath, std::string registryKey, std::string section,
+                       IRegistryLink& link);
     ~TJournalWindowHost();  // closes the window and waits for its thread
     TJournalWindowHost(const TJournalWindowHost&) = delete;
     TJournalWindowHost& operator=(const TJournalWindowHost&) = delete;
@@ -166,6 +176,7 @@ private:
     std::string journalPath_;
     std::string registryKey_;
     std::string section_;
+    IRegistryLink& link_;
     RegionalFormats formats_;
     TSaveDialogFunction dialog_;
     TMessageBoxFunction boxes_;

@@ -16,6 +16,9 @@
 #include "journal/AnnotationForm.h"
 #include "journal/JournalView.h"
 #include "reports/CatalogueForm.h"
+#include "registry/PushSchedule.h"
+#include "registry/RegistryForm.h"
+#include "registry/ReportSources.h"
 #include "reports/DoseSheet.h"
 #include "reports/JournalSettings.h"
 #include "reports/ReportView.h"
@@ -209,6 +212,37 @@ TEST(GuideTexts, TheExaminationsDialogsAreNamed) {
     EXPECT_NE(guide.find(kJournalSettingsSection), std::string::npos);
     for (const char* name : {kStoredDoseUnit, kStoredPatientForm, kStoredPatientSalt})
         EXPECT_NE(guide.find(name), std::string::npos) << name;
+}
+
+// The central registry's dialog and the journal window's line about the link: every caption,
+// field, message and part of the line, and where the settings are kept.
+TEST(GuideTexts, TheCentralJournalsDialogAndLineAreExplained) {
+    const std::string guide = GuideText();
+    ASSERT_FALSE(guide.empty()) << "no guide at " VIREL_GUIDE_PATH;
+    const auto plain = [](const char* text) {
+        std::string caption;
+        for (const char c : std::string(text)) {
+            if (c != '&') caption += c;
+        }
+        while (!caption.empty() && (caption.back() == ':' || caption.back() == ' ')) caption.pop_back();
+        return caption;
+    };
+    for (const char* text :
+         {texts::kRegistryButton, texts::kRegistryCaption, texts::kRegistryConnection,
+          texts::kRegistryRoom, texts::kRegistryPassword, texts::kRegistryPasswordStored,
+          texts::kRegistryForget, texts::kRegistryCheck, texts::kRegistryChecking,
+          texts::kRegistryWorks, texts::kRegistryFails, texts::kRegistryHalfGiven,
+          texts::kRegistryNotStored, texts::kLinkPrefix, texts::kLinkLastPush,
+          texts::kLinkNeverPushed, texts::kLinkWaiting, texts::kLinkPushing,
+          texts::kLinkRefusedRows,         texts::kReportSourceAllRooms,
+          texts::kReportSourceThisRoom,
+          texts::kLinkUnreachable, texts::kLinkRefused, texts::kLinkFailed}) {
+        EXPECT_NE(guide.find(plain(text)), std::string::npos) << text;
+    }
+    for (const char* text : {"TCentralJournal", "`Connection`", "`Room`", "`Password`",
+                             "CryptProtectData"}) {
+        EXPECT_NE(guide.find(text), std::string::npos) << text;
+    }
 }
 
 }  // namespace

@@ -749,13 +749,17 @@ protected:
                          reinterpret_cast<LPARAM>(&change));
         }
     }
+    // This process's: another test program on the same display may show its own meanwhile.
     int JournalWindows() {
         int count = 0;
         EnumWindows(
             [](HWND window, LPARAM found) {
                 wchar_t name[64] = L"";
                 GetClassNameW(window, name, 64);
-                if (std::wstring(name) == app::TJournalWindow::kClassName && IsWindowVisible(window))
+                DWORD process = 0;
+                GetWindowThreadProcessId(window, &process);
+                if (std::wstring(name) == app::TJournalWindow::kClassName && IsWindowVisible(window) &&
+                    process == GetCurrentProcessId())
                     ++*reinterpret_cast<int*>(found);
                 return TRUE;
             },

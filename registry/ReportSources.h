@@ -1,0 +1,22 @@
+#pragma once
+// The central registry as sources of the report window ("Отчёт за период"): all rooms, and this
+// room as the server holds it. Portable, tested natively.
+#include <vector>
+
+#include "registry/Registry.h"
+#include "reports/ReportView.h"
+
+namespace virel {
+
+namespace texts {
+// Short: the report window's list is narrow.
+inline constexpr char kReportSourceAllRooms[] = "Все кабинеты";
+inline constexpr char kReportSourceThisRoom[] = "Кабинет на сервере";
+}  // namespace texts
+
+// None when the registry is not configured. Each report connects to the server on the report
+// window's thread, with the settings as they were when the window opened; the server's or the
+// driver's reason (never the password) is the outcome's error.
+std::vector<TReportSource> RegistryReportSources(const TRegistrySettings& settings);
+
+}  // namespace virel
