@@ -34,7 +34,7 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
                           [this] { com_.Enter(); }),
       journal_(journalPath.empty() ? programDir_ + kJournalFileName : std::move(journalPath), clock_),
       journalSink_(journal_, clock_),
-      pusher_(journal_.Path(), LoadRegistrySettings,
+      pusher_(journal_.Path(), [key = StorageKey()] { return LoadRegistrySettings(key); },
               [](TJournal& journal, const TRegistrySettings& settings) {
                   return PushWaiting(journal, settings);
               }),

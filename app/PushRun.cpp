@@ -24,7 +24,7 @@ std::optional<int> RunPushCommandLine(const std::string& journalPath) {
     if (!command.requested) return std::nullopt;
     if (!command.error.empty()) return Told(TPushExit::BadArguments, command.error);
 
-    const TRegistrySettings settings = WithOverrides(LoadRegistrySettings(), command);
+    const TRegistrySettings settings = WithOverrides(LoadOwnRegistrySettings(), command);
     TPlatformClock clock;
     TJournal journal(journalPath, clock);
     const TOpenResult opened = journal.Open();

@@ -59,7 +59,7 @@ std::optional<std::string> ReadFileBytes(const std::string& path, std::string& b
 
 // The report from the central registry's server: all rooms, or the one named.
 int RunRegistryReport(const TReportCommand& command) {
-    const TRegistrySettings settings = LoadRegistrySettings();
+    const TRegistrySettings settings = LoadOwnRegistrySettings();
     if (settings.connection.empty())
         return Failed(kExitJournal, "центральный журнал не настроен: нет строки подключения");
     TBook book;

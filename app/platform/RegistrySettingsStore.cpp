@@ -7,17 +7,20 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/Utf16.h"
-#include "zlib.h"
+#include "storage/AppUtils.h"
+#include "storage/FormStorageWin32.h"
 #include "win/Scopes.h"
+#include "zlib.h"
 
 namespace virel::app {
 
 namespace {
 
-constexpr wchar_t kKey[] = L"Software\\VIREL1_Service\\TCentralJournal";
+constexpr char kSection[] = "TCentralJournal";
 constexpr wchar_t kConnection[] = L"Connection";
 constexpr wchar_t kRoom[] = L"Room";
 constexpr wchar_t kPassword[] = L"Password";
@@ -92,12 +95,17 @@ std::string Decrypted(const std::vector<BYTE>& value) {
     return text;
 }
 
+std::wstring KeyOf(const std::string& registryKey) {
+    return Widen(registryKey + "\\" + kSection);
+}
+
 }  // namespace
 
-TRegistrySettings LoadRegistrySettings() {
+TRegistrySettings LoadRegistrySettings(const std::string& registryKey) {
     TRegistrySettings settings;
     win::TRegKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyOf(registryKey).c_str(), 0, KEY_READ,
+                      key.Receive()) != ERROR_SUCCESS) {
         key.Forget();
         return settings;
     }
@@ -108,9 +116,14 @@ TRegistrySettings LoadRegistrySettings() {
     return settings;
 }
 
-bool SaveRegistrySettings(const TRegistrySettings& settings) {
+TRegistrySettings LoadOwnRegistrySettings() {
+    if (ApplicationInfo().exePath.empty()) InitStorageApplicationInfo();
+    return LoadRegistrySettings(DefaultRegistryKey());
+}
+
+bool SaveRegistrySettings(const std::string& registryKey, const TRegistrySettings& settings) {
     win::TRegKey key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, KeyOf(registryKey).c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
                         key.Receive(), nullptr) != ERROR_SUCCESS) {
         key.Forget();
         return false;

@@ -79,7 +79,8 @@ void SetText(HWND control, const std::string& text) {
 TJournalWindow::TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
                                RegionalFormats formats, IFileExportPlatform& exportPlatform,
                                TJournalSettings settings, TStoreSettings storeSettings,
-                               TCatalogueFileDialog catalogueFiles, IRegistryLink& link)
+                               TCatalogueFileDialog catalogueFiles, IRegistryLink& link,
+                               std::string registryKey)
     : TCustomWindow(application),
       journal_(journal),
       clockSource_(clock),
@@ -89,6 +90,7 @@ TJournalWindow::TJournalWindow(TApplication& application, TJournal& journal, ICl
       storeSettings_(std::move(storeSettings)),
       catalogueFiles_(std::move(catalogueFiles)),
       link_(link),
+      registryKey_(std::move(registryKey)),
       period_(DefaultJournalPeriod(FromMilliseconds(clock.LocalNowMs()))) {}
 
 TJournalWindow::~TJournalWindow() {
@@ -402,8 +404,10 @@ void TJournalWindow::SettingsExecute() {
 }
 
 void TJournalWindow::RegistryExecute() {
-    TRegistryDialog dialog(Application(), LoadRegistrySettings(), CheckRegistry,
-                           SaveRegistrySettings);
+    TRegistryDialog dialog(Application(), LoadRegistrySettings(registryKey_), CheckRegistry,
+                           [key = registryKey_](const TRegistrySettings& settings) {
+                               return SaveRegistrySettings(key, settings);
+                           });
     if (!dialog.Create(Handle())) return;
     if (dialog.ShowModal()) link_.SettingsChanged();
     ShowLink();
@@ -418,7 +422,7 @@ std::vector<TReportSource> TJournalWindow::ReportSources() const {
              return ReportOfJournal(journal, period);
          }}};
     // The central registry's, with the settings stored now, when it is configured.
-    for (TReportSource& source : RegistryReportSources(LoadRegistrySettings()))
+    for (TReportSource& source : RegistryReportSources(LoadRegistrySettings(registryKey_)))
         sources.push_back(std::move(source));
     return sources;
 }
@@ -648,7 +652,7 @@ void TJournalWindowHost::Run() {
                                   [key](const TJournalSettings& settings) {
                                       return WriteJournalSettings(key, settings);
                                   },
-                                  catalogueFiles, link_);
+                                  catalogueFiles, link_, key);
             if (window.Create()) {
                 window_.store(window.Handle());
                 object_.store(&window);

@@ -47,12 +47,14 @@ public:
     // `settings`: the unit of DAP and how the record's dialog keeps the patient, kept by
     // `storeSettings` when the operator changes them; `catalogueFiles`: the catalogue's open
     // and save dialogs; `link`: the program's pusher to the central registry, whose state the
-    // window shows in a line and which is told of new settings and annotations.
+    // window shows in a line and which is told of new settings and annotations; `registryKey`:
+    // where the program's settings are, the central journal's among them.
     using TStoreSettings = std::function<bool(const TJournalSettings&)>;
     TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
                    RegionalFormats formats, IFileExportPlatform& exportPlatform,
                    TJournalSettings settings, TStoreSettings storeSettings,
-                   TCatalogueFileDialog catalogueFiles, IRegistryLink& link);
+                   TCatalogueFileDialog catalogueFiles, IRegistryLink& link,
+                   std::string registryKey);
     ~TJournalWindow() override;
 
     // Creates and shows the window with this month's records.
@@ -125,6 +127,7 @@ private:
     TStoreSettings storeSettings_;
     TCatalogueFileDialog catalogueFiles_;
     IRegistryLink& link_;
+    std::string registryKey_;  // where the central journal's settings are kept
     TPeriod period_;
     std::size_t count_ = 0;
     TPeriodTotals totalsValue_;

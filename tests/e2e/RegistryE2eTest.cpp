@@ -22,7 +22,11 @@
 namespace virel::e2e {
 namespace {
 
-constexpr wchar_t kKey[] = L"Software\\VIREL1_Service\\TCentralJournal";
+// The program runs under a name of its own, so its settings are its own: no other case's
+// program, started meanwhile, pushes to this case's server.
+constexpr char kProgramName[] = "VIREL1_Registry_e2e";
+const std::string kProgramKey = std::string("Software\\") + kProgramName;
+const std::wstring kKey = Widen(kProgramKey + "\\TCentralJournal");
 
 std::string FirstLine(const std::string& text) {
     return text.substr(0, text.find_first_of("\r\n"));
@@ -36,7 +40,7 @@ public:
 class RegistryE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kKey.c_str());
         CreateDirectoryW(L"" VIREL_E2E_WORK, nullptr);
         folder_ = std::wstring(L"" VIREL_E2E_WORK) + L"\\registry-" +
                   std::to_wstring(GetCurrentProcessId());
@@ -53,15 +57,15 @@ protected:
             << "the database for the case";
     }
     void TearDown() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kKey.c_str());
         for (const wchar_t* name :
-             {L"VIREL1_Service.exe", L"VIREL1_Service.db", L"VIREL1_Service.db-wal",
+             {L"VIREL1_Registry_e2e.exe", L"VIREL1_Service.db", L"VIREL1_Service.db-wal",
               L"VIREL1_Service.db-shm", L"report.csv", L"query.sql"}) {
             DeleteFileW((folder_ + L"\\" + name).c_str());
         }
         RemoveDirectoryW(folder_.c_str());
     }
-    std::wstring Program() const { return folder_ + L"\\VIREL1_Service.exe"; }
+    std::wstring Program() const { return folder_ + L"\\" + Widen(kProgramName) + L".exe"; }
     std::wstring JournalPath() const { return folder_ + L"\\" + Widen(kJournalFileName); }
     std::wstring File(const wchar_t* name) const { return folder_ + L"\\" + name; }
     std::string Connection(const std::string& extra = "") const {
@@ -118,7 +122,8 @@ TEST_F(RegistryE2e, PushWithoutAWindowThenTheServersRowsAndItsReport) {
     EXPECT_NE(none.output.find("не настроен"), std::string::npos) << none.output;
 
     // The password stored (encrypted), the connection and the room given for the run.
-    ASSERT_TRUE(app::SaveRegistrySettings({"DSN=nothing-stored", "не этот", password_}));
+    ASSERT_TRUE(
+        app::SaveRegistrySettings(kProgramKey, {"DSN=nothing-stored", "не этот", password_}));
     const TProgramRun pushed = Run(L"/PUSH /connection \"" + Widen(Connection()) +
                             L"\" /room \"Кабинет №5\"");
     EXPECT_EQ(pushed.exitCode, 0u) << pushed.output;
@@ -142,7 +147,7 @@ TEST_F(RegistryE2e, PushWithoutAWindowThenTheServersRowsAndItsReport) {
     EXPECT_EQ(Sql(database_, "SELECT count(*) FROM records;"), (Rows{{"40"}}));
 
     // The report from the server, with the stored settings.
-    ASSERT_TRUE(app::SaveRegistrySettings({Connection(), "Кабинет №5", password_}));
+    ASSERT_TRUE(app::SaveRegistrySettings(kProgramKey, {Connection(), "Кабинет №5", password_}));
     const TProgramRun report =
         Run(L"/report /from 2025-09-01 /to 2025-09-30 /out report.csv /unit mGy /registry");
     ASSERT_EQ(report.exitCode, 0u) << report.output;
@@ -158,7 +163,7 @@ TEST_F(RegistryE2e, PushWithoutAWindowThenTheServersRowsAndItsReport) {
 
 TEST_F(RegistryE2e, AWrongPasswordEndsWithItsCodeAndKeepsTheQueue) {
     Journal(5);
-    ASSERT_TRUE(app::SaveRegistrySettings({Connection(), "Кабинет 6", "wrong-Pa55"}));
+    ASSERT_TRUE(app::SaveRegistrySettings(kProgramKey, {Connection(), "Кабинет 6", "wrong-Pa55"}));
     const TProgramRun refused = Run(L"/push");
     EXPECT_EQ(refused.exitCode, 2u) << refused.output;
     EXPECT_NE(refused.output.find("password authentication failed"), std::string::npos)
@@ -171,7 +176,7 @@ TEST_F(RegistryE2e, AWrongPasswordEndsWithItsCodeAndKeepsTheQueue) {
     EXPECT_EQ(report.output.find("wrong-Pa55"), std::string::npos) << report.output;
 
     // A port nobody listens on: unreachable, the queue kept.
-    ASSERT_TRUE(app::SaveRegistrySettings(
+    ASSERT_TRUE(app::SaveRegistrySettings(kProgramKey,
         {"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=x;Uid=virel;", "Кабинет 6",
          password_}));
     const TProgramRun down = Run(L"/push");
@@ -180,18 +185,18 @@ TEST_F(RegistryE2e, AWrongPasswordEndsWithItsCodeAndKeepsTheQueue) {
 }
 
 TEST(RegistrySettingsStore, ThePasswordIsStoredEncryptedAndADamagedBlobGivesNone) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
-    EXPECT_EQ(app::LoadRegistrySettings().connection, "");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kKey.c_str());
+    EXPECT_EQ(app::LoadRegistrySettings(kProgramKey).connection, "");
     const TRegistrySettings saved{"Driver={PostgreSQL Unicode};Server=сервер;Database=журнал",
                                   "Кабинет №1", "пароль;}{=Pwd"};
-    ASSERT_TRUE(app::SaveRegistrySettings(saved));
-    const TRegistrySettings loaded = app::LoadRegistrySettings();
+    ASSERT_TRUE(app::SaveRegistrySettings(kProgramKey, saved));
+    const TRegistrySettings loaded = app::LoadRegistrySettings(kProgramKey);
     EXPECT_EQ(loaded.connection, saved.connection);
     EXPECT_EQ(loaded.room, saved.room);
     EXPECT_EQ(loaded.password, saved.password);
 
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ | KEY_WRITE, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey.c_str(), 0, KEY_READ | KEY_WRITE, &key), ERROR_SUCCESS);
     DWORD type = 0, size = 0;
     ASSERT_EQ(RegQueryValueExW(key, L"Password", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
@@ -218,23 +223,23 @@ TEST(RegistrySettingsStore, ThePasswordIsStoredEncryptedAndADamagedBlobGivesNone
                                  reinterpret_cast<const BYTE*>(damaged.data()),
                                  static_cast<DWORD>(damaged.size())),
                   ERROR_SUCCESS);
-        const TRegistrySettings read = app::LoadRegistrySettings();
+        const TRegistrySettings read = app::LoadRegistrySettings(kProgramKey);
         EXPECT_EQ(read.password, "");
         EXPECT_EQ(read.connection, saved.connection);
     }
     ASSERT_EQ(RegSetValueExW(key, L"Password", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"plain"),
                              12),
               ERROR_SUCCESS);
-    EXPECT_EQ(app::LoadRegistrySettings().password, "");
+    EXPECT_EQ(app::LoadRegistrySettings(kProgramKey).password, "");
     RegCloseKey(key);
 
     // No password: no value at all.
-    ASSERT_TRUE(app::SaveRegistrySettings({saved.connection, saved.room, ""}));
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+    ASSERT_TRUE(app::SaveRegistrySettings(kProgramKey, {saved.connection, saved.room, ""}));
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
     EXPECT_EQ(RegQueryValueExW(key, L"Password", nullptr, nullptr, nullptr, nullptr),
               ERROR_FILE_NOT_FOUND);
     RegCloseKey(key);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kKey.c_str());
 }
 
 }  // namespace

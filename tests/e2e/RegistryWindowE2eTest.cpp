@@ -27,6 +27,8 @@
 #include "core/Utf16.h"
 #include "registry/RegistryForm.h"
 #include "registry/ReportSources.h"
+#include "storage/AppUtils.h"
+#include "storage/FormStorageWin32.h"
 #include "win/Windows.h"
 
 #if !defined(VIREL_E2E_PG_SCRIPT) || !defined(VIREL_E2E_PG_DIR) || \
@@ -37,14 +39,19 @@
 namespace virel::e2e {
 namespace {
 
-constexpr wchar_t kStoreKey[] = L"Software\\VIREL1_Service\\TCentralJournal";
+// The programs of these cases run in this process: their settings are under its name.
+std::string ProgramKey() {
+    if (ApplicationInfo().exePath.empty()) InitStorageApplicationInfo();
+    return DefaultRegistryKey();
+}
+const std::wstring kStoreKey = Widen(ProgramKey() + "\\TCentralJournal");
 const char kRoom[] = "Рентген 3";
 
 // The settings of the central journal as no test left them: none stored, before and after.
 class TNoStoredRegistry {
 public:
-    TNoStoredRegistry() { RegDeleteTreeW(HKEY_CURRENT_USER, kStoreKey); }
-    ~TNoStoredRegistry() { RegDeleteTreeW(HKEY_CURRENT_USER, kStoreKey); }
+    TNoStoredRegistry() { RegDeleteTreeW(HKEY_CURRENT_USER, kStoreKey.c_str()); }
+    ~TNoStoredRegistry() { RegDeleteTreeW(HKEY_CURRENT_USER, kStoreKey.c_str()); }
     TNoStoredRegistry(const TNoStoredRegistry&) = delete;
     TNoStoredRegistry& operator=(const TNoStoredRegistry&) = delete;
 };
@@ -316,7 +323,7 @@ std::vector<std::string> Encodings(const std::string& password) {
 std::vector<std::tuple<std::wstring, DWORD, std::string>> StoredValues() {
     std::vector<std::tuple<std::wstring, DWORD, std::string>> values;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kStoreKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kStoreKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return values;
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
@@ -380,7 +387,7 @@ TEST_F(RegistryWindow, TheDialogChecksAgainstTheServerAndKeepsThePasswordOnlyEnc
         }
     }
     EXPECT_TRUE(passwordValue);
-    const TRegistrySettings stored = app::LoadRegistrySettings();
+    const TRegistrySettings stored = app::LoadOwnRegistrySettings();
     EXPECT_EQ(stored.connection, g_server->Connection());
     EXPECT_EQ(stored.room, kRoom);
     EXPECT_EQ(stored.password, g_server->Password()) << "decrypted for this user";
@@ -413,7 +420,7 @@ TEST_F(RegistryWindow, TheDialogChecksAgainstTheServerAndKeepsThePasswordOnlyEnc
 }
 
 TEST_F(RegistryWindow, AnEndOfMeasurementReachesTheServerAndWaitsWhileTheServerIsDown) {
-    ASSERT_TRUE(app::SaveRegistrySettings(ServerSettings()));
+    ASSERT_TRUE(app::SaveRegistrySettings(ProgramKey(), ServerSettings()));
     program->program->RegistryPusher().SettingsChanged();
 
     // Pushed with the journal window closed: the pusher is the program's.
@@ -535,7 +542,7 @@ TEST_F(RegistryWindow, AServerThatNeverAnswersHoldsUpNeitherTheDialogNorTheEnd) 
                    !IsWindowVisible(dialog);
         },
         5000));
-    EXPECT_EQ(app::LoadRegistrySettings().connection, silent.Connection());
+    EXPECT_EQ(app::LoadOwnRegistrySettings().connection, silent.Connection());
 
     // The pusher now waits on that server too (new settings push at once): the end of the
     // program does not wait for it.
