@@ -69,7 +69,15 @@ TReportWindow::TReportWindow(TApplication& application, std::vector<TReportSourc
       decimalSeparator_(decimalSeparator) {}
 
 TReportWindow::~TReportWindow() {
-    Join();  // the thread's outcome is not wanted any more, but the thread must end first
+    // The outcome is not wanted any more. A thread still making it holds only its own copies
+    // and the hand-back, and posts to a window that is gone: it runs out by itself.
+    if (worker_.joinable()) {
+        if (working_) {
+            worker_.detach();
+        } else {
+            worker_.join();
+        }
+    }
     DestroyHandle();
 }
 
@@ -153,7 +161,8 @@ void TReportWindow::Start() {
     SetText(headline_, texts::kReportComputing);
     const HWND window = Handle();
     // The thread gets copies: the window may change its controls meanwhile.
-    worker_ = std::thread([this, window, compute = source.report, period = period_, unit = unit_] {
+    worker_ = std::thread([handBack = handBack_, window, compute = source.report, period = period_,
+                           unit = unit_] {
         TReportOutcome outcome;
         try {
             outcome = compute(period, unit);
@@ -162,8 +171,8 @@ void TReportWindow::Start() {
             outcome.error = e.what();
         }
         {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            done_ = std::move(outcome);
+            const std::lock_guard<std::mutex> lock(handBack->mutex);
+            handBack->done = std::move(outcome);
         }
         PostMessageW(window, kMsgReportDone, 0, 0);
     });
@@ -173,8 +182,8 @@ void TReportWindow::Start() {
 void TReportWindow::Finished() {
     std::optional<TReportOutcome> outcome;
     {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        outcome.swap(done_);
+        const std::lock_guard<std::mutex> lock(handBack_->mutex);
+        outcome.swap(handBack_->done);
     }
     if (!outcome) return;
     Join();

@@ -11,6 +11,7 @@
 // while one is made asks for another once it is done; only the newest one is shown.
 #include <windows.h>
 
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -77,12 +78,17 @@ private:
     char decimalSeparator_;
     bool closed_ = false;
 
-    // The report thread and what it hands back (under `mutex_`).
+    // What the report thread hands back. Shared with the thread: a window closed while a
+    // report is made (a server that does not answer takes up to its login time-out) lets the
+    // thread run out on its own instead of waiting for it.
+    struct THandBack {
+        std::mutex mutex;
+        std::optional<TReportOutcome> done;
+    };
     std::thread worker_;
     bool working_ = false;
     bool again_ = false;  // asked for again while one was made
-    std::mutex mutex_;
-    std::optional<TReportOutcome> done_;
+    std::shared_ptr<THandBack> handBack_ = std::make_shared<THandBack>();
     // The report shown, with what it was asked for.
     std::optional<TPeriodReport> report_;
     TDoseUnit reportUnit_ = TDoseUnit::Gy;

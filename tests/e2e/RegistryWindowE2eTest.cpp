@@ -544,6 +544,37 @@ TEST_F(RegistryWindow, AServerThatNeverAnswersHoldsUpNeitherTheDialogNorTheEnd) 
         5000));
     EXPECT_EQ(app::LoadOwnRegistrySettings().connection, silent.Connection());
 
+    // A report over all rooms waits for that server; closing its window does not.
+    const UINT report = MenuCommand(Host().Window(), "&Отчёт за период...");
+    ASSERT_NE(report, 0u);
+    PostMessageW(Host().Window(), WM_COMMAND, report, 0);
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            window = FindWindowW(app::TReportWindow::kClassName, nullptr);
+            return window && IsWindowVisible(window);
+        },
+        5000));
+    const HWND source = GetDlgItem(window, app::TReportWindow::kIdSource);
+    SendMessageW(source, CB_SETCURSEL, 1, 0);
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(app::TReportWindow::kIdSource, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(source));
+    Sleep(1000);
+    EXPECT_EQ(Narrow(win::WindowText(GetDlgItem(window, app::TReportWindow::kIdHeadline))),
+              texts::kReportComputing)
+        << "the report still waits for the server";
+    const double closing = NowMs();
+    PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(
+        WaitFor([&] { return FindWindowW(app::TReportWindow::kClassName, nullptr) == nullptr; },
+                3000))
+        << "the report window is gone at once";
+    DWORD_PTR answered = 0;
+    EXPECT_NE(SendMessageTimeoutW(Host().Window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answered),
+              0)
+        << "the journal window answers";
+    EXPECT_LT(NowMs() - closing, 3000);
+
     // The pusher now waits on that server too (new settings push at once): the end of the
     // program does not wait for it.
     Press();
