@@ -428,8 +428,12 @@ std::vector<TReportSource> TJournalWindow::ReportSources() const {
 }
 
 void TJournalWindow::ReportExecute() {
+    // The registry's other rooms are asked of the server while the window is open already.
+    TReportWindow::TMoreSources otherRooms;
+    if (const TRegistrySettings registry = LoadRegistrySettings(registryKey_); Configured(registry))
+        otherRooms = [registry] { return OtherRoomSources(registry); };
     TReportWindow window(Application(), ReportSources(), period_, settings_.unit, exportPlatform_,
-                         UserDecimalSeparator());
+                         UserDecimalSeparator(), std::move(otherRooms));
     if (!window.Create(Handle())) return;
     window.ShowModal();
 }

@@ -16,6 +16,7 @@ namespace {
 
 // Posted by the report thread when its outcome is there to take.
 constexpr UINT kMsgReportDone = WM_APP + 21;
+constexpr UINT kMsgMoreSources = WM_APP + 22;
 
 constexpr TDoseUnit kUnits[] = {TDoseUnit::Gy, TDoseUnit::cGy, TDoseUnit::mGy};
 
@@ -60,13 +61,14 @@ HWND List(TDpiLayout& layout, HWND parent, TBounds at, int id) {
 
 TReportWindow::TReportWindow(TApplication& application, std::vector<TReportSource> sources,
                              const TPeriod& period, TDoseUnit unit, IFileExportPlatform& platform,
-                             char decimalSeparator)
+                             char decimalSeparator, TMoreSources moreSources)
     : TCustomWindow(application),
       sources_(std::move(sources)),
       period_(period),
       unit_(unit),
       platform_(platform),
-      decimalSeparator_(decimalSeparator) {}
+      decimalSeparator_(decimalSeparator),
+      moreSources_(std::move(moreSources)) {}
 
 TReportWindow::~TReportWindow() {
     // The outcome is not wanted any more. A thread still making it holds only its own copies
@@ -76,6 +78,13 @@ TReportWindow::~TReportWindow() {
             worker_.detach();
         } else {
             worker_.join();
+        }
+    }
+    if (moreWorker_.joinable()) {
+        if (lookingForMore_) {
+            moreWorker_.detach();
+        } else {
+            moreWorker_.join();
         }
     }
     DestroyHandle();
@@ -90,6 +99,22 @@ HWND TReportWindow::Create(HWND owner) {
     CreateControls();
     Application().AddDialogWindow(Handle());
     Request();
+    if (moreSources_) {
+        lookingForMore_ = true;
+        const HWND window = Handle();
+        moreWorker_ = std::thread([more = more_, window, find = moreSources_] {
+            std::vector<TReportSource> found;
+            try {
+                found = find();
+            } catch (const std::exception&) {
+            }
+            {
+                const std::lock_guard<std::mutex> lock(more->mutex);
+                more->found = std::move(found);
+            }
+            PostMessageW(window, kMsgMoreSources, 0, 0);
+        });
+    }
     return Handle();
 }
 
@@ -244,6 +269,22 @@ void TReportWindow::Fill(HWND list, const TReportViewTable& table) {
     InvalidateRect(list, nullptr, TRUE);
 }
 
+void TReportWindow::AddSources() {
+    std::optional<std::vector<TReportSource>> found;
+    {
+        const std::lock_guard<std::mutex> lock(more_->mutex);
+        found.swap(more_->found);
+    }
+    if (!found) return;
+    if (moreWorker_.joinable()) moreWorker_.join();
+    lookingForMore_ = false;
+    // Added at the end: the chosen entry keeps its place.
+    for (TReportSource& source : *found) {
+        SendMessageW(source_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(source.name).c_str()));
+        sources_.push_back(std::move(source));
+    }
+}
+
 void TReportWindow::Join() {
     if (worker_.joinable()) worker_.join();
 }
@@ -285,6 +326,9 @@ LRESULT TReportWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case kMsgReportDone:
             Finished();
+            return 0;
+        case kMsgMoreSources:
+            AddSources();
             return 0;
         case WM_CLOSE:
             closed_ = true;

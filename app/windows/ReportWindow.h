@@ -11,6 +11,7 @@
 // while one is made asks for another once it is done; only the newest one is shown.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -43,10 +44,12 @@ public:
     };
 
     // `sources`: at least one; the first is chosen. `platform`: the journal window's save
-    // dialog and boxes.
+    // dialog and boxes. `moreSources`, when given, runs on a thread of its own when the window
+    // opens (it may ask a server) and adds its sources to the list when it is done.
+    using TMoreSources = std::function<std::vector<TReportSource>()>;
     TReportWindow(TApplication& application, std::vector<TReportSource> sources,
                   const TPeriod& period, TDoseUnit unit, IFileExportPlatform& platform,
-                  char decimalSeparator);
+                  char decimalSeparator, TMoreSources moreSources = {});
     ~TReportWindow() override;
 
     // Creates the window, hidden, owned by `owner`, and starts the first report.
@@ -70,6 +73,7 @@ private:
     void Show();
     void Fill(HWND list, const TReportViewTable& table);
     void Join();
+    void AddSources();
 
     std::vector<TReportSource> sources_;
     TPeriod period_;
@@ -89,6 +93,15 @@ private:
     bool working_ = false;
     bool again_ = false;  // asked for again while one was made
     std::shared_ptr<THandBack> handBack_ = std::make_shared<THandBack>();
+    // The sources found later, handed back likewise.
+    struct TMoreHandBack {
+        std::mutex mutex;
+        std::optional<std::vector<TReportSource>> found;
+    };
+    TMoreSources moreSources_;
+    std::thread moreWorker_;
+    bool lookingForMore_ = false;
+    std::shared_ptr<TMoreHandBack> more_ = std::make_shared<TMoreHandBack>();
     // The report shown, with what it was asked for.
     std::optional<TPeriodReport> report_;
     TDoseUnit reportUnit_ = TDoseUnit::Gy;

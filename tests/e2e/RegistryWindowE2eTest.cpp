@@ -469,7 +469,9 @@ TEST_F(RegistryWindow, AnEndOfMeasurementReachesTheServerAndWaitsWhileTheServerI
     ASSERT_EQ(both.size(), 2u);
     EXPECT_TRUE(EachOnceOnTheServer(both)) << "each record once";
 
-    // The report window offers the server's rooms: all of them, as the server counts them.
+    // The report window offers the server's rooms: all of them, as the server counts them, this
+    // one, and each other room the server holds (asked of it once the window is open).
+    g_server->Query("INSERT INTO rooms (name) VALUES ('Рентген 5') ON CONFLICT DO NOTHING");
     const UINT report = MenuCommand(Host().Window(), "&Отчёт за период...");
     ASSERT_NE(report, 0u);
     PostMessageW(Host().Window(), WM_COMMAND, report, 0);
@@ -481,7 +483,11 @@ TEST_F(RegistryWindow, AnEndOfMeasurementReachesTheServerAndWaitsWhileTheServerI
         },
         5000));
     const HWND source = GetDlgItem(window, app::TReportWindow::kIdSource);
-    ASSERT_EQ(SendMessageW(source, CB_GETCOUNT, 0, 0), 3);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageW(source, CB_GETCOUNT, 0, 0) == 4; }, 20000))
+        << SendMessageW(source, CB_GETCOUNT, 0, 0) << " sources";
+    wchar_t other[64] = {};
+    SendMessageW(source, CB_GETLBTEXT, 3, reinterpret_cast<LPARAM>(other));
+    EXPECT_EQ(Narrow(other), "Рентген 5");
     SendMessageW(source, CB_SETCURSEL, 1, 0);
     EXPECT_EQ(Narrow(win::WindowText(source)), texts::kReportSourceAllRooms);
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(app::TReportWindow::kIdSource, CBN_SELCHANGE),

@@ -7,7 +7,9 @@
 #include <future>
 #include <thread>
 
+#include "journal/JournalView.h"
 #include "registry/Odbc.h"
+#include "registry/ReportSources.h"
 #include "tests/registry/RegistryTestSupport.h"
 
 namespace virel::registrytest {
@@ -99,6 +101,19 @@ TEST_F(PushTest, TheRowsArriveAsTheJournalKeepsThemAndARepeatedPushAddsNothing) 
     EXPECT_EQ(server.Psql(database, "SELECT name FROM exam_kinds WHERE room = 'Кабинет №1'"),
               "Рентгенография ОГК\n");
     EXPECT_EQ(RegistryRooms(settings), (std::vector<std::string>{"Кабинет 2", "Кабинет №1"}));
+
+    // The report window's other rooms: each but this one, its report that room's alone.
+    const std::vector<TReportSource> others = OtherRoomSources(settings);
+    ASSERT_EQ(others.size(), 1u);
+    EXPECT_EQ(others[0].name, "Кабинет 2");
+    const TReportOutcome report = others[0].report(
+        PeriodBetween({2025, 1, 1, 0, 0, 0, 0}, {2025, 12, 31, 0, 0, 0, 0}), TDoseUnit::Gy);
+    ASSERT_TRUE(report.report.has_value()) << report.error;
+    EXPECT_EQ(report.report->all.count, 3);
+    // A server that does not answer: no other rooms, and no exception.
+    EXPECT_TRUE(OtherRoomSources({"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;", "Кабинет №1",
+                                  "x"})
+                    .empty());
 }
 
 TEST_F(PushTest, TheRecordKeepsItsLatestAnnotationWhicheverArrivedFirst) {
