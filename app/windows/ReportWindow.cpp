@@ -18,6 +18,17 @@ namespace {
 constexpr UINT kMsgReportDone = WM_APP + 21;
 constexpr UINT kMsgMoreSources = WM_APP + 22;
 
+// A thread of a window that is going: waited for when it is done, else left to run out (it
+// holds only its own copies and its hand-back, and posts to a window that is gone).
+void LetGo(std::thread& thread, bool running) {
+    if (!thread.joinable()) return;
+    if (running) {
+        thread.detach();
+    } else {
+        thread.join();
+    }
+}
+
 constexpr TDoseUnit kUnits[] = {TDoseUnit::Gy, TDoseUnit::cGy, TDoseUnit::mGy};
 
 // The columns' widths at 96 dpi: the kind's name wide, the figures narrower.
@@ -71,22 +82,9 @@ TReportWindow::TReportWindow(TApplication& application, std::vector<TReportSourc
       moreSources_(std::move(moreSources)) {}
 
 TReportWindow::~TReportWindow() {
-    // The outcome is not wanted any more. A thread still making it holds only its own copies
-    // and the hand-back, and posts to a window that is gone: it runs out by itself.
-    if (worker_.joinable()) {
-        if (working_) {
-            worker_.detach();
-        } else {
-            worker_.join();
-        }
-    }
-    if (moreWorker_.joinable()) {
-        if (lookingForMore_) {
-            moreWorker_.detach();
-        } else {
-            moreWorker_.join();
-        }
-    }
+    // What the threads would hand back is not wanted any more.
+    LetGo(worker_, working_);
+    LetGo(moreWorker_, lookingForMore_);
     DestroyHandle();
 }
 
@@ -102,16 +100,13 @@ HWND TReportWindow::Create(HWND owner) {
     if (moreSources_) {
         lookingForMore_ = true;
         const HWND window = Handle();
-        moreWorker_ = std::thread([more = more_, window, find = moreSources_] {
+        moreWorker_ = std::thread([handBack = found_, window, find = moreSources_] {
             std::vector<TReportSource> found;
             try {
                 found = find();
             } catch (const std::exception&) {
             }
-            {
-                const std::lock_guard<std::mutex> lock(more->mutex);
-                more->found = std::move(found);
-            }
+            handBack->Put(std::move(found));
             PostMessageW(window, kMsgMoreSources, 0, 0);
         });
     }
@@ -186,7 +181,7 @@ void TReportWindow::Start() {
     SetText(headline_, texts::kReportComputing);
     const HWND window = Handle();
     // The thread gets copies: the window may change its controls meanwhile.
-    worker_ = std::thread([handBack = handBack_, window, compute = source.report, period = period_,
+    worker_ = std::thread([handBack = done_, window, compute = source.report, period = period_,
                            unit = unit_] {
         TReportOutcome outcome;
         try {
@@ -195,21 +190,14 @@ void TReportWindow::Start() {
             outcome.report.reset();
             outcome.error = e.what();
         }
-        {
-            const std::lock_guard<std::mutex> lock(handBack->mutex);
-            handBack->done = std::move(outcome);
-        }
+        handBack->Put(std::move(outcome));
         PostMessageW(window, kMsgReportDone, 0, 0);
     });
     reportUnit_ = unit_;
 }
 
 void TReportWindow::Finished() {
-    std::optional<TReportOutcome> outcome;
-    {
-        const std::lock_guard<std::mutex> lock(handBack_->mutex);
-        outcome.swap(handBack_->done);
-    }
+    const std::optional<TReportOutcome> outcome = done_->Take();
     if (!outcome) return;
     Join();
     working_ = false;
@@ -270,11 +258,7 @@ void TReportWindow::Fill(HWND list, const TReportViewTable& table) {
 }
 
 void TReportWindow::AddSources() {
-    std::optional<std::vector<TReportSource>> found;
-    {
-        const std::lock_guard<std::mutex> lock(more_->mutex);
-        found.swap(more_->found);
-    }
+    std::optional<TSources> found = found_->Take();
     if (!found) return;
     if (moreWorker_.joinable()) moreWorker_.join();
     lookingForMore_ = false;

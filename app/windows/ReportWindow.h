@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/windows/Window.h"
@@ -82,26 +83,35 @@ private:
     char decimalSeparator_;
     bool closed_ = false;
 
-    // What the report thread hands back. Shared with the thread: a window closed while a
+    // What a thread of the window hands back. Shared with the thread: a window closed while a
     // report is made (a server that does not answer takes up to its login time-out) lets the
     // thread run out on its own instead of waiting for it.
-    struct THandBack {
-        std::mutex mutex;
-        std::optional<TReportOutcome> done;
+    template <typename T>
+    class THandBack {
+    public:
+        void Put(T value) {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            value_ = std::move(value);
+        }
+        std::optional<T> Take() {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            return std::exchange(value_, std::nullopt);
+        }
+
+    private:
+        std::mutex mutex_;
+        std::optional<T> value_;
     };
     std::thread worker_;
     bool working_ = false;
     bool again_ = false;  // asked for again while one was made
-    std::shared_ptr<THandBack> handBack_ = std::make_shared<THandBack>();
-    // The sources found later, handed back likewise.
-    struct TMoreHandBack {
-        std::mutex mutex;
-        std::optional<std::vector<TReportSource>> found;
-    };
+    std::shared_ptr<THandBack<TReportOutcome>> done_ = std::make_shared<THandBack<TReportOutcome>>();
+    // The sources found later.
     TMoreSources moreSources_;
     std::thread moreWorker_;
     bool lookingForMore_ = false;
-    std::shared_ptr<TMoreHandBack> more_ = std::make_shared<TMoreHandBack>();
+    using TSources = std::vector<TReportSource>;
+    std::shared_ptr<THandBack<TSources>> found_ = std::make_shared<THandBack<TSources>>();
     // The report shown, with what it was asked for.
     std::optional<TPeriodReport> report_;
     TDoseUnit reportUnit_ = TDoseUnit::Gy;
