@@ -2,10 +2,10 @@
 // VIREL1_Service.exe /harvest: the harvest put together without a window, for the Windows Task
 // Scheduler. The archive read into the dose journal beside the log, one summary line to the
 // console it was started from and to the harvest file beside the log, and the exit code
-// (THarvestExit, core/HarvestCommand.h).
+// (THarvestExit, core/meter/HarvestCommand.h).
 #include <string>
 
-#include "core/HarvestCommand.h"
+#include "core/meter/HarvestCommand.h"
 
 namespace virel::app {
 

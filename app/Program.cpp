@@ -6,7 +6,7 @@
 #include "app/platform/RegistrySettingsStore.h"
 #include "app/platform/RegionalSettings.h"
 #include "automation/ExcelApp.h"
-#include "core/DeviceTexts.h"
+#include "core/meter/DeviceTexts.h"
 #include "core/ProgramDir.h"
 #include "journal/JournalTexts.h"
 #include "core/Utf16.h"

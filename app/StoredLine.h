@@ -3,7 +3,7 @@
 // the window's settings storage reads them ("CB_ComPort.Text" and "CB_Spead.ItemIndex" in the
 // section TFace; app/FaceStorage) and never written. The scheduled harvest talks on this line
 // unless its command line names another.
-#include "core/PortChoice.h"
+#include "core/meter/PortChoice.h"
 #include "storage/SectionStore.h"
 
 namespace virel::app {

@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 #include "app/HarvestRun.h"
-#include "app/windows/Application.h"
+#include "app/frame/Application.h"
 #include "app/platform/PlatformSerialTrace.h"
 #include "app/Program.h"
 #include "app/PushRun.h"
@@ -13,7 +13,7 @@
 #include "app/platform/RegionalSettings.h"
 #include "app/windows/Texts.h"
 #include "core/DecimalSeparator.h"
-#include "core/HarvestCommand.h"
+#include "core/meter/HarvestCommand.h"
 #include "core/ProgramDir.h"
 #include "core/Utf16.h"
 #include "journal/JournalTexts.h"

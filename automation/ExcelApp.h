@@ -1,7 +1,7 @@
 #pragma once
 // The spreadsheet program reached as "Excel.Application" through late-bound automation.
 #include "automation/OleAuto.h"
-#include "core/Spreadsheet.h"
+#include "core/export/Spreadsheet.h"
 
 namespace virel {
 

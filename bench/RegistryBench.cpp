@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/DeviceSeams.h"
+#include "core/meter/DeviceSeams.h"
 #include "journal/Journal.h"
 #include "registry/Odbc.h"
 #include "registry/Registry.h"

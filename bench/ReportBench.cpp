@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ReportCsv.h"
+#include "reports/ReportCsv.h"
 #include "fileexport/ReportXlsx.h"
 #include "journal/Journal.h"
 #include "reports/PeriodReport.h"

@@ -1,10 +1,10 @@
 #pragma once
-// A report's tables (core/ReportBook.h) as an xlsx workbook, written by libxlsxwriter: a sheet
+// A report's tables (core/export/ReportBook.h) as an xlsx workbook, written by libxlsxwriter: a sheet
 // per table, its title in A1, its headers in row 2, typed cells from row 3 (counts as integers,
 // doses as numbers showing their digits, months as dates), and a table's chart drawn beside it.
 #include <string>
 
-#include "core/ReportBook.h"
+#include "core/export/ReportBook.h"
 
 namespace virel {
 

@@ -4,7 +4,7 @@
 // as an integer and the dose as a number, so that the sheet sorts and sums.
 #include <string>
 
-#include "core/ArchiveSheet.h"
+#include "core/export/ArchiveSheet.h"
 
 namespace virel {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "core/MeterActions.h"
-#include "core/PortChoice.h"
-#include "core/SpinEditMath.h"
+#include "core/meter/MeterActions.h"
+#include "core/meter/PortChoice.h"
+#include "core/widgets/SpinEditMath.h"
 #include "fuzz/FuzzInput.h"
 
 using namespace virel;

@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/DeviceTexts.h"
-#include "core/MeasurementRecord.h"
+#include "core/meter/DeviceTexts.h"
+#include "core/meter/MeasurementRecord.h"
 #include "fuzz/FuzzInput.h"
 
 using namespace virel;

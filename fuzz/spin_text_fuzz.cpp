@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "core/SpinEditMath.h"
+#include "core/widgets/SpinEditMath.h"
 #include "fuzz/FuzzInput.h"
 
 using namespace virel;

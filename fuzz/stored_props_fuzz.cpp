@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/SpinEditMath.h"
+#include "core/widgets/SpinEditMath.h"
 #include "fuzz/FuzzInput.h"
 #include "storage/RXProps.h"
 #include "storage/TextUtil.h"

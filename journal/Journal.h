@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "core/DateTimeFormat.h"
-#include "core/DeviceSeams.h"
+#include "core/meter/DeviceSeams.h"
 #include "core/Errors.h"
 #include "journal/Annotations.h"
 #include "journal/JournalRecord.h"

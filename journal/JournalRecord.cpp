@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/ArchiveSheet.h"
+#include "core/export/ArchiveSheet.h"
 
 namespace virel {
 

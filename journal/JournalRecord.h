@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "core/DateTimeFormat.h"
-#include "core/MeasurementRecord.h"
-#include "core/RecordJournal.h"
+#include "core/meter/MeasurementRecord.h"
+#include "core/meter/RecordJournal.h"
 
 namespace virel {
 

@@ -1,10 +1,10 @@
 #pragma once
-// The journal as the device side hands it records (core/RecordJournal.h): each record dated by
+// The journal as the device side hands it records (core/meter/RecordJournal.h): each record dated by
 // the PC's clock and captured at once, or gathered into one transaction for a harvest.
 #include <vector>
 
-#include "core/DeviceSeams.h"
-#include "core/RecordJournal.h"
+#include "core/meter/DeviceSeams.h"
+#include "core/meter/RecordJournal.h"
 #include "journal/Journal.h"
 
 namespace virel {

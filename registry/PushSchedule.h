@@ -17,7 +17,7 @@
 #include <optional>
 #include <string>
 
-#include "core/RecordJournal.h"
+#include "core/meter/RecordJournal.h"
 #include "core/Regional.h"
 #include "registry/Registry.h"
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <set>
 
-#include "core/ReportCsv.h"
+#include "reports/ReportCsv.h"
 
 namespace virel {
 

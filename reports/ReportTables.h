@@ -1,11 +1,11 @@
 #pragma once
-// The period report as tables (core/ReportBook.h) in a chosen unit of DAP, the unit named in
+// The period report as tables (core/export/ReportBook.h) in a chosen unit of DAP, the unit named in
 // every header. Nothing of the patient is in them.
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "core/ReportBook.h"
+#include "core/export/ReportBook.h"
 #include "reports/PeriodReport.h"
 
 namespace virel {

@@ -8,8 +8,8 @@
 #include <initializer_list>
 #include <string>
 
-#include "app/windows/DpiLayout.h"
-#include "app/windows/Window.h"
+#include "app/frame/DpiLayout.h"
+#include "app/frame/Window.h"
 
 namespace virel::app {
 

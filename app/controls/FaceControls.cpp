@@ -1,6 +1,6 @@
 #include "app/controls/FaceControls.h"
 
-#include "core/PortChoice.h"
+#include "core/meter/PortChoice.h"
 #include "core/Utf16.h"
 #include "win/Windows.h"
 

@@ -1,7 +1,7 @@
 #include "app/controls/Gauge.h"
 
 #include "core/Errors.h"
-#include "core/GaugeMath.h"
+#include "core/widgets/GaugeMath.h"
 #include "win/Scopes.h"
 
 namespace virel::app {

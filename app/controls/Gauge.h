@@ -1,7 +1,7 @@
 #pragma once
 // Percentage gauge: a horizontal bar with a one-pixel border, white background, black bar and
 // the percentage in the middle, drawn by exclusive-or so it reads on both. It repaints only
-// when the whole-number percentage changes (core/GaugeMath).
+// when the whole-number percentage changes (core/widgets/GaugeMath).
 //
 // The font comes with WM_SETFONT (default: the system's GUI font). The pointer over the gauge
 // is its parent's to choose: the parent answers WM_SETCURSOR for its children.

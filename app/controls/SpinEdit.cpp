@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "core/DpiScale.h"
-#include "core/SpinEditMath.h"
+#include "core/widgets/DpiScale.h"
+#include "core/widgets/SpinEditMath.h"
 #include "core/Utf16.h"
 #include "win/Scopes.h"
 #include "win/Windows.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Integer spin edit: a single-line edit with a small spin button inside its right edge. The
 // field keeps its value only as its text; the rules for reading and writing it are in
-// core/SpinEditMath.
+// core/widgets/SpinEditMath.
 //
 // Handle() is the edit itself, so tab order, tooltips, fonts (WM_SETFONT) and focus work as for
 // any edit. The spin button is a child of the edit and moves and hides with it; the edit's text
@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "core/DpiScale.h"
+#include "core/widgets/DpiScale.h"
 
 namespace virel::app {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "core/PortChoice.h"
+#include "core/meter/PortChoice.h"
 
 namespace virel::app {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "core/DeviceSeams.h"
+#include "core/meter/DeviceSeams.h"
 #include "serial/CPDrv.h"
 
 namespace virel::app {
@@ -22,7 +22,7 @@ public:
         : port_(port), onRefusedPort_(std::move(onRefusedPort)) {}
 
     // 4800/9600 -> br4800/br9600 (any other speed as a custom rate); the port the text names
-    // (core/PortChoice.h): 1..16 -> pnCOM1..pnCOM16, above that the name "\\.\COM<n>"; then
+    // (core/meter/PortChoice.h): 1..16 -> pnCOM1..pnCOM16, above that the name "\\.\COM<n>"; then
     // Connect. A text naming no port: Disconnect, false.
     bool Open(std::uint32_t speed, const std::string& portText) override;
     void Close() override { port_.Disconnect(); }

@@ -7,9 +7,9 @@
 #include <functional>
 #include <vector>
 
-#include "core/ArchiveCsv.h"
-#include "core/ReportCsv.h"
-#include "core/DeviceTexts.h"
+#include "core/export/ArchiveCsv.h"
+#include "reports/ReportCsv.h"
+#include "core/meter/DeviceTexts.h"
 #include "core/Utf16.h"
 #include "fileexport/ReportXlsx.h"
 #include "fileexport/XlsxArchive.h"

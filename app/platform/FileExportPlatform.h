@@ -10,10 +10,10 @@
 #include <functional>
 #include <string>
 
-#include "app/windows/Application.h"
-#include "core/FileExport.h"
+#include "app/frame/Application.h"
+#include "core/export/FileExport.h"
 #include "core/Regional.h"
-#include "core/ReportBook.h"
+#include "core/export/ReportBook.h"
 
 namespace virel::app {
 

@@ -3,7 +3,7 @@
 // registry beside the main window's: HKEY_CURRENT_USER\<registryKey>\TJournalWindow.
 #include <string>
 
-#include "reports/JournalSettings.h"
+#include "forms/JournalSettings.h"
 
 namespace virel::app {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The Windows source of the exchange's Esc check.
-#include "core/DeviceSeams.h"
+#include "core/meter/DeviceSeams.h"
 
 namespace virel::app {
 

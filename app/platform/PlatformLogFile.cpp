@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "core/DeviceTexts.h"
+#include "core/meter/DeviceTexts.h"
 #include "core/Errors.h"
 #include "core/Utf16.h"
 #include "win/Scopes.h"

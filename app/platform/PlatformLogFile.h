@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "core/LogFile.h"
+#include "core/meter/LogFile.h"
 
 namespace virel::app {
 

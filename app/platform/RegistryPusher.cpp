@@ -4,7 +4,7 @@
 
 #include "app/platform/PlatformClock.h"
 #include "journal/Journal.h"
-#include "journal/JournalView.h"
+#include "forms/JournalView.h"
 
 namespace virel::app {
 

@@ -1,7 +1,7 @@
 #include "app/windows/AboutBox.h"
 
-#include "app/windows/Application.h"
-#include "app/windows/OkCancelDialog.h"
+#include "app/frame/Application.h"
+#include "app/frame/OkCancelDialog.h"
 #include "app/Resource.h"
 #include "app/windows/Texts.h"
 #include "win/Windows.h"

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/controls/Controls.h"
-#include "app/windows/Window.h"
+#include "app/frame/Window.h"
 #include "win/Scopes.h"
 
 namespace virel::app {

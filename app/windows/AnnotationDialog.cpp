@@ -1,7 +1,7 @@
 #include "app/windows/AnnotationDialog.h"
 
 #include "app/controls/Controls.h"
-#include "app/windows/Application.h"
+#include "app/frame/Application.h"
 #include "core/Utf16.h"
 #include "win/Windows.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/windows/OkCancelDialog.h"
-#include "journal/AnnotationForm.h"
+#include "app/frame/OkCancelDialog.h"
+#include "forms/AnnotationForm.h"
 
 namespace virel::app {
 

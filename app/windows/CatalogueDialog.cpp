@@ -6,7 +6,7 @@
 
 #include "app/controls/Controls.h"
 #include "app/platform/FileExportPlatform.h"
-#include "app/windows/Application.h"
+#include "app/frame/Application.h"
 #include "core/Utf16.h"
 #include "reports/CatalogueCsv.h"
 #include "win/Windows.h"

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/windows/OkCancelDialog.h"
+#include "app/frame/OkCancelDialog.h"
 #include "journal/Journal.h"
-#include "reports/CatalogueForm.h"
+#include "forms/CatalogueForm.h"
 
 namespace virel::app {
 

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "app/windows/AboutBox.h"
-#include "app/windows/Application.h"
+#include "app/frame/Application.h"
 #include "app/windows/ProgressBar.h"
 #include "app/Resource.h"
 #include "app/platform/SerialPorts.h"
 #include "app/windows/Texts.h"
-#include "core/PortChoice.h"
+#include "core/meter/PortChoice.h"
 #include "core/Utf16.h"
 
 namespace virel::app {

@@ -15,11 +15,11 @@
 #include "app/controls/Gauge.h"
 #include "win/Scopes.h"
 #include "app/controls/SpinEdit.h"
-#include "app/windows/Window.h"
-#include "core/FaceView.h"
-#include "core/MeterActions.h"
-#include "core/PeriodicPrint.h"
-#include "core/PortChoice.h"
+#include "app/frame/Window.h"
+#include "core/meter/FaceView.h"
+#include "core/meter/MeterActions.h"
+#include "core/meter/PeriodicPrint.h"
+#include "core/meter/PortChoice.h"
 
 namespace virel::app {
 

@@ -6,8 +6,8 @@
 
 #include <optional>
 
-#include "app/windows/OkCancelDialog.h"
-#include "reports/JournalSettings.h"
+#include "app/frame/OkCancelDialog.h"
+#include "forms/JournalSettings.h"
 
 namespace virel::app {
 

@@ -13,11 +13,11 @@
 #include "app/windows/RegistryDialog.h"
 #include "app/platform/RegistrySettingsStore.h"
 #include "app/platform/PlatformClock.h"
-#include "core/DeviceTexts.h"
+#include "core/meter/DeviceTexts.h"
 #include "core/Utf16.h"
 #include "win/Windows.h"
 #include "app/windows/ReportWindow.h"
-#include "registry/ReportSources.h"
+#include "forms/ReportSources.h"
 #include "reports/DoseSheet.h"
 
 namespace virel::app {

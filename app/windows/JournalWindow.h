@@ -18,17 +18,17 @@
 #include <unordered_map>
 
 #include "app/platform/FileExportPlatform.h"
-#include "app/windows/Application.h"
+#include "app/frame/Application.h"
 #include "app/windows/CatalogueDialog.h"
-#include "app/windows/Window.h"
-#include "core/DeviceSeams.h"
+#include "app/frame/Window.h"
+#include "core/meter/DeviceSeams.h"
 #include "core/Regional.h"
-#include "journal/AnnotationForm.h"
+#include "forms/AnnotationForm.h"
 #include "journal/Journal.h"
-#include "journal/JournalView.h"
+#include "forms/JournalView.h"
 #include "registry/PushSchedule.h"
-#include "reports/JournalSettings.h"
-#include "reports/ReportView.h"
+#include "forms/JournalSettings.h"
+#include "forms/ReportView.h"
 #include "win/Scopes.h"
 
 namespace virel::app {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/windows/Application.h"
+#include "app/frame/Application.h"
 #include "app/windows/Texts.h"
 #include "core/Errors.h"
 #include "win/Windows.h"

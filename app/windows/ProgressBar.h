@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "app/controls/Gauge.h"
-#include "app/windows/Window.h"
+#include "app/frame/Window.h"
 
 namespace virel::app {
 

@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "app/controls/Controls.h"
-#include "app/windows/Application.h"
+#include "app/frame/Application.h"
 #include "core/Utf16.h"
 #include "win/Scopes.h"
 #include "win/SystemMessage.h"

@@ -3,14 +3,14 @@
 // or DSN, the room's name and the password. The stored password is never put into its field
 // (the field says that one is stored); OK stores the settings, "Проверить" tries them on a
 // thread of its own, so that the dialog stays responsive while a driver waits for a server.
-// Modal to the journal window, on its thread; what the fields make is registry/RegistryForm.
+// Modal to the journal window, on its thread; what the fields make is forms/RegistryForm.
 #include <windows.h>
 
 #include <functional>
 #include <memory>
 
-#include "app/windows/OkCancelDialog.h"
-#include "registry/RegistryForm.h"
+#include "app/frame/OkCancelDialog.h"
+#include "forms/RegistryForm.h"
 
 namespace virel::app {
 

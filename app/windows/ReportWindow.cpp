@@ -4,10 +4,10 @@
 
 #include "app/controls/Controls.h"
 #include "app/platform/FileExportPlatform.h"
-#include "app/windows/Application.h"
-#include "app/windows/OkCancelDialog.h"
+#include "app/frame/Application.h"
+#include "app/frame/OkCancelDialog.h"
 #include "core/Utf16.h"
-#include "journal/JournalView.h"
+#include "forms/JournalView.h"
 #include "win/Windows.h"
 
 namespace virel::app {

@@ -19,9 +19,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/windows/Window.h"
-#include "core/FileExport.h"
-#include "reports/ReportView.h"
+#include "app/frame/Window.h"
+#include "core/export/FileExport.h"
+#include "forms/ReportView.h"
 
 namespace virel::app {
 

@@ -7,7 +7,7 @@
 
 #include "DpiExpectations.h"
 #include "WindowTestSupport.h"
-#include "core/DpiScale.h"
+#include "core/widgets/DpiScale.h"
 #include "win/Dpi.h"
 
 namespace virel::app::test {

@@ -7,7 +7,7 @@
 #include "ExpectedTexts.h"
 #include "WindowTestSupport.h"
 #include "app/platform/SerialPorts.h"
-#include "core/PortChoice.h"
+#include "core/meter/PortChoice.h"
 #include "core/Utf16.h"
 
 namespace virel::app::test {

@@ -8,7 +8,7 @@
 
 #include "WindowTestSupport.h"
 #include "app/platform/SerialPorts.h"
-#include "core/PortChoice.h"
+#include "core/meter/PortChoice.h"
 #include "core/Utf16.h"
 #include "win/Scopes.h"
 

@@ -5,7 +5,7 @@
 #include <initializer_list>
 
 #include "WindowTestSupport.h"
-#include "core/MeterActions.h"
+#include "core/meter/MeterActions.h"
 #include "tests/core/OpsFakes.h"
 
 namespace virel::app::test {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/windows/AboutBox.h"
-#include "app/windows/Application.h"
+#include "app/frame/Application.h"
 #include "app/windows/Face.h"
 #include "app/windows/ProgressBar.h"
 #include "app/platform/RegionalSettings.h"

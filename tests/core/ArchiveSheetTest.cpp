@@ -2,10 +2,10 @@
 // and the file name and type rules of the save dialog.
 #include <gtest/gtest.h>
 
-#include "core/ArchiveCsv.h"
-#include "core/ArchiveSheet.h"
-#include "core/FileExport.h"
-#include "core/DeviceTexts.h"
+#include "core/export/ArchiveCsv.h"
+#include "core/export/ArchiveSheet.h"
+#include "core/export/FileExport.h"
+#include "core/meter/DeviceTexts.h"
 #include "tests/core/FakeFaceView.h"
 
 namespace virel {

@@ -5,11 +5,11 @@
 
 #include <numeric>
 
-#include "core/BusyPort.h"
-#include "core/DeviceTexts.h"
+#include "core/meter/BusyPort.h"
+#include "core/meter/DeviceTexts.h"
 #include "core/Errors.h"
-#include "core/Exchange.h"
-#include "core/Harvest.h"
+#include "core/meter/Exchange.h"
+#include "core/meter/Harvest.h"
 #include "tests/core/OpsFakes.h"
 
 namespace virel {

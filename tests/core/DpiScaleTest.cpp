@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "core/DpiScale.h"
+#include "core/widgets/DpiScale.h"
 
 namespace virel::dpi {
 namespace {

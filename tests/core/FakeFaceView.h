@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/FaceView.h"
+#include "core/meter/FaceView.h"
 
 namespace virel::fakes {
 

@@ -3,7 +3,7 @@
 #include <climits>
 #include <set>
 
-#include "core/GaugeMath.h"
+#include "core/widgets/GaugeMath.h"
 
 namespace virel::gauge {
 namespace {

@@ -9,19 +9,19 @@
 #include <string_view>
 
 #include "app/windows/Texts.h"
-#include "core/DeviceTexts.h"
-#include "core/HarvestCommand.h"
+#include "core/meter/DeviceTexts.h"
+#include "core/meter/HarvestCommand.h"
 #include "core/Utf16.h"
 #include "journal/JournalTexts.h"
-#include "journal/AnnotationForm.h"
-#include "journal/JournalView.h"
-#include "reports/CatalogueForm.h"
+#include "forms/AnnotationForm.h"
+#include "forms/JournalView.h"
+#include "forms/CatalogueForm.h"
 #include "registry/PushSchedule.h"
-#include "registry/RegistryForm.h"
-#include "registry/ReportSources.h"
+#include "forms/RegistryForm.h"
+#include "forms/ReportSources.h"
 #include "reports/DoseSheet.h"
-#include "reports/JournalSettings.h"
-#include "reports/ReportView.h"
+#include "forms/JournalSettings.h"
+#include "forms/ReportView.h"
 #include "serial/SerialTrace.h"
 
 #ifndef VIREL_GUIDE_PATH

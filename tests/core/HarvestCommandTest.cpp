@@ -3,8 +3,8 @@
 // shows nothing and the Esc key that is never down.
 #include <gtest/gtest.h>
 
-#include "core/DeviceTexts.h"
-#include "core/HarvestCommand.h"
+#include "core/meter/DeviceTexts.h"
+#include "core/meter/HarvestCommand.h"
 #include "tests/core/OpsFakes.h"
 
 namespace virel {

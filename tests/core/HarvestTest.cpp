@@ -5,9 +5,9 @@
 #include <algorithm>
 
 #include "core/DateTimeFormat.h"
-#include "core/DeviceTexts.h"
+#include "core/meter/DeviceTexts.h"
 #include "core/Errors.h"
-#include "core/Harvest.h"
+#include "core/meter/Harvest.h"
 #include "tests/core/OpsFakes.h"
 
 namespace virel {

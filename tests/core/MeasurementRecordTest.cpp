@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "core/DeviceTexts.h"
-#include "core/MeasurementRecord.h"
-#include "core/MeterActions.h"
+#include "core/meter/DeviceTexts.h"
+#include "core/meter/MeasurementRecord.h"
+#include "core/meter/MeterActions.h"
 #include "tests/core/OpsFakes.h"
 
 namespace virel {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/DeviceTexts.h"
+#include "core/meter/DeviceTexts.h"
 #include "core/Errors.h"
-#include "core/MeterActions.h"
+#include "core/meter/MeterActions.h"
 #include "tests/core/OpsFakes.h"
 
 namespace virel {

@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "core/Errors.h"
-#include "core/Exchange.h"
-#include "core/DeviceOperations.h"
-#include "core/LogFile.h"
-#include "core/Spreadsheet.h"
+#include "core/meter/Exchange.h"
+#include "core/meter/DeviceOperations.h"
+#include "core/meter/LogFile.h"
+#include "core/export/Spreadsheet.h"
 #include "tests/core/FakeFaceView.h"
 
 namespace virel::fakes {

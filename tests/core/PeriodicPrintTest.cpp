@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/DeviceTexts.h"
+#include "core/meter/DeviceTexts.h"
 #include "core/Errors.h"
-#include "core/PeriodicPrint.h"
+#include "core/meter/PeriodicPrint.h"
 #include "core/TextCodec.h"
 #include "tests/core/OpsFakes.h"
 

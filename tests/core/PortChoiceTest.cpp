@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/PortChoice.h"
+#include "core/meter/PortChoice.h"
 
 namespace virel {
 namespace {

@@ -5,8 +5,8 @@
 #include <deque>
 #include <utility>
 
-#include "core/Exchange.h"
-#include "core/ReplyPace.h"
+#include "core/meter/Exchange.h"
+#include "core/meter/ReplyPace.h"
 #include "tests/core/OpsFakes.h"
 
 namespace virel {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "core/SheetExport.h"
+#include "core/export/SheetExport.h"
 #include "core/DateTimeFormat.h"
-#include "core/DeviceTexts.h"
+#include "core/meter/DeviceTexts.h"
 #include "core/Errors.h"
 #include "tests/core/OpsFakes.h"
 

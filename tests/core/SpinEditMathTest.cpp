@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "core/SpinEditMath.h"
+#include "core/widgets/SpinEditMath.h"
 
 namespace virel::spin {
 namespace {

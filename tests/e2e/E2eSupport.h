@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/windows/Application.h"
+#include "app/frame/Application.h"
 #include "app/Program.h"
 #include "tests/support/EscapeKey.h"
 

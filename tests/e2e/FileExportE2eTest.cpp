@@ -28,7 +28,7 @@
 #include <commctrl.h>
 #include <mutex>
 #include "app/platform/PlatformClock.h"
-#include "core/DeviceTexts.h"
+#include "core/meter/DeviceTexts.h"
 #include "core/Utf16.h"
 #include "win/SystemMessage.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/ArchiveSheet.h"
+#include "core/export/ArchiveSheet.h"
 #include "tests/journal/JournalTestSupport.h"
 
 namespace virel {

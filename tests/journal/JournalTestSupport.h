@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/DeviceSeams.h"
-#include "core/MeasurementRecord.h"
+#include "core/meter/DeviceSeams.h"
+#include "core/meter/MeasurementRecord.h"
 #include "journal/Journal.h"
 #include "journal/JournalRecord.h"
 

@@ -7,9 +7,9 @@
 #include <future>
 #include <thread>
 
-#include "journal/JournalView.h"
+#include "forms/JournalView.h"
 #include "registry/Odbc.h"
-#include "registry/ReportSources.h"
+#include "forms/ReportSources.h"
 #include "tests/registry/RegistryTestSupport.h"
 
 namespace virel::registrytest {

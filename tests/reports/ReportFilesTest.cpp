@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/ReportCsv.h"
+#include "reports/ReportCsv.h"
 #include "hash/Sha256.h"
 #include "fileexport/ReportXlsx.h"
 #include "reports/ReportTables.h"

@@ -8,7 +8,7 @@
 
 #include "FakeSerialBackend.h"
 #include "core/DateTimeFormat.h"
-#include "core/PortChoice.h"
+#include "core/meter/PortChoice.h"
 #include "serial/SerialTrace.h"
 
 namespace virel::test {

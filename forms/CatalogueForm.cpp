@@ -1,0 +1,69 @@
+#include "forms/CatalogueForm.h"
+
+namespace virel {
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// An empty field is no K; anything else must be one.
+bool ReadK(const std::string& label, const std::string& text, std::optional<double>& k,
+           std::string& message) {
+    if (Trimmed(text).empty()) return true;
+    std::string error;
+    k = ParseKText(text, error);
+    if (!k) message = label + " «" + text + "»: " + error;
+    return k.has_value();
+}
+
+}  // namespace
+
+TKindParse ParseKindFields(const TKindFields& fields, std::int64_t id) {
+    TKindParse parse;
+    TExamKind kind;
+    kind.id = id;
+    kind.name = Trimmed(fields.name);
+    if (kind.name.empty()) {
+        parse.message = texts::kKindEmptyName;
+        return parse;
+    }
+    // The same words as the catalogue's file and its messages use for the columns.
+    if (!ReadK("K для взрослых", fields.kAdult, kind.kAdult, parse.message)) return parse;
+    if (!ReadK("K для детей", fields.kChild, kind.kChild, parse.message)) return parse;
+    parse.kind = std::move(kind);
+    return parse;
+}
+
+TKindFields FieldsOfKind(const TExamKind& kind) {
+    return {kind.name, KCellText(kind.kAdult), KCellText(kind.kChild)};
+}
+
+std::string KCellText(const std::optional<double>& k) {
+    return k ? KText(*k) : std::string();
+}
+
+std::string KindFaultText(const TKindResult& result, const std::string& name) {
+    switch (result.fault) {
+        case TKindFault::None:
+            return {};
+        case TKindFault::EmptyName:
+            return texts::kKindEmptyName;
+        case TKindFault::NegativeK:
+            return texts::kKindNegative;
+        case TKindFault::DuplicateName:
+            return texts::kKindDuplicate + name + texts::kKindDuplicateEnd;
+        case TKindFault::NoKind:
+            return texts::kKindGone;
+        case TKindFault::InUse:
+            return texts::kKindInUse + name + texts::kKindInUseEnd;
+        case TKindFault::NotWritten:
+            return texts::kCatalogueNotWritten + result.error;
+    }
+    return {};
+}
+
+}  // namespace virel

@@ -1,0 +1,122 @@
+#include "forms/JournalSettings.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "forms/JournalView.h"
+
+namespace virel {
+
+namespace {
+
+// Thousandths of a Gy·cm² in the unit: whole and tenths (cGy), or whole (mGy); no zeros at
+// the end of a fraction.
+std::string MilliText(std::int64_t milli, TDoseUnit unit) {
+    const bool negative = milli < 0;
+    const long long magnitude = negative ? -milli : milli;
+    char text[40];
+    switch (unit) {
+        case TDoseUnit::Gy:
+            std::snprintf(text, sizeof text, "%s%lld.%03lld", negative ? "-" : "", magnitude / 1000,
+                          magnitude % 1000);
+            break;
+        case TDoseUnit::cGy:
+            std::snprintf(text, sizeof text, "%s%lld.%lld", negative ? "-" : "", magnitude / 10,
+                          magnitude % 10);
+            break;
+        case TDoseUnit::mGy:
+            std::snprintf(text, sizeof text, "%s%lld", negative ? "-" : "", magnitude);
+            break;
+    }
+    std::string result = text;
+    if (result.find('.') != std::string::npos) {
+        while (result.back() == '0') result.pop_back();
+        if (result.back() == '.') result.pop_back();
+    }
+    return result == "-0" ? "0" : result;
+}
+
+std::string ShortUnitText(TDoseUnit unit) {
+    // The totals line is short: "сГр·см²" without the equivalent the reports' headers add.
+    switch (unit) {
+        case TDoseUnit::Gy:
+            return "Гр·см²";
+        case TDoseUnit::cGy:
+            return "сГр·см²";
+        case TDoseUnit::mGy:
+            break;
+    }
+    return "мГр·см²";
+}
+
+}  // namespace
+
+std::string DoseUnitName(TDoseUnit unit) {
+    switch (unit) {
+        case TDoseUnit::Gy:
+            return "Gy";
+        case TDoseUnit::cGy:
+            return "cGy";
+        case TDoseUnit::mGy:
+            break;
+    }
+    return "mGy";
+}
+
+std::optional<TPatientForm> PatientFormOfName(std::string_view name) {
+    for (const TPatientForm form : {TPatientForm::Typed, TPatientForm::Sha256, TPatientForm::None})
+        if (name == PatientFormText(form)) return form;
+    return std::nullopt;
+}
+
+TJournalSettings JournalSettingsOfStored(const std::string& unit, const std::string& form,
+                                         const std::string& salt) {
+    TJournalSettings settings;
+    settings.unit = DoseUnitOfName(unit).value_or(TDoseUnit::Gy);
+    settings.privacy.form = PatientFormOfName(form).value_or(TPatientForm::Typed);
+    settings.privacy.salt = salt;
+    // A hash without its salt would be one anybody can make again from a name: nothing is
+    // kept instead, the safer of the two (the clinic chose not to keep names).
+    if (settings.privacy.form == TPatientForm::Sha256 && salt.empty())
+        settings.privacy.form = TPatientForm::None;
+    return settings;
+}
+
+std::string JournalDoseHeader(TDoseUnit unit) {
+    switch (unit) {
+        case TDoseUnit::Gy:
+            return texts::kJournalHeaderDose;
+        case TDoseUnit::cGy:
+            return "Доза, сГр*см^2";
+        case TDoseUnit::mGy:
+            break;
+    }
+    return "Доза, мГр*см^2";
+}
+
+std::string JournalDoseText(const TJournalRow& row, TDoseUnit unit) {
+    if (unit == TDoseUnit::Gy) return JournalCellText(row, TJournalColumn::Dose, {});
+    return MilliText(std::llround(row.record.dose * 1000), unit);
+}
+
+TArchiveSheet JournalSheetIn(const std::vector<TJournalRow>& rows, const TPeriod& period,
+                             const RegionalFormats& formats, TDoseUnit unit) {
+    TArchiveSheet sheet = JournalSheet(rows, period, formats);
+    if (unit == TDoseUnit::Gy) return sheet;
+    sheet.doseHeader = JournalDoseHeader(unit);
+    sheet.exactDoses.resize(rows.size());
+    const double perMilli = unit == TDoseUnit::cGy ? 10.0 : 1.0;
+    // A whole number of mGy·cm² (or tenths of cGy·cm²) divided once: the double nearest to the
+    // decimal the window shows, which the writers give back digit for digit.
+    for (std::size_t n = 0; n < rows.size(); ++n)
+        sheet.exactDoses[n] = static_cast<double>(std::llround(rows[n].record.dose * 1000)) / perMilli;
+    return sheet;
+}
+
+std::string TotalsTextIn(const TPeriodTotals& totals, TDoseUnit unit) {
+    if (unit == TDoseUnit::Gy) return TotalsText(totals);
+    return texts::kJournalShown + std::to_string(totals.count) + texts::kJournalShownDose +
+           MilliText(std::llround(totals.dose * 1000), unit) + " " + ShortUnitText(unit);
+}
+
+}  // namespace virel

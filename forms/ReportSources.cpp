@@ -1,0 +1,52 @@
+#include "forms/ReportSources.h"
+
+#include <exception>
+
+namespace virel {
+
+namespace {
+
+TReportSource Source(std::string name, const TRegistrySettings& settings, std::string room) {
+    return {std::move(name), [settings, room = std::move(room)](const TPeriod& period, TDoseUnit) {
+                TReportOutcome outcome;
+                try {
+                    outcome.report = RegistryReport(settings, period, room);
+                } catch (const std::exception& e) {
+                    outcome.error = e.what();
+                }
+                return outcome;
+            }};
+}
+
+}  // namespace
+
+std::vector<TReportSource> RegistryReportSources(const TRegistrySettings& settings) {
+    if (!Configured(settings)) return {};
+    return {Source(texts::kReportSourceAllRooms, settings, {}),
+            Source(texts::kReportSourceThisRoom, settings, settings.room)};
+}
+
+std::vector<TReportSource> OtherRoomSources(const TRegistrySettings& settings) {
+    std::vector<TReportSource> sources;
+    if (!Configured(settings)) return sources;
+    std::vector<std::string> rooms;
+    try {
+        rooms = RegistryRooms(settings);
+    } catch (const std::exception&) {
+        return sources;  // the registry's own entries say why when chosen
+    }
+    const auto trimmed = [](const std::string& text) {
+        const auto first = text.find_first_not_of(" \t");
+        return first == std::string::npos
+                   ? std::string()
+                   : text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    };
+    const std::string own = trimmed(settings.room);
+    for (const std::string& room : rooms) {
+        if (trimmed(room) == own || trimmed(room).empty()) continue;
+        sources.push_back(Source(room, settings, room));
+    }
+    return sources;
+}
+
+}  // namespace virel

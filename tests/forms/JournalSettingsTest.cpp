@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include "core/export/ArchiveCsv.h"
+#include "forms/JournalSettings.h"
+
+namespace virel {
+namespace {
+
+TJournalRow RowOfDose(double dose) {
+    TJournalRow row;
+    row.record.dose = dose;  // imported without the meter's bytes: the number is all there is
+    return row;
+}
+
+TEST(JournalSettings, DosesInEachUnitExactToTheMetersThousandths) {
+    // dose in Gy·cm² → Gy, cGy (×100), mGy (×1000), worked out by hand.
+    const struct {
+        double dose;
+        const char* gy;
+        const char* cgy;
+        const char* mgy;
+    } cases[] = {
+        {12.345, "12.345", "1234.5", "12345"},
+        {0.001, "0.001", "0.1", "1"},
+        {0.1, "0.1", "10", "100"},
+        {255.255, "255.255", "25525.5", "255255"},
+        {0, "0", "0", "0"},
+        {7.07, "7.07", "707", "7070"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(JournalDoseText(RowOfDose(c.dose), TDoseUnit::Gy), c.gy) << c.dose;
+        EXPECT_EQ(JournalDoseText(RowOfDose(c.dose), TDoseUnit::cGy), c.cgy) << c.dose;
+        EXPECT_EQ(JournalDoseText(RowOfDose(c.dose), TDoseUnit::mGy), c.mgy) << c.dose;
+    }
+}
+
+// The journal window's export in the unit: each row's number in the file is the one the list
+// shows, the unit in the dose column's header; in Gy·cm² the archive's own sheet.
+TEST(JournalSettings, TheExportWritesDosesAndTheirHeaderInTheUnit) {
+    std::vector<TJournalRow> rows;
+    for (const double dose : {12.345, 0.001, 0.1, 255.255, 0.0, 7.07, 1e-4 * 3 + 2.0})
+        rows.push_back(RowOfDose(dose));
+    const TPeriod period{{2025, 9, 1}, {2025, 9, 30}};
+    const TArchiveSheet gy = JournalSheetIn(rows, period, {}, TDoseUnit::Gy);
+    EXPECT_EQ(gy.doseHeader, "");
+    for (const TDoseUnit unit : {TDoseUnit::cGy, TDoseUnit::mGy}) {
+        const TArchiveSheet sheet = JournalSheetIn(rows, period, {}, unit);
+        EXPECT_EQ(sheet.title, gy.title);
+        EXPECT_EQ(sheet.doseHeader, JournalDoseHeader(unit));
+        ASSERT_EQ(sheet.exactDoses.size(), rows.size());
+        for (std::size_t n = 0; n < rows.size(); ++n) {
+            ASSERT_TRUE(sheet.exactDoses[n]) << n;
+            EXPECT_EQ(ExactDoseText(*sheet.exactDoses[n]), JournalDoseText(rows[n], unit)) << n;
+        }
+        const std::string csv = ArchiveCsv(sheet, {});
+        EXPECT_NE(csv.find(";" + JournalDoseHeader(unit) + ";"), std::string::npos) << csv;
+        EXPECT_EQ(csv.find(JournalDoseHeader(TDoseUnit::Gy)), std::string::npos);
+    }
+    const std::string csv = ArchiveCsv(JournalSheetIn(rows, period, {}, TDoseUnit::cGy), {});
+    EXPECT_NE(csv.find(";1234,5;"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(";25525,5;"), std::string::npos) << csv;
+}
+
+TEST(JournalSettings, TheHeaderAndTheTotalsNameTheUnit) {
+    EXPECT_EQ(JournalDoseHeader(TDoseUnit::Gy), "Доза, Гр*см^2");
+    EXPECT_EQ(JournalDoseHeader(TDoseUnit::cGy), "Доза, сГр*см^2");
+    EXPECT_EQ(JournalDoseHeader(TDoseUnit::mGy), "Доза, мГр*см^2");
+    const TPeriodTotals totals{3, 24.691};
+    EXPECT_EQ(TotalsTextIn(totals, TDoseUnit::Gy),
+              "Записей за период: 3, сумма доз: 24.691 Гр·см²");
+    EXPECT_EQ(TotalsTextIn(totals, TDoseUnit::cGy),
+              "Записей за период: 3, сумма доз: 2469.1 сГр·см²");
+    EXPECT_EQ(TotalsTextIn(totals, TDoseUnit::mGy),
+              "Записей за период: 3, сумма доз: 24691 мГр·см²");
+}
+
+TEST(JournalSettings, StoredTextsGoBackAndUnknownOnesGiveTheDefaults) {
+    for (const TDoseUnit unit : {TDoseUnit::Gy, TDoseUnit::cGy, TDoseUnit::mGy})
+        EXPECT_EQ(JournalSettingsOfStored(DoseUnitName(unit), "", "").unit, unit);
+    for (const TPatientForm form :
+         {TPatientForm::Typed, TPatientForm::Sha256, TPatientForm::None}) {
+        const auto settings = JournalSettingsOfStored("Gy", PatientFormText(form), "соль");
+        EXPECT_EQ(settings.privacy.form, form);
+        EXPECT_EQ(settings.privacy.salt, "соль");
+    }
+    const TJournalSettings junk = JournalSettingsOfStored("kGy", "plain", "");
+    EXPECT_EQ(junk.unit, TDoseUnit::Gy);
+    EXPECT_EQ(junk.privacy.form, TPatientForm::Typed);
+    EXPECT_EQ(JournalSettingsOfStored("", "", "").unit, TDoseUnit::Gy) << "nothing stored yet";
+    // A hash without a salt keeps nothing rather than a hash anybody can make again.
+    EXPECT_EQ(JournalSettingsOfStored("Gy", "sha256", "").privacy.form, TPatientForm::None);
+}
+
+}  // namespace
+}  // namespace virel
