@@ -11,18 +11,9 @@
 #include "journal/JournalTexts.h"
 #include "core/Utf16.h"
 #include "storage/AppUtils.h"
+#include "storage/RegSettingsStore.h"
 
 namespace virel::app {
-
-namespace {
-
-// The file export's last folder is kept beside the window's stored values.
-std::string StorageKey() {
-    if (ApplicationInfo().exePath.empty()) InitStorageApplicationInfo();
-    return DefaultRegistryKey();
-}
-
-}  // namespace
 
 TProgram::TProgram(TApplication& application, RegionalFormats formats, std::string programDir,
                    std::string tracePath, std::string journalPath)
@@ -30,16 +21,17 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
       formats_(std::move(formats)),
       programDir_(std::move(programDir)),
       tracePath_(std::move(tracePath)),
-      fileExportPlatform_(application_, formats_, StorageKey(), TFace::kStorageSection,
-                          [this] { com_.Enter(); }),
+      settings_(ProgramSettings()),
+      fileExportPlatform_(application_, formats_, settings_, [this] { com_.Enter(); }),
       journal_(journalPath.empty() ? programDir_ + kJournalFileName : std::move(journalPath), clock_),
       journalSink_(journal_, clock_),
-      pusher_(journal_.Path(), [key = StorageKey()] { return LoadRegistrySettings(key); },
-              [](TJournal& journal, const TRegistrySettings& settings) {
-                  return PushWaiting(journal, settings);
-              }),
+      pusher_(
+          journal_.Path(), [stored = settings_] { return LoadRegistrySettings(stored); },
+          [](TJournal& journal, const TRegistrySettings& settings) {
+              return PushWaiting(journal, settings);
+          }),
       capturedJournal_(journalSink_, [this] { pusher_.Wake(); }),
-      journalWindow_(journal_.Path(), StorageKey(), TFace::kStorageSection, pusher_),
+      journalWindow_(journal_.Path(), settings_, pusher_),
       aboutBox_(std::make_unique<TAboutBox>(application_)),
       progressBar_(std::make_unique<TFProgressBar>(application_)) {}
 

@@ -25,6 +25,7 @@
 #include "journal/JournalSink.h"
 #include "registry/PushSchedule.h"
 #include "serial/CPDrv.h"
+#include "storage/Settings.h"
 #include "win/Scopes.h"
 
 namespace virel::app {
@@ -92,6 +93,9 @@ private:
     TPlatformClock clock_;
     TPlatformKeyState keys_;
     TPlatformLogFileSystem logFiles_;
+    // The program's settings beside the main window's storage (the journal window's, the
+    // central journal's, the file export's last folder).
+    TSettings settings_;
     TFileExportPlatform fileExportPlatform_;
     // The dose journal beside the log file (VIREL1_Service.db).
     TJournal journal_;

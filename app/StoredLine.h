@@ -4,16 +4,15 @@
 // section TFace; app/FaceStorage) and never written. The scheduled harvest talks on this line
 // unless its command line names another.
 #include "core/meter/PortChoice.h"
-#include "storage/SectionStore.h"
+#include "storage/Settings.h"
 
 namespace virel::app {
 
-// From any section store. What the window shows when a value is missing or does not fit is
-// what this gives: the port box's first item COM1 and the first speed, 4800.
-TLineSettings StoredLineSettings(TSectionStore& store);
+// From any settings. What the window shows when a value is missing or does not fit is what
+// this gives: the port box's first item COM1 and the first speed, 4800.
+TLineSettings StoredLineSettings(const TSettings& settings);
 
-// From the registry key where the main window keeps its values (HKEY_CURRENT_USER, Software,
-// the program's base name); the window's defaults when the key is not there (it is not made).
+// From the program's settings; the window's defaults when the key is not there (it is not made).
 TLineSettings ReadStoredLineSettings();
 
 }  // namespace virel::app

@@ -23,6 +23,7 @@
 #include "app/windows/Face.h"
 #include "app/windows/JournalWindow.h"
 #include "core/Utf16.h"
+#include "storage/RegSettingsStore.h"
 #include "tests/e2e/ProcessFigures.h"
 
 #ifndef VIREL_PROGRAM_PATH
@@ -165,8 +166,8 @@ int wmain(int argc, wchar_t** argv) {
     long long shown = 0, filtered = 0;
     for (int run = 0; run < runs; ++run) {
         TNoRegistryLink noRegistry;
-        app::TJournalWindowHost host(path, "Software\\VIREL1_Service\\JournalWindowBench", "TFace",
-                                     noRegistry);
+        app::TJournalWindowHost host(
+            path, UserSettings("Software\\VIREL1_Service\\JournalWindowBench"), noRegistry);
         const double start = NowMs();
         host.Show(RegionalFormats{});
         app::TJournalWindow* window = host.Object();

@@ -36,12 +36,8 @@ struct TJournalSettings {
     TPatientPrivacy privacy;
 };
 
-// Where and under which names they are kept (beside the main window's section).
-inline constexpr char kJournalSettingsSection[] = "TJournalWindow";
-inline constexpr char kStoredDoseUnit[] = "DoseUnit";        // "Gy", "cGy", "mGy"
-inline constexpr char kStoredPatientForm[] = "PatientForm";  // "typed", "sha256", "none"
-inline constexpr char kStoredPatientSalt[] = "PatientSalt";
-
+// The stored texts of the unit ("Gy", "cGy", "mGy"); the patient's form's are PatientFormText's
+// ("typed", "sha256", "none").
 std::string DoseUnitName(TDoseUnit unit);
 std::optional<TPatientForm> PatientFormOfName(std::string_view name);
 // The stored texts as settings: a text the program does not know gives the default (Gy·cm²,

@@ -7,13 +7,13 @@
 #include <functional>
 #include <vector>
 
-#include "core/export/ArchiveCsv.h"
-#include "reports/ReportCsv.h"
-#include "core/meter/DeviceTexts.h"
 #include "core/Utf16.h"
+#include "core/export/ArchiveCsv.h"
+#include "core/meter/DeviceTexts.h"
 #include "fileexport/ReportXlsx.h"
 #include "fileexport/XlsxArchive.h"
-#include "storage/RegStore.h"
+#include "reports/ReportCsv.h"
+#include "storage/ProgramSettings.h"
 #include "win/Scopes.h"
 #include "win/SystemMessage.h"
 
@@ -297,35 +297,21 @@ std::optional<std::string> ReadBytesFile(const std::wstring& path, std::string& 
 }
 
 TFileExportPlatform::TFileExportPlatform(TApplication& application, const RegionalFormats& formats,
-                                         std::string registryKey, std::string section,
-                                         std::function<void()> beforeDialog)
+                                         TSettings stored, std::function<void()> beforeDialog)
     : application_(application),
       formats_(formats),
-      registryKey_(std::move(registryKey)),
-      section_(std::move(section)),
+      stored_(std::move(stored)),
       beforeDialog_(std::move(beforeDialog)),
       dialog_([](OPENFILENAMEW& dialog) { return GetSaveFileNameW(&dialog) != FALSE; }) {}
 
-std::string TFileExportPlatform::ReadFolder() const {
-    try {
-        TRegStore store(TPlacementRegRoot::prCurrentUser, registryKey_, true);
-        return store.ReadString(section_, kFolderValue, "");
-    } catch (...) {
-        return {};  // no stored folder: the dialog opens in Documents
-    }
-}
-
-void TFileExportPlatform::StoreFolder(const std::string& folder) const {
-    try {
-        TRegStore store(TPlacementRegRoot::prCurrentUser, registryKey_, false);
-        store.WriteString(section_, kFolderValue, folder);
-    } catch (...) {
-        // Not kept: the next dialog opens in Documents again, nothing else is lost.
-    }
+void TFileExportPlatform::StoreFolder(const std::string& folder) {
+    // Not kept: the next dialog opens in Documents again, nothing else is lost.
+    static_cast<void>(stored_.Write(kArchiveFolder, folder));
 }
 
 std::wstring TFileExportPlatform::InitialFolder() const {
-    const std::wstring last = Widen(ReadFolder());
+    // No stored folder: the dialog opens in Documents.
+    const std::wstring last = Widen(stored_.Read(kArchiveFolder));
     if (!last.empty() && IsFolder(last)) return last;
     return DocumentsFolder();
 }

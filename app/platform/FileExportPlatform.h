@@ -11,9 +11,10 @@
 #include <string>
 
 #include "app/frame/Application.h"
-#include "core/export/FileExport.h"
 #include "core/Regional.h"
+#include "core/export/FileExport.h"
 #include "core/export/ReportBook.h"
+#include "storage/Settings.h"
 
 namespace virel::app {
 
@@ -23,12 +24,11 @@ using TSaveDialogFunction = std::function<bool(OPENFILENAMEW& dialog)>;
 
 class TFileExportPlatform : public IFileExportPlatform {
 public:
-    // registryKey/section: where the main window's settings live (HKEY_CURRENT_USER).
-    // The dialog and the boxes belong to the application's main window. `beforeDialog` runs
-    // before every dialog: the Explorer-style dialog needs COM on this thread, which the
-    // program makes only when first needed.
-    TFileExportPlatform(TApplication& application, const RegionalFormats& formats,
-                        std::string registryKey, std::string section,
+    // `stored`: the program's settings, where the last folder is kept. The dialog and the
+    // boxes belong to the application's main window. `beforeDialog` runs before every dialog:
+    // the Explorer-style dialog needs COM on this thread, which the program makes only when
+    // first needed.
+    TFileExportPlatform(TApplication& application, const RegionalFormats& formats, TSettings stored,
                         std::function<void()> beforeDialog = {});
 
     std::optional<TArchiveFileChoice> ChooseFile(const std::string& name) override;
@@ -42,16 +42,12 @@ public:
     // user's Documents folder. Ends without a backslash.
     std::wstring InitialFolder() const;
 
-    static constexpr char kFolderValue[] = "ArchiveFolder";
-
 private:
-    std::string ReadFolder() const;
-    void StoreFolder(const std::string& folder) const;
+    void StoreFolder(const std::string& folder);
 
     TApplication& application_;
     const RegionalFormats& formats_;
-    std::string registryKey_;
-    std::string section_;
+    TSettings stored_;
     std::function<void()> beforeDialog_;
     TSaveDialogFunction dialog_;
 };

@@ -1,32 +1,18 @@
 #include "app/platform/JournalSettingsStore.h"
 
-#include "storage/RegStore.h"
+#include "storage/ProgramSettings.h"
 
 namespace virel::app {
 
-TJournalSettings ReadJournalSettings(const std::string& registryKey) {
-    try {
-        TRegStore store(TPlacementRegRoot::prCurrentUser, registryKey, true);
-        return JournalSettingsOfStored(
-            store.ReadString(kJournalSettingsSection, kStoredDoseUnit, ""),
-            store.ReadString(kJournalSettingsSection, kStoredPatientForm, ""),
-            store.ReadString(kJournalSettingsSection, kStoredPatientSalt, ""));
-    } catch (...) {
-        return {};  // nothing stored yet: the defaults
-    }
+TJournalSettings ReadJournalSettings(const TSettings& stored) {
+    return JournalSettingsOfStored(stored.Read(kStoredDoseUnit), stored.Read(kStoredPatientForm),
+                                   stored.Read(kStoredPatientSalt));
 }
 
-bool WriteJournalSettings(const std::string& registryKey, const TJournalSettings& settings) {
-    try {
-        TRegStore store(TPlacementRegRoot::prCurrentUser, registryKey, false);
-        store.WriteString(kJournalSettingsSection, kStoredDoseUnit, DoseUnitName(settings.unit));
-        store.WriteString(kJournalSettingsSection, kStoredPatientForm,
-                          PatientFormText(settings.privacy.form));
-        store.WriteString(kJournalSettingsSection, kStoredPatientSalt, settings.privacy.salt);
-        return true;
-    } catch (...) {
-        return false;
-    }
+bool WriteJournalSettings(TSettings& stored, const TJournalSettings& settings) {
+    return stored.Write(kStoredDoseUnit, DoseUnitName(settings.unit)) &&
+           stored.Write(kStoredPatientForm, PatientFormText(settings.privacy.form)) &&
+           stored.Write(kStoredPatientSalt, settings.privacy.salt);
 }
 
 }  // namespace virel::app

@@ -75,9 +75,6 @@ public:
           const TFaceCommandsFactory& makeCommands);
     ~TFace() override;
 
-    // The section of the window's stored values: its class name.
-    static constexpr char kStorageSection[] = "TFace";
-
     // Creates the window with every control, hidden, and starts the timer. It becomes the
     // application's main window: its shortcuts work from all of the program's windows.
     HWND Create();

@@ -80,7 +80,7 @@ TJournalWindow::TJournalWindow(TApplication& application, TJournal& journal, ICl
                                RegionalFormats formats, IFileExportPlatform& exportPlatform,
                                TJournalSettings settings, TStoreSettings storeSettings,
                                TCatalogueFileDialog catalogueFiles, IRegistryLink& link,
-                               std::string registryKey)
+                               TSettings stored)
     : TCustomWindow(application),
       journal_(journal),
       clockSource_(clock),
@@ -90,7 +90,7 @@ TJournalWindow::TJournalWindow(TApplication& application, TJournal& journal, ICl
       storeSettings_(std::move(storeSettings)),
       catalogueFiles_(std::move(catalogueFiles)),
       link_(link),
-      registryKey_(std::move(registryKey)),
+      stored_(std::move(stored)),
       period_(DefaultJournalPeriod(FromMilliseconds(clock.LocalNowMs()))) {}
 
 TJournalWindow::~TJournalWindow() {
@@ -404,9 +404,9 @@ void TJournalWindow::SettingsExecute() {
 }
 
 void TJournalWindow::RegistryExecute() {
-    TRegistryDialog dialog(Application(), LoadRegistrySettings(registryKey_), CheckRegistry,
-                           [key = registryKey_](const TRegistrySettings& settings) {
-                               return SaveRegistrySettings(key, settings);
+    TRegistryDialog dialog(Application(), LoadRegistrySettings(stored_), CheckRegistry,
+                           [stored = stored_](const TRegistrySettings& settings) mutable {
+                               return SaveRegistrySettings(stored, settings);
                            });
     if (!dialog.Create(Handle())) return;
     if (dialog.ShowModal()) link_.SettingsChanged();
@@ -422,7 +422,7 @@ std::vector<TReportSource> TJournalWindow::ReportSources() const {
              return ReportOfJournal(journal, period);
          }}};
     // The central registry's, with the settings stored now, when it is configured.
-    for (TReportSource& source : RegistryReportSources(LoadRegistrySettings(registryKey_)))
+    for (TReportSource& source : RegistryReportSources(LoadRegistrySettings(stored_)))
         sources.push_back(std::move(source));
     return sources;
 }
@@ -430,7 +430,7 @@ std::vector<TReportSource> TJournalWindow::ReportSources() const {
 void TJournalWindow::ReportExecute() {
     // The registry's other rooms are asked of the server while the window is open already.
     TReportWindow::TMoreSources otherRooms;
-    if (const TRegistrySettings registry = LoadRegistrySettings(registryKey_); Configured(registry))
+    if (const TRegistrySettings registry = LoadRegistrySettings(stored_); Configured(registry))
         otherRooms = [registry] { return OtherRoomSources(registry); };
     TReportWindow window(Application(), ReportSources(), period_, settings_.unit, exportPlatform_,
                          UserDecimalSeparator(), std::move(otherRooms));
@@ -573,12 +573,9 @@ LRESULT TJournalWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-TJournalWindowHost::TJournalWindowHost(std::string journalPath, std::string registryKey,
-                                       std::string section, IRegistryLink& link)
-    : journalPath_(std::move(journalPath)),
-      registryKey_(std::move(registryKey)),
-      section_(std::move(section)),
-      link_(link) {}
+TJournalWindowHost::TJournalWindowHost(std::string journalPath, TSettings stored,
+                                       IRegistryLink& link)
+    : journalPath_(std::move(journalPath)), stored_(std::move(stored)), link_(link) {}
 
 TJournalWindowHost::~TJournalWindowHost() {
     Close();
@@ -633,8 +630,7 @@ void TJournalWindowHost::Run() {
         if (boxes_) application.SetMessageBoxFunction(boxes_);
         TPlatformClock clock;
         TJournal journal(journalPath_, clock);
-        TFileExportPlatform platform(application, formats_, registryKey_, section_,
-                                     [&com] { com.Enter(); });
+        TFileExportPlatform platform(application, formats_, stored_, [&com] { com.Enter(); });
         if (dialog_) platform.SetSaveDialogFunction(dialog_);
         TCatalogueFileDialog catalogueFiles = catalogueFiles_;
         if (!catalogueFiles) {
@@ -650,13 +646,12 @@ void TJournalWindowHost::Run() {
         {
             // Read on this thread when the window opens: a change made in the window before
             // is there again.
-            const std::string key = registryKey_;
-            TJournalWindow window(application, journal, clock, formats_, platform,
-                                  ReadJournalSettings(key),
-                                  [key](const TJournalSettings& settings) {
-                                      return WriteJournalSettings(key, settings);
-                                  },
-                                  catalogueFiles, link_, key);
+            TJournalWindow window(
+                application, journal, clock, formats_, platform, ReadJournalSettings(stored_),
+                [stored = stored_](const TJournalSettings& settings) mutable {
+                    return WriteJournalSettings(stored, settings);
+                },
+                catalogueFiles, link_, stored_);
             if (window.Create()) {
                 window_.store(window.Handle());
                 object_.store(&window);

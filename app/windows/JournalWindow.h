@@ -29,6 +29,7 @@
 #include "registry/PushSchedule.h"
 #include "forms/JournalSettings.h"
 #include "forms/ReportView.h"
+#include "storage/Settings.h"
 #include "win/Scopes.h"
 
 namespace virel::app {
@@ -47,14 +48,13 @@ public:
     // `settings`: the unit of DAP and how the record's dialog keeps the patient, kept by
     // `storeSettings` when the operator changes them; `catalogueFiles`: the catalogue's open
     // and save dialogs; `link`: the program's pusher to the central registry, whose state the
-    // window shows in a line and which is told of new settings and annotations; `registryKey`:
-    // where the program's settings are, the central journal's among them.
+    // window shows in a line and which is told of new settings and annotations; `stored`: the
+    // program's settings, the central journal's among them.
     using TStoreSettings = std::function<bool(const TJournalSettings&)>;
     TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
                    RegionalFormats formats, IFileExportPlatform& exportPlatform,
                    TJournalSettings settings, TStoreSettings storeSettings,
-                   TCatalogueFileDialog catalogueFiles, IRegistryLink& link,
-                   std::string registryKey);
+                   TCatalogueFileDialog catalogueFiles, IRegistryLink& link, TSettings stored);
     ~TJournalWindow() override;
 
     // Creates and shows the window with this month's records.
@@ -127,7 +127,7 @@ private:
     TStoreSettings storeSettings_;
     TCatalogueFileDialog catalogueFiles_;
     IRegistryLink& link_;
-    std::string registryKey_;  // where the central journal's settings are kept
+    TSettings stored_;  // where the central journal's settings are kept
     TPeriod period_;
     std::size_t count_ = 0;
     TPeriodTotals totalsValue_;
@@ -145,11 +145,11 @@ private:
 // Starts, fronts and ends the journal window's thread, from the main window's thread.
 class TJournalWindowHost {
 public:
-    // The window opens its own connection to `journalPath`; `registryKey`/`section`: where the
-    // save dialog keeps its last folder (shared with the file export); `link`: the program's
-    // pusher to the central registry (it outlives the host).
-    TJournalWindowHost(std::string journalPath, std::string registryKey, std::string section,
-                       IRegistryLink& link);
+    // The window opens its own connection to `journalPath`; `stored`: the program's settings,
+    // where the window's own are kept and the save dialog keeps its last folder (shared with
+    // the file export); `link`: the program's pusher to the central registry (it outlives the
+    // host).
+    TJournalWindowHost(std::string journalPath, TSettings stored, IRegistryLink& link);
     ~TJournalWindowHost();  // closes the window and waits for its thread
     TJournalWindowHost(const TJournalWindowHost&) = delete;
     TJournalWindowHost& operator=(const TJournalWindowHost&) = delete;
@@ -177,8 +177,7 @@ private:
     void Join();
 
     std::string journalPath_;
-    std::string registryKey_;
-    std::string section_;
+    TSettings stored_;
     IRegistryLink& link_;
     RegionalFormats formats_;
     TSaveDialogFunction dialog_;

@@ -10,6 +10,7 @@
 #include "WindowTestSupport.h"
 #include "app/platform/FileExportPlatform.h"
 #include "core/Utf16.h"
+#include "storage/RegSettingsStore.h"
 
 namespace virel::app::test {
 namespace {
@@ -80,7 +81,7 @@ protected:
 
     TTestProgram program;
     RegionalFormats formats;
-    TFileExportPlatform files{program.application, formats, kKey, kSection};
+    TFileExportPlatform files{program.application, formats, UserSettings(kKey)};
 };
 
 TEST_F(ArchiveFilesDialog,

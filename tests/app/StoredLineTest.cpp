@@ -7,32 +7,19 @@
 #include <string>
 
 #include "app/StoredLine.h"
+#include "tests/support/MemorySettingsStore.h"
 
 namespace virel::app {
 namespace {
 
-// Sections in memory; counts the writes, of which there must be none.
-class MemoryStore final : public TSectionStore {
-public:
-    std::string ReadString(const std::string& section, const std::string& name,
-                           const std::string& def) override {
-        const auto found = values.find(section + "/" + name);
-        return found == values.end() ? def : found->second;
-    }
-    void WriteString(const std::string&, const std::string&, const std::string&) override {
-        ++writes;
-    }
-    void EraseSection(const std::string&) override { ++writes; }
-
-    std::map<std::string, std::string> values;
-    int writes = 0;
-};
-
 TLineSettings Read(const std::map<std::string, std::string>& values) {
-    MemoryStore store;
-    store.values = values;
-    const TLineSettings line = StoredLineSettings(store);
-    EXPECT_EQ(store.writes, 0) << "the window's settings are only read";
+    virel::test::TMemorySettings memory;
+    for (const auto& [place, text] : values) {
+        const auto slash = place.find('/');
+        memory.store->PutText(place.substr(0, slash), place.substr(slash + 1), text);
+    }
+    const TLineSettings line = StoredLineSettings(memory.settings);
+    EXPECT_EQ(memory.store->writes, 0) << "the window's settings are only read";
     return line;
 }
 

@@ -9,20 +9,21 @@
 #include <string_view>
 
 #include "app/windows/Texts.h"
+#include "core/Utf16.h"
 #include "core/meter/DeviceTexts.h"
 #include "core/meter/HarvestCommand.h"
-#include "core/Utf16.h"
-#include "journal/JournalTexts.h"
 #include "forms/AnnotationForm.h"
-#include "forms/JournalView.h"
 #include "forms/CatalogueForm.h"
-#include "registry/PushSchedule.h"
+#include "forms/JournalSettings.h"
+#include "forms/JournalView.h"
 #include "forms/RegistryForm.h"
 #include "forms/ReportSources.h"
-#include "reports/DoseSheet.h"
-#include "forms/JournalSettings.h"
 #include "forms/ReportView.h"
+#include "journal/JournalTexts.h"
+#include "registry/PushSchedule.h"
+#include "reports/DoseSheet.h"
 #include "serial/SerialTrace.h"
+#include "storage/ProgramSettings.h"
 
 #ifndef VIREL_GUIDE_PATH
 #error "build with the path of the operator's guide"
@@ -210,7 +211,8 @@ TEST(GuideTexts, TheExaminationsDialogsAreNamed) {
     for (const TDoseUnit unit : {TDoseUnit::cGy, TDoseUnit::mGy})
         EXPECT_NE(guide.find(JournalDoseHeader(unit)), std::string::npos) << JournalDoseHeader(unit);
     EXPECT_NE(guide.find(kJournalSettingsSection), std::string::npos);
-    for (const char* name : {kStoredDoseUnit, kStoredPatientForm, kStoredPatientSalt})
+    for (const std::string_view name :
+         {kStoredDoseUnit.place.name, kStoredPatientForm.place.name, kStoredPatientSalt.place.name})
         EXPECT_NE(guide.find(name), std::string::npos) << name;
 }
 

@@ -153,6 +153,10 @@ TEST_F(HarvestE2e, NothingHarvestedFromASilentMeterOrAPortThatIsNotThere) {
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1].text, "Архив не собран в журнал: не удалось открыть порт COM200");
     EXPECT_TRUE(ReadJournal().empty());
+    // The window never ran here: looking for its stored line made no key.
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, (L"Software\\" + kName).c_str(), 0, KEY_READ, &key),
+              ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(HarvestE2e, AllNewWhileTheJournalHeldAnOlderRecordOfTheMeterMayHaveOverwritten) {

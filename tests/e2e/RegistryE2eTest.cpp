@@ -13,6 +13,7 @@
 #include "core/Utf16.h"
 #include "journal/Journal.h"
 #include "journal/JournalTexts.h"
+#include "storage/RegSettingsStore.h"
 
 #if !defined(VIREL_PROGRAM_PATH) || !defined(VIREL_E2E_WORK) || !defined(VIREL_PG_DIR) || \
     !defined(VIREL_REGISTRY_READER)
@@ -27,6 +28,12 @@ namespace {
 constexpr char kProgramName[] = "VIREL1_Registry_e2e";
 const std::string kProgramKey = std::string("Software\\") + kProgramName;
 const std::wstring kKey = Widen(kProgramKey + "\\TCentralJournal");
+
+// The settings of the program's copy, as the program reads them.
+TSettings& Stored() {
+    static TSettings stored = UserSettings(kProgramKey);
+    return stored;
+}
 
 std::string FirstLine(const std::string& text) {
     return text.substr(0, text.find_first_of("\r\n"));
@@ -122,8 +129,7 @@ TEST_F(RegistryE2e, PushWithoutAWindowThenTheServersRowsAndItsReport) {
     EXPECT_NE(none.output.find("не настроен"), std::string::npos) << none.output;
 
     // The password stored (encrypted), the connection and the room given for the run.
-    ASSERT_TRUE(
-        app::SaveRegistrySettings(kProgramKey, {"DSN=nothing-stored", "не этот", password_}));
+    ASSERT_TRUE(app::SaveRegistrySettings(Stored(), {"DSN=nothing-stored", "не этот", password_}));
     const TProgramRun pushed = Run(L"/PUSH /connection \"" + Widen(Connection()) +
                             L"\" /room \"Кабинет №5\"");
     EXPECT_EQ(pushed.exitCode, 0u) << pushed.output;
@@ -147,7 +153,7 @@ TEST_F(RegistryE2e, PushWithoutAWindowThenTheServersRowsAndItsReport) {
     EXPECT_EQ(Sql(database_, "SELECT count(*) FROM records;"), (Rows{{"40"}}));
 
     // The report from the server, with the stored settings.
-    ASSERT_TRUE(app::SaveRegistrySettings(kProgramKey, {Connection(), "Кабинет №5", password_}));
+    ASSERT_TRUE(app::SaveRegistrySettings(Stored(), {Connection(), "Кабинет №5", password_}));
     const TProgramRun report =
         Run(L"/report /from 2025-09-01 /to 2025-09-30 /out report.csv /unit mGy /registry");
     ASSERT_EQ(report.exitCode, 0u) << report.output;
@@ -163,7 +169,7 @@ TEST_F(RegistryE2e, PushWithoutAWindowThenTheServersRowsAndItsReport) {
 
 TEST_F(RegistryE2e, AWrongPasswordEndsWithItsCodeAndKeepsTheQueue) {
     Journal(5);
-    ASSERT_TRUE(app::SaveRegistrySettings(kProgramKey, {Connection(), "Кабинет 6", "wrong-Pa55"}));
+    ASSERT_TRUE(app::SaveRegistrySettings(Stored(), {Connection(), "Кабинет 6", "wrong-Pa55"}));
     const TProgramRun refused = Run(L"/push");
     EXPECT_EQ(refused.exitCode, 2u) << refused.output;
     EXPECT_NE(refused.output.find("password authentication failed"), std::string::npos)
@@ -176,9 +182,9 @@ TEST_F(RegistryE2e, AWrongPasswordEndsWithItsCodeAndKeepsTheQueue) {
     EXPECT_EQ(report.output.find("wrong-Pa55"), std::string::npos) << report.output;
 
     // A port nobody listens on: unreachable, the queue kept.
-    ASSERT_TRUE(app::SaveRegistrySettings(kProgramKey,
-        {"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=x;Uid=virel;", "Кабинет 6",
-         password_}));
+    ASSERT_TRUE(app::SaveRegistrySettings(
+        Stored(), {"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=x;Uid=virel;",
+                   "Кабинет 6", password_}));
     const TProgramRun down = Run(L"/push");
     EXPECT_EQ(down.exitCode, 1u) << down.output;
     EXPECT_EQ(Waiting(), 6u);
@@ -186,11 +192,11 @@ TEST_F(RegistryE2e, AWrongPasswordEndsWithItsCodeAndKeepsTheQueue) {
 
 TEST(RegistrySettingsStore, ThePasswordIsStoredEncryptedAndADamagedBlobGivesNone) {
     RegDeleteTreeW(HKEY_CURRENT_USER, kKey.c_str());
-    EXPECT_EQ(app::LoadRegistrySettings(kProgramKey).connection, "");
+    EXPECT_EQ(app::LoadRegistrySettings(Stored()).connection, "");
     const TRegistrySettings saved{"Driver={PostgreSQL Unicode};Server=сервер;Database=журнал",
                                   "Кабинет №1", "пароль;}{=Pwd"};
-    ASSERT_TRUE(app::SaveRegistrySettings(kProgramKey, saved));
-    const TRegistrySettings loaded = app::LoadRegistrySettings(kProgramKey);
+    ASSERT_TRUE(app::SaveRegistrySettings(Stored(), saved));
+    const TRegistrySettings loaded = app::LoadRegistrySettings(Stored());
     EXPECT_EQ(loaded.connection, saved.connection);
     EXPECT_EQ(loaded.room, saved.room);
     EXPECT_EQ(loaded.password, saved.password);
@@ -223,18 +229,18 @@ TEST(RegistrySettingsStore, ThePasswordIsStoredEncryptedAndADamagedBlobGivesNone
                                  reinterpret_cast<const BYTE*>(damaged.data()),
                                  static_cast<DWORD>(damaged.size())),
                   ERROR_SUCCESS);
-        const TRegistrySettings read = app::LoadRegistrySettings(kProgramKey);
+        const TRegistrySettings read = app::LoadRegistrySettings(Stored());
         EXPECT_EQ(read.password, "");
         EXPECT_EQ(read.connection, saved.connection);
     }
     ASSERT_EQ(RegSetValueExW(key, L"Password", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"plain"),
                              12),
               ERROR_SUCCESS);
-    EXPECT_EQ(app::LoadRegistrySettings(kProgramKey).password, "");
+    EXPECT_EQ(app::LoadRegistrySettings(Stored()).password, "");
     RegCloseKey(key);
 
     // No password: no value at all.
-    ASSERT_TRUE(app::SaveRegistrySettings(kProgramKey, {saved.connection, saved.room, ""}));
+    ASSERT_TRUE(app::SaveRegistrySettings(Stored(), {saved.connection, saved.room, ""}));
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
     EXPECT_EQ(RegQueryValueExW(key, L"Password", nullptr, nullptr, nullptr, nullptr),
               ERROR_FILE_NOT_FOUND);

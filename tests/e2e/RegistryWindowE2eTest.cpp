@@ -27,8 +27,7 @@
 #include "core/Utf16.h"
 #include "forms/RegistryForm.h"
 #include "forms/ReportSources.h"
-#include "storage/AppUtils.h"
-#include "storage/FormStorageWin32.h"
+#include "storage/RegSettingsStore.h"
 #include "win/Windows.h"
 
 #if !defined(VIREL_E2E_PG_SCRIPT) || !defined(VIREL_E2E_PG_DIR) || \
@@ -40,11 +39,7 @@ namespace virel::e2e {
 namespace {
 
 // The programs of these cases run in this process: their settings are under its name.
-std::string ProgramKey() {
-    if (ApplicationInfo().exePath.empty()) InitStorageApplicationInfo();
-    return DefaultRegistryKey();
-}
-const std::wstring kStoreKey = Widen(ProgramKey() + "\\TCentralJournal");
+const std::wstring kStoreKey = Widen(ProgramRegistryKey() + "\\TCentralJournal");
 const char kRoom[] = "Рентген 3";
 
 // The settings of the central journal as no test left them: none stored, before and after.
@@ -420,7 +415,8 @@ TEST_F(RegistryWindow, TheDialogChecksAgainstTheServerAndKeepsThePasswordOnlyEnc
 }
 
 TEST_F(RegistryWindow, AnEndOfMeasurementReachesTheServerAndWaitsWhileTheServerIsDown) {
-    ASSERT_TRUE(app::SaveRegistrySettings(ProgramKey(), ServerSettings()));
+    TSettings stored = ProgramSettings();
+    ASSERT_TRUE(app::SaveRegistrySettings(stored, ServerSettings()));
     program->program->RegistryPusher().SettingsChanged();
 
     // Pushed with the journal window closed: the pusher is the program's.

@@ -2,6 +2,7 @@
 
 #include "core/export/ArchiveCsv.h"
 #include "forms/JournalSettings.h"
+#include "storage/ProgramSettings.h"
 
 namespace virel {
 namespace {
@@ -89,6 +90,18 @@ TEST(JournalSettings, StoredTextsGoBackAndUnknownOnesGiveTheDefaults) {
     EXPECT_EQ(JournalSettingsOfStored("", "", "").unit, TDoseUnit::Gy) << "nothing stored yet";
     // A hash without a salt keeps nothing rather than a hash anybody can make again.
     EXPECT_EQ(JournalSettingsOfStored("Gy", "sha256", "").privacy.form, TPatientForm::None);
+}
+
+TEST(JournalSettings, TheStoredDefaultsAreTheDefaultSettings) {
+    const TJournalSettings defaults;
+    EXPECT_EQ(DoseUnitName(defaults.unit), kStoredDoseUnit.def);
+    EXPECT_EQ(PatientFormText(defaults.privacy.form), kStoredPatientForm.def);
+    EXPECT_EQ(defaults.privacy.salt, kStoredPatientSalt.def);
+    const TJournalSettings read = JournalSettingsOfStored(std::string(kStoredDoseUnit.def),
+                                                          std::string(kStoredPatientForm.def),
+                                                          std::string(kStoredPatientSalt.def));
+    EXPECT_EQ(read.unit, defaults.unit);
+    EXPECT_EQ(read.privacy.form, defaults.privacy.form);
 }
 
 }  // namespace
