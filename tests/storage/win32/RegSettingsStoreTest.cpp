@@ -1,10 +1,10 @@
 // The typed settings' registry store against Wine's real registry in the build's private
 // prefix: the bytes each kind of value leaves, reads that make no key, junk of other types and
-// sizes read as the defaults, refused writes, and the read-only listing of a key's values.
+// sizes read as the defaults, and refused writes. Its listing of a key's values is the system's
+// port list's (SystemPortList).
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <map>
 #include <string>
 
 #include "core/Utf16.h"
@@ -158,30 +158,6 @@ TEST_F(RegSettingsStore, AWriteTheRegistryRefusesIsReported) {
     TRegSettingsStore store(TPlacementRegRoot::prCurrentUser, kPathUtf8);
     EXPECT_FALSE(store.Write("Section", "Other", {TSettingKind::Other, ""}));
     EXPECT_FALSE(KeyExists(kSectionPath)) << "a value of no kind the program keeps is not made";
-}
-
-TEST_F(RegSettingsStore, ListsAKeysValuesWithTheirKindsLeavingOutLongOnes) {
-    const std::wstring port = L"COM42";
-    PutRaw(L"\\Device\\Serial0", REG_SZ, port.c_str(), static_cast<DWORD>((port.size() + 1) * 2));
-    const DWORD dword = 44;
-    PutRaw(L"\\Device\\Number", REG_DWORD, &dword, sizeof dword);
-    const std::wstring longer(40, L'x');
-    PutRaw(L"\\Device\\Long", REG_SZ, longer.c_str(), static_cast<DWORD>((longer.size() + 1) * 2));
-
-    const TRegSettingsStore store(TPlacementRegRoot::prCurrentUser, kPathUtf8);
-    const auto listed = [&store](std::size_t maxBytes) {
-        std::map<std::string, TSettingData> found;
-        for (const auto& [name, value] : store.Values("Section", maxBytes)) found[name] = value;
-        return found;
-    };
-    auto found = listed(64);
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found["\\Device\\Serial0"].kind, TSettingKind::Text);
-    EXPECT_EQ(found["\\Device\\Serial0"].data, "COM42");
-    EXPECT_EQ(found["\\Device\\Number"].kind, TSettingKind::Other);
-    EXPECT_EQ(found.count("\\Device\\Long"), 0u);
-    found = listed(82);  // 40 characters and their zero fit
-    EXPECT_EQ(found["\\Device\\Long"].data, std::string(40, 'x'));
 }
 
 }  // namespace
