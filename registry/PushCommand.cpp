@@ -24,6 +24,20 @@ std::string OneLine(std::string text) {
     return text;
 }
 
+// Which password failed, when the server's text tells: the one to mend in the settings.
+std::string RefusedHead(const std::string& reason) {
+    switch (LoginRefusalOf(reason)) {
+        case TLoginRefusal::NoPassword:
+            return "центральный журнал отказал во входе: пароль не задан (ни в строке "
+                   "подключения, ни в настройках программы)";
+        case TLoginRefusal::WrongPassword:
+            return "центральный журнал отказал во входе: неверный пароль";
+        case TLoginRefusal::Other:
+            break;
+    }
+    return "центральный журнал отказал во входе или в правах";
+}
+
 }  // namespace
 
 TPushCommand ParsePushCommand(const std::vector<std::string>& arguments) {
@@ -93,8 +107,9 @@ std::string PushSummary(const TPushResult& result) {
                    std::to_string(result.waiting) + " (" + result.reason + ")";
             break;
         case TPushOutcome::Refused:
-            line = "центральный журнал отказал во входе или в правах, ожидают отправки: " +
-                   std::to_string(result.waiting) + " (" + result.reason + ")";
+            line = RefusedHead(result.reason) +
+                   ", ожидают отправки: " + std::to_string(result.waiting) + " (" + result.reason +
+                   ")";
             break;
         case TPushOutcome::Failed:
             line = "центральный журнал: ошибка, ожидают отправки: " +
