@@ -90,6 +90,13 @@ TEST(ReportCommandLine, TheRegistrysReportTakesAConnectionAsThePushDoes) {
     EXPECT_EQ(given.error, "");
     EXPECT_TRUE(given.registry);
     EXPECT_EQ(given.room, "Ангио");
+    EXPECT_EQ(given.connection,
+              std::optional<std::string>("Driver={PostgreSQL Unicode};Server=10.0.0.5;Uid=virel;"));
+    const TReportCommand stored = ParseReportCommand(
+        {"-REPORT", "-from", "2025-01-01", "-to", "2025-12-31", "-out", "год.xlsx", "-registry"});
+    EXPECT_EQ(stored.error, "");
+    EXPECT_TRUE(stored.registry);
+    EXPECT_FALSE(stored.connection) << "the stored one";
 
     const TReportCommand local =
         ParseReportCommand({"/report", "/from", "2025-01-01", "/to", "2025-12-31", "/out",
