@@ -92,7 +92,7 @@ TEST(CatalogueCsv, AJunkLineFailsTheWholeFileWithItsNumber) {
     EXPECT_FALSE(ParseCatalogueCsv("").ok);
 }
 
-// A Russian spreadsheet program saves "CSV (разделители — точка с запятой)" in Windows-1251:
+// A Russian spreadsheet program saves "CSV (разделители - запятые)" in Windows-1251, with ";":
 // the same catalogue is taken whether it came as UTF-8 with or without a byte-order mark or as
 // code page 1251.
 TEST(CatalogueCsv, UnicodeOrRussianWindowsTextIsTakenAlike) {
