@@ -151,7 +151,7 @@ TEST_F(ReportE2e, TheCatalogueFromAFileAndAReportOfAnnotatedRecordsReadBack) {
     EXPECT_TRUE(has({"cell", months, "R3C1", "datetime", "2025-08-01 00:00:00", "mm.yyyy"}));
     EXPECT_TRUE(has({"cell", months, "R4C3", "number", "1595", "0.0"}));
     EXPECT_TRUE(has({"chart", months, "barChart", "Суммарный ДАП по месяцам, " + unit,
-                     "Суммарный ДАП, " + unit, "'" + months + "'!$A$3:$A$4",
+                     "Суммарный ДАП, " + unit, "'" + months + "'!$D$3:$D$4",
                      "'" + months + "'!$C$3:$C$4"}));
     for (const auto& line : lines) {
         for (const auto& field : line) {
