@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "core/Utf16.h"
+#include "win/SystemMessage.h"
 
 namespace virel::e2e {
 
@@ -33,9 +34,16 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
 TProgramRun RunProgram(const std::wstring& exe, const std::wstring& arguments,
                        const std::wstring& folder, DWORD timeoutMs) {
     TProgramRun run;
+    // Why there is no run: the call and the system's error, for the case's output.
+    auto notStarted = [&run](const std::string& call, const std::wstring& what) {
+        const DWORD error = GetLastError();
+        run.output = "RunProgram: " + call + " \"" + Narrow(what) + "\" failed: error " +
+                     std::to_string(error) + ": " + win::SystemMessage(error);
+        return run;
+    };
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return notStarted("CreatePipe", exe);
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -45,13 +53,15 @@ TProgramRun RunProgram(const std::wstring& exe, const std::wstring& arguments,
     PROCESS_INFORMATION info{};
     std::wstring command = L"\"" + exe + L"\" " + arguments;
     const ULONGLONG start = GetTickCount64();
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, folder.c_str(), &startup, &info);
-    CloseHandle(writeEnd);
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        folder.c_str(), &startup, &info);
     if (!started) {
+        notStarted("CreateProcessW", exe + L" in " + folder);
+        CloseHandle(writeEnd);
         CloseHandle(readEnd);
         return run;
     }
+    CloseHandle(writeEnd);
     // Read while it runs: a full pipe would stop the program mid-line.
     auto drain = [&] {
         DWORD available = 0;

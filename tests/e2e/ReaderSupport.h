@@ -19,8 +19,9 @@ std::string ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 
 struct TProgramRun {
-    DWORD exitCode = 0xFFFF;  // 0xDEAD: ended by the time-out
-    std::string output;       // standard output and error as the program wrote them
+    DWORD exitCode = 0xFFFF;  // 0xDEAD: ended by the time-out; 0xFFFF: not started
+    std::string output;       // standard output and error as the program wrote them; not
+                              // started: why (the call and the system's error)
     double ms = 0;            // from the start to its end
 };
 // Starts `exe arguments` in `folder` with its standard output and error a pipe, reads what it
