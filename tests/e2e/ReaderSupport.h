@@ -25,8 +25,15 @@ struct TProgramRun {
     double ms = 0;            // from the start to its end
 };
 // Starts `exe arguments` in `folder` with its standard output and error a pipe, reads what it
-// says while it runs, and waits for its end (at most timeoutMs, then it is ended).
+// says while it runs, and waits for its end (at most timeoutMs, then it is ended). A start that
+// fails is made again, up to kStartAttempts in all; the failures go to the case's log.
+inline constexpr int kStartAttempts = 3;
 TProgramRun RunProgram(const std::wstring& exe, const std::wstring& arguments,
                        const std::wstring& folder, DWORD timeoutMs = 120'000);
+
+// A folder made for this case alone in `parent` ("prefix-<process>-<ticks>-<n>"): process
+// numbers come round again in a long run, and a later case must not meet an earlier one's copy
+// of the program.
+std::wstring NewFolder(const std::wstring& parent, const std::wstring& prefix);
 
 }  // namespace virel::e2e

@@ -41,11 +41,8 @@ class RegistryE2e : public ::testing::Test {
 protected:
     void SetUp() override {
         RegDeleteTreeW(HKEY_CURRENT_USER, kKey.c_str());
-        CreateDirectoryW(L"" VIREL_E2E_WORK, nullptr);
-        folder_ = std::wstring(L"" VIREL_E2E_WORK) + L"\\registry-" +
-                  std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(folder_.c_str(), nullptr);
-        ASSERT_TRUE(CopyFileW(L"" VIREL_PROGRAM_PATH, Program().c_str(), FALSE));
+        folder_ = NewFolder(L"" VIREL_E2E_WORK, L"registry");
+        ASSERT_TRUE(CopyFileW(L"" VIREL_PROGRAM_PATH, Program().c_str(), TRUE));
         DeleteFileW(JournalPath().c_str());
         port_ = FirstLine(ReadBytes(std::wstring(L"" VIREL_PG_DIR) + L"\\port"));
         password_ = FirstLine(ReadBytes(std::wstring(L"" VIREL_PG_DIR) + L"\\password"));

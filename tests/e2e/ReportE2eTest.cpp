@@ -32,11 +32,8 @@ public:
 class ReportE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        CreateDirectoryW(L"" VIREL_E2E_WORK, nullptr);
-        folder_ = std::wstring(L"" VIREL_E2E_WORK) + L"\\report-" +
-                  std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(folder_.c_str(), nullptr);
-        ASSERT_TRUE(CopyFileW(L"" VIREL_PROGRAM_PATH, Program().c_str(), FALSE));
+        folder_ = NewFolder(L"" VIREL_E2E_WORK, L"report");
+        ASSERT_TRUE(CopyFileW(L"" VIREL_PROGRAM_PATH, Program().c_str(), TRUE));
         DeleteFileW(JournalPath().c_str());
     }
     void TearDown() override {
