@@ -153,13 +153,13 @@ lxw_col_t WriteHeading(lxw_worksheet* ws, const TBookSheet& sheet, const TSheetF
         }
         TReportWorkbook::Check(worksheet_set_column(ws, column, column, width, nullptr));
     }
-    TReportWorkbook::Check(
-        worksheet_set_row(ws, kHeaderRow, RowHeight(headerLines), formats.header));
+    TReportWorkbook::Check(worksheet_set_row(ws, kHeaderRow, RowHeight(headerLines), nullptr));
     return static_cast<lxw_col_t>(columns);
 }
 
 // On A4, one page wide (as many pages down as the rows need), the header row on every page;
-// across the page when the table is wider than the page is.
+// across the page for a sheet too wide to read upright (more than five columns, or a chart
+// beside the table).
 void SetUpPages(lxw_worksheet* ws, bool wide) {
     worksheet_set_paper(ws, 9);  // A4
     if (wide) worksheet_set_landscape(ws);
