@@ -13,8 +13,8 @@
 #include "core/Utf16.h"
 #include "journal/Journal.h"
 #include "journal/JournalTexts.h"
-#include "reports/CatalogueCsv.h"
 #include "registry/Registry.h"
+#include "reports/CatalogueCsv.h"
 #include "reports/ReportCommandLine.h"
 #include "win/Scopes.h"
 #include "win/SystemMessage.h"
@@ -57,11 +57,16 @@ std::optional<std::string> ReadFileBytes(const std::string& path, std::string& b
     return std::nullopt;
 }
 
-// The report from the central registry's server: all rooms, or the one named.
+// The report from the central registry's server: all rooms, or the one named; with the
+// connection given on the command line or the stored one, and the stored password.
 int RunRegistryReport(const TReportCommand& command) {
-    const TRegistrySettings settings = LoadOwnRegistrySettings();
-    if (settings.connection.empty())
-        return Failed(kExitJournal, "центральный журнал не настроен: нет строки подключения");
+    TRegistrySettings settings = LoadOwnRegistrySettings();
+    if (command.connection) settings.connection = *command.connection;
+    if (settings.connection.find_first_not_of(" \t") == std::string::npos) {
+        return Failed(kExitNotConfigured,
+                      "центральный журнал не настроен: нет строки подключения (/connection или "
+                      "настройки программы)");
+    }
     TBook book;
     std::int64_t records = 0;
     try {
@@ -81,9 +86,10 @@ int RunRegistryReport(const TReportCommand& command) {
         return Failed(kExitFile, "отчёт не записан в " + command.out + ": " + *failure);
     }
     WriteLineToStarter("ВИРЕЛ1 Сервис: отчёт центрального журнала (" +
-             (command.room.empty() ? std::string("все кабинеты") : command.room) +
-             ") записан в " + command.out + " (записей: " + std::to_string(records) + ")",
-         false);
+                           (command.room.empty() ? std::string("все кабинеты") : command.room) +
+                           ") записан в " + command.out + " (записей: " + std::to_string(records) +
+                           ")",
+                       false);
     return kExitDone;
 }
 
@@ -106,9 +112,9 @@ int RunReport(const TReportCommand& command, const std::string& journalPath) {
                             command.csv ? TArchiveFileType::Csv : TArchiveFileType::Xlsx, book)) {
         return Failed(kExitFile, "отчёт не записан в " + command.out + ": " + *failure);
     }
-    WriteLineToStarter("ВИРЕЛ1 Сервис: отчёт записан в " + command.out + " (записей: " + std::to_string(records) +
-             ")",
-         false);
+    WriteLineToStarter("ВИРЕЛ1 Сервис: отчёт записан в " + command.out +
+                           " (записей: " + std::to_string(records) + ")",
+                       false);
     return kExitDone;
 }
 
@@ -130,8 +136,8 @@ int RunCatalogue(const TReportCommand& command, const std::string& journalPath) 
         return Failed(kExitJournal, std::string("каталог не загружен: ") + e.what());
     }
     WriteLineToStarter("ВИРЕЛ1 Сервис: каталог загружен из " + command.file +
-             " (видов исследований: " + std::to_string(parsed.kinds.size()) + ")",
-         false);
+                           " (видов исследований: " + std::to_string(parsed.kinds.size()) + ")",
+                       false);
     return kExitDone;
 }
 

@@ -85,12 +85,128 @@ void WriteCell(TReportWorkbook& book, lxw_worksheet* ws, lxw_row_t row, lxw_col_
     }
 }
 
-// Column widths from the longest text a column shows, in characters (UTF-8 counted by its
-// leading bytes), within bounds.
-double Width(const std::string& text) {
+// The length of a text in characters (UTF-8 counted by its leading bytes).
+double Characters(const std::string& text) {
     double n = 0;
     for (const unsigned char c : text) n += (c & 0xC0) != 0x80 ? 1 : 0;
-    return std::clamp(n + 2, 10.0, 50.0);
+    return n;
+}
+
+// Column widths from the longest text a column shows, in characters, within bounds.
+double Width(const std::string& text) {
+    return std::clamp(Characters(text) + 2, 10.0, 50.0);
+}
+
+// A header wraps at most this wide: the numbers below it set the width, not the header.
+constexpr double kHeaderWidth = 16;
+
+// The lines a text takes wrapped at its words in a column `width` characters wide.
+int WrappedLines(const std::string& text, double width) {
+    int lines = 1;
+    double used = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        const double word = Characters(text.substr(at, end - at));
+        if (used > 0 && used + 1 + word > width - 1) {
+            ++lines;
+            used = word;
+        } else {
+            used += (used > 0 ? 1 : 0) + word;
+        }
+        at = end + 1;
+    }
+    return lines;
+}
+
+// The height of a row of `lines` lines of the default font, in points, with a little to spare:
+// a spreadsheet program does not grow a row for wrapped text it reads from a file.
+double RowHeight(int lines) {
+    return 15.0 * lines + 3;
+}
+
+struct TSheetFormats {
+    lxw_format* title;
+    lxw_format* header;
+    lxw_format* month;
+};
+
+// The title, the headers and the column widths; the columns the table takes.
+lxw_col_t WriteHeading(lxw_worksheet* ws, const TBookSheet& sheet, const TSheetFormats& formats) {
+    TReportWorkbook::Check(worksheet_write_string(ws, 0, 0, sheet.title.c_str(), formats.title));
+    std::size_t columns = sheet.headers.size();
+    for (const auto& row : sheet.rows) columns = std::max(columns, row.size());
+    int headerLines = 1;
+    for (std::size_t c = 0; c < columns; ++c) {
+        const auto column = static_cast<lxw_col_t>(c);
+        double width = 10;
+        for (const auto& row : sheet.rows) {
+            if (c < row.size() && row[c].kind == TBookCell::Kind::Text)
+                width = std::max(width, Width(row[c].text));
+        }
+        if (c < sheet.headers.size()) {
+            const std::string& header = sheet.headers[c];
+            width = std::max(width, std::min(Width(header), kHeaderWidth));
+            headerLines = std::max(headerLines, WrappedLines(header, width));
+            TReportWorkbook::Check(
+                worksheet_write_string(ws, kHeaderRow, column, header.c_str(), formats.header));
+        }
+        TReportWorkbook::Check(worksheet_set_column(ws, column, column, width, nullptr));
+    }
+    TReportWorkbook::Check(worksheet_set_row(ws, kHeaderRow, RowHeight(headerLines), nullptr));
+    return static_cast<lxw_col_t>(columns);
+}
+
+// On A4, one page wide (as many pages down as the rows need), the header row on every page;
+// across the page for a sheet too wide to read upright (more than five columns, or a chart
+// beside the table).
+void SetUpPages(lxw_worksheet* ws, bool wide) {
+    worksheet_set_paper(ws, 9);  // A4
+    if (wide) worksheet_set_landscape(ws);
+    worksheet_fit_to_pages(ws, 1, 0);
+    TReportWorkbook::Check(worksheet_repeat_rows(ws, kHeaderRow, kHeaderRow));
+}
+
+// The chart's categories as text, in a hidden column after the table: a spreadsheet program
+// that takes date categories for a time axis of its own (LibreOffice Calc) would otherwise
+// label one month's bar with the year's first month; as text each bar reads as its cell does.
+void WriteCategories(lxw_worksheet* ws, const TBookSheet& sheet, lxw_col_t column) {
+    lxw_row_col_options hidden{};
+    hidden.hidden = LXW_TRUE;
+    TReportWorkbook::Check(worksheet_set_column_opt(ws, column, column, 10, nullptr, &hidden));
+    for (std::size_t r = 0; r < sheet.rows.size(); ++r) {
+        const TBookCell& cell = sheet.rows[r].empty() ? TBookCell{} : sheet.rows[r][0];
+        const std::string label =
+            cell.kind == TBookCell::Kind::Month ? MonthText(cell.year, cell.month) : cell.text;
+        TReportWorkbook::Check(worksheet_write_string(ws, static_cast<lxw_row_t>(kFirstRow + r),
+                                                      column, label.c_str(), nullptr));
+    }
+}
+
+void InsertChart(lxw_workbook* wb, lxw_worksheet* ws, const TBookSheet& sheet, lxw_col_t columns) {
+    const lxw_col_t categories = columns;
+    WriteCategories(ws, sheet, categories);
+    lxw_chart* chart = TReportWorkbook::Made(workbook_add_chart(wb, LXW_CHART_COLUMN));
+    lxw_chart_series* series = TReportWorkbook::Made(chart_add_series(chart, nullptr, nullptr));
+    const auto last = static_cast<lxw_row_t>(kFirstRow + sheet.rows.size() - 1);
+    const auto value = static_cast<lxw_col_t>(sheet.chart->valueColumn);
+    // Ranges given by numbers, with the sheet's name quoted by the library.
+    chart_series_set_categories(series, sheet.name.c_str(), kFirstRow, categories, last,
+                                categories);
+    chart_series_set_values(series, sheet.name.c_str(), kFirstRow, value, last, value);
+    chart_series_set_name(series, sheet.chart->valueAxis.c_str());
+    chart_title_set_name(chart, sheet.chart->title.c_str());
+    chart_axis_set_name(chart->y_axis, sheet.chart->valueAxis.c_str());
+    chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
+    // The categories are in a hidden column.
+    chart_show_hidden_data(chart);
+    lxw_chart_options place{};
+    place.x_offset = 20;
+    place.y_offset = 0;
+    place.x_scale = 1;
+    place.y_scale = 1;
+    TReportWorkbook::Check(worksheet_insert_chart_opt(
+        ws, kHeaderRow, static_cast<lxw_col_t>(columns + 1), chart, &place));
 }
 
 }  // namespace
@@ -98,58 +214,29 @@ double Width(const std::string& text) {
 void WriteReportXlsx(const std::string& path, const std::string& tempFolder, const TBook& book) {
     TReportWorkbook workbook(path, tempFolder);
     lxw_workbook* wb = workbook.Get();
-    lxw_format* title = TReportWorkbook::Made(workbook_add_format(wb));
-    format_set_bold(title);
-    format_set_font_size(title, 14);
-    lxw_format* header = TReportWorkbook::Made(workbook_add_format(wb));
-    format_set_bold(header);
-    format_set_text_wrap(header);
-    format_set_align(header, LXW_ALIGN_VERTICAL_TOP);
-    lxw_format* month = TReportWorkbook::Made(workbook_add_format(wb));
-    format_set_num_format(month, kXlsxMonthFormat);
+    TSheetFormats formats{TReportWorkbook::Made(workbook_add_format(wb)),
+                          TReportWorkbook::Made(workbook_add_format(wb)),
+                          TReportWorkbook::Made(workbook_add_format(wb))};
+    format_set_bold(formats.title);
+    format_set_font_size(formats.title, 14);
+    format_set_bold(formats.header);
+    format_set_text_wrap(formats.header);
+    format_set_align(formats.header, LXW_ALIGN_VERTICAL_TOP);
+    format_set_num_format(formats.month, kXlsxMonthFormat);
 
     for (const TBookSheet& sheet : book.sheets) {
         lxw_worksheet* ws = TReportWorkbook::Made(workbook_add_worksheet(wb, sheet.name.c_str()));
-        TReportWorkbook::Check(worksheet_write_string(ws, 0, 0, sheet.title.c_str(), title));
-        std::size_t columns = sheet.headers.size();
-        for (const auto& row : sheet.rows) columns = std::max(columns, row.size());
-        for (std::size_t c = 0; c < columns; ++c) {
-            const auto column = static_cast<lxw_col_t>(c);
-            double width = 10;
-            if (c < sheet.headers.size()) {
-                // Headers wrap: they take at most a third of their length in width.
-                width = std::max(width, std::min(Width(sheet.headers[c]), 22.0));
-                TReportWorkbook::Check(worksheet_write_string(ws, kHeaderRow, column,
-                                                              sheet.headers[c].c_str(), header));
-            }
-            for (const auto& row : sheet.rows) {
-                if (c < row.size() && row[c].kind == TBookCell::Kind::Text)
-                    width = std::max(width, Width(row[c].text));
-            }
-            TReportWorkbook::Check(worksheet_set_column(ws, column, column, width, nullptr));
-        }
+        const lxw_col_t columns = WriteHeading(ws, sheet, formats);
         for (std::size_t r = 0; r < sheet.rows.size(); ++r) {
             const auto row = static_cast<lxw_row_t>(kFirstRow + r);
-            for (std::size_t c = 0; c < sheet.rows[r].size(); ++c)
-                WriteCell(workbook, ws, row, static_cast<lxw_col_t>(c), sheet.rows[r][c], month);
+            for (std::size_t c = 0; c < sheet.rows[r].size(); ++c) {
+                WriteCell(workbook, ws, row, static_cast<lxw_col_t>(c), sheet.rows[r][c],
+                          formats.month);
+            }
         }
-        if (sheet.chart && !sheet.rows.empty()) {
-            lxw_chart* chart = TReportWorkbook::Made(workbook_add_chart(wb, LXW_CHART_COLUMN));
-            lxw_chart_series* series =
-                TReportWorkbook::Made(chart_add_series(chart, nullptr, nullptr));
-            const auto last = static_cast<lxw_row_t>(kFirstRow + sheet.rows.size() - 1);
-            const auto value = static_cast<lxw_col_t>(sheet.chart->valueColumn);
-            // Ranges given by numbers, with the sheet's name quoted by the library.
-            chart_series_set_categories(series, sheet.name.c_str(), kFirstRow, 0, last, 0);
-            chart_series_set_values(series, sheet.name.c_str(), kFirstRow, value, last, value);
-            chart_series_set_name(series, sheet.chart->valueAxis.c_str());
-            chart_title_set_name(chart, sheet.chart->title.c_str());
-            chart_axis_set_name(chart->y_axis, sheet.chart->valueAxis.c_str());
-            chart_axis_set_num_format(chart->x_axis, kXlsxMonthFormat);
-            chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
-            TReportWorkbook::Check(
-                worksheet_insert_chart(ws, kHeaderRow, static_cast<lxw_col_t>(columns + 1), chart));
-        }
+        const bool chart = sheet.chart && !sheet.rows.empty();
+        if (chart) InsertChart(wb, ws, sheet, columns);
+        SetUpPages(ws, chart || columns > 5);
     }
     workbook.Close();
 }

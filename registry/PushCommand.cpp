@@ -1,18 +1,10 @@
 #include "registry/PushCommand.h"
 
-#include <cctype>
+#include "core/CommandSwitches.h"
 
 namespace virel {
 
 namespace {
-
-std::string Switch(const std::string& argument) {
-    if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) return {};
-    std::string name = "/";
-    for (std::size_t i = 1; i < argument.size(); ++i)
-        name += static_cast<char>(std::tolower(static_cast<unsigned char>(argument[i])));
-    return name;
-}
 
 constexpr char kUsage[] = "; нужно: /push [/connection \"строка подключения\"] [/room ИМЯ]";
 
@@ -24,36 +16,34 @@ std::string OneLine(std::string text) {
     return text;
 }
 
+// Which password failed, when the server's text tells: the one to mend in the settings.
+std::string RefusedHead(const std::string& reason) {
+    switch (LoginRefusalOf(reason)) {
+        case TLoginRefusal::NoPassword:
+            return "центральный журнал отказал во входе: пароль не задан (ни в строке "
+                   "подключения, ни в настройках программы)";
+        case TLoginRefusal::WrongPassword:
+            return "центральный журнал отказал во входе: неверный пароль";
+        case TLoginRefusal::Other:
+            break;
+    }
+    return "центральный журнал отказал во входе или в правах";
+}
+
 }  // namespace
 
 TPushCommand ParsePushCommand(const std::vector<std::string>& arguments) {
     TPushCommand command;
-    for (const std::string& argument : arguments) {
-        if (Switch(argument) == "/push") command.requested = true;
-    }
+    command.requested = HasSwitch(arguments, "push");
     if (!command.requested) return command;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string name = Switch(arguments[i]);
-        if (name == "/push") continue;
-        auto value = [&](std::optional<std::string>& into) {
-            if (into) return "повторяется " + arguments[i];
-            if (i + 1 >= arguments.size()) return "после " + arguments[i] + " нет значения";
-            into = arguments[++i];
-            return std::string();
-        };
-        std::string error;
-        if (name == "/connection") {
-            error = value(command.connection);
-        } else if (name == "/room") {
-            error = value(command.room);
-        } else {
-            error = "лишний параметр «" + arguments[i] + "»";
-        }
-        if (!error.empty()) {
-            command.error = error + kUsage;
-            return command;
-        }
+    const TSwitches switches =
+        ReadSwitches(arguments, {{"push"}, {"connection", true}, {"room", true}});
+    if (switches.fault) {
+        command.error = SwitchFaultText(*switches.fault) + kUsage;
+        return command;
     }
+    command.connection = switches.Value("connection");
+    command.room = switches.Value("room");
     return command;
 }
 
@@ -84,25 +74,28 @@ std::string PushSummary(const TPushResult& result) {
     switch (result.outcome) {
         case TPushOutcome::Done:
             line = "центральный журнал: отправлено записей и примечаний: " +
-                   std::to_string(result.pushed) + ", новых для сервера: " +
-                   std::to_string(result.added) + ", ожидают отправки: " +
-                   std::to_string(result.waiting);
+                   std::to_string(result.pushed) +
+                   ", новых для сервера: " + std::to_string(result.added) +
+                   ", ожидают отправки: " + std::to_string(result.waiting);
             break;
         case TPushOutcome::Unreachable:
             line = "центральный журнал недоступен, ожидают отправки: " +
                    std::to_string(result.waiting) + " (" + result.reason + ")";
             break;
         case TPushOutcome::Refused:
-            line = "центральный журнал отказал во входе или в правах, ожидают отправки: " +
-                   std::to_string(result.waiting) + " (" + result.reason + ")";
+            line = RefusedHead(result.reason) +
+                   ", ожидают отправки: " + std::to_string(result.waiting) + " (" + result.reason +
+                   ")";
             break;
         case TPushOutcome::Failed:
-            line = "центральный журнал: ошибка, ожидают отправки: " +
-                   std::to_string(result.waiting) + " (" + result.reason + ")";
+            line =
+                "центральный журнал: ошибка, ожидают отправки: " + std::to_string(result.waiting) +
+                " (" + result.reason + ")";
             break;
         case TPushOutcome::NotConfigured:
-            line = "центральный журнал не настроен: нужны строка подключения и имя кабинета "
-                   "(/connection, /room или настройки программы)";
+            line =
+                "центральный журнал не настроен: нужны строка подключения и имя кабинета "
+                "(/connection, /room или настройки программы)";
             break;
     }
     if (result.refused > 0) {

@@ -183,10 +183,21 @@ TPushResult Ended(TPushOutcome outcome, std::string reason, TPushResult result) 
 
 }  // namespace
 
+TLoginRefusal LoginRefusalOf(const std::string& message) {
+    // libpq's own text, never translated: the server asked for a password and none was given.
+    if (message.find("no password supplied") != std::string::npos) return TLoginRefusal::NoPassword;
+    // The server's, in English or (with Russian messages on the server) in Russian.
+    if (message.find("password authentication failed") != std::string::npos ||
+        message.find("не прошёл проверку подлинности (по паролю)") != std::string::npos)
+        return TLoginRefusal::WrongPassword;
+    return TLoginRefusal::Other;
+}
+
 TPushOutcome OutcomeOf(const std::string& state, const std::string& message) {
     // psqlODBC reports a refused login as 08001 like an unreachable server; the server's text
-    // tells the two apart.
+    // (or libpq's, for a password the server asked for and was not given) tells the two apart.
     if (StartsWith(state, "28") || state == "42501" ||
+        LoginRefusalOf(message) != TLoginRefusal::Other ||
         message.find("authentication failed") != std::string::npos ||
         message.find("no pg_hba.conf entry") != std::string::npos ||
         message.find("permission denied") != std::string::npos)

@@ -58,6 +58,11 @@ struct TPushResult {
 // The outcome an ODBC error's SQLSTATE and text mean for a push.
 TPushOutcome OutcomeOf(const std::string& state, const std::string& message);
 
+// What a refused login's text says of the password: none was given where the server asks for
+// one, the one given is wrong, or it is not the password (no permission, no pg_hba.conf entry).
+enum class TLoginRefusal { NoPassword, WrongPassword, Other };
+TLoginRefusal LoginRefusalOf(const std::string& message);
+
 // Pushes what the local journal has waiting, in batches of at most `batch` rows, each batch one
 // server transaction, idempotent by (room, raw) for records and by (room, raw, saved_at and the
 // journal's number of the row) for annotations. Never throws for the server's or the journal's troubles: the result says.

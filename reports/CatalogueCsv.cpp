@@ -4,6 +4,8 @@
 #include <optional>
 #include <set>
 
+#include "core/TextCodec.h"
+#include "core/Utf16.h"
 #include "reports/ReportCsv.h"
 
 namespace virel {
@@ -109,6 +111,64 @@ std::string OptionalKText(const std::optional<double>& k) {
     return k ? KText(*k) : std::string();
 }
 
+// The line of the byte at `offset`, counted as the rows count them: CR LF, CR or LF ends one.
+int LineAt(std::string_view bytes, std::size_t offset) {
+    int line = 1;
+    for (std::size_t i = 0; i < offset && i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' ||
+            (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n')))
+            ++line;
+    }
+    return line;
+}
+
+// Where the bytes stop being UTF-8; none when they are.
+std::optional<std::size_t> NotUtf8At(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t at = i;
+        if (!NextUtf8Character(bytes, i)) return at;
+    }
+    return std::nullopt;
+}
+
+struct TDecoded {
+    std::string text;  // UTF-8, without a byte-order mark
+    std::size_t faultAt = std::string_view::npos;
+    std::string fault;  // not empty: why the byte at faultAt ends the reading
+};
+
+// The file as text: UTF-8 with or without a byte-order mark as it is; any other bytes as
+// Windows-1251, the code page a Russian spreadsheet program saves its CSV in. A zero byte is in
+// no text file, and a file marked as UTF-8 is taken as nothing else.
+TDecoded Decoded(std::string_view bytes) {
+    TDecoded decoded;
+    auto fail = [&](std::size_t at, std::string why) {
+        decoded.faultAt = at;
+        decoded.fault = std::move(why);
+        return decoded;
+    };
+    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")
+        return fail(0, "файл в кодировке UTF-16; сохраните его как CSV (UTF-8 или Windows-1251)");
+    if (const auto zero = bytes.find('\0'); zero != std::string_view::npos)
+        return fail(zero, "нулевой байт: это не текст CSV");
+    if (bytes.substr(0, kBom.size()) == kBom) {
+        bytes.remove_prefix(kBom.size());
+        if (const auto bad = NotUtf8At(bytes))
+            return fail(*bad + kBom.size(), "не текст UTF-8, хотя файл помечен как UTF-8");
+        decoded.text = bytes;
+        return decoded;
+    }
+    if (!NotUtf8At(bytes)) {
+        decoded.text = bytes;
+        return decoded;
+    }
+    // The one byte Windows-1251 leaves without a character.
+    if (const auto unassigned = bytes.find('\x98'); unassigned != std::string_view::npos)
+        return fail(unassigned, "не текст ни в UTF-8, ни в Windows-1251 (байт 0x98)");
+    decoded.text = Cp1251ToUtf8(std::string(bytes));
+    return decoded;
+}
+
 }  // namespace
 
 std::optional<double> ParseKText(const std::string& text, std::string& error) {
@@ -134,7 +194,7 @@ std::string CatalogueCsv(const std::vector<TExamKind>& kinds) {
     return csv;
 }
 
-TCatalogueParse ParseCatalogueCsv(std::string_view text) {
+TCatalogueParse ParseCatalogueCsv(std::string_view bytes) {
     TCatalogueParse result;
     auto fail = [&](int line, const std::string& what) {
         result.kinds.clear();
@@ -142,8 +202,9 @@ TCatalogueParse ParseCatalogueCsv(std::string_view text) {
         result.error = "Строка " + std::to_string(line) + ": " + what;
         return result;
     };
-    if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
-    const std::vector<TCsvRow> rows = Rows(text);
+    const TDecoded decoded = Decoded(bytes);
+    if (!decoded.fault.empty()) return fail(LineAt(bytes, decoded.faultAt), decoded.fault);
+    const std::vector<TCsvRow> rows = Rows(decoded.text);
     if (rows.empty()) return fail(1, "нет заголовка «" + std::string(kCatalogueHeader) + "»");
     {
         // The header as written, apart from empty fields a spreadsheet program adds after it.

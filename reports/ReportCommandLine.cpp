@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "core/CommandSwitches.h"
+
 namespace virel {
 
 namespace {
@@ -18,7 +20,84 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 
 constexpr char kUsage[] =
     "/report /from ГГГГ-ММ-ДД /to ГГГГ-ММ-ДД /out ФАЙЛ.xlsx|ФАЙЛ.csv [/unit Gy|cGy|mGy] "
-    "[/registry [/room ИМЯ]]";
+    "[/registry [/connection \"строка подключения\"] [/room ИМЯ]]";
+
+// The catalogue's one switch: the file.
+TReportCommand CatalogueCommand(const std::vector<std::string>& arguments) {
+    TReportCommand command;
+    command.kind = TReportCommand::Kind::Catalogue;
+    const TSwitches switches = ReadSwitches(arguments, {{"catalogue", true}});
+    if (switches.fault) {
+        command.error = SwitchFaultText(*switches.fault) + "; нужно: /catalogue ФАЙЛ.csv";
+        return command;
+    }
+    command.file = *switches.Value("catalogue");
+    return command;
+}
+
+// The period from /from and /to; why not, when they do not make one.
+std::string ReadPeriod(const std::string& from, const std::string& to, TPeriod& period) {
+    const auto fromDay = ParseIsoDate(from);
+    if (!fromDay) return "/from «" + from + "»: нужна дата ГГГГ-ММ-ДД";
+    const auto toDay = ParseIsoDate(to);
+    if (!toDay) return "/to «" + to + "»: нужна дата ГГГГ-ММ-ДД";
+    if (ToMilliseconds(*toDay) < ToMilliseconds(*fromDay))
+        return "/to " + to + " раньше /from " + from;
+    period = {*fromDay, *toDay};
+    return {};
+}
+
+// The file's kind by its name's extension, and the unit; why not, when wrong.
+std::string ReadOutput(const std::string& out, const std::optional<std::string>& unit,
+                       TReportCommand& command) {
+    const std::string extension = Lower(out);
+    if (EndsWith(extension, ".csv")) {
+        command.csv = true;
+    } else if (!EndsWith(extension, ".xlsx")) {
+        return "/out «" + out + "»: файл должен быть .xlsx или .csv";
+    }
+    command.out = out;
+    if (unit) {
+        const auto chosen = DoseUnitOfName(*unit);
+        if (!chosen) return "/unit «" + *unit + "»: нужно Gy, cGy или mGy";
+        command.unit = *chosen;
+    }
+    return {};
+}
+
+TReportCommand ReportCommand(const std::vector<std::string>& arguments) {
+    TReportCommand command;
+    command.kind = TReportCommand::Kind::Report;
+    auto fail = [&](const std::string& error) {
+        command.error = error;
+        return command;
+    };
+    const TSwitches switches = ReadSwitches(arguments, {{"report"},
+                                                        {"from", true},
+                                                        {"to", true},
+                                                        {"out", true},
+                                                        {"unit", true},
+                                                        {"registry"},
+                                                        {"connection", true},
+                                                        {"room", true}});
+    if (switches.fault) return fail(SwitchFaultText(*switches.fault) + "; нужно: " + kUsage);
+    const auto from = switches.Value("from"), to = switches.Value("to"),
+               out = switches.Value("out");
+    if (!from || !to || !out) return fail(std::string("нужно: ") + kUsage);
+    if (auto error = ReadPeriod(*from, *to, command.period); !error.empty()) return fail(error);
+    command.registry = switches.Has("registry");
+    if (!command.registry) {
+        for (const char* only : {"room", "connection"}) {
+            if (switches.Has(only))
+                return fail(std::string("/") + only + " — только вместе с /registry");
+        }
+    }
+    command.room = switches.Value("room").value_or("");
+    command.connection = switches.Value("connection");
+    if (auto error = ReadOutput(*out, switches.Value("unit"), command); !error.empty())
+        return fail(error);
+    return command;
+}
 
 }  // namespace
 
@@ -37,84 +116,17 @@ std::optional<DateTime> ParseIsoDate(const std::string& text) {
 }
 
 TReportCommand ParseReportCommand(const std::vector<std::string>& arguments) {
-    TReportCommand command;
-    bool report = false, catalogue = false;
-    for (const std::string& argument : arguments) {
-        report = report || Lower(argument) == "/report";
-        catalogue = catalogue || Lower(argument) == "/catalogue";
-    }
-    if (!report && !catalogue) return command;
-    auto fail = [&](const std::string& error) {
-        command.error = error;
-        return command;
-    };
+    const bool report = HasSwitch(arguments, "report");
+    const bool catalogue = HasSwitch(arguments, "catalogue");
     if (report && catalogue) {
+        TReportCommand command;
         command.kind = TReportCommand::Kind::Report;
-        return fail("/report и /catalogue нельзя указывать вместе");
-    }
-    command.kind = report ? TReportCommand::Kind::Report : TReportCommand::Kind::Catalogue;
-
-    std::optional<std::string> from, to, out, unit, file, room;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string name = Lower(arguments[i]);
-        if (name == "/report") continue;
-        auto value = [&](std::optional<std::string>& into) {
-            if (into) return "повторяется " + arguments[i];
-            if (i + 1 >= arguments.size()) return "после " + arguments[i] + " нет значения";
-            into = arguments[++i];
-            return std::string();
-        };
-        std::string error;
-        if (report && name == "/from") {
-            error = value(from);
-        } else if (report && name == "/to") {
-            error = value(to);
-        } else if (report && name == "/out") {
-            error = value(out);
-        } else if (report && name == "/unit") {
-            error = value(unit);
-        } else if (report && name == "/registry") {
-            if (command.registry) error = "повторяется " + arguments[i];
-            command.registry = true;
-        } else if (report && name == "/room") {
-            error = value(room);
-        } else if (catalogue && name == "/catalogue") {
-            error = value(file);
-        } else {
-            error = "лишний параметр «" + arguments[i] + "»";
-        }
-        if (!error.empty()) {
-            return fail(error + (report ? std::string("; нужно: ") + kUsage
-                                        : std::string("; нужно: /catalogue ФАЙЛ.csv")));
-        }
-    }
-    if (catalogue) {
-        command.file = *file;
+        command.error = "/report и /catalogue нельзя указывать вместе";
         return command;
     }
-    if (!from || !to || !out) return fail(std::string("нужно: ") + kUsage);
-    const auto fromDay = ParseIsoDate(*from);
-    if (!fromDay) return fail("/from «" + *from + "»: нужна дата ГГГГ-ММ-ДД");
-    const auto toDay = ParseIsoDate(*to);
-    if (!toDay) return fail("/to «" + *to + "»: нужна дата ГГГГ-ММ-ДД");
-    if (ToMilliseconds(*toDay) < ToMilliseconds(*fromDay))
-        return fail("/to " + *to + " раньше /from " + *from);
-    command.period = {*fromDay, *toDay};
-    if (room && !command.registry) return fail("/room — только вместе с /registry");
-    if (room) command.room = *room;
-    const std::string extension = Lower(*out);
-    if (EndsWith(extension, ".csv")) {
-        command.csv = true;
-    } else if (!EndsWith(extension, ".xlsx")) {
-        return fail("/out «" + *out + "»: файл должен быть .xlsx или .csv");
-    }
-    command.out = *out;
-    if (unit) {
-        const auto chosen = DoseUnitOfName(*unit);
-        if (!chosen) return fail("/unit «" + *unit + "»: нужно Gy, cGy или mGy");
-        command.unit = *chosen;
-    }
-    return command;
+    if (catalogue) return CatalogueCommand(arguments);
+    if (report) return ReportCommand(arguments);
+    return {};
 }
 
 }  // namespace virel

@@ -2,11 +2,14 @@
 // The report's and the catalogue's command lines, for a scheduled monthly report without a
 // window:
 //   VIREL1_Service.exe /report /from YYYY-MM-DD /to YYYY-MM-DD /out FILE.xlsx|FILE.csv [/unit
-//   Gy|cGy|mGy] [/registry [/room NAME]]
+//   Gy|cGy|mGy] [/registry [/connection "…"] [/room NAME]]
 //   VIREL1_Service.exe /catalogue FILE.csv
 // /registry makes the report from the central registry's server (all rooms, or the room named)
-// instead of the local journal.
-// Switches are matched without regard to letter case, as Windows programs do.
+// instead of the local journal; /connection stands in for the stored connection for this run,
+// as for /push (the stored password still applies).
+// Switches begin with "/" or "-" and are matched without regard to letter case, as Windows
+// programs do (core/CommandSwitches.h).
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,10 +21,11 @@ namespace virel {
 // The exit codes: what a scheduler's log tells apart.
 enum TReportExit : int {
     kExitDone = 0,
-    kExitCommandLine = 2,  // the switches are wrong
-    kExitJournal = 3,      // the journal cannot be opened or read (or written, for the catalogue)
-    kExitFile = 4,         // the report cannot be written, the catalogue file cannot be read
-    kExitCatalogue = 5,    // the catalogue file has a junk line: nothing was imported
+    kExitCommandLine = 2,    // the switches are wrong
+    kExitJournal = 3,        // the journal cannot be opened or read (or written, for the catalogue)
+    kExitFile = 4,           // the report cannot be written, the catalogue file cannot be read
+    kExitCatalogue = 5,      // the catalogue file has a junk line: nothing was imported
+    kExitNotConfigured = 6,  // /registry without a connection string, stored or given
 };
 
 struct TReportCommand {
@@ -34,7 +38,8 @@ struct TReportCommand {
     TDoseUnit unit = TDoseUnit::Gy;
     bool registry = false;  // Report: from the central registry's server
     std::string room;       // Report from the registry: this room only (all when empty)
-    std::string file;  // Catalogue: the file to import
+    std::optional<std::string> connection;  // Report from the registry: instead of the stored
+    std::string file;                       // Catalogue: the file to import
 };
 
 // The arguments after the program's name, in UTF-8.

@@ -25,6 +25,8 @@ pkgs=(
     # that user), reached through ODBC as the program reaches the clinic's: unixODBC natively
     # and under Wine (whose odbc32 forwards to it) with the PostgreSQL driver.
     postgresql postgresql-common unixodbc unixodbc-dev odbc-postgresql
+    # The report workbook as LibreOffice Calc prints it (headless, to PDF), read back as text.
+    libreoffice-calc-nogui poppler-utils
     # apt-get source, for libxlsxwriter's sources (below).
     dpkg-dev
 )

@@ -2,22 +2,12 @@
 
 #include <cstdio>
 
+#include "core/CommandSwitches.h"
 #include "core/meter/PortChoice.h"
 
 namespace virel {
 
 namespace {
-
-// The switch's name in lower case without its "/" or "-"; none for an argument that is no
-// switch. Only ASCII letters are folded: the switches are Latin.
-std::optional<std::string> SwitchName(const std::string& argument) {
-    if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) return std::nullopt;
-    std::string name = argument.substr(1);
-    for (char& c : name) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return name;
-}
 
 std::string With(const char* pattern, const std::string& value) {
     std::string text = pattern;
@@ -26,41 +16,41 @@ std::string With(const char* pattern, const std::string& value) {
     return text;
 }
 
+const char* FaultPattern(TSwitchFault::Kind kind) {
+    switch (kind) {
+        case TSwitchFault::Kind::NoValue:
+            return texts::kCommandNoValue;
+        case TSwitchFault::Kind::Repeated:
+            return texts::kCommandRepeated;
+        case TSwitchFault::Kind::Unknown:
+            break;
+    }
+    return texts::kCommandUnknownSwitch;
+}
+
 }  // namespace
 
 THarvestCommand ParseHarvestCommand(const std::vector<std::string>& arguments) {
     THarvestCommand command;
-    for (const std::string& argument : arguments) {
-        if (SwitchName(argument) == "harvest") command.requested = true;
-    }
+    command.requested = HasSwitch(arguments, "harvest");
     if (!command.requested) return command;
     auto refuse = [&command](std::string reason) {
         command.error = std::move(reason) + texts::kCommandUsage;
         return command;
     };
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        const auto name = SwitchName(argument);
-        if (name == "harvest") continue;
-        if (name == "trace") {
-            command.trace = true;
-            continue;
-        }
-        if (name != "port" && name != "speed")
-            return refuse(With(texts::kCommandUnknownSwitch, argument));
-        if (i + 1 >= arguments.size() || SwitchName(arguments[i + 1]))
-            return refuse(With(texts::kCommandNoValue, argument));
-        const std::string& value = arguments[++i];
-        if (name == "port") {
-            if (command.port) return refuse(With(texts::kCommandRepeated, argument));
-            if (!PortNumberFromText(value)) return refuse(With(texts::kCommandBadPort, value));
-            command.port = value;
-        } else {
-            if (command.speed) return refuse(With(texts::kCommandRepeated, argument));
-            const auto speed = SpeedFromText(value);
-            if (!speed) return refuse(With(texts::kCommandBadSpeed, value));
-            command.speed = *speed;
-        }
+    const TSwitches switches =
+        ReadSwitches(arguments, {{"harvest"}, {"trace"}, {"port", true}, {"speed", true}});
+    if (switches.fault)
+        return refuse(With(FaultPattern(switches.fault->kind), switches.fault->argument));
+    command.trace = switches.Has("trace");
+    if (const auto port = switches.Value("port")) {
+        if (!PortNumberFromText(*port)) return refuse(With(texts::kCommandBadPort, *port));
+        command.port = *port;
+    }
+    if (const auto text = switches.Value("speed")) {
+        const auto speed = SpeedFromText(*text);
+        if (!speed) return refuse(With(texts::kCommandBadSpeed, *text));
+        command.speed = *speed;
     }
     return command;
 }

@@ -29,6 +29,7 @@
 #include <mutex>
 #include "app/platform/PlatformClock.h"
 #include "core/meter/DeviceTexts.h"
+#include "core/TextCodec.h"
 #include "core/Utf16.h"
 #include "win/SystemMessage.h"
 
@@ -1226,6 +1227,21 @@ TEST_F(AnnotationDialog, TheCatalogueDialogImportsExportsAddsAndKeepsAKindInUse)
     EXPECT_TRUE(asked[2].second) << "the save dialog";
     EXPECT_EQ(asked[2].first, L"Каталог видов исследований");
     EXPECT_EQ(exported, header + "Грудная клетка;0,18;0,2\r\n\"Череп; \"\"боковая\"\"\";;0,03\r\n");
+
+    // The catalogue as a Russian spreadsheet program saves it (Windows-1251, no byte-order
+    // mark) is read as the command line reads it: a K changed, no box.
+    const std::wstring russian = Work(L"excel.csv");
+    write(russian, Utf8ToCp1251("Вид исследования;K для взрослых;K для детей\r\n"
+                                "Грудная клетка;0,25;0,2\r\n"));
+    answers.push_back(russian);
+    press(app::TCatalogueDialog::kIdImport);
+    for (int i = 0; i < 100 && cell(0, 1) != "0,25"; ++i) Sleep(50);
+    EXPECT_EQ(cell(0, 1), "0,25");
+    EXPECT_EQ(items(), 2);
+    EXPECT_EQ(Boxes().size(), 2u);
+    EXPECT_NE(
+        TextOf(GetDlgItem(dialog, app::TCatalogueDialog::kIdStatus)).find("видов исследований: 1"),
+        std::string::npos);
 
     // Closed: the journal window's list shows the record's kind.
     press(IDCANCEL);

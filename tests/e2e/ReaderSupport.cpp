@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 #include "core/Utf16.h"
+#include "win/SystemMessage.h"
 
 namespace virel::e2e {
 
@@ -30,12 +32,38 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
     CloseHandle(file);
 }
 
+std::wstring NewFolder(const std::wstring& parent, const std::wstring& prefix) {
+    CreateDirectoryW(parent.c_str(), nullptr);
+    static unsigned counter = 0;
+    for (;;) {
+        const std::wstring folder =
+            parent + L"\\" + prefix + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++counter);
+        if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return folder;  // the case's copy says why
+    }
+}
+
+namespace {
+
+// The system's error of the call just failed, as one line.
+std::string Failure(const std::string& call, const std::wstring& what) {
+    const DWORD error = GetLastError();
+    return "RunProgram: " + call + " \"" + Narrow(what) + "\" failed: error " +
+           std::to_string(error) + ": " + win::SystemMessage(error);
+}
+
+}  // namespace
+
 TProgramRun RunProgram(const std::wstring& exe, const std::wstring& arguments,
                        const std::wstring& folder, DWORD timeoutMs) {
     TProgramRun run;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        run.output = Failure("CreatePipe", exe);
+        return run;
+    }
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -44,14 +72,27 @@ TProgramRun RunProgram(const std::wstring& exe, const std::wstring& arguments,
     startup.hStdError = writeEnd;
     PROCESS_INFORMATION info{};
     std::wstring command = L"\"" + exe + L"\" " + arguments;
-    const ULONGLONG start = GetTickCount64();
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, folder.c_str(), &startup, &info);
+    // Under Wine a start fails whenever the new process ends before its own start-up is done,
+    // which a loaded machine now and then brings about before any of the program's code runs:
+    // such a start is made again, and said so in the case's log, not in the program's output.
+    std::string failures;
+    BOOL started = FALSE;
+    for (int attempt = 1; attempt <= kStartAttempts; ++attempt) {
+        if (attempt > 1) Sleep(250);
+        started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 folder.c_str(), &startup, &info);
+        if (started) break;
+        const std::string why = Failure("CreateProcessW", exe + L" in " + folder);
+        failures += (failures.empty() ? "" : "; ") + why;
+    }
     CloseHandle(writeEnd);
     if (!started) {
         CloseHandle(readEnd);
+        run.output = failures;
         return run;
     }
+    if (!failures.empty()) std::fprintf(stderr, "started again after: %s\n", failures.c_str());
+    const ULONGLONG start = GetTickCount64();
     // Read while it runs: a full pipe would stop the program mid-line.
     auto drain = [&] {
         DWORD available = 0;

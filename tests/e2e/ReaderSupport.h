@@ -19,13 +19,21 @@ std::string ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 
 struct TProgramRun {
-    DWORD exitCode = 0xFFFF;  // 0xDEAD: ended by the time-out
-    std::string output;       // standard output and error as the program wrote them
+    DWORD exitCode = 0xFFFF;  // 0xDEAD: ended by the time-out; 0xFFFF: not started
+    std::string output;       // standard output and error as the program wrote them; not
+                              // started: why (the call and the system's error)
     double ms = 0;            // from the start to its end
 };
 // Starts `exe arguments` in `folder` with its standard output and error a pipe, reads what it
-// says while it runs, and waits for its end (at most timeoutMs, then it is ended).
+// says while it runs, and waits for its end (at most timeoutMs, then it is ended). A start that
+// fails is made again, up to kStartAttempts in all; the failures go to the case's log.
+inline constexpr int kStartAttempts = 3;
 TProgramRun RunProgram(const std::wstring& exe, const std::wstring& arguments,
                        const std::wstring& folder, DWORD timeoutMs = 120'000);
+
+// A folder made for this case alone in `parent` ("prefix-<process>-<ticks>-<n>"): process
+// numbers come round again in a long run, and a later case must not meet an earlier one's copy
+// of the program.
+std::wstring NewFolder(const std::wstring& parent, const std::wstring& prefix);
 
 }  // namespace virel::e2e

@@ -48,11 +48,8 @@ class RegistryE2e : public ::testing::Test {
 protected:
     void SetUp() override {
         RegDeleteTreeW(HKEY_CURRENT_USER, kKey.c_str());
-        CreateDirectoryW(L"" VIREL_E2E_WORK, nullptr);
-        folder_ = std::wstring(L"" VIREL_E2E_WORK) + L"\\registry-" +
-                  std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(folder_.c_str(), nullptr);
-        ASSERT_TRUE(CopyFileW(L"" VIREL_PROGRAM_PATH, Program().c_str(), FALSE));
+        folder_ = NewFolder(L"" VIREL_E2E_WORK, L"registry");
+        ASSERT_TRUE(CopyFileW(L"" VIREL_PROGRAM_PATH, Program().c_str(), TRUE));
         DeleteFileW(JournalPath().c_str());
         port_ = FirstLine(ReadBytes(std::wstring(L"" VIREL_PG_DIR) + L"\\port"));
         password_ = FirstLine(ReadBytes(std::wstring(L"" VIREL_PG_DIR) + L"\\password"));
@@ -175,6 +172,7 @@ TEST_F(RegistryE2e, AWrongPasswordEndsWithItsCodeAndKeepsTheQueue) {
     EXPECT_NE(refused.output.find("password authentication failed"), std::string::npos)
         << refused.output;
     EXPECT_EQ(refused.output.find("wrong-Pa55"), std::string::npos) << refused.output;
+    EXPECT_NE(refused.output.find("неверный пароль"), std::string::npos) << refused.output;
     EXPECT_EQ(Waiting(), 6u);
 
     const TProgramRun report = Run(L"/report /from 2025-09-01 /to 2025-09-30 /out report.csv /registry");
@@ -188,6 +186,45 @@ TEST_F(RegistryE2e, AWrongPasswordEndsWithItsCodeAndKeepsTheQueue) {
     const TProgramRun down = Run(L"/push");
     EXPECT_EQ(down.exitCode, 1u) << down.output;
     EXPECT_EQ(Waiting(), 6u);
+}
+
+// No password stored and none in the connection string: the server refuses the login, and a
+// scheduled task learns so (not "try again later"), with the line saying the password is missing.
+TEST_F(RegistryE2e, AMissingPasswordEndsAsARefusedLoginThatSaysSo) {
+    Journal(2);
+    ASSERT_TRUE(app::SaveRegistrySettings(kProgramKey, {Connection(), "Кабинет 7", ""}));
+    const TProgramRun missing = Run(L"/push");
+    EXPECT_EQ(missing.exitCode, 2u) << missing.output;
+    EXPECT_NE(missing.output.find("пароль не задан"), std::string::npos) << missing.output;
+    EXPECT_NE(missing.output.find("no password supplied"), std::string::npos) << missing.output;
+    EXPECT_EQ(Waiting(), 3u);
+}
+
+// The report from the server as a scheduled task on a physicist's computer runs it: the
+// connection given on the command line, the password the one stored; without any connection
+// the run says it is not configured, with a code of its own.
+TEST_F(RegistryE2e, TheRegistrysReportTakesItsConnectionFromTheCommandLine) {
+    Journal(4);
+    ASSERT_TRUE(app::SaveRegistrySettings(kProgramKey, {Connection(), "Кабинет 8", password_}));
+    ASSERT_EQ(Run(L"/push").exitCode, 0u);
+
+    RegDeleteTreeW(HKEY_CURRENT_USER, kKey.c_str());
+    const std::wstring period = L"/report /from 2025-09-01 /to 2025-09-30 /out report.csv ";
+    const TProgramRun none = Run(period + L"/registry");
+    EXPECT_EQ(none.exitCode, 6u) << none.output;
+    EXPECT_NE(none.output.find("не настроен"), std::string::npos) << none.output;
+    EXPECT_EQ(std::count(none.output.begin(), none.output.end(), '\n'), 1) << "one line";
+
+    // The stored connection leads nowhere; the one given is taken, with the stored password.
+    ASSERT_TRUE(app::SaveRegistrySettings(
+        kProgramKey, {"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=x;Uid=virel;",
+                      "", password_}));
+    const TProgramRun given =
+        Run(period + L"/registry /connection \"" + Widen(Connection()) + L"\" /room \"Кабинет 8\"");
+    ASSERT_EQ(given.exitCode, 0u) << given.output;
+    EXPECT_NE(given.output.find("Кабинет 8"), std::string::npos) << given.output;
+    EXPECT_NE(given.output.find("записей: 4"), std::string::npos) << given.output;
+    EXPECT_EQ(given.output.find(password_), std::string::npos) << given.output;
 }
 
 TEST(RegistrySettingsStore, ThePasswordIsStoredEncryptedAndADamagedBlobGivesNone) {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "ReaderSupport.h"
+#include "core/TextCodec.h"
 #include "core/Utf16.h"
 #include "journal/Journal.h"
 #include "journal/JournalTexts.h"
@@ -31,11 +32,8 @@ public:
 class ReportE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        CreateDirectoryW(L"" VIREL_E2E_WORK, nullptr);
-        folder_ = std::wstring(L"" VIREL_E2E_WORK) + L"\\report-" +
-                  std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(folder_.c_str(), nullptr);
-        ASSERT_TRUE(CopyFileW(L"" VIREL_PROGRAM_PATH, Program().c_str(), FALSE));
+        folder_ = NewFolder(L"" VIREL_E2E_WORK, L"report");
+        ASSERT_TRUE(CopyFileW(L"" VIREL_PROGRAM_PATH, Program().c_str(), TRUE));
         DeleteFileW(JournalPath().c_str());
     }
     void TearDown() override {
@@ -150,7 +148,7 @@ TEST_F(ReportE2e, TheCatalogueFromAFileAndAReportOfAnnotatedRecordsReadBack) {
     EXPECT_TRUE(has({"cell", months, "R3C1", "datetime", "2025-08-01 00:00:00", "mm.yyyy"}));
     EXPECT_TRUE(has({"cell", months, "R4C3", "number", "1595", "0.0"}));
     EXPECT_TRUE(has({"chart", months, "barChart", "Суммарный ДАП по месяцам, " + unit,
-                     "Суммарный ДАП, " + unit, "'" + months + "'!$A$3:$A$4",
+                     "Суммарный ДАП, " + unit, "'" + months + "'!$D$3:$D$4",
                      "'" + months + "'!$C$3:$C$4"}));
     for (const auto& line : lines) {
         for (const auto& field : line) {
@@ -179,6 +177,41 @@ TEST_F(ReportE2e, AWrongCommandLineOrAnUnwritableFileSaysWhyAndFails) {
         Run(L"/report /from 2025-09-01 /to 2025-09-30 /out no-such-folder\\report.xlsx");
     EXPECT_EQ(folder.exitCode, 4u) << folder.output;
     EXPECT_NE(folder.output.find("отчёт не записан"), std::string::npos) << folder.output;
+}
+
+// The catalogue as a Russian spreadsheet program saves it (Windows-1251, no byte-order mark) is
+// imported; a file with a zero byte is refused with the line that holds it.
+TEST_F(ReportE2e, ACatalogueInRussianWindowsTextIsTakenAndAZeroByteIsNamed) {
+    const std::string rows =
+        std::string(kCatalogueHeader) + "\r\nЧереп «прямой»;0,05;0,07\r\nКисть;;0,01\r\n";
+    WriteBytes(File(L"catalogue.csv"), Utf8ToCp1251(rows));
+    const TProgramRun imported = Run(L"/catalogue catalogue.csv");
+    EXPECT_EQ(imported.exitCode, 0u) << imported.output;
+    {
+        TJournal journal(Narrow(JournalPath()), clock_);
+        (void)journal.Open();
+        const auto catalogue = journal.Catalogue();
+        ASSERT_EQ(catalogue.size(), 2u);
+        EXPECT_EQ(catalogue[0].name, "Кисть");
+        EXPECT_EQ(catalogue[1].name, "Череп «прямой»");
+        EXPECT_EQ(catalogue[1].kAdult, 0.05);
+    }
+
+    WriteBytes(File(L"junk.csv"), rows + "Сто" + '\0' + "па;0,1;\r\n");
+    const TProgramRun junk = Run(L"/catalogue junk.csv");
+    EXPECT_EQ(junk.exitCode, 5u) << junk.output;
+    EXPECT_NE(junk.output.find("Строка 4: "), std::string::npos) << junk.output;
+    EXPECT_NE(junk.output.find("нулевой байт"), std::string::npos) << junk.output;
+}
+
+// A program that cannot be started: the helper says why, with the system's error.
+TEST_F(ReportE2e, AStartThatFailsSaysWhy) {
+    const TProgramRun run = RunProgram(File(L"no-such-program.exe"), L"/report", folder_);
+    EXPECT_EQ(run.exitCode, 0xFFFFu);
+    EXPECT_NE(run.output.find("no-such-program.exe"), std::string::npos) << run.output;
+    const auto at = run.output.find("error 2: ");
+    ASSERT_NE(at, std::string::npos) << run.output;
+    EXPECT_GT(run.output.size(), at + 12) << "the system's text follows: " << run.output;
 }
 
 }  // namespace

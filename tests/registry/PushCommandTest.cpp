@@ -71,6 +71,21 @@ TEST(PushCommand, EachOutcomeHasItsExitCodeAndOneLine) {
                 << line;
         }
     }
+    // A refused login names the password when the server's text does.
+    TPushResult refused;
+    refused.outcome = TPushOutcome::Refused;
+    refused.waiting = 2;
+    refused.reason = "08001 connection failed: fe_sendauth: no password supplied";
+    EXPECT_EQ(PushSummary(refused),
+              "центральный журнал отказал во входе: пароль не задан (ни в строке подключения, ни "
+              "в настройках программы), ожидают отправки: 2 (08001 connection failed: "
+              "fe_sendauth: no password supplied)");
+    refused.reason = "08001 FATAL: password authentication failed for user \"virel\"";
+    EXPECT_EQ(PushSummary(refused).rfind("центральный журнал отказал во входе: неверный пароль, "
+                                         "ожидают отправки: 2 (",
+                                         0),
+              0u)
+        << PushSummary(refused);
     EXPECT_EQ(static_cast<int>(TPushExit::Unreachable), 1);
     EXPECT_EQ(static_cast<int>(TPushExit::Refused), 2);
     EXPECT_EQ(static_cast<int>(TPushExit::NotConfigured), 6);

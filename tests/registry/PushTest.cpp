@@ -8,8 +8,9 @@
 #include <thread>
 
 #include "forms/JournalView.h"
-#include "registry/Odbc.h"
 #include "forms/ReportSources.h"
+#include "registry/Odbc.h"
+#include "registry/PushCommand.h"
 #include "tests/registry/RegistryTestSupport.h"
 
 namespace virel::registrytest {
@@ -275,6 +276,37 @@ TEST_F(PushTest, AWrongPasswordIsRefusedWithAClearReasonAndTheQueueStays) {
         PushWaiting(*journal, {"Driver={No Such Driver};Server=127.0.0.1", "r", "pw"});
     EXPECT_EQ(noDriver.outcome, TPushOutcome::Unreachable) << noDriver.reason;
     EXPECT_EQ(journal->Waiting(), 5u);
+}
+
+// A login without a password, where the server asks for one, is as refused as a wrong one: a
+// scheduled task must not retry it as if the server were down, and its line says which it was.
+TEST_F(PushTest, AMissingPasswordIsARefusedLoginAndTheLineSaysWhichPasswordFailed) {
+    journal.Add(1, 3);
+    TRegistrySettings none = settings;
+    none.password.clear();
+    const TPushResult missing = PushWaiting(*journal, none);
+    EXPECT_EQ(missing.outcome, TPushOutcome::Refused) << missing.reason;
+    EXPECT_EQ(ExitOf(missing), TPushExit::Refused);
+    EXPECT_NE(missing.reason.find("no password supplied"), std::string::npos) << missing.reason;
+    EXPECT_EQ(missing.waiting, 3u);
+    const std::string missingLine = PushSummary(missing);
+    EXPECT_NE(missingLine.find("пароль не задан"), std::string::npos) << missingLine;
+    EXPECT_EQ(missingLine.find("неверный пароль"), std::string::npos) << missingLine;
+
+    TRegistrySettings wrong = settings;
+    wrong.password = "wrong-Pa55word";
+    const TPushResult refused = PushWaiting(*journal, wrong);
+    ASSERT_EQ(refused.outcome, TPushOutcome::Refused) << refused.reason;
+    const std::string wrongLine = PushSummary(refused);
+    EXPECT_NE(wrongLine.find("неверный пароль"), std::string::npos) << wrongLine;
+    EXPECT_EQ(wrongLine.find("пароль не задан"), std::string::npos) << wrongLine;
+    EXPECT_EQ(wrongLine.find("wrong-Pa55word"), std::string::npos) << wrongLine;
+
+    // The dialog's check says the same of the same settings; the queue is untouched throughout.
+    const TLinkCheck check = CheckRegistry(none);
+    EXPECT_FALSE(check.ok);
+    EXPECT_NE(check.reason.find("no password supplied"), std::string::npos) << check.reason;
+    EXPECT_EQ(journal->Waiting(), 3u);
 }
 
 TEST_F(PushTest, RoomsPushingForTheFirstTimeAtOnceMakeTheTablesOnce) {

@@ -40,6 +40,29 @@ TEST(RegistryTexts, AnErrorSaysWhetherToTryAgain) {
     EXPECT_EQ(OutcomeOf("42P01", "relation does not exist"), TPushOutcome::Failed);
 }
 
+// libpq's "no password supplied" stays English in every language; the server's refusal of a
+// password is English or Russian as the server's messages are.
+TEST(RegistryTexts, ARefusedLoginSaysWhetherThePasswordWasMissingOrWrong) {
+    const std::vector<std::pair<std::string, TLoginRefusal>> said = {
+        {"08001 подключиться к серверу \"10.0.0.5\", порту 5432 не удалось: fe_sendauth: no "
+         "password supplied",
+         TLoginRefusal::NoPassword},
+        {"08001 connection to server at \"10.0.0.5\" failed: FATAL: password authentication "
+         "failed for user \"virel\"",
+         TLoginRefusal::WrongPassword},
+        {"08001 ВАЖНО: пользователь \"virel\" не прошёл проверку подлинности (по паролю)",
+         TLoginRefusal::WrongPassword},
+        {"08001 FATAL: no pg_hba.conf entry for host \"10.0.0.7\"", TLoginRefusal::Other},
+        {"42501 permission denied for table records", TLoginRefusal::Other},
+    };
+    for (const auto& [message, refusal] : said) {
+        EXPECT_EQ(LoginRefusalOf(message), refusal) << message;
+        EXPECT_EQ(OutcomeOf(message.substr(0, 5), message), TPushOutcome::Refused) << message;
+    }
+    EXPECT_EQ(LoginRefusalOf("08001 could not connect to server: Connection refused"),
+              TLoginRefusal::Other);
+}
+
 TEST(RegistryTexts, ConfiguredNeedsAConnectionAndARoom) {
     EXPECT_TRUE(Configured({"DSN=x", "Кабинет 1", ""}));
     EXPECT_FALSE(Configured({"DSN=x", "  ", "pw"}));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/TextCodec.h"
 #include "reports/CatalogueCsv.h"
 
 namespace virel {
@@ -89,6 +90,52 @@ TEST(CatalogueCsv, AJunkLineFailsTheWholeFileWithItsNumber) {
     }
     EXPECT_EQ(ParseCatalogueCsv(kBom + "Вид;K взрослых;K детей\r\n").line, 1);
     EXPECT_FALSE(ParseCatalogueCsv("").ok);
+}
+
+// A Russian spreadsheet program saves "CSV (разделители - запятые)" in Windows-1251, with ";":
+// the same catalogue is taken whether it came as UTF-8 with or without a byte-order mark or as
+// code page 1251.
+TEST(CatalogueCsv, UnicodeOrRussianWindowsTextIsTakenAlike) {
+    const std::string utf8 =
+        "Вид исследования;K для взрослых;K для детей\r\nЧереп «прямой»;0,05;0,07\r\n"
+        "Грудная клетка №2;0,18;\r\n";
+    for (const std::string& file : {kBom + utf8, utf8, Utf8ToCp1251(utf8)}) {
+        const TCatalogueParse parsed = ParseCatalogueCsv(file);
+        ASSERT_TRUE(parsed.ok) << parsed.error;
+        ASSERT_EQ(parsed.kinds.size(), 2u);
+        EXPECT_EQ(parsed.kinds[0].name, "Череп «прямой»");
+        EXPECT_EQ(parsed.kinds[0].kChild, 0.07);
+        EXPECT_EQ(parsed.kinds[1].name, "Грудная клетка №2");
+    }
+}
+
+// A line that cannot be read as text is named by its own number, and why.
+TEST(CatalogueCsv, ALineThatIsNoTextIsNamedWithWhy) {
+    struct TUnreadable {
+        std::string file;
+        int line;
+        std::string says;
+    };
+    const std::string header = "Вид исследования;K для взрослых;K для детей\r\n";
+    const std::vector<TUnreadable> unreadable = {
+        {kBom + header + "Череп;0,05;\r\nСто" + '\0' + "па;0,1;\r\n", 3, "нулевой байт"},
+        {header + "Череп" + '\0' + ";0,05;\n", 2, "нулевой байт"},
+        {Utf8ToCp1251(header) + std::string(3, '\0') + "\r\n", 2, "нулевой байт"},
+        // Marked as UTF-8, yet a line is not.
+        {kBom + header + "Череп;0,05;\r\n" + Utf8ToCp1251("Стопа;0,1;\r\n"), 3, "UTF-8"},
+        // Neither UTF-8 nor Windows-1251: 0x98 is no character there.
+        {Utf8ToCp1251(header + "Череп;0,05;\r\n") + "\x98\xC0;0,1;\r\n", 3, "Windows-1251"},
+        {"\xFF\xFE" + std::string("\x12\x04\x38\x04", 4), 1, "UTF-16"},
+    };
+    for (const TUnreadable& u : unreadable) {
+        const TCatalogueParse parsed = ParseCatalogueCsv(u.file);
+        EXPECT_FALSE(parsed.ok) << u.says;
+        EXPECT_TRUE(parsed.kinds.empty());
+        EXPECT_EQ(parsed.line, u.line) << parsed.error;
+        EXPECT_EQ(parsed.error.rfind("Строка " + std::to_string(u.line) + ": ", 0), 0u)
+            << parsed.error;
+        EXPECT_NE(parsed.error.find(u.says), std::string::npos) << parsed.error;
+    }
 }
 
 }  // namespace

@@ -79,5 +79,31 @@ TEST(ReportCommandLine, AWrongCommandLineSaysWhatIsWrongOnOneLine) {
     }
 }
 
+// A scheduled task on a computer without stored settings gives the registry's connection on
+// its command line, as /push takes it.
+TEST(ReportCommandLine, TheRegistrysReportTakesAConnectionAsThePushDoes) {
+    const TReportCommand given = ParseReportCommand(
+        {"/report", "/from", "2025-01-01", "/to", "2025-12-31", "/out", "год.xlsx", "/registry",
+         "/Connection", "Driver={PostgreSQL Unicode};Server=10.0.0.5;Uid=virel;", "/room",
+         "Ангио"});
+    EXPECT_EQ(given.kind, Kind::Report);
+    EXPECT_EQ(given.error, "");
+    EXPECT_TRUE(given.registry);
+    EXPECT_EQ(given.room, "Ангио");
+    EXPECT_EQ(given.connection,
+              std::optional<std::string>("Driver={PostgreSQL Unicode};Server=10.0.0.5;Uid=virel;"));
+    const TReportCommand stored = ParseReportCommand(
+        {"-REPORT", "-from", "2025-01-01", "-to", "2025-12-31", "-out", "год.xlsx", "-registry"});
+    EXPECT_EQ(stored.error, "");
+    EXPECT_TRUE(stored.registry);
+    EXPECT_FALSE(stored.connection) << "the stored one";
+
+    const TReportCommand local =
+        ParseReportCommand({"/report", "/from", "2025-01-01", "/to", "2025-12-31", "/out",
+                            "год.xlsx", "/connection", "DSN=Клиника"});
+    EXPECT_NE(local.error.find("/connection"), std::string::npos) << local.error;
+    EXPECT_NE(local.error.find("/registry"), std::string::npos) << local.error;
+}
+
 }  // namespace
 }  // namespace virel

@@ -127,10 +127,15 @@ TEST(ReportFiles, TheWorkbookHasTypedCellsUnitsInHeadersAndTheMonthlyChart) {
     EXPECT_TRUE(Has(lines, "cell\t" + months + "\tR3C1\tdatetime\t2025-08-01 00:00:00\tmm.yyyy"));
     EXPECT_TRUE(Has(lines, "cell\t" + months + "\tR4C2\tnumber\t0\tGeneral"));
     EXPECT_TRUE(Has(lines, "cell\t" + months + "\tR5C3\tnumber\t1.755\t0.000"));
+    // The chart's categories: the months as their cells read, as text in a hidden column.
+    EXPECT_TRUE(Has(lines, "cell\t" + months + "\tR3C4\tstr\t08.2025\tGeneral"));
+    EXPECT_TRUE(Has(lines, "cell\t" + months + "\tR5C4\tstr\t10.2025\tGeneral"));
+    EXPECT_TRUE(Has(lines, "hidden\t" + months + "\tC4"));
+    EXPECT_FALSE(Has(lines, "hidden\t" + kinds + "\tC4"));
     EXPECT_TRUE(Has(lines, "chart\t" + months +
                                "\tbarChart\tСуммарный ДАП по месяцам, Гр·см²\t"
                                "Суммарный ДАП, Гр·см²\t'" +
-                               months + "'!$A$3:$A$5\t'" + months + "'!$C$3:$C$5"))
+                               months + "'!$D$3:$D$5\t'" + months + "'!$C$3:$C$5"))
         << [&] {
                std::string all;
                for (const auto& l : lines)

@@ -3,6 +3,7 @@
   sheet <tab> NAME
   cell <tab> SHEET <tab> R<row>C<col> <tab> kind <tab> value <tab> number format
   chart <tab> SHEET <tab> type <tab> title <tab> value-axis title <tab> categories <tab> values
+  hidden <tab> SHEET <tab> C<col> (a hidden column)
 Kinds: str, number, datetime (ISO form). Exit 1 when it cannot be read. With a second
 argument the lines go into that file, which appears only when complete (for a caller that cannot
 wait for this process)."""
@@ -43,10 +44,16 @@ def main(path):
                     .replace("\n", "\\n")
                 print("cell\t%s\tR%dC%d\t%s\t%s\t%s" % (sheet.title, cell.row, cell.column, kind,
                                                         text, cell.number_format))
+        for letter, dimension in sheet.column_dimensions.items():
+            if dimension.hidden:
+                print("hidden\t%s\tC%d" % (sheet.title,
+                                            openpyxl.utils.column_index_from_string(letter)))
         for chart in sheet._charts:
             series = chart.series[0] if chart.series else None
-            categories = series.cat.numRef.f if series is not None and series.cat is not None \
-                and series.cat.numRef is not None else ""
+            categories = ""
+            if series is not None and series.cat is not None:
+                reference = series.cat.numRef or series.cat.strRef
+                categories = reference.f if reference is not None else ""
             values = series.val.numRef.f if series is not None and series.val is not None else ""
             print("chart\t%s\t%s\t%s\t%s\t%s\t%s" % (sheet.title, chart.tagname,
                                                      rich_text(chart.title),
