@@ -32,13 +32,14 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
       tracePath_(std::move(tracePath)),
       fileExportPlatform_(application_, formats_, StorageKey(), TFace::kStorageSection,
                           [this] { com_.Enter(); }),
-      journal_(journalPath.empty() ? programDir_ + kJournalFileName : std::move(journalPath), clock_),
-      journalSink_(journal_, clock_),
-      pusher_(journal_.Path(), [key = StorageKey()] { return LoadRegistrySettings(key); },
-              [](TJournal& journal, const TRegistrySettings& settings) {
-                  return PushWaiting(journal, settings);
-              }),
-      capturedJournal_(journalSink_, [this] { pusher_.Wake(); }),
+      journal_(journalPath.empty() ? programDir_ + kJournalFileName : std::move(journalPath),
+               clock_),
+      pusher_(
+          journal_.Path(), [key = StorageKey()] { return LoadRegistrySettings(key); },
+          [](TPushQueue& queue, const TRegistrySettings& settings) {
+              return PushWaiting(queue, settings);
+          }),
+      journalSink_(journal_, clock_, pusher_),
       journalWindow_(journal_.Path(), StorageKey(), TFace::kStorageSection, pusher_),
       aboutBox_(std::make_unique<TAboutBox>(application_)),
       progressBar_(std::make_unique<TFProgressBar>(application_)) {}
@@ -132,7 +133,7 @@ TFaceCommands TProgram::CreateOperations(TFace& face) {
             com_.Enter();
             return std::make_unique<TExcelApp>();
         },
-        fileExportPlatform_, capturedJournal_, formats_);
+        fileExportPlatform_, journalSink_, formats_);
     TDeviceOperations& ops = *operations_;
     return {
         [&ops](const TPrintSettings& s) { ops.actions.PrintExecute(s); },
