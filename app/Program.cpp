@@ -32,8 +32,7 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
       tracePath_(std::move(tracePath)),
       fileExportPlatform_(application_, formats_, StorageKey(), TFace::kStorageSection,
                           [this] { com_.Enter(); }),
-      journal_(journalPath.empty() ? programDir_ + kJournalFileName : std::move(journalPath),
-               clock_),
+      journal_(journalPath.empty() ? programDir_ + kJournalFileName : std::move(journalPath), clock_),
       pusher_(
           journal_.Path(), [key = StorageKey()] { return LoadRegistrySettings(key); },
           [](TPushQueue& queue, const TRegistrySettings& settings) {

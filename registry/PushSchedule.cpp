@@ -11,11 +11,6 @@ TLinkState TPushSchedule::State() const {
     return state_;
 }
 
-void TPushSchedule::Publish(const std::function<void(TLinkState&)>& change) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    change(state_);
-}
-
 void TPushSchedule::PublishCount(const std::optional<TQueueCount>& count) {
     if (!count) return;
     Publish([&](TLinkState& state) {

@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -59,7 +58,7 @@ enum class TPushWake {
     Start,     // the program started
     Settings,  // the settings were changed
     Capture,   // something new in the local journal
-    Pause,     // the time the last Run returned has run out
+    Pause,     // the wait the last step gave has run out
 };
 
 // The pusher's two clocks: a steady one for the pauses (the wall clock may jump an hour at a
@@ -125,7 +124,11 @@ private:
     TPushStep PushSoon();
     TPushStep Published(const TPushResult& result, std::int64_t pushedAtMs,
                         const std::optional<TQueueCount>& count);
-    void Publish(const std::function<void(TLinkState&)>& change);
+    template <class TChange>
+    void Publish(const TChange& change) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        change(state_);
+    }
     void PublishCount(const std::optional<TQueueCount>& count);
 
     IPushClock& clock_;
