@@ -71,7 +71,9 @@ TRun Harvest(const THarvestCommand& command, const std::string& programDir,
         opened.outcome == TOpenOutcome::Replaced || opened.outcome == TOpenOutcome::Newer
             ? JournalOpenMessage(opened)
             : std::string();
-    TJournalSink sink(journal, clock);
+    // Nobody here pushes: the program's pusher finds the rows at its next look.
+    TNoQueueWaker noPusher;
+    TJournalSink sink(journal, clock, noPusher);
 
     TTracedBackend traced{CreateSerialBackend()};
     if (SerialTraceRequestedAtStart() || command.trace) {

@@ -24,13 +24,12 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
       settings_(ProgramSettings()),
       fileExportPlatform_(application_, formats_, settings_, [this] { com_.Enter(); }),
       journal_(journalPath.empty() ? programDir_ + kJournalFileName : std::move(journalPath), clock_),
-      journalSink_(journal_, clock_),
       pusher_(
           journal_.Path(), [stored = settings_] { return LoadRegistrySettings(stored); },
-          [](TJournal& journal, const TRegistrySettings& settings) {
-              return PushWaiting(journal, settings);
+          [](TPushQueue& queue, const TRegistrySettings& settings) {
+              return PushWaiting(queue, settings);
           }),
-      capturedJournal_(journalSink_, [this] { pusher_.Wake(); }),
+      journalSink_(journal_, clock_, pusher_),
       journalWindow_(journal_.Path(), settings_, pusher_),
       aboutBox_(std::make_unique<TAboutBox>(application_)),
       progressBar_(std::make_unique<TFProgressBar>(application_)) {}
@@ -124,7 +123,7 @@ TFaceCommands TProgram::CreateOperations(TFace& face) {
             com_.Enter();
             return std::make_unique<TExcelApp>();
         },
-        fileExportPlatform_, capturedJournal_, formats_);
+        fileExportPlatform_, journalSink_, formats_);
     TDeviceOperations& ops = *operations_;
     return {
         [&ops](const TPrintSettings& s) { ops.actions.PrintExecute(s); },

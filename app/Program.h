@@ -99,12 +99,11 @@ private:
     TFileExportPlatform fileExportPlatform_;
     // The dose journal beside the log file (VIREL1_Service.db).
     TJournal journal_;
-    TJournalSink journalSink_;
     // After the journal: its thread and that thread's own connection end first. Started once
     // the journal was opened (and brought forward) at start.
     TRegistryPusher pusher_;
-    // What the device side captures wakes the pusher.
-    TWakeOnCapture capturedJournal_;
+    // What the device side captures; a capture that wrote rows wakes the pusher.
+    TJournalSink journalSink_;
     // After the journal: its window's thread, and that thread's own connection, end first.
     TJournalWindowHost journalWindow_;
     std::unique_ptr<TAboutBox> aboutBox_;

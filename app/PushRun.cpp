@@ -37,7 +37,8 @@ std::optional<int> RunPushCommandLine(const std::string& journalPath) {
         }
         return Told(TPushExit::Journal, message);
     }
-    const TPushResult result = PushWaiting(journal, settings);
+    TPushQueue queue(journal);
+    const TPushResult result = PushWaiting(queue, settings);
     const TPushExit exit = ExitOf(result);
     return Told(exit, PushSummary(result));
 }

@@ -101,9 +101,10 @@ int RunReport(const TReportCommand& command, const std::string& journalPath) {
     TBook book;
     std::size_t records = 0;
     try {
-        const std::vector<TExamRow> rows = journal.ExamRows(command.period);
+        const std::vector<TExamRow> rows = TJournalRecords(journal).ExamRows(command.period);
         records = rows.size();
-        book = ReportBook(ComputeReport(command.period, rows, journal.Catalogue()), command.unit);
+        book = ReportBook(ComputeReport(command.period, rows, TCatalogue(journal).Kinds()),
+                          command.unit);
     } catch (const std::exception& e) {
         return Failed(kExitJournal, e.what());
     }
@@ -131,7 +132,7 @@ int RunCatalogue(const TReportCommand& command, const std::string& journalPath) 
     TJournal journal(journalPath, clock);
     if (const auto failed = OpenFor(journal, true)) return *failed;
     try {
-        journal.MergeCatalogue(parsed.kinds);
+        TCatalogue(journal).Merge(parsed.kinds);
     } catch (const std::exception& e) {
         return Failed(kExitJournal, std::string("каталог не загружен: ") + e.what());
     }

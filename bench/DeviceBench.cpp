@@ -189,7 +189,8 @@ int HarvestBench(int com, int baud, int rounds, const std::string& folder) {
             // As RunHarvestCommand puts it together: the journal opened, then the reading.
             TJournal journal(journalPath, clock);
             static_cast<void>(journal.Open());
-            TJournalSink sink(journal, clock);
+            TNoQueueWaker noPusher;
+            TJournalSink sink(journal, clock, noPusher);
             FaceState state;
             TMeterActions actions(quiet, exchange, formats, state, sink);
             TJournalHarvest harvest(quiet, actions, exchange, state, sink, formats);

@@ -183,12 +183,13 @@ int main(int argc, char** argv) {
     const TPeriod thisMonth = MonthOf(last);
     {
         TJournal window(path, clock);
+        TJournalRecords records(window);
         TPeriodTotals totals;
         std::size_t shown = 0;
         const Timing first = Time([&] {
             (void)window.Open();
-            totals = window.Totals(thisMonth);
-            shown = window.Rows(thisMonth, 0, 40).size();
+            totals = records.Totals(thisMonth);
+            shown = records.Rows(thisMonth, 0, 40).size();
         });
         std::printf(
             "first screen, this month (%lld records, %zu shown): %.2f ms wall, %.2f ms "
@@ -198,33 +199,33 @@ int main(int argc, char** argv) {
         // Another month chosen in the filter.
         const TPeriod month = MonthOf({2019, 6, 1});
         const Timing filter = Time([&] {
-            totals = window.Totals(month);
-            shown = window.Rows(month, 0, 40).size();
+            totals = records.Totals(month);
+            shown = records.Rows(month, 0, 40).size();
         });
         std::printf("a month's filter (%lld records): %.2f ms wall, %.2f ms processor\n",
                     static_cast<long long>(totals.count), filter.wall, filter.processor);
 
         // Everything: the count and total of all years, then positions deep in the list.
         const TPeriod all{{2000, 1, 1}, {2099, 12, 31}};
-        const Timing whole = Time([&] { totals = window.Totals(all); });
+        const Timing whole = Time([&] { totals = records.Totals(all); });
         std::printf("all years' count and total (%lld records): %.1f ms wall\n",
                     static_cast<long long>(totals.count), whole.wall);
         const std::size_t total = static_cast<std::size_t>(totals.count);
         for (const std::size_t offset : {std::size_t{40}, total / 2, total / 2 + 40,
                                          total / 2 - 3000, total - 40, total / 4}) {
-            const Timing t = Time([&] { shown = window.Rows(all, offset, 40).size(); });
+            const Timing t = Time([&] { shown = records.Rows(all, offset, 40).size(); });
             std::printf("rows at %zu (%zu): %.2f ms wall\n", offset, shown, t.wall);
         }
 
         for (const int device : {42, 7}) {
             std::optional<TJournalRow> newest;
-            const Timing t = Time([&] { newest = window.NewestOfMeter(device); });
+            const Timing t = Time([&] { newest = records.NewestOfMeter(device); });
             std::printf(
                 "newest of meter %d (%s): %.2f ms wall\n", device,
                 newest && newest->record.measuredAt ? newest->record.measuredAt->c_str() : "-",
                 t.wall);
         }
-        const Timing absent = Time([&] { (void)window.NewestOfMeter(99); });
+        const Timing absent = Time([&] { (void)records.NewestOfMeter(99); });
         std::printf("a meter the journal does not hold: %.3f ms wall\n", absent.wall);
         sqlite3_int64 current = 0, highest = 0;
         sqlite3_status64(SQLITE_STATUS_MEMORY_USED, &current, &highest, 0);

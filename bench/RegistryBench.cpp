@@ -67,9 +67,10 @@ int Push(const TRegistrySettings& settings, const std::string& folder, int count
     // A meter number of the run's own, so that every run's records are new to the server.
     const int device = 1000 + static_cast<int>(std::random_device{}() % 60000);
     for (const auto& part : {Records(device, count)}) (void)journal.Capture(part);
-    std::printf("waiting: %zu\n", journal.Waiting());
+    TPushQueue queue(journal);
+    std::printf("waiting: %zu\n", queue.Waiting());
     const auto start = Clock::now();
-    const TPushResult result = PushWaiting(journal, settings);
+    const TPushResult result = PushWaiting(queue, settings);
     std::printf("pushed %zu (new %zu) in %.2f s, %zu left waiting, outcome %d %s\n",
                 result.pushed, result.added, Seconds(start), result.waiting,
                 static_cast<int>(result.outcome), result.reason.c_str());
@@ -101,7 +102,8 @@ int Rooms(const TRegistrySettings& base, const std::string& folder, int rooms, i
         threads.emplace_back([&, i] {
             TRegistrySettings settings = base;
             settings.room = "bench " + tag + " room " + std::to_string(i);
-            results[static_cast<std::size_t>(i)] = PushWaiting(*journals[static_cast<std::size_t>(i)], settings);
+            TPushQueue queue(*journals[static_cast<std::size_t>(i)]);
+            results[static_cast<std::size_t>(i)] = PushWaiting(queue, settings);
         });
     }
     for (auto& thread : threads) thread.join();

@@ -123,8 +123,8 @@ int main(int argc, char** argv) {
     const TPeriod all{{2021, 1, 1}, {2025, 12, 31}};
     for (int run = 1; run <= 3; ++run) {
         const double t0 = WallMs();
-        const std::vector<TExamRow> rows = journal.ExamRows(all);
-        const std::vector<TExamKind> catalogue = journal.Catalogue();
+        const std::vector<TExamRow> rows = TJournalRecords(journal).ExamRows(all);
+        const std::vector<TExamKind> catalogue = TCatalogue(journal).Kinds();
         const double t1 = WallMs();
         const TPeriodReport report = ComputeReport(all, rows, catalogue);
         const TBook book = ReportBook(report, TDoseUnit::Gy);
@@ -141,6 +141,7 @@ int main(int argc, char** argv) {
 
     // Saving an annotation: the operator's OK in the record's dialog.
     std::vector<double> saves;
+    TAnnotations annotations(journal);
     TAnnotationInput input;
     input.patient = "ИД-000123";
     input.birthYear = 1975;
@@ -150,7 +151,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 50; ++i) {
         const double t0 = WallMs();
         const TAnnotationResult saved =
-            journal.Annotate(1 + i * 1000, input, {TPatientForm::Sha256, "соль клиники"});
+            annotations.Annotate(1 + i * 1000, input, {TPatientForm::Sha256, "соль клиники"});
         saves.push_back(WallMs() - t0);
         if (saved.fault != TAnnotationFault::None)
             std::printf("not saved: %s\n", saved.error.c_str());
@@ -159,8 +160,8 @@ int main(int argc, char** argv) {
     std::printf("saving an annotation, 50 saves: median %.1f ms, 90th %.1f ms, max %.1f ms\n",
                 saves[saves.size() / 2], saves[saves.size() * 9 / 10], saves.back());
     const double t0 = WallMs();
-    const auto current = journal.CurrentAnnotation(1);
-    const auto history = journal.AnnotationHistory(1);
+    const auto current = annotations.Current(1);
+    const auto history = annotations.History(1);
     std::printf("reading the current annotation and the history of a record: %.2f ms (%zu rows)\n",
                 WallMs() - t0, history.size() + (current ? 1 : 0));
     if (remove) std::filesystem::remove_all(folder);

@@ -16,7 +16,8 @@ TReportOutcome ReportOfJournal(TJournal& journal, const TPeriod& period) {
                 return outcome;
             }
         }
-        outcome.report = ComputeReport(period, journal.ExamRows(period), journal.Catalogue());
+        outcome.report = ComputeReport(period, TJournalRecords(journal).ExamRows(period),
+                                       TCatalogue(journal).Kinds());
     } catch (const std::exception& e) {
         outcome.report.reset();
         outcome.error = e.what();

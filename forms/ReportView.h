@@ -47,8 +47,8 @@ struct TReportSource {
     std::function<TReportOutcome(const TPeriod& period, TDoseUnit unit)> report;
 };
 
-// A report of the records of one journal file (this room's): opened when it is not yet, read
-// and computed; every failure as the outcome's reason.
+// A report of the records of one journal file (this room's): opened when it is not yet, its
+// rows and catalogue read, the report computed; every failure as the outcome's reason.
 TReportOutcome ReportOfJournal(TJournal& journal, const TPeriod& period);
 
 // A table as a list shows it: every cell's text as the report's files have it, with

@@ -1,51 +1,20 @@
 // The journal's annotations and its catalogue of kinds of examination (schema step 2).
 #include "journal/Annotations.h"
 
-#include <sqlite3.h>
-
 #include <cmath>
 
+#include "core/TextUtil.h"
 #include "hash/Sha256.h"
 #include "journal/Journal.h"
-#include "journal/JournalSql.h"
 
 namespace virel {
 
 namespace {
 
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-void BindText(sqlite3_stmt* s, int index, const std::string& text) {
-    sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-}
-
 // An empty text is kept as NULL: nothing was typed.
-void BindOptionalText(sqlite3_stmt* s, int index, const std::string& text) {
-    if (!text.empty()) BindText(s, index, text);
-}
-
-void BindK(sqlite3_stmt* s, int index, const std::optional<double>& k) {
-    if (k) sqlite3_bind_double(s, index, *k);
-}
-
-std::string ColumnText(sqlite3_stmt* s, int column) {
-    const auto* text = sqlite3_column_text(s, column);
-    return text ? std::string(reinterpret_cast<const char*>(text),
-                              static_cast<std::size_t>(sqlite3_column_bytes(s, column)))
-                : std::string();
-}
-
-bool IsNull(sqlite3_stmt* s, int column) {
-    return sqlite3_column_type(s, column) == SQLITE_NULL;
-}
-
-std::optional<double> ColumnK(sqlite3_stmt* s, int column) {
-    if (IsNull(s, column)) return std::nullopt;
-    return sqlite3_column_double(s, column);
+std::optional<std::string> Typed(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    return text;
 }
 
 TPatientForm PatientFormOf(const std::string& text) {
@@ -86,10 +55,10 @@ std::optional<std::string> KeptPatient(const std::string& typed, const TPatientP
     return std::nullopt;
 }
 
-TAnnotationResult TJournal::Annotate(std::int64_t recordId, const TAnnotationInput& input,
-                                     const TPatientPrivacy& privacy) {
+TAnnotationResult TAnnotations::Annotate(std::int64_t recordId, const TAnnotationInput& input,
+                                         const TPatientPrivacy& privacy) {
     TAnnotationResult result;
-    const DateTime now = FromMilliseconds(clock_.LocalNowMs());
+    const DateTime now = FromMilliseconds(journal_.Clock().LocalNowMs());
     if (input.birthYear && (*input.birthYear < kEarliestBirthYear || *input.birthYear > now.year)) {
         result.fault = TAnnotationFault::BirthYearInvalid;
         return result;
@@ -98,53 +67,39 @@ TAnnotationResult TJournal::Annotate(std::int64_t recordId, const TAnnotationInp
         result.fault = TAnnotationFault::ImagesInvalid;
         return result;
     }
-    if (mode_ != TMode::Writable) {
+    if (!journal_.Writable()) {
         result.fault = TAnnotationFault::NotWritten;
-        result.error = db_ ? "read only" : lastOpen_.error;
+        result.error = journal_.WhyNotWritable();
         return result;
     }
     try {
-        if (input.kindId) {
-            sqlite3_stmt* s = Statement("SELECT EXISTS (SELECT 1 FROM exam_kinds WHERE id = ?1)");
-            TStatementUse use(s);
-            sqlite3_bind_int64(s, 1, *input.kindId);
-            const int rc = sqlite3_step(s);
-            if (rc != SQLITE_ROW) Fail(rc);
-            if (sqlite3_column_int(s, 0) == 0) {
-                result.fault = TAnnotationFault::UnknownKind;
-                return result;
-            }
+        if (input.kindId && !KindExists(*input.kindId)) {
+            result.fault = TAnnotationFault::UnknownKind;
+            return result;
         }
         std::optional<std::string> patient = KeptPatient(input.patient, privacy);
         TPatientForm form = patient ? privacy.form : TPatientForm::None;
         if (input.keepPatient) {
-            const std::optional<TAnnotation> current = CurrentAnnotation(recordId);
+            const std::optional<TAnnotation> current = Current(recordId);
             patient = current ? current->patient : std::nullopt;
             form = patient ? current->patientForm : TPatientForm::None;
         }
-        sqlite3_stmt* s = Statement(
+        TDatabase& db = journal_.WritableDatabase();
+        TStatement s = db.Statement(
             "INSERT INTO annotations (record_id, saved_at, patient, patient_form, birth_year, "
             "kind_id, images, operator, note) "
             "SELECT ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9 "
             "WHERE EXISTS (SELECT 1 FROM records WHERE id = ?1)");
-        TStatementUse use(s);
-        sqlite3_bind_int64(s, 1, recordId);
-        BindText(s, 2, JournalSecondText(now));
-        if (patient) BindText(s, 3, *patient);
-        sqlite3_bind_text(s, 4, PatientFormText(form), -1, SQLITE_STATIC);
-        if (input.birthYear) sqlite3_bind_int(s, 5, *input.birthYear);
-        if (input.kindId) sqlite3_bind_int64(s, 6, *input.kindId);
-        if (input.images) sqlite3_bind_int(s, 7, *input.images);
-        BindOptionalText(s, 8, input.operatorName);
-        BindOptionalText(s, 9, input.note);
-        const int rc = sqlite3_step(s);
-        if (rc != SQLITE_DONE) Fail(rc);
-        if (sqlite3_changes(db_.get()) == 0) {
+        s.Bind(1, recordId).Bind(2, JournalSecondText(now)).Bind(3, patient);
+        s.Bind(4, PatientFormText(form)).Bind(5, input.birthYear).Bind(6, input.kindId);
+        s.Bind(7, input.images).Bind(8, Typed(input.operatorName)).Bind(9, Typed(input.note));
+        s.Run();
+        if (db.Changes() == 0) {
             result.fault = TAnnotationFault::NoRecord;
             return result;
         }
-        ++ownWrites_;
-        result.id = sqlite3_last_insert_rowid(db_.get());
+        journal_.Wrote();
+        result.id = db.LastInsertId();
     } catch (const EJournal& e) {
         result.fault = TAnnotationFault::NotWritten;
         result.error = e.what();
@@ -152,70 +107,70 @@ TAnnotationResult TJournal::Annotate(std::int64_t recordId, const TAnnotationInp
     return result;
 }
 
-std::vector<TAnnotation> TJournal::Annotations(std::int64_t recordId, bool latestOnly) {
-    RequireOpen();
+bool TAnnotations::KindExists(std::int64_t kindId) {
+    TStatement s =
+        journal_.Database().Statement("SELECT EXISTS (SELECT 1 FROM exam_kinds WHERE id = ?1)");
+    s.Bind(1, kindId);
+    s.First();
+    return s.Int(0) != 0;
+}
+
+std::vector<TAnnotation> TAnnotations::Read(std::int64_t recordId, bool latestOnly) {
+    TDatabase& db = journal_.Database();
 #define VIREL_ANNOTATION_SELECT                                                       \
     "SELECT a.id, a.record_id, a.saved_at, a.patient_form, a.patient, a.birth_year, " \
     "a.kind_id, k.name, a.images, a.operator, a.note FROM annotations AS a "          \
     "LEFT JOIN exam_kinds AS k ON k.id = a.kind_id WHERE a.record_id = ?1 ORDER BY a.id"
-    sqlite3_stmt* s = latestOnly ? Statement(VIREL_ANNOTATION_SELECT " DESC LIMIT 1")
-                                 : Statement(VIREL_ANNOTATION_SELECT);
+    TStatement s = latestOnly ? db.Statement(VIREL_ANNOTATION_SELECT " DESC LIMIT 1")
+                              : db.Statement(VIREL_ANNOTATION_SELECT);
 #undef VIREL_ANNOTATION_SELECT
-    TStatementUse use(s);
-    sqlite3_bind_int64(s, 1, recordId);
+    s.Bind(1, recordId);
     std::vector<TAnnotation> rows;
-    int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    while (s.Next()) {
         TAnnotation a;
-        a.id = sqlite3_column_int64(s, 0);
-        a.recordId = sqlite3_column_int64(s, 1);
-        a.savedAt = ColumnText(s, 2);
-        a.patientForm = PatientFormOf(ColumnText(s, 3));
-        if (!IsNull(s, 4)) a.patient = ColumnText(s, 4);
-        if (!IsNull(s, 5)) a.birthYear = sqlite3_column_int(s, 5);
-        if (!IsNull(s, 6)) a.kindId = sqlite3_column_int64(s, 6);
-        if (!IsNull(s, 7)) a.kindName = ColumnText(s, 7);
-        if (!IsNull(s, 8)) a.images = sqlite3_column_int(s, 8);
-        a.operatorName = ColumnText(s, 9);
-        a.note = ColumnText(s, 10);
+        a.id = s.Int64(0);
+        a.recordId = s.Int64(1);
+        a.savedAt = s.Text(2);
+        a.patientForm = PatientFormOf(s.Text(3));
+        a.patient = s.OptionalText(4);
+        a.birthYear = s.OptionalInt(5);
+        a.kindId = s.OptionalInt64(6);
+        a.kindName = s.OptionalText(7);
+        a.images = s.OptionalInt(8);
+        a.operatorName = s.Text(9);
+        a.note = s.Text(10);
         rows.push_back(std::move(a));
     }
-    if (rc != SQLITE_DONE) Fail(rc);
     return rows;
 }
 
-std::optional<TAnnotation> TJournal::CurrentAnnotation(std::int64_t recordId) {
-    std::vector<TAnnotation> latest = Annotations(recordId, true);
+std::optional<TAnnotation> TAnnotations::Current(std::int64_t recordId) {
+    std::vector<TAnnotation> latest = Read(recordId, true);
     if (latest.empty()) return std::nullopt;
     return std::move(latest.front());
 }
 
-std::vector<TAnnotation> TJournal::AnnotationHistory(std::int64_t recordId) {
-    return Annotations(recordId, false);
+std::vector<TAnnotation> TAnnotations::History(std::int64_t recordId) {
+    return Read(recordId, false);
 }
 
-std::vector<TExamKind> TJournal::Catalogue() {
-    RequireOpen();
-    sqlite3_stmt* s = Statement("SELECT id, name, k_adult, k_child FROM exam_kinds ORDER BY name");
-    TStatementUse use(s);
+std::vector<TExamKind> TCatalogue::Kinds() {
+    TStatement s = journal_.Database().Statement(
+        "SELECT id, name, k_adult, k_child FROM exam_kinds ORDER BY name");
     std::vector<TExamKind> kinds;
-    int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        kinds.push_back(
-            {sqlite3_column_int64(s, 0), ColumnText(s, 1), ColumnK(s, 2), ColumnK(s, 3)});
-    }
-    if (rc != SQLITE_DONE) Fail(rc);
+    while (s.Next())
+        kinds.push_back({s.Int64(0), s.Text(1), s.OptionalDouble(2), s.OptionalDouble(3)});
     return kinds;
 }
 
-TKindResult TJournal::KindFault(int code, TKindResult result) {
-    result.fault =
-        (code & 0xFF) == SQLITE_CONSTRAINT ? TKindFault::DuplicateName : TKindFault::NotWritten;
-    result.error = db_ ? sqlite3_errmsg(db_.get()) : sqlite3_errstr(code);
+TKindResult TCatalogue::Fault(int code, TKindResult result) {
+    result.fault = sqlite::Primary(code) == sqlite::kConstraint ? TKindFault::DuplicateName
+                                                                : TKindFault::NotWritten;
+    result.error = journal_.Database().Message(code);
     return result;
 }
 
-TKindResult TJournal::SaveKind(const TExamKind& kind) {
+TKindResult TCatalogue::SaveKind(const TExamKind& kind) {
     TKindResult result;
     const std::string name = Trimmed(kind.name);
     if (name.empty()) {
@@ -226,31 +181,28 @@ TKindResult TJournal::SaveKind(const TExamKind& kind) {
         result.fault = TKindFault::NegativeK;
         return result;
     }
-    if (mode_ != TMode::Writable) {
+    if (!journal_.Writable()) {
         result.fault = TKindFault::NotWritten;
-        result.error = db_ ? "read only" : lastOpen_.error;
+        result.error = journal_.WhyNotWritable();
         return result;
     }
     try {
-        sqlite3_stmt* s =
+        TDatabase& db = journal_.WritableDatabase();
+        TStatement s =
             kind.id == 0
-                ? Statement("INSERT INTO exam_kinds (name, k_adult, k_child) VALUES (?1, ?2, ?3)")
-                : Statement(
-                      "UPDATE exam_kinds SET name = ?1, k_adult = ?2, k_child = ?3 "
-                      "WHERE id = ?4");
-        TStatementUse use(s);
-        BindText(s, 1, name);
-        BindK(s, 2, kind.kAdult);
-        BindK(s, 3, kind.kChild);
-        if (kind.id != 0) sqlite3_bind_int64(s, 4, kind.id);
-        const int rc = sqlite3_step(s);
-        if (rc != SQLITE_DONE) return KindFault(rc, result);
-        if (sqlite3_changes(db_.get()) == 0) {
+                ? db.Statement(
+                      "INSERT INTO exam_kinds (name, k_adult, k_child) VALUES (?1, ?2, ?3)")
+                : db.Statement(
+                      "UPDATE exam_kinds SET name = ?1, k_adult = ?2, k_child = ?3 WHERE id = ?4");
+        s.Bind(1, name).Bind(2, kind.kAdult).Bind(3, kind.kChild);
+        if (kind.id != 0) s.Bind(4, kind.id);
+        if (const int rc = s.Step(); rc != sqlite::kDone) return Fault(rc, result);
+        if (db.Changes() == 0) {
             result.fault = TKindFault::NoKind;
             return result;
         }
-        ++ownWrites_;
-        result.id = kind.id == 0 ? sqlite3_last_insert_rowid(db_.get()) : kind.id;
+        journal_.Wrote();
+        result.id = kind.id == 0 ? db.LastInsertId() : kind.id;
     } catch (const EJournal& e) {
         result.fault = TKindFault::NotWritten;
         result.error = e.what();
@@ -258,38 +210,35 @@ TKindResult TJournal::SaveKind(const TExamKind& kind) {
     return result;
 }
 
-TKindResult TJournal::RemoveKind(std::int64_t id) {
+TKindResult TCatalogue::RemoveKind(std::int64_t id) {
     TKindResult result;
     result.id = id;
-    if (mode_ != TMode::Writable) {
+    if (!journal_.Writable()) {
         result.fault = TKindFault::NotWritten;
-        result.error = db_ ? "read only" : lastOpen_.error;
+        result.error = journal_.WhyNotWritable();
         return result;
     }
     try {
+        TDatabase& db = journal_.WritableDatabase();
         {
             // Any row of the history, not just a current one: the history must stay readable.
-            sqlite3_stmt* s =
-                Statement("SELECT EXISTS (SELECT 1 FROM annotations WHERE kind_id = ?1)");
-            TStatementUse use(s);
-            sqlite3_bind_int64(s, 1, id);
-            const int rc = sqlite3_step(s);
-            if (rc != SQLITE_ROW) Fail(rc);
-            if (sqlite3_column_int(s, 0) != 0) {
+            TStatement s =
+                db.Statement("SELECT EXISTS (SELECT 1 FROM annotations WHERE kind_id = ?1)");
+            s.Bind(1, id);
+            s.First();
+            if (s.Int(0) != 0) {
                 result.fault = TKindFault::InUse;
                 return result;
             }
         }
-        sqlite3_stmt* s = Statement("DELETE FROM exam_kinds WHERE id = ?1");
-        TStatementUse use(s);
-        sqlite3_bind_int64(s, 1, id);
-        const int rc = sqlite3_step(s);
-        if (rc != SQLITE_DONE) return KindFault(rc, result);
-        if (sqlite3_changes(db_.get()) == 0) {
+        TStatement s = db.Statement("DELETE FROM exam_kinds WHERE id = ?1");
+        s.Bind(1, id);
+        if (const int rc = s.Step(); rc != sqlite::kDone) return Fault(rc, result);
+        if (db.Changes() == 0) {
             result.fault = TKindFault::NoKind;
             return result;
         }
-        ++ownWrites_;
+        journal_.Wrote();
     } catch (const EJournal& e) {
         result.fault = TKindFault::NotWritten;
         result.error = e.what();
@@ -297,55 +246,21 @@ TKindResult TJournal::RemoveKind(std::int64_t id) {
     return result;
 }
 
-void TJournal::MergeCatalogue(const std::vector<TExamKind>& kinds) {
-    RequireOpen();
-    if (mode_ != TMode::Writable) throw EJournal(path_ + ": read only", SQLITE_READONLY);
-    sqlite3* db = db_.get();
-    sqlite3_stmt* s = Statement(
+void TCatalogue::Merge(const std::vector<TExamKind>& kinds) {
+    TDatabase& db = journal_.WritableDatabase();
+    static constexpr const char* kUpsert =
         "INSERT INTO exam_kinds (name, k_adult, k_child) VALUES (?1, ?2, ?3) "
-        "ON CONFLICT (name) DO UPDATE SET k_adult = excluded.k_adult, k_child = excluded.k_child");
-    int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-    for (std::size_t i = 0; rc == SQLITE_OK && i < kinds.size(); ++i) {
-        TStatementUse use(s);
-        BindText(s, 1, Trimmed(kinds[i].name));
-        BindK(s, 2, kinds[i].kAdult);
-        BindK(s, 3, kinds[i].kChild);
-        rc = sqlite3_step(s);
-        if (rc == SQLITE_DONE) rc = SQLITE_OK;
-    }
-    if (rc == SQLITE_OK) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-        const std::string message = sqlite3_errmsg(db);
-        if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw EJournal(path_ + ": " + message, rc);
-    }
-    ++ownWrites_;
-}
-
-std::vector<TExamRow> TJournal::ExamRows(const TPeriod& period) {
-    RequireOpen();
-    // The current annotation is the latest row of the record's history: one step into the
-    // index on (record_id, id) for each record.
-    sqlite3_stmt* s =
-        Statement("SELECT " VIREL_JOURNAL_KEY
-                  ", dose, a.kind_id, a.birth_year FROM records AS r "
-                  "LEFT JOIN annotations AS a ON a.id = "
-                  "(SELECT max(id) FROM annotations WHERE record_id = r.id)" VIREL_JOURNAL_PERIOD);
-    TStatementUse use(s);
-    BindText(s, 1, JournalDateText(period.from));
-    BindText(s, 2, DayAfter(period.to));
-    std::vector<TExamRow> rows;
-    int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        TExamRow row;
-        row.minute = sqlite3_column_int64(s, 0);
-        row.dose = sqlite3_column_double(s, 1);
-        if (!IsNull(s, 2)) row.kindId = sqlite3_column_int64(s, 2);
-        if (!IsNull(s, 3)) row.birthYear = sqlite3_column_int(s, 3);
-        rows.push_back(row);
-    }
-    if (rc != SQLITE_DONE) Fail(rc);
-    return rows;
+        "ON CONFLICT (name) DO UPDATE SET k_adult = excluded.k_adult, k_child = excluded.k_child";
+    const TTransactionResult merged = db.Transaction(1, [&] {
+        for (const TExamKind& kind : kinds) {
+            TStatement s = db.Statement(kUpsert);
+            s.Bind(1, Trimmed(kind.name)).Bind(2, kind.kAdult).Bind(3, kind.kChild);
+            if (const int rc = s.Step(); rc != sqlite::kDone) return rc;
+        }
+        return sqlite::kOk;
+    });
+    if (!merged.Committed()) throw EJournal(merged.error, merged.code);
+    journal_.Wrote();
 }
 
 }  // namespace virel

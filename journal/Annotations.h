@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace virel {
 
@@ -95,13 +96,45 @@ struct TKindResult {
     std::string error;
 };
 
-// One record as a period report needs it: when (the minute the period filter uses), the dose,
-// and from its current annotation the kind and the year of birth. Nothing of the patient.
-struct TExamRow {
-    std::int64_t minute = 0;  // minutes since 1970, the meter's clock (or first seen)
-    double dose = 0;          // Gy·cm²
-    std::optional<std::int64_t> kindId;
-    std::optional<int> birthYear;
+class TJournal;
+
+// The records' annotations on the journal's connection. Saving writes one row in its own
+// transaction.
+class TAnnotations {
+public:
+    explicit TAnnotations(TJournal& journal) : journal_(journal) {}
+
+    [[nodiscard]] TAnnotationResult Annotate(std::int64_t recordId, const TAnnotationInput& input,
+                                             const TPatientPrivacy& privacy);
+    std::optional<TAnnotation> Current(std::int64_t recordId);  // the latest row
+    std::vector<TAnnotation> History(std::int64_t recordId);    // oldest first
+
+private:
+    std::vector<TAnnotation> Read(std::int64_t recordId, bool latestOnly);
+    [[nodiscard]] bool KindExists(std::int64_t kindId);
+
+    TJournal& journal_;
+};
+
+// The catalogue of kinds of examination on the journal's connection.
+class TCatalogue {
+public:
+    explicit TCatalogue(TJournal& journal) : journal_(journal) {}
+
+    // The kinds, by name.
+    std::vector<TExamKind> Kinds();
+    // Adds a kind (id 0) or changes one (its name and K).
+    [[nodiscard]] TKindResult SaveKind(const TExamKind& kind);
+    // Removes a kind no annotation refers to.
+    [[nodiscard]] TKindResult RemoveKind(std::int64_t id);
+    // Adds each kind, or sets the K of the kind of that name, all in one transaction: all of
+    // them or none (EJournal). Kinds not in the list stay.
+    void Merge(const std::vector<TExamKind>& kinds);
+
+private:
+    TKindResult Fault(int code, TKindResult result);
+
+    TJournal& journal_;
 };
 
 }  // namespace virel

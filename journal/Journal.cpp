@@ -1,9 +1,6 @@
 #include "journal/Journal.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -94,35 +91,23 @@ constexpr const char* kSteps[] = {
 };
 static_assert(std::size(kSteps) == kJournalSchemaVersion);
 
-constexpr std::size_t kAnchorStep = 1000;
-
-int Primary(int code) {
-    return code & 0xFF;
-}
-
-bool IsBusy(int code) {
-    return Primary(code) == SQLITE_BUSY || Primary(code) == SQLITE_LOCKED;
-}
-
-bool IsCorrupt(int code) {
-    return Primary(code) == SQLITE_CORRUPT || Primary(code) == SQLITE_NOTADB;
-}
+using sqlite::kOk;
 
 THoldReason ReasonOf(int code) {
-    switch (Primary(code)) {
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED:
+    switch (sqlite::Primary(code)) {
+        case sqlite::kBusy:
+        case sqlite::kLocked:
             return THoldReason::Busy;
-        case SQLITE_FULL:
+        case sqlite::kFull:
             return THoldReason::Full;
-        case SQLITE_READONLY:
-        case SQLITE_CANTOPEN:
-        case SQLITE_IOERR:
-        case SQLITE_PERM:
-        case SQLITE_AUTH:
+        case sqlite::kReadOnly:
+        case sqlite::kCantOpen:
+        case sqlite::kIoErr:
+        case sqlite::kPerm:
+        case sqlite::kAuth:
             return THoldReason::Unwritable;
-        case SQLITE_CORRUPT:
-        case SQLITE_NOTADB:
+        case sqlite::kCorrupt:
+        case sqlite::kNotADb:
             return THoldReason::Corrupt;
         default:
             return THoldReason::Other;
@@ -184,72 +169,25 @@ bool NotADatabase(const std::string& path) {
     return file.gcount() > 0 && !std::equal(header, header + sizeof header, kMagic);
 }
 
-std::string Text(sqlite3_stmt* statement, int column) {
-    const auto* text = sqlite3_column_text(statement, column);
-    return text ? reinterpret_cast<const char*>(text) : std::string();
+void BindRecord(TStatement& s, const TJournalRecord& r) {
+    s.Bind(1, r.raw).Bind(2, r.device).Bind(3, r.number).Bind(4, r.measuredAt).Bind(5, r.dose);
+    s.Bind(6, r.deviceError).Bind(7, r.firstSeen).Bind(8, SourceText(r.source));
 }
 
-std::optional<int> OptionalInt(sqlite3_stmt* statement, int column) {
-    if (sqlite3_column_type(statement, column) == SQLITE_NULL) return std::nullopt;
-    return sqlite3_column_int(statement, column);
-}
-
-TJournalRow RowOf(sqlite3_stmt* s) {
-    TJournalRow row;
-    row.id = sqlite3_column_int64(s, 0);
-    TJournalRecord& r = row.record;
-    if (sqlite3_column_bytes(s, 1) == static_cast<int>(r.raw.size())) {
-        const auto* bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(s, 1));
-        std::copy(bytes, bytes + r.raw.size(), r.raw.begin());
-    }
-    r.device = sqlite3_column_int(s, 2);
-    r.number = sqlite3_column_int(s, 3);
-    if (sqlite3_column_type(s, 4) != SQLITE_NULL) r.measuredAt = Text(s, 4);
-    r.dose = sqlite3_column_double(s, 5);
-    r.deviceError = OptionalInt(s, 6);
-    r.firstSeen = Text(s, 7);
-    r.source = SourceOfText(Text(s, 8)).value_or(TJournalSource::Print);
-    return row;
-}
-
-void Bind(sqlite3_stmt* s, int index, const std::string& text) {
-    sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-}
-
-void BindRecord(sqlite3_stmt* s, const TJournalRecord& r) {
-    sqlite3_bind_blob(s, 1, r.raw.data(), static_cast<int>(r.raw.size()), SQLITE_STATIC);
-    sqlite3_bind_int(s, 2, r.device);
-    sqlite3_bind_int(s, 3, r.number);
-    if (r.measuredAt) Bind(s, 4, *r.measuredAt);
-    sqlite3_bind_double(s, 5, r.dose);
-    if (r.deviceError) sqlite3_bind_int(s, 6, *r.deviceError);
-    Bind(s, 7, r.firstSeen);
-    sqlite3_bind_text(s, 8, SourceText(r.source), -1, SQLITE_STATIC);
-}
+// What the file at the path turned out to be.
+enum class TFileKind { Empty, Journal, Foreign, Corrupt, Failed };
 
 }  // namespace
 
-std::string DayAfter(const DateTime& day) {
-    DateTime start{day.year, day.month, day.day, 0, 0, 0, 0};
-    return JournalDateText(FromMilliseconds(ToMilliseconds(start) + 24 * 3600 * 1000LL));
-}
+struct TJournal::TInspection {
+    TFileKind kind = TFileKind::Failed;
+    int version = 0;
+    int code = kOk;
+};
 
-void TSqliteClose::operator()(sqlite3* db) const {
-    sqlite3_close_v2(db);
-}
-
-void TSqliteFinalize::operator()(sqlite3_stmt* statement) const {
-    sqlite3_finalize(statement);
-}
-
-TStatementUse::~TStatementUse() {
-    sqlite3_reset(statement_);
-    sqlite3_clear_bindings(statement_);
-}
-
-TPeriod MonthOf(const DateTime& day) {
-    return {DateTime{day.year, day.month, 1},
-            DateTime{day.year, day.month, DaysInMonth(day.year, day.month)}};
+// A failure to read the file: damage, or another trouble.
+TJournal::TInspection TJournal::Broken(int code) {
+    return {sqlite::IsCorrupt(code) ? TFileKind::Corrupt : TFileKind::Failed, 0, code};
 }
 
 TJournal::TJournal(std::string path, IClock& clock, TJournalOptions options)
@@ -258,10 +196,8 @@ TJournal::TJournal(std::string path, IClock& clock, TJournalOptions options)
 TJournal::~TJournal() = default;
 
 void TJournal::Close() {
-    statements_.clear();
-    db_.reset();
+    database_.Close();
     mode_ = TMode::Closed;
-    paging_ = {};
 }
 
 TOpenResult TJournal::Open() {
@@ -269,159 +205,129 @@ TOpenResult TJournal::Open() {
     return lastOpen_;
 }
 
-// What the file at the path turned out to be.
-namespace {
-enum class TFileKind { Empty, Journal, Foreign, Corrupt, Failed };
-struct TInspection {
-    TFileKind kind = TFileKind::Failed;
-    int version = 0;
-    int code = SQLITE_OK;
-};
-
-TInspection Inspect(sqlite3* db, bool check) {
+TJournal::TInspection TJournal::Inspect(bool check) {
     // Reading the schema reads the file's header and first page: a file that is no database,
     // or a damaged one, shows here.
-    sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(db,
-                                "SELECT name FROM sqlite_master WHERE type = 'table' AND "
-                                "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
-                                -1, &raw, nullptr);
-    TSqliteStatement tables(raw);
     bool meta = false, records = false, any = false;
-    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
-        rc = sqlite3_step(tables.get());
-        if (rc != SQLITE_ROW) break;
-        const std::string name = Text(tables.get(), 0);
-        any = true;
-        meta = meta || name == "meta";
-        records = records || name == "records";
+    int rc = kOk;
+    {
+        TStatement tables = database_.Once(
+            "SELECT name FROM sqlite_master WHERE type = 'table' AND "
+            "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+        while ((rc = tables.Step()) == sqlite::kRow) {
+            const std::string name = tables.Text(0);
+            any = true;
+            meta = meta || name == "meta";
+            records = records || name == "records";
+        }
     }
-    if (rc != SQLITE_DONE) return {IsCorrupt(rc) ? TFileKind::Corrupt : TFileKind::Failed, 0, rc};
-    if (!any) return {TFileKind::Empty, 0, SQLITE_OK};
-    if (!meta || !records) return {TFileKind::Foreign, 0, SQLITE_OK};
+    if (rc != sqlite::kDone) return Broken(rc);
+    if (!any) return {TFileKind::Empty, 0, kOk};
+    if (!meta || !records) return {TFileKind::Foreign, 0, kOk};
 
-    sqlite3_stmt* rawVersion = nullptr;
-    rc = sqlite3_prepare_v2(db, "SELECT value FROM meta WHERE key = 'schema_version'", -1,
-                            &rawVersion, nullptr);
-    TSqliteStatement version(rawVersion);
-    if (rc == SQLITE_OK) rc = sqlite3_step(version.get());
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        if (Primary(rc) == SQLITE_ERROR) return {TFileKind::Foreign, 0, rc};  // another `meta`
-        return {IsCorrupt(rc) ? TFileKind::Corrupt : TFileKind::Failed, 0, rc};
+    TInspection found{TFileKind::Journal, 0, kOk};
+    {
+        TStatement version = database_.Once("SELECT value FROM meta WHERE key = 'schema_version'");
+        rc = version.Step();
+        if (rc != sqlite::kRow && rc != sqlite::kDone) {
+            if (sqlite::Primary(rc) == sqlite::kError)
+                return {TFileKind::Foreign, 0, rc};  // another `meta`
+            return Broken(rc);
+        }
+        if (rc != sqlite::kRow || version.Type(0) != TColumnType::Integer || version.Int(0) < 1)
+            return {TFileKind::Foreign, 0, kOk};
+        found.version = version.Int(0);
     }
-    if (rc != SQLITE_ROW || sqlite3_column_type(version.get(), 0) != SQLITE_INTEGER ||
-        sqlite3_column_int(version.get(), 0) < 1) {
-        return {TFileKind::Foreign, 0, SQLITE_OK};
-    }
-    TInspection result{TFileKind::Journal, sqlite3_column_int(version.get(), 0), SQLITE_OK};
-    version.reset();
+    return check ? QuickCheck(found) : found;
+}
 
-    if (check) {
-        // Reads every page: only when a capture has met damage, not at every start.
-        sqlite3_stmt* rawCheck = nullptr;
-        rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &rawCheck, nullptr);
-        TSqliteStatement quick(rawCheck);
-        if (rc == SQLITE_OK) rc = sqlite3_step(quick.get());
-        if (rc == SQLITE_ROW && Text(quick.get(), 0) != "ok")
-            return {TFileKind::Corrupt, 0, SQLITE_CORRUPT};
-        if (rc != SQLITE_ROW)
-            return {IsCorrupt(rc) ? TFileKind::Corrupt : TFileKind::Failed, 0, rc};
-    }
+// Reads every page: only when a capture has met damage, not at every start.
+TJournal::TInspection TJournal::QuickCheck(TInspection found) {
+    TStatement quick = database_.Once("PRAGMA quick_check(1)");
+    const int rc = quick.Step();
+    if (rc == sqlite::kRow && quick.Text(0) != "ok")
+        return {TFileKind::Corrupt, 0, sqlite::kCorrupt};
+    if (rc != sqlite::kRow) return Broken(rc);
+    return found;
+}
+
+TOpenResult TJournal::Failed(TOpenResult result, int code) {
+    result.outcome = TOpenOutcome::Unavailable;
+    result.sqliteCode = code;
+    result.error = database_.Message(code);
+    Close();
     return result;
 }
 
-int Exec(sqlite3* db, const char* sql) {
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+// Connects to the file and looks at what it is; a corrupt or foreign one goes aside first, and
+// a new one starts in its place. kOk, or SQLite's code of the failure.
+int TJournal::Reach(bool check, TInspection& file, std::string& movedTo) {
+    file = {TFileKind::Corrupt, 0, sqlite::kNotADb};
+    if (!NotADatabase(path_)) {
+        if (const int rc = database_.Open(path_, options_.busyTimeoutMs); rc != kOk) return rc;
+        file = Inspect(check);
+    }
+    if (file.kind != TFileKind::Corrupt && file.kind != TFileKind::Foreign) return kOk;
+    Close();
+    const std::string aside = AsideName(path_, FromMilliseconds(clock_.LocalNowMs()));
+    // Not movable (in use by another program on Windows): nothing is written to it.
+    if (!MoveAside(path_, aside)) return file.code != kOk ? file.code : sqlite::kNotADb;
+    movedTo = aside;
+    if (const int rc = database_.Open(path_, options_.busyTimeoutMs); rc != kOk) return rc;
+    file = Inspect(false);
+    return kOk;
 }
-
-std::string Message(sqlite3* db, int code) {
-    return db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
-}
-
-}  // namespace
 
 TOpenResult TJournal::OpenFile(bool check) {
     Close();
+    ++openings_;
     TOpenResult result;
     result.path = path_;
-    auto fail = [&](int code) {
-        result.outcome = TOpenOutcome::Unavailable;
-        result.sqliteCode = code;
-        result.error = Message(db_.get(), code);
-        Close();
-        return result;
-    };
-    auto connect = [&]() {
-        sqlite3* raw = nullptr;
-        // One thread per connection: SQLite's own locking of the connection is not needed.
-        const int rc = sqlite3_open_v2(
-            path_.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-            nullptr);
-        db_.reset(raw);
-        if (raw) {
-            sqlite3_extended_result_codes(raw, 1);
-            sqlite3_busy_timeout(raw, options_.busyTimeoutMs);
-        }
-        return rc;
-    };
-
-    int rc = SQLITE_OK;
-    TInspection file{TFileKind::Corrupt, 0, SQLITE_NOTADB};
-    if (!NotADatabase(path_)) {
-        rc = connect();
-        if (rc != SQLITE_OK) return fail(rc);
-        file = Inspect(db_.get(), check);
-    }
-    if (file.kind == TFileKind::Corrupt || file.kind == TFileKind::Foreign) {
-        Close();
-        const std::string aside = AsideName(path_, FromMilliseconds(clock_.LocalNowMs()));
-        // Not movable (in use by another program on Windows): nothing is written to it.
-        if (!MoveAside(path_, aside))
-            return fail(file.code != SQLITE_OK ? file.code : SQLITE_NOTADB);
-        result.movedTo = aside;
-        rc = connect();
-        if (rc != SQLITE_OK) return fail(rc);
-        file = Inspect(db_.get(), false);
-    }
-    if (file.kind == TFileKind::Failed) return fail(file.code);
+    TInspection file;
+    if (const int rc = Reach(check, file, result.movedTo); rc != kOk) return Failed(result, rc);
+    if (file.kind == TFileKind::Failed) return Failed(result, file.code);
     if (file.kind != TFileKind::Empty && file.kind != TFileKind::Journal)
-        return fail(SQLITE_CANTOPEN);
-
-    auto newer = [&](int version) {
-        // A later program's journal: read what it shares with this one, change nothing.
-        Exec(db_.get(), "PRAGMA query_only = ON");
-        mode_ = TMode::Newer;
-        BaseLine();
-        result.outcome = TOpenOutcome::Newer;
-        result.version = version;
-        return result;
-    };
-    if (file.version > kJournalSchemaVersion) return newer(file.version);
-    if (sqlite3_db_readonly(db_.get(), "main") == 1) {
-        if (file.version < kJournalSchemaVersion) return fail(SQLITE_READONLY);
+        return Failed(result, sqlite::kCantOpen);
+    if (file.version > kJournalSchemaVersion) return OpenedNewer(result, file.version);
+    if (database_.ReadOnly()) {
+        if (file.version < kJournalSchemaVersion) return Failed(result, sqlite::kReadOnly);
         mode_ = TMode::ReadOnly;
         BaseLine();
         result.outcome = TOpenOutcome::ReadOnly;
         result.version = file.version;
-        result.sqliteCode = SQLITE_READONLY;
+        result.sqliteCode = sqlite::kReadOnly;
         return result;
     }
+    return Upgraded(result, file.version);
+}
 
+TOpenResult TJournal::OpenedNewer(TOpenResult result, int version) {
+    // A later program's journal: read what it shares with this one, change nothing.
+    (void)database_.Exec("PRAGMA query_only = ON");
+    mode_ = TMode::Newer;
+    BaseLine();
+    result.outcome = TOpenOutcome::Newer;
+    result.version = version;
+    return result;
+}
+
+// The file opened for writing: its durability set, its tables made or brought forward.
+TOpenResult TJournal::Upgraded(TOpenResult result, int version) {
     // Write-ahead log: readers (the window, a physicist's query) never wait for a writer, and a
     // commit appends to the log instead of rewriting pages in place. The mode stays in the file.
-    rc = Exec(db_.get(), "PRAGMA journal_mode = WAL");
-    if (rc != SQLITE_OK) return fail(rc);
+    int rc = database_.Exec("PRAGMA journal_mode = WAL");
+    if (rc != kOk) return Failed(result, rc);
     // FULL: each commit syncs the log, so a capture that returned Written survives a power cut.
     // NORMAL would sync only at checkpoints and could lose the last captures with the power,
     // records the meter may already have overwritten. The cost is one sync per capture: time
     // waiting for the disk, not processor time.
-    rc = Exec(db_.get(), "PRAGMA synchronous = FULL");
-    if (rc != SQLITE_OK) return fail(rc);
+    rc = database_.Exec("PRAGMA synchronous = FULL");
+    if (rc != kOk) return Failed(result, rc);
 
-    int found = file.version;
+    int found = version;
     rc = Migrate(found);
-    if (rc != SQLITE_OK) return fail(rc);
-    if (found > kJournalSchemaVersion) return newer(found);  // made so meanwhile
+    if (rc != kOk) return Failed(result, rc);
+    if (found > kJournalSchemaVersion) return OpenedNewer(result, found);  // made so meanwhile
     mode_ = TMode::Writable;
     BaseLine();
     result.version = kJournalSchemaVersion;
@@ -435,63 +341,37 @@ TOpenResult TJournal::OpenFile(bool check) {
 // second program opening the same new file at the same moment waits and then finds it done.
 // `version` is the version found, read again inside the transaction.
 int TJournal::Migrate(int& version) {
-    if (version == kJournalSchemaVersion) return SQLITE_OK;
-    int rc = SQLITE_OK;
-    for (int attempt = 0; attempt < options_.attempts; ++attempt) {
-        rc = Exec(db_.get(), "BEGIN IMMEDIATE");
-        if (rc == SQLITE_OK) {
-            const TInspection now = Inspect(db_.get(), false);
-            version = now.kind == TFileKind::Journal ? now.version : 0;
-            rc = now.kind == TFileKind::Failed ? now.code : SQLITE_OK;
-            for (int step = version + 1; rc == SQLITE_OK && step <= kJournalSchemaVersion; ++step) {
-                rc = Exec(db_.get(), kSteps[step - 1]);
-            }
-            if (rc == SQLITE_OK && version < kJournalSchemaVersion) {
-                const std::string set = "INSERT INTO meta (key, value) VALUES ('schema_version', " +
-                                        std::to_string(kJournalSchemaVersion) +
-                                        ") ON CONFLICT (key) DO UPDATE SET value = excluded.value";
-                rc = Exec(db_.get(), set.c_str());
-            }
-            if (rc == SQLITE_OK) rc = Exec(db_.get(), "COMMIT");
+    if (version == kJournalSchemaVersion) return kOk;
+    const TTransactionResult migrated = database_.Transaction(options_.attempts, [&] {
+        const TInspection now = Inspect(false);
+        version = now.kind == TFileKind::Journal ? now.version : 0;
+        if (now.kind == TFileKind::Failed) return now.code;
+        for (int step = version + 1; step <= kJournalSchemaVersion; ++step) {
+            if (const int rc = database_.Exec(kSteps[step - 1]); rc != kOk) return rc;
         }
-        if (rc == SQLITE_OK) {
-            ++ownWrites_;
-            return rc;
-        }
-        if (!sqlite3_get_autocommit(db_.get())) Exec(db_.get(), "ROLLBACK");
-        if (!IsBusy(rc)) break;
-    }
-    return rc;
+        if (version >= kJournalSchemaVersion) return kOk;
+        const std::string set = "INSERT INTO meta (key, value) VALUES ('schema_version', " +
+                                std::to_string(kJournalSchemaVersion) +
+                                ") ON CONFLICT (key) DO UPDATE SET value = excluded.value";
+        return database_.Exec(set.c_str());
+    });
+    if (migrated.Committed()) Wrote();
+    return migrated.code;
 }
 
-int TJournal::Prepared(const char* sql, sqlite3_stmt*& statement) {
-    auto found = statements_.find(sql);
-    if (found == statements_.end()) {
-        sqlite3_stmt* raw = nullptr;
-        const int rc =
-            sqlite3_prepare_v3(db_.get(), sql, -1, SQLITE_PREPARE_PERSISTENT, &raw, nullptr);
-        TSqliteStatement prepared(raw);
-        if (rc != SQLITE_OK) return rc;
-        found = statements_.emplace(sql, std::move(prepared)).first;
-    }
-    statement = found->second.get();
-    return SQLITE_OK;
+TDatabase& TJournal::Database() {
+    if (!database_.IsOpen()) throw EJournal(path_ + ": " + lastOpen_.error, lastOpen_.sqliteCode);
+    return database_;
 }
 
-sqlite3_stmt* TJournal::Statement(const char* sql) {
-    sqlite3_stmt* statement = nullptr;
-    const int rc = Prepared(sql, statement);
-    if (rc != SQLITE_OK) Fail(rc);
-    return statement;
+TDatabase& TJournal::WritableDatabase() {
+    TDatabase& database = Database();
+    if (!Writable()) throw EJournal(path_ + ": read only", sqlite::kReadOnly);
+    return database;
 }
 
-void TJournal::Fail(int code) const {
-    std::string message = db_ ? sqlite3_errmsg(db_.get()) : sqlite3_errstr(code);
-    throw EJournal(path_ + ": " + message, code);
-}
-
-void TJournal::RequireOpen() const {
-    if (!db_) throw EJournal(path_ + ": " + lastOpen_.error, lastOpen_.sqliteCode);
+std::string TJournal::WhyNotWritable() const {
+    return database_.IsOpen() ? "read only" : lastOpen_.error;
 }
 
 void TJournal::Hold(const std::vector<TJournalRecord>& records) {
@@ -508,39 +388,27 @@ int TJournal::WriteHeldAnd(const std::vector<TJournalRecord>& records, TCaptureR
     static constexpr const char* kInsert =
         "INSERT INTO records (raw, device, number, measured_at, dose, device_error, first_seen, "
         "source) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT (raw) DO NOTHING";
-    sqlite3* db = db_.get();
-    sqlite3_stmt* insert = nullptr;
-    if (const int rc = Prepared(kInsert, insert); rc != SQLITE_OK) return rc;
     auto insertAll = [&](const auto& list, std::size_t& added) {
         added = 0;
         for (const TJournalRecord& record : list) {
-            TStatementUse use(insert);
+            TStatement insert = database_.Statement(kInsert);
             BindRecord(insert, record);
-            const int rc = sqlite3_step(insert);
-            if (rc != SQLITE_DONE) return rc;
-            added += static_cast<std::size_t>(sqlite3_changes(db));
+            if (const int rc = insert.Step(); rc != sqlite::kDone) return rc;
+            added += static_cast<std::size_t>(database_.Changes());
         }
-        return SQLITE_OK;
+        return kOk;
     };
-
-    int rc = SQLITE_OK;
-    for (int attempt = 0; attempt < options_.attempts; ++attempt) {
-        // IMMEDIATE takes the write lock at the start, so waiting for another writer happens
-        // in the busy handler here and never as a failure in the middle.
-        rc = Exec(db, "BEGIN IMMEDIATE");
-        if (rc == SQLITE_OK) rc = insertAll(held_, result.addedHeld);
-        if (rc == SQLITE_OK) rc = insertAll(records, result.added);
-        if (rc == SQLITE_OK) rc = Exec(db, "COMMIT");
-        if (rc == SQLITE_OK) {
-            held_.clear();
-            ++ownWrites_;
-            return rc;
-        }
-        if (!sqlite3_get_autocommit(db)) Exec(db, "ROLLBACK");
+    const TTransactionResult written = database_.Transaction(options_.attempts, [&] {
+        const int rc = insertAll(held_, result.addedHeld);
+        return rc == kOk ? insertAll(records, result.added) : rc;
+    });
+    if (!written.Committed()) {
         result.added = result.addedHeld = 0;
-        if (!IsBusy(rc)) break;
+        return written.code;
     }
-    return rc;
+    held_.clear();
+    Wrote();
+    return kOk;
 }
 
 TCaptureResult TJournal::Capture(const std::vector<TJournalRecord>& records) {
@@ -549,23 +417,28 @@ TCaptureResult TJournal::Capture(const std::vector<TJournalRecord>& records) {
         lastOpen_ = OpenFile(false);
         if (lastOpen_.outcome == TOpenOutcome::Replaced) result.reopened = lastOpen_;
     }
-    int rc = SQLITE_OK;
+    int rc = kOk;
     if (mode_ == TMode::Writable) {
         rc = WriteHeldAnd(records, result);
-        if (IsCorrupt(rc)) {
+        if (sqlite::IsCorrupt(rc)) {
             // Damage met while writing: the file is checked through, and when it is damaged it
             // goes aside like one found so at the start, and the records go to a new journal.
             lastOpen_ = OpenFile(true);
             if (lastOpen_.outcome == TOpenOutcome::Replaced) result.reopened = lastOpen_;
-            rc = mode_ == TMode::Writable ? WriteHeldAnd(records, result) : SQLITE_CORRUPT;
+            rc = mode_ == TMode::Writable ? WriteHeldAnd(records, result) : sqlite::kCorrupt;
         }
     }
-    if (mode_ == TMode::Writable && rc == SQLITE_OK) {
+    if (mode_ == TMode::Writable && rc == kOk) {
         result.held = 0;
         result.dropped = dropped_;
         return result;
     }
+    return HeldResult(records, rc, std::move(result));
+}
 
+// The records kept in memory, and why.
+TCaptureResult TJournal::HeldResult(const std::vector<TJournalRecord>& records, int code,
+                                    TCaptureResult result) {
     Hold(records);
     result.outcome = TCaptureOutcome::Held;
     result.held = held_.size();
@@ -574,15 +447,15 @@ TCaptureResult TJournal::Capture(const std::vector<TJournalRecord>& records) {
         result.reason = THoldReason::Newer;
     } else if (mode_ == TMode::ReadOnly) {
         result.reason = THoldReason::Unwritable;
-        result.sqliteCode = SQLITE_READONLY;
+        result.sqliteCode = sqlite::kReadOnly;
     } else if (mode_ == TMode::Closed) {
         result.sqliteCode = lastOpen_.sqliteCode;
         result.reason = ReasonOf(lastOpen_.sqliteCode);
         result.error = lastOpen_.error;
     } else {
-        result.sqliteCode = rc;
-        result.reason = ReasonOf(rc);
-        result.error = sqlite3_errstr(rc);
+        result.sqliteCode = code;
+        result.reason = ReasonOf(code);
+        result.error = sqlite::CodeText(code);
     }
     return result;
 }
@@ -609,72 +482,10 @@ THeldAtExit TJournal::SaveHeld(const std::string& otherPath) {
     return result;
 }
 
-TNoteOutcome TJournal::NoteClockDifference(int device, int minutes, const DateTime& pcNow) {
-    if (mode_ != TMode::Writable) return TNoteOutcome::NotWritten;
-    try {
-        std::optional<int> latest;
-        {
-            sqlite3_stmt* s = Statement(
-                "SELECT minutes FROM clock_drift WHERE device = ?1 ORDER BY id DESC LIMIT 1");
-            TStatementUse use(s);
-            sqlite3_bind_int(s, 1, device);
-            const int rc = sqlite3_step(s);
-            if (rc == SQLITE_ROW)
-                latest = sqlite3_column_int(s, 0);
-            else if (rc != SQLITE_DONE)
-                return TNoteOutcome::NotWritten;
-        }
-        const bool off = std::abs(minutes) > kClockDriftNoted;
-        const bool wasOff = latest && std::abs(*latest) > kClockDriftNoted;
-        if (off ? latest == minutes : !wasOff) return TNoteOutcome::Unchanged;
-        sqlite3_stmt* s =
-            Statement("INSERT INTO clock_drift (device, noted_at, minutes) VALUES (?1, ?2, ?3)");
-        TStatementUse use(s);
-        sqlite3_bind_int(s, 1, device);
-        Bind(s, 2, JournalSecondText(pcNow));
-        sqlite3_bind_int(s, 3, minutes);
-        if (sqlite3_step(s) != SQLITE_DONE) return TNoteOutcome::NotWritten;
-        ++ownWrites_;
-        return TNoteOutcome::Noted;
-    } catch (const EJournal&) {
-        return TNoteOutcome::NotWritten;
-    }
-}
-
-std::vector<TClockDrift> TJournal::ClockDrifts() {
-    RequireOpen();
-    sqlite3_stmt* s = Statement(
-        "SELECT device, noted_at, minutes FROM clock_drift AS c "
-        "WHERE id = (SELECT max(id) FROM clock_drift WHERE device = c.device) "
-        "AND abs(minutes) > ?1 ORDER BY device");
-    TStatementUse use(s);
-    sqlite3_bind_int(s, 1, kClockDriftNoted);
-    std::vector<TClockDrift> drifts;
-    int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        drifts.push_back({sqlite3_column_int(s, 0), Text(s, 1), sqlite3_column_int(s, 2)});
-    }
-    if (rc != SQLITE_DONE) Fail(rc);
-    return drifts;
-}
-
-TPeriodTotals TJournal::Totals(const TPeriod& period) {
-    RequireOpen();
-    sqlite3_stmt* s = Statement("SELECT count(*), total(dose) FROM records" VIREL_JOURNAL_PERIOD);
-    TStatementUse use(s);
-    Bind(s, 1, JournalDateText(period.from));
-    Bind(s, 2, DayAfter(period.to));
-    const int rc = sqlite3_step(s);
-    if (rc != SQLITE_ROW) Fail(rc);
-    return {sqlite3_column_int64(s, 0), sqlite3_column_double(s, 1)};
-}
-
 std::int64_t TJournal::DataVersion() {
-    sqlite3_stmt* s = Statement("PRAGMA data_version");
-    TStatementUse use(s);
-    const int rc = sqlite3_step(s);
-    if (rc != SQLITE_ROW) Fail(rc);
-    return sqlite3_column_int64(s, 0) + ownWrites_;
+    TStatement s = Database().Statement("PRAGMA data_version");
+    s.First();
+    return s.Int64(0) + ownWrites_;
 }
 
 // What Changed compares with first: the file as it was opened.
@@ -687,127 +498,10 @@ void TJournal::BaseLine() {
 }
 
 bool TJournal::Changed() {
-    RequireOpen();
     const std::int64_t version = DataVersion();
     const bool changed = seenVersion_ >= 0 && version != seenVersion_;
     seenVersion_ = version;
     return changed;
-}
-
-// Finds the next anchor: kAnchorStep rows on from the last one (or from the first row), reading
-// the index alone. False when the period has no row there.
-bool TJournal::ExtendAnchors(const std::string& from, const std::string& until) {
-    std::vector<TAnchor>& anchors = paging_.anchors;
-    sqlite3_stmt* s =
-        anchors.empty()
-            ? Statement("SELECT " VIREL_JOURNAL_KEY
-                        ", device, id FROM records" VIREL_JOURNAL_PERIOD VIREL_JOURNAL_ORDER
-                        " LIMIT 1 OFFSET ?6")
-            : Statement("SELECT " VIREL_JOURNAL_KEY
-                        ", device, id FROM records" VIREL_JOURNAL_FROM_ANCHOR VIREL_JOURNAL_ORDER
-                        " LIMIT 1 OFFSET ?6");
-    TStatementUse use(s);
-    Bind(s, 1, from);
-    if (anchors.empty()) Bind(s, 2, until);
-    if (!anchors.empty()) {
-        sqlite3_bind_int64(s, 3, anchors.back().key);
-        sqlite3_bind_int64(s, 4, anchors.back().device);
-        sqlite3_bind_int64(s, 5, anchors.back().id);
-    }
-    sqlite3_bind_int64(s, 6, static_cast<std::int64_t>(kAnchorStep));
-    const int rc = sqlite3_step(s);
-    if (rc == SQLITE_DONE) return false;
-    if (rc != SQLITE_ROW) Fail(rc);
-    anchors.push_back({sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1),
-                       sqlite3_column_int64(s, 2)});
-    return true;
-}
-
-std::vector<TJournalRow> TJournal::Rows(const TPeriod& period, std::size_t offset,
-                                        std::size_t count) {
-    RequireOpen();
-    const std::string from = JournalDateText(period.from);
-    const std::string until = DayAfter(period.to);
-    const std::int64_t version = DataVersion();
-    if (paging_.from != from || paging_.until != until || paging_.version != version) {
-        paging_ = {from, until, version, {}};
-    }
-    // Positions below kAnchorStep start at the top; deeper ones at the anchor just above them,
-    // found once by walking the index and kept until the period or the file changes.
-    const std::size_t step = offset / kAnchorStep;
-    while (paging_.anchors.size() < step) {
-        if (!ExtendAnchors(from, until)) return {};
-    }
-    std::vector<TJournalRow> rows;
-    if (count == 0) return rows;
-    sqlite3_stmt* s = step == 0
-                          ? Statement("SELECT " VIREL_JOURNAL_COLUMNS
-                                      " FROM records" VIREL_JOURNAL_PERIOD VIREL_JOURNAL_ORDER
-                                      " LIMIT ?7 OFFSET ?6")
-                          : Statement("SELECT " VIREL_JOURNAL_COLUMNS
-                                      " FROM records" VIREL_JOURNAL_FROM_ANCHOR VIREL_JOURNAL_ORDER
-                                      " LIMIT ?7 OFFSET ?6");
-    TStatementUse use(s);
-    Bind(s, 1, from);
-    if (step == 0) Bind(s, 2, until);
-    if (step > 0) {
-        const TAnchor& anchor = paging_.anchors[step - 1];
-        sqlite3_bind_int64(s, 3, anchor.key);
-        sqlite3_bind_int64(s, 4, anchor.device);
-        sqlite3_bind_int64(s, 5, anchor.id);
-    }
-    sqlite3_bind_int64(s, 6, static_cast<std::int64_t>(offset - step * kAnchorStep));
-    sqlite3_bind_int64(s, 7, static_cast<std::int64_t>(count));
-    int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) rows.push_back(RowOf(s));
-    if (rc != SQLITE_DONE) Fail(rc);
-    return rows;
-}
-
-bool TJournal::HoldsMeter(int device) {
-    RequireOpen();
-    // The raw bytes start with the meter's number (big-endian), so its rows are one range of
-    // the unique index; rows imported without bytes are the NULLs at that index's start.
-    sqlite3_stmt* s = Statement(
-        "SELECT EXISTS (SELECT 1 FROM records WHERE raw >= ?1 AND raw < ?2) "
-        "OR EXISTS (SELECT 1 FROM records WHERE raw IS NULL AND device = ?3)");
-    if (device < 0 || device > 0xFFFF) {
-        // Not a meter's number: only an imported row can have it.
-        s = Statement("SELECT EXISTS (SELECT 1 FROM records WHERE device = ?3)");
-    }
-    TStatementUse use(s);
-    const std::uint8_t low[] = {static_cast<std::uint8_t>(device >> 8),
-                                static_cast<std::uint8_t>(device)};
-    const int next = device + 1;
-    // Above the last meter number the upper bound is a longer blob, still above every raw of
-    // that meter: blobs compare byte by byte, then the shorter first.
-    const std::uint8_t high[] = {static_cast<std::uint8_t>(next >> 16),
-                                 static_cast<std::uint8_t>(next >> 8),
-                                 static_cast<std::uint8_t>(next)};
-    sqlite3_bind_blob(s, 1, low, 2, SQLITE_STATIC);
-    if (next > 0xFFFF)
-        sqlite3_bind_blob(s, 2, high, 3, SQLITE_STATIC);
-    else
-        sqlite3_bind_blob(s, 2, high + 1, 2, SQLITE_STATIC);
-    sqlite3_bind_int(s, 3, device);
-    const int rc = sqlite3_step(s);
-    if (rc != SQLITE_ROW) Fail(rc);
-    return sqlite3_column_int(s, 0) != 0;
-}
-
-std::optional<TJournalRow> TJournal::NewestOfMeter(int device) {
-    // A meter the journal does not hold would cost a walk through every row below.
-    if (!HoldsMeter(device)) return std::nullopt;
-    // "+device": the meter is a filter on the index's entries, not an equality the order could
-    // lean on; so SQLite walks the period index from its newest end and stops at the first.
-    sqlite3_stmt* s = Statement("SELECT " VIREL_JOURNAL_COLUMNS
-                                " FROM records WHERE +device = ?1" VIREL_JOURNAL_ORDER " LIMIT 1");
-    TStatementUse use(s);
-    sqlite3_bind_int(s, 1, device);
-    const int rc = sqlite3_step(s);
-    if (rc == SQLITE_DONE) return std::nullopt;
-    if (rc != SQLITE_ROW) Fail(rc);
-    return RowOf(s);
 }
 
 }  // namespace virel

@@ -9,24 +9,28 @@
 // journal window, the reports, the harvest's gap warning) throw EJournal: a failed query ends
 // what the operator asked for with an error box.
 //
-// One TJournal is one connection, used by one thread: the window's thread and the main thread
-// each open their own, and a scheduled harvest is another process. SQLite's write lock keeps
-// them apart; the busy time-out and the retries make them wait for each other.
+// One TJournal is the file and one connection to it, used by one thread: the window's thread
+// and the main thread each open their own, and a scheduled harvest is another process.
+// SQLite's write lock keeps them apart; the busy time-out and the retries make them wait for
+// each other. The tables are read and written through classes of their own on that
+// connection: the records (JournalRecord.h), the annotations and the catalogue
+// (Annotations.h), the registry's queue (PushQueue.h) and the meters' clock notes
+// (ClockNotes.h).
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/DateTimeFormat.h"
-#include "core/meter/DeviceSeams.h"
 #include "core/Errors.h"
+#include "core/meter/DeviceSeams.h"
 #include "journal/Annotations.h"
+#include "journal/ClockNotes.h"
+#include "journal/Database.h"
 #include "journal/JournalRecord.h"
 #include "journal/PushQueue.h"
-#include "journal/SqliteScopes.h"
 
 namespace virel {
 
@@ -43,16 +47,6 @@ struct TJournalOptions {
     int attempts = 3;
     // Records held in memory at most; beyond it the oldest are dropped and counted.
     std::size_t maxHeld = 100'000;
-};
-
-// A query failed (SQLite's message and result code): ends the operation in the error box.
-class EJournal : public Exception {
-public:
-    EJournal(const std::string& message, int code) : Exception(message), code_(code) {}
-    int Code() const { return code_; }  // SQLite's extended result code
-
-private:
-    int code_;
 };
 
 enum class TOpenOutcome {
@@ -118,36 +112,6 @@ struct THeldAtExit {
     std::string savedTo;      // Saved: the other journal's path
 };
 
-// Dates from and to, both included; the time of day is ignored.
-struct TPeriod {
-    DateTime from;
-    DateTime to;
-};
-TPeriod MonthOf(const DateTime& day);  // the calendar month of the day
-
-struct TPeriodTotals {
-    std::int64_t count = 0;
-    double dose = 0;  // Gy·cm², the sum of the rows' doses
-};
-
-struct TJournalRow {
-    std::int64_t id = 0;
-    TJournalRecord record;  // raw is all zeros for a row imported without its bytes
-};
-
-// A meter's clock as last noted at an end of measurement.
-struct TClockDrift {
-    int device = 0;
-    std::string notedAt;  // "YYYY-MM-DD HH:MM:SS", the PC's clock
-    int minutes = 0;      // meter minus PC
-};
-
-enum class TNoteOutcome {
-    Noted,       // a new difference, or the clock back within kClockDriftNoted
-    Unchanged,   // as last noted, or within kClockDriftNoted as before: nothing written
-    NotWritten,  // the journal cannot be written now (the note is not held)
-};
-
 class TJournal {
 public:
     // `clock` dates the name of a corrupt file moved aside. Nothing is opened yet.
@@ -172,100 +136,58 @@ public:
     // `otherPath` (none when empty). Nothing stays held.
     [[nodiscard]] THeldAtExit SaveHeld(const std::string& otherPath);
 
-    // An end of measurement's clock difference (ClockDifferenceMinutes). Written when the
-    // meter is more than kClockDriftNoted minutes off and that is news, or when it is back.
-    [[nodiscard]] TNoteOutcome NoteClockDifference(int device, int minutes, const DateTime& pcNow);
-    // Each meter whose latest note says its clock is more than kClockDriftNoted minutes off.
-    std::vector<TClockDrift> ClockDrifts();
-
-    // The period's count and total dose.
-    TPeriodTotals Totals(const TPeriod& period);
-    // The period's rows newest first (by the meter's time, a row without one by the time it
-    // was first seen), from position `offset`: as fast deep in a long list as at its top,
-    // after one walk to the deepest position asked for so far.
-    std::vector<TJournalRow> Rows(const TPeriod& period, std::size_t offset, std::size_t count);
-    // The meter's newest row by the same order; none when the journal holds none of it.
-    std::optional<TJournalRow> NewestOfMeter(int device);
-    bool HoldsMeter(int device);
-
     // True when the file changed (any connection's capture) since the last call: the window
     // counts and pages again.
     bool Changed();
 
-    // Annotations (journal/Annotations.cpp). Saving writes one row in its own transaction.
-    [[nodiscard]] TAnnotationResult Annotate(std::int64_t recordId, const TAnnotationInput& input,
-                                             const TPatientPrivacy& privacy);
-    std::optional<TAnnotation> CurrentAnnotation(std::int64_t recordId);  // the latest row
-    std::vector<TAnnotation> AnnotationHistory(std::int64_t recordId);    // oldest first
-
-    // The catalogue of kinds of examination, by name.
-    std::vector<TExamKind> Catalogue();
-    // Adds a kind (id 0) or changes one (its name and K).
-    [[nodiscard]] TKindResult SaveKind(const TExamKind& kind);
-    // Removes a kind no annotation refers to.
-    [[nodiscard]] TKindResult RemoveKind(std::int64_t id);
-    // Adds each kind, or sets the K of the kind of that name, all in one transaction: all of
-    // them or none (EJournal). Kinds not in the list stay.
-    void MergeCatalogue(const std::vector<TExamKind>& kinds);
-
-    // The period's records with their current annotation's kind and year of birth.
-    std::vector<TExamRow> ExamRows(const TPeriod& period);
-
-    // The central registry's queue (journal/PushQueue.cpp). Rows not yet on the server, those
-    // refused (a text the server cannot take) not counted.
-    std::size_t Waiting();
-    // Refused rows: kept in the queue with their reason, never sent again.
-    std::size_t Refused();
-    // The oldest waiting rows, at most `count`, oldest first. Queue entries whose row is gone
-    // (deleted by a tool) are removed on the way.
-    std::vector<TWaitingItem> WaitingRows(std::size_t count);
-    // Takes the rows the server committed off the queue, in one transaction.
-    void Pushed(const std::vector<std::int64_t>& queueIds);
-    // Marks a row the server can never take, with the reason.
-    void RefusePush(std::int64_t queueId, const std::string& reason);
+    // What the journal's tables (TJournalRecords, TAnnotations, TCatalogue, TPushQueue,
+    // TClockNotes) are read and written on. The connection; throws EJournal, with the reason
+    // the file could not be opened, while it is not open.
+    TDatabase& Database();
+    // The same for a write: throws EJournal also while the file is open read only.
+    TDatabase& WritableDatabase();
+    // Why the file cannot be written now: "read only", or why it could not be opened.
+    std::string WhyNotWritable() const;
+    // A write of this connection went in: Changed reports it as it reports another's.
+    void Wrote() { ++ownWrites_; }
+    // Moves on with every commit to the file, this connection's and the others'. Throws
+    // EJournal.
+    std::int64_t DataVersion();
+    // Counts the openings of the file: a place remembered in it holds within one.
+    std::size_t Openings() const { return openings_; }
+    IClock& Clock() const { return clock_; }
 
 private:
     enum class TMode { Closed, Writable, ReadOnly, Newer };
-    // A position in the rows' order: the row at position (i + 1) * kAnchorStep is anchors[i].
-    struct TAnchor {
-        std::int64_t key = 0;  // minutes since 1970
-        std::int64_t device = 0;
-        std::int64_t id = 0;
-    };
-    struct TPaging {
-        std::string from;
-        std::string until;
-        std::int64_t version = -1;
-        std::vector<TAnchor> anchors;
-    };
+    struct TInspection;
 
     TOpenResult OpenFile(bool check);
+    int Reach(bool check, TInspection& file, std::string& movedTo);
+    static TInspection Broken(int code);
+    TInspection Inspect(bool check);
+    TInspection QuickCheck(TInspection found);
+    TOpenResult Failed(TOpenResult result, int code);
+    TOpenResult OpenedNewer(TOpenResult result, int version);
+    TOpenResult Upgraded(TOpenResult result, int version);
+    int Migrate(int& version);
     void Close();
     int WriteHeldAnd(const std::vector<TJournalRecord>& records, TCaptureResult& result);
-    int Migrate(int& version);
     void Hold(const std::vector<TJournalRecord>& records);
-    int Prepared(const char* sql, sqlite3_stmt*& statement);  // cached; SQLite's result code
-    sqlite3_stmt* Statement(const char* sql);                 // cached; throws EJournal
+    TCaptureResult HeldResult(const std::vector<TJournalRecord>& records, int code,
+                              TCaptureResult result);
     void BaseLine();
-    std::int64_t DataVersion();
-    bool ExtendAnchors(const std::string& from, const std::string& until);
-    [[noreturn]] void Fail(int code) const;
-    std::vector<TAnnotation> Annotations(std::int64_t recordId, bool latestOnly);
-    TKindResult KindFault(int code, TKindResult result);
-    void RequireOpen() const;
 
     std::string path_;
     IClock& clock_;
     TJournalOptions options_;
     TMode mode_ = TMode::Closed;
     TOpenResult lastOpen_;
-    TSqliteDb db_;
-    std::map<const char*, TSqliteStatement> statements_;  // keyed by the SQL text's address
+    TDatabase database_;
     std::deque<TJournalRecord> held_;
     std::size_t dropped_ = 0;
     std::int64_t ownWrites_ = 0;  // data_version counts only the other connections' commits
     std::int64_t seenVersion_ = -1;
-    TPaging paging_;
+    std::size_t openings_ = 0;
 };
 
 }  // namespace virel

@@ -1,9 +1,11 @@
 #include "journal/JournalRecord.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 #include "core/export/ArchiveSheet.h"
+#include "journal/Journal.h"
+#include "journal/JournalSql.h"
 
 namespace virel {
 
@@ -11,10 +13,29 @@ namespace {
 
 constexpr const char* kSourceTexts[] = {"print", "record", "export", "harvest"};
 
+constexpr std::size_t kAnchorStep = 1000;
+
 std::string Format(const char* pattern, const DateTime& v) {
     char text[32];
     std::snprintf(text, sizeof text, pattern, v.year, v.month, v.day, v.hour, v.minute, v.second);
     return text;
+}
+
+// A row of VIREL_JOURNAL_COLUMNS.
+TJournalRow RowOf(const TStatement& s) {
+    TJournalRow row;
+    row.id = s.Int64(0);
+    TJournalRecord& r = row.record;
+    if (const auto raw = s.Blob(1); raw.size() == r.raw.size())
+        std::copy(raw.begin(), raw.end(), r.raw.begin());
+    r.device = s.Int(2);
+    r.number = s.Int(3);
+    r.measuredAt = s.OptionalText(4);
+    r.dose = s.Double(5);
+    r.deviceError = s.OptionalInt(6);
+    r.firstSeen = s.Text(7);
+    r.source = SourceOfText(s.Text(8)).value_or(TJournalSource::Print);
+    return row;
 }
 
 }  // namespace
@@ -56,13 +77,139 @@ TJournalRecord JournalRecordOf(const MeasurementRecord& record, TJournalSource s
     return r;
 }
 
-std::optional<int> ClockDifferenceMinutes(const MeasurementRecord& record, const DateTime& pcNow) {
-    if (!record.TimeIsValid() || !IsValidDateTime(pcNow)) return std::nullopt;
-    DateTime pcMinute = pcNow;
-    pcMinute.second = 0;
-    pcMinute.millisecond = 0;
-    const std::int64_t difference = ToMilliseconds(record.time) - ToMilliseconds(pcMinute);
-    return static_cast<int>(difference / 60'000);
+std::string DayAfter(const DateTime& day) {
+    DateTime start{day.year, day.month, day.day, 0, 0, 0, 0};
+    return JournalDateText(FromMilliseconds(ToMilliseconds(start) + 24 * 3600 * 1000LL));
+}
+
+TPeriod MonthOf(const DateTime& day) {
+    return {DateTime{day.year, day.month, 1},
+            DateTime{day.year, day.month, DaysInMonth(day.year, day.month)}};
+}
+
+TPeriodTotals TJournalRecords::Totals(const TPeriod& period) {
+    TStatement s = journal_.Database().Statement(
+        "SELECT count(*), total(dose) FROM records" VIREL_JOURNAL_PERIOD);
+    s.Bind(1, JournalDateText(period.from)).Bind(2, DayAfter(period.to));
+    s.First();
+    return {s.Int64(0), s.Double(1)};
+}
+
+// Finds the next anchor: kAnchorStep rows on from the last one (or from the first row), reading
+// the index alone. False when the period has no row there.
+bool TJournalRecords::ExtendAnchors(const std::string& from, const std::string& until) {
+    std::vector<TAnchor>& anchors = paging_.anchors;
+    TDatabase& db = journal_.Database();
+    TStatement s =
+        anchors.empty()
+            ? db.Statement("SELECT " VIREL_JOURNAL_KEY
+                           ", device, id FROM records" VIREL_JOURNAL_PERIOD VIREL_JOURNAL_ORDER
+                           " LIMIT 1 OFFSET ?6")
+            : db.Statement("SELECT " VIREL_JOURNAL_KEY
+                           ", device, id FROM records" VIREL_JOURNAL_FROM_ANCHOR VIREL_JOURNAL_ORDER
+                           " LIMIT 1 OFFSET ?6");
+    s.Bind(1, from);
+    if (anchors.empty()) s.Bind(2, until);
+    if (!anchors.empty()) {
+        s.Bind(3, anchors.back().key).Bind(4, anchors.back().device).Bind(5, anchors.back().id);
+    }
+    s.Bind(6, static_cast<std::int64_t>(kAnchorStep));
+    if (!s.Next()) return false;
+    anchors.push_back({s.Int64(0), s.Int64(1), s.Int64(2)});
+    return true;
+}
+
+std::vector<TJournalRow> TJournalRecords::Rows(const TPeriod& period, std::size_t offset,
+                                               std::size_t count) {
+    TDatabase& db = journal_.Database();
+    const std::string from = JournalDateText(period.from);
+    const std::string until = DayAfter(period.to);
+    const std::int64_t version = journal_.DataVersion();
+    if (paging_.from != from || paging_.until != until || paging_.opening != journal_.Openings() ||
+        paging_.version != version) {
+        paging_ = {from, until, journal_.Openings(), version, {}};
+    }
+    // Positions below kAnchorStep start at the top; deeper ones at the anchor just above them,
+    // found once by walking the index and kept until the period or the file changes.
+    const std::size_t step = offset / kAnchorStep;
+    while (paging_.anchors.size() < step) {
+        if (!ExtendAnchors(from, until)) return {};
+    }
+    std::vector<TJournalRow> rows;
+    if (count == 0) return rows;
+    TStatement s = step == 0
+                       ? db.Statement("SELECT " VIREL_JOURNAL_COLUMNS
+                                      " FROM records" VIREL_JOURNAL_PERIOD VIREL_JOURNAL_ORDER
+                                      " LIMIT ?7 OFFSET ?6")
+                       : db.Statement("SELECT " VIREL_JOURNAL_COLUMNS
+                                      " FROM records" VIREL_JOURNAL_FROM_ANCHOR VIREL_JOURNAL_ORDER
+                                      " LIMIT ?7 OFFSET ?6");
+    s.Bind(1, from);
+    if (step == 0) s.Bind(2, until);
+    if (step > 0) {
+        const TAnchor& anchor = paging_.anchors[step - 1];
+        s.Bind(3, anchor.key).Bind(4, anchor.device).Bind(5, anchor.id);
+    }
+    s.Bind(6, static_cast<std::int64_t>(offset - step * kAnchorStep));
+    s.Bind(7, static_cast<std::int64_t>(count));
+    while (s.Next()) rows.push_back(RowOf(s));
+    return rows;
+}
+
+bool TJournalRecords::HoldsMeter(int device) {
+    TDatabase& db = journal_.Database();
+    // The raw bytes start with the meter's number (big-endian), so its rows are one range of
+    // the unique index; rows imported without bytes are the NULLs at that index's start.
+    const bool meterNumber = device >= 0 && device <= 0xFFFF;
+    // Not a meter's number: only an imported row can have it.
+    TStatement s = meterNumber
+                       ? db.Statement(
+                             "SELECT EXISTS (SELECT 1 FROM records WHERE raw >= ?1 AND "
+                             "raw < ?2) OR EXISTS (SELECT 1 FROM records WHERE raw IS "
+                             "NULL AND device = ?3)")
+                       : db.Statement("SELECT EXISTS (SELECT 1 FROM records WHERE device = ?3)");
+    const std::uint8_t low[] = {static_cast<std::uint8_t>(device >> 8),
+                                static_cast<std::uint8_t>(device)};
+    const int next = device + 1;
+    // Above the last meter number the upper bound is a longer blob, still above every raw of
+    // that meter: blobs compare byte by byte, then the shorter first.
+    const std::uint8_t high[] = {static_cast<std::uint8_t>(next >> 16),
+                                 static_cast<std::uint8_t>(next >> 8),
+                                 static_cast<std::uint8_t>(next)};
+    s.Bind(1, std::span<const std::uint8_t>(low, 2));
+    s.Bind(2, next > 0xFFFF ? std::span<const std::uint8_t>(high, 3)
+                            : std::span<const std::uint8_t>(high + 1, 2));
+    s.Bind(3, device);
+    s.First();
+    return s.Int(0) != 0;
+}
+
+std::optional<TJournalRow> TJournalRecords::NewestOfMeter(int device) {
+    // A meter the journal does not hold would cost a walk through every row below.
+    if (!HoldsMeter(device)) return std::nullopt;
+    // "+device": the meter is a filter on the index's entries, not an equality the order could
+    // lean on; so SQLite walks the period index from its newest end and stops at the first.
+    TStatement s = journal_.Database().Statement(
+        "SELECT " VIREL_JOURNAL_COLUMNS " FROM records WHERE +device = ?1" VIREL_JOURNAL_ORDER
+        " LIMIT 1");
+    s.Bind(1, device);
+    if (!s.Next()) return std::nullopt;
+    return RowOf(s);
+}
+
+std::vector<TExamRow> TJournalRecords::ExamRows(const TPeriod& period) {
+    // The current annotation is the latest row of the record's history: one step into the
+    // index on (record_id, id) for each record.
+    TStatement s = journal_.Database().Statement(
+        "SELECT " VIREL_JOURNAL_KEY
+        ", dose, a.kind_id, a.birth_year FROM records AS r "
+        "LEFT JOIN annotations AS a ON a.id = "
+        "(SELECT max(id) FROM annotations WHERE record_id = r.id)" VIREL_JOURNAL_PERIOD);
+    s.Bind(1, JournalDateText(period.from)).Bind(2, DayAfter(period.to));
+    std::vector<TExamRow> rows;
+    while (s.Next())
+        rows.push_back({s.Int64(0), s.Double(1), s.OptionalInt64(2), s.OptionalInt(3)});
+    return rows;
 }
 
 }  // namespace virel

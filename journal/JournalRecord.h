@@ -2,10 +2,12 @@
 // One record as the dose journal keeps it: a row of the table `records` (docs/journal.md), made
 // from a record the meter sent and accepted (its checksum matched).
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/DateTimeFormat.h"
 #include "core/meter/MeasurementRecord.h"
@@ -41,13 +43,72 @@ std::string JournalDateText(const DateTime& value);
 std::string JournalMinuteText(const DateTime& value);
 std::string JournalSecondText(const DateTime& value);
 
-// The meter's clock against the PC's at an end of measurement, in whole minutes (meter minus
-// PC, positive when the meter is ahead); none when the record's time stamp is invalid. The
-// meter stamps the end of the measurement in whole minutes, so the PC's time is cut to its
-// minute before the two are compared.
-std::optional<int> ClockDifferenceMinutes(const MeasurementRecord& record, const DateTime& pcNow);
+// Dates from and to, both included; the time of day is ignored.
+struct TPeriod {
+    DateTime from;
+    DateTime to;
+};
+TPeriod MonthOf(const DateTime& day);  // the calendar month of the day
 
-// A difference the journal keeps: the meter's clock is more than this many minutes off.
-inline constexpr int kClockDriftNoted = 5;
+struct TPeriodTotals {
+    std::int64_t count = 0;
+    double dose = 0;  // Gy·cm², the sum of the rows' doses
+};
+
+struct TJournalRow {
+    std::int64_t id = 0;
+    TJournalRecord record;  // raw is all zeros for a row imported without its bytes
+};
+
+// One record as a period report needs it: when (the minute the period filter uses), the dose,
+// and from its current annotation the kind and the year of birth. Nothing of the patient.
+struct TExamRow {
+    std::int64_t minute = 0;  // minutes since 1970, the meter's clock (or first seen)
+    double dose = 0;          // Gy·cm²
+    std::optional<std::int64_t> kindId;
+    std::optional<int> birthYear;
+};
+
+class TJournal;
+
+// The journal's records as the window, the reports and the harvest read them, on the
+// journal's connection. Queries throw EJournal.
+class TJournalRecords {
+public:
+    explicit TJournalRecords(TJournal& journal) : journal_(journal) {}
+
+    // The period's count and total dose.
+    TPeriodTotals Totals(const TPeriod& period);
+    // The period's rows newest first (by the meter's time, a row without one by the time it
+    // was first seen), from position `offset`: as fast deep in a long list as at its top,
+    // after one walk to the deepest position asked for so far.
+    std::vector<TJournalRow> Rows(const TPeriod& period, std::size_t offset, std::size_t count);
+    // The meter's newest row by the same order; none when the journal holds none of it.
+    std::optional<TJournalRow> NewestOfMeter(int device);
+    bool HoldsMeter(int device);
+    // The period's records with their current annotation's kind and year of birth.
+    std::vector<TExamRow> ExamRows(const TPeriod& period);
+
+private:
+    // A position in the rows' order: the row at position (i + 1) * kAnchorStep is anchors[i].
+    struct TAnchor {
+        std::int64_t key = 0;  // minutes since 1970
+        std::int64_t device = 0;
+        std::int64_t id = 0;
+    };
+    // Kept while the period, the file's opening and its contents stay.
+    struct TPaging {
+        std::string from;
+        std::string until;
+        std::size_t opening = 0;
+        std::int64_t version = -1;
+        std::vector<TAnchor> anchors;
+    };
+
+    bool ExtendAnchors(const std::string& from, const std::string& until);
+
+    TJournal& journal_;
+    TPaging paging_;
+};
 
 }  // namespace virel

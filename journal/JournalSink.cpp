@@ -14,7 +14,13 @@ void TJournalSink::Keep(const MeasurementRecord& record, TRecordSource source) {
         batch_.push_back(std::move(row));
         return;
     }
-    last_ = journal_.Capture({std::move(row)});
+    Captured(journal_.Capture({std::move(row)}));
+}
+
+void TJournalSink::Captured(TCaptureResult result) {
+    last_ = std::move(result);
+    if (last_.outcome == TCaptureOutcome::Written && last_.added + last_.addedHeld > 0)
+        waker_.Wake();
 }
 
 void TJournalSink::BeginBatch() {
@@ -24,7 +30,7 @@ void TJournalSink::BeginBatch() {
 
 TBatchResult TJournalSink::EndBatch() {
     batchOpen_ = false;
-    last_ = journal_.Capture(batch_);
+    Captured(journal_.Capture(batch_));
     batch_.clear();
     TBatchResult result;
     result.held = last_.outcome == TCaptureOutcome::Held;
@@ -42,17 +48,18 @@ void TJournalSink::NoteClock(const MeasurementRecord& record) {
     const auto minutes = ClockDifferenceMinutes(record, now);
     if (!minutes) return;
     // A note that cannot be written now is only a note: the next end of measurement tells again.
-    static_cast<void>(journal_.NoteClockDifference(record.deviceNumber, *minutes, now));
+    static_cast<void>(clockNotes_.Note(record.deviceNumber, *minutes, now));
 }
 
 std::optional<DateTime> TJournalSink::NewestTimeOf(int device) {
     try {
-        const auto newest = journal_.NewestOfMeter(device);
+        const auto newest = records_.NewestOfMeter(device);
         if (!newest) return std::nullopt;
         // A record without a valid time stands where the PC first saw it, as in the journal's
         // order.
         const TJournalRecord& record = newest->record;
-        return JournalMinute(record.measuredAt ? *record.measuredAt : record.firstSeen.substr(0, 16));
+        return JournalMinute(record.measuredAt ? *record.measuredAt
+                                               : record.firstSeen.substr(0, 16));
     } catch (const EJournal&) {
         // A journal that cannot be asked warns of no gap: the harvest itself still goes on.
         return std::nullopt;

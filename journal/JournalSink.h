@@ -1,6 +1,7 @@
 #pragma once
-// The journal as the device side hands it records (core/meter/RecordJournal.h): each record dated by
-// the PC's clock and captured at once, or gathered into one transaction for a harvest.
+// The journal as the device side hands it records (core/meter/RecordJournal.h): each record
+// dated by the PC's clock and captured at once, or gathered into one transaction for a
+// harvest. A capture that wrote rows tells the queue's waker: they wait for the registry now.
 #include <vector>
 
 #include "core/meter/DeviceSeams.h"
@@ -11,8 +12,13 @@ namespace virel {
 
 class TJournalSink final : public IRecordJournal {
 public:
-    // Both must outlive the sink; the journal is opened by its owner.
-    TJournalSink(TJournal& journal, IClock& clock) : journal_(journal), clock_(clock) {}
+    // All must outlive the sink; the journal is opened by its owner.
+    TJournalSink(TJournal& journal, IClock& clock, IQueueWaker& waker)
+        : journal_(journal),
+          clock_(clock),
+          waker_(waker),
+          records_(journal),
+          clockNotes_(journal) {}
 
     void Keep(const MeasurementRecord& record, TRecordSource source) override;
     void BeginBatch() override;
@@ -26,9 +32,13 @@ public:
 
 private:
     DateTime Now();
+    void Captured(TCaptureResult result);
 
     TJournal& journal_;
     IClock& clock_;
+    IQueueWaker& waker_;
+    TJournalRecords records_;
+    TClockNotes clockNotes_;
     bool batchOpen_ = false;
     std::vector<TJournalRecord> batch_;
     TCaptureResult last_;

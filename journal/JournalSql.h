@@ -3,8 +3,9 @@
 
 #include "core/DateTimeFormat.h"
 
-// The SQL texts the journal's queries share (Journal.cpp and Annotations.cpp): a row's place in
-// time and the period filter on it, spelled exactly as the index on it is.
+// The SQL texts the journal's queries share (its schema in Journal.cpp, its records' queries in
+// JournalRecord.cpp, the registry's report): a row's place in time and the period filter on
+// it, spelled exactly as the index on it is.
 
 // Where a row stands in time: the meter's minute, or for a row without a valid time stamp the
 // minute it was first seen, counted in minutes since 1970 (an index entry of 4 bytes where the

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "journal/Annotations.h"
 #include "journal/JournalRecord.h"
@@ -32,6 +33,48 @@ struct TWaitingItem {
     std::int64_t queueId = 0;
     std::optional<TJournalRecord> record;
     std::optional<TPushAnnotation> annotation;
+};
+
+class TJournal;
+
+// The queue on the journal's connection. Reads throw EJournal; so do the writes, also when the
+// journal is open read only.
+class TPushQueue {
+public:
+    explicit TPushQueue(TJournal& journal) : journal_(journal) {}
+
+    // Rows not yet on the server, those refused (a text the server cannot take) not counted.
+    std::size_t Waiting();
+    // Refused rows: kept in the queue with their reason, never sent again.
+    std::size_t Refused();
+    // The oldest waiting rows, at most `count`, oldest first. Queue entries whose row is gone
+    // (deleted by a tool) are removed on the way.
+    std::vector<TWaitingItem> WaitingRows(std::size_t count);
+    // Takes the rows the server committed off the queue, in one transaction.
+    void Pushed(const std::vector<std::int64_t>& queueIds);
+    // Marks a row the server can never take, with the reason.
+    void Refuse(std::int64_t queueId, const std::string& reason);
+    // The catalogue of kinds, which goes to the server with the rows that name them.
+    std::vector<TExamKind> Catalogue();
+
+private:
+    std::size_t Count(const char* sql);
+
+    TJournal& journal_;
+};
+
+// Told when rows joined the queue on this connection: a capture or a batch that wrote rows, an
+// annotation saved. The program's pusher to the registry wakes to send them.
+class IQueueWaker {
+public:
+    virtual ~IQueueWaker() = default;
+    virtual void Wake() = 0;
+};
+
+// Nobody to tell: a process that does not push (the harvest without a window, a benchmark).
+class TNoQueueWaker final : public IQueueWaker {
+public:
+    void Wake() override {}
 };
 
 }  // namespace virel

@@ -1,23 +1,22 @@
 #include "registry/PushSchedule.h"
 
 #include <algorithm>
-#include <exception>
 
 #include "core/DateTimeFormat.h"
 
 namespace virel {
-
-TPushSchedule::TPushSchedule(TPushFunction push, TCountFunction count, IPushClock& clock)
-    : push_(std::move(push)), count_(std::move(count)), clock_(clock) {}
 
 TLinkState TPushSchedule::State() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return state_;
 }
 
-void TPushSchedule::Publish(const std::function<void(TLinkState&)>& change) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    change(state_);
+void TPushSchedule::PublishCount(const std::optional<TQueueCount>& count) {
+    if (!count) return;
+    Publish([&](TLinkState& state) {
+        state.waiting = count->waiting;
+        state.refused = count->refused;
+    });
 }
 
 std::optional<std::chrono::milliseconds> TPushSchedule::Remaining() const {
@@ -27,25 +26,18 @@ std::optional<std::chrono::milliseconds> TPushSchedule::Remaining() const {
     return std::chrono::milliseconds(left);
 }
 
-std::optional<TPushSchedule::TQueueCount> TPushSchedule::Count() {
-    const auto count = count_();
-    if (count) {
-        Publish([&](TLinkState& state) {
-            state.waiting = count->waiting;
-            state.refused = count->refused;
-        });
-    }
-    return count;
+TPushStep TPushSchedule::Count(TCounting why) {
+    counting_ = why;
+    return {TPushStep::TAction::Count, std::nullopt};
 }
 
-std::optional<std::chrono::milliseconds> TPushSchedule::Run(TPushWake wake,
-                                                            const TRegistrySettings& settings) {
+TPushStep TPushSchedule::Wake(TPushWake wake, const TRegistrySettings& settings) {
     if (!Configured(settings)) {
         // Nothing to do until the operator configures it; the line shows nothing meanwhile.
         retryAtTick_.reset();
         backoff_.Reset();
         Publish([](TLinkState& state) { state = {}; });
-        return std::nullopt;
+        return {};
     }
     Publish([](TLinkState& state) { state.configured = true; });
     switch (wake) {
@@ -54,54 +46,83 @@ std::optional<std::chrono::milliseconds> TPushSchedule::Run(TPushWake wake,
             // New settings may mend what failed: try at once, with the pauses begun anew.
             retryAtTick_.reset();
             backoff_.Reset();
-            return Push(settings);
+            return PushSoon();
         case TPushWake::Capture:
-        case TPushWake::Pause: {
+        case TPushWake::Pause:
             if (const auto left = Remaining()) {
                 // In a pause after a failure: the server is not asked before its time, but the
                 // count the window shows grows with the captures.
-                if (wake == TPushWake::Capture) (void)Count();
-                return left;
+                if (wake != TPushWake::Capture) return {TPushStep::TAction::Wait, left};
+                pauseLeft_ = left;
+                return Count(TCounting::InPause);
             }
-            if (retryAtTick_) return Push(settings);  // the pause after a failure is over
+            if (retryAtTick_) return PushSoon();  // the pause after a failure is over
             // All went last time: the server is asked only when something waits.
-            const auto count = Count();
-            if (count && count->waiting == 0) return kIdleLook;
-            return Push(settings);
-        }
+            return Count(TCounting::Look);
     }
-    return kIdleLook;
+    return {TPushStep::TAction::Wait, kIdleLook};
 }
 
-std::optional<std::chrono::milliseconds> TPushSchedule::Push(const TRegistrySettings& settings) {
-    // The local count first: the line has it even when the server does not answer.
-    if (!State().waiting) (void)Count();
+// The push, after a count when the line has none yet: it has one even when the server does not
+// answer.
+TPushStep TPushSchedule::PushSoon() {
+    if (!State().waiting) return Count(TCounting::BeforePush);
     Publish([](TLinkState& state) { state.pushing = true; });
-    TPushResult result;
-    try {
-        result = push_(settings);
-    } catch (const std::exception& e) {
-        // Out of memory or the like: a failure like any other, tried again after a pause.
-        result.outcome = TPushOutcome::Failed;
-        result.waiting = State().waiting.value_or(0);
-        result.reason = e.what();
+    return {TPushStep::TAction::Push, std::nullopt};
+}
+
+TPushStep TPushSchedule::Counted(const std::optional<TQueueCount>& count) {
+    switch (counting_) {
+        case TCounting::InPause:
+            PublishCount(count);
+            return {TPushStep::TAction::Wait, pauseLeft_};
+        case TCounting::Look:
+            PublishCount(count);
+            if (count && count->waiting == 0) return {TPushStep::TAction::Wait, kIdleLook};
+            return PushSoon();
+        case TCounting::BeforePush:
+            PublishCount(count);
+            Publish([](TLinkState& state) { state.pushing = true; });
+            return {TPushStep::TAction::Push, std::nullopt};
+        case TCounting::AfterPush:
+            return Published(pushed_, pushedAtMs_, count);
     }
+    return {TPushStep::TAction::Wait, kIdleLook};
+}
+
+TPushStep TPushSchedule::PushThrew(const std::string& reason) {
+    TPushResult result;
+    result.outcome = TPushOutcome::Failed;
+    result.waiting = State().waiting.value_or(0);
+    result.reason = reason;
+    return Pushed(result);
+}
+
+TPushStep TPushSchedule::Pushed(const TPushResult& result) {
     const std::int64_t now = clock_.LocalNowMs();
     if (result.outcome == TPushOutcome::NotConfigured) {
         retryAtTick_.reset();
         Publish([](TLinkState& state) { state = {}; });
-        return std::nullopt;
+        return {};
     }
+    if (result.refused == 0) return Published(result, now, std::nullopt);
+    // The rows this push refused are marked aside in the queue now: counted with the others
+    // before the line shows the push.
+    pushed_ = result;
+    pushedAtMs_ = now;
+    return Count(TCounting::AfterPush);
+}
+
+TPushStep TPushSchedule::Published(const TPushResult& result, std::int64_t pushedAtMs,
+                                   const std::optional<TQueueCount>& count) {
     const bool done = result.outcome == TPushOutcome::Done;
-    // The rows this push refused are marked aside in the queue now: counted with the others.
-    const auto count = result.refused > 0 ? count_() : std::nullopt;
     Publish([&](TLinkState& state) {
         state.pushing = false;
         state.outcome = result.outcome;
         state.waiting = result.waiting;
         state.reason = done ? std::string() : result.reason;
         // A failure after some batches went still moved the last push on.
-        if (done || result.pushed > 0) state.lastPushMs = now;
+        if (done || result.pushed > 0) state.lastPushMs = pushedAtMs;
         if (result.refused > 0) {
             state.refused = count ? count->refused : state.refused + result.refused;
             state.refusedReason = result.refusedReason;
@@ -110,33 +131,11 @@ std::optional<std::chrono::milliseconds> TPushSchedule::Push(const TRegistrySett
     if (done) {
         retryAtTick_.reset();
         backoff_.Reset();
-        return kIdleLook;
+        return {TPushStep::TAction::Wait, kIdleLook};
     }
     const std::chrono::milliseconds pause = backoff_.Next(true);
     retryAtTick_ = clock_.TickMs() + pause.count();
-    return pause;
-}
-
-void TWakeOnCapture::Keep(const MeasurementRecord& record, TRecordSource source) {
-    journal_.Keep(record, source);
-    if (!batch_) wake_();
-}
-
-void TWakeOnCapture::BeginBatch() {
-    batch_ = true;
-    journal_.BeginBatch();
-}
-
-TBatchResult TWakeOnCapture::EndBatch() {
-    batch_ = false;
-    const TBatchResult result = journal_.EndBatch();
-    if (result.added > 0) wake_();
-    return result;
-}
-
-void TWakeOnCapture::DiscardBatch() {
-    batch_ = false;
-    journal_.DiscardBatch();
+    return {TPushStep::TAction::Wait, pause};
 }
 
 std::string LinkStateText(const TLinkState& state, const RegionalFormats& formats) {

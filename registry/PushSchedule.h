@@ -1,8 +1,10 @@
 #pragma once
 // When the program pushes the journal's waiting rows to the central registry, and what the
 // journal window says about the link. One pusher runs in the program, on a thread of its own
-// (app/platform/RegistryPusher); this is its decision-making, which owns no thread and reads no
-// clock of its own, so the schedule and its wake-ups are tested with a fake clock.
+// (app/platform/RegistryPusher); this is its decision-making, which owns no thread, reads no
+// clock of its own and touches neither the journal nor the server: the thread asks it what a
+// wake calls for, counts the queue or pushes itself, and hands it what came of that. So the
+// schedule and its wake-ups are tested with a fake clock.
 //
 // A push is tried at start and when the settings change; after a capture or an annotation when
 // the local journal has something waiting; and while the server does not answer, after
@@ -12,13 +14,12 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
 
-#include "core/meter/RecordJournal.h"
 #include "core/Regional.h"
+#include "journal/PushQueue.h"
 #include "registry/Registry.h"
 
 namespace virel {
@@ -35,13 +36,11 @@ struct TLinkState {
     std::string reason;                         // why the last push did not finish; empty if it did
 };
 
-// The pusher as the windows see it, from any thread.
-class IRegistryLink {
+// The pusher as the windows see it, from any thread. Woken (IQueueWaker) when something new
+// is in the local journal: a capture, an annotation saved.
+class IRegistryLink : public IQueueWaker {
 public:
-    virtual ~IRegistryLink() = default;
     [[nodiscard]] virtual TLinkState State() const = 0;
-    // Something new in the local journal (a capture, an annotation saved).
-    virtual void Wake() = 0;
     // New settings were stored: read them and push at once, with the pauses begun anew.
     virtual void SettingsChanged() = 0;
 };
@@ -59,7 +58,7 @@ enum class TPushWake {
     Start,     // the program started
     Settings,  // the settings were changed
     Capture,   // something new in the local journal
-    Pause,     // the time the last Run returned has run out
+    Pause,     // the wait the last step gave has run out
 };
 
 // The pusher's two clocks: a steady one for the pauses (the wall clock may jump an hour at a
@@ -71,65 +70,76 @@ public:
     virtual std::int64_t LocalNowMs() = 0;
 };
 
+// What the pusher's thread does next.
+struct TPushStep {
+    enum class TAction {
+        Count,  // count the local queue and hand the count to Counted
+        Push,   // push what waits (PushWaiting) and hand the result to Pushed
+        Wait,   // wait for a wake, at most `wait`
+    };
+    TAction action = TAction::Wait;
+    // Wait: how long until the thread wakes itself with TPushWake::Pause; none: until a wake
+    // comes.
+    std::optional<std::chrono::milliseconds> wait;
+};
+
 class TPushSchedule {
 public:
     static constexpr std::chrono::milliseconds kIdleLook{60'000};
 
-    // One push of what waits, with these settings (PushWaiting on the pusher's own journal).
-    using TPushFunction = std::function<TPushResult(const TRegistrySettings&)>;
     // The local journal's queue: rows waiting and rows the server refused for good (marked in
-    // the queue, never sent again); none when it cannot be read now.
+    // the queue, never sent again).
     struct TQueueCount {
         std::size_t waiting = 0;
         std::size_t refused = 0;
     };
-    using TCountFunction = std::function<std::optional<TQueueCount>()>;
 
-    TPushSchedule(TPushFunction push, TCountFunction count, IPushClock& clock);
+    explicit TPushSchedule(IPushClock& clock) : clock_(clock) {}
 
-    // Does what `wake` calls for with `settings` and returns how long the thread may wait for
-    // the next wake before it calls again with TPushWake::Pause; none: until a wake comes.
-    std::optional<std::chrono::milliseconds> Run(TPushWake wake, const TRegistrySettings& settings);
+    // What `wake` with `settings` calls for. A Count or Push step is followed by Counted or
+    // Pushed, which say the next step, until a Wait; a Push is made with these settings.
+    [[nodiscard]] TPushStep Wake(TPushWake wake, const TRegistrySettings& settings);
+    // The queue as counted; none when it cannot be read now.
+    [[nodiscard]] TPushStep Counted(const std::optional<TQueueCount>& count);
+    // What the push came to.
+    [[nodiscard]] TPushStep Pushed(const TPushResult& result);
+    // The push ended in an exception (out of memory or the like): a failure like any other,
+    // with its text, tried again after a pause.
+    [[nodiscard]] TPushStep PushThrew(const std::string& reason);
 
     // A copy of the state, from any thread.
     TLinkState State() const;
 
 private:
-    std::optional<std::chrono::milliseconds> Push(const TRegistrySettings& settings);
-    std::optional<std::chrono::milliseconds> Remaining() const;
-    // Counts the queue; the line takes both numbers.
-    std::optional<TQueueCount> Count();
-    void Publish(const std::function<void(TLinkState&)>& change);
+    // What the count asked for last is for.
+    enum class TCounting {
+        InPause,     // the line's count while the server is not asked
+        Look,        // whether anything waits
+        BeforePush,  // the line has a count when the server does not answer
+        AfterPush,   // the rows the push refused, counted with the others
+    };
 
-    TPushFunction push_;
-    TCountFunction count_;
+    std::optional<std::chrono::milliseconds> Remaining() const;
+    TPushStep Count(TCounting why);
+    TPushStep PushSoon();
+    TPushStep Published(const TPushResult& result, std::int64_t pushedAtMs,
+                        const std::optional<TQueueCount>& count);
+    template <class TChange>
+    void Publish(const TChange& change) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        change(state_);
+    }
+    void PublishCount(const std::optional<TQueueCount>& count);
+
     IPushClock& clock_;
     TPushBackoff backoff_;
     std::optional<std::int64_t> retryAtTick_;  // set while the server does not answer
+    TCounting counting_ = TCounting::Look;
+    std::optional<std::chrono::milliseconds> pauseLeft_;  // InPause: what the wait is then
+    TPushResult pushed_;  // AfterPush: the push's result, published with the count
+    std::int64_t pushedAtMs_ = 0;
     mutable std::mutex mutex_;
     TLinkState state_;
-};
-
-// The device side's journal with a wake for the pusher after every capture: a single record
-// wakes it as it is kept, a batch (an export, a harvest) once when it went in.
-class TWakeOnCapture final : public IRecordJournal {
-public:
-    TWakeOnCapture(IRecordJournal& journal, std::function<void()> wake)
-        : journal_(journal), wake_(std::move(wake)) {}
-
-    void Keep(const MeasurementRecord& record, TRecordSource source) override;
-    void BeginBatch() override;
-    TBatchResult EndBatch() override;
-    void DiscardBatch() override;
-    void NoteClock(const MeasurementRecord& record) override { journal_.NoteClock(record); }
-    std::optional<DateTime> NewestTimeOf(int device) override {
-        return journal_.NewestTimeOf(device);
-    }
-
-private:
-    IRecordJournal& journal_;
-    std::function<void()> wake_;
-    bool batch_ = false;
 };
 
 namespace texts {

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "core/TextUtil.h"
 #include "core/Utf16.h"
 #include "registry/Odbc.h"
 #include "registry/ServerSchema.h"
@@ -11,12 +12,6 @@
 namespace virel {
 
 namespace {
-
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
 
 bool StartsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
@@ -73,10 +68,10 @@ public:
         : connection_(connection), room_(std::move(room)) {}
 
     void Catalogue(const std::vector<TExamKind>& kinds) {
-        odbc::TStatement& s = Prepared(
-            kinds_,
-            "INSERT INTO rooms (name) VALUES (?) ON CONFLICT (name) DO UPDATE SET last_push = now()",
-            0);
+        odbc::TStatement& s = Prepared(kinds_,
+                                       "INSERT INTO rooms (name) VALUES (?) ON CONFLICT (name) DO "
+                                       "UPDATE SET last_push = now()",
+                                       0);
         odbc::TParams room;
         room.Text(room_);
         s.Execute(room);
@@ -107,62 +102,72 @@ public:
             if (item->record) records.push_back(&*item->record);
             if (item->annotation) annotations.push_back(&*item->annotation);
         }
-        std::size_t added = 0;
         // Records first: an annotation's record is then on the server in the same transaction.
-        for (std::size_t at = 0; at < records.size(); at += kRecordsPerInsert) {
-            const std::size_t n = std::min(kRecordsPerInsert, records.size() - at);
-            odbc::TStatement& s = Prepared(
-                records_,
-                Insert("INSERT INTO records (room, raw, device, number, measured_at, dose, "
-                       "device_error, first_seen, source)",
-                       "(?, ?, ?, ?, CAST(? AS timestamp), ?, ?, CAST(? AS timestamp), ?)", n,
-                       " ON CONFLICT (room, raw) DO NOTHING"),
-                n);
-            odbc::TParams p;
-            for (std::size_t i = at; i < at + n; ++i) {
-                const TJournalRecord& r = *records[i];
-                p.Text(room_);
-                p.Bytes(r.raw.data(), r.raw.size());
-                p.Int(r.device);
-                p.Int(r.number);
-                p.Text(r.measuredAt);
-                p.Double(r.dose);
-                p.Int(r.deviceError ? std::optional<std::int64_t>(*r.deviceError) : std::nullopt);
-                p.Text(r.firstSeen);
-                p.Text(std::string(SourceText(r.source)));
-            }
-            added += static_cast<std::size_t>(std::max<std::int64_t>(s.Execute(p), 0));
-        }
+        std::size_t added = 0;
+        for (std::size_t at = 0; at < records.size(); at += kRecordsPerInsert)
+            added += SendRecords(records, at, std::min(kRecordsPerInsert, records.size() - at));
         for (std::size_t at = 0; at < annotations.size(); at += kAnnotationsPerInsert) {
-            const std::size_t n = std::min(kAnnotationsPerInsert, annotations.size() - at);
-            odbc::TStatement& s = Prepared(
-                annotations_,
-                Insert("INSERT INTO annotations (room, raw, saved_at, patient, patient_form, "
-                       "birth_year, kind_id, images, operator, note, local_id)",
-                       "(?, ?, CAST(? AS timestamp), ?, ?, ?, ?, ?, ?, ?, ?)", n,
-                       " ON CONFLICT (room, raw, saved_at, local_id) DO NOTHING"),
-                n);
-            odbc::TParams p;
-            for (std::size_t i = at; i < at + n; ++i) {
-                const TPushAnnotation& a = *annotations[i];
-                p.Text(room_);
-                p.Bytes(a.raw.data(), a.raw.size());
-                p.Text(a.savedAt);
-                p.Text(a.patient);
-                p.Text(std::string(PatientFormText(a.patientForm)));
-                p.Int(a.birthYear ? std::optional<std::int64_t>(*a.birthYear) : std::nullopt);
-                p.Int(a.kindId);
-                p.Int(a.images ? std::optional<std::int64_t>(*a.images) : std::nullopt);
-                p.Text(a.operatorName);
-                p.Text(a.note);
-                p.Int(a.localId);
-            }
-            added += static_cast<std::size_t>(std::max<std::int64_t>(s.Execute(p), 0));
+            added += SendAnnotations(annotations, at,
+                                     std::min(kAnnotationsPerInsert, annotations.size() - at));
         }
         return added;
     }
 
 private:
+    // records[at .. at + n) in one INSERT; the rows new to the server.
+    std::size_t SendRecords(const std::vector<const TJournalRecord*>& records, std::size_t at,
+                            std::size_t n) {
+        odbc::TStatement& s =
+            Prepared(records_,
+                     Insert("INSERT INTO records (room, raw, device, number, measured_at, dose, "
+                            "device_error, first_seen, source)",
+                            "(?, ?, ?, ?, CAST(? AS timestamp), ?, ?, CAST(? AS timestamp), ?)", n,
+                            " ON CONFLICT (room, raw) DO NOTHING"),
+                     n);
+        odbc::TParams p;
+        for (std::size_t i = at; i < at + n; ++i) {
+            const TJournalRecord& r = *records[i];
+            p.Text(room_);
+            p.Bytes(r.raw.data(), r.raw.size());
+            p.Int(r.device);
+            p.Int(r.number);
+            p.Text(r.measuredAt);
+            p.Double(r.dose);
+            p.Int(r.deviceError ? std::optional<std::int64_t>(*r.deviceError) : std::nullopt);
+            p.Text(r.firstSeen);
+            p.Text(std::string(SourceText(r.source)));
+        }
+        return static_cast<std::size_t>(std::max<std::int64_t>(s.Execute(p), 0));
+    }
+
+    // annotations[at .. at + n) in one INSERT; the rows new to the server.
+    std::size_t SendAnnotations(const std::vector<const TPushAnnotation*>& annotations,
+                                std::size_t at, std::size_t n) {
+        odbc::TStatement& s =
+            Prepared(annotations_,
+                     Insert("INSERT INTO annotations (room, raw, saved_at, patient, patient_form, "
+                            "birth_year, kind_id, images, operator, note, local_id)",
+                            "(?, ?, CAST(? AS timestamp), ?, ?, ?, ?, ?, ?, ?, ?)", n,
+                            " ON CONFLICT (room, raw, saved_at, local_id) DO NOTHING"),
+                     n);
+        odbc::TParams p;
+        for (std::size_t i = at; i < at + n; ++i) {
+            const TPushAnnotation& a = *annotations[i];
+            p.Text(room_);
+            p.Bytes(a.raw.data(), a.raw.size());
+            p.Text(a.savedAt);
+            p.Text(a.patient);
+            p.Text(std::string(PatientFormText(a.patientForm)));
+            p.Int(a.birthYear ? std::optional<std::int64_t>(*a.birthYear) : std::nullopt);
+            p.Int(a.kindId);
+            p.Int(a.images ? std::optional<std::int64_t>(*a.images) : std::nullopt);
+            p.Text(a.operatorName);
+            p.Text(a.note);
+            p.Int(a.localId);
+        }
+        return static_cast<std::size_t>(std::max<std::int64_t>(s.Execute(p), 0));
+    }
+
     odbc::TStatement& Prepared(std::map<std::size_t, odbc::TStatement>& cache,
                                const std::string& sql, std::size_t key) {
         auto found = cache.find(key);
@@ -179,6 +184,65 @@ TPushResult Ended(TPushOutcome outcome, std::string reason, TPushResult result) 
     result.outcome = outcome;
     result.reason = std::move(reason);
     return result;
+}
+
+// The row is kept in the local queue, marked, and never sent again.
+void Refuse(TPushQueue& queue, std::int64_t queueId, const std::string& why, TPushResult& result) {
+    queue.Refuse(queueId, why);
+    ++result.refused;
+    if (result.refusedReason.empty()) result.refusedReason = why;
+}
+
+// One server transaction for each row: the bad ones refused, the others sent. The queue ids
+// the server committed.
+std::vector<std::int64_t> SendOneByOne(TPushQueue& queue, TSender& sender,
+                                       odbc::TConnection& connection,
+                                       const std::vector<const TWaitingItem*>& items,
+                                       TPushResult& result) {
+    std::vector<std::int64_t> done;
+    for (const TWaitingItem* item : items) {
+        try {
+            result.added += sender.Send({item});
+            connection.Commit();
+            done.push_back(item->queueId);
+        } catch (const odbc::EOdbc& row) {
+            connection.Rollback();
+            if (!RowFault(row.State())) throw;
+            Refuse(queue, item->queueId, row.what(), result);
+        }
+    }
+    return done;
+}
+
+// Sends the oldest waiting rows in one server transaction and takes them off the local queue;
+// false when nothing waited.
+bool PushBatch(TPushQueue& queue, TSender& sender, odbc::TConnection& connection, std::size_t batch,
+               TPushResult& result) {
+    const std::vector<TWaitingItem> items = queue.WaitingRows(batch);
+    if (items.empty()) return false;
+    std::vector<const TWaitingItem*> sendable;
+    for (const TWaitingItem& item : items) {
+        if (auto why = Unsendable(item))
+            Refuse(queue, item.queueId, *why, result);
+        else
+            sendable.push_back(&item);
+    }
+    std::vector<std::int64_t> done;
+    try {
+        result.added += sender.Send(sendable);
+        connection.Commit();
+        for (const TWaitingItem* item : sendable) done.push_back(item->queueId);
+    } catch (const odbc::EOdbc& e) {
+        connection.Rollback();
+        if (!RowFault(e.State())) throw;
+        // One row spoils the batch: each row alone, the bad ones refused.
+        done = SendOneByOne(queue, sender, connection, sendable, result);
+    }
+    // Only now, with the server's commit done: a crash before this line sends the batch
+    // again, and the server's unique keys make that add nothing.
+    queue.Pushed(done);
+    result.pushed += done.size();
+    return true;
 }
 
 }  // namespace
@@ -228,13 +292,12 @@ TLinkCheck CheckRegistry(const TRegistrySettings& settings) {
     return check;
 }
 
-TPushResult PushWaiting(TJournal& journal, const TRegistrySettings& settings, std::size_t batch) {
+TPushResult PushWaiting(TPushQueue& queue, const TRegistrySettings& settings, std::size_t batch) {
     TPushResult result;
     batch = std::max<std::size_t>(batch, 1);
-    const std::string room = Trimmed(settings.room);
     auto waiting = [&]() {
         try {
-            result.waiting = journal.Waiting();
+            result.waiting = queue.Waiting();
         } catch (const std::exception&) {
             result.waiting = 0;
         }
@@ -256,50 +319,10 @@ TPushResult PushWaiting(TJournal& journal, const TRegistrySettings& settings, st
     }
     try {
         EnsureServerSchema(*connection);
-        TSender sender(*connection, room);
-        sender.Catalogue(journal.Catalogue());
+        TSender sender(*connection, Trimmed(settings.room));
+        sender.Catalogue(queue.Catalogue());
         connection->Commit();
-
-        for (;;) {
-            const std::vector<TWaitingItem> items = journal.WaitingRows(batch);
-            if (items.empty()) break;
-            std::vector<const TWaitingItem*> sendable;
-            for (const TWaitingItem& item : items) {
-                if (auto why = Unsendable(item)) {
-                    journal.RefusePush(item.queueId, *why);
-                    ++result.refused;
-                    if (result.refusedReason.empty()) result.refusedReason = *why;
-                } else {
-                    sendable.push_back(&item);
-                }
-            }
-            std::vector<std::int64_t> done;
-            try {
-                result.added += sender.Send(sendable);
-                connection->Commit();
-                for (const TWaitingItem* item : sendable) done.push_back(item->queueId);
-            } catch (const odbc::EOdbc& e) {
-                connection->Rollback();
-                if (!RowFault(e.State())) throw;
-                // One row spoils the batch: each row alone, the bad ones refused.
-                for (const TWaitingItem* item : sendable) {
-                    try {
-                        result.added += sender.Send({item});
-                        connection->Commit();
-                        done.push_back(item->queueId);
-                    } catch (const odbc::EOdbc& row) {
-                        connection->Rollback();
-                        if (!RowFault(row.State())) throw;
-                        journal.RefusePush(item->queueId, row.what());
-                        ++result.refused;
-                        if (result.refusedReason.empty()) result.refusedReason = row.what();
-                    }
-                }
-            }
-            // Only now, with the server's commit done: a crash before this line sends the
-            // batch again, and the server's unique keys make that add nothing.
-            journal.Pushed(done);
-            result.pushed += done.size();
+        while (PushBatch(queue, sender, *connection, batch, result)) {
         }
     } catch (const odbc::EOdbc& e) {
         // A server stopped in the middle of a statement shows as whatever the driver was doing
@@ -310,8 +333,7 @@ TPushResult PushWaiting(TJournal& journal, const TRegistrySettings& settings, st
         return Ended(outcome, odbc::Scrubbed(e.what(), settings.password), waiting());
     } catch (const std::exception& e) {
         connection->Rollback();
-        return Ended(TPushOutcome::Failed, odbc::Scrubbed(e.what(), settings.password),
-                     waiting());
+        return Ended(TPushOutcome::Failed, odbc::Scrubbed(e.what(), settings.password), waiting());
     }
     // Rows queued meanwhile by another connection wait for the next push.
     return Ended(TPushOutcome::Done, "", waiting());

@@ -20,9 +20,10 @@ namespace virel {
 
 // "Центральный журнал": where the registry is and what this room is called in it.
 struct TRegistrySettings {
-    std::string connection;  // UTF-8: an ODBC connection string ("Driver=…;Server=…;…") or a DSN name
-    std::string room;        // UTF-8: this room's name in the registry
-    std::string password;    // UTF-8, plain in memory only; added as Pwd={…} when not empty
+    std::string
+        connection;  // UTF-8: an ODBC connection string ("Driver=…;Server=…;…") or a DSN name
+    std::string room;      // UTF-8: this room's name in the registry
+    std::string password;  // UTF-8, plain in memory only; added as Pwd={…} when not empty
 };
 
 // Connection and room both given (after trimming spaces).
@@ -46,12 +47,12 @@ enum class TPushOutcome {
 
 struct TPushResult {
     TPushOutcome outcome = TPushOutcome::Failed;
-    std::size_t pushed = 0;   // records and annotations the server committed in this push
-    std::size_t waiting = 0;  // left waiting in the local journal after it
-    std::string reason;       // empty for Done; else one line, never the password
-    std::size_t added = 0;    // of those pushed, the rows new to the server
-    std::size_t refused = 0;  // rows the server can never take (a malformed text, a date that
-                              // does not exist): kept in the local queue, marked, not waiting
+    std::size_t pushed = 0;     // records and annotations the server committed in this push
+    std::size_t waiting = 0;    // left waiting in the local journal after it
+    std::string reason;         // empty for Done; else one line, never the password
+    std::size_t added = 0;      // of those pushed, the rows new to the server
+    std::size_t refused = 0;    // rows the server can never take (a malformed text, a date that
+                                // does not exist): kept in the local queue, marked, not waiting
     std::string refusedReason;  // the first of them
 };
 
@@ -63,10 +64,11 @@ TPushOutcome OutcomeOf(const std::string& state, const std::string& message);
 enum class TLoginRefusal { NoPassword, WrongPassword, Other };
 TLoginRefusal LoginRefusalOf(const std::string& message);
 
-// Pushes what the local journal has waiting, in batches of at most `batch` rows, each batch one
-// server transaction, idempotent by (room, raw) for records and by (room, raw, saved_at and the
-// journal's number of the row) for annotations. Never throws for the server's or the journal's troubles: the result says.
-TPushResult PushWaiting(TJournal& journal, const TRegistrySettings& settings,
+// Pushes what the local journal's queue has waiting, in batches of at most `batch` rows, each
+// batch one server transaction, idempotent by (room, raw) for records and by (room, raw,
+// saved_at and the journal's number of the row) for annotations. Never throws for the
+// server's or the journal's troubles: the result says.
+TPushResult PushWaiting(TPushQueue& queue, const TRegistrySettings& settings,
                         std::size_t batch = 500);
 
 // Growing pauses while the server does not answer: 5 s, 10, 20, 40 … at most 300 s. The clock

@@ -6,6 +6,7 @@
 #include <limits>
 #include <map>
 
+#include "core/TextUtil.h"
 #include "journal/JournalSql.h"
 #include "registry/Odbc.h"
 #include "registry/Registry.h"
@@ -14,12 +15,6 @@
 namespace virel {
 
 namespace {
-
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
 
 // A numeric sum as the report's integer; the report's own words when it does not fit.
 std::int64_t Whole(const std::optional<std::string>& text) {

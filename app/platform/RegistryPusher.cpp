@@ -26,8 +26,7 @@ struct TRegistryPusher::TShared {
         : journalPath(std::move(path)),
           load(std::move(loadSettings)),
           push(std::move(pushFunction)),
-          schedule([this](const TRegistrySettings& settings) { return PushNow(settings); },
-                   [this] { return Count(); }, clock) {}
+          schedule(clock) {}
 
     // The journal is opened where it is first needed, on the pusher's thread: a file that
     // cannot be opened now is tried again at the next wake.
@@ -46,15 +45,34 @@ struct TRegistryPusher::TShared {
             result.reason = texts::kJournalUnavailable + openError;
             return result;
         }
-        return push(*journal, settings);
+        TPushQueue queue(*journal);
+        return push(queue, settings);
     }
     std::optional<TPushSchedule::TQueueCount> Count() {
         try {
             if (!Open()) return std::nullopt;
-            return TPushSchedule::TQueueCount{journal->Waiting(), journal->Refused()};
+            TPushQueue queue(*journal);
+            return TPushSchedule::TQueueCount{queue.Waiting(), queue.Refused()};
         } catch (const std::exception&) {
             return std::nullopt;  // a busy or damaged file: the push that follows says why
         }
+    }
+    // Counts and pushes as the schedule says, until it says to wait.
+    std::optional<std::chrono::milliseconds> Run(TPushWake wake,
+                                                 const TRegistrySettings& settings) {
+        TPushStep step = schedule.Wake(wake, settings);
+        while (step.action != TPushStep::TAction::Wait) {
+            if (step.action == TPushStep::TAction::Count) {
+                step = schedule.Counted(Count());
+                continue;
+            }
+            try {
+                step = schedule.Pushed(PushNow(settings));
+            } catch (const std::exception& e) {
+                step = schedule.PushThrew(e.what());
+            }
+        }
+        return step.wait;
     }
 
     std::string journalPath;
@@ -123,7 +141,7 @@ DWORD WINAPI TRegistryPusher::ThreadMain(void* handed) {
         // The stop first: when it is set, nothing else is looked at.
         const HANDLE waits[] = {s.stop.Get(), s.settingsChanged.Get(), s.captured.Get()};
         for (;;) {
-            const auto pause = s.schedule.Run(wake, settings);
+            const auto pause = s.Run(wake, settings);
             const DWORD timeout = pause ? static_cast<DWORD>(pause->count()) : INFINITE;
             const DWORD woken = WaitForMultipleObjects(3, waits, FALSE, timeout);
             if (woken == WAIT_OBJECT_0 + 1) {

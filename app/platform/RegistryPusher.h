@@ -2,8 +2,9 @@
 // The program's pusher to the central registry: a thread of its own with its own connection to
 // the journal file, owned by the program (not by the journal window: records go also while that
 // window is closed). TPushSchedule (registry/PushSchedule.h) decides; this thread waits for its
-// wake-ups: a capture, new settings, the end of a pause, or the program's end. Nothing here ever
-// waits for the server on a window's thread.
+// wake-ups (a capture or an annotation through IQueueWaker, new settings, the end of a pause,
+// or the program's end), and counts or pushes the queue as the schedule says. Nothing here
+// ever waits for the server on a window's thread.
 #include <windows.h>
 
 #include <functional>
@@ -21,7 +22,7 @@ public:
     static constexpr DWORD kStopWaitMs = 2000;
 
     using TLoadSettings = std::function<TRegistrySettings()>;
-    using TPush = std::function<TPushResult(TJournal&, const TRegistrySettings&)>;
+    using TPush = std::function<TPushResult(TPushQueue&, const TRegistrySettings&)>;
     // `journalPath`: the journal the pusher opens for itself; `load`: the stored settings, read
     // on the pusher's thread at start and after SettingsChanged; `push`: one push (PushWaiting).
     TRegistryPusher(std::string journalPath, TLoadSettings load, TPush push);

@@ -80,9 +80,9 @@ void TKindDialog::OkExecute() {
     Accept();
 }
 
-TCatalogueDialog::TCatalogueDialog(TApplication& application, TJournal& journal,
+TCatalogueDialog::TCatalogueDialog(TApplication& application, TCatalogue& catalogue,
                                    TCatalogueFileDialog files)
-    : TCustomWindow(application), journal_(journal), files_(std::move(files)) {}
+    : TCustomWindow(application), catalogue_(catalogue), files_(std::move(files)) {}
 
 TCatalogueDialog::~TCatalogueDialog() {
     DestroyHandle();
@@ -145,7 +145,7 @@ bool TCatalogueDialog::ShowModal() {
 
 void TCatalogueDialog::Reload() {
     try {
-        kinds_ = journal_.Catalogue();
+        kinds_ = catalogue_.Kinds();
     } catch (const std::exception& e) {
         kinds_.clear();
         SetStatus(texts::kCatalogueNotWritten + std::string(e.what()));
@@ -183,7 +183,7 @@ int TCatalogueDialog::Selected() const {
 
 void TCatalogueDialog::AddExecute() {
     TKindDialog dialog(Application(), {}, [this](const TExamKind& kind) {
-        return KindFaultText(journal_.SaveKind(kind), kind.name);
+        return KindFaultText(catalogue_.SaveKind(kind), kind.name);
     });
     if (!dialog.Create(Handle()) || !dialog.ShowModal()) return;
     changed_ = true;
@@ -195,7 +195,7 @@ void TCatalogueDialog::EditExecute() {
     if (index < 0) return;
     TKindDialog dialog(Application(), kinds_[static_cast<std::size_t>(index)],
                        [this](const TExamKind& kind) {
-                           return KindFaultText(journal_.SaveKind(kind), kind.name);
+                           return KindFaultText(catalogue_.SaveKind(kind), kind.name);
                        });
     if (!dialog.Create(Handle()) || !dialog.ShowModal()) return;
     changed_ = true;
@@ -206,7 +206,7 @@ void TCatalogueDialog::RemoveExecute() {
     const int index = Selected();
     if (index < 0) return;
     const TExamKind& kind = kinds_[static_cast<std::size_t>(index)];
-    const std::string refused = KindFaultText(journal_.RemoveKind(kind.id), kind.name);
+    const std::string refused = KindFaultText(catalogue_.RemoveKind(kind.id), kind.name);
     if (!refused.empty()) {
         Tell(refused);
         return;
@@ -250,7 +250,7 @@ void TCatalogueDialog::ImportExecute() {
         return;
     }
     try {
-        journal_.MergeCatalogue(parsed.kinds);
+        catalogue_.Merge(parsed.kinds);
     } catch (const std::exception& e) {
         Tell(texts::kCatalogueNotWritten + std::string(e.what()));
         return;

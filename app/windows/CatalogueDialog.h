@@ -60,7 +60,7 @@ public:
         kIdStatus,
     };
 
-    TCatalogueDialog(TApplication& application, TJournal& journal, TCatalogueFileDialog files);
+    TCatalogueDialog(TApplication& application, TCatalogue& catalogue, TCatalogueFileDialog files);
     ~TCatalogueDialog() override;
     HWND Create(HWND owner);
     // Returns when it is closed; true when the catalogue was changed.
@@ -82,7 +82,7 @@ private:
     void Tell(const std::string& text);
     std::optional<std::wstring> ChooseFile(bool save);
 
-    TJournal& journal_;
+    TCatalogue& catalogue_;
     TCatalogueFileDialog files_;
     std::vector<TExamKind> kinds_;
     bool changed_ = false;

@@ -83,6 +83,10 @@ TJournalWindow::TJournalWindow(TApplication& application, TJournal& journal, ICl
                                TSettings stored)
     : TCustomWindow(application),
       journal_(journal),
+      records_(journal),
+      annotations_(journal),
+      catalogueTable_(journal),
+      clockNotes_(journal),
       clockSource_(clock),
       formats_(std::move(formats)),
       exportPlatform_(exportPlatform),
@@ -230,10 +234,10 @@ void TJournalWindow::Reload(bool keepPlace) {
             count_ = 0;
         } else {
             journal_.Changed();  // what this look saw is the base of the next
-            totalsValue_ = journal_.Totals(period_);
+            totalsValue_ = records_.Totals(period_);
             count_ = static_cast<std::size_t>(std::max<std::int64_t>(0, totalsValue_.count));
             SetText(totals_, TotalsTextIn(totalsValue_, settings_.unit));
-            drifts = ClockDriftTexts(journal_.ClockDrifts());
+            drifts = ClockDriftTexts(clockNotes_.Drifts());
         }
     } catch (const std::exception& e) {
         count_ = 0;
@@ -314,12 +318,12 @@ void TJournalWindow::Fetch(std::size_t from, std::size_t to) {
     const auto span = cache_.Missing(from, to, count_);
     if (!span) return;
     try {
-        cache_.Store(span->first, journal_.Rows(period_, span->first, span->count));
+        cache_.Store(span->first, records_.Rows(period_, span->first, span->count));
         // The kinds of the rows held: one step into the annotations' index each.
         for (std::size_t i = span->first; i < span->first + span->count; ++i) {
             const TJournalRow* row = cache_.Find(i);
             if (row && !kinds_.count(row->id))
-                kinds_[row->id] = KindCellText(journal_.CurrentAnnotation(row->id));
+                kinds_[row->id] = KindCellText(annotations_.Current(row->id));
         }
     } catch (const std::exception& e) {
         ShowProblem(e);
@@ -353,8 +357,8 @@ void TJournalWindow::AnnotateExecute() {
     std::vector<TExamKind> kinds;
     std::optional<TAnnotation> current;
     try {
-        kinds = journal_.Catalogue();
-        current = journal_.CurrentAnnotation(row.id);
+        kinds = catalogueTable_.Kinds();
+        current = annotations_.Current(row.id);
     } catch (const std::exception& e) {
         Application().ShowErrorText(e.what());
         return;
@@ -362,8 +366,8 @@ void TJournalWindow::AnnotateExecute() {
     TAnnotationDialog dialog(Application(), RecordSummaryText(row, formats_), kinds,
                              FieldsOfAnnotation(current, kinds), year,
                              [this, &row, year](const TAnnotationInput& input) {
-                                 return AnnotationFaultText(journal_.Annotate(row.id, input, settings_.privacy),
-                                                            year);
+                                 return AnnotationFaultText(
+                                     annotations_.Annotate(row.id, input, settings_.privacy), year);
                              });
     if (!dialog.Create(Handle())) return;
     annotating_ = true;
@@ -371,7 +375,7 @@ void TJournalWindow::AnnotateExecute() {
     annotating_ = false;
     if (!saved) return;
     try {
-        kinds_[row.id] = KindCellText(journal_.CurrentAnnotation(row.id));
+        kinds_[row.id] = KindCellText(annotations_.Current(row.id));
     } catch (const std::exception& e) {
         ShowProblem(e);
     }
@@ -382,7 +386,7 @@ void TJournalWindow::AnnotateExecute() {
 
 void TJournalWindow::CatalogueExecute() {
     if (!EnsureOpen()) return;
-    TCatalogueDialog dialog(Application(), journal_, catalogueFiles_);
+    TCatalogueDialog dialog(Application(), catalogueTable_, catalogueFiles_);
     if (!dialog.Create(Handle())) return;
     if (dialog.ShowModal()) Reload(true);
 }
@@ -447,10 +451,10 @@ void TJournalWindow::CopyDoseSheetExecute() {
             const TJournalRow* row = RowAt(static_cast<std::size_t>(at));
             if (!row) continue;
             TDoseSheetRecord record{*row, std::nullopt};
-            record.annotation = journal_.CurrentAnnotation(row->id);
+            record.annotation = annotations_.Current(row->id);
             records.push_back(std::move(record));
         }
-        if (!records.empty()) catalogue = journal_.Catalogue();
+        if (!records.empty()) catalogue = catalogueTable_.Kinds();
     } catch (const std::exception& e) {
         Application().ShowErrorText(e.what());
         return;
@@ -473,7 +477,7 @@ void TJournalWindow::ExportExecute() {
     if (!choice) return;
     std::vector<TJournalRow> rows;
     try {
-        rows = journal_.Rows(period_, 0, count_);
+        rows = records_.Rows(period_, 0, count_);
     } catch (const std::exception& e) {
         Application().ShowErrorText(e.what());
         return;

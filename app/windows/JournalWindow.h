@@ -120,6 +120,11 @@ private:
     void ShowLink();
 
     TJournal& journal_;
+    // What the window reads and writes of the journal, on its connection.
+    TJournalRecords records_;
+    TAnnotations annotations_;
+    TCatalogue catalogueTable_;
+    TClockNotes clockNotes_;
     IClock& clockSource_;
     RegionalFormats formats_;
     IFileExportPlatform& exportPlatform_;

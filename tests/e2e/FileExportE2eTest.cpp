@@ -1018,7 +1018,8 @@ TEST_F(AnnotationDialog, EnterOnANewRecordOpensItsDialogWhichSavesOnlyGoodInput)
         app::TPlatformClock clock;
         TJournal journal(Narrow(Work(L"VIREL1_Service.db")), clock);
         ASSERT_TRUE(journal.Open().error.empty());
-        ASSERT_EQ(journal.SaveKind({0, "Грудная клетка; \"прямая\"", 0.18, 0.2}).fault, TKindFault::None);
+        ASSERT_EQ(TCatalogue(journal).SaveKind({0, "Грудная клетка; \"прямая\"", 0.18, 0.2}).fault,
+                  TKindFault::None);
     }
     program->Click(program->Face().BitBtn1());
     ASSERT_EQ(program->Status(), "Считывание текущих значений произведено успешно");
@@ -1198,10 +1199,10 @@ TEST_F(AnnotationDialog, TheCatalogueDialogImportsExportsAddsAndKeepsAKindInUse)
         app::TPlatformClock clock;
         TJournal journal(Narrow(Work(L"VIREL1_Service.db")), clock);
         ASSERT_TRUE(journal.Open().error.empty());
-        const auto kinds = journal.Catalogue();
+        const auto kinds = TCatalogue(journal).Kinds();
         TAnnotationInput input;
         input.kindId = kinds[0].id;
-        ASSERT_EQ(journal.Annotate(1, input, {}).fault, TAnnotationFault::None);
+        ASSERT_EQ(TAnnotations(journal).Annotate(1, input, {}).fault, TAnnotationFault::None);
     }
     LVITEMW select{};
     select.stateMask = select.state = LVIS_SELECTED | LVIS_FOCUSED;
@@ -1447,16 +1448,16 @@ void TwoAnnotatedRecords(TRunningProgram& program, const std::wstring& journalPa
     app::TPlatformClock clock;
     TJournal journal(Narrow(journalPath), clock);
     ASSERT_TRUE(journal.Open().error.empty());
-    const TKindResult kind = journal.SaveKind({0, kOddKind, 0.18, 0.2});
+    const TKindResult kind = TCatalogue(journal).SaveKind({0, kOddKind, 0.18, 0.2});
     ASSERT_EQ(kind.fault, TKindFault::None);
     TAnnotationInput adult;
     adult.kindId = kind.id;
     adult.birthYear = 1975;
     adult.patient = "Иванов И.И.";
-    ASSERT_EQ(journal.Annotate(1, adult, {}).fault, TAnnotationFault::None);
+    ASSERT_EQ(TAnnotations(journal).Annotate(1, adult, {}).fault, TAnnotationFault::None);
     TAnnotationInput noYear;
     noYear.kindId = kind.id;
-    ASSERT_EQ(journal.Annotate(2, noYear, {}).fault, TAnnotationFault::None);
+    ASSERT_EQ(TAnnotations(journal).Annotate(2, noYear, {}).fault, TAnnotationFault::None);
 }
 
 // The report window from the journal window's menu: this month by default, the tables read back

@@ -105,12 +105,12 @@ protected:
         TAnnotationInput input;
         input.patient = "Ёлкина; \"О'Нил\" '); DROP TABLE records; --";
         input.note = std::string(10'000, 'z');
-        ASSERT_EQ(journal.Annotate(1, input, {}).fault, TAnnotationFault::None);
+        ASSERT_EQ(TAnnotations(journal).Annotate(1, input, {}).fault, TAnnotationFault::None);
     }
     std::size_t Waiting() {
         TJournal journal(Narrow(JournalPath()), clock_);
         (void)journal.Open();
-        return journal.Waiting();
+        return TPushQueue(journal).Waiting();
     }
 
     std::wstring folder_;

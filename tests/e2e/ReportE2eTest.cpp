@@ -100,7 +100,7 @@ TEST_F(ReportE2e, TheCatalogueFromAFileAndAReportOfAnnotatedRecordsReadBack) {
     {
         TJournal journal(Narrow(JournalPath()), clock_);
         (void)journal.Open();
-        EXPECT_TRUE(journal.Catalogue().empty()) << "nothing half-imported";
+        EXPECT_TRUE(TCatalogue(journal).Kinds().empty()) << "nothing half-imported";
     }
 
     WriteBytes(File(L"catalogue.csv"),
@@ -110,7 +110,7 @@ TEST_F(ReportE2e, TheCatalogueFromAFileAndAReportOfAnnotatedRecordsReadBack) {
     {
         TJournal journal(Narrow(JournalPath()), clock_);
         (void)journal.Open();
-        const auto catalogue = journal.Catalogue();
+        const auto catalogue = TCatalogue(journal).Kinds();
         ASSERT_EQ(catalogue.size(), 2u);
         EXPECT_EQ(catalogue[0].name, kOddKind);
         // Two records annotated: an adult and a child of the same kind; the third stays without.
@@ -119,10 +119,10 @@ TEST_F(ReportE2e, TheCatalogueFromAFileAndAReportOfAnnotatedRecordsReadBack) {
         adult.birthYear = 1980;
         adult.patient = "Иванов; \"И. И.\"";
         adult.note = longNote;
-        ASSERT_EQ(journal.Annotate(1, adult, {}).fault, TAnnotationFault::None);
+        ASSERT_EQ(TAnnotations(journal).Annotate(1, adult, {}).fault, TAnnotationFault::None);
         TAnnotationInput child = adult;
         child.birthYear = 2015;
-        ASSERT_EQ(journal.Annotate(2, child, {TPatientForm::Sha256, "соль"}).fault,
+        ASSERT_EQ(TAnnotations(journal).Annotate(2, child, {TPatientForm::Sha256, "соль"}).fault,
                   TAnnotationFault::None);
     }
 

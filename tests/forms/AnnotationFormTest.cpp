@@ -113,9 +113,10 @@ TEST(AnnotationForm, FieldsGoThroughTheJournalAndBackIntact) {
     TJournal journal(dir / "VIREL1_Service.db", clock);
     ASSERT_EQ(journal.Open().outcome, TOpenOutcome::Created);
     ASSERT_EQ(journal.Capture({MeterRecord{}.Journal()}).outcome, TCaptureOutcome::Written);
-    const TKindResult kind = journal.SaveKind({0, "Кисть; \"прямая\"", 0.01, std::nullopt});
+    const TKindResult kind =
+        TCatalogue(journal).SaveKind({0, "Кисть; \"прямая\"", 0.01, std::nullopt});
     ASSERT_EQ(kind.fault, TKindFault::None);
-    const std::vector<TExamKind> kinds = journal.Catalogue();
+    const std::vector<TExamKind> kinds = TCatalogue(journal).Kinds();
 
     TAnnotationFields typed;
     typed.patient = std::string(10000, 'x') + "\"Иванов\"; И.И.";
@@ -126,10 +127,11 @@ TEST(AnnotationForm, FieldsGoThroughTheJournalAndBackIntact) {
     typed.note = "строка 1\r\nстрока 2; \"в кавычках\"" + std::string(10000, ';');
     const auto parse = ParseAnnotationFields(typed, kinds, 2025, false);
     ASSERT_TRUE(parse.input) << parse.message;
-    const TAnnotationResult saved = journal.Annotate(1, *parse.input, {TPatientForm::Typed, ""});
+    const TAnnotationResult saved =
+        TAnnotations(journal).Annotate(1, *parse.input, {TPatientForm::Typed, ""});
     ASSERT_EQ(saved.fault, TAnnotationFault::None) << saved.error;
 
-    const auto current = journal.CurrentAnnotation(1);
+    const auto current = TAnnotations(journal).Current(1);
     const TAnnotationPrefill back = FieldsOfAnnotation(current, kinds);
     EXPECT_FALSE(back.patientHidden);
     EXPECT_EQ(back.fields.patient, typed.patient);
@@ -145,9 +147,9 @@ TEST(AnnotationForm, FieldsGoThroughTheJournalAndBackIntact) {
 
     // A hashed patient cannot be shown back: the dialog says so and shows nothing.
     const TAnnotationResult hashed =
-        journal.Annotate(1, *parse.input, {TPatientForm::Sha256, "соль"});
+        TAnnotations(journal).Annotate(1, *parse.input, {TPatientForm::Sha256, "соль"});
     ASSERT_EQ(hashed.fault, TAnnotationFault::None);
-    const TAnnotationPrefill hidden = FieldsOfAnnotation(journal.CurrentAnnotation(1), kinds);
+    const TAnnotationPrefill hidden = FieldsOfAnnotation(TAnnotations(journal).Current(1), kinds);
     EXPECT_TRUE(hidden.patientHidden);
     EXPECT_EQ(hidden.fields.patient, "");
     EXPECT_EQ(hidden.fields.note, typed.note);
@@ -171,34 +173,37 @@ TEST(AnnotationForm, AHiddenPatientStaysUnlessAnotherIsTyped) {
     typed.patient = "Иванов И.И.";
     auto parse = ParseAnnotationFields(typed, kKinds, 2025, false);
     ASSERT_TRUE(parse.input);
-    ASSERT_EQ(journal.Annotate(1, *parse.input, hashing).fault, TAnnotationFault::None);
-    const std::string hash = *journal.CurrentAnnotation(1)->patient;
+    ASSERT_EQ(TAnnotations(journal).Annotate(1, *parse.input, hashing).fault,
+              TAnnotationFault::None);
+    const std::string hash = *TAnnotations(journal).Current(1)->patient;
     ASSERT_EQ(hash, Sha256Hex("сольИванов И.И."));
 
     for (const TPatientPrivacy& now :
          {hashing, TPatientPrivacy{TPatientForm::Typed, ""}, TPatientPrivacy{TPatientForm::None, ""}}) {
-        TAnnotationPrefill shown = FieldsOfAnnotation(journal.CurrentAnnotation(1), kKinds);
+        TAnnotationPrefill shown = FieldsOfAnnotation(TAnnotations(journal).Current(1), kKinds);
         ASSERT_TRUE(shown.patientHidden);
         shown.fields.note = std::string("заметка ") + PatientFormText(now.form);
         shown.fields.patient = "  ";  // spaces only: nothing typed
         parse = ParseAnnotationFields(shown.fields, kKinds, 2025, shown.patientHidden);
         ASSERT_TRUE(parse.input);
         EXPECT_TRUE(parse.input->keepPatient);
-        ASSERT_EQ(journal.Annotate(1, *parse.input, now).fault, TAnnotationFault::None);
-        const auto current = journal.CurrentAnnotation(1);
+        ASSERT_EQ(TAnnotations(journal).Annotate(1, *parse.input, now).fault,
+                  TAnnotationFault::None);
+        const auto current = TAnnotations(journal).Current(1);
         EXPECT_EQ(current->patient, hash) << PatientFormText(now.form);
         EXPECT_EQ(current->patientForm, TPatientForm::Sha256) << PatientFormText(now.form);
         EXPECT_EQ(current->note, shown.fields.note);
     }
-    EXPECT_EQ(journal.AnnotationHistory(1).size(), 4u) << "each save a row of its own";
+    EXPECT_EQ(TAnnotations(journal).History(1).size(), 4u) << "each save a row of its own";
 
-    TAnnotationPrefill shown = FieldsOfAnnotation(journal.CurrentAnnotation(1), kKinds);
+    TAnnotationPrefill shown = FieldsOfAnnotation(TAnnotations(journal).Current(1), kKinds);
     shown.fields.patient = "Петров П.П.";
     parse = ParseAnnotationFields(shown.fields, kKinds, 2025, shown.patientHidden);
     ASSERT_TRUE(parse.input);
     EXPECT_FALSE(parse.input->keepPatient);
-    ASSERT_EQ(journal.Annotate(1, *parse.input, hashing).fault, TAnnotationFault::None);
-    EXPECT_EQ(journal.CurrentAnnotation(1)->patient, Sha256Hex("сольПетров П.П."));
+    ASSERT_EQ(TAnnotations(journal).Annotate(1, *parse.input, hashing).fault,
+              TAnnotationFault::None);
+    EXPECT_EQ(TAnnotations(journal).Current(1)->patient, Sha256Hex("сольПетров П.П."));
 
     // A record without any annotation keeps no patient by keeping.
     MeterRecord second;
@@ -207,9 +212,9 @@ TEST(AnnotationForm, AHiddenPatientStaysUnlessAnotherIsTyped) {
     TAnnotationInput keep;
     keep.keepPatient = true;
     keep.patient = "не этот";
-    ASSERT_EQ(journal.Annotate(2, keep, hashing).fault, TAnnotationFault::None);
-    EXPECT_FALSE(journal.CurrentAnnotation(2)->patient);
-    EXPECT_EQ(journal.CurrentAnnotation(2)->patientForm, TPatientForm::None);
+    ASSERT_EQ(TAnnotations(journal).Annotate(2, keep, hashing).fault, TAnnotationFault::None);
+    EXPECT_FALSE(TAnnotations(journal).Current(2)->patient);
+    EXPECT_EQ(TAnnotations(journal).Current(2)->patientForm, TPatientForm::None);
     // A shown (typed) patient is never kept by the empty field: emptied, it is gone.
     EXPECT_FALSE(ParseAnnotationFields({}, kKinds, 2025, false).input->keepPatient);
 }

@@ -40,7 +40,7 @@ TEST_F(JournalViewTest, RowsShowAsTheMainWindowWritesThemNewestFirst) {
                          noTime.Journal(TJournalSource::Record)})
                   .added,
               3u);
-    const auto rows = j.Rows(DefaultJournalPeriod({2025, 9, 14}), 0, 10);
+    const auto rows = TJournalRecords(j).Rows(DefaultJournalPeriod({2025, 9, 14}), 0, 10);
     ASSERT_EQ(rows.size(), 3u);
     auto texts = [&](const TJournalRow& row) {
         std::vector<std::string> cells;
@@ -63,7 +63,7 @@ TEST_F(JournalViewTest, RowsShowAsTheMainWindowWritesThemNewestFirst) {
                         "device_error, first_seen, source) VALUES (NULL, 5, 11, "
                         "'2025-09-30 23:59', 3.25, NULL, '2025-10-01 08:00:00', 'export')"),
               SQLITE_OK);
-    const auto top = j.Rows(DefaultJournalPeriod({2025, 9, 1}), 0, 1);
+    const auto top = TJournalRecords(j).Rows(DefaultJournalPeriod({2025, 9, 1}), 0, 1);
     ASSERT_EQ(top.size(), 1u);
     EXPECT_EQ(texts(top[0]),
               (std::vector<std::string>{"30.09.2025 23:59:00", "5", "11", "3.25", "", "выгрузка"}));
@@ -100,27 +100,27 @@ TEST_F(JournalViewTest, PeriodsCountAndTotalLines) {
     }
     ASSERT_EQ(j.Capture(records).added, 30u);
     // Days 10 to 12: 10.5 + 11.5 + 12.5.
-    EXPECT_EQ(TotalsText(j.Totals(PeriodBetween({2025, 9, 12}, {2025, 9, 10}))),
+    EXPECT_EQ(TotalsText(TJournalRecords(j).Totals(PeriodBetween({2025, 9, 12}, {2025, 9, 10}))),
               "Записей за период: 3, сумма доз: 34.5 Гр·см²");
 }
 
 TEST_F(JournalViewTest, ClockLinesNameTheMeterOnlyWhenThereAreSeveral) {
     TJournal j(dir / "j.db", clock);
     ASSERT_EQ(j.Open().outcome, TOpenOutcome::Created);
-    EXPECT_TRUE(ClockDriftTexts(j.ClockDrifts()).empty());
-    ASSERT_EQ(j.NoteClockDifference(42, -12, clock.now), TNoteOutcome::Noted);
-    EXPECT_EQ(ClockDriftTexts(j.ClockDrifts()),
+    EXPECT_TRUE(ClockDriftTexts(TClockNotes(j).Drifts()).empty());
+    ASSERT_EQ(TClockNotes(j).Note(42, -12, clock.now), TNoteOutcome::Noted);
+    EXPECT_EQ(ClockDriftTexts(TClockNotes(j).Drifts()),
               std::vector<std::string>{"Часы прибора расходятся с часами компьютера на 12 мин"});
     // The latest note counts.
-    ASSERT_EQ(j.NoteClockDifference(42, 47, clock.now), TNoteOutcome::Noted);
-    ASSERT_EQ(j.NoteClockDifference(7, 6, clock.now), TNoteOutcome::Noted);
-    EXPECT_EQ(ClockDriftTexts(j.ClockDrifts()),
+    ASSERT_EQ(TClockNotes(j).Note(42, 47, clock.now), TNoteOutcome::Noted);
+    ASSERT_EQ(TClockNotes(j).Note(7, 6, clock.now), TNoteOutcome::Noted);
+    EXPECT_EQ(ClockDriftTexts(TClockNotes(j).Drifts()),
               (std::vector<std::string>{
                   "Прибор №7: Часы прибора расходятся с часами компьютера на 6 мин",
                   "Прибор №42: Часы прибора расходятся с часами компьютера на 47 мин"}));
     // A clock that is back within the minutes allowed says nothing any more.
-    ASSERT_EQ(j.NoteClockDifference(7, 1, clock.now), TNoteOutcome::Noted);
-    EXPECT_EQ(ClockDriftTexts(j.ClockDrifts()),
+    ASSERT_EQ(TClockNotes(j).Note(7, 1, clock.now), TNoteOutcome::Noted);
+    EXPECT_EQ(ClockDriftTexts(TClockNotes(j).Drifts()),
               std::vector<std::string>{"Часы прибора расходятся с часами компьютера на 47 мин"});
 }
 
@@ -167,13 +167,13 @@ TEST_F(JournalViewTest, TheListFetchesWholePagesAroundWhatIsOnScreen) {
     }
     ASSERT_EQ(j.Capture(records).added, 250u);
     const TPeriod period = DefaultJournalPeriod({2025, 9, 1});
-    const auto all = j.Rows(period, 0, 1000);
+    const auto all = TJournalRecords(j).Rows(period, 0, 1000);
     ASSERT_EQ(all.size(), 250u);
     TRowCache paged(100);
     for (std::size_t at = 0; at < all.size(); at += 37) {
         const std::size_t to = std::min<std::size_t>(at + 36, 249);
         if (const auto span = paged.Missing(at, to, all.size())) {
-            paged.Store(span->first, j.Rows(period, span->first, span->count));
+            paged.Store(span->first, TJournalRecords(j).Rows(period, span->first, span->count));
         }
         for (std::size_t i = at; i <= to; ++i) {
             ASSERT_NE(paged.Find(i), nullptr) << i;
@@ -205,7 +205,8 @@ TEST_F(JournalViewTest, TheShownPeriodIsWrittenInTheFileExportsLayout) {
     b.error = 4;
     ASSERT_EQ(j.Capture({a.Journal(), b.Journal(TJournalSource::Harvest)}).added, 2u);
     const TPeriod period = DefaultJournalPeriod({2025, 9, 14});
-    const TArchiveSheet sheet = JournalSheet(j.Rows(period, 0, 100), period, formats);
+    const TArchiveSheet sheet =
+        JournalSheet(TJournalRecords(j).Rows(period, 0, 100), period, formats);
     ASSERT_EQ(sheet.records.size(), 2u);
     EXPECT_EQ(sheet.records[0]->raw, b.Decoded().raw) << "the meter's own record, decoded again";
     EXPECT_EQ(JournalFileName(period), "Журнал доз 01.09.2025-30.09.2025");

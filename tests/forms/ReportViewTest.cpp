@@ -28,13 +28,13 @@ TEST(ReportView, TheJournalsReportComesThroughTheSourceOrItsReason) {
             records.push_back(r.Journal());
         }
         ASSERT_EQ(writer.Capture(records).outcome, TCaptureOutcome::Written);
-        const TKindResult kind = writer.SaveKind({0, "Грудная клетка", 0.18, 0.2});
+        const TKindResult kind = TCatalogue(writer).SaveKind({0, "Грудная клетка", 0.18, 0.2});
         ASSERT_EQ(kind.fault, TKindFault::None);
         TAnnotationInput input;
         input.kindId = kind.id;
         input.birthYear = 1970;
         input.patient = "Иванов";
-        ASSERT_EQ(writer.Annotate(1, input, {}).fault, TAnnotationFault::None);
+        ASSERT_EQ(TAnnotations(writer).Annotate(1, input, {}).fault, TAnnotationFault::None);
     }
     // The source as the window runs it: a connection of its own, opened by the function.
     const std::string path = dir / "VIREL1_Service.db";

@@ -48,7 +48,7 @@ protected:
     }
     std::int64_t Kind(const std::string& name, std::optional<double> adult,
                       std::optional<double> child) {
-        const TKindResult saved = journal->SaveKind({0, name, adult, child});
+        const TKindResult saved = TCatalogue(*journal).SaveKind({0, name, adult, child});
         EXPECT_EQ(saved.fault, TKindFault::None) << saved.error;
         return saved.id;
     }
@@ -67,7 +67,7 @@ TEST_F(AnnotationsTest, AFirstVersionJournalIsBroughtForwardWithItsRecords) {
     const TOpenResult opened = j.Open();
     EXPECT_EQ(opened.outcome, TOpenOutcome::Opened);
     EXPECT_EQ(opened.version, kJournalSchemaVersion);
-    const auto rows = j.ExamRows({{2024, 3, 1}, {2024, 3, 31}});
+    const auto rows = TJournalRecords(j).ExamRows({{2024, 3, 1}, {2024, 3, 31}});
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_DOUBLE_EQ(rows[0].dose, 4.25);
     EXPECT_FALSE(rows[0].kindId);
@@ -110,25 +110,25 @@ TEST_F(AnnotationsTest, EveryChangeIsANewRowAndTheMeasuredFieldsStay) {
     RawDb db(Path());
     const auto measured = db.All("SELECT * FROM records");
 
-    EXPECT_FALSE(j.CurrentAnnotation(record));
+    EXPECT_FALSE(TAnnotations(j).Current(record));
     TAnnotationInput input;
     input.patient = "Иванов И. И.";
     input.birthYear = 1970;
     input.kindId = chest;
     input.images = 2;
     input.operatorName = "Петрова";
-    const TAnnotationResult first = j.Annotate(record, input, {});
+    const TAnnotationResult first = TAnnotations(j).Annotate(record, input, {});
     ASSERT_EQ(first.fault, TAnnotationFault::None) << first.error;
 
     clock.now.minute += 5;
     input.kindId = spine;
     input.note = "повтор";
     input.images.reset();
-    const TAnnotationResult second = j.Annotate(record, input, {});
+    const TAnnotationResult second = TAnnotations(j).Annotate(record, input, {});
     ASSERT_EQ(second.fault, TAnnotationFault::None) << second.error;
     EXPECT_GT(second.id, first.id);
 
-    const auto current = j.CurrentAnnotation(record);
+    const auto current = TAnnotations(j).Current(record);
     ASSERT_TRUE(current);
     EXPECT_EQ(current->id, second.id);
     EXPECT_EQ(current->kindId, spine);
@@ -137,7 +137,7 @@ TEST_F(AnnotationsTest, EveryChangeIsANewRowAndTheMeasuredFieldsStay) {
     EXPECT_FALSE(current->images);
     EXPECT_EQ(current->savedAt, "2025-09-14 10:35:15");
 
-    const auto history = j.AnnotationHistory(record);
+    const auto history = TAnnotations(j).History(record);
     ASSERT_EQ(history.size(), 2u);
     EXPECT_EQ(history[0].kindId, chest);
     EXPECT_EQ(history[0].images, 2);
@@ -148,7 +148,7 @@ TEST_F(AnnotationsTest, EveryChangeIsANewRowAndTheMeasuredFieldsStay) {
     EXPECT_EQ(history[1].id, second.id);
 
     EXPECT_EQ(db.All("SELECT * FROM records"), measured) << "the measurement itself never changes";
-    const auto rows = j.ExamRows({{2025, 9, 1}, {2025, 9, 30}});
+    const auto rows = TJournalRecords(j).ExamRows({{2025, 9, 1}, {2025, 9, 30}});
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].kindId, spine) << "the report takes the current annotation";
     EXPECT_EQ(rows[0].birthYear, 1970);
@@ -159,24 +159,24 @@ TEST_F(AnnotationsTest, ThePatientIsKeptAsTypedAsASaltedHashOrNotAtAll) {
     const std::int64_t record = Add({});
     TAnnotationInput input;
     input.patient = "  ИД-00042 ";
-    ASSERT_EQ(j.Annotate(record, input, {TPatientForm::Typed, "соль"}).fault,
+    ASSERT_EQ(TAnnotations(j).Annotate(record, input, {TPatientForm::Typed, "соль"}).fault,
               TAnnotationFault::None);
-    EXPECT_EQ(j.CurrentAnnotation(record)->patient, "ИД-00042");
-    EXPECT_EQ(j.CurrentAnnotation(record)->patientForm, TPatientForm::Typed);
+    EXPECT_EQ(TAnnotations(j).Current(record)->patient, "ИД-00042");
+    EXPECT_EQ(TAnnotations(j).Current(record)->patientForm, TPatientForm::Typed);
 
-    ASSERT_EQ(j.Annotate(record, input, {TPatientForm::Sha256, "соль"}).fault,
+    ASSERT_EQ(TAnnotations(j).Annotate(record, input, {TPatientForm::Sha256, "соль"}).fault,
               TAnnotationFault::None);
-    const auto hashed = j.CurrentAnnotation(record);
+    const auto hashed = TAnnotations(j).Current(record);
     EXPECT_EQ(hashed->patientForm, TPatientForm::Sha256);
     EXPECT_EQ(hashed->patient, Sha256Hex("сольИД-00042"));
     // The same patient typed again links to the same hash; another clinic's salt does not.
     EXPECT_EQ(KeptPatient("ИД-00042", {TPatientForm::Sha256, "соль"}), hashed->patient);
     EXPECT_NE(KeptPatient("ИД-00042", {TPatientForm::Sha256, "другая"}), hashed->patient);
 
-    ASSERT_EQ(j.Annotate(record, input, {TPatientForm::None, "соль"}).fault,
+    ASSERT_EQ(TAnnotations(j).Annotate(record, input, {TPatientForm::None, "соль"}).fault,
               TAnnotationFault::None);
-    EXPECT_FALSE(j.CurrentAnnotation(record)->patient);
-    EXPECT_EQ(j.CurrentAnnotation(record)->patientForm, TPatientForm::None);
+    EXPECT_FALSE(TAnnotations(j).Current(record)->patient);
+    EXPECT_EQ(TAnnotations(j).Current(record)->patientForm, TPatientForm::None);
     RawDb db(Path());
     EXPECT_EQ(db.One("SELECT count(*) FROM annotations WHERE instr(patient, 'ИД') > 0"), "1")
         << "only the row saved as typed holds the text";
@@ -187,29 +187,31 @@ TEST_F(AnnotationsTest, BadInputIsRefusedAndLongOrOddTextSurvives) {
     const std::int64_t record = Add({});
     TAnnotationInput input;
     input.birthYear = 2026;  // the clock says 2025
-    EXPECT_EQ(j.Annotate(record, input, {}).fault, TAnnotationFault::BirthYearInvalid);
+    EXPECT_EQ(TAnnotations(j).Annotate(record, input, {}).fault,
+              TAnnotationFault::BirthYearInvalid);
     input.birthYear = 1899;
-    EXPECT_EQ(j.Annotate(record, input, {}).fault, TAnnotationFault::BirthYearInvalid);
+    EXPECT_EQ(TAnnotations(j).Annotate(record, input, {}).fault,
+              TAnnotationFault::BirthYearInvalid);
     input.birthYear = 2025;
-    EXPECT_EQ(j.Annotate(record, input, {}).fault, TAnnotationFault::None);
+    EXPECT_EQ(TAnnotations(j).Annotate(record, input, {}).fault, TAnnotationFault::None);
     input.birthYear = 1900;
-    EXPECT_EQ(j.Annotate(record, input, {}).fault, TAnnotationFault::None);
+    EXPECT_EQ(TAnnotations(j).Annotate(record, input, {}).fault, TAnnotationFault::None);
     input.images = -1;
-    EXPECT_EQ(j.Annotate(record, input, {}).fault, TAnnotationFault::ImagesInvalid);
+    EXPECT_EQ(TAnnotations(j).Annotate(record, input, {}).fault, TAnnotationFault::ImagesInvalid);
     input.images = 0;
     input.kindId = 999;
-    EXPECT_EQ(j.Annotate(record, input, {}).fault, TAnnotationFault::UnknownKind);
+    EXPECT_EQ(TAnnotations(j).Annotate(record, input, {}).fault, TAnnotationFault::UnknownKind);
     input.kindId.reset();
-    EXPECT_EQ(j.Annotate(record + 1, input, {}).fault, TAnnotationFault::NoRecord);
-    EXPECT_EQ(j.AnnotationHistory(record).size(), 2u) << "refused changes leave no row";
+    EXPECT_EQ(TAnnotations(j).Annotate(record + 1, input, {}).fault, TAnnotationFault::NoRecord);
+    EXPECT_EQ(TAnnotations(j).History(record).size(), 2u) << "refused changes leave no row";
 
     std::string longText;
     while (longText.size() < 10'000) longText += "Я;\"x\"\r\n'";
     input.patient = "a;b\"c\"";
     input.operatorName = "O'Brien; \"старший\"";
     input.note = longText;
-    ASSERT_EQ(j.Annotate(record, input, {}).fault, TAnnotationFault::None);
-    const auto current = j.CurrentAnnotation(record);
+    ASSERT_EQ(TAnnotations(j).Annotate(record, input, {}).fault, TAnnotationFault::None);
+    const auto current = TAnnotations(j).Current(record);
     EXPECT_EQ(current->note, longText);
     EXPECT_EQ(current->operatorName, input.operatorName);
     EXPECT_EQ(current->patient, input.patient);
@@ -218,24 +220,26 @@ TEST_F(AnnotationsTest, BadInputIsRefusedAndLongOrOddTextSurvives) {
 TEST_F(AnnotationsTest, TheCatalogueKeepsNamesUniqueAndKindsInUse) {
     TJournal& j = Opened();
     const std::int64_t chest = Kind("Грудная клетка", 0.18, std::nullopt);
-    EXPECT_EQ(j.SaveKind({0, " Грудная клетка ", 1, 1}).fault, TKindFault::DuplicateName);
-    EXPECT_EQ(j.SaveKind({0, "  ", 1, 1}).fault, TKindFault::EmptyName);
-    EXPECT_EQ(j.SaveKind({0, "Череп", -0.1, 1}).fault, TKindFault::NegativeK);
-    EXPECT_EQ(j.SaveKind({chest + 5, "Череп", 1, 1}).fault, TKindFault::NoKind);
+    EXPECT_EQ(TCatalogue(j).SaveKind({0, " Грудная клетка ", 1, 1}).fault,
+              TKindFault::DuplicateName);
+    EXPECT_EQ(TCatalogue(j).SaveKind({0, "  ", 1, 1}).fault, TKindFault::EmptyName);
+    EXPECT_EQ(TCatalogue(j).SaveKind({0, "Череп", -0.1, 1}).fault, TKindFault::NegativeK);
+    EXPECT_EQ(TCatalogue(j).SaveKind({chest + 5, "Череп", 1, 1}).fault, TKindFault::NoKind);
     const std::int64_t skull = Kind("Череп", std::nullopt, std::nullopt);
 
     // A name corrected carries over to the records given the kind.
     const std::int64_t record = Add({});
     TAnnotationInput input;
     input.kindId = chest;
-    ASSERT_EQ(j.Annotate(record, input, {}).fault, TAnnotationFault::None);
-    ASSERT_EQ(j.SaveKind({chest, "Органы грудной клетки", 0.2, 0.25}).fault, TKindFault::None);
-    EXPECT_EQ(j.CurrentAnnotation(record)->kindName, "Органы грудной клетки");
+    ASSERT_EQ(TAnnotations(j).Annotate(record, input, {}).fault, TAnnotationFault::None);
+    ASSERT_EQ(TCatalogue(j).SaveKind({chest, "Органы грудной клетки", 0.2, 0.25}).fault,
+              TKindFault::None);
+    EXPECT_EQ(TAnnotations(j).Current(record)->kindName, "Органы грудной клетки");
 
-    EXPECT_EQ(j.RemoveKind(chest).fault, TKindFault::InUse);
-    EXPECT_EQ(j.RemoveKind(skull).fault, TKindFault::None);
-    EXPECT_EQ(j.RemoveKind(skull).fault, TKindFault::NoKind);
-    const auto catalogue = j.Catalogue();
+    EXPECT_EQ(TCatalogue(j).RemoveKind(chest).fault, TKindFault::InUse);
+    EXPECT_EQ(TCatalogue(j).RemoveKind(skull).fault, TKindFault::None);
+    EXPECT_EQ(TCatalogue(j).RemoveKind(skull).fault, TKindFault::NoKind);
+    const auto catalogue = TCatalogue(j).Kinds();
     ASSERT_EQ(catalogue.size(), 1u);
     EXPECT_EQ(catalogue[0].name, "Органы грудной клетки");
     EXPECT_EQ(catalogue[0].kAdult, 0.2);
@@ -245,16 +249,17 @@ TEST_F(AnnotationsTest, TheCatalogueKeepsNamesUniqueAndKindsInUse) {
 TEST_F(AnnotationsTest, AMergeSetsKByNameAndIsAllOrNothing) {
     TJournal& j = Opened();
     const std::int64_t chest = Kind("Грудная клетка", 0.18, std::nullopt);
-    j.MergeCatalogue({{0, "Грудная клетка", 0.2, 0.3}, {0, "Череп", std::nullopt, 0.05}});
-    auto catalogue = j.Catalogue();
+    TCatalogue(j).Merge({{0, "Грудная клетка", 0.2, 0.3}, {0, "Череп", std::nullopt, 0.05}});
+    auto catalogue = TCatalogue(j).Kinds();
     ASSERT_EQ(catalogue.size(), 2u);
     EXPECT_EQ(catalogue[0].id, chest) << "the same kind, its id kept";
     EXPECT_EQ(catalogue[0].kChild, 0.3);
     EXPECT_FALSE(catalogue[1].kAdult);
 
     // The second kind breaks a rule of the table: the first is not taken either.
-    EXPECT_THROW(j.MergeCatalogue({{0, "Кисть", 0.01, 0.01}, {0, "Стопа", -1.0, 0.01}}), EJournal);
-    catalogue = j.Catalogue();
+    EXPECT_THROW(TCatalogue(j).Merge({{0, "Кисть", 0.01, 0.01}, {0, "Стопа", -1.0, 0.01}}),
+                 EJournal);
+    catalogue = TCatalogue(j).Kinds();
     EXPECT_EQ(catalogue.size(), 2u);
 }
 
@@ -277,9 +282,9 @@ TEST_F(AnnotationsTest, ExamRowsAreThePeriodsRecordsWithTheirCurrentKind) {
     TAnnotationInput input;
     input.kindId = chest;
     input.birthYear = 2010;
-    ASSERT_EQ(j.Annotate(annotated, input, {}).fault, TAnnotationFault::None);
+    ASSERT_EQ(TAnnotations(j).Annotate(annotated, input, {}).fault, TAnnotationFault::None);
 
-    const auto rows = j.ExamRows({{2025, 9, 1}, {2025, 9, 30}});
+    const auto rows = TJournalRecords(j).ExamRows({{2025, 9, 1}, {2025, 9, 30}});
     ASSERT_EQ(rows.size(), 2u);
     const auto& first = rows[0].kindId ? rows[0] : rows[1];
     const auto& other = rows[0].kindId ? rows[1] : rows[0];
@@ -289,8 +294,8 @@ TEST_F(AnnotationsTest, ExamRowsAreThePeriodsRecordsWithTheirCurrentKind) {
     EXPECT_EQ(first.birthYear, 2010);
     EXPECT_EQ(other.minute, ToMilliseconds({2025, 9, 14, 10, 30}) / 60000);
     EXPECT_FALSE(other.birthYear);
-    EXPECT_EQ(j.ExamRows({{2025, 8, 31}, {2025, 8, 31}}).size(), 1u);
-    EXPECT_TRUE(j.ExamRows({{2025, 10, 1}, {2025, 10, 31}}).empty());
+    EXPECT_EQ(TJournalRecords(j).ExamRows({{2025, 8, 31}, {2025, 8, 31}}).size(), 1u);
+    EXPECT_TRUE(TJournalRecords(j).ExamRows({{2025, 10, 1}, {2025, 10, 31}}).empty());
 }
 
 TEST_F(AnnotationsTest, ANewerProgramsJournalIsReadButNotAnnotated) {
@@ -299,22 +304,22 @@ TEST_F(AnnotationsTest, ANewerProgramsJournalIsReadButNotAnnotated) {
         const std::int64_t record = Add({});
         TAnnotationInput input;
         input.kindId = Kind("Череп", 0.05, 0.07);
-        ASSERT_EQ(j.Annotate(record, input, {}).fault, TAnnotationFault::None);
+        ASSERT_EQ(TAnnotations(j).Annotate(record, input, {}).fault, TAnnotationFault::None);
         journal.reset();
         RawDb db(Path());
         ASSERT_EQ(db.Exec("UPDATE meta SET value = 99 WHERE key = 'schema_version'"), SQLITE_OK);
     }
     TJournal newer(Path(), clock);
     ASSERT_EQ(newer.Open().outcome, TOpenOutcome::Newer);
-    const TAnnotationResult refused = newer.Annotate(1, {}, {});
+    const TAnnotationResult refused = TAnnotations(newer).Annotate(1, {}, {});
     EXPECT_EQ(refused.fault, TAnnotationFault::NotWritten);
     EXPECT_FALSE(refused.error.empty());
-    EXPECT_EQ(newer.SaveKind({0, "Кисть", 0.01, 0.01}).fault, TKindFault::NotWritten);
-    EXPECT_EQ(newer.RemoveKind(1).fault, TKindFault::NotWritten);
-    EXPECT_THROW(newer.MergeCatalogue({{0, "Кисть", 0.01, 0.01}}), EJournal);
-    EXPECT_EQ(newer.AnnotationHistory(1).size(), 1u) << "still readable";
-    EXPECT_EQ(newer.Catalogue().size(), 1u);
-    EXPECT_EQ(newer.ExamRows({{2025, 9, 1}, {2025, 9, 30}}).size(), 1u);
+    EXPECT_EQ(TCatalogue(newer).SaveKind({0, "Кисть", 0.01, 0.01}).fault, TKindFault::NotWritten);
+    EXPECT_EQ(TCatalogue(newer).RemoveKind(1).fault, TKindFault::NotWritten);
+    EXPECT_THROW(TCatalogue(newer).Merge({{0, "Кисть", 0.01, 0.01}}), EJournal);
+    EXPECT_EQ(TAnnotations(newer).History(1).size(), 1u) << "still readable";
+    EXPECT_EQ(TCatalogue(newer).Kinds().size(), 1u);
+    EXPECT_EQ(TJournalRecords(newer).ExamRows({{2025, 9, 1}, {2025, 9, 30}}).size(), 1u);
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ TEST_F(JournalSafety, AFileThatIsNoJournalGoesAsideAndANewJournalStarts) {
         const TOpenResult opened = j.Open();
         EXPECT_EQ(opened.outcome, TOpenOutcome::Replaced);
         EXPECT_EQ(opened.movedTo, Aside("-2"));
-        EXPECT_EQ(j.Totals(MonthOf({2025, 9, 1})).count, 0);
+        EXPECT_EQ(TJournalRecords(j).Totals(MonthOf({2025, 9, 1})).count, 0);
     }
     RawDb moved(Aside("-2"), SQLITE_OPEN_READONLY);
     EXPECT_EQ(moved.One("SELECT name FROM patients"), "x") << "moved as it was";
@@ -180,7 +180,7 @@ TEST_F(JournalSafety, DamageMetWhileCapturingReplacesTheFileAndKeepsTheRecords) 
     ASSERT_TRUE(captured.reopened);
     EXPECT_EQ(captured.reopened->outcome, TOpenOutcome::Replaced);
     EXPECT_EQ(captured.reopened->movedTo, Aside());
-    EXPECT_EQ(j.Totals(MonthOf({2025, 9, 1})).count, 2);
+    EXPECT_EQ(TJournalRecords(j).Totals(MonthOf({2025, 9, 1})).count, 2);
     EXPECT_TRUE(FileExists(Aside()));
 }
 
@@ -217,7 +217,7 @@ TEST_F(JournalSafety, ASecondWriterHoldingTheLockDelaysOrHoldsTheRecords) {
     EXPECT_EQ(first.held, 2u);
     EXPECT_GE(waited, std::chrono::milliseconds(2 * 150)) << "each attempt waited its time-out";
     // Readers are not kept waiting by a writer.
-    EXPECT_EQ(j.Totals(MonthOf({2025, 9, 1})).count, 0);
+    EXPECT_EQ(TJournalRecords(j).Totals(MonthOf({2025, 9, 1})).count, 0);
     const TCaptureResult second = j.Capture(Records(1, 10));
     EXPECT_EQ(second.outcome, TCaptureOutcome::Held);
     EXPECT_EQ(second.held, 3u);
@@ -300,7 +300,7 @@ TEST_F(JournalSafety, AWriterKilledInTheMiddleLeavesAllOrNothing) {
 
     TJournal j(Path(), clock);
     EXPECT_EQ(j.Open().outcome, TOpenOutcome::Opened);
-    EXPECT_EQ(j.Totals(MonthOf({2025, 9, 1})).count, 7 + 5000)
+    EXPECT_EQ(TJournalRecords(j).Totals(MonthOf({2025, 9, 1})).count, 7 + 5000)
         << "the committed transaction whole, the killed one not at all";
     EXPECT_EQ(j.Capture(Records(1, 100)).added, 1u);
     RawDb db(Path());
@@ -405,13 +405,14 @@ TEST_F(JournalOnSmallDisk, AFullDiskHoldsTheRecordsUntilThereIsRoom) {
     EXPECT_EQ(full.outcome, TCaptureOutcome::Held);
     EXPECT_EQ(full.reason, THoldReason::Full);
     EXPECT_EQ(full.held, 2000u);
-    EXPECT_EQ(j.Totals(MonthOf({2025, 9, 1})).count, 10) << "nothing of it in the file";
+    EXPECT_EQ(TJournalRecords(j).Totals(MonthOf({2025, 9, 1})).count, 10)
+        << "nothing of it in the file";
 
     Free();
     const TCaptureResult room = j.Capture({});
     EXPECT_EQ(room.outcome, TCaptureOutcome::Written);
     EXPECT_EQ(room.addedHeld, 2000u);
-    EXPECT_EQ(j.Totals(MonthOf({2025, 9, 1})).count, 2010);
+    EXPECT_EQ(TJournalRecords(j).Totals(MonthOf({2025, 9, 1})).count, 2010);
 
     // Full again at exit: saved to the user's own journal.
     Fill();

@@ -79,17 +79,17 @@ TEST_F(JournalTest, TheSchemaHasTheDocumentedColumnsAndAPlainInsertIsValid) {
               SQLITE_OK)
         << "raw is the 14 data bytes or nothing";
 
-    TJournal& j = Opened();
-    const auto rows = j.Rows({{2019, 5, 1}, {2019, 5, 31}}, 0, 10);
+    TJournalRecords records(Opened());
+    const auto rows = records.Rows({{2019, 5, 1}, {2019, 5, 31}}, 0, 10);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].record.device, 77);
     EXPECT_EQ(rows[0].record.deviceError, 4);
     EXPECT_EQ(rows[0].record.raw, (std::array<std::uint8_t, 14>{})) << "imported without bytes";
     EXPECT_EQ(rows[1].record.source, TJournalSource::Export);
     EXPECT_DOUBLE_EQ(rows[1].record.dose, 1.5);
-    EXPECT_TRUE(j.HoldsMeter(77)) << "a meter known only from rows without bytes";
-    EXPECT_TRUE(j.HoldsMeter(1));
-    EXPECT_FALSE(j.HoldsMeter(2));
+    EXPECT_TRUE(records.HoldsMeter(77)) << "a meter known only from rows without bytes";
+    EXPECT_TRUE(records.HoldsMeter(1));
+    EXPECT_FALSE(records.HoldsMeter(2));
 }
 
 TEST_F(JournalTest, IdentityIsTheFourteenBytes) {
@@ -147,17 +147,17 @@ TEST_F(JournalTest, AnInvalidTimeAndADeviceErrorGoInAsTheyAre) {
                                                      {"2", "2025-09-14 10:25", "NULL"}}));
 
     // Without the meter's time the row stands where the PC first saw it.
-    const auto day = j.Rows({{2025, 9, 20}, {2025, 9, 20}}, 0, 10);
+    const auto day = TJournalRecords(j).Rows({{2025, 9, 20}, {2025, 9, 20}}, 0, 10);
     ASSERT_EQ(day.size(), 1u);
     EXPECT_EQ(day[0].record.measuredAt, std::nullopt);
     EXPECT_EQ(day[0].record.deviceError, 7);
     EXPECT_EQ(day[0].record.firstSeen, "2025-09-20 23:59:30");
     EXPECT_EQ(day[0].record.raw, broken.Decoded().raw);
-    const auto month = j.Rows(MonthOf({2025, 9, 1}), 0, 10);
+    const auto month = TJournalRecords(j).Rows(MonthOf({2025, 9, 1}), 0, 10);
     ASSERT_EQ(month.size(), 2u);
     EXPECT_EQ(month[1].record.measuredAt, "2025-09-14 10:25");
     EXPECT_EQ(month[1].record.deviceError, std::nullopt);
-    EXPECT_EQ(j.Totals({{2025, 9, 21}, {2025, 9, 30}}).count, 0);
+    EXPECT_EQ(TJournalRecords(j).Totals({{2025, 9, 21}, {2025, 9, 30}}).count, 0);
 }
 
 TEST_F(JournalTest, AJournalOpensAgainAndANewerOneOnlyForReading) {
@@ -171,7 +171,7 @@ TEST_F(JournalTest, AJournalOpensAgainAndANewerOneOnlyForReading) {
         const TOpenResult opened = again.Open();
         EXPECT_EQ(opened.outcome, TOpenOutcome::Opened);
         EXPECT_EQ(opened.version, kJournalSchemaVersion);
-        EXPECT_EQ(again.Totals(MonthOf({2025, 9, 1})).count, 1);
+        EXPECT_EQ(TJournalRecords(again).Totals(MonthOf({2025, 9, 1})).count, 1);
     }
     {
         RawDb db(Path());
@@ -183,7 +183,7 @@ TEST_F(JournalTest, AJournalOpensAgainAndANewerOneOnlyForReading) {
     EXPECT_EQ(opened.version, 99);
     EXPECT_TRUE(newer.IsOpen());
     EXPECT_FALSE(newer.Writable());
-    EXPECT_EQ(newer.Totals(MonthOf({2025, 9, 1})).count, 1) << "still readable";
+    EXPECT_EQ(TJournalRecords(newer).Totals(MonthOf({2025, 9, 1})).count, 1) << "still readable";
 
     MeterRecord next;
     next.number = 2;
@@ -191,7 +191,7 @@ TEST_F(JournalTest, AJournalOpensAgainAndANewerOneOnlyForReading) {
     EXPECT_EQ(refused.outcome, TCaptureOutcome::Held);
     EXPECT_EQ(refused.reason, THoldReason::Newer);
     EXPECT_EQ(refused.held, 1u);
-    EXPECT_EQ(newer.NoteClockDifference(42, 30, clock.now), TNoteOutcome::NotWritten);
+    EXPECT_EQ(TClockNotes(newer).Note(42, 30, clock.now), TNoteOutcome::NotWritten);
     EXPECT_EQ(RowCount(Path()), 1);
     RawDb db(Path());
     EXPECT_EQ(db.One("SELECT value FROM meta WHERE key = 'schema_version'"), "99")
@@ -290,7 +290,8 @@ TEST_F(JournalTest, PeriodsCountAndPageNewestFirst) {
         double dose = 0;
         for (const Expected& e : inPeriod) dose += e.record.dose;
         SCOPED_TRACE(from + " .. " + to);
-        const TPeriodTotals totals = j.Totals(period);
+        TJournalRecords records(j);  // kept: later pages start at the anchors of earlier ones
+        const TPeriodTotals totals = records.Totals(period);
         EXPECT_EQ(totals.count, static_cast<std::int64_t>(inPeriod.size()));
         EXPECT_NEAR(totals.dose, dose, 1e-6);
 
@@ -300,7 +301,7 @@ TEST_F(JournalTest, PeriodsCountAndPageNewestFirst) {
              {std::size_t{0}, std::size_t{37}, n / 2, std::size_t{999}, std::size_t{1000},
               std::size_t{1001}, std::size_t{1999}, std::size_t{2000}, n > 40 ? n - 40 : 0,
               n - std::min(n, std::size_t{1}), n, n + 5, std::size_t{120}}) {
-            const auto rows = j.Rows(period, offset, 40);
+            const auto rows = records.Rows(period, offset, 40);
             const std::size_t want = offset < n ? std::min<std::size_t>(40, n - offset) : 0;
             ASSERT_EQ(rows.size(), want) << "offset " << offset;
             for (std::size_t k = 0; k < rows.size(); ++k) {
@@ -317,22 +318,24 @@ TEST_F(JournalTest, PeriodsCountAndPageNewestFirst) {
 
     // The newest row of each meter, by the same order.
     const auto sorted = Sorted(all);
+    TJournalRecords records(j);
     for (const int device : devices) {
         const auto newest = std::find_if(sorted.begin(), sorted.end(),
                                          [&](const Expected& e) { return e.device == device; });
-        const auto row = j.NewestOfMeter(device);
+        const auto row = records.NewestOfMeter(device);
         ASSERT_TRUE(row);
         EXPECT_EQ(row->id, newest->id);
-        EXPECT_TRUE(j.HoldsMeter(device));
+        EXPECT_TRUE(records.HoldsMeter(device));
     }
     for (const int absent : {0, 41, 44, 1056, 1058, 65535, 65536, -1}) {
-        EXPECT_FALSE(j.HoldsMeter(absent)) << absent;
-        EXPECT_FALSE(j.NewestOfMeter(absent)) << absent;
+        EXPECT_FALSE(records.HoldsMeter(absent)) << absent;
+        EXPECT_FALSE(records.NewestOfMeter(absent)) << absent;
     }
 }
 
 TEST_F(JournalTest, APageStaysRightWhenAnotherConnectionAddsARow) {
     TJournal& window = Opened();
+    TJournalRecords shown(window);  // the window's, with its anchors
     TJournal main(Path(), clock);
     ASSERT_EQ(main.Open().outcome, TOpenOutcome::Opened);
     std::vector<TJournalRecord> records;
@@ -346,7 +349,7 @@ TEST_F(JournalTest, APageStaysRightWhenAnotherConnectionAddsARow) {
     EXPECT_TRUE(window.Changed());
     EXPECT_FALSE(window.Changed());
     const TPeriod september = MonthOf({2025, 9, 1});
-    const auto before = window.Rows(september, 1499, 3);
+    const auto before = shown.Rows(september, 1499, 3);
     ASSERT_EQ(before.size(), 3u);
 
     // The newest of all arrives through the other connection: every row moves down by one.
@@ -355,11 +358,11 @@ TEST_F(JournalTest, APageStaysRightWhenAnotherConnectionAddsARow) {
     latest.time = {2025, 9, 30, 23, 59, 0, 0};
     EXPECT_EQ(Add(main, {latest.Journal()}), 1u);
     EXPECT_TRUE(window.Changed());
-    const auto after = window.Rows(september, 1500, 3);
+    const auto after = shown.Rows(september, 1500, 3);
     ASSERT_EQ(after.size(), 3u);
     for (int k = 0; k < 3; ++k) EXPECT_EQ(after[k].id, before[k].id);
-    EXPECT_EQ(window.Rows(september, 0, 1).at(0).record.number, 9999);
-    EXPECT_EQ(window.Totals(september).count, 2501);
+    EXPECT_EQ(shown.Rows(september, 0, 1).at(0).record.number, 9999);
+    EXPECT_EQ(shown.Totals(september).count, 2501);
 
     // Its own captures count as changes too.
     MeterRecord own;
@@ -369,20 +372,19 @@ TEST_F(JournalTest, APageStaysRightWhenAnotherConnectionAddsARow) {
 }
 
 TEST_F(JournalTest, TheMeterClockIsNotedWhenItIsOffAndWhenItIsBack) {
-    TJournal& j = Opened();
+    TClockNotes notes(Opened());
     const DateTime t{2025, 9, 14, 10, 30, 15};
-    EXPECT_EQ(j.NoteClockDifference(42, 3, t), TNoteOutcome::Unchanged) << "within 5 minutes";
-    EXPECT_EQ(j.NoteClockDifference(42, 5, t), TNoteOutcome::Unchanged) << "5 is not more than 5";
-    EXPECT_EQ(j.NoteClockDifference(42, -7, t), TNoteOutcome::Noted);
-    EXPECT_EQ(j.NoteClockDifference(42, -7, t), TNoteOutcome::Unchanged);
-    EXPECT_EQ(j.NoteClockDifference(42, -8, {2025, 9, 15, 9, 0, 0}), TNoteOutcome::Noted);
-    EXPECT_EQ(j.NoteClockDifference(43, 6, t), TNoteOutcome::Noted);
-    EXPECT_EQ(j.NoteClockDifference(1057, 90, t), TNoteOutcome::Noted);
-    EXPECT_EQ(j.NoteClockDifference(1057, 0, {2025, 9, 16, 9, 0, 0}), TNoteOutcome::Noted)
-        << "back in time";
-    EXPECT_EQ(j.NoteClockDifference(1057, 1, t), TNoteOutcome::Unchanged);
+    EXPECT_EQ(notes.Note(42, 3, t), TNoteOutcome::Unchanged) << "within 5 minutes";
+    EXPECT_EQ(notes.Note(42, 5, t), TNoteOutcome::Unchanged) << "5 is not more than 5";
+    EXPECT_EQ(notes.Note(42, -7, t), TNoteOutcome::Noted);
+    EXPECT_EQ(notes.Note(42, -7, t), TNoteOutcome::Unchanged);
+    EXPECT_EQ(notes.Note(42, -8, {2025, 9, 15, 9, 0, 0}), TNoteOutcome::Noted);
+    EXPECT_EQ(notes.Note(43, 6, t), TNoteOutcome::Noted);
+    EXPECT_EQ(notes.Note(1057, 90, t), TNoteOutcome::Noted);
+    EXPECT_EQ(notes.Note(1057, 0, {2025, 9, 16, 9, 0, 0}), TNoteOutcome::Noted) << "back in time";
+    EXPECT_EQ(notes.Note(1057, 1, t), TNoteOutcome::Unchanged);
 
-    const auto drifts = j.ClockDrifts();
+    const auto drifts = notes.Drifts();
     ASSERT_EQ(drifts.size(), 2u);
     EXPECT_EQ(drifts[0].device, 42);
     EXPECT_EQ(drifts[0].minutes, -8);
@@ -401,7 +403,7 @@ TEST_F(JournalTest, QueriesOnAJournalThatDidNotOpenSayWhy) {
     EXPECT_FALSE(opened.error.empty());
     EXPECT_FALSE(j.IsOpen());
     try {
-        (void)j.Totals(MonthOf({2025, 9, 1}));
+        (void)TJournalRecords(j).Totals(MonthOf({2025, 9, 1}));
         ADD_FAILURE() << "no exception";
     } catch (const EJournal& e) {
         EXPECT_EQ(e.Code() & 0xFF, SQLITE_CANTOPEN);

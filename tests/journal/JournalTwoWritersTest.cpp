@@ -72,7 +72,7 @@ TEST(JournalTwoWriters, TheWindowAndAScheduledHarvestWriteSideBySideWithoutHoldi
             ++held;
             ADD_FAILURE() << "capture " << n << " held: " << result.error;
         }
-        EXPECT_NO_THROW(static_cast<void>(window.Totals(MonthOf({2025, 9, 1}))));
+        EXPECT_NO_THROW(static_cast<void>(TJournalRecords(window).Totals(MonthOf({2025, 9, 1}))));
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     int status = 0;

@@ -30,21 +30,21 @@ protected:
 
 TEST_F(PushQueueTest, EveryRecordAndAnnotationIsQueuedOnceWhateverWroteIt) {
     TJournal& j = Opened();
-    EXPECT_EQ(j.Waiting(), 0u);
-    ASSERT_EQ(j.Capture({MeterRecord{.number = 1}.Journal(), MeterRecord{.number = 2}.Journal()})
-                  .outcome,
-              TCaptureOutcome::Written);
+    EXPECT_EQ(TPushQueue(j).Waiting(), 0u);
+    ASSERT_EQ(
+        j.Capture({MeterRecord{.number = 1}.Journal(), MeterRecord{.number = 2}.Journal()}).outcome,
+        TCaptureOutcome::Written);
     // The same record again is no new row, so nothing new waits.
     ASSERT_EQ(j.Capture({MeterRecord{.number = 2}.Journal()}).outcome, TCaptureOutcome::Written);
-    EXPECT_EQ(j.Waiting(), 2u);
+    EXPECT_EQ(TPushQueue(j).Waiting(), 2u);
 
     const std::int64_t second = LastRecordId();
     TAnnotationInput input;
     input.note = "первая";
-    ASSERT_EQ(j.Annotate(second, input, {}).fault, TAnnotationFault::None);
+    ASSERT_EQ(TAnnotations(j).Annotate(second, input, {}).fault, TAnnotationFault::None);
     input.note = "вторая";
-    ASSERT_EQ(j.Annotate(second, input, {}).fault, TAnnotationFault::None);
-    EXPECT_EQ(j.Waiting(), 4u);
+    ASSERT_EQ(TAnnotations(j).Annotate(second, input, {}).fault, TAnnotationFault::None);
+    EXPECT_EQ(TPushQueue(j).Waiting(), 4u);
 
     {  // a clinic's tool writes behind the program's back: queued too; a row without bytes not
         RawDb db(Path());
@@ -59,13 +59,13 @@ TEST_F(PushQueueTest, EveryRecordAndAnnotationIsQueuedOnceWhateverWroteIt) {
                           "((SELECT max(id) FROM records), 'без байтов')"),
                   SQLITE_OK);
     }
-    EXPECT_EQ(j.Waiting(), 5u);
+    EXPECT_EQ(TPushQueue(j).Waiting(), 5u);
 
-    const std::vector<TWaitingItem> items = j.WaitingRows(100);
+    const std::vector<TWaitingItem> items = TPushQueue(j).WaitingRows(100);
     ASSERT_EQ(items.size(), 5u);
     // Queue order: records, then the annotations of the second one, then the tool's record.
-    ASSERT_TRUE(items[0].record && items[1].record && items[2].annotation &&
-                items[3].annotation && items[4].record);
+    ASSERT_TRUE(items[0].record && items[1].record && items[2].annotation && items[3].annotation &&
+                items[4].record);
     EXPECT_EQ(items[0].record->number, 1);
     EXPECT_EQ(items[1].record->number, 2);
     EXPECT_EQ(items[2].annotation->raw, items[1].record->raw);
@@ -77,19 +77,21 @@ TEST_F(PushQueueTest, EveryRecordAndAnnotationIsQueuedOnceWhateverWroteIt) {
     EXPECT_EQ(items[4].record->measuredAt, "2025-01-02 03:04");
     EXPECT_DOUBLE_EQ(items[4].record->dose, 1.5);
     EXPECT_EQ(items[4].record->source, TJournalSource::Harvest);
-    for (std::size_t i = 1; i < items.size(); ++i) EXPECT_LT(items[i - 1].queueId, items[i].queueId);
+    for (std::size_t i = 1; i < items.size(); ++i)
+        EXPECT_LT(items[i - 1].queueId, items[i].queueId);
 
-    EXPECT_EQ(j.WaitingRows(2).size(), 2u);
-    j.Pushed({items[0].queueId, items[2].queueId});
-    EXPECT_EQ(j.Waiting(), 3u);
-    const std::vector<TWaitingItem> rest = j.WaitingRows(100);
+    EXPECT_EQ(TPushQueue(j).WaitingRows(2).size(), 2u);
+    TPushQueue(j).Pushed({items[0].queueId, items[2].queueId});
+    EXPECT_EQ(TPushQueue(j).Waiting(), 3u);
+    const std::vector<TWaitingItem> rest = TPushQueue(j).WaitingRows(100);
     ASSERT_EQ(rest.size(), 3u);
     EXPECT_EQ(rest[0].queueId, items[1].queueId);
 
-    j.RefusePush(rest[1].queueId, "текст, которого сервер не примет");
-    EXPECT_EQ(j.Waiting(), 2u);
-    EXPECT_EQ(j.Refused(), 1u);
-    for (const TWaitingItem& item : j.WaitingRows(100)) EXPECT_NE(item.queueId, rest[1].queueId);
+    TPushQueue(j).Refuse(rest[1].queueId, "текст, которого сервер не примет");
+    EXPECT_EQ(TPushQueue(j).Waiting(), 2u);
+    EXPECT_EQ(TPushQueue(j).Refused(), 1u);
+    for (const TWaitingItem& item : TPushQueue(j).WaitingRows(100))
+        EXPECT_NE(item.queueId, rest[1].queueId);
 }
 
 TEST_F(PushQueueTest, AnOlderJournalQueuesAllItHeldAndARowDeletedSinceLeavesTheQueue) {
@@ -102,7 +104,7 @@ TEST_F(PushQueueTest, AnOlderJournalQueuesAllItHeldAndARowDeletedSinceLeavesTheQ
                   TCaptureOutcome::Written);
         TAnnotationInput input;
         input.note = "n";
-        ASSERT_EQ(j.Annotate(1, input, {}).fault, TAnnotationFault::None);
+        ASSERT_EQ(TAnnotations(j).Annotate(1, input, {}).fault, TAnnotationFault::None);
     }
     {  // back to what the previous version wrote: no queue, version 2
         RawDb db(Path());
@@ -112,16 +114,16 @@ TEST_F(PushQueueTest, AnOlderJournalQueuesAllItHeldAndARowDeletedSinceLeavesTheQ
                   SQLITE_OK);
     }
     TJournal& j = Opened();
-    EXPECT_EQ(j.Waiting(), 4u);
+    EXPECT_EQ(TPushQueue(j).Waiting(), 4u);
     {
         RawDb db(Path());
         EXPECT_EQ(db.One("SELECT value FROM meta WHERE key = 'schema_version'"),
                   std::to_string(kJournalSchemaVersion));
         ASSERT_EQ(db.Exec("DELETE FROM records WHERE number = 2"), SQLITE_OK);
     }
-    const std::vector<TWaitingItem> items = j.WaitingRows(100);
+    const std::vector<TWaitingItem> items = TPushQueue(j).WaitingRows(100);
     EXPECT_EQ(items.size(), 3u);
-    EXPECT_EQ(j.Waiting(), 3u);  // the deleted record's entry went
+    EXPECT_EQ(TPushQueue(j).Waiting(), 3u);  // the deleted record's entry went
 }
 
 TEST_F(PushQueueTest, AReadOnlyJournalListsWhatWaitsButTakesNothingOff) {
@@ -136,10 +138,10 @@ TEST_F(PushQueueTest, AReadOnlyJournalListsWhatWaitsButTakesNothingOff) {
     }
     TJournal j(Path(), clock);
     ASSERT_EQ(j.Open().outcome, TOpenOutcome::Newer);
-    const std::vector<TWaitingItem> items = j.WaitingRows(10);
+    const std::vector<TWaitingItem> items = TPushQueue(j).WaitingRows(10);
     ASSERT_EQ(items.size(), 1u);
-    EXPECT_THROW(j.Pushed({items[0].queueId}), EJournal);
-    EXPECT_EQ(j.Waiting(), 1u);
+    EXPECT_THROW(TPushQueue(j).Pushed({items[0].queueId}), EJournal);
+    EXPECT_EQ(TPushQueue(j).Waiting(), 1u);
 }
 
 }  // namespace

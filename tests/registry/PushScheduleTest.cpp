@@ -1,13 +1,14 @@
 // The pusher's schedule with a fake clock and a fake server: when it pushes, how long it waits,
-// what wakes it and what it publishes for the journal window's line.
+// what wakes it and what it publishes for the journal window's line. The tests do what the
+// pusher's thread does: each step the schedule asks for, until it says to wait.
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <stdexcept>
 
 #include "core/DateTimeFormat.h"
 #include "registry/PushSchedule.h"
-#include "tests/core/OpsFakes.h"
 
 namespace virel {
 namespace {
@@ -62,7 +63,31 @@ protected:
     TPushResult Down(std::size_t left) {
         return Result(TPushOutcome::Unreachable, 0, left, "08001 could not connect to server");
     }
-    std::optional<milliseconds> Run(TPushWake wake) { return schedule.Run(wake, settings); }
+    using TPushFunction = std::function<TPushResult(const TRegistrySettings&)>;
+    // As the pusher's thread runs a wake: counts and pushes as the schedule says, until it says
+    // to wait; how long.
+    std::optional<milliseconds> Drive(TPushSchedule& s, TPushWake wake,
+                                      const TRegistrySettings& with, TPushFunction push = {}) {
+        if (!push) push = [this](const TRegistrySettings& given) { return Push(given); };
+        TPushStep step = s.Wake(wake, with);
+        for (int steps = 0; step.action != TPushStep::TAction::Wait; ++steps) {
+            if (steps == 10) {
+                ADD_FAILURE() << "the schedule never says to wait";
+                return std::nullopt;
+            }
+            if (step.action == TPushStep::TAction::Count) {
+                step = s.Counted(Count());
+                continue;
+            }
+            try {
+                step = s.Pushed(push(with));
+            } catch (const std::exception& e) {
+                step = s.PushThrew(e.what());
+            }
+        }
+        return step.wait;
+    }
+    std::optional<milliseconds> Run(TPushWake wake) { return Drive(schedule, wake, settings); }
     std::optional<TPushSchedule::TQueueCount> Count() const {
         if (!waiting) return std::nullopt;
         return TPushSchedule::TQueueCount{*waiting, refused};
@@ -78,8 +103,7 @@ protected:
     std::int64_t pushMs = 200;
     bool throwNext = false;
     TRegistrySettings settings{"DSN=virel", "Кабинет 3", "секрет"};
-    TPushSchedule schedule{[this](const TRegistrySettings& s) { return Push(s); },
-                           [this] { return Count(); }, clock};
+    TPushSchedule schedule{clock};
 };
 
 TEST_F(PushSchedule, NotConfiguredItNeverPushesWaitsOnlyForAWakeAndShowsNothing) {
@@ -89,7 +113,7 @@ TEST_F(PushSchedule, NotConfiguredItNeverPushesWaitsOnlyForAWakeAndShowsNothing)
         waiting = 5;
         for (TPushWake wake :
              {TPushWake::Start, TPushWake::Capture, TPushWake::Settings, TPushWake::Pause})
-            EXPECT_EQ(schedule.Run(wake, unset), std::nullopt);
+            EXPECT_EQ(Drive(schedule, wake, unset), std::nullopt);
         EXPECT_FALSE(schedule.State().configured);
         EXPECT_EQ(LinkStateText(schedule.State(), RegionalFormats{}), "");
     }
@@ -213,8 +237,8 @@ TEST_F(PushSchedule, NewSettingsArePushedWithAtOnceAndBeginThePausesAnew) {
               "password authentication failed");
     // Unset again: no pushes, no pauses, no line.
     clock.Advance(1'000);
-    EXPECT_EQ(schedule.Run(TPushWake::Settings, {}), std::nullopt);
-    EXPECT_EQ(schedule.Run(TPushWake::Pause, {}), std::nullopt);
+    EXPECT_EQ(Drive(schedule, TPushWake::Settings, {}), std::nullopt);
+    EXPECT_EQ(Drive(schedule, TPushWake::Pause, {}), std::nullopt);
     EXPECT_EQ(Pushes(), 3u);
     EXPECT_EQ(LinkStateText(schedule.State(), RegionalFormats{}), "");
 }
@@ -254,13 +278,13 @@ TEST_F(PushSchedule, APushThatThrowsIsAFailureWithItsReasonAndIsTriedAgain) {
 TEST_F(PushSchedule, TheWindowSeesAPushInFlight) {
     waiting = 1;
     std::optional<TLinkState> during;
-    TPushSchedule watched(
-        [&](const TRegistrySettings&) {
-            during = watched.State();
-            return Result(TPushOutcome::Done, 1, 0);
-        },
-        [&] { return Count(); }, clock);
-    ASSERT_EQ(watched.Run(TPushWake::Start, settings), TPushSchedule::kIdleLook);
+    TPushSchedule watched(clock);
+    ASSERT_EQ(Drive(watched, TPushWake::Start, settings,
+                    [&](const TRegistrySettings&) {
+                        during = watched.State();
+                        return Result(TPushOutcome::Done, 1, 0);
+                    }),
+              TPushSchedule::kIdleLook);
     ASSERT_TRUE(during.has_value());
     EXPECT_TRUE(during->pushing);
     EXPECT_EQ(LinkStateText(*during, RegionalFormats{}),
@@ -289,10 +313,9 @@ TEST_F(PushSchedule, RowsTheServerRefusedForGoodAreCountedWithTheirReason) {
     EXPECT_EQ(schedule.State().refused, 3u);
     EXPECT_EQ(schedule.State().refusedReason, some.refusedReason);
     // At the next start the journal's count tells of the rows refused before, without a reason.
-    TPushSchedule later([this](const TRegistrySettings& s) { return Push(s); },
-                        [this] { return Count(); }, clock);
+    TPushSchedule later(clock);
     results.push_back(Down(0));
-    ASSERT_EQ(later.Run(TPushWake::Start, settings), milliseconds(5'000));
+    ASSERT_EQ(Drive(later, TPushWake::Start, settings), milliseconds(5'000));
     EXPECT_EQ(later.State().refused, 3u);
     EXPECT_EQ(LinkStateText(later.State(), RegionalFormats{}),
               "Центральный журнал: отправок ещё не было, ждут отправки: 0, не принято сервером: 3; "
@@ -306,40 +329,38 @@ TEST_F(PushSchedule, AServerThatSaysTheRegistryIsNotConfiguredClearsTheLine) {
     EXPECT_FALSE(schedule.State().configured);
 }
 
-TEST(WakeOnCapture, ARecordWakesAsItIsKeptABatchOnceWhenSomethingNewWentIn) {
-    fakes::FakeJournal journal;
-    int wakes = 0;
-    TWakeOnCapture waking(journal, [&] { ++wakes; });
-    MeasurementRecord a, b;
-    a.raw[0] = 1;
-    b.raw[0] = 2;
+// The steps themselves, as the pusher's thread is told them one at a time.
+TEST_F(PushSchedule, TheThreadIsToldOneStepAtATime) {
+    using TAction = TPushStep::TAction;
+    TPushStep step = schedule.Wake(TPushWake::Start, settings);
+    EXPECT_EQ(step.action, TAction::Count) << "the line's count first: nothing known yet";
+    step = schedule.Counted(TPushSchedule::TQueueCount{3, 0});
+    EXPECT_EQ(step.action, TAction::Push);
+    EXPECT_TRUE(schedule.State().pushing);
+    EXPECT_EQ(schedule.State().waiting, 3u);
+    step = schedule.Pushed(Result(TPushOutcome::Done, 3, 0));
+    EXPECT_EQ(step.action, TAction::Wait);
+    EXPECT_EQ(step.wait, TPushSchedule::kIdleLook);
+    EXPECT_FALSE(schedule.State().pushing);
 
-    waking.Keep(a, TRecordSource::Print);
-    EXPECT_EQ(journal.rows.size(), 1u) << "kept by the journal it wraps";
-    EXPECT_EQ(wakes, 1);
+    // A capture when all went: a look at the queue, and no push when it is empty.
+    step = schedule.Wake(TPushWake::Capture, settings);
+    EXPECT_EQ(step.action, TAction::Count);
+    step = schedule.Counted(TPushSchedule::TQueueCount{0, 0});
+    EXPECT_EQ(step.action, TAction::Wait);
+    EXPECT_EQ(step.wait, TPushSchedule::kIdleLook);
 
-    waking.BeginBatch();
-    waking.Keep(a, TRecordSource::Harvest);
-    waking.Keep(b, TRecordSource::Harvest);
-    EXPECT_EQ(wakes, 1) << "not while the batch gathers";
-    EXPECT_EQ(waking.EndBatch().added, 1u);
-    EXPECT_EQ(wakes, 2);
-    EXPECT_EQ(journal.rows.size(), 2u);
-
-    waking.BeginBatch();
-    waking.Keep(a, TRecordSource::Harvest);
-    EXPECT_EQ(waking.EndBatch().added, 0u);
-    EXPECT_EQ(wakes, 2) << "nothing new, nothing to push";
-
-    waking.BeginBatch();
-    waking.Keep(b, TRecordSource::Export);
-    waking.DiscardBatch();
-    EXPECT_EQ(wakes, 2);
-    waking.Keep(b, TRecordSource::Record);
-    EXPECT_EQ(wakes, 3) << "single records wake again after a discarded batch";
-
-    waking.NoteClock(a);
-    EXPECT_EQ(journal.clockNotes.size(), 1u);
+    // A push that failed: a pause, in which a wait that ended early asks for nothing.
+    step = schedule.Wake(TPushWake::Settings, settings);
+    ASSERT_EQ(step.action, TAction::Push) << "the count is known now";
+    step = schedule.Pushed(Down(1));
+    EXPECT_EQ(step.action, TAction::Wait);
+    EXPECT_EQ(step.wait, milliseconds(5'000));
+    clock.Advance(1'000);
+    step = schedule.Wake(TPushWake::Pause, settings);
+    EXPECT_EQ(step.action, TAction::Wait);
+    EXPECT_EQ(step.wait, milliseconds(4'000));
+    EXPECT_EQ(Pushes(), 0u) << "the fake server was never asked";
 }
 
 }  // namespace

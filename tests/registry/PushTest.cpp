@@ -31,7 +31,7 @@ protected:
 
 TEST_F(PushTest, TheRowsArriveAsTheJournalKeepsThemAndARepeatedPushAddsNothing) {
     journal.Add(1, 3);
-    ASSERT_EQ(journal->SaveKind({0, "Рентгенография грудной клетки", 0.18, 0.2}).fault,
+    ASSERT_EQ(TCatalogue(*journal).SaveKind({0, "Рентгенография грудной клетки", 0.18, 0.2}).fault,
               TKindFault::None);
     TAnnotationInput input;
     input.patient = "Иванов И. И.";
@@ -40,15 +40,16 @@ TEST_F(PushTest, TheRowsArriveAsTheJournalKeepsThemAndARepeatedPushAddsNothing) 
     input.images = 2;
     input.operatorName = "Петрова";
     input.note = "повтор снимка";
-    ASSERT_EQ(journal->Annotate(journal.RecordId(2), input, {}).fault, TAnnotationFault::None);
-    EXPECT_EQ(journal->Waiting(), 4u);
+    ASSERT_EQ(TAnnotations(*journal).Annotate(journal.RecordId(2), input, {}).fault,
+              TAnnotationFault::None);
+    EXPECT_EQ(journal.Queue().Waiting(), 4u);
 
-    const TPushResult first = PushWaiting(*journal, settings);
+    const TPushResult first = PushWaiting(journal.Queue(), settings);
     ASSERT_EQ(first.outcome, TPushOutcome::Done) << first.reason;
     EXPECT_EQ(first.pushed, 4u);
     EXPECT_EQ(first.added, 4u);
     EXPECT_EQ(first.waiting, 0u);
-    EXPECT_EQ(journal->Waiting(), 0u);
+    EXPECT_EQ(journal.Queue().Waiting(), 0u);
 
     EXPECT_EQ(server.Psql(database,
                           "SELECT room, encode(raw, 'hex'), device, number, measured_at, dose, "
@@ -73,7 +74,7 @@ TEST_F(PushTest, TheRowsArriveAsTheJournalKeepsThemAndARepeatedPushAddsNothing) 
 
     // Nothing waits: a push adds nothing. A crash between the server's commit and the local
     // queue's removal is the same queue sent again: it adds nothing either.
-    const TPushResult again = PushWaiting(*journal, settings);
+    const TPushResult again = PushWaiting(journal.Queue(), settings);
     EXPECT_EQ(again.outcome, TPushOutcome::Done);
     EXPECT_EQ(again.pushed, 0u);
     {
@@ -82,8 +83,8 @@ TEST_F(PushTest, TheRowsArriveAsTheJournalKeepsThemAndARepeatedPushAddsNothing) 
                           "INSERT INTO push_queue (annotation_id) SELECT id FROM annotations;"),
                   SQLITE_OK);
     }
-    EXPECT_EQ(journal->Waiting(), 4u);
-    const TPushResult resent = PushWaiting(*journal, settings, 2);
+    EXPECT_EQ(journal.Queue().Waiting(), 4u);
+    const TPushResult resent = PushWaiting(journal.Queue(), settings, 2);
     ASSERT_EQ(resent.outcome, TPushOutcome::Done) << resent.reason;
     EXPECT_EQ(resent.pushed, 4u);
     EXPECT_EQ(resent.added, 0u);
@@ -91,13 +92,14 @@ TEST_F(PushTest, TheRowsArriveAsTheJournalKeepsThemAndARepeatedPushAddsNothing) 
     EXPECT_EQ(ServerAnnotations(), 1);
 
     // Another room's same meter bytes are its own rows; a kind renamed reaches the server.
-    ASSERT_EQ(journal->SaveKind({1, "Рентгенография ОГК", 0.18, 0.2}).fault, TKindFault::None);
+    ASSERT_EQ(TCatalogue(*journal).SaveKind({1, "Рентгенография ОГК", 0.18, 0.2}).fault,
+              TKindFault::None);
     TTestJournal other;
     other.Add(1, 3);
-    const TPushResult second = PushWaiting(*other, server.Settings(database, "Кабинет 2"));
+    const TPushResult second = PushWaiting(other.Queue(), server.Settings(database, "Кабинет 2"));
     ASSERT_EQ(second.outcome, TPushOutcome::Done) << second.reason;
     EXPECT_EQ(second.added, 3u);
-    EXPECT_EQ(PushWaiting(*journal, settings).outcome, TPushOutcome::Done);
+    EXPECT_EQ(PushWaiting(journal.Queue(), settings).outcome, TPushOutcome::Done);
     EXPECT_EQ(ServerRecords(), 6);
     EXPECT_EQ(server.Psql(database, "SELECT name FROM exam_kinds WHERE room = 'Кабинет №1'"),
               "Рентгенография ОГК\n");
@@ -127,7 +129,7 @@ TEST_F(PushTest, TheRecordKeepsItsLatestAnnotationWhicheverArrivedFirst) {
                           "  , '2025-01-01 00:00', 'none', 7, 1950)"),
               "");
     journal.Add(1, 2);
-    ASSERT_EQ(PushWaiting(*journal, settings).outcome, TPushOutcome::Done);
+    ASSERT_EQ(PushWaiting(journal.Queue(), settings).outcome, TPushOutcome::Done);
     EXPECT_EQ(server.Psql(database, "SELECT number, coalesce(current_kind_id::text, '-'), "
                                     "coalesce(current_birth_year::text, '-') FROM records "
                                     "ORDER BY number"),
@@ -135,11 +137,13 @@ TEST_F(PushTest, TheRecordKeepsItsLatestAnnotationWhicheverArrivedFirst) {
     // Later annotations replace it on the record; the history stays whole.
     TAnnotationInput input;
     input.birthYear = 1961;
-    ASSERT_EQ(journal->Annotate(journal.RecordId(1), input, {}).fault, TAnnotationFault::None);
+    ASSERT_EQ(TAnnotations(*journal).Annotate(journal.RecordId(1), input, {}).fault,
+              TAnnotationFault::None);
     journal.Clock().now.second += 1;
     input.birthYear = 1962;
-    ASSERT_EQ(journal->Annotate(journal.RecordId(1), input, {}).fault, TAnnotationFault::None);
-    ASSERT_EQ(PushWaiting(*journal, settings).outcome, TPushOutcome::Done);
+    ASSERT_EQ(TAnnotations(*journal).Annotate(journal.RecordId(1), input, {}).fault,
+              TAnnotationFault::None);
+    ASSERT_EQ(PushWaiting(journal.Queue(), settings).outcome, TPushOutcome::Done);
     EXPECT_EQ(server.Psql(database, "SELECT coalesce(current_kind_id::text, '-'), "
                                     "current_birth_year FROM records WHERE number = 1"),
               "-|1962\n");
@@ -150,10 +154,12 @@ TEST_F(PushTest, TwoSavesWithinOneSecondBothReachTheServerAndTheLaterIsCurrent) 
     journal.Add(1, 1);
     TAnnotationInput input;
     input.birthYear = 1971;
-    ASSERT_EQ(journal->Annotate(journal.RecordId(1), input, {}).fault, TAnnotationFault::None);
+    ASSERT_EQ(TAnnotations(*journal).Annotate(journal.RecordId(1), input, {}).fault,
+              TAnnotationFault::None);
     input.birthYear = 1972;  // the operator's correction, in the same second on the clock
-    ASSERT_EQ(journal->Annotate(journal.RecordId(1), input, {}).fault, TAnnotationFault::None);
-    ASSERT_EQ(PushWaiting(*journal, settings).outcome, TPushOutcome::Done);
+    ASSERT_EQ(TAnnotations(*journal).Annotate(journal.RecordId(1), input, {}).fault,
+              TAnnotationFault::None);
+    ASSERT_EQ(PushWaiting(journal.Queue(), settings).outcome, TPushOutcome::Done);
     EXPECT_EQ(ServerAnnotations(), 2);
     EXPECT_EQ(server.Psql(database, "SELECT current_birth_year FROM records WHERE number = 1"),
               "1972\n");
@@ -163,7 +169,7 @@ TEST_F(PushTest, TwoSavesWithinOneSecondBothReachTheServerAndTheLaterIsCurrent) 
         ASSERT_EQ(db.Exec("INSERT INTO push_queue (annotation_id) SELECT id FROM annotations;"),
                   SQLITE_OK);
     }
-    const TPushResult resent = PushWaiting(*journal, settings);
+    const TPushResult resent = PushWaiting(journal.Queue(), settings);
     ASSERT_EQ(resent.outcome, TPushOutcome::Done) << resent.reason;
     EXPECT_EQ(resent.added, 0u);
     EXPECT_EQ(ServerAnnotations(), 2);
@@ -175,9 +181,9 @@ TEST_F(PushTest, AJournalRestoredFromAnOldBackupAddsNothing) {
     journal.Close();
     std::filesystem::copy_file(journal.Path(), backup);
     ASSERT_EQ(journal.Reopen().outcome, TOpenOutcome::Opened);
-    ASSERT_EQ(PushWaiting(*journal, settings, 7).outcome, TPushOutcome::Done);
+    ASSERT_EQ(PushWaiting(journal.Queue(), settings, 7).outcome, TPushOutcome::Done);
     journal.Add(51, 20);
-    ASSERT_EQ(PushWaiting(*journal, settings).outcome, TPushOutcome::Done);
+    ASSERT_EQ(PushWaiting(journal.Queue(), settings).outcome, TPushOutcome::Done);
     EXPECT_EQ(ServerRecords(), 70);
 
     journal.Close();
@@ -186,8 +192,8 @@ TEST_F(PushTest, AJournalRestoredFromAnOldBackupAddsNothing) {
     std::filesystem::remove(journal.Path() + "-wal");
     std::filesystem::remove(journal.Path() + "-shm");
     ASSERT_EQ(journal.Reopen().outcome, TOpenOutcome::Opened);
-    EXPECT_EQ(journal->Waiting(), 50u);  // the backup's own queue
-    const TPushResult restored = PushWaiting(*journal, settings);
+    EXPECT_EQ(journal.Queue().Waiting(), 50u);  // the backup's own queue
+    const TPushResult restored = PushWaiting(journal.Queue(), settings);
     ASSERT_EQ(restored.outcome, TPushOutcome::Done) << restored.reason;
     EXPECT_EQ(restored.pushed, 50u);
     EXPECT_EQ(restored.added, 0u);
@@ -210,7 +216,9 @@ TEST_F(PushTest, HostileTextsArriveIntactOrAreRefusedAndTheTablesStay) {
         input.patient = texts[i];
         input.operatorName = texts[(i + 1) % texts.size()];
         input.note = texts[(i + 2) % texts.size()];
-        ASSERT_EQ(journal->Annotate(journal.RecordId(static_cast<int>(i) + 1), input, {}).fault,
+        ASSERT_EQ(TAnnotations(*journal)
+                      .Annotate(journal.RecordId(static_cast<int>(i) + 1), input, {})
+                      .fault,
                   TAnnotationFault::None);
     }
     {  // what only a tool could write: malformed UTF-8 and a zero character
@@ -221,13 +229,13 @@ TEST_F(PushTest, HostileTextsArriveIntactOrAreRefusedAndTheTablesStay) {
                           "(8, '2025-09-14 10:33:00', 'fine')"),
                   SQLITE_OK);
     }
-    const TPushResult pushed = PushWaiting(*journal, settings, 4);
+    const TPushResult pushed = PushWaiting(journal.Queue(), settings, 4);
     ASSERT_EQ(pushed.outcome, TPushOutcome::Done) << pushed.reason;
     EXPECT_EQ(pushed.refused, 2u) << pushed.refusedReason;
     EXPECT_FALSE(pushed.refusedReason.empty());
     EXPECT_EQ(pushed.pushed, 8u + texts.size() + 1);
-    EXPECT_EQ(journal->Waiting(), 0u);
-    EXPECT_EQ(journal->Refused(), 2u);
+    EXPECT_EQ(journal.Queue().Waiting(), 0u);
+    EXPECT_EQ(journal.Queue().Refused(), 2u);
 
     EXPECT_EQ(ServerRecords(), 8);
     EXPECT_EQ(ServerAnnotations(), static_cast<std::int64_t>(texts.size()) + 1);
@@ -254,13 +262,13 @@ TEST_F(PushTest, AWrongPasswordIsRefusedWithAClearReasonAndTheQueueStays) {
     journal.Add(1, 5);
     TRegistrySettings wrong = settings;
     wrong.password = "wrong-Pa55word";
-    const TPushResult refused = PushWaiting(*journal, wrong);
+    const TPushResult refused = PushWaiting(journal.Queue(), wrong);
     EXPECT_EQ(refused.outcome, TPushOutcome::Refused) << refused.reason;
     EXPECT_NE(refused.reason.find("password authentication failed"), std::string::npos)
         << refused.reason;
     EXPECT_EQ(refused.reason.find("wrong-Pa55word"), std::string::npos);
     EXPECT_EQ(refused.waiting, 5u);
-    EXPECT_EQ(journal->Waiting(), 5u);
+    EXPECT_EQ(journal.Queue().Waiting(), 5u);
 
     const TLinkCheck check = CheckRegistry(wrong);
     EXPECT_FALSE(check.ok);
@@ -270,12 +278,12 @@ TEST_F(PushTest, AWrongPasswordIsRefusedWithAClearReasonAndTheQueueStays) {
     EXPECT_TRUE(CheckRegistry(settings).ok);
 
     // Neither configured nor reachable: said so, nothing lost.
-    EXPECT_EQ(PushWaiting(*journal, {settings.connection, "", ""}).outcome,
+    EXPECT_EQ(PushWaiting(journal.Queue(), {settings.connection, "", ""}).outcome,
               TPushOutcome::NotConfigured);
     const TPushResult noDriver =
-        PushWaiting(*journal, {"Driver={No Such Driver};Server=127.0.0.1", "r", "pw"});
+        PushWaiting(journal.Queue(), {"Driver={No Such Driver};Server=127.0.0.1", "r", "pw"});
     EXPECT_EQ(noDriver.outcome, TPushOutcome::Unreachable) << noDriver.reason;
-    EXPECT_EQ(journal->Waiting(), 5u);
+    EXPECT_EQ(journal.Queue().Waiting(), 5u);
 }
 
 // A login without a password, where the server asks for one, is as refused as a wrong one: a
@@ -319,7 +327,7 @@ TEST_F(PushTest, RoomsPushingForTheFirstTimeAtOnceMakeTheTablesOnce) {
     std::vector<std::future<TPushResult>> pushes;
     for (int i = 0; i < kRooms; ++i) {
         pushes.push_back(std::async(std::launch::async, [&, i] {
-            return PushWaiting(**journals[i],
+            return PushWaiting(journals[i]->Queue(),
                                server.Settings(database, "room " + std::to_string(i)), 64);
         }));
     }
@@ -346,7 +354,7 @@ TEST_F(ServerFaultTest, AServerDownAtStartKeepsTheQueueAndItDrainsWhenTheServerI
     ASSERT_TRUE(server.Started());
     journal.Add(1, 30);
     ASSERT_TRUE(server.Script("halt"));
-    const TPushResult down = PushWaiting(*journal, settings);
+    const TPushResult down = PushWaiting(journal.Queue(), settings);
     EXPECT_EQ(down.outcome, TPushOutcome::Unreachable) << down.reason;
     EXPECT_FALSE(down.reason.empty());
     EXPECT_EQ(down.reason.find(settings.password), std::string::npos);
@@ -361,19 +369,19 @@ TEST_F(ServerFaultTest, AServerDownAtStartKeepsTheQueueAndItDrainsWhenTheServerI
     while (waited < std::chrono::hours(1)) {
         journal.Add(31 + round * 10, 10);
         ++round;
-        const TPushResult attempt = PushWaiting(*journal, settings);
+        const TPushResult attempt = PushWaiting(journal.Queue(), settings);
         ASSERT_EQ(attempt.outcome, TPushOutcome::Unreachable) << attempt.reason;
         waited += backoff.Next(true);
     }
     EXPECT_EQ(round, 17);  // 5 + 10 + … + 160 s, then 300 s each
     const std::size_t total = 30 + 10 * static_cast<std::size_t>(round);
-    EXPECT_EQ(journal->Waiting(), total);
+    EXPECT_EQ(journal.Queue().Waiting(), total);
 
     ASSERT_TRUE(server.Script("resume"));
-    const TPushResult back = PushWaiting(*journal, settings, 37);
+    const TPushResult back = PushWaiting(journal.Queue(), settings, 37);
     ASSERT_EQ(back.outcome, TPushOutcome::Done) << back.reason;
     EXPECT_EQ(back.pushed, total);
-    EXPECT_EQ(journal->Waiting(), 0u);
+    EXPECT_EQ(journal.Queue().Waiting(), 0u);
     EXPECT_EQ(ServerRecords(), static_cast<std::int64_t>(total));
 }
 
@@ -386,7 +394,8 @@ TEST_F(ServerFaultTest, AServerStoppedInTheMiddleOfTheBatchesLosesDoublesAndHalf
     auto push = std::async(std::launch::async, [&] {
         TJournal own(journal.Path(), journal.Clock());  // the pusher's own connection
         EXPECT_EQ(own.Open().outcome, TOpenOutcome::Opened);
-        return PushWaiting(own, settings, kBatch);
+        TPushQueue queue(own);
+        return PushWaiting(queue, settings, kBatch);
     });
     // Stopped at once (as a crash would) when some batches are in and others are on the way.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -404,16 +413,16 @@ TEST_F(ServerFaultTest, AServerStoppedInTheMiddleOfTheBatchesLosesDoublesAndHalf
     EXPECT_EQ(onServer % static_cast<std::int64_t>(kBatch), 0) << "a batch half-written";
     // Exactly what the server committed left the queue; or one batch more stays queued when the
     // stop fell between the server's commit and the queue's removal (it is sent again).
-    const auto waiting = static_cast<std::int64_t>(journal->Waiting());
+    const auto waiting = static_cast<std::int64_t>(journal.Queue().Waiting());
     EXPECT_TRUE(waiting == kRecords - onServer ||
                 waiting == kRecords - onServer + static_cast<std::int64_t>(kBatch))
         << waiting << " waiting, " << onServer << " on the server";
 
-    const TPushResult rest = PushWaiting(*journal, settings, kBatch);
+    const TPushResult rest = PushWaiting(journal.Queue(), settings, kBatch);
     ASSERT_EQ(rest.outcome, TPushOutcome::Done) << rest.reason;
     EXPECT_EQ(ServerRecords(), kRecords);
     EXPECT_EQ(server.Count(database, "SELECT count(DISTINCT number) FROM records"), kRecords);
-    EXPECT_EQ(journal->Waiting(), 0u);
+    EXPECT_EQ(journal.Queue().Waiting(), 0u);
 }
 
 }  // namespace

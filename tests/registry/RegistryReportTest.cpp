@@ -32,7 +32,7 @@ void FillRoom(TTestJournal& journal, std::mt19937& random, int device, int recor
     std::vector<std::int64_t> ids;
     for (std::size_t i = 0; i + 1 < order.size(); ++i) {  // one kind this room lacks
         const TKindSpec& k = kKinds[order[i]];
-        const TKindResult saved = journal->SaveKind({0, k.name, k.adult, k.child});
+        const TKindResult saved = TCatalogue(*journal).SaveKind({0, k.name, k.adult, k.child});
         EXPECT_EQ(saved.fault, TKindFault::None);
         ids.push_back(saved.id);
     }
@@ -58,7 +58,7 @@ void FillRoom(TTestJournal& journal, std::mt19937& random, int device, int recor
             if (random() % 6 != 0) input.kindId = ids[random() % ids.size()];
             if (random() % 5 != 0) input.birthYear = 1930 + static_cast<int>(random() % 95);
             journal.Clock().now = FromMilliseconds(ToMilliseconds(journal.Clock().now) + 1000);
-            ASSERT_EQ(journal->Annotate(n, input, {}).fault, TAnnotationFault::None);
+            ASSERT_EQ(TAnnotations(*journal).Annotate(n, input, {}).fault, TAnnotationFault::None);
         }
     }
 }
@@ -100,7 +100,7 @@ TEST(RegistryReport, TheServersFiguresAreThoseOfTheJournalsForAllRoomsAndForOne)
         journals.push_back(std::make_unique<TTestJournal>());
         FillRoom(*journals.back(), random, 100 + static_cast<int>(i % 2), 700);
         const TPushResult pushed =
-            PushWaiting(**journals.back(), server.Settings(database, rooms[i]), 300);
+            PushWaiting(journals.back()->Queue(), server.Settings(database, rooms[i]), 300);
         ASSERT_EQ(pushed.outcome, TPushOutcome::Done) << pushed.reason;
     }
     const TRegistrySettings settings = server.Settings(database, rooms[0]);
@@ -114,7 +114,8 @@ TEST(RegistryReport, TheServersFiguresAreThoseOfTheJournalsForAllRoomsAndForOne)
         // One room: the very report of its journal, ids included.
         TJournal& second = **journals[1];
         ExpectSameReport(RegistryReport(settings, period, rooms[1]),
-                         ComputeReport(period, second.ExamRows(period), second.Catalogue()));
+                         ComputeReport(period, TJournalRecords(second).ExamRows(period),
+                                       TCatalogue(second).Kinds()));
 
         // All rooms: each room's kinds matched by name into one catalogue.
         std::vector<TExamKind> catalogue;
@@ -124,11 +125,11 @@ TEST(RegistryReport, TheServersFiguresAreThoseOfTheJournalsForAllRoomsAndForOne)
         std::vector<TExamRow> rows;
         for (auto& journal : journals) {
             std::map<std::int64_t, std::int64_t> global;
-            for (const TExamKind& kind : (**journal).Catalogue()) {
+            for (const TExamKind& kind : TCatalogue(**journal).Kinds()) {
                 for (const TExamKind& g : catalogue)
                     if (g.name == kind.name) global[kind.id] = g.id;
             }
-            for (TExamRow row : (**journal).ExamRows(period)) {
+            for (TExamRow row : TJournalRecords(**journal).ExamRows(period)) {
                 if (row.kindId) row.kindId = global.at(*row.kindId);
                 rows.push_back(row);
             }

@@ -140,10 +140,16 @@ public:
     }
     TJournal& operator*() { return *journal_; }
     TJournal* operator->() { return journal_.get(); }
-    void Close() { journal_.reset(); }
-    TOpenResult Reopen() {
+    // The registry's queue in it, as the pusher has it.
+    TPushQueue& Queue() { return *queue_; }
+    void Close() {
+        queue_.reset();
         journal_.reset();
+    }
+    TOpenResult Reopen() {
+        Close();
         journal_ = std::make_unique<TJournal>(Path(), clock_);
+        queue_ = std::make_unique<TPushQueue>(*journal_);
         return journal_->Open();
     }
     std::string Path() const { return dir_ / "VIREL1_Service.db"; }
@@ -173,6 +179,7 @@ private:
     TempDir dir_;
     FixedClock clock_;
     std::unique_ptr<TJournal> journal_;
+    std::unique_ptr<TPushQueue> queue_;
 };
 
 }  // namespace virel::registrytest
