@@ -192,7 +192,7 @@ TEST_F(RegistryE2e, AWrongPasswordEndsWithItsCodeAndKeepsTheQueue) {
 // scheduled task learns so (not "try again later"), with the line saying the password is missing.
 TEST_F(RegistryE2e, AMissingPasswordEndsAsARefusedLoginThatSaysSo) {
     Journal(2);
-    ASSERT_TRUE(app::SaveRegistrySettings(kProgramKey, {Connection(), "Кабинет 7", ""}));
+    ASSERT_TRUE(app::SaveRegistrySettings(Stored(), {Connection(), "Кабинет 7", ""}));
     const TProgramRun missing = Run(L"/push");
     EXPECT_EQ(missing.exitCode, 2u) << missing.output;
     EXPECT_NE(missing.output.find("пароль не задан"), std::string::npos) << missing.output;
@@ -205,7 +205,7 @@ TEST_F(RegistryE2e, AMissingPasswordEndsAsARefusedLoginThatSaysSo) {
 // the run says it is not configured, with a code of its own.
 TEST_F(RegistryE2e, TheRegistrysReportTakesItsConnectionFromTheCommandLine) {
     Journal(4);
-    ASSERT_TRUE(app::SaveRegistrySettings(kProgramKey, {Connection(), "Кабинет 8", password_}));
+    ASSERT_TRUE(app::SaveRegistrySettings(Stored(), {Connection(), "Кабинет 8", password_}));
     ASSERT_EQ(Run(L"/push").exitCode, 0u);
 
     RegDeleteTreeW(HKEY_CURRENT_USER, kKey.c_str());
@@ -217,7 +217,7 @@ TEST_F(RegistryE2e, TheRegistrysReportTakesItsConnectionFromTheCommandLine) {
 
     // The stored connection leads nowhere; the one given is taken, with the stored password.
     ASSERT_TRUE(app::SaveRegistrySettings(
-        kProgramKey, {"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=x;Uid=virel;",
+        Stored(), {"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=x;Uid=virel;",
                       "", password_}));
     const TProgramRun given =
         Run(period + L"/registry /connection \"" + Widen(Connection()) + L"\" /room \"Кабинет 8\"");

@@ -190,7 +190,7 @@ TEST_F(ReportE2e, ACatalogueInRussianWindowsTextIsTakenAndAZeroByteIsNamed) {
     {
         TJournal journal(Narrow(JournalPath()), clock_);
         (void)journal.Open();
-        const auto catalogue = journal.Catalogue();
+        const auto catalogue = TCatalogue(journal).Kinds();
         ASSERT_EQ(catalogue.size(), 2u);
         EXPECT_EQ(catalogue[0].name, "Кисть");
         EXPECT_EQ(catalogue[1].name, "Череп «прямой»");

@@ -292,7 +292,7 @@ TEST_F(PushTest, AMissingPasswordIsARefusedLoginAndTheLineSaysWhichPasswordFaile
     journal.Add(1, 3);
     TRegistrySettings none = settings;
     none.password.clear();
-    const TPushResult missing = PushWaiting(*journal, none);
+    const TPushResult missing = PushWaiting(journal.Queue(), none);
     EXPECT_EQ(missing.outcome, TPushOutcome::Refused) << missing.reason;
     EXPECT_EQ(ExitOf(missing), TPushExit::Refused);
     EXPECT_NE(missing.reason.find("no password supplied"), std::string::npos) << missing.reason;
@@ -303,7 +303,7 @@ TEST_F(PushTest, AMissingPasswordIsARefusedLoginAndTheLineSaysWhichPasswordFaile
 
     TRegistrySettings wrong = settings;
     wrong.password = "wrong-Pa55word";
-    const TPushResult refused = PushWaiting(*journal, wrong);
+    const TPushResult refused = PushWaiting(journal.Queue(), wrong);
     ASSERT_EQ(refused.outcome, TPushOutcome::Refused) << refused.reason;
     const std::string wrongLine = PushSummary(refused);
     EXPECT_NE(wrongLine.find("неверный пароль"), std::string::npos) << wrongLine;
@@ -314,7 +314,7 @@ TEST_F(PushTest, AMissingPasswordIsARefusedLoginAndTheLineSaysWhichPasswordFaile
     const TLinkCheck check = CheckRegistry(none);
     EXPECT_FALSE(check.ok);
     EXPECT_NE(check.reason.find("no password supplied"), std::string::npos) << check.reason;
-    EXPECT_EQ(journal->Waiting(), 3u);
+    EXPECT_EQ(journal.Queue().Waiting(), 3u);
 }
 
 TEST_F(PushTest, RoomsPushingForTheFirstTimeAtOnceMakeTheTablesOnce) {
