@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/TextUtil.h"
 #include "forms/JournalView.h"
 
 namespace virel {
@@ -11,11 +12,8 @@ namespace {
 // A whole number of at most `digits` digits, with spaces at its ends allowed; nothing for any
 // other text (signs, fractions, letters). Empty text is the caller's "not given".
 std::optional<int> WholeNumber(const std::string& text, std::size_t digits) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return std::nullopt;
-    const auto last = text.find_last_not_of(' ');
-    const std::string number = text.substr(first, last - first + 1);
-    if (number.size() > digits) return std::nullopt;
+    const std::string number = Trimmed(text, " ");
+    if (number.empty() || number.size() > digits) return std::nullopt;
     if (!std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     return std::stoi(number);

@@ -1,19 +1,18 @@
 #include "forms/CatalogueForm.h"
 
+#include "core/TextUtil.h"
+
 namespace virel {
 
 namespace {
 
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
+// Spaces and tabs: what a typed field may carry around its value.
+constexpr std::string_view kFieldBlanks = " \t";
 
 // An empty field is no K; anything else must be one.
 bool ReadK(const std::string& label, const std::string& text, std::optional<double>& k,
            std::string& message) {
-    if (Trimmed(text).empty()) return true;
+    if (Trimmed(text, kFieldBlanks).empty()) return true;
     std::string error;
     k = ParseKText(text, error);
     if (!k) message = label + " «" + text + "»: " + error;
@@ -26,7 +25,7 @@ TKindParse ParseKindFields(const TKindFields& fields, std::int64_t id) {
     TKindParse parse;
     TExamKind kind;
     kind.id = id;
-    kind.name = Trimmed(fields.name);
+    kind.name = Trimmed(fields.name, kFieldBlanks);
     if (kind.name.empty()) {
         parse.message = texts::kKindEmptyName;
         return parse;

@@ -9,8 +9,8 @@ namespace virel {
 
 const std::array<const char*, kJournalColumns>& JournalColumnHeaders() {
     static const std::array<const char*, kJournalColumns> headers = {
-        texts::kJournalHeaderTime,  texts::kJournalHeaderMeter, texts::kJournalHeaderNumber,
-        texts::kJournalHeaderDose,  texts::kJournalHeaderError, texts::kJournalHeaderSource};
+        texts::kJournalHeaderTime, texts::kJournalHeaderMeter, texts::kJournalHeaderNumber,
+        texts::kJournalHeaderDose, texts::kJournalHeaderError, texts::kJournalHeaderSource};
     return headers;
 }
 
@@ -28,8 +28,8 @@ DateTime DayOf(const DateTime& value) {
 std::optional<DateTime> MinuteOfText(const std::string& text) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0;
     char tail = 0;
-    if (text.size() != 16 || std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d%c", &year, &month,
-                                         &day, &hour, &minute, &tail) != 5) {
+    if (text.size() != 16 || std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d%c", &year, &month, &day,
+                                         &hour, &minute, &tail) != 5) {
         return std::nullopt;
     }
     const DateTime value{year, month, day, hour, minute, 0, 0};
@@ -211,7 +211,8 @@ TArchiveSheet JournalSheet(const std::vector<TJournalRow>& rows, const TPeriod& 
     sheet.exactDoses.reserve(rows.size());
     for (const TJournalRow& row : rows) {
         sheet.records.emplace_back(RecordOfRow(row));
-        sheet.exactDoses.push_back(HasBytes(row) ? std::nullopt : std::optional<double>(row.record.dose));
+        sheet.exactDoses.push_back(HasBytes(row) ? std::nullopt
+                                                 : std::optional<double>(row.record.dose));
         sheet.moreCells.push_back(
             {std::to_string(row.record.device), SourceWords(row.record.source)});
     }
@@ -219,11 +220,7 @@ TArchiveSheet JournalSheet(const std::vector<TJournalRow>& rows, const TPeriod& 
 }
 
 std::string JournalFileName(const TPeriod& period) {
-    char dates[32];
-    std::snprintf(dates, sizeof dates, "%02d.%02d.%04d-%02d.%02d.%04d", period.from.day % 100,
-                  period.from.month % 100, period.from.year % 10000, period.to.day % 100,
-                  period.to.month % 100, period.to.year % 10000);
-    return texts::kJournalExportName + std::string(dates);
+    return texts::kJournalExportName + PeriodFileDates(period);
 }
 
 }  // namespace virel

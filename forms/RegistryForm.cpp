@@ -1,21 +1,20 @@
 #include "forms/RegistryForm.h"
 
+#include "core/TextUtil.h"
+
 namespace virel {
 
 namespace {
 
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
+// Spaces and tabs: what a typed field may carry around its value.
+constexpr std::string_view kFieldBlanks = " \t";
 
 }  // namespace
 
 TRegistrySettings SettingsOfFields(const TRegistryFields& fields, const TRegistrySettings& stored) {
     TRegistrySettings settings;
-    settings.connection = Trimmed(fields.connection);
-    settings.room = Trimmed(fields.room);
+    settings.connection = Trimmed(fields.connection, kFieldBlanks);
+    settings.room = Trimmed(fields.room, kFieldBlanks);
     // A password may begin or end with a space: taken as typed.
     if (!fields.typedPassword.empty()) {
         settings.password = fields.typedPassword;

@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "core/TextUtil.h"
+
 namespace virel {
 
 namespace {
@@ -35,12 +37,7 @@ std::vector<TReportSource> OtherRoomSources(const TRegistrySettings& settings) {
     } catch (const std::exception&) {
         return sources;  // the registry's own entries say why when chosen
     }
-    const auto trimmed = [](const std::string& text) {
-        const auto first = text.find_first_not_of(" \t");
-        return first == std::string::npos
-                   ? std::string()
-                   : text.substr(first, text.find_last_not_of(" \t") - first + 1);
-    };
+    const auto trimmed = [](const std::string& text) { return Trimmed(text, " \t"); };
     const std::string own = trimmed(settings.room);
     for (const std::string& room : rooms) {
         if (trimmed(room) == own || trimmed(room).empty()) continue;

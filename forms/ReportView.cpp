@@ -56,11 +56,7 @@ std::string ReportHeadline(const TPeriodReport& report) {
 }
 
 std::string ReportFileName(const TPeriod& period) {
-    char dates[32];
-    std::snprintf(dates, sizeof dates, "%02d.%02d.%04d-%02d.%02d.%04d", period.from.day % 100,
-                  period.from.month % 100, period.from.year % 10000, period.to.day % 100,
-                  period.to.month % 100, period.to.year % 10000);
-    return texts::kReportFileName + std::string(dates);
+    return texts::kReportFileName + PeriodFileDates(period);
 }
 
 }  // namespace virel

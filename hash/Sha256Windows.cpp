@@ -63,14 +63,4 @@ std::array<std::uint8_t, 32> Sha256(std::string_view bytes) {
     return digest;
 }
 
-std::string Sha256Hex(std::string_view bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (const std::uint8_t b : Sha256(bytes)) {
-        hex += kDigits[b >> 4];
-        hex += kDigits[b & 0x0F];
-    }
-    return hex;
-}
-
 }  // namespace virel

@@ -87,6 +87,14 @@ TPeriod MonthOf(const DateTime& day) {
             DateTime{day.year, day.month, DaysInMonth(day.year, day.month)}};
 }
 
+std::string PeriodFileDates(const TPeriod& period) {
+    char dates[32];
+    std::snprintf(dates, sizeof dates, "%02d.%02d.%04d-%02d.%02d.%04d", period.from.day % 100,
+                  period.from.month % 100, period.from.year % 10000, period.to.day % 100,
+                  period.to.month % 100, period.to.year % 10000);
+    return dates;
+}
+
 TPeriodTotals TJournalRecords::Totals(const TPeriod& period) {
     TStatement s = journal_.Database().Statement(
         "SELECT count(*), total(dose) FROM records" VIREL_JOURNAL_PERIOD);

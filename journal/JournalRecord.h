@@ -49,6 +49,8 @@ struct TPeriod {
     DateTime to;
 };
 TPeriod MonthOf(const DateTime& day);  // the calendar month of the day
+// "DD.MM.YYYY-DD.MM.YYYY": the period in the names offered for its files.
+std::string PeriodFileDates(const TPeriod& period);
 
 struct TPeriodTotals {
     std::int64_t count = 0;

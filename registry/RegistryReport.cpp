@@ -86,33 +86,76 @@ std::vector<TMonthFigures> Months(const TRegistrySettings& settings, const std::
     return figures;
 }
 
+// Each kind's number and name (kKindGroups' numbers).
+std::map<std::int64_t, std::string> KindNames(odbc::TConnection& connection) {
+    std::map<std::int64_t, std::string> names;
+    odbc::TStatement kinds = connection.NewStatement();
+    kinds.Direct(std::string("SELECT DISTINCT g, name FROM (") + kKindGroups + ") AS k");
+    while (kinds.Fetch()) names[kinds.Int(1).value_or(0)] = kinds.Text(2).value_or("");
+    return names;
+}
+
+// The figures of one row of the kinds' query: a kind's, those without a kind, or all.
+TDoseFigures FiguresOf(odbc::TStatement& figures) {
+    TDoseFigures f;
+    f.count = figures.Int(4).value_or(0);
+    f.totalMilli = Whole(figures.Text(5));
+    f.medianQuarter = figures.Int(6).value_or(0);
+    f.p75Quarter = figures.Int(7).value_or(0);
+    f.withEffective = figures.Int(8).value_or(0);
+    f.effectiveNano = Whole(figures.Text(9));
+    return f;
+}
+
+// The period's figures by kind, without a kind and of all, into the report.
+void KindFigures(odbc::TConnection& connection, const std::string& from, const std::string& until,
+                 const std::string& room, TPeriodReport& report) {
+    const bool oneRoom = !room.empty();
+    const std::map<std::int64_t, std::string> names = KindNames(connection);
+    odbc::TStatement figures = connection.Prepare(
+        RowsSql(oneRoom) +
+        "SELECT GROUPING(g), g, min(kind_id), count(*), sum(milli)::text,"
+        "  round(4 * percentile_cont(0.5) WITHIN GROUP (ORDER BY milli))::bigint,"
+        "  round(4 * percentile_cont(0.75) WITHIN GROUP (ORDER BY milli))::bigint,"
+        "  count(k), coalesce(sum(milli::numeric * " +
+        kMicro + "), 0)::text FROM rows GROUP BY GROUPING SETS ((g), ())");
+    odbc::TParams p;
+    p.Text(from);
+    p.Text(until);
+    if (oneRoom) p.Text(room);
+    figures.Execute(p);
+    while (figures.Fetch()) {
+        const bool total = figures.Int(1).value_or(0) != 0;
+        const std::optional<std::int64_t> group = figures.Int(2);
+        TDoseFigures f = FiguresOf(figures);
+        if (total) {
+            report.all = f;
+        } else if (!group) {
+            f.withEffective = 0;  // no kind, no K
+            f.effectiveNano = 0;
+            report.withoutKind = f;
+        } else {
+            // Across rooms a kind is its name: each room numbers its own catalogue.
+            const auto name = names.find(*group);
+            report.kinds.push_back({oneRoom ? figures.Int(3).value_or(0) : 0,
+                                    name == names.end() ? std::string() : name->second, f});
+        }
+    }
+    std::sort(report.kinds.begin(), report.kinds.end(),
+              [](const TKindFigures& a, const TKindFigures& b) { return a.name < b.name; });
+}
+
 }  // namespace
 
 TPeriodReport RegistryReport(const TRegistrySettings& settings, const TPeriod& period,
                              const std::string& roomName) {
-    const std::string room = Trimmed(roomName);
     // A kind is matched across rooms by its name: the name's number is the same in every room.
-    const bool oneRoom = !room.empty();
+    const std::string room = Trimmed(roomName);
     const std::string from = JournalDateText(period.from);
     const std::string until = DayAfter(period.to);
-    auto bindPeriod = [&](odbc::TParams& p) {
-        p.Text(from);
-        p.Text(until);
-        if (oneRoom) p.Text(room);
-    };
-
     TPeriodReport report;
     report.period = period;
-    std::map<int, std::size_t> monthIndex;
-    for (int y = period.from.year, m = period.from.month;
-         y < period.to.year || (y == period.to.year && m <= period.to.month);) {
-        monthIndex[y * 12 + m - 1] = report.months.size();
-        report.months.push_back({y, m, 0, 0});
-        if (++m > 12) {
-            m = 1;
-            ++y;
-        }
-    }
+    report.months = MonthsOf(period);
     try {
         odbc::TConnection connection(settings.connection, settings.password);
         EnsureServerSchema(connection);
@@ -122,57 +165,12 @@ TPeriodReport RegistryReport(const TRegistrySettings& settings, const TPeriod& p
         // query of a second or two gains nothing from compiling it first.
         connection.Execute("SET LOCAL work_mem = '256MB'");
         connection.Execute("SET LOCAL jit = off");
-
-        std::map<std::int64_t, std::string> names;
-        {
-            odbc::TStatement kinds = connection.NewStatement();
-            kinds.Direct(std::string("SELECT DISTINCT g, name FROM (") + kKindGroups + ") AS k");
-            while (kinds.Fetch()) {
-                const std::int64_t g = kinds.Int(1).value_or(0);
-                names[g] = kinds.Text(2).value_or("");
-            }
-        }
-
-        odbc::TStatement figures = connection.Prepare(
-            RowsSql(oneRoom) +
-            "SELECT GROUPING(g), g, min(kind_id), count(*), sum(milli)::text,"
-            "  round(4 * percentile_cont(0.5) WITHIN GROUP (ORDER BY milli))::bigint,"
-            "  round(4 * percentile_cont(0.75) WITHIN GROUP (ORDER BY milli))::bigint,"
-            "  count(k), coalesce(sum(milli::numeric * " +
-            kMicro + "), 0)::text FROM rows GROUP BY GROUPING SETS ((g), ())");
-        odbc::TParams p;
-        bindPeriod(p);
-        figures.Execute(p);
-        while (figures.Fetch()) {
-            const bool total = figures.Int(1).value_or(0) != 0;
-            const std::optional<std::int64_t> group = figures.Int(2);
-            const std::int64_t kindId = figures.Int(3).value_or(0);
-            TDoseFigures f;
-            f.count = figures.Int(4).value_or(0);
-            f.totalMilli = Whole(figures.Text(5));
-            f.medianQuarter = figures.Int(6).value_or(0);
-            f.p75Quarter = figures.Int(7).value_or(0);
-            f.withEffective = figures.Int(8).value_or(0);
-            f.effectiveNano = Whole(figures.Text(9));
-            if (total) {
-                report.all = f;
-            } else if (!group) {
-                f.withEffective = 0;  // no kind, no K
-                f.effectiveNano = 0;
-                report.withoutKind = f;
-            } else {
-                // Across rooms a kind is its name: each room numbers its own catalogue.
-                report.kinds.push_back({oneRoom ? kindId : 0, names[*group], f});
-            }
-        }
-        std::sort(report.kinds.begin(), report.kinds.end(),
-                  [](const TKindFigures& a, const TKindFigures& b) { return a.name < b.name; });
-
+        KindFigures(connection, from, until, room, report);
         for (const TMonthFigures& f : months.get()) {
-            const auto found = monthIndex.find(f.year * 12 + f.month - 1);
-            if (found == monthIndex.end()) continue;
-            report.months[found->second].count = f.count;
-            report.months[found->second].totalMilli = f.totalMilli;
+            const auto place = MonthPlace(period, f.year, f.month);
+            if (!place) continue;
+            report.months[*place].count = f.count;
+            report.months[*place].totalMilli = f.totalMilli;
         }
         connection.Rollback();  // read only: nothing to keep
     } catch (const odbc::EOdbc& e) {

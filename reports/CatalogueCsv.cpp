@@ -5,20 +5,19 @@
 #include <set>
 
 #include "core/TextCodec.h"
+#include "core/TextUtil.h"
 #include "core/Utf16.h"
+#include "core/export/Csv.h"
 #include "reports/ReportCsv.h"
 
 namespace virel {
 
 namespace {
 
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr std::string_view kBom = kCsvBom;
 
-std::string Trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
-}
+// Spaces and tabs only: a line break inside a quoted name stays.
+constexpr std::string_view kFieldBlanks = " \t";
 
 struct TCsvRow {
     int line = 0;  // where the row starts
@@ -49,11 +48,11 @@ std::vector<TCsvRow> Rows(std::string_view text) {
                     if (c == '\n') ++line;
                     field += c;
                 }
-            } else if (c == '"' && Trimmed(field).empty() && !wasQuoted) {
+            } else if (c == '"' && Trimmed(field, kFieldBlanks).empty() && !wasQuoted) {
                 quoted = wasQuoted = true;
                 field.clear();
             } else if (c == ';') {
-                row.fields.push_back(wasQuoted ? field : Trimmed(field));
+                row.fields.push_back(wasQuoted ? field : Trimmed(field, kFieldBlanks));
                 field.clear();
                 wasQuoted = false;
             } else if (c == '\n' || c == '\r') {
@@ -66,7 +65,7 @@ std::vector<TCsvRow> Rows(std::string_view text) {
             }
         }
         if (quoted) row.error = "кавычка не закрыта";
-        row.fields.push_back(wasQuoted ? field : Trimmed(field));
+        row.fields.push_back(wasQuoted ? field : Trimmed(field, kFieldBlanks));
         rows.push_back(std::move(row));
     }
     return rows;
@@ -172,7 +171,7 @@ TDecoded Decoded(std::string_view bytes) {
 }  // namespace
 
 std::optional<double> ParseKText(const std::string& text, std::string& error) {
-    return ParseK(Trimmed(text), error);
+    return ParseK(Trimmed(text, kFieldBlanks), error);
 }
 
 std::string KText(double k) {
@@ -229,7 +228,7 @@ TCatalogueParse ParseCatalogueCsv(std::string_view bytes) {
                         "ожидается 3 поля через «;», а их " + std::to_string(fields.size()));
         }
         TExamKind kind;
-        kind.name = Trimmed(fields[0]);
+        kind.name = Trimmed(fields[0], kFieldBlanks);
         if (kind.name.empty()) return fail(row.line, "пустое название вида исследования");
         if (kind.name.find_first_of("\r\n") != std::string::npos)
             return fail(row.line, "перевод строки в названии вида исследования");
@@ -237,7 +236,7 @@ TCatalogueParse ParseCatalogueCsv(std::string_view bytes) {
             return fail(row.line, "вид исследования «" + kind.name + "» уже был выше");
         const char* columns[] = {"K для взрослых", "K для детей"};
         for (int c = 0; c < 2; ++c) {
-            const std::string k = Trimmed(fields[static_cast<std::size_t>(c) + 1]);
+            const std::string k = Trimmed(fields[static_cast<std::size_t>(c) + 1], kFieldBlanks);
             if (k.empty()) continue;
             std::string error;
             const std::optional<double> value = ParseK(k, error);

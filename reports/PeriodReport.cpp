@@ -44,6 +44,27 @@ struct TGroup {
 
 }  // namespace
 
+std::vector<TMonthFigures> MonthsOf(const TPeriod& period) {
+    std::vector<TMonthFigures> months;
+    for (int y = period.from.year, m = period.from.month;
+         y < period.to.year || (y == period.to.year && m <= period.to.month);) {
+        months.push_back({y, m, 0, 0});
+        if (++m > 12) {
+            m = 1;
+            ++y;
+        }
+    }
+    return months;
+}
+
+std::optional<std::size_t> MonthPlace(const TPeriod& period, int year, int month) {
+    const int first = period.from.year * 12 + period.from.month - 1;
+    const int last = period.to.year * 12 + period.to.month - 1;
+    const int at = year * 12 + month - 1;
+    if (at < first || at > last) return std::nullopt;
+    return static_cast<std::size_t>(at - first);
+}
+
 std::int64_t MilliOf(double doseGy) {
     return std::llround(doseGy * 1000);
 }
@@ -81,17 +102,7 @@ TPeriodReport ComputeReport(const TPeriod& period, const std::vector<TExamRow>& 
     std::map<std::int64_t, const TExamKind*> kinds;
     for (const TExamKind& kind : catalogue) kinds[kind.id] = &kind;
 
-    // Every month from the period's first to its last, so that the chart shows quiet months.
-    std::map<int, std::size_t> monthIndex;
-    for (int y = period.from.year, m = period.from.month;
-         y < period.to.year || (y == period.to.year && m <= period.to.month);) {
-        monthIndex[y * 12 + m - 1] = report.months.size();
-        report.months.push_back({y, m, 0, 0});
-        if (++m > 12) {
-            m = 1;
-            ++y;
-        }
-    }
+    report.months = MonthsOf(period);
 
     std::map<std::int64_t, TGroup> byKind;
     TGroup without, all;
@@ -107,9 +118,8 @@ TPeriodReport ComputeReport(const TPeriod& period, const std::vector<TExamRow>& 
             without.Add(milli, std::nullopt);
         }
         all.Add(milli, effective);
-        if (const auto month = monthIndex.find(when.year * 12 + when.month - 1);
-            month != monthIndex.end()) {
-            TMonthFigures& figures = report.months[month->second];
+        if (const auto month = MonthPlace(period, when.year, when.month)) {
+            TMonthFigures& figures = report.months[*month];
             ++figures.count;
             figures.totalMilli = Added(figures.totalMilli, milli);
         }

@@ -54,6 +54,12 @@ struct TPeriodReport {
     std::vector<TMonthFigures> months;  // every month of the period, in order, also empty ones
 };
 
+// Every month from the period's first to its last, in order, each without records yet: the
+// chart shows the quiet months too.
+std::vector<TMonthFigures> MonthsOf(const TPeriod& period);
+// The place of a month in MonthsOf(period); none for a month outside the period.
+std::optional<std::size_t> MonthPlace(const TPeriod& period, int year, int month);
+
 // A dose in Gy·cm² as whole mGy·cm² (the meter's resolution).
 std::int64_t MilliOf(double doseGy);
 // K in mSv per Gy·cm² as millionths.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/export/Csv.h"
+
 namespace virel {
 
 namespace {
@@ -15,23 +17,13 @@ std::string CellText(const TBookCell& cell) {
 std::string Line(const std::vector<std::string>& fields, std::size_t width) {
     std::string line;
     for (std::size_t i = 0; i < std::max<std::size_t>(width, 1); ++i) {
-        if (i > 0) line += ';';
+        if (i > 0) line += kCsvSeparator;
         if (i < fields.size()) line += CsvField(fields[i]);
     }
-    return line + "\r\n";
+    return line.append(kCsvLineEnd);
 }
 
 }  // namespace
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(";\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
 
 std::string ReportCsv(const TBook& book) {
     std::size_t width = 1;
@@ -39,7 +31,7 @@ std::string ReportCsv(const TBook& book) {
         width = std::max(width, sheet.headers.size());
         for (const auto& row : sheet.rows) width = std::max(width, row.size());
     }
-    std::string csv = "\xEF\xBB\xBF";
+    std::string csv(kCsvBom);
     bool first = true;
     for (const TBookSheet& sheet : book.sheets) {
         if (!first) csv += Line({}, width);

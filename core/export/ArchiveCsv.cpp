@@ -4,24 +4,14 @@
 #include <initializer_list>
 #include <vector>
 
+#include "core/export/Csv.h"
+
 namespace virel {
 
 namespace {
 
-constexpr char kBom[] = "\xEF\xBB\xBF";
-constexpr char kSeparator = ';';
-constexpr char kLineEnd[] = "\r\n";
-
-// A field that holds the separator, a quote or a line break is quoted, its quotes doubled.
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(";\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
+constexpr char kSeparator = kCsvSeparator;
+constexpr std::string_view kLineEnd = kCsvLineEnd;
 
 // Every row has the header's fields, the missing ones empty: strict readers refuse rows of
 // different lengths.
@@ -49,7 +39,7 @@ std::string CsvLine(std::initializer_list<std::string> fields, int columns,
 
 std::string ArchiveCsv(const TArchiveSheet& sheet, const RegionalFormats& formats) {
     const int columns = kArchiveColumns + static_cast<int>(sheet.moreColumns.size());
-    std::string csv = kBom;
+    std::string csv(kCsvBom);
     csv += CsvLine({"", sheet.title}, columns);
     const auto& headers = ArchiveHeaders();
     std::vector<std::string> moreHeaders;
@@ -66,7 +56,8 @@ std::string ArchiveCsv(const TArchiveSheet& sheet, const RegionalFormats& format
         }
         TArchiveRow row = ArchiveRowTexts(*record, formats);
         std::string& dose = row[2];
-        if (n < sheet.exactDoses.size() && sheet.exactDoses[n]) dose = ExactDoseText(*sheet.exactDoses[n]);
+        if (n < sheet.exactDoses.size() && sheet.exactDoses[n])
+            dose = ExactDoseText(*sheet.exactDoses[n]);
         const auto point = dose.find('.');
         if (point != std::string::npos) dose[point] = ',';
         csv += CsvLine({row[0], row[1], row[2], row[3]}, columns, more);
