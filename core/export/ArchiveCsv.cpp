@@ -32,7 +32,7 @@ std::string CsvLine(std::initializer_list<std::string> fields, int columns,
         }
     }
     for (; count < columns; ++count) line += kSeparator;
-    return line + kLineEnd;
+    return line.append(kLineEnd);
 }
 
 }  // namespace
