@@ -9,7 +9,7 @@
 #include "app/windows/AboutBox.h"
 #include "app/frame/Application.h"
 #include "app/windows/ProgressBar.h"
-#include "app/Resource.h"
+#include "app/windows/Resource.h"
 #include "app/platform/SerialPorts.h"
 #include "app/windows/Texts.h"
 #include "core/meter/PortChoice.h"
