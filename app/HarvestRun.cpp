@@ -11,11 +11,11 @@
 #include "app/platform/RegionalSettings.h"
 #include "app/platform/StarterConsole.h"
 #include "core/DecimalSeparator.h"
+#include "core/ProgramDir.h"
 #include "core/meter/DeviceTexts.h"
 #include "core/meter/Exchange.h"
 #include "core/meter/LogFile.h"
 #include "core/meter/MeterActions.h"
-#include "core/ProgramDir.h"
 #include "journal/Journal.h"
 #include "journal/JournalSink.h"
 #include "journal/JournalTexts.h"
@@ -117,7 +117,7 @@ TRun Harvest(const THarvestCommand& command, const std::string& programDir,
         }
     }
     run.summary =
-        HarvestCommandSummary(run.result, line.port, formats, journal.Path(), heldMessage);
+        HarvestCommandSummary(run.result, line.port.Text(), formats, journal.Path(), heldMessage);
     if (!openNote.empty()) run.summary += ". " + openNote;
     run.exit = HarvestExitOf(run.result);
     return run;

@@ -40,7 +40,7 @@ TLineSettings StoredLineSettings(TSectionStore& store) {
     props.ReadListedProperties(face, list);
 
     TLineSettings line;
-    line.port = port;
+    line.port = TLinePort(port);
     // The speed box shows its first item for an index it has no item for (TSpeedComboBox).
     constexpr auto kItems = static_cast<std::int32_t>(std::size(kKnownSpeeds));
     line.speed = speedIndex >= 0 && speedIndex < kItems ? kKnownSpeeds[speedIndex] : kDefaultSpeed;
@@ -57,7 +57,7 @@ TLineSettings ReadStoredLineSettings() {
         ERROR_SUCCESS) {
         found.Forget();
         TLineSettings defaults;
-        defaults.port = "COM1";
+        defaults.port = TLinePort("COM1");
         return defaults;
     }
     found.Reset();

@@ -1,8 +1,7 @@
 #include "core/meter/HarvestCommand.h"
 
 #include <cstdio>
-
-#include "core/meter/PortChoice.h"
+#include <utility>
 
 namespace virel {
 
@@ -53,8 +52,9 @@ THarvestCommand ParseHarvestCommand(const std::vector<std::string>& arguments) {
         const std::string& value = arguments[++i];
         if (name == "port") {
             if (command.port) return refuse(With(texts::kCommandRepeated, argument));
-            if (!PortNumberFromText(value)) return refuse(With(texts::kCommandBadPort, value));
-            command.port = value;
+            TLinePort port(value);
+            if (!port.Number()) return refuse(With(texts::kCommandBadPort, value));
+            command.port = std::move(port);
         } else {
             if (command.speed) return refuse(With(texts::kCommandRepeated, argument));
             const auto speed = SpeedFromText(value);

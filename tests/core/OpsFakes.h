@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "core/Errors.h"
-#include "core/meter/Exchange.h"
-#include "core/meter/DeviceOperations.h"
-#include "core/meter/LogFile.h"
 #include "core/export/Spreadsheet.h"
+#include "core/meter/DeviceOperations.h"
+#include "core/meter/Exchange.h"
+#include "core/meter/LogFile.h"
 #include "tests/core/FakeFaceView.h"
 
 namespace virel::fakes {
@@ -49,10 +49,10 @@ class FakeLink : public IDeviceLink {
 public:
     explicit FakeLink(FakeClock& clock) : clock_(clock) {}
 
-    bool Open(std::uint32_t speed, const std::string& portText) override {
+    bool Open(const TLineSettings& line) override {
         ++opens;
-        baud = static_cast<int>(speed);
-        const int portNumber = PortNumberFromText(portText).value_or(0);
+        baud = static_cast<int>(line.speed);
+        const int portNumber = line.port.Number().value_or(0);
         if (!open) port = portNumber;
         if (portNumber == 0) open = false;  // no port named: nothing opens
         refusedBusy = false;
@@ -353,9 +353,8 @@ public:
     }
     bool TimerTimer() {
         const TLineChoice line = LineSettingsFromTexts(view_.portText, view_.speedText);
-        const bool printed =
-            ops_.periodic.TimerTimer({view_.readToFile, view_.autoTime},
-                                     {line.line, view_.printOnDevice});
+        const bool printed = ops_.periodic.TimerTimer({view_.readToFile, view_.autoTime},
+                                                      {line.line, view_.printOnDevice});
         if (printed && line.speedFellBack) view_.SetSpeedText(std::to_string(line.line.speed));
         return printed;
     }
