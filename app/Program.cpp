@@ -3,13 +3,13 @@
 #include <utility>
 
 #include "app/platform/PlatformSerialTrace.h"
-#include "app/platform/RegistrySettingsStore.h"
 #include "app/platform/RegionalSettings.h"
+#include "app/platform/RegistrySettingsStore.h"
 #include "automation/ExcelApp.h"
-#include "core/meter/DeviceTexts.h"
 #include "core/ProgramDir.h"
-#include "journal/JournalTexts.h"
 #include "core/Utf16.h"
+#include "core/meter/DeviceTexts.h"
+#include "journal/JournalTexts.h"
 #include "storage/AppUtils.h"
 
 namespace virel::app {
@@ -32,12 +32,14 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
       tracePath_(std::move(tracePath)),
       fileExportPlatform_(application_, formats_, StorageKey(), TFace::kStorageSection,
                           [this] { com_.Enter(); }),
-      journal_(journalPath.empty() ? programDir_ + kJournalFileName : std::move(journalPath), clock_),
+      journal_(journalPath.empty() ? programDir_ + kJournalFileName : std::move(journalPath),
+               clock_),
       journalSink_(journal_, clock_),
-      pusher_(journal_.Path(), [key = StorageKey()] { return LoadRegistrySettings(key); },
-              [](TJournal& journal, const TRegistrySettings& settings) {
-                  return PushWaiting(journal, settings);
-              }),
+      pusher_(
+          journal_.Path(), [key = StorageKey()] { return LoadRegistrySettings(key); },
+          [](TJournal& journal, const TRegistrySettings& settings) {
+              return PushWaiting(journal, settings);
+          }),
       capturedJournal_(journalSink_, [this] { pusher_.Wake(); }),
       journalWindow_(journal_.Path(), StorageKey(), TFace::kStorageSection, pusher_),
       aboutBox_(std::make_unique<TAboutBox>(application_)),
@@ -64,8 +66,8 @@ void TProgram::SaveUnwrittenLines() {
     pusher_.Stop();
     if (!operations_) return;  // Create failed before the window had its operations
     const std::string userLog = UserLogFilePath();
-    const THeldAtExit held =
-        journal_.SaveHeld(userLog.empty() ? std::string() : virel::ProgramDir(userLog) + kJournalFileName);
+    const THeldAtExit held = journal_.SaveHeld(
+        userLog.empty() ? std::string() : virel::ProgramDir(userLog) + kJournalFileName);
     const std::string heldMessage = HeldRecordsMessage(held);
     if (!heldMessage.empty()) {
         try {
@@ -92,7 +94,8 @@ void TProgram::OpenJournal() {
     const TOpenResult opened = journal_.Open();
     // A folder that cannot be written is met as the log meets it: the records are held and
     // written later or saved at exit, and the operator hears of it then, not at every start.
-    if (opened.outcome == TOpenOutcome::ReadOnly || opened.outcome == TOpenOutcome::Unavailable) return;
+    if (opened.outcome == TOpenOutcome::ReadOnly || opened.outcome == TOpenOutcome::Unavailable)
+        return;
     const std::string message = JournalOpenMessage(opened);
     if (!message.empty()) application_.ShowMessageBox(Widen(message), MB_OK | MB_ICONWARNING);
 }
@@ -101,8 +104,10 @@ bool TProgram::Create() {
     OpenJournal();
     // After the journal was brought forward on this thread: the pusher's connection finds it so.
     pusher_.Start();
-    face_ = std::make_unique<TFace>(application_, *aboutBox_, *progressBar_,
-                                    [this](TFace& face) { return CreateOperations(face); });
+    face_ = std::make_unique<TFace>(
+        application_, *aboutBox_, *progressBar_,
+        [this](TFace& face) -> IFaceCommands& { return CreateOperations(face); },
+        [this] { journalWindow_.Show(formats_); });
     if (!face_->Create()) return false;
     CreateFormStorage();
     // Regional formats changed while the program runs: the date and time texts written from
@@ -111,10 +116,11 @@ bool TProgram::Create() {
     return aboutBox_->Create(face_->Handle()) && progressBar_->Create(face_->Handle());
 }
 
-TFaceCommands TProgram::CreateOperations(TFace& face) {
+TDeviceOperations& TProgram::CreateOperations(TFace& face) {
     // CommPort with the main window's design settings; port and speed come with every action.
     TTracedBackend traced{CreateSerialBackend()};
-    if (!tracePath_.empty()) traced = CreateTracedSerialBackend(std::move(traced.backend), tracePath_);
+    if (!tracePath_.empty())
+        traced = CreateTracedSerialBackend(std::move(traced.backend), tracePath_);
     TCommPortLink::TRefusedPortNote onRefusedPort;
     if (TSerialTraceBackend* trace = traced.trace) {
         // The trace lives as long as the component that owns it, which outlives the link.
@@ -133,21 +139,7 @@ TFaceCommands TProgram::CreateOperations(TFace& face) {
             return std::make_unique<TExcelApp>();
         },
         fileExportPlatform_, capturedJournal_, formats_);
-    TDeviceOperations& ops = *operations_;
-    return {
-        [&ops](const TPrintSettings& s) { ops.actions.PrintExecute(s); },
-        [&ops](const TLineSettings& line) { ops.actions.ClearExecute(line); },
-        [&ops](const TLineSettings& line, const std::string& number) {
-            ops.actions.ReadArcNExecute(line, number);
-        },
-        [&ops](const TPrintSettings& s) { ops.sheetExport.ReadToExcelExecute(s); },
-        [&ops](const TPrintSettings& s) { ops.fileExport.SaveToFileExecute(s); },
-        [&ops](const TLineSettings& line) { ops.harvest.HarvestExecute(line); },
-        [this] { journalWindow_.Show(formats_); },
-        [&ops](const TPeriodicChoice& choice, const TPrintSettings& s) {
-            return ops.periodic.TimerTimer(choice, s);
-        },
-    };
+    return *operations_;
 }
 
 void TProgram::CreateFormStorage() {

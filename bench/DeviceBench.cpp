@@ -46,6 +46,7 @@ public:
     std::string status, archiveNumber = "0";
     RecordTexts shown;
     void SetStatusText(const std::string& text) override { status = text; }
+    void SetSpeedText(const std::string&) override {}
     void ShowRecord(const RecordTexts& texts) override { shown = texts; }
     std::string ArchiveNumberText() const override { return archiveNumber; }
     void SetArchiveNumberText(const std::string& text) override { archiveNumber = text; }

@@ -83,6 +83,7 @@ std::string HarvestFileLine(const DateTime& now, const std::string& summary);
 class THeadlessView final : public IFaceView {
 public:
     void SetStatusText(const std::string&) override {}
+    void SetSpeedText(const std::string&) override {}
     void ShowRecord(const RecordTexts&) override {}
     std::string ArchiveNumberText() const override { return archiveNumber_; }
     void SetArchiveNumberText(const std::string& text) override { archiveNumber_ = text; }

@@ -115,13 +115,13 @@ TEST_F(RecordInWindow, TheActionsAreGivenWhatTheControlsShow) {
     EXPECT_TRUE(ops.lastTick.on);
     EXPECT_FALSE(ops.lastPrint.printOnDevice);
     SendMessageW(face.CB_Spead(), CB_SETCURSEL, 1, 0);
-    EXPECT_EQ(face.LineSettings().speed, 9600u);
+    EXPECT_EQ(LineOf(face).speed, 9600u);
     SetWindowTextW(face.CB_Spead(), L"4800");  // typed over the chosen item
-    EXPECT_EQ(face.LineSettings().speed, 4800u);
+    EXPECT_EQ(LineOf(face).speed, 4800u);
     SendMessageW(face.CB_ComPort(), CB_SETCURSEL, 3, 0);
-    EXPECT_EQ(face.LineSettings().port.Text(), "COM4");
+    EXPECT_EQ(LineOf(face).port.Text(), "COM4");
     SetWindowTextW(face.CB_ComPort(), L"com17");
-    EXPECT_EQ(face.LineSettings().port.Text(), "com17");
+    EXPECT_EQ(LineOf(face).port.Text(), "com17");
     face.SpE_Num().SetText(L"12");
     face.actReadArcNExecute();
     EXPECT_EQ(ops.lastNumberText, "12");
@@ -171,7 +171,7 @@ TEST_F(RecordInWindow, StoredControlValues) {
     }
     stored.printOnDevice.value->SetStoredValue(true);
     EXPECT_EQ(SendMessageW(face.CB_PrintOnDevice(), BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_TRUE(face.PrintSettings().printOnDevice);
+    EXPECT_TRUE(face.Choices().printOnDevice);
 }
 
 }  // namespace
