@@ -1,7 +1,15 @@
 #include "app/Program.h"
 
+#include <windows.h>
+// after windows.h
+#include <commdlg.h>
+
+#include <memory>
 #include <utility>
 
+#include "app/platform/Clipboard.h"
+#include "app/platform/JournalConnection.h"
+#include "app/platform/JournalSettingsStore.h"
 #include "app/platform/PlatformSerialTrace.h"
 #include "app/platform/RegionalSettings.h"
 #include "app/platform/RegistrySettingsStore.h"
@@ -24,6 +32,35 @@ std::string StorageKey() {
 
 }  // namespace
 
+TJournalWindowParts JournalWindowParts(const std::string& journalPath,
+                                       const std::string& registryKey, const std::string& section,
+                                       IClock& clock, IRegistryLink& link) {
+    const std::string key = registryKey;
+    return {
+        .openJournal = [journalPath] { return std::make_unique<TJournalConnection>(journalPath); },
+        .clock = clock,
+        .link = link,
+        .registryKey = registryKey,
+        .section = section,
+        .saveDialog = {},
+        .messageBox = {},
+        .catalogueFiles =
+            [](OPENFILENAMEW& dialog, bool save) {
+                return (save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog)) != FALSE;
+            },
+        .readSettings = [key] { return ReadJournalSettings(key); },
+        .writeSettings =
+            [key](const TJournalSettings& settings) { return WriteJournalSettings(key, settings); },
+        .loadRegistry = [key] { return LoadRegistrySettings(key); },
+        .checkRegistry = CheckRegistry,
+        .saveRegistry =
+            [key](const TRegistrySettings& settings) {
+                return SaveRegistrySettings(key, settings);
+            },
+        .decimalSeparator = UserDecimalSeparator,
+    };
+}
+
 TProgram::TProgram(TApplication& application, RegionalFormats formats, std::string programDir,
                    std::string tracePath, std::string journalPath)
     : application_(application),
@@ -41,7 +78,8 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
               return PushWaiting(journal, settings);
           }),
       capturedJournal_(journalSink_, [this] { pusher_.Wake(); }),
-      journalWindow_(journal_.Path(), StorageKey(), TFace::kStorageSection, pusher_),
+      journalWindow_(JournalWindowParts(journal_.Path(), StorageKey(), TFace::kStorageSection,
+                                        clock_, pusher_)),
       aboutBox_(std::make_unique<TAboutBox>(application_)),
       progressBar_(std::make_unique<TFProgressBar>(application_)) {}
 

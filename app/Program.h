@@ -29,6 +29,14 @@
 
 namespace virel::app {
 
+// The window "Журнал доз" as the program makes it: its connections to the journal at
+// `journalPath`, its settings and the central journal's beside the main window's under
+// `registryKey` (the save dialog's last folder in `section`), the system's dialogs and boxes,
+// `clock` and the pusher `link`, which must outlive the window.
+TJournalWindowParts JournalWindowParts(const std::string& journalPath,
+                                       const std::string& registryKey, const std::string& section,
+                                       IClock& clock, IRegistryLink& link);
+
 class TProgram {
 public:
     // programDir: where the log file goes (ends in a backslash). traceSerial: every event of
