@@ -11,11 +11,11 @@
 #include "app/platform/RegionalSettings.h"
 #include "app/platform/StarterConsole.h"
 #include "core/DecimalSeparator.h"
+#include "core/ProgramDir.h"
 #include "core/meter/DeviceTexts.h"
 #include "core/meter/Exchange.h"
 #include "core/meter/LogFile.h"
 #include "core/meter/MeterActions.h"
-#include "core/ProgramDir.h"
 #include "journal/Journal.h"
 #include "journal/JournalSink.h"
 #include "journal/JournalTexts.h"
@@ -47,6 +47,24 @@ void Tell(const std::string& programDir, IClock& clock, const std::string& summa
     }
     const std::string user = UserFolder();
     static_cast<void>(file.SaveKeptLines(user.empty() ? std::string() : user + kHarvestFileName));
+}
+
+// The records a harvest read but the journal held: asked once more (another writer may have
+// let go meanwhile); then they go to the user's own journal, as the window saves them at exit.
+// Returns where they went when they were not taken (HeldRecordsMessage).
+std::string KeepHeldRecords(TJournal& journal, THarvestResult& result) {
+    const TCaptureResult again = journal.Capture({});
+    if (again.outcome == TCaptureOutcome::Written) {
+        KeptAfterAll(result, again.addedHeld);
+        return {};
+    }
+    const std::string user = UserFolder();
+    const THeldAtExit saved =
+        journal.SaveHeld(user.empty() ? std::string() : user + kJournalFileName);
+    // Taken by the journal at the very last try: how many were new is not known, so the count
+    // given is that of the records read.
+    if (saved.outcome == THeldAtExit::Outcome::Written) KeptAfterAll(result, saved.records);
+    return HeldRecordsMessage(saved);
 }
 
 struct TRun {
@@ -101,25 +119,10 @@ TRun Harvest(const THarvestCommand& command, const std::string& programDir,
         return run;
     }
     std::string heldMessage;
-    if (run.result.outcome == THarvestResult::Outcome::Done && run.result.held) {
-        // Asked once more (another writer may have let go meanwhile); then the records go to
-        // the user's own journal, as the window saves them at exit.
-        const TCaptureResult again = journal.Capture({});
-        if (again.outcome == TCaptureOutcome::Written) {
-            KeptAfterAll(run.result, again.addedHeld);
-        } else {
-            const std::string user = UserFolder();
-            const THeldAtExit saved =
-                journal.SaveHeld(user.empty() ? std::string() : user + kJournalFileName);
-            // Taken by the journal at the very last try: how many were new is not known, so
-            // the count given is that of the records read.
-            if (saved.outcome == THeldAtExit::Outcome::Written)
-                KeptAfterAll(run.result, saved.records);
-            heldMessage = HeldRecordsMessage(saved);
-        }
-    }
+    if (run.result.outcome == THarvestResult::Outcome::Done && run.result.held)
+        heldMessage = KeepHeldRecords(journal, run.result);
     run.summary =
-        HarvestCommandSummary(run.result, line.port, formats, journal.Path(), heldMessage);
+        HarvestCommandSummary(run.result, line.port.Text(), formats, journal.Path(), heldMessage);
     if (!openNote.empty()) run.summary += ". " + openNote;
     run.exit = HarvestExitOf(run.result);
     return run;

@@ -1,19 +1,55 @@
 #include "app/Program.h"
 
+#include <windows.h>
+// after windows.h
+#include <commdlg.h>
+
+#include <memory>
 #include <utility>
 
+#include "app/platform/Clipboard.h"
+#include "app/platform/JournalConnection.h"
+#include "app/platform/JournalSettingsStore.h"
 #include "app/platform/PlatformSerialTrace.h"
-#include "app/platform/RegistrySettingsStore.h"
 #include "app/platform/RegionalSettings.h"
+#include "app/platform/RegistrySettingsStore.h"
 #include "automation/ExcelApp.h"
-#include "core/meter/DeviceTexts.h"
 #include "core/ProgramDir.h"
-#include "journal/JournalTexts.h"
 #include "core/Utf16.h"
+#include "core/meter/DeviceTexts.h"
+#include "journal/JournalTexts.h"
 #include "storage/AppUtils.h"
 #include "storage/RegSettingsStore.h"
 
 namespace virel::app {
+
+TJournalWindowParts JournalWindowParts(const std::string& journalPath, const TSettings& stored,
+                                       IClock& clock, IRegistryLink& link) {
+    return {
+        .openJournal = [journalPath] { return std::make_unique<TJournalConnection>(journalPath); },
+        .clock = clock,
+        .link = link,
+        .stored = stored,
+        .saveDialog = {},
+        .messageBox = {},
+        .catalogueFiles =
+            [](OPENFILENAMEW& dialog, bool save) {
+                return (save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog)) != FALSE;
+            },
+        .readSettings = [stored] { return ReadJournalSettings(stored); },
+        .writeSettings =
+            [stored = TSettings(stored)](const TJournalSettings& settings) mutable {
+                return WriteJournalSettings(stored, settings);
+            },
+        .loadRegistry = [stored] { return LoadRegistrySettings(stored); },
+        .checkRegistry = CheckRegistry,
+        .saveRegistry =
+            [stored = TSettings(stored)](const TRegistrySettings& settings) mutable {
+                return SaveRegistrySettings(stored, settings);
+            },
+        .decimalSeparator = UserDecimalSeparator,
+    };
+}
 
 TProgram::TProgram(TApplication& application, RegionalFormats formats, std::string programDir,
                    std::string tracePath, std::string journalPath)
@@ -23,14 +59,15 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
       tracePath_(std::move(tracePath)),
       settings_(ProgramSettings()),
       fileExportPlatform_(application_, formats_, settings_, [this] { com_.Enter(); }),
-      journal_(journalPath.empty() ? programDir_ + kJournalFileName : std::move(journalPath), clock_),
+      journal_(journalPath.empty() ? programDir_ + kJournalFileName : std::move(journalPath),
+               clock_),
       pusher_(
           journal_.Path(), [stored = settings_] { return LoadRegistrySettings(stored); },
           [](TPushQueue& queue, const TRegistrySettings& settings) {
               return PushWaiting(queue, settings);
           }),
       journalSink_(journal_, clock_, pusher_),
-      journalWindow_(journal_.Path(), settings_, pusher_),
+      journalWindow_(JournalWindowParts(journal_.Path(), settings_, clock_, pusher_)),
       aboutBox_(std::make_unique<TAboutBox>(application_)),
       progressBar_(std::make_unique<TFProgressBar>(application_)) {}
 
@@ -55,8 +92,8 @@ void TProgram::SaveUnwrittenLines() {
     pusher_.Stop();
     if (!operations_) return;  // Create failed before the window had its operations
     const std::string userLog = UserLogFilePath();
-    const THeldAtExit held =
-        journal_.SaveHeld(userLog.empty() ? std::string() : virel::ProgramDir(userLog) + kJournalFileName);
+    const THeldAtExit held = journal_.SaveHeld(
+        userLog.empty() ? std::string() : virel::ProgramDir(userLog) + kJournalFileName);
     const std::string heldMessage = HeldRecordsMessage(held);
     if (!heldMessage.empty()) {
         try {
@@ -83,7 +120,8 @@ void TProgram::OpenJournal() {
     const TOpenResult opened = journal_.Open();
     // A folder that cannot be written is met as the log meets it: the records are held and
     // written later or saved at exit, and the operator hears of it then, not at every start.
-    if (opened.outcome == TOpenOutcome::ReadOnly || opened.outcome == TOpenOutcome::Unavailable) return;
+    if (opened.outcome == TOpenOutcome::ReadOnly || opened.outcome == TOpenOutcome::Unavailable)
+        return;
     const std::string message = JournalOpenMessage(opened);
     if (!message.empty()) application_.ShowMessageBox(Widen(message), MB_OK | MB_ICONWARNING);
 }
@@ -92,8 +130,10 @@ bool TProgram::Create() {
     OpenJournal();
     // After the journal was brought forward on this thread: the pusher's connection finds it so.
     pusher_.Start();
-    face_ = std::make_unique<TFace>(application_, *aboutBox_, *progressBar_,
-                                    [this](TFace& face) { return CreateOperations(face); });
+    face_ = std::make_unique<TFace>(
+        application_, *aboutBox_, *progressBar_,
+        [this](TFace& face) -> IFaceCommands& { return CreateOperations(face); },
+        [this] { journalWindow_.Show(formats_); });
     if (!face_->Create()) return false;
     CreateFormStorage();
     // Regional formats changed while the program runs: the date and time texts written from
@@ -102,10 +142,11 @@ bool TProgram::Create() {
     return aboutBox_->Create(face_->Handle()) && progressBar_->Create(face_->Handle());
 }
 
-TFaceCommands TProgram::CreateOperations(TFace& face) {
+TDeviceOperations& TProgram::CreateOperations(TFace& face) {
     // CommPort with the main window's design settings; port and speed come with every action.
     TTracedBackend traced{CreateSerialBackend()};
-    if (!tracePath_.empty()) traced = CreateTracedSerialBackend(std::move(traced.backend), tracePath_);
+    if (!tracePath_.empty())
+        traced = CreateTracedSerialBackend(std::move(traced.backend), tracePath_);
     TCommPortLink::TRefusedPortNote onRefusedPort;
     if (TSerialTraceBackend* trace = traced.trace) {
         // The trace lives as long as the component that owns it, which outlives the link.
@@ -124,21 +165,7 @@ TFaceCommands TProgram::CreateOperations(TFace& face) {
             return std::make_unique<TExcelApp>();
         },
         fileExportPlatform_, journalSink_, formats_);
-    TDeviceOperations& ops = *operations_;
-    return {
-        [&ops](const TPrintSettings& s) { ops.actions.PrintExecute(s); },
-        [&ops](const TLineSettings& line) { ops.actions.ClearExecute(line); },
-        [&ops](const TLineSettings& line, const std::string& number) {
-            ops.actions.ReadArcNExecute(line, number);
-        },
-        [&ops](const TPrintSettings& s) { ops.sheetExport.ReadToExcelExecute(s); },
-        [&ops](const TPrintSettings& s) { ops.fileExport.SaveToFileExecute(s); },
-        [&ops](const TLineSettings& line) { ops.harvest.HarvestExecute(line); },
-        [this] { journalWindow_.Show(formats_); },
-        [&ops](const TPeriodicChoice& choice, const TPrintSettings& s) {
-            return ops.periodic.TimerTimer(choice, s);
-        },
-    };
+    return *operations_;
 }
 
 void TProgram::CreateFormStorage() {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/FaceStorage.h"
+#include "app/frame/Application.h"
 #include "app/platform/CommPortLink.h"
 #include "app/platform/FileExportPlatform.h"
 #include "app/platform/PlatformClock.h"
@@ -15,12 +16,11 @@
 #include "app/platform/PlatformLogFile.h"
 #include "app/platform/RegistryPusher.h"
 #include "app/windows/AboutBox.h"
-#include "app/frame/Application.h"
 #include "app/windows/Face.h"
 #include "app/windows/JournalWindow.h"
 #include "app/windows/ProgressBar.h"
-#include "core/meter/DeviceOperations.h"
 #include "core/Regional.h"
+#include "core/meter/DeviceOperations.h"
 #include "journal/Journal.h"
 #include "journal/JournalSink.h"
 #include "registry/PushSchedule.h"
@@ -29,6 +29,13 @@
 #include "win/Scopes.h"
 
 namespace virel::app {
+
+// The window "Журнал доз" as the program makes it: its connections to the journal at
+// `journalPath`, its settings and the central journal's (and the save dialog's last folder) in
+// the program's settings `stored`, the system's dialogs and boxes, `clock` and the pusher
+// `link`, which must outlive the window.
+TJournalWindowParts JournalWindowParts(const std::string& journalPath, const TSettings& stored,
+                                       IClock& clock, IRegistryLink& link);
 
 class TProgram {
 public:
@@ -72,9 +79,9 @@ public:
     bool ComMade() const { return com_.Entered(); }
 
 private:
-    // Called from Face's constructor: CommPort with its link and the operations, and the
+    // Called from Face's constructor: CommPort with its link and the operations, which are the
     // commands the window's actions run.
-    TFaceCommands CreateOperations(TFace& face);
+    TDeviceOperations& CreateOperations(TFace& face);
     void CreateFormStorage();
     // The journal opened at start; a file moved aside or written by a newer version is told.
     void OpenJournal();

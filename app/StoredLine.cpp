@@ -9,7 +9,7 @@ namespace virel::app {
 
 TLineSettings StoredLineSettings(const TSettings& settings) {
     TLineSettings line;
-    line.port = settings.Read(kStoredPort);
+    line.port = TLinePort(settings.Read(kStoredPort));
     // The speed box shows its first item for an index it has no item for (TSpeedComboBox).
     const std::int32_t item = settings.Read(kStoredSpeedItem);
     constexpr auto kItems = static_cast<std::int32_t>(std::size(kKnownSpeeds));

@@ -21,18 +21,18 @@
 #include <optional>
 #include <string>
 
-#include "app/platform/FileExportPlatform.h"
 #include "app/platform/CommPortLink.h"
+#include "app/platform/FileExportPlatform.h"
 #include "app/platform/PlatformClock.h"
 #include "app/platform/PlatformKeyState.h"
 #include "app/platform/PlatformLogFile.h"
 #include "automation/ExcelApp.h"
 #include "bench/BenchSupport.h"
+#include "core/Utf16.h"
 #include "core/meter/DeviceOperations.h"
 #include "core/meter/HarvestCommand.h"
 #include "journal/Journal.h"
 #include "journal/JournalSink.h"
-#include "core/Utf16.h"
 #include "serial/CPDrv.h"
 
 namespace {
@@ -46,6 +46,7 @@ public:
     std::string status, archiveNumber = "0";
     RecordTexts shown;
     void SetStatusText(const std::string& text) override { status = text; }
+    void SetSpeedText(const std::string&) override {}
     void ShowRecord(const RecordTexts& texts) override { shown = texts; }
     std::string ArchiveNumberText() const override { return archiveNumber; }
     void SetArchiveNumberText(const std::string& text) override { archiveNumber = text; }
@@ -67,9 +68,7 @@ class TBusyLink final : public IDeviceLink {
 public:
     TBusyLink(app::TCommPortLink& link, TCPDrv& port, ISerialBackend& device)
         : link_(link), port_(port), device_(device) {}
-    bool Open(std::uint32_t speed, const std::string& port) override {
-        return link_.Open(speed, port);
-    }
+    bool Open(const TLineSettings& line) override { return link_.Open(line); }
     void Close() override { link_.Close(); }
     bool SendString(const std::string& bytes) override { return link_.SendString(bytes); }
     std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) override {
@@ -93,9 +92,7 @@ public:
     explicit TTimedLink(IDeviceLink& real) : real_(real) {}
     double readMs = 0;
     double guardMs = 0;  // the part of readMs spent in reads with a short idle time
-    bool Open(std::uint32_t speed, const std::string& port) override {
-        return real_.Open(speed, port);
-    }
+    bool Open(const TLineSettings& line) override { return real_.Open(line); }
     void Close() override { real_.Close(); }
     bool SendString(const std::string& bytes) override { return real_.SendString(bytes); }
     std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) override {
@@ -160,14 +157,15 @@ int HarvestBench(int com, int baud, int rounds, const std::string& folder) {
     app::TPlatformKeyState keys;
     app::TPlatformLogFileSystem logFiles;
     const RegionalFormats formats;
-    const TLineSettings line{"COM" + std::to_string(com), static_cast<std::uint32_t>(baud)};
+    const TLineSettings line{TLinePort("COM" + std::to_string(com)),
+                             static_cast<std::uint32_t>(baud)};
 
     TBenchView view;
     TBenchFiles files(folder + "\\bench-harvest.xlsx");
     TNoJournal none;
-    TDeviceOperations exportOps(view, link, clock, keys, logFiles, ".\\VIREL1_Service.txt",
-                                [] { return std::unique_ptr<ISpreadsheet>(); }, files, none,
-                                formats);
+    TDeviceOperations exportOps(
+        view, link, clock, keys, logFiles, ".\\VIREL1_Service.txt",
+        [] { return std::unique_ptr<ISpreadsheet>(); }, files, none, formats);
 
     const std::string journalPath = folder + "\\bench-harvest.db";
     THeadlessView quiet;
@@ -182,7 +180,8 @@ int HarvestBench(int com, int baud, int rounds, const std::string& folder) {
         fileRun.cpuMs += ProcessCpuMs() - cpu0;
         fileRun.status = view.status;
 
-        for (const char* suffix : {"", "-wal", "-shm"}) DeleteFileW(Widen(journalPath + suffix).c_str());
+        for (const char* suffix : {"", "-wal", "-shm"})
+            DeleteFileW(Widen(journalPath + suffix).c_str());
         cpu0 = ProcessCpuMs();
         wall0 = NowMs();
         {
@@ -195,13 +194,13 @@ int HarvestBench(int com, int baud, int rounds, const std::string& folder) {
             TMeterActions actions(quiet, exchange, formats, state, sink);
             TJournalHarvest harvest(quiet, actions, exchange, state, sink, formats);
             harvest.GiveUpOnSilentMeter(true);
-            harvestSummary = HarvestSummary(harvest.Harvest(line), line.port);
+            harvestSummary = HarvestSummary(harvest.Harvest(line), line.port.Text());
         }
         harvestRun.wallMs += NowMs() - wall0;
         harvestRun.cpuMs += ProcessCpuMs() - cpu0;
     }
-    std::printf("harvest against the file export at %d baud, %d round(s), mean per round:\n",
-                baud, rounds);
+    std::printf("harvest against the file export at %d baud, %d round(s), mean per round:\n", baud,
+                rounds);
     std::printf("  file export: %.2f s wall, %.2f s processor; status \"%s\"\n",
                 fileRun.wallMs / rounds / 1000, fileRun.cpuMs / rounds / 1000,
                 fileRun.status.c_str());
@@ -232,7 +231,8 @@ int main(int argc, char** argv) {
     TBenchView view;
     // A port that no device stands behind, for the case of an unplugged adapter.
     const TPrintSettings settings{
-        {mode == "noport" ? "COM40" : "COM" + std::to_string(com), static_cast<std::uint32_t>(baud)},
+        {TLinePort(mode == "noport" ? "COM40" : "COM" + std::to_string(com)),
+         static_cast<std::uint32_t>(baud)},
         false};
     auto pass = std::make_unique<TPassBackend>(CreateSerialBackend());
     TPassBackend& device = *pass;

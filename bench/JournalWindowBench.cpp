@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "app/Program.h"
+#include "app/platform/PlatformClock.h"
 #include "app/windows/Face.h"
 #include "app/windows/JournalWindow.h"
 #include "core/Utf16.h"
@@ -166,8 +168,10 @@ int wmain(int argc, wchar_t** argv) {
     long long shown = 0, filtered = 0;
     for (int run = 0; run < runs; ++run) {
         TNoRegistryLink noRegistry;
-        app::TJournalWindowHost host(
-            path, UserSettings("Software\\VIREL1_Service\\JournalWindowBench"), noRegistry);
+        app::TPlatformClock clock;
+        app::TJournalWindowHost host(app::JournalWindowParts(
+            path, UserSettings("Software\\VIREL1_Service\\JournalWindowBench"), clock,
+            noRegistry));
         const double start = NowMs();
         host.Show(RegionalFormats{});
         app::TJournalWindow* window = host.Object();

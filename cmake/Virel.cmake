@@ -74,16 +74,26 @@ function(virel_tests_alone)
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
 endfunction()
 
-# virel_layer(<target> <folder>): the target's headers are reachable as "<folder>/X.h" through an
-# include folder of the build that holds nothing but that subsystem: a forwarding header for each
-# of the folder's headers. A target therefore sees another subsystem's headers only by linking it,
-# and an include that the table in docs/ARCHITECTURE.md forbids (core/ including app/, say) fails
-# to build. The headers are globbed (unlike sources) because a forwarder must exist for each one;
-# CONFIGURE_DEPENDS adds a new header's forwarder at the next build.
+# virel_layer(<target> <folder> [SHALLOW]): the target's headers are reachable as "<folder>/X.h"
+# through an include folder of the build that holds nothing but that subsystem: a forwarding
+# header for each of the folder's headers. A target therefore sees another subsystem's headers
+# only by linking it, and an include that the table in docs/ARCHITECTURE.md forbids (core/
+# including app/, say) fails to build. The headers are globbed (unlike sources) because a
+# forwarder must exist for each one; CONFIGURE_DEPENDS adds a new header's forwarder at the next
+# build. A sub-folder may be a layer of its own (app/frame): its include folder is named with dots
+# for the slashes (build/layers/app.frame), so no other layer's folder holds it, and its parent
+# is then given SHALLOW: it forwards its own headers only, not its sub-folders'.
 function(virel_layer target folder)
-    set(layer ${CMAKE_BINARY_DIR}/layers/${folder})
-    file(GLOB_RECURSE headers CONFIGURE_DEPENDS RELATIVE ${VIREL_ROOT}/${folder}
-         ${VIREL_ROOT}/${folder}/*.h)
+    cmake_parse_arguments(L "SHALLOW" "" "" ${ARGN})
+    string(REPLACE "/" "." name ${folder})
+    set(layer ${CMAKE_BINARY_DIR}/layers/${name})
+    if(L_SHALLOW)
+        file(GLOB headers CONFIGURE_DEPENDS RELATIVE ${VIREL_ROOT}/${folder}
+             ${VIREL_ROOT}/${folder}/*.h)
+    else()
+        file(GLOB_RECURSE headers CONFIGURE_DEPENDS RELATIVE ${VIREL_ROOT}/${folder}
+             ${VIREL_ROOT}/${folder}/*.h)
+    endif()
     set(wanted "")
     foreach(header ${headers})
         set(forwarder ${layer}/${folder}/${header})
@@ -98,7 +108,8 @@ function(virel_layer target folder)
             file(WRITE ${forwarder} "${text}")
         endif()
     endforeach()
-    # A header removed from the folder must not stay reachable through an old forwarder.
+    # A header removed from the folder (or from the layer) must not stay reachable through an
+    # old forwarder.
     file(GLOB_RECURSE present ${layer}/*.h)
     foreach(old ${present})
         if(NOT old IN_LIST wanted)

@@ -4,7 +4,7 @@
 #include <cwchar>
 #include <utility>
 
-#include "app/windows/Texts.h"
+#include "app/frame/FrameTexts.h"
 #include "core/Errors.h"
 #include "core/Utf16.h"
 

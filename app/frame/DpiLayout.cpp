@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "app/windows/Texts.h"
+#include "app/frame/FrameTexts.h"
 #include "win/Scopes.h"
 
 namespace virel::app {

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include "core/meter/PortChoice.h"
-
 namespace virel::app {
 
 void ApplyCommPortDesign(TCPDrv& port) {
@@ -16,17 +14,17 @@ void ApplyCommPortDesign(TCPDrv& port) {
     port.SetInputTimeout(500);
 }
 
-bool TCommPortLink::Open(std::uint32_t speed, const std::string& portText) {
+bool TCommPortLink::Open(const TLineSettings& line) {
     // Never the port of an earlier exchange: an unknown name must not reach another device.
     busy_ = false;
-    const auto number = PortNumberFromText(portText);
+    const auto number = line.port.Number();
     if (!number) {
         port_.Disconnect();
-        if (onRefusedPort_) onRefusedPort_(portText, PortTextRefusal(portText));
+        if (onRefusedPort_) onRefusedPort_(line.port.Text(), line.port.Refusal());
         return false;
     }
     const int portNumber = *number;
-    switch (speed) {
+    switch (line.speed) {
         case 4800:
             port_.SetBaudRate(br4800);
             break;
@@ -34,7 +32,7 @@ bool TCommPortLink::Open(std::uint32_t speed, const std::string& portText) {
             port_.SetBaudRate(br9600);
             break;
         default:
-            port_.SetBaudRateValue(speed);
+            port_.SetBaudRateValue(line.speed);
             break;
     }
     // The numbered setting where the component has one, so that its Port says which; the

@@ -21,10 +21,10 @@ public:
     explicit TCommPortLink(TCPDrv& port, TRefusedPortNote onRefusedPort = {})
         : port_(port), onRefusedPort_(std::move(onRefusedPort)) {}
 
-    // 4800/9600 -> br4800/br9600 (any other speed as a custom rate); the port the text names
-    // (core/meter/PortChoice.h): 1..16 -> pnCOM1..pnCOM16, above that the name "\\.\COM<n>"; then
-    // Connect. A text naming no port: Disconnect, false.
-    bool Open(std::uint32_t speed, const std::string& portText) override;
+    // 4800/9600 -> br4800/br9600 (any other speed as a custom rate); the port's number:
+    // 1..16 -> pnCOM1..pnCOM16, above that the name "\\.\COM<n>"; then Connect. A port text
+    // naming none: Disconnect, false.
+    bool Open(const TLineSettings& line) override;
     void Close() override { port_.Disconnect(); }
     bool SendString(const std::string& bytes) override { return port_.SendString(bytes); }
     // On a closed port: 0 after a short pause (see the .cpp), from both reads.

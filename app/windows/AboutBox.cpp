@@ -1,15 +1,13 @@
 #include "app/windows/AboutBox.h"
 
-#include "app/frame/Application.h"
-#include "app/frame/OkCancelDialog.h"
-#include "app/Resource.h"
+#include "app/windows/Resource.h"
 #include "app/windows/Texts.h"
 #include "win/Windows.h"
 
 namespace virel::app {
 
 TAboutBox::TAboutBox(TApplication& application)
-    : TCustomWindow(application),
+    : TModalWindow(application),
       logo_(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_LOGO),
                                             IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))),
       panel_(application),
@@ -20,11 +18,8 @@ TAboutBox::~TAboutBox() {
 }
 
 HWND TAboutBox::Create(HWND owner) {
-    CreateHandle({L"TAboutBox", LoadCursorW(nullptr, IDC_ARROW),
-                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
-                 kAboutBoxCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME,
-                 CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, owner);
-    if (!Handle()) return nullptr;
+    if (!CreateModalHandle(L"TAboutBox", kAboutBoxCaption, kClientWidth, kClientHeight, owner))
+        return nullptr;
     TDpiLayout& layout = Layout();
     const HWND panel = panel_.Create(layout, Handle(), {8, 8, 281, 161});
     programIcon_.Create(layout, panel, {8, 8, 145, 65});
@@ -36,7 +31,6 @@ HWND TAboutBox::Create(HWND owner) {
                               {8, 120, 260, 26}, panel, -1);
     okButton_ = CreateControl(layout, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP,
                               {111, 180, 75, 25}, Handle(), IDOK);
-    Application().AddDialogWindow(Handle());
     return Handle();
 }
 
@@ -45,10 +39,7 @@ TAboutBox::TModalResult TAboutBox::ShowModal() {
         win::CentreWindow(Handle(), nullptr);
         placed_ = true;
     }
-    modalResult_ = mrNone;
-    if (!RunModalLoop(*this, okButton_, [this] { return modalResult_ != mrNone; }))
-        modalResult_ = mrCancel;
-    return modalResult_;
+    return static_cast<TModalResult>(RunModal(okButton_));
 }
 
 LRESULT TAboutBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -57,10 +48,7 @@ LRESULT TAboutBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return MAKELRESULT(IDOK, DC_HASDEFID);
         case WM_COMMAND:
             // IDCANCEL (Esc) is ignored: the box has no cancel button.
-            if (LOWORD(wParam) == IDOK) modalResult_ = mrOk;
-            return 0;
-        case WM_CLOSE:
-            modalResult_ = mrCancel;
+            if (LOWORD(wParam) == IDOK) EndModal(mrOk);
             return 0;
         case WM_ACTIVATE:
             if (LOWORD(wParam) != WA_INACTIVE && okButton_) {
@@ -68,13 +56,11 @@ LRESULT TAboutBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
-        case WM_DESTROY:
-            Application().RemoveDialogWindow(Handle());
-            break;
         default:
             break;
     }
-    return DefaultProc(message, wParam, lParam);
+    // The close box ends the run with mrCancel.
+    return TModalWindow::WindowProc(message, wParam, lParam);
 }
 
 }  // namespace virel::app

@@ -3,12 +3,12 @@
 #include <windows.h>
 
 #include "app/controls/Controls.h"
-#include "app/frame/Window.h"
+#include "app/frame/ModalWindow.h"
 #include "win/Scopes.h"
 
 namespace virel::app {
 
-class TAboutBox : public TCustomWindow {
+class TAboutBox : public TModalWindow {
 public:
     static constexpr int kClientWidth = 298;
     static constexpr int kClientHeight = 213;
@@ -40,7 +40,6 @@ private:
     TImage programIcon_;
     HWND productName_ = nullptr, version_ = nullptr, copyright_ = nullptr, comments_ = nullptr;
     HWND okButton_ = nullptr;
-    TModalResult modalResult_ = mrNone;
     bool placed_ = false;
 };
 

@@ -47,11 +47,9 @@ TAnnotationDialog::~TAnnotationDialog() {
 }
 
 HWND TAnnotationDialog::Create(HWND owner) {
-    CreateHandle(
-        {kClassName, LoadCursorW(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
-        Widen(texts::kAnnotationCaption).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU,
-        WS_EX_DLGMODALFRAME, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, owner);
-    if (!Handle()) return nullptr;
+    if (!CreateModalHandle(kClassName, Widen(texts::kAnnotationCaption).c_str(), kClientWidth,
+                           kClientHeight, owner))
+        return nullptr;
     TDpiLayout& layout = Layout();
     const HWND self = Handle();
     const TAnnotationFields& f = prefill_.fields;
@@ -89,12 +87,11 @@ HWND TAnnotationDialog::Create(HWND owner) {
                         BS_DEFPUSHBUTTON | WS_TABSTOP, {256, 290, 75, 25}, self, IDOK);
     CreateControl(layout, L"BUTTON", Widen(texts::kAnnotationCancel).c_str(),
                   BS_PUSHBUTTON | WS_TABSTOP, {337, 290, 75, 25}, self, IDCANCEL);
-    Application().AddDialogWindow(Handle());
     return Handle();
 }
 
 bool TAnnotationDialog::ShowModal() {
-    return RunModal(patient_);
+    return RunOkCancel(patient_);
 }
 
 TAnnotationFields TAnnotationDialog::Fields() const {
@@ -110,7 +107,8 @@ TAnnotationFields TAnnotationDialog::Fields() const {
 }
 
 void TAnnotationDialog::OkExecute() {
-    const TAnnotationParse parse = ParseAnnotationFields(Fields(), kinds_, currentYear_, prefill_.patientHidden);
+    const TAnnotationParse parse =
+        ParseAnnotationFields(Fields(), kinds_, currentYear_, prefill_.patientHidden);
     if (!parse.input) {
         Application().ShowMessageBox(Widen(parse.message), MB_OK | MB_ICONWARNING);
         // The field that is wrong gets the focus; only the year and the images can be.

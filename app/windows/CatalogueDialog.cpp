@@ -5,8 +5,8 @@
 #include <cwchar>
 
 #include "app/controls/Controls.h"
-#include "app/platform/FileExportPlatform.h"
 #include "app/frame/Application.h"
+#include "app/platform/FileExportPlatform.h"
 #include "core/Utf16.h"
 #include "reports/CatalogueCsv.h"
 #include "win/Windows.h"
@@ -41,11 +41,9 @@ TKindDialog::~TKindDialog() {
 }
 
 HWND TKindDialog::Create(HWND owner) {
-    CreateHandle(
-        {kClassName, LoadCursorW(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
-        Widen(texts::kKindCaption).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME,
-        CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, owner);
-    if (!Handle()) return nullptr;
+    if (!CreateModalHandle(kClassName, Widen(texts::kKindCaption).c_str(), kClientWidth,
+                           kClientHeight, owner))
+        return nullptr;
     TDpiLayout& layout = Layout();
     const HWND self = Handle();
     const TKindFields fields = FieldsOfKind(kind_);
@@ -61,12 +59,11 @@ HWND TKindDialog::Create(HWND owner) {
                   IDOK);
     CreateControl(layout, L"BUTTON", L"Отмена", BS_PUSHBUTTON | WS_TABSTOP, {297, 117, 75, 25},
                   self, IDCANCEL);
-    Application().AddDialogWindow(Handle());
     return Handle();
 }
 
 bool TKindDialog::ShowModal() {
-    return RunModal(name_);
+    return RunOkCancel(name_);
 }
 
 void TKindDialog::OkExecute() {
@@ -82,18 +79,16 @@ void TKindDialog::OkExecute() {
 
 TCatalogueDialog::TCatalogueDialog(TApplication& application, TCatalogue& catalogue,
                                    TCatalogueFileDialog files)
-    : TCustomWindow(application), catalogue_(catalogue), files_(std::move(files)) {}
+    : TModalWindow(application), catalogue_(catalogue), files_(std::move(files)) {}
 
 TCatalogueDialog::~TCatalogueDialog() {
     DestroyHandle();
 }
 
 HWND TCatalogueDialog::Create(HWND owner) {
-    CreateHandle(
-        {kClassName, LoadCursorW(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
-        Widen(texts::kCatalogueCaption).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU,
-        WS_EX_DLGMODALFRAME, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, owner);
-    if (!Handle()) return nullptr;
+    if (!CreateModalHandle(kClassName, Widen(texts::kCatalogueCaption).c_str(), kClientWidth,
+                           kClientHeight, owner))
+        return nullptr;
     TDpiLayout& layout = Layout();
     const HWND self = Handle();
     list_ = CreateControl(
@@ -131,15 +126,13 @@ HWND TCatalogueDialog::Create(HWND owner) {
     }
     status_ = CreateControl(layout, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS,
                             {8, 272, 544, 26}, self, kIdStatus);
-    Application().AddDialogWindow(Handle());
     Reload();
     return Handle();
 }
 
 bool TCatalogueDialog::ShowModal() {
-    closed_ = false;
-    win::CentreWindow(Handle(), GetWindow(Handle(), GW_OWNER));
-    (void)RunModalLoop(*this, list_, [this] { return closed_; });
+    CentreOnOwner();
+    (void)RunModal(list_);
     return changed_;
 }
 
@@ -273,51 +266,43 @@ void TCatalogueDialog::ExportExecute() {
               std::to_string(kinds_.size()) + ")");
 }
 
+bool TCatalogueDialog::RunCommand(int id) {
+    switch (id) {
+        case kIdAdd:
+            AddExecute();
+            return true;
+        case kIdEdit:
+        case IDOK:  // Enter on the list changes the kind selected
+            EditExecute();
+            return true;
+        case kIdRemove:
+            RemoveExecute();
+            return true;
+        case kIdImport:
+            ImportExecute();
+            return true;
+        case kIdExport:
+            ExportExecute();
+            return true;
+        default:
+            return false;  // "Закрыть" (IDCANCEL) closes, as Esc and the close box do
+    }
+}
+
 LRESULT TCatalogueDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
-            if (HIWORD(wParam) != BN_CLICKED) return 0;
-            switch (LOWORD(wParam)) {
-                case kIdAdd:
-                    AddExecute();
-                    break;
-                case kIdEdit:
-                    EditExecute();
-                    break;
-                case kIdRemove:
-                    RemoveExecute();
-                    break;
-                case kIdImport:
-                    ImportExecute();
-                    break;
-                case kIdExport:
-                    ExportExecute();
-                    break;
-                case IDOK:  // Enter on the list changes the kind selected
-                    EditExecute();
-                    break;
-                case IDCANCEL:
-                    closed_ = true;
-                    break;
-                default:
-                    break;
-            }
-            return 0;
+            if (HIWORD(wParam) != BN_CLICKED || RunCommand(LOWORD(wParam))) return 0;
+            break;
         case WM_NOTIFY: {
             const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
             if (header.hwndFrom == list_ && header.code == NM_DBLCLK) EditExecute();
             return 0;
         }
-        case WM_CLOSE:
-            closed_ = true;
-            return 0;
-        case WM_DESTROY:
-            Application().RemoveDialogWindow(Handle());
-            break;
         default:
             break;
     }
-    return DefaultProc(message, wParam, lParam);
+    return TModalWindow::WindowProc(message, wParam, lParam);
 }
 
 }  // namespace virel::app

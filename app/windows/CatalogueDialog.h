@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/frame/OkCancelDialog.h"
-#include "journal/Journal.h"
 #include "forms/CatalogueForm.h"
+#include "journal/Journal.h"
 
 namespace virel::app {
 
@@ -45,7 +45,7 @@ private:
     HWND name_ = nullptr, adult_ = nullptr, child_ = nullptr;
 };
 
-class TCatalogueDialog : public TCustomWindow {
+class TCatalogueDialog : public TModalWindow {
 public:
     static constexpr int kClientWidth = 560;
     static constexpr int kClientHeight = 300;
@@ -76,6 +76,8 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // The command of a button; false when it is none of the catalogue's own.
+    bool RunCommand(int id);
     void Reload();
     void SetStatus(const std::string& text);
     int Selected() const;
@@ -86,7 +88,6 @@ private:
     TCatalogueFileDialog files_;
     std::vector<TExamKind> kinds_;
     bool changed_ = false;
-    bool closed_ = false;
     std::wstring cell_;
     HWND list_ = nullptr, status_ = nullptr;
 };

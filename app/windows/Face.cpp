@@ -6,14 +6,14 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/windows/AboutBox.h"
 #include "app/frame/Application.h"
-#include "app/windows/ProgressBar.h"
-#include "app/Resource.h"
 #include "app/platform/SerialPorts.h"
+#include "app/windows/AboutBox.h"
+#include "app/windows/ProgressBar.h"
+#include "app/windows/Resource.h"
 #include "app/windows/Texts.h"
-#include "core/meter/PortChoice.h"
 #include "core/Utf16.h"
+#include "core/meter/PortChoice.h"
 
 namespace virel::app {
 
@@ -70,7 +70,7 @@ HBITMAP LoadBitmapResource(int id) {
 }  // namespace
 
 TFace::TFace(TApplication& application, TAboutBox& aboutBox, TFProgressBar& progressBar,
-             const TFaceCommandsFactory& makeCommands)
+             const TFaceCommandsFactory& makeCommands, std::function<void()> openJournal)
     : TCustomWindow(application),
       aboutBox_(aboutBox),
       progressBar_(progressBar),
@@ -78,13 +78,10 @@ TFace::TFace(TApplication& application, TAboutBox& aboutBox, TFProgressBar& prog
       logo_(LoadBitmapResource(IDB_LOGO)),
       glyph_(LoadBitmapResource(IDB_GLYPH)),
       image_(application, logo_.Get(), TFit::Proportional),
+      openJournal_(std::move(openJournal)),
       commands_(makeCommands(*this)) {
-    // Every action has its command: a missing one is a wiring fault, found at start.
-    if (!commands_.print || !commands_.clear || !commands_.readArcN || !commands_.readToExcel ||
-        !commands_.saveToFile || !commands_.harvest || !commands_.journal ||
-        !commands_.timer) {
-        throw std::invalid_argument("TFace: a command is missing");
-    }
+    // A missing command is a wiring fault, found at start.
+    if (!openJournal_) throw std::invalid_argument("TFace: the journal's command is missing");
 }
 
 TFace::~TFace() {
@@ -141,9 +138,9 @@ void TFace::CreateMenus() {
     AppendMenuW(popup, MF_STRING, kActExit, (kExitCaption + tab + L"Ctrl+X").c_str());
 
     ACCEL keys[] = {
-        {FVIRTKEY | FCONTROL, 'P', kActPrint}, {FVIRTKEY | FCONTROL, 'R', kActReadToExcel},
-        {FVIRTKEY | FCONTROL, 'A', kActAbout}, {FVIRTKEY | FCONTROL, 'X', kActExit},
-        {FVIRTKEY | FCONTROL, 'T', kSetTime},  {FVIRTKEY | FCONTROL, 'S', kActSaveToFile},
+        {FVIRTKEY | FCONTROL, 'P', kActPrint},   {FVIRTKEY | FCONTROL, 'R', kActReadToExcel},
+        {FVIRTKEY | FCONTROL, 'A', kActAbout},   {FVIRTKEY | FCONTROL, 'X', kActExit},
+        {FVIRTKEY | FCONTROL, 'T', kSetTime},    {FVIRTKEY | FCONTROL, 'S', kActSaveToFile},
         {FVIRTKEY | FCONTROL, 'H', kActHarvest}, {FVIRTKEY | FCONTROL, 'J', kActJournal},
     };
     shortcuts_.Reset(CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))));
@@ -290,19 +287,19 @@ void TFace::actAboutExecute() {
 }
 
 void TFace::actReadToExcelExecute() {
-    commands_.readToExcel(PrintSettings());
+    commands_.ReadToExcelExecute(Choices());
 }
 
 void TFace::actSaveToFileExecute() {
-    commands_.saveToFile(PrintSettings());
+    commands_.SaveToFileExecute(Choices());
 }
 
 void TFace::actHarvestExecute() {
-    commands_.harvest(LineSettings());
+    commands_.HarvestExecute(Choices());
 }
 
 void TFace::actJournalExecute() {
-    commands_.journal();
+    openJournal_();
 }
 
 void TFace::actExitExecute() {
@@ -310,35 +307,24 @@ void TFace::actExitExecute() {
 }
 
 void TFace::actPrintExecute() {
-    commands_.print(PrintSettings());
+    commands_.PrintExecute(Choices());
 }
 
 void TFace::actClearExecute() {
-    commands_.clear(LineSettings());
+    commands_.ClearExecute(Choices());
 }
 
 void TFace::actReadArcNExecute() {
-    commands_.readArcN(LineSettings(), Narrow(archiveNumber_.Text()));
+    commands_.ReadArcNExecute(Choices(), Narrow(archiveNumber_.Text()));
 }
 
 void TFace::TimerTimer() {
-    // The speed box is corrected only when a print really goes on the line: not every second
-    // while the operator may be typing into it.
-    const TLineChoice line = LineSettingsFromTexts(Narrow(comPort_.Text()), Narrow(speed_.Text()));
-    const bool printed = commands_.timer({readToFile_.Checked(), autoTime_.IntValue()},
-                                         {line.line, printOnDevice_.Checked()});
-    if (printed && line.speedFellBack) speed_.SetText(Widen(std::to_string(line.line.speed)));
+    static_cast<void>(
+        commands_.TimerTimer({readToFile_.Checked(), autoTime_.IntValue()}, Choices()));
 }
 
-TLineSettings TFace::LineSettings() {
-    const TLineChoice line = LineSettingsFromTexts(Narrow(comPort_.Text()), Narrow(speed_.Text()));
-    // What goes on the line is what the box shows.
-    if (line.speedFellBack) speed_.SetText(Widen(std::to_string(line.line.speed)));
-    return line.line;
-}
-
-TPrintSettings TFace::PrintSettings() {
-    return {LineSettings(), printOnDevice_.Checked()};
+TFaceChoices TFace::Choices() const {
+    return {Narrow(comPort_.Text()), Narrow(speed_.Text()), printOnDevice_.Checked()};
 }
 
 void TFace::ExecuteAction(int id) {
@@ -382,6 +368,10 @@ void TFace::ExecuteAction(int id) {
 
 void TFace::SetStatusText(const std::string& text) {
     SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+}
+
+void TFace::SetSpeedText(const std::string& text) {
+    speed_.SetText(Widen(text));
 }
 
 std::string TFace::StatusText() const {

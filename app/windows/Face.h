@@ -1,8 +1,8 @@
 #pragma once
 // The main window "ВИРЕЛ1 Сервис": its controls, menus, the six actions with their shortcuts,
 // the one-second timer, and the record display. The device operations behind the actions and
-// the timer are the commands it is built with (TFaceCommands), each given the window's choices
-// as values; the operations show their results through IFaceView.
+// the timer are the commands it is built with (IFaceCommands, core/meter/FaceView.h), each
+// given the window's choices as values; the operations show their results through IFaceView.
 #include <windows.h>
 
 #include <functional>
@@ -13,13 +13,10 @@
 #include "app/controls/Controls.h"
 #include "app/controls/FaceControls.h"
 #include "app/controls/Gauge.h"
-#include "win/Scopes.h"
 #include "app/controls/SpinEdit.h"
 #include "app/frame/Window.h"
 #include "core/meter/FaceView.h"
-#include "core/meter/MeterActions.h"
-#include "core/meter/PeriodicPrint.h"
-#include "core/meter/PortChoice.h"
+#include "win/Scopes.h"
 
 namespace virel::app {
 
@@ -27,22 +24,10 @@ class TAboutBox;
 class TFProgressBar;
 class TFace;
 
-// What the actions and the timer run, bound by the composition root to the device operations.
-// Each gets the window's choices as the action starts.
-struct TFaceCommands {
-    std::function<void(const TPrintSettings&)> print;                         // actPrintExecute
-    std::function<void(const TLineSettings&)> clear;                          // actClearExecute
-    std::function<void(const TLineSettings&, const std::string&)> readArcN;   // with SpE_Num's text
-    std::function<void(const TPrintSettings&)> readToExcel;                   // actReadToExcelExecute
-    std::function<void(const TPrintSettings&)> saveToFile;                    // the file export
-    std::function<void(const TLineSettings&)> harvest;  // the archive into the dose journal
-    std::function<void()> journal;  // opens the window "Журнал доз", or brings it to the front
-    // One tick; true when a print was due and ran.
-    std::function<bool(const TPeriodicChoice&, const TPrintSettings&)> timer;
-};
-// Builds the commands for the window under construction, which the operations see as their
-// view (and their serial component as its owner). Called once, from TFace's constructor.
-using TFaceCommandsFactory = std::function<TFaceCommands(TFace& face)>;
+// Builds the device side for the window under construction, which the operations see as their
+// view (and their serial component as its owner), and gives its commands; they must outlive the
+// window. Called once, from TFace's constructor.
+using TFaceCommandsFactory = std::function<IFaceCommands&(TFace& face)>;
 
 // Window events that the settings storage takes over (keeping the handler it found there).
 using TNotifyEvent = std::function<void()>;
@@ -70,9 +55,10 @@ public:
     static constexpr UINT kTimerInterval = 1000;
 
     // The about box and the progress window must outlive the window; their own windows are
-    // created after this one, which owns them.
+    // created after this one, which owns them. `openJournal` opens the window "Журнал доз", or
+    // brings it to the front.
     TFace(TApplication& application, TAboutBox& aboutBox, TFProgressBar& progressBar,
-          const TFaceCommandsFactory& makeCommands);
+          const TFaceCommandsFactory& makeCommands, std::function<void()> openJournal);
     ~TFace() override;
 
     // Creates the window with every control, hidden, and starts the timer. It becomes the
@@ -83,7 +69,6 @@ public:
     void Show();
     // Asks OnCloseQuery, then tells the application to end (the close box does the same).
     void Close();
-
 
     TNotifyEvent OnShow;
     TCloseQueryEvent OnCloseQuery;
@@ -105,13 +90,12 @@ public:
     // Runs the action behind a command identifier (TActionId); unknown ones do nothing.
     void ExecuteAction(int id);
 
-    // What the actions are given: the port and speed boxes' line (a speed box showing no known
-    // speed is set to the default, which is used) and CB_PrintOnDevice.
-    TLineSettings LineSettings();
-    TPrintSettings PrintSettings();
+    // What the actions are given: the port and speed boxes' texts and CB_PrintOnDevice.
+    TFaceChoices Choices() const;
 
     // IFaceView.
     void SetStatusText(const std::string& text) override;
+    void SetSpeedText(const std::string& text) override;
     std::string StatusText() const;
     void ShowRecord(const RecordTexts& texts) override;
     std::string ArchiveNumberText() const override;
@@ -221,8 +205,9 @@ private:
     bool menuHintShown_ = false;
     bool meterActionsEnabled_ = true;
     std::wstring statusBeforeHint_;
+    std::function<void()> openJournal_;
     // Last: the factory may keep a reference to the window as it stands when it is called.
-    TFaceCommands commands_;
+    IFaceCommands& commands_;
 };
 
 }  // namespace virel::app

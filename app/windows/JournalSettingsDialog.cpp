@@ -35,11 +35,9 @@ TJournalSettingsDialog::~TJournalSettingsDialog() {
 }
 
 HWND TJournalSettingsDialog::Create(HWND owner) {
-    CreateHandle(
-        {kClassName, LoadCursorW(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
-        Widen(texts::kJournalSettingsCaption).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU,
-        WS_EX_DLGMODALFRAME, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, owner);
-    if (!Handle()) return nullptr;
+    if (!CreateModalHandle(kClassName, Widen(texts::kJournalSettingsCaption).c_str(), kClientWidth,
+                           kClientHeight, owner))
+        return nullptr;
     TDpiLayout& layout = Layout();
     const HWND self = Handle();
     Label(layout, self, texts::kSettingsUnit, 8);
@@ -61,12 +59,11 @@ HWND TJournalSettingsDialog::Create(HWND owner) {
                   IDOK);
     CreateControl(layout, L"BUTTON", L"Отмена", BS_PUSHBUTTON | WS_TABSTOP, {337, 127, 75, 25},
                   self, IDCANCEL);
-    Application().AddDialogWindow(Handle());
     return Handle();
 }
 
 std::optional<TJournalSettings> TJournalSettingsDialog::ShowModal() {
-    if (!RunModal(unit_)) return std::nullopt;
+    if (!RunOkCancel(unit_)) return std::nullopt;
     return settings_;
 }
 

@@ -7,18 +7,14 @@
 
 #include "app/controls/Controls.h"
 #include "app/platform/Clipboard.h"
-#include "app/platform/JournalSettingsStore.h"
 #include "app/windows/AnnotationDialog.h"
 #include "app/windows/JournalSettingsDialog.h"
-#include "app/windows/RegistryDialog.h"
-#include "app/platform/RegistrySettingsStore.h"
-#include "app/platform/PlatformClock.h"
-#include "core/meter/DeviceTexts.h"
-#include "core/Utf16.h"
-#include "win/Windows.h"
 #include "app/windows/ReportWindow.h"
+#include "core/Utf16.h"
+#include "core/meter/DeviceTexts.h"
 #include "forms/ReportSources.h"
 #include "reports/DoseSheet.h"
+#include "win/Windows.h"
 
 namespace virel::app {
 
@@ -76,26 +72,20 @@ void SetText(HWND control, const std::string& text) {
 
 }  // namespace
 
-TJournalWindow::TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
-                               RegionalFormats formats, IFileExportPlatform& exportPlatform,
-                               TJournalSettings settings, TStoreSettings storeSettings,
-                               TCatalogueFileDialog catalogueFiles, IRegistryLink& link,
-                               TSettings stored)
+TJournalWindow::TJournalWindow(TApplication& application, TJournal& journal,
+                               IFileExportPlatform& exportPlatform,
+                               const TJournalWindowParts& parts, RegionalFormats formats)
     : TCustomWindow(application),
       journal_(journal),
       records_(journal),
       annotations_(journal),
       catalogueTable_(journal),
       clockNotes_(journal),
-      clockSource_(clock),
-      formats_(std::move(formats)),
       exportPlatform_(exportPlatform),
-      settings_(std::move(settings)),
-      storeSettings_(std::move(storeSettings)),
-      catalogueFiles_(std::move(catalogueFiles)),
-      link_(link),
-      stored_(std::move(stored)),
-      period_(DefaultJournalPeriod(FromMilliseconds(clock.LocalNowMs()))) {}
+      parts_(parts),
+      formats_(std::move(formats)),
+      settings_(parts_.readSettings()),
+      period_(DefaultJournalPeriod(FromMilliseconds(parts_.clock.LocalNowMs()))) {}
 
 TJournalWindow::~TJournalWindow() {
     DestroyHandle();
@@ -107,16 +97,18 @@ HWND TJournalWindow::Create() {
     const HMENU journal = CreatePopupMenu();
     AppendMenuW(journal, MF_STRING, kIdExport, Widen(texts::kJournalExport).c_str());
     AppendMenuW(journal, MF_STRING, kIdReport, Widen(texts::kReportMenu).c_str());
-    AppendMenuW(journal, MF_STRING, kIdCopySheet, (Widen(texts::kDoseSheetCopy) + L"\tCtrl+C").c_str());
+    AppendMenuW(journal, MF_STRING, kIdCopySheet,
+                (Widen(texts::kDoseSheetCopy) + L"\tCtrl+C").c_str());
     AppendMenuW(journal, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(journal, MF_STRING, kIdCatalogue, Widen(texts::kCatalogueButton).c_str());
     AppendMenuW(journal, MF_STRING, kIdSettings, Widen(texts::kJournalSettingsButton).c_str());
     AppendMenuW(journal, MF_STRING, kIdRegistry, Widen(texts::kRegistryButton).c_str());
-    AppendMenuW(bar.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(journal), Widen(texts::kJournalMenu).c_str());
-    CreateHandle({kClassName, LoadCursorW(nullptr, IDC_ARROW),
-                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
-                 Widen(texts::kJournalWindowCaption).c_str(), style, 0, CW_USEDEFAULT,
-                 CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, bar.Get());
+    AppendMenuW(bar.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(journal),
+                Widen(texts::kJournalMenu).c_str());
+    CreateHandle(
+        {kClassName, LoadCursorW(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
+        Widen(texts::kJournalWindowCaption).c_str(), style, 0, CW_USEDEFAULT, CW_USEDEFAULT,
+        kClientWidth, kClientHeight, nullptr, bar.Get());
     if (!Handle()) return nullptr;
     bar.Release();  // the window's now: destroyed with it
     CreateControls();
@@ -146,26 +138,26 @@ void TJournalWindow::CreateControls() {
                         {154, 8, 100, 21}, self, kIdTo);
     export_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kJournalExport).c_str(),
                             BS_PUSHBUTTON | WS_TABSTOP, {596, 7, 136, 23}, self, kIdExport);
-    settingsButton_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kJournalSettingsButton).c_str(),
-                                    BS_PUSHBUTTON | WS_TABSTOP, {336, 7, 100, 23}, self, kIdSettings);
+    settingsButton_ =
+        CreateControl(Layout(), L"BUTTON", Widen(texts::kJournalSettingsButton).c_str(),
+                      BS_PUSHBUTTON | WS_TABSTOP, {336, 7, 100, 23}, self, kIdSettings);
     catalogue_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kCatalogueButton).c_str(),
                                BS_PUSHBUTTON | WS_TABSTOP, {444, 7, 144, 23}, self, kIdCatalogue);
-    totals_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 38, 724, 13},
-                            self, kIdTotals);
-    clock_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 56, 724, 26},
-                           self, kIdClock);
+    totals_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 38, 724, 13}, self,
+                            kIdTotals);
+    clock_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 56, 724, 26}, self,
+                           kIdClock);
     list_ = CreateControl(Layout(), WC_LISTVIEWW, L"",
-                          LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS |
-                              WS_TABSTOP | WS_VSCROLL,
+                          LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP | WS_VSCROLL,
                           {8, 88, 724, 270}, self, kIdList, WS_EX_CLIENTEDGE);
     SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
     const auto& headers = JournalColumnHeaders();
     for (std::size_t c = 0; c < kListColumns; ++c) {
-        std::wstring header =
-            Widen(c == static_cast<std::size_t>(TJournalColumn::Dose) ? JournalDoseHeader(settings_.unit)
-                  : c < kJournalColumns                               ? headers[c]
-                                                                      : texts::kJournalHeaderKind);
+        std::wstring header = Widen(c == static_cast<std::size_t>(TJournalColumn::Dose)
+                                        ? JournalDoseHeader(settings_.unit)
+                                    : c < kJournalColumns ? headers[c]
+                                                          : texts::kJournalHeaderKind);
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         column.fmt = c == 0 || c >= kJournalColumns - 1 ? LVCFMT_LEFT : LVCFMT_RIGHT;
@@ -182,9 +174,9 @@ void TJournalWindow::CreateControls() {
     // The central registry's link under the list, its settings beside it.
     linkLine_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS,
                               {8, 371, 566, 13}, self, kIdLink);
-    registryButton_ = CreateControl(Layout(), L"BUTTON", Widen(texts::kRegistryButton).c_str(),
-                                    BS_PUSHBUTTON | WS_TABSTOP, {582, 366, 150, 23}, self,
-                                    kIdRegistry);
+    registryButton_ =
+        CreateControl(Layout(), L"BUTTON", Widen(texts::kRegistryButton).c_str(),
+                      BS_PUSHBUTTON | WS_TABSTOP, {582, 366, 150, 23}, self, kIdRegistry);
     status_ = CreateControl(Layout(), STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN,
                             {0, 396, 740, 19}, self, kIdStatus);
     const int wholeWidth = -1;
@@ -224,8 +216,8 @@ void TJournalWindow::PeriodFromPickers() {
 
 void TJournalWindow::Reload(bool keepPlace) {
     const std::size_t before = count_;
-    const auto top = static_cast<std::size_t>(
-        std::max<LRESULT>(0, SendMessageW(list_, LVM_GETTOPINDEX, 0, 0)));
+    const auto top =
+        static_cast<std::size_t>(std::max<LRESULT>(0, SendMessageW(list_, LVM_GETTOPINDEX, 0, 0)));
     cache_.Clear();
     kinds_.clear();
     std::vector<std::string> drifts;
@@ -253,21 +245,24 @@ void TJournalWindow::Reload(bool keepPlace) {
         // hold other records, and a dose sheet copied then would be another patient's.
         LVITEMW none{};
         none.stateMask = LVIS_SELECTED;
-        SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+        SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(&none));
     }
     SendMessageW(list_, LVM_SETITEMCOUNT, count_, keepPlace ? LVSICF_NOSCROLL : 0);
     if (count_ > 0) {
-        const std::size_t newTop = keepPlace ? TopAfterRefresh(top, static_cast<std::int64_t>(before),
-                                                               static_cast<std::int64_t>(count_))
-                                             : 0;
+        const std::size_t newTop = keepPlace
+                                       ? TopAfterRefresh(top, static_cast<std::int64_t>(before),
+                                                         static_cast<std::int64_t>(count_))
+                                       : 0;
         // The list scrolls by whole rows: to bring `newTop` to the top, show the last row a
         // page below it, then the row itself.
-        const auto perPage =
-            static_cast<std::size_t>(std::max<LRESULT>(1, SendMessageW(list_, LVM_GETCOUNTPERPAGE, 0, 0)));
+        const auto perPage = static_cast<std::size_t>(
+            std::max<LRESULT>(1, SendMessageW(list_, LVM_GETCOUNTPERPAGE, 0, 0)));
         const auto currentTop = static_cast<std::size_t>(
             std::max<LRESULT>(0, SendMessageW(list_, LVM_GETTOPINDEX, 0, 0)));
         if (currentTop != newTop) {
-            SendMessageW(list_, LVM_ENSUREVISIBLE, std::min(count_ - 1, newTop + perPage - 1), FALSE);
+            SendMessageW(list_, LVM_ENSUREVISIBLE, std::min(count_ - 1, newTop + perPage - 1),
+                         FALSE);
             SendMessageW(list_, LVM_ENSUREVISIBLE, newTop, FALSE);
         }
     }
@@ -278,7 +273,7 @@ void TJournalWindow::Reload(bool keepPlace) {
 
 void TJournalWindow::ShowLink() {
     // Set only when it changed: a label set anew every second flickers.
-    const std::wstring text = Widen(LinkStateText(link_.State(), formats_));
+    const std::wstring text = Widen(LinkStateText(parts_.link.State(), formats_));
     if (win::WindowText(linkLine_) != text) SetWindowTextW(linkLine_, text.c_str());
 }
 
@@ -348,12 +343,13 @@ std::string TJournalWindow::KindText(std::size_t row) {
 }
 
 void TJournalWindow::AnnotateExecute() {
-    const LRESULT selected = SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    const LRESULT selected =
+        SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
     if (selected < 0 || annotating_) return;
     const TJournalRow* at = RowAt(static_cast<std::size_t>(selected));
     if (!at) return;
     const TJournalRow row = *at;
-    const int year = FromMilliseconds(clockSource_.LocalNowMs()).year;
+    const int year = FromMilliseconds(parts_.clock.LocalNowMs()).year;
     std::vector<TExamKind> kinds;
     std::optional<TAnnotation> current;
     try {
@@ -380,13 +376,13 @@ void TJournalWindow::AnnotateExecute() {
         ShowProblem(e);
     }
     SetStatus(texts::kAnnotationSaved);
-    link_.Wake();  // the annotation waits in the registry's queue now
+    parts_.link.Wake();  // the annotation waits in the registry's queue now
     InvalidateRect(list_, nullptr, TRUE);
 }
 
 void TJournalWindow::CatalogueExecute() {
     if (!EnsureOpen()) return;
-    TCatalogueDialog dialog(Application(), catalogueTable_, catalogueFiles_);
+    TCatalogueDialog dialog(Application(), catalogueTable_, parts_.catalogueFiles);
     if (!dialog.Create(Handle())) return;
     if (dialog.ShowModal()) Reload(true);
 }
@@ -397,7 +393,7 @@ void TJournalWindow::SettingsExecute() {
     const auto chosen = dialog.ShowModal();
     if (!chosen) return;
     settings_ = *chosen;
-    if (!storeSettings_(settings_)) SetStatus(texts::kJournalSettingsNotStored);
+    if (!parts_.writeSettings(settings_)) SetStatus(texts::kJournalSettingsNotStored);
     std::wstring header = Widen(JournalDoseHeader(settings_.unit));
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT;
@@ -408,25 +404,22 @@ void TJournalWindow::SettingsExecute() {
 }
 
 void TJournalWindow::RegistryExecute() {
-    TRegistryDialog dialog(Application(), LoadRegistrySettings(stored_), CheckRegistry,
-                           [stored = stored_](const TRegistrySettings& settings) mutable {
-                               return SaveRegistrySettings(stored, settings);
-                           });
+    TRegistryDialog dialog(Application(), parts_.loadRegistry(), parts_.checkRegistry,
+                           parts_.saveRegistry);
     if (!dialog.Create(Handle())) return;
-    if (dialog.ShowModal()) link_.SettingsChanged();
+    if (dialog.ShowModal()) parts_.link.SettingsChanged();
     ShowLink();
 }
 
 std::vector<TReportSource> TJournalWindow::ReportSources() const {
     // The report runs on a thread of its own: it opens its own connection to the file there.
     std::vector<TReportSource> sources{
-        {texts::kReportSourceHere, [path = journal_.Path()](const TPeriod& period, TDoseUnit) {
-             TPlatformClock clock;
-             TJournal journal(path, clock);
-             return ReportOfJournal(journal, period);
+        {texts::kReportSourceHere, [open = parts_.openJournal](const TPeriod& period, TDoseUnit) {
+             const std::unique_ptr<TJournalConnection> connection = open();
+             return ReportOfJournal(connection->journal, period);
          }}};
     // The central registry's, with the settings stored now, when it is configured.
-    for (TReportSource& source : RegistryReportSources(LoadRegistrySettings(stored_)))
+    for (TReportSource& source : RegistryReportSources(parts_.loadRegistry()))
         sources.push_back(std::move(source));
     return sources;
 }
@@ -434,10 +427,10 @@ std::vector<TReportSource> TJournalWindow::ReportSources() const {
 void TJournalWindow::ReportExecute() {
     // The registry's other rooms are asked of the server while the window is open already.
     TReportWindow::TMoreSources otherRooms;
-    if (const TRegistrySettings registry = LoadRegistrySettings(stored_); Configured(registry))
+    if (const TRegistrySettings registry = parts_.loadRegistry(); Configured(registry))
         otherRooms = [registry] { return OtherRoomSources(registry); };
     TReportWindow window(Application(), ReportSources(), period_, settings_.unit, exportPlatform_,
-                         UserDecimalSeparator(), std::move(otherRooms));
+                         parts_.decimalSeparator(), std::move(otherRooms));
     if (!window.Create(Handle())) return;
     window.ShowModal();
 }
@@ -446,8 +439,8 @@ void TJournalWindow::CopyDoseSheetExecute() {
     std::vector<TDoseSheetRecord> records;
     std::vector<TExamKind> catalogue;
     try {
-        for (LRESULT at = -1;
-             (at = SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(at), LVNI_SELECTED)) >= 0;) {
+        for (LRESULT at = -1; (at = SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(at),
+                                                 LVNI_SELECTED)) >= 0;) {
             const TJournalRow* row = RowAt(static_cast<std::size_t>(at));
             if (!row) continue;
             TDoseSheetRecord record{*row, std::nullopt};
@@ -464,8 +457,9 @@ void TJournalWindow::CopyDoseSheetExecute() {
         return;
     }
     const TDoseSheet sheet =
-        DoseSheetOf(records, catalogue, settings_.unit, formats_, UserDecimalSeparator());
-    if (!PutOnClipboard(Handle(), Widen(DoseSheetText(sheet)), ClipboardHtml(DoseSheetTable(sheet)))) {
+        DoseSheetOf(records, catalogue, settings_.unit, formats_, parts_.decimalSeparator());
+    if (!PutOnClipboard(Handle(), Widen(DoseSheetText(sheet)),
+                        ClipboardHtml(DoseSheetTable(sheet)))) {
         SetStatus(texts::kDoseSheetNotCopied);
         return;
     }
@@ -482,8 +476,8 @@ void TJournalWindow::ExportExecute() {
         Application().ShowErrorText(e.what());
         return;
     }
-    const auto written = WriteSheetAskingAgain(exportPlatform_, *choice,
-                                               JournalSheetIn(rows, period_, formats_, settings_.unit));
+    const auto written = WriteSheetAskingAgain(
+        exportPlatform_, *choice, JournalSheetIn(rows, period_, formats_, settings_.unit));
     if (!written) {
         SetStatus(texts::kStatusFileNotSaved);
         return;
@@ -500,14 +494,16 @@ LRESULT TJournalWindow::OnNotify(const NMHDR& header) {
                 LVITEMW& item = const_cast<LVITEMW&>(info.item);
                 if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
                     const auto index = static_cast<std::size_t>(item.iItem);
-                    cell_ = Widen(item.iSubItem == kKindColumn
-                                      ? KindText(index)
-                                      : CellText(index, static_cast<TJournalColumn>(item.iSubItem)));
+                    cell_ =
+                        Widen(item.iSubItem == kKindColumn
+                                  ? KindText(index)
+                                  : CellText(index, static_cast<TJournalColumn>(item.iSubItem)));
                     if (item.iSubItem == static_cast<int>(TJournalColumn::Dose)) {
                         const TJournalRow* row = RowAt(index);
                         cell_ = row ? Widen(JournalDoseText(*row, settings_.unit)) : std::wstring();
                     }
-                    wcsncpy(item.pszText, cell_.c_str(), static_cast<std::size_t>(item.cchTextMax) - 1);
+                    wcsncpy(item.pszText, cell_.c_str(),
+                            static_cast<std::size_t>(item.cchTextMax) - 1);
                     item.pszText[item.cchTextMax - 1] = L'\0';
                 }
                 return 0;
@@ -577,9 +573,7 @@ LRESULT TJournalWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-TJournalWindowHost::TJournalWindowHost(std::string journalPath, TSettings stored,
-                                       IRegistryLink& link)
-    : journalPath_(std::move(journalPath)), stored_(std::move(stored)), link_(link) {}
+TJournalWindowHost::TJournalWindowHost(TJournalWindowParts parts) : parts_(std::move(parts)) {}
 
 TJournalWindowHost::~TJournalWindowHost() {
     Close();
@@ -624,52 +618,44 @@ void TJournalWindowHost::Run() {
         ~TReady() { SetEvent(event); }
     } ready{ready_.Get()};
     try {
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_DATE_CLASSES | ICC_LISTVIEW_CLASSES |
-                                                            ICC_BAR_CLASSES};
-        InitCommonControlsEx(&controls);
-        // The save dialog needs COM on the thread that shows it; made at the first export.
-        win::TComApartmentOnFirstUse com;
-        TApplication application;
-        application.SetTitle(Widen(texts::kJournalWindowCaption));
-        if (boxes_) application.SetMessageBoxFunction(boxes_);
-        TPlatformClock clock;
-        TJournal journal(journalPath_, clock);
-        TFileExportPlatform platform(application, formats_, stored_, [&com] { com.Enter(); });
-        if (dialog_) platform.SetSaveDialogFunction(dialog_);
-        TCatalogueFileDialog catalogueFiles = catalogueFiles_;
-        if (!catalogueFiles) {
-            catalogueFiles = [](OPENFILENAMEW& dialog, bool save) {
-                return (save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog)) != FALSE;
-            };
-        }
-        // The dialogs need COM on this thread, as the export's does.
-        catalogueFiles = [&com, files = std::move(catalogueFiles)](OPENFILENAMEW& dialog, bool save) {
-            com.Enter();
-            return files(dialog, save);
-        };
-        {
-            // Read on this thread when the window opens: a change made in the window before
-            // is there again.
-            TJournalWindow window(
-                application, journal, clock, formats_, platform, ReadJournalSettings(stored_),
-                [stored = stored_](const TJournalSettings& settings) mutable {
-                    return WriteJournalSettings(stored, settings);
-                },
-                catalogueFiles, link_, stored_);
-            if (window.Create()) {
-                window_.store(window.Handle());
-                object_.store(&window);
-                SetEvent(ready.event);
-                application.Run();
-            }
-            object_.store(nullptr);
-            window_.store(nullptr);
-        }
-        // The window, then its connection, then COM: in the reverse order of their making.
+        RunWindow(ready.event);
     } catch (...) {
         object_.store(nullptr);
         window_.store(nullptr);
     }
+}
+
+void TJournalWindowHost::RunWindow(HANDLE ready) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls),
+                                  ICC_DATE_CLASSES | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    // The objects bound to this thread, made here and only here. The save dialog needs COM on
+    // the thread that shows it; made at the first export.
+    win::TComApartmentOnFirstUse com;
+    TApplication application;
+    application.SetTitle(Widen(texts::kJournalWindowCaption));
+    if (parts_.messageBox) application.SetMessageBoxFunction(parts_.messageBox);
+    const std::unique_ptr<TJournalConnection> connection = parts_.openJournal();
+    TFileExportPlatform platform(application, formats_, parts_.stored, [&com] { com.Enter(); });
+    if (parts_.saveDialog) platform.SetSaveDialogFunction(parts_.saveDialog);
+    TJournalWindowParts parts = parts_;
+    // The catalogue's dialogs need COM on this thread, as the export's does.
+    parts.catalogueFiles = [&com, files = parts_.catalogueFiles](OPENFILENAMEW& dialog, bool save) {
+        com.Enter();
+        return files(dialog, save);
+    };
+    {
+        TJournalWindow window(application, connection->journal, platform, parts, formats_);
+        if (window.Create()) {
+            window_.store(window.Handle());
+            object_.store(&window);
+            SetEvent(ready);
+            application.Run();
+        }
+        object_.store(nullptr);
+        window_.store(nullptr);
+    }
+    // The window, then its connection, then COM: in the reverse order of their making.
 }
 
 }  // namespace virel::app

@@ -7,8 +7,10 @@
 // do not block the writer in WAL mode): the main window's thread may wait seconds in an
 // exchange with a silent meter, and this window still scrolls, filters and exports. It is a
 // top-level window owned by no other, with its own message loop (its own TApplication).
-// TJournalWindowHost, on the main window's thread, starts it, brings it to the front when asked
-// again, and closes it (waiting for its thread) when the main window goes.
+// What it is made of is decided by the composition root (TJournalWindowParts, app/Program);
+// TJournalWindowHost, on the main window's thread, starts its thread, makes there the objects
+// bound to it, brings the window to the front when asked again, and closes it (waiting for its
+// thread) when the main window goes.
 #include <windows.h>
 
 #include <atomic>
@@ -17,22 +19,57 @@
 #include <string>
 #include <unordered_map>
 
-#include "app/platform/FileExportPlatform.h"
 #include "app/frame/Application.h"
-#include "app/windows/CatalogueDialog.h"
 #include "app/frame/Window.h"
-#include "core/meter/DeviceSeams.h"
+#include "app/platform/FileExportPlatform.h"
+#include "app/platform/JournalConnection.h"
+#include "app/windows/CatalogueDialog.h"
+#include "app/windows/RegistryDialog.h"
 #include "core/Regional.h"
+#include "core/meter/DeviceSeams.h"
 #include "forms/AnnotationForm.h"
-#include "journal/Journal.h"
-#include "forms/JournalView.h"
-#include "registry/PushSchedule.h"
 #include "forms/JournalSettings.h"
+#include "forms/JournalView.h"
 #include "forms/ReportView.h"
+#include "journal/Journal.h"
+#include "registry/PushSchedule.h"
 #include "storage/Settings.h"
 #include "win/Scopes.h"
 
 namespace virel::app {
+
+// What the window "Журнал доз" is made of, every part decided by the composition root: all but
+// the objects bound to the window's own thread (its message loop, its connection to the journal,
+// its save dialog's platform), which its host makes on that thread from these.
+struct TJournalWindowParts {
+    // Opens a connection of its own to the journal: the host opens the window's on the window's
+    // thread, a report opens one on its own thread.
+    TOpenJournal openJournal;
+    // Today, for the period first shown and the year of birth's check.
+    IClock& clock;
+    // The program's pusher to the central registry (it outlives the window): the window shows
+    // its state in a line and tells it of new settings and annotations.
+    IRegistryLink& link;
+    // The program's settings, where the save dialog keeps its last folder (shared with the
+    // file export).
+    TSettings stored;
+    // The save dialog and the message boxes of the window's thread; the system's when empty.
+    TSaveDialogFunction saveDialog;
+    TMessageBoxFunction messageBox;
+    // The catalogue's open and save dialogs.
+    TCatalogueFileDialog catalogueFiles;
+    // The journal's settings: read when the window opens (a change made in an earlier window is
+    // there again), kept when the operator changes them.
+    std::function<TJournalSettings()> readSettings;
+    std::function<bool(const TJournalSettings&)> writeSettings;
+    // The central journal's settings as stored, their check (run on another thread) and their
+    // keeping.
+    std::function<TRegistrySettings()> loadRegistry;
+    TRegistryDialog::TCheck checkRegistry;
+    TRegistryDialog::TStore saveRegistry;
+    // The user's decimal separator, read when a report or a dose sheet is made.
+    std::function<char()> decimalSeparator;
+};
 
 class TJournalWindow : public TCustomWindow {
 public:
@@ -44,17 +81,12 @@ public:
     // The list's columns: the journal's, then the kind of examination.
     static constexpr int kKindColumn = static_cast<int>(kJournalColumns);
 
-    // The journal is this window's own connection, opened or not (each refresh tries again).
-    // `settings`: the unit of DAP and how the record's dialog keeps the patient, kept by
-    // `storeSettings` when the operator changes them; `catalogueFiles`: the catalogue's open
-    // and save dialogs; `link`: the program's pusher to the central registry, whose state the
-    // window shows in a line and which is told of new settings and annotations; `stored`: the
-    // program's settings, the central journal's among them.
-    using TStoreSettings = std::function<bool(const TJournalSettings&)>;
-    TJournalWindow(TApplication& application, TJournal& journal, IClock& clock,
-                   RegionalFormats formats, IFileExportPlatform& exportPlatform,
-                   TJournalSettings settings, TStoreSettings storeSettings,
-                   TCatalogueFileDialog catalogueFiles, IRegistryLink& link, TSettings stored);
+    // The application, the journal (this window's own connection, opened or not: each
+    // refresh tries again) and the export's platform are its thread's, made by the host; the
+    // rest is `parts`. The settings are read as the window is made.
+    TJournalWindow(TApplication& application, TJournal& journal,
+                   IFileExportPlatform& exportPlatform, const TJournalWindowParts& parts,
+                   RegionalFormats formats);
     ~TJournalWindow() override;
 
     // Creates and shows the window with this month's records.
@@ -125,36 +157,29 @@ private:
     TAnnotations annotations_;
     TCatalogue catalogueTable_;
     TClockNotes clockNotes_;
-    IClock& clockSource_;
-    RegionalFormats formats_;
     IFileExportPlatform& exportPlatform_;
+    TJournalWindowParts parts_;
+    RegionalFormats formats_;
     TJournalSettings settings_;
-    TStoreSettings storeSettings_;
-    TCatalogueFileDialog catalogueFiles_;
-    IRegistryLink& link_;
-    TSettings stored_;  // where the central journal's settings are kept
     TPeriod period_;
     std::size_t count_ = 0;
     TPeriodTotals totalsValue_;
     TRowCache cache_;
     std::unordered_map<std::int64_t, std::string> kinds_;  // of the rows held, by record id
-    std::optional<std::int64_t> newest_;  // the newest row's id as last seen
+    std::optional<std::int64_t> newest_;                   // the newest row's id as last seen
     bool annotating_ = false;
     std::wstring cell_;  // the text handed to the list last
     win::TAccelerators shortcuts_;
     HWND list_ = nullptr, from_ = nullptr, to_ = nullptr, totals_ = nullptr, clock_ = nullptr,
-         export_ = nullptr, status_ = nullptr, catalogue_ = nullptr,
-         settingsButton_ = nullptr, registryButton_ = nullptr, linkLine_ = nullptr;
+         export_ = nullptr, status_ = nullptr, catalogue_ = nullptr, settingsButton_ = nullptr,
+         registryButton_ = nullptr, linkLine_ = nullptr;
 };
 
-// Starts, fronts and ends the journal window's thread, from the main window's thread.
+// Starts, fronts and ends the journal window's thread, from the main window's thread; on that
+// thread it makes, in one place, the objects bound to it and hands them to the window.
 class TJournalWindowHost {
 public:
-    // The window opens its own connection to `journalPath`; `stored`: the program's settings,
-    // where the window's own are kept and the save dialog keeps its last folder (shared with
-    // the file export); `link`: the program's pusher to the central registry (it outlives the
-    // host).
-    TJournalWindowHost(std::string journalPath, TSettings stored, IRegistryLink& link);
+    explicit TJournalWindowHost(TJournalWindowParts parts);
     ~TJournalWindowHost();  // closes the window and waits for its thread
     TJournalWindowHost(const TJournalWindowHost&) = delete;
     TJournalWindowHost& operator=(const TJournalWindowHost&) = delete;
@@ -169,25 +194,26 @@ public:
     TJournalWindow* Object() const { return object_.load(); }
 
     // For tests: the save dialog and the message boxes of the window's thread.
-    void SetSaveDialogFunction(TSaveDialogFunction function) { dialog_ = std::move(function); }
-    void SetMessageBoxFunction(TMessageBoxFunction function) { boxes_ = std::move(function); }
+    void SetSaveDialogFunction(TSaveDialogFunction function) {
+        parts_.saveDialog = std::move(function);
+    }
+    void SetMessageBoxFunction(TMessageBoxFunction function) {
+        parts_.messageBox = std::move(function);
+    }
     // For tests: the catalogue's open and save dialogs.
     void SetCatalogueDialogFunction(TCatalogueFileDialog function) {
-        catalogueFiles_ = std::move(function);
+        parts_.catalogueFiles = std::move(function);
     }
 
 private:
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
+    // The window with its thread's objects, until it is closed; `ready` is set once it exists.
+    void RunWindow(HANDLE ready);
     void Join();
 
-    std::string journalPath_;
-    TSettings stored_;
-    IRegistryLink& link_;
+    TJournalWindowParts parts_;
     RegionalFormats formats_;
-    TSaveDialogFunction dialog_;
-    TMessageBoxFunction boxes_;
-    TCatalogueFileDialog catalogueFiles_;
     win::THandle thread_;
     win::THandle ready_;  // set when the window exists or could not be made
     std::atomic<HWND> window_{nullptr};

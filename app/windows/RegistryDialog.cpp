@@ -58,11 +58,9 @@ TRegistryDialog::~TRegistryDialog() {
 }
 
 HWND TRegistryDialog::Create(HWND owner) {
-    CreateHandle(
-        {kClassName, LoadCursorW(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
-        Widen(texts::kRegistryCaption).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU,
-        WS_EX_DLGMODALFRAME, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, owner);
-    if (!Handle()) return nullptr;
+    if (!CreateModalHandle(kClassName, Widen(texts::kRegistryCaption).c_str(), kClientWidth,
+                           kClientHeight, owner))
+        return nullptr;
     TDpiLayout& layout = Layout();
     const HWND self = Handle();
     Label(layout, self, texts::kRegistryConnection, {8, 8, 444, 13});
@@ -95,12 +93,11 @@ HWND TRegistryDialog::Create(HWND owner) {
                   IDOK);
     CreateControl(layout, L"BUTTON", L"Отмена", BS_PUSHBUTTON | WS_TABSTOP, {377, 243, 75, 25},
                   self, IDCANCEL);
-    Application().AddDialogWindow(Handle());
     return Handle();
 }
 
 bool TRegistryDialog::ShowModal() {
-    return RunModal(connection_);
+    return RunOkCancel(connection_);
 }
 
 TRegistrySettings TRegistryDialog::Chosen() const {

@@ -4,8 +4,6 @@
 
 #include "app/controls/Controls.h"
 #include "app/platform/FileExportPlatform.h"
-#include "app/frame/Application.h"
-#include "app/frame/OkCancelDialog.h"
 #include "core/Utf16.h"
 #include "forms/JournalView.h"
 #include "win/Windows.h"
@@ -73,7 +71,7 @@ HWND List(TDpiLayout& layout, HWND parent, TBounds at, int id) {
 TReportWindow::TReportWindow(TApplication& application, std::vector<TReportSource> sources,
                              const TPeriod& period, TDoseUnit unit, IFileExportPlatform& platform,
                              char decimalSeparator, TMoreSources moreSources)
-    : TCustomWindow(application),
+    : TModalWindow(application),
       sources_(std::move(sources)),
       period_(period),
       unit_(unit),
@@ -89,13 +87,10 @@ TReportWindow::~TReportWindow() {
 }
 
 HWND TReportWindow::Create(HWND owner) {
-    CreateHandle(
-        {kClassName, LoadCursorW(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
-        Widen(texts::kReportCaption).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
-        WS_EX_DLGMODALFRAME, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, owner);
-    if (!Handle()) return nullptr;
+    if (!CreateModalHandle(kClassName, Widen(texts::kReportCaption).c_str(), kClientWidth,
+                           kClientHeight, owner, WS_CLIPCHILDREN))
+        return nullptr;
     CreateControls();
-    Application().AddDialogWindow(Handle());
     Request();
     if (moreSources_) {
         lookingForMore_ = true;
@@ -153,9 +148,8 @@ void TReportWindow::CreateControls() {
 }
 
 void TReportWindow::ShowModal() {
-    win::CentreWindow(Handle(), GetWindow(Handle(), GW_OWNER));
-    closed_ = false;
-    RunModalLoop(*this, source_, [this] { return closed_; });
+    CentreOnOwner();
+    (void)RunModal(source_);
 }
 
 void TReportWindow::Request() {
@@ -181,18 +175,18 @@ void TReportWindow::Start() {
     SetText(headline_, texts::kReportComputing);
     const HWND window = Handle();
     // The thread gets copies: the window may change its controls meanwhile.
-    worker_ = std::thread([handBack = done_, window, compute = source.report, period = period_,
-                           unit = unit_] {
-        TReportOutcome outcome;
-        try {
-            outcome = compute(period, unit);
-        } catch (const std::exception& e) {
-            outcome.report.reset();
-            outcome.error = e.what();
-        }
-        handBack->Put(std::move(outcome));
-        PostMessageW(window, kMsgReportDone, 0, 0);
-    });
+    worker_ = std::thread(
+        [handBack = done_, window, compute = source.report, period = period_, unit = unit_] {
+            TReportOutcome outcome;
+            try {
+                outcome = compute(period, unit);
+            } catch (const std::exception& e) {
+                outcome.report.reset();
+                outcome.error = e.what();
+            }
+            handBack->Put(std::move(outcome));
+            PostMessageW(window, kMsgReportDone, 0, 0);
+        });
     reportUnit_ = unit_;
 }
 
@@ -264,7 +258,8 @@ void TReportWindow::AddSources() {
     lookingForMore_ = false;
     // Added at the end: the chosen entry keeps its place.
     for (TReportSource& source : *found) {
-        SendMessageW(source_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(source.name).c_str()));
+        SendMessageW(source_, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(Widen(source.name).c_str()));
         sources_.push_back(std::move(source));
     }
 }
@@ -304,8 +299,8 @@ LRESULT TReportWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 Request();
             } else if (LOWORD(wParam) == kIdSave && HIWORD(wParam) == BN_CLICKED) {
                 SaveExecute();
-            } else if (LOWORD(wParam) == IDCANCEL) {
-                closed_ = true;  // Esc, "Закрыть"
+            } else {
+                break;  // Esc and "Закрыть" (IDCANCEL) close
             }
             return 0;
         case kMsgReportDone:
@@ -314,16 +309,10 @@ LRESULT TReportWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case kMsgMoreSources:
             AddSources();
             return 0;
-        case WM_CLOSE:
-            closed_ = true;
-            return 0;
-        case WM_DESTROY:
-            Application().RemoveDialogWindow(Handle());
-            break;
         default:
             break;
     }
-    return DefaultProc(message, wParam, lParam);
+    return TModalWindow::WindowProc(message, wParam, lParam);
 }
 
 }  // namespace virel::app

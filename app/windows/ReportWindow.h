@@ -19,13 +19,13 @@
 #include <utility>
 #include <vector>
 
-#include "app/frame/Window.h"
+#include "app/frame/ModalWindow.h"
 #include "core/export/FileExport.h"
 #include "forms/ReportView.h"
 
 namespace virel::app {
 
-class TReportWindow : public TCustomWindow {
+class TReportWindow : public TModalWindow {
 public:
     static constexpr int kClientWidth = 740;
     static constexpr int kClientHeight = 470;
@@ -81,7 +81,6 @@ private:
     TDoseUnit unit_;
     IFileExportPlatform& platform_;
     char decimalSeparator_;
-    bool closed_ = false;
 
     // What a thread of the window hands back. Shared with the thread: a window closed while a
     // report is made (a server that does not answer takes up to its login time-out) lets the
@@ -105,7 +104,8 @@ private:
     std::thread worker_;
     bool working_ = false;
     bool again_ = false;  // asked for again while one was made
-    std::shared_ptr<THandBack<TReportOutcome>> done_ = std::make_shared<THandBack<TReportOutcome>>();
+    std::shared_ptr<THandBack<TReportOutcome>> done_ =
+        std::make_shared<THandBack<TReportOutcome>>();
     // The sources found later.
     TMoreSources moreSources_;
     std::thread moreWorker_;

@@ -1,10 +1,11 @@
 #pragma once
-// The program's own texts, as the operator sees them (UTF-16 for the wide window APIs).
+// The program's own texts, as the operator sees them (UTF-16 for the wide window APIs); the
+// frame's own (the font, the unknown error) are with the frame.
+#include "app/frame/FrameTexts.h"
 
 namespace virel::app {
 
 inline constexpr wchar_t kAppTitle[] = L"ВИРЕЛ1 Сервис";
-inline constexpr wchar_t kFontName[] = L"MS Sans Serif";
 inline constexpr wchar_t kGroupComPort[] = L"СОМ-порт";
 inline constexpr wchar_t kHintSpeed[] =
     L"Выберите скорость обмена по com-порту, с к которой работает устройство ВИРЕЛ-1";
@@ -63,8 +64,5 @@ inline constexpr char kExchangeCancelledU8[] = "Обмен прерван пол
 inline constexpr wchar_t kCopyright[] = L"© KESTA, 2007\r\nАвтор: Д. Кестов";
 inline constexpr wchar_t kComments[] =
     L"Программа предназначена для обмена данными с прибором ВИРЕЛ-1.";
-
-// Shown when something that is not an exception object escapes a handler.
-inline constexpr wchar_t kUnknownError[] = L"Непредвиденная ошибка";
 
 }  // namespace virel::app

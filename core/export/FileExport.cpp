@@ -93,7 +93,7 @@ bool TFileExport::Read(const TPrintSettings& settings, TArchiveSheet& sheet, int
     view_.SetStatusText(texts::kStatusReading);
     // Ends the running measurement first, as the spreadsheet export does.
     if (reading_.EndMeasurement(settings).fault == TReadFault::PortUnavailable) {
-        view_.SetStatusText(texts::kStatusFileNoPort + settings.line.port);
+        view_.SetStatusText(texts::kStatusFileNoPort + settings.line.port.Text());
         return false;
     }
     std::optional<int> meter;

@@ -4,16 +4,18 @@
 #include <cstdint>
 #include <string>
 
+#include "core/meter/PortChoice.h"
+
 namespace virel {
 
 // The serial port as the exchange uses it. The Win32 side adapts TCPDrv (TCommPortLink).
 class IDeviceLink {
 public:
     virtual ~IDeviceLink() = default;
-    // Sets the speed (bits per second) and the port `portText` names (core/meter/PortChoice.h), then
-    // connects. True when open (also when it already was). A text that names no port opens
-    // nothing: the port is closed and the result is false.
-    [[nodiscard]] virtual bool Open(std::uint32_t speed, const std::string& portText) = 0;
+    // Sets the line's speed (bits per second) and port, then connects. True when open (also
+    // when it already was). A port text that names none opens nothing: the port is closed and
+    // the result is false.
+    [[nodiscard]] virtual bool Open(const TLineSettings& line) = 0;
     virtual void Close() = 0;
     // False when the bytes did not go out (a closed or failing port).
     [[nodiscard]] virtual bool SendString(const std::string& bytes) = 0;
@@ -23,7 +25,7 @@ public:
     // The quick reply read (ReplyPace.h) needs these two; a link without them reads at the
     // slow pace. ReadDataIdle is ReadData with `idleMs` of silence ending the read.
     [[nodiscard]] virtual std::uint32_t ReadDataIdle(std::uint8_t* buffer, std::uint32_t count,
-                                       std::uint32_t /*idleMs*/) {
+                                                     std::uint32_t /*idleMs*/) {
         return ReadData(buffer, count);
     }
     virtual std::uint32_t LineSpeed() const { return 0; }  // bits per second; 0 unknown

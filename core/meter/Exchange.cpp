@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "core/meter/BusyPort.h"
 #include "core/Errors.h"
+#include "core/meter/BusyPort.h"
 #include "core/meter/ReplyPace.h"
 
 namespace virel {
@@ -18,7 +18,7 @@ std::string commands::Rd(std::uint8_t recordNumber) {
 }
 
 bool TExchange::OpenComPort(const TLineSettings& line) {
-    if (link_.Open(line.speed, line.port)) return true;
+    if (link_.Open(line)) return true;
     // Held by another program: its exchange ends soon (each holds the port for one exchange),
     // so the port is asked for again rather than the action failing.
     TBusyPortRetry retry(clock_.LocalNowMs());
@@ -27,7 +27,7 @@ bool TExchange::OpenComPort(const TLineSettings& line) {
         if (!pause) return false;
         if (keys_.EscapeDown()) throw EProtocolCancel();
         link_.Pause(*pause);
-        if (link_.Open(line.speed, line.port)) return true;
+        if (link_.Open(line)) return true;
     }
     return false;
 }

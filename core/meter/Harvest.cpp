@@ -61,8 +61,8 @@ std::string HarvestSummary(const THarvestResult& result, const std::string& port
         case THarvestResult::Outcome::Done:
             break;
     }
-    std::string text = texts::kHarvestAdded + std::to_string(result.added) + texts::kHarvestAddedOf +
-                       std::to_string(kArchiveRecords);
+    std::string text = texts::kHarvestAdded + std::to_string(result.added) +
+                       texts::kHarvestAddedOf + std::to_string(kArchiveRecords);
     const std::size_t missing = static_cast<std::size_t>(kArchiveRecords) - result.read;
     if (missing > 0) {
         text += texts::kStatusFileRecordsMissing + std::to_string(missing) +
@@ -75,9 +75,11 @@ std::string HarvestSummary(const THarvestResult& result, const std::string& port
 std::string HarvestGapWarning(const THarvestResult& result, const RegionalFormats& formats) {
     if (!result.mayHaveOverwritten) return {};
     std::string text = Replaced(texts::kHarvestGap, "%1", std::to_string(result.meter));
-    text = Replaced(text, "%2",
-                    result.newestJournaled ? DateTimeToText(*result.newestJournaled, formats) : "?");
-    return Replaced(text, "%3", result.oldestRead ? DateTimeToText(*result.oldestRead, formats) : "?");
+    text =
+        Replaced(text, "%2",
+                 result.newestJournaled ? DateTimeToText(*result.newestJournaled, formats) : "?");
+    return Replaced(text, "%3",
+                    result.oldestRead ? DateTimeToText(*result.oldestRead, formats) : "?");
 }
 
 THarvestResult TJournalHarvest::Harvest(const TLineSettings& line) {
@@ -93,12 +95,12 @@ THarvestResult TJournalHarvest::Harvest(const TLineSettings& line) {
 
     std::optional<int> meter;
     std::optional<int> otherMeter;
-    const TArchiveReadCount count = reading_.ReadRecords(
-        line,
-        [&](int, const MeasurementRecord& record) {
+    const TArchiveReadCount count =
+        reading_.ReadRecords(line, [&](int, const MeasurementRecord& record) {
             if (!meter) meter = record.deviceNumber;
             if (record.deviceNumber != *meter && !otherMeter) otherMeter = record.deviceNumber;
-            if (record.TimeIsValid() && (!result.oldestRead || Earlier(record.time, *result.oldestRead)))
+            if (record.TimeIsValid() &&
+                (!result.oldestRead || Earlier(record.time, *result.oldestRead)))
                 result.oldestRead = record.time;
         });
     result.read = static_cast<std::size_t>(count.read);
@@ -136,9 +138,9 @@ void TJournalHarvest::HarvestExecute(const TLineSettings& line) {
         view_.SetStatusText(texts::kHarvestNotDone);
         throw;
     }
-    view_.SetStatusText(HarvestSummary(result, line.port));
+    view_.SetStatusText(HarvestSummary(result, line.port.Text()));
     if (result.outcome == THarvestResult::Outcome::TwoMeters) {
-        view_.ReportError(HarvestSummary(result, line.port));
+        view_.ReportError(HarvestSummary(result, line.port.Text()));
         return;
     }
     const std::string gap = HarvestGapWarning(result, formats_);

@@ -1,6 +1,7 @@
 #include "core/meter/HarvestCommand.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "core/CommandSwitches.h"
 #include "core/meter/PortChoice.h"
@@ -44,8 +45,9 @@ THarvestCommand ParseHarvestCommand(const std::vector<std::string>& arguments) {
         return refuse(With(FaultPattern(switches.fault->kind), switches.fault->argument));
     command.trace = switches.Has("trace");
     if (const auto port = switches.Value("port")) {
-        if (!PortNumberFromText(*port)) return refuse(With(texts::kCommandBadPort, *port));
-        command.port = *port;
+        TLinePort line(*port);
+        if (!line.Number()) return refuse(With(texts::kCommandBadPort, *port));
+        command.port = std::move(line);
     }
     if (const auto text = switches.Value("speed")) {
         const auto speed = SpeedFromText(*text);

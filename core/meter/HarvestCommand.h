@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "core/DateTimeFormat.h"
+#include "core/Regional.h"
 #include "core/meter/DeviceSeams.h"
 #include "core/meter/FaceView.h"
 #include "core/meter/Harvest.h"
-#include "core/Regional.h"
+#include "core/meter/PortChoice.h"
 
 namespace virel {
 
@@ -50,7 +51,7 @@ enum class THarvestExit : int {
 
 struct THarvestCommand {
     bool requested = false;              // "/harvest" is among the arguments
-    std::optional<std::string> port;     // "/port COMn": the stored port otherwise
+    std::optional<TLinePort> port;       // "/port COMn": the stored port otherwise
     std::optional<std::uint32_t> speed;  // "/speed 4800|9600": the stored speed otherwise
     bool trace = false;                  // "/trace": the exchanges go to the trace file
     std::string error;                   // not empty: why the arguments are refused (one line)
@@ -82,6 +83,7 @@ std::string HarvestFileLine(const DateTime& now, const std::string& summary);
 class THeadlessView final : public IFaceView {
 public:
     void SetStatusText(const std::string&) override {}
+    void SetSpeedText(const std::string&) override {}
     void ShowRecord(const RecordTexts&) override {}
     std::string ArchiveNumberText() const override { return archiveNumber_; }
     void SetArchiveNumberText(const std::string& text) override { archiveNumber_ = text; }

@@ -3,23 +3,16 @@
 // the end-of-measurement action and logs the record it read.
 #include <cstdint>
 
+#include "core/Regional.h"
 #include "core/meter/FaceView.h"
 #include "core/meter/LogFile.h"
 #include "core/meter/MeasurementRecord.h"
 #include "core/meter/MeterActions.h"
-#include "core/Regional.h"
 
 namespace virel {
 
 // An interval below this (possible while the operator is still typing) counts as this.
 inline constexpr std::int64_t kMinPrintInterval = 5;
-
-// The periodic print's switch (CB_ReadToFile) and interval in ticks (RxSpE_AutoTime's integer
-// value) as the window shows them at a tick.
-struct TPeriodicChoice {
-    bool on = false;
-    std::int64_t interval = 60;
-};
 
 class TPeriodicPrint {
 public:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace virel {
 
@@ -45,19 +46,33 @@ std::optional<int> PortNumberFromText(std::string_view text) {
     return static_cast<int>(*number);
 }
 
-std::string PortTextRefusal(std::string_view text) {
-    if (PortNumberFromText(text)) return {};
+namespace {
+
+// Why a text that names no port names none.
+std::string RefusalOf(std::string_view text) {
     text = Trimmed(text);
     if (text.empty()) return "имя порта не указано";
-    const bool com = text.size() >= 4 && Upper(text[0]) == 'C' && Upper(text[1]) == 'O' &&
-                     Upper(text[2]) == 'M';
+    const bool com =
+        text.size() >= 4 && Upper(text[0]) == 'C' && Upper(text[1]) == 'O' && Upper(text[2]) == 'M';
     const std::string_view digits = com ? text.substr(3) : std::string_view();
     const bool allDigits = !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
         return c >= '0' && c <= '9';
     });
-    if (allDigits && digits.front() == '0' && digits.size() > 1) return "номер порта с ведущим нулём";
+    if (allDigits && digits.front() == '0' && digits.size() > 1)
+        return "номер порта с ведущим нулём";
     if (allDigits) return "номер порта вне 1–255";
     return "не имя порта вида COM1–COM255";
+}
+
+}  // namespace
+
+std::string PortTextRefusal(std::string_view text) {
+    return PortNumberFromText(text) ? std::string() : RefusalOf(text);
+}
+
+TLinePort::TLinePort(std::string text)
+    : text_(std::move(text)), number_(PortNumberFromText(text_)) {
+    if (!number_) refusal_ = RefusalOf(text_);
 }
 
 std::string ComPortName(int number) {
@@ -94,7 +109,7 @@ int SpeedItemIndex(std::uint32_t speed) {
 
 TLineChoice LineSettingsFromTexts(const std::string& portText, const std::string& speedText) {
     const auto speed = SpeedFromText(speedText);
-    return {{portText, speed.value_or(kDefaultSpeed)}, !speed.has_value()};
+    return {{TLinePort(portText), speed.value_or(kDefaultSpeed)}, !speed.has_value()};
 }
 
 }  // namespace virel

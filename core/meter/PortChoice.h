@@ -38,11 +38,31 @@ std::optional<std::uint32_t> SpeedFromText(std::string_view text);
 // The speed box's item for a speed; -1 when it is not listed.
 int SpeedItemIndex(std::uint32_t speed);
 
-// The line an action talks on, as the operator chose it when the action started: the port box's
-// text (resolved by the link, so that a text naming no port can be reported as typed) and the
-// speed.
+// A port as the operator typed it, parsed once where the text is read (the port box, the stored
+// settings, the command line): the port it names, or why it names none. The text stays as typed
+// for the status texts and the trace that name it.
+class TLinePort {
+public:
+    TLinePort() : TLinePort(std::string()) {}
+    explicit TLinePort(std::string text);
+
+    const std::string& Text() const { return text_; }
+    // 1..255; nothing when the text names no port.
+    std::optional<int> Number() const { return number_; }
+    // Why the text names no port (PortTextRefusal); empty when it names one.
+    const std::string& Refusal() const { return refusal_; }
+
+private:
+    std::string text_;
+    std::optional<int> number_;
+    std::string refusal_;
+};
+
+// The line an action talks on, as the operator chose it when the action started: the port (a
+// text naming no port goes to the link all the same, which opens nothing and reports it as
+// typed) and the speed.
 struct TLineSettings {
-    std::string port;
+    TLinePort port;
     std::uint32_t speed = kDefaultSpeed;
 };
 

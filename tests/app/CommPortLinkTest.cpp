@@ -2,14 +2,14 @@
 // speed and port reach the component, bytes pass through. (A whole end of measurement through
 // the real component and port is the end-to-end Exchange tests' part.)
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <chrono>
 #include <deque>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
-
-#include <windows.h>
 
 #include "app/platform/CommPortLink.h"
 
@@ -101,7 +101,11 @@ class CommPortLinkTest : public ::testing::Test {
 protected:
     std::shared_ptr<Device> device = std::make_shared<Device>();
     TCPDrv port{nullptr, std::make_unique<ScriptedBackend>(device)};
-    TCommPortLink link{port};
+    // The refused ports the link notes for the trace: the text as typed, and why.
+    std::vector<std::pair<std::string, std::string>> refused;
+    TCommPortLink link{port, [this](const std::string& text, const std::string& why) {
+                           refused.emplace_back(text, why);
+                       }};
 };
 
 TEST_F(CommPortLinkTest, TheMainWindowsPortDesign) {
@@ -118,7 +122,8 @@ TEST_F(CommPortLinkTest, TheMainWindowsPortDesign) {
 }
 
 TEST_F(CommPortLinkTest, SpeedAndPortReachTheComponent) {
-    EXPECT_TRUE(link.Open(4800, "COM3"));
+    EXPECT_TRUE(link.Open({TLinePort("COM3"), 4800}));
+    EXPECT_TRUE(refused.empty());
     EXPECT_EQ(port.BaudRate(), br4800);
     EXPECT_EQ(port.Port(), pnCOM3);
     EXPECT_EQ(device->path, "\\\\.\\COM3");
@@ -126,7 +131,7 @@ TEST_F(CommPortLinkTest, SpeedAndPortReachTheComponent) {
     link.Close();
     EXPECT_FALSE(device->open);
 
-    EXPECT_TRUE(link.Open(9600, "com16"));
+    EXPECT_TRUE(link.Open({TLinePort("com16"), 9600}));
     EXPECT_EQ(port.BaudRate(), br9600);
     EXPECT_EQ(port.Port(), pnCOM16);
     EXPECT_EQ(device->path, "\\\\.\\COM16");
@@ -134,12 +139,12 @@ TEST_F(CommPortLinkTest, SpeedAndPortReachTheComponent) {
 
     // Beyond the component's numbered ports: by name, the same device path form.
     for (int number : {17, 100, 255}) {
-        EXPECT_TRUE(link.Open(9600, "COM" + std::to_string(number)));
+        EXPECT_TRUE(link.Open({TLinePort("COM" + std::to_string(number)), 9600}));
         EXPECT_EQ(port.Port(), pnCustom);
         EXPECT_EQ(device->path, "\\\\.\\COM" + std::to_string(number));
         link.Close();
     }
-    EXPECT_TRUE(link.Open(4800, " COM1 "));
+    EXPECT_TRUE(link.Open({TLinePort(" COM1 "), 4800}));
     EXPECT_EQ(device->path, "\\\\.\\COM1");
     EXPECT_EQ(port.Port(), pnCOM1);
     link.Close();
@@ -147,10 +152,19 @@ TEST_F(CommPortLinkTest, SpeedAndPortReachTheComponent) {
 
 TEST_F(CommPortLinkTest, NoPortNamedOpensNothing) {
     ApplyCommPortDesign(port);
-    for (const char* text : {"COM0", "COM-1", "COM256", "", "LPT1", "COM01"}) {
-        EXPECT_FALSE(link.Open(4800, text));
+    const std::pair<const char*, const char*> cases[] = {
+        {"COM0", "номер порта вне 1–255"},          {"COM-1", "не имя порта вида COM1–COM255"},
+        {"COM256", "номер порта вне 1–255"},        {"", "имя порта не указано"},
+        {" lpt1", "не имя порта вида COM1–COM255"}, {"COM01", "номер порта с ведущим нулём"}};
+    for (const auto& [text, why] : cases) {
+        refused.clear();
+        EXPECT_FALSE(link.Open({TLinePort(text), 4800}));
         EXPECT_FALSE(device->open);
         EXPECT_EQ(device->path, "") << "the component's own port is not opened either";
+        // Noted as the line carries it: the text as typed, the reason it was parsed with.
+        ASSERT_EQ(refused.size(), 1u) << text;
+        EXPECT_EQ(refused[0].first, text);
+        EXPECT_EQ(refused[0].second, why);
     }
     std::uint8_t buffer[300] = {};
     EXPECT_EQ(link.ReadData(buffer, 280), 0u);
@@ -160,23 +174,24 @@ TEST_F(CommPortLinkTest, APortAnotherProgramHoldsIsToldFromOneThatIsNotThere) {
     // Held: access denied (a serial port's usual answer) or a sharing violation.
     for (const DWORD error : {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION}) {
         device->refuseWith = error;
-        EXPECT_FALSE(link.Open(9600, "COM3"));
+        EXPECT_FALSE(link.Open({TLinePort("COM3"), 9600}));
         EXPECT_EQ(port.OpenError(), error);
         EXPECT_TRUE(link.OpenRefusedAsBusy()) << error;
     }
     // Not there, or not a port at all: nothing to wait for.
     for (const DWORD error : {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_GEN_FAILURE}) {
         device->refuseWith = error;
-        EXPECT_FALSE(link.Open(9600, "COM3"));
+        EXPECT_FALSE(link.Open({TLinePort("COM3"), 9600}));
         EXPECT_FALSE(link.OpenRefusedAsBusy()) << error;
     }
     device->refuseWith = ERROR_ACCESS_DENIED;
-    EXPECT_FALSE(link.Open(9600, "COM3"));
-    EXPECT_FALSE(link.Open(9600, "COM0")) << "a text naming no port never reaches the system";
+    EXPECT_FALSE(link.Open({TLinePort("COM3"), 9600}));
+    EXPECT_FALSE(link.Open({TLinePort("COM0"), 9600}))
+        << "a text naming no port never reaches the system";
     EXPECT_FALSE(link.OpenRefusedAsBusy());
     // Free again: opened, and nothing left over of the refusal.
     device->refuseWith = 0;
-    EXPECT_TRUE(link.Open(9600, "COM3"));
+    EXPECT_TRUE(link.Open({TLinePort("COM3"), 9600}));
     EXPECT_FALSE(link.OpenRefusedAsBusy());
     EXPECT_EQ(port.OpenError(), 0u);
     link.Close();
@@ -188,7 +203,7 @@ TEST_F(CommPortLinkTest, APortAnotherProgramHoldsIsToldFromOneThatIsNotThere) {
 
 TEST_F(CommPortLinkTest, SendAndReadPassThrough) {
     device->answer = "abc";
-    EXPECT_TRUE(link.Open(9600, "COM1"));
+    EXPECT_TRUE(link.Open({TLinePort("COM1"), 9600}));
     EXPECT_TRUE(
         link.SendString(std::string("\x01"
                                     "FPR",

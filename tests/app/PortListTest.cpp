@@ -8,8 +8,8 @@
 
 #include "WindowTestSupport.h"
 #include "app/platform/SerialPorts.h"
-#include "core/meter/PortChoice.h"
 #include "core/Utf16.h"
+#include "core/meter/PortChoice.h"
 #include "win/Scopes.h"
 
 namespace virel::app::test {
@@ -76,7 +76,7 @@ TEST_F(PortList, DroppingDownListsThePortsPresentNowAndKeepsTheText) {
     EXPECT_EQ(Items(combo), (std::vector<std::wstring>{L"COM1", L"COM2", L"COM3", L"COM4"}));
     EXPECT_EQ(Text(combo), L" com20");
     EXPECT_EQ(Selected(combo), -1);
-    EXPECT_EQ(face.LineSettings().port, " com20") << "the actions are given the text as typed";
+    EXPECT_EQ(LineOf(face).port.Text(), " com20") << "the actions are given the text as typed";
 }
 
 TEST_F(PortList, AFailingPortSourceLeavesTheFourFixedPorts) {

@@ -34,7 +34,7 @@ protected:
         const RegionalFormats formats = ReadRegionalFormats();
         TNoJournal journal;
         TMeterActions actions(face, exchange, formats, state, journal);
-        return actions.PrintExecute({{"COM1", 4800}, false}).record.has_value();
+        return actions.PrintExecute({{TLinePort("COM1"), 4800}, false}).record.has_value();
     }
 
     std::wstring StatusBarText() const {
@@ -45,8 +45,8 @@ protected:
 };
 
 TEST_F(RecordInWindow, ARecordFillsTheFourFields) {
-    EXPECT_TRUE(Accept(Bytes({0x00, 0x2A, 0x00, 0x07, 0x35, 0x14, 0x05, 0x03, 0x07, 0x00,
-                                     0x01, 0x02, 0x2D, 0x00, 0xB9})));
+    EXPECT_TRUE(Accept(Bytes({0x00, 0x2A, 0x00, 0x07, 0x35, 0x14, 0x05, 0x03, 0x07, 0x00, 0x01,
+                              0x02, 0x2D, 0x00, 0xB9})));
     EXPECT_EQ(Text(face.LE_DevNumber()), L"42");
     EXPECT_EQ(Text(face.LE_MeasureNumber()), L"7");
     EXPECT_EQ(Text(face.LE_Time()), L"05.03.2007 14:35:00");
@@ -56,8 +56,8 @@ TEST_F(RecordInWindow, ARecordFillsTheFourFields) {
 }
 
 TEST_F(RecordInWindow, ADeviceErrorIsReportedAndTheRecordShownAtMidnightAsADate) {
-    EXPECT_TRUE(Accept(Bytes({0x01, 0x00, 0x01, 0x2C, 0x00, 0x00, 0x31, 0x12, 0x09, 0x00,
-                                     0x00, 0x00, 0x05, 0x03, 0x82})));
+    EXPECT_TRUE(Accept(Bytes({0x01, 0x00, 0x01, 0x2C, 0x00, 0x00, 0x31, 0x12, 0x09, 0x00, 0x00,
+                              0x00, 0x05, 0x03, 0x82})));
     EXPECT_EQ(StatusBarText(),
               L"Приняты данные с информацией о внутренней ошибке прибора ВИРЕЛ-1 под номером 3");
     EXPECT_EQ(Text(face.LE_DevNumber()), L"256");
@@ -68,8 +68,8 @@ TEST_F(RecordInWindow, ADeviceErrorIsReportedAndTheRecordShownAtMidnightAsADate)
 
 TEST_F(RecordInWindow, AnImpossibleDateEmptiesTheTimeAndSaysSo) {
     SetWindowTextW(face.LE_Time(), L"01.01.2001 1:01:00");
-    EXPECT_TRUE(Accept(Bytes({0x00, 0x2A, 0x00, 0x08, 0x10, 0x09, 0x31, 0x02, 0x08, 0x00,
-                                     0x00, 0x0C, 0x07, 0x00, 0x99})));
+    EXPECT_TRUE(Accept(Bytes({0x00, 0x2A, 0x00, 0x08, 0x10, 0x09, 0x31, 0x02, 0x08, 0x00, 0x00,
+                              0x0C, 0x07, 0x00, 0x99})));
     EXPECT_EQ(Text(face.LE_DevNumber()), L"42");
     EXPECT_EQ(Text(face.LE_MeasureNumber()), L"8");
     EXPECT_EQ(Text(face.LE_Time()), L"");
@@ -82,8 +82,8 @@ TEST_F(RecordInWindow, AChecksumMismatchChangesNoField) {
          {face.LE_DevNumber(), face.LE_MeasureNumber(), face.LE_Time(), face.LE_Dose()}) {
         SetWindowTextW(field, L"old");
     }
-    EXPECT_FALSE(Accept(Bytes({0x00, 0x2A, 0x00, 0x07, 0x35, 0x14, 0x05, 0x03, 0x07, 0x00,
-                                      0x01, 0x02, 0x2D, 0x00, 0xB8})));
+    EXPECT_FALSE(Accept(Bytes({0x00, 0x2A, 0x00, 0x07, 0x35, 0x14, 0x05, 0x03, 0x07, 0x00, 0x01,
+                               0x02, 0x2D, 0x00, 0xB8})));
     EXPECT_EQ(StatusBarText(), L"Приняты данные, но не совпадает CRC - данные игнорированы");
     for (HWND field :
          {face.LE_DevNumber(), face.LE_MeasureNumber(), face.LE_Time(), face.LE_Dose()}) {
@@ -115,17 +115,17 @@ TEST_F(RecordInWindow, TheActionsAreGivenWhatTheControlsShow) {
     EXPECT_TRUE(ops.lastTick.on);
     EXPECT_FALSE(ops.lastPrint.printOnDevice);
     SendMessageW(face.CB_Spead(), CB_SETCURSEL, 1, 0);
-    EXPECT_EQ(face.LineSettings().speed, 9600u);
+    EXPECT_EQ(LineOf(face).speed, 9600u);
     SetWindowTextW(face.CB_Spead(), L"4800");  // typed over the chosen item
-    EXPECT_EQ(face.LineSettings().speed, 4800u);
+    EXPECT_EQ(LineOf(face).speed, 4800u);
     SendMessageW(face.CB_ComPort(), CB_SETCURSEL, 3, 0);
-    EXPECT_EQ(face.LineSettings().port, "COM4");
+    EXPECT_EQ(LineOf(face).port.Text(), "COM4");
     SetWindowTextW(face.CB_ComPort(), L"com17");
-    EXPECT_EQ(face.LineSettings().port, "com17");
+    EXPECT_EQ(LineOf(face).port.Text(), "com17");
     face.SpE_Num().SetText(L"12");
     face.actReadArcNExecute();
     EXPECT_EQ(ops.lastNumberText, "12");
-    EXPECT_EQ(ops.lastLine.port, "com17");
+    EXPECT_EQ(ops.lastLine.port.Text(), "com17");
 }
 
 TEST_F(RecordInWindow, ASpeedBoxNamingNoSpeedShowsTheDefaultWhenAnActionStarts) {
@@ -171,7 +171,7 @@ TEST_F(RecordInWindow, StoredControlValues) {
     }
     stored.printOnDevice.value->SetStoredValue(true);
     EXPECT_EQ(SendMessageW(face.CB_PrintOnDevice(), BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_TRUE(face.PrintSettings().printOnDevice);
+    EXPECT_TRUE(face.Choices().printOnDevice);
 }
 
 }  // namespace

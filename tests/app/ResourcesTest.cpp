@@ -6,7 +6,7 @@
 #include <iterator>
 #include <string>
 
-#include "app/Resource.h"
+#include "app/windows/Resource.h"
 
 namespace virel::app {
 namespace {

@@ -26,21 +26,21 @@ TLineSettings Read(const std::map<std::string, std::string>& values) {
 TEST(StoredLine, TheWindowsStoredPortAndSpeed) {
     TLineSettings line =
         Read({{"TFace/CB_ComPort_Text", " COM7 "}, {"TFace/CB_Spead_ItemIndex", "1"}});
-    EXPECT_EQ(line.port, "COM7");
+    EXPECT_EQ(line.port.Text(), "COM7");
     EXPECT_EQ(line.speed, 9600u);
     line = Read({{"TFace/CB_ComPort_Text", "COM12"}, {"TFace/CB_Spead_ItemIndex", "0"}});
-    EXPECT_EQ(line.port, "COM12");
+    EXPECT_EQ(line.port.Text(), "COM12");
     EXPECT_EQ(line.speed, 4800u);
     // Another window's section is not the main window's.
     line = Read({{"TOther/CB_ComPort_Text", "COM9"}, {"TOther/CB_Spead_ItemIndex", "1"}});
-    EXPECT_EQ(line.port, "COM1");
+    EXPECT_EQ(line.port.Text(), "COM1");
     EXPECT_EQ(line.speed, 4800u);
 }
 
 TEST(StoredLine, MissingOrUnfitValuesGiveWhatTheWindowShows) {
     // Nothing stored (the window never closed on this PC): its first items.
     TLineSettings line = Read({});
-    EXPECT_EQ(line.port, "COM1");
+    EXPECT_EQ(line.port.Text(), "COM1");
     EXPECT_EQ(line.speed, 4800u);
     // A speed item the box does not have, none, or no number: the box's first item.
     for (const char* index : {"2", "-1", "speed", ""}) {
@@ -49,7 +49,7 @@ TEST(StoredLine, MissingOrUnfitValuesGiveWhatTheWindowShows) {
     }
     // An empty stored port empties the box: no port, which the harvest reports as such.
     line = Read({{"TFace/CB_ComPort_Text", ""}});
-    EXPECT_EQ(line.port, "");
+    EXPECT_EQ(line.port.Text(), "");
 }
 
 }  // namespace

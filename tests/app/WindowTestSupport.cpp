@@ -15,13 +15,22 @@ TTestProgram::TTestProgram(bool show) {
     InitCommonControlsEx(&controls);
     aboutBox = std::make_unique<TAboutBox>(application);
     progressBar = std::make_unique<TFProgressBar>(application);
-    face = std::make_unique<TFace>(application, *aboutBox, *progressBar,
-                                   [this](TFace&) { return operations.Commands(); });
+    face = std::make_unique<TFace>(
+        application, *aboutBox, *progressBar,
+        [this](TFace& window) -> IFaceCommands& {
+            operations.view = &window;
+            return operations;
+        },
+        [this] { ++operations.journal; });
     face->Create();
     aboutBox->Create(face->Handle());
     progressBar->Create(face->Handle());
     if (show) face->Show();
     Pump(application);
+}
+
+TLineSettings LineOf(TFace& face) {
+    return LineOfChoices(face.Choices(), face);
 }
 
 TTestProgram::~TTestProgram() {

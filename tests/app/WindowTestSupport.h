@@ -10,12 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "app/windows/AboutBox.h"
 #include "app/frame/Application.h"
+#include "app/platform/RegionalSettings.h"
+#include "app/windows/AboutBox.h"
 #include "app/windows/Face.h"
 #include "app/windows/ProgressBar.h"
-#include "app/platform/RegionalSettings.h"
 #include "app/windows/Texts.h"
+#include "core/meter/DeviceOperations.h"
 
 namespace virel::app::test {
 
@@ -26,58 +27,65 @@ struct TShownBox {
     UINT flags;
 };
 
-// Counts what the main window asks of its device operations and keeps the last choices it
-// gave them; an action can be given a body.
-class TRecordingOperations {
+// Counts what the main window asks of its device operations (and how often it opens the
+// journal's window) and keeps the last choices it gave them, resolved into the line as the
+// device side resolves them (a speed box naming no known speed shows the default in the
+// window); an action can be given a body.
+class TRecordingOperations final : public IFaceCommands {
 public:
-    int print = 0, clear = 0, readArcN = 0, readToExcel = 0, saveToFile = 0, harvest = 0, journal = 0,
-        timer = 0;
+    int print = 0, clear = 0, readArcN = 0, readToExcel = 0, saveToFile = 0, harvest = 0,
+        journal = 0, timer = 0;
     std::function<void()> onPrint, onReadToExcel, onTimer;
     TPrintSettings lastPrint;
     TLineSettings lastLine;
     std::string lastNumberText;
     TPeriodicChoice lastTick;
+    IFaceView* view = nullptr;  // the window the commands were made for
 
-    TFaceCommands Commands() {
-        return {
-            [this](const TPrintSettings& s) {
-                ++print;
-                lastPrint = s;
-                if (onPrint) onPrint();
-            },
-            [this](const TLineSettings& line) {
-                ++clear;
-                lastLine = line;
-            },
-            [this](const TLineSettings& line, const std::string& number) {
-                ++readArcN;
-                lastLine = line;
-                lastNumberText = number;
-            },
-            [this](const TPrintSettings& s) {
-                ++readToExcel;
-                lastPrint = s;
-                if (onReadToExcel) onReadToExcel();
-            },
-            [this](const TPrintSettings& s) {
-                ++saveToFile;
-                lastPrint = s;
-            },
-            [this](const TLineSettings& line) {
-                ++harvest;
-                lastLine = line;
-            },
-            [this] { ++journal; },
-            [this](const TPeriodicChoice& choice, const TPrintSettings& s) {
-                ++timer;
-                lastTick = choice;
-                lastPrint = s;
-                if (onTimer) onTimer();
-                return false;
-            },
-        };
+    void PrintExecute(const TFaceChoices& choices) override {
+        ++print;
+        lastPrint = PrintOf(choices);
+        if (onPrint) onPrint();
     }
-    int Total() const { return print + clear + readArcN + readToExcel + saveToFile + harvest + journal; }
+    void ClearExecute(const TFaceChoices& choices) override {
+        ++clear;
+        lastLine = LineOfChoices(choices, *view);
+    }
+    void ReadArcNExecute(const TFaceChoices& choices, const std::string& number) override {
+        ++readArcN;
+        lastLine = LineOfChoices(choices, *view);
+        lastNumberText = number;
+    }
+    void ReadToExcelExecute(const TFaceChoices& choices) override {
+        ++readToExcel;
+        lastPrint = PrintOf(choices);
+        if (onReadToExcel) onReadToExcel();
+    }
+    void SaveToFileExecute(const TFaceChoices& choices) override {
+        ++saveToFile;
+        lastPrint = PrintOf(choices);
+    }
+    void HarvestExecute(const TFaceChoices& choices) override {
+        ++harvest;
+        lastLine = LineOfChoices(choices, *view);
+    }
+    // No print is due at these ticks: the speed box stays as typed.
+    bool TimerTimer(const TPeriodicChoice& choice, const TFaceChoices& choices) override {
+        ++timer;
+        lastTick = choice;
+        lastPrint = {LineSettingsFromTexts(choices.portText, choices.speedText).line,
+                     choices.printOnDevice};
+        if (onTimer) onTimer();
+        return false;
+    }
+    int Total() const {
+        return print + clear + readArcN + readToExcel + saveToFile + harvest + journal;
+    }
+
+private:
+    TPrintSettings PrintOf(const TFaceChoices& choices) {
+        return {LineOfChoices(choices, *view), choices.printOnDevice};
+    }
 };
 
 class TTestProgram {
@@ -92,6 +100,9 @@ public:
     std::unique_ptr<TFace> face;
     std::vector<TShownBox> boxes;  // every error report shown
 };
+
+// The line the window's choices give, as the device side resolves them.
+TLineSettings LineOf(TFace& face);
 
 // Handles every pending message as the program's loop would.
 void Pump(TApplication& application);

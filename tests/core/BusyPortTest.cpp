@@ -5,9 +5,9 @@
 
 #include <numeric>
 
+#include "core/Errors.h"
 #include "core/meter/BusyPort.h"
 #include "core/meter/DeviceTexts.h"
-#include "core/Errors.h"
 #include "core/meter/Exchange.h"
 #include "core/meter/Harvest.h"
 #include "tests/core/OpsFakes.h"
@@ -58,7 +58,7 @@ protected:
     FakeLink link{clock};
     FakeKeys keys;
     TExchange exchange{link, clock, keys};
-    TLineSettings line{"COM3", 9600};
+    TLineSettings line{TLinePort("COM3"), 9600};
 };
 
 TEST_F(BusyPortExchange, APortHeldForAWhileOpensWhenTheOtherProgramLetsItGo) {
@@ -82,7 +82,7 @@ TEST_F(BusyPortExchange, APortHeldForMoreThanThirtySecondsFailsThenAndOnlyThen) 
 TEST_F(BusyPortExchange, APortThatIsNotThereOrNamedIsNotWaitedFor) {
     link.canOpen = false;
     EXPECT_FALSE(exchange.OpenComPort(line));
-    EXPECT_FALSE(exchange.OpenComPort({"not a port", 9600}));
+    EXPECT_FALSE(exchange.OpenComPort({TLinePort("not a port"), 9600}));
     EXPECT_EQ(link.opens, 2);
     EXPECT_TRUE(link.pauses.empty());
     EXPECT_EQ(keys.checks, 0);
@@ -94,7 +94,8 @@ TEST_F(BusyPortExchange, EscWhileWaitingCancelsWithTheUsualStatus) {
     rig.link.busyOpens = 1'000'000;
     rig.keys.escapeAtCheck = 4;
     const auto start = rig.clock.now;
-    EXPECT_THROW(rig.device->actions.PrintExecute({{"COM3", 9600}, false}), EProtocolCancel);
+    EXPECT_THROW(rig.device->actions.PrintExecute({{TLinePort("COM3"), 9600}, false}),
+                 EProtocolCancel);
     EXPECT_EQ(rig.view.StatusText(), texts::kStatusCancelled);
     EXPECT_LT(rig.clock.now - start, 1'000);
     EXPECT_TRUE(rig.link.sent.empty());
@@ -108,7 +109,7 @@ TEST_F(BusyPortExchange, AHarvestWaitsForThePortBetweenItsRecords) {
     rig.link.onRead = [&] {
         if (++readsSeen == 100 || readsSeen == 200) rig.link.busyOpens = 3;
     };
-    const THarvestResult result = rig.device->harvest.Harvest({"COM3", 9600});
+    const THarvestResult result = rig.device->harvest.Harvest({TLinePort("COM3"), 9600});
     EXPECT_EQ(result.outcome, THarvestResult::Outcome::Done);
     EXPECT_EQ(result.read, 256u);
     EXPECT_EQ(result.added, 256u);

@@ -50,7 +50,7 @@ public:
         events.push_back("num " + text);
     }
     // What the real window does with its speed box when the text names no known speed.
-    void SetSpeedText(const std::string& text) {
+    void SetSpeedText(const std::string& text) override {
         speedText = text;
         events.push_back("speed " + text);
     }

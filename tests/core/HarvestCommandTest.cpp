@@ -36,7 +36,9 @@ TEST(HarvestCommandLine, SwitchesInAnyCaseWithASlashOrADash) {
     const THarvestCommand full = Parse({"-SPEED", "9600", "/Port", "com12", "-Harvest", "/TRACE"});
     EXPECT_TRUE(full.requested);
     EXPECT_EQ(full.error, "");
-    EXPECT_EQ(full.port, std::optional<std::string>("com12"));
+    ASSERT_TRUE(full.port);
+    EXPECT_EQ(full.port->Text(), "com12");
+    EXPECT_EQ(full.port->Number(), 12) << "parsed once, where the command line is read";
     EXPECT_EQ(full.speed, std::optional<std::uint32_t>(9600));
     EXPECT_TRUE(full.trace);
 
@@ -161,7 +163,7 @@ TEST(HeadlessHarvest, TheWholeArchiveIsReadAndKeptWithoutAWindow) {
     TDeviceOperations device(
         view, rig.link, rig.clock, keys, rig.files, OpsRig::kLogPath,
         [] { return std::unique_ptr<ISpreadsheet>(); }, rig.fileExport, rig.journal, rig.formats);
-    const THarvestResult result = device.harvest.Harvest({"COM3", 9600});
+    const THarvestResult result = device.harvest.Harvest({TLinePort("COM3"), 9600});
     EXPECT_EQ(result.outcome, THarvestResult::Outcome::Done);
     EXPECT_EQ(result.read, 256u);
     EXPECT_EQ(rig.journal.rows.size(), 256u);
@@ -170,7 +172,7 @@ TEST(HeadlessHarvest, TheWholeArchiveIsReadAndKeptWithoutAWindow) {
     EXPECT_EQ(rig.link.sent.front(), commands::Rd(0)) << "no end of measurement first";
     EXPECT_TRUE(rig.view.statusHistory.empty()) << "nothing reached the window's view";
 
-    const THarvestResult again = device.harvest.Harvest({"COM3", 9600});
+    const THarvestResult again = device.harvest.Harvest({TLinePort("COM3"), 9600});
     EXPECT_EQ(again.added, 0u);
     EXPECT_EQ(rig.journal.rows.size(), 256u);
 }
@@ -180,7 +182,7 @@ TEST(HeadlessHarvest, AMeterThatDoesNotAnswerTheFirstRecordEndsItAtOnce) {
     rig.link.answer = [](const std::string&) { return std::string(); };
     rig.device->harvest.GiveUpOnSilentMeter(true);
     const auto start = rig.clock.now;
-    const THarvestResult silent = rig.device->harvest.Harvest({"COM3", 9600});
+    const THarvestResult silent = rig.device->harvest.Harvest({TLinePort("COM3"), 9600});
     EXPECT_EQ(silent.outcome, THarvestResult::Outcome::NothingRead);
     EXPECT_EQ(HarvestExitOf(silent), THarvestExit::NothingHarvested);
     EXPECT_EQ(rig.link.sent, (std::vector<std::string>(3, commands::Rd(0))));
@@ -192,7 +194,7 @@ TEST(HeadlessHarvest, AMeterThatDoesNotAnswerTheFirstRecordEndsItAtOnce) {
     rig.link.answer = [](const std::string& command) {
         return command == commands::Rd(0) ? OpsRig::DefaultAnswer(command) : std::string();
     };
-    const THarvestResult later = rig.device->harvest.Harvest({"COM3", 9600});
+    const THarvestResult later = rig.device->harvest.Harvest({TLinePort("COM3"), 9600});
     EXPECT_EQ(later.outcome, THarvestResult::Outcome::Done);
     EXPECT_EQ(later.read, 1u);
     EXPECT_EQ(rig.link.sent.size(), 1u + 255u * 3u);
@@ -200,7 +202,7 @@ TEST(HeadlessHarvest, AMeterThatDoesNotAnswerTheFirstRecordEndsItAtOnce) {
     // The window's harvest tries every record: its operator can press Esc.
     OpsRig window;
     window.link.answer = [](const std::string&) { return std::string(); };
-    EXPECT_EQ(window.device->harvest.Harvest({"COM3", 9600}).outcome,
+    EXPECT_EQ(window.device->harvest.Harvest({TLinePort("COM3"), 9600}).outcome,
               THarvestResult::Outcome::NothingRead);
     EXPECT_EQ(window.link.sent.size(), 256u * 3u);
 }

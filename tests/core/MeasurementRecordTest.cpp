@@ -45,7 +45,8 @@ bool Show(FakeFaceView& view, const std::vector<std::uint8_t>& bytes,
     TNoJournal journal;
     TMeterActions actions(view, exchange, formats, state, journal);
     view.statusHistory.clear();
-    const bool accepted = actions.PrintExecute({{"COM1", 4800}, false}).record.has_value();
+    const bool accepted =
+        actions.PrintExecute({{TLinePort("COM1"), 4800}, false}).record.has_value();
     if (!view.statusHistory.empty() && view.statusHistory.front() == texts::kStatusRequest) {
         view.statusHistory.erase(view.statusHistory.begin());
     }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/meter/DeviceTexts.h"
 #include "core/Errors.h"
+#include "core/meter/DeviceTexts.h"
 #include "core/meter/MeterActions.h"
 #include "tests/core/OpsFakes.h"
 
@@ -295,7 +295,7 @@ TEST(MeterActionsBatch, ReadRecordLeavesGaugeAndProgressWindowToTheExport) {
     state.BatchReading = true;
     TNoJournal journal;
     TMeterActions actions{view, exchange, formats, state, journal};
-    const TLineSettings line{"COM1", 4800};
+    const TLineSettings line{TLinePort("COM1"), 4800};
     const TPrintSettings print{line, false};
 
     actions.ReadArcNExecute(line, "9");

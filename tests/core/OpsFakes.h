@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "core/Errors.h"
-#include "core/meter/Exchange.h"
-#include "core/meter/DeviceOperations.h"
-#include "core/meter/LogFile.h"
 #include "core/export/Spreadsheet.h"
+#include "core/meter/DeviceOperations.h"
+#include "core/meter/Exchange.h"
+#include "core/meter/LogFile.h"
 #include "tests/core/FakeFaceView.h"
 
 namespace virel::fakes {
@@ -49,10 +49,10 @@ class FakeLink : public IDeviceLink {
 public:
     explicit FakeLink(FakeClock& clock) : clock_(clock) {}
 
-    bool Open(std::uint32_t speed, const std::string& portText) override {
+    bool Open(const TLineSettings& line) override {
         ++opens;
-        baud = static_cast<int>(speed);
-        const int portNumber = PortNumberFromText(portText).value_or(0);
+        baud = static_cast<int>(line.speed);
+        const int portNumber = line.port.Number().value_or(0);
         if (!open) port = portNumber;
         if (portNumber == 0) open = false;  // no port named: nothing opens
         refusedBusy = false;
@@ -252,12 +252,15 @@ public:
     std::optional<TArchiveSheet> written;
 };
 
-// The line the window gives an action, as TFace gathers it: a speed box naming no known speed
-// shows the default first.
+// The window's choices, as TFace gathers them as an action starts.
+inline TFaceChoices WindowChoices(const FakeFaceView& view) {
+    return {view.portText, view.speedText, view.printOnDevice};
+}
+
+// The line those choices give an action: a speed box naming no known speed shows the default
+// first.
 inline TLineSettings WindowLine(FakeFaceView& view) {
-    const TLineChoice line = LineSettingsFromTexts(view.portText, view.speedText);
-    if (line.speedFellBack) view.SetSpeedText(std::to_string(line.line.speed));
-    return line.line;
+    return LineOfChoices(WindowChoices(view), view);
 }
 
 // The journal, in memory: identity by the 14 data bytes, as the real one.
@@ -319,51 +322,43 @@ public:
     int batchesWritten = 0;
 };
 
-// The main window's side of the actions, as TFace does it: each action is given the window's
-// choices as it starts, a speed box naming no known speed showing the default first.
+// The main window's side of the actions, as TFace does it: each action runs the window's
+// command (the device operations) with the window's choices as it starts.
 class FakeFace {
 public:
     FakeFace(FakeFaceView& view, TDeviceOperations& ops) : view_(view), ops_(ops) {}
 
-    TLineSettings LineSettings() { return WindowLine(view_); }
-    TPrintSettings PrintSettings() { return {LineSettings(), view_.printOnDevice}; }
-
     // Like the window's, the meter actions do nothing while they are switched off.
-    TReadResult PrintExecute() {
-        if (!view_.meterActionsEnabled) return {};
-        return ops_.actions.PrintExecute(PrintSettings());
+    void PrintExecute() {
+        if (view_.meterActionsEnabled) Commands().PrintExecute(WindowChoices(view_));
     }
-    bool ClearExecute() {
-        if (!view_.meterActionsEnabled) return false;
-        return ops_.actions.ClearExecute(LineSettings());
+    void ClearExecute() {
+        if (view_.meterActionsEnabled) Commands().ClearExecute(WindowChoices(view_));
     }
-    TReadResult ReadArcNExecute() {
-        if (!view_.meterActionsEnabled) return {};
-        const TLineSettings line = LineSettings();
-        return ops_.actions.ReadArcNExecute(line, view_.archiveNumber);
+    void ReadArcNExecute() {
+        if (view_.meterActionsEnabled)
+            Commands().ReadArcNExecute(WindowChoices(view_), view_.archiveNumber);
     }
     void ReadToExcelExecute() {
-        if (view_.meterActionsEnabled) ops_.sheetExport.ReadToExcelExecute(PrintSettings());
+        if (view_.meterActionsEnabled) Commands().ReadToExcelExecute(WindowChoices(view_));
     }
     void SaveArchiveToFileExecute() {
-        if (view_.meterActionsEnabled) ops_.fileExport.SaveToFileExecute(PrintSettings());
+        if (view_.meterActionsEnabled) Commands().SaveToFileExecute(WindowChoices(view_));
     }
     void HarvestExecute() {
-        if (view_.meterActionsEnabled) ops_.harvest.HarvestExecute(LineSettings());
+        if (view_.meterActionsEnabled) Commands().HarvestExecute(WindowChoices(view_));
     }
     bool TimerTimer() {
-        const TLineChoice line = LineSettingsFromTexts(view_.portText, view_.speedText);
-        const bool printed =
-            ops_.periodic.TimerTimer({view_.readToFile, view_.autoTime},
-                                     {line.line, view_.printOnDevice});
-        if (printed && line.speedFellBack) view_.SetSpeedText(std::to_string(line.line.speed));
-        return printed;
+        return Commands().TimerTimer({view_.readToFile, view_.autoTime}, WindowChoices(view_));
     }
 
     const FaceState& State() const { return ops_.state; }
     const TLogFile& LogFile() const { return ops_.log; }
 
 private:
+    // The window sees the operations only as its commands.
+    IFaceCommands& Commands() { return ops_; }
+
     FakeFaceView& view_;
     TDeviceOperations& ops_;
 };

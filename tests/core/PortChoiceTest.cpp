@@ -27,7 +27,8 @@ TEST(PortNumberFromText, NamesNoPortOutOfBoundsOrJunk) {
 }
 
 TEST(PortTextRefusal, SaysWhyATextNamesNoPort) {
-    for (const char* text : {"COM1", " com255\t", "Com17"}) EXPECT_EQ(PortTextRefusal(text), "") << text;
+    for (const char* text : {"COM1", " com255\t", "Com17"})
+        EXPECT_EQ(PortTextRefusal(text), "") << text;
     EXPECT_EQ(PortTextRefusal(""), "имя порта не указано");
     EXPECT_EQ(PortTextRefusal(" \t"), "имя порта не указано");
     EXPECT_EQ(PortTextRefusal("COM0"), "номер порта вне 1–255");
@@ -36,6 +37,48 @@ TEST(PortTextRefusal, SaysWhyATextNamesNoPort) {
     for (const char* text : {"\\\\.\\COM255", "COM1:", "LPT1", "CON", "NUL", "COM 1", "COM"}) {
         EXPECT_EQ(PortTextRefusal(text), "не имя порта вида COM1–COM255") << text;
     }
+}
+
+// The line carries the port parsed where its text was read: the number, or the refusal, with the
+// text as typed for the texts that name it.
+TEST(TLinePort, HoldsTheTextAsTypedWithItsNumberOrWhyItNamesNone) {
+    const struct {
+        const char* text;
+        std::optional<int> number;
+        const char* refusal;
+    } cases[] = {
+        {"COM3", 3, ""},
+        {" com17\t", 17, ""},
+        {"COM255", 255, ""},
+        {"", std::nullopt, "имя порта не указано"},
+        {"COM0", std::nullopt, "номер порта вне 1–255"},
+        {"COM07", std::nullopt, "номер порта с ведущим нулём"},
+        {"LPT1", std::nullopt, "не имя порта вида COM1–COM255"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const TLinePort port(c.text);
+        EXPECT_EQ(port.Text(), c.text);
+        EXPECT_EQ(port.Number(), c.number);
+        EXPECT_EQ(port.Refusal(), c.refusal);
+        EXPECT_EQ(port.Refusal(), PortTextRefusal(c.text)) << "the same verdict as the free parse";
+    }
+    // No text at all is no port, and says so.
+    EXPECT_EQ(TLinePort().Number(), std::nullopt);
+    EXPECT_EQ(TLinePort().Refusal(), "имя порта не указано");
+}
+
+TEST(LineSettingsFromTexts, ParsesThePortAndFallsBackToTheDefaultSpeed) {
+    TLineChoice choice = LineSettingsFromTexts(" com12", "9600");
+    EXPECT_EQ(choice.line.port.Text(), " com12");
+    EXPECT_EQ(choice.line.port.Number(), 12);
+    EXPECT_EQ(choice.line.speed, 9600u);
+    EXPECT_FALSE(choice.speedFellBack);
+    choice = LineSettingsFromTexts("COM1?", "19200");
+    EXPECT_EQ(choice.line.port.Number(), std::nullopt);
+    EXPECT_EQ(choice.line.port.Refusal(), "не имя порта вида COM1–COM255");
+    EXPECT_EQ(choice.line.speed, kDefaultSpeed);
+    EXPECT_TRUE(choice.speedFellBack);
 }
 
 TEST(PortList, KeepsTheFourFixedPortsFirstAndAppendsOthersInNumericOrder) {

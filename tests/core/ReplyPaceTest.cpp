@@ -25,7 +25,7 @@ public:
     void Arrive(std::int64_t at, int count, std::uint8_t value = 0x11, std::int64_t spacing = 1) {
         for (int i = 0; i < count; ++i) arrivals.emplace_back(at + i * spacing, value);
     }
-    bool Open(std::uint32_t, const std::string&) override { return true; }
+    bool Open(const TLineSettings&) override { return true; }
     void Close() override {}
     bool SendString(const std::string&) override { return true; }
     std::uint32_t ReadData(std::uint8_t* buffer, std::uint32_t count) override {

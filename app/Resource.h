@@ -1,4 +1,0 @@
-#pragma once
-// Resource identifiers shared by app.rc and the code that loads the resources.
-#define IDB_LOGO 100
-#define IDB_GLYPH 101
