@@ -17,10 +17,13 @@ std::optional<std::string> Typed(const std::string& text) {
     return text;
 }
 
-TPatientForm PatientFormOf(const std::string& text) {
-    if (text == "typed") return TPatientForm::Typed;
-    if (text == "sha256") return TPatientForm::Sha256;
-    return TPatientForm::None;
+// The journal cannot be written now: the result says so, and why.
+template <class TResult>
+bool Unwritable(const TJournal& journal, TResult& result) {
+    if (journal.Writable()) return false;
+    result.fault = decltype(result.fault)::NotWritten;
+    result.error = journal.WhyNotWritable();
+    return true;
 }
 
 bool ValidK(const std::optional<double>& k) {
@@ -39,6 +42,12 @@ const char* PatientFormText(TPatientForm form) {
             break;
     }
     return "none";
+}
+
+TPatientForm PatientFormOfText(const std::string& text) {
+    if (text == "typed") return TPatientForm::Typed;
+    if (text == "sha256") return TPatientForm::Sha256;
+    return TPatientForm::None;
 }
 
 std::optional<std::string> KeptPatient(const std::string& typed, const TPatientPrivacy& privacy) {
@@ -67,11 +76,7 @@ TAnnotationResult TAnnotations::Annotate(std::int64_t recordId, const TAnnotatio
         result.fault = TAnnotationFault::ImagesInvalid;
         return result;
     }
-    if (!journal_.Writable()) {
-        result.fault = TAnnotationFault::NotWritten;
-        result.error = journal_.WhyNotWritable();
-        return result;
-    }
+    if (Unwritable(journal_, result)) return result;
     try {
         if (input.kindId && !KindExists(*input.kindId)) {
             result.fault = TAnnotationFault::UnknownKind;
@@ -131,7 +136,7 @@ std::vector<TAnnotation> TAnnotations::Read(std::int64_t recordId, bool latestOn
         a.id = s.Int64(0);
         a.recordId = s.Int64(1);
         a.savedAt = s.Text(2);
-        a.patientForm = PatientFormOf(s.Text(3));
+        a.patientForm = PatientFormOfText(s.Text(3));
         a.patient = s.OptionalText(4);
         a.birthYear = s.OptionalInt(5);
         a.kindId = s.OptionalInt64(6);
@@ -181,11 +186,7 @@ TKindResult TCatalogue::SaveKind(const TExamKind& kind) {
         result.fault = TKindFault::NegativeK;
         return result;
     }
-    if (!journal_.Writable()) {
-        result.fault = TKindFault::NotWritten;
-        result.error = journal_.WhyNotWritable();
-        return result;
-    }
+    if (Unwritable(journal_, result)) return result;
     try {
         TDatabase& db = journal_.WritableDatabase();
         TStatement s =
@@ -213,11 +214,7 @@ TKindResult TCatalogue::SaveKind(const TExamKind& kind) {
 TKindResult TCatalogue::RemoveKind(std::int64_t id) {
     TKindResult result;
     result.id = id;
-    if (!journal_.Writable()) {
-        result.fault = TKindFault::NotWritten;
-        result.error = journal_.WhyNotWritable();
-        return result;
-    }
+    if (Unwritable(journal_, result)) return result;
     try {
         TDatabase& db = journal_.WritableDatabase();
         {

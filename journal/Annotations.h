@@ -15,6 +15,8 @@ namespace virel {
 // not at all.
 enum class TPatientForm { Typed, Sha256, None };
 const char* PatientFormText(TPatientForm form);  // "typed", "sha256", "none"
+// The form a stored text names; anything else is None.
+TPatientForm PatientFormOfText(const std::string& text);
 
 struct TPatientPrivacy {
     TPatientForm form = TPatientForm::Typed;

@@ -21,24 +21,35 @@ std::string Format(const char* pattern, const DateTime& v) {
     return text;
 }
 
-// A row of VIREL_JOURNAL_COLUMNS.
+// A row of VIREL_JOURNAL_COLUMNS; a row imported without its bytes keeps them all zeros.
 TJournalRow RowOf(const TStatement& s) {
     TJournalRow row;
     row.id = s.Int64(0);
-    TJournalRecord& r = row.record;
-    if (const auto raw = s.Blob(1); raw.size() == r.raw.size())
-        std::copy(raw.begin(), raw.end(), r.raw.begin());
-    r.device = s.Int(2);
-    r.number = s.Int(3);
-    r.measuredAt = s.OptionalText(4);
-    r.dose = s.Double(5);
-    r.deviceError = s.OptionalInt(6);
-    r.firstSeen = s.Text(7);
-    r.source = SourceOfText(s.Text(8)).value_or(TJournalSource::Print);
+    (void)ReadRecordColumns(s, 1, row.record);
     return row;
 }
 
 }  // namespace
+
+bool ReadRecordColumns(const TStatement& s, int at, TJournalRecord& r) {
+    r.device = s.Int(at + 1);
+    r.number = s.Int(at + 2);
+    r.measuredAt = s.OptionalText(at + 3);
+    r.dose = s.Double(at + 4);
+    r.deviceError = s.OptionalInt(at + 5);
+    r.firstSeen = s.Text(at + 6);
+    r.source = SourceOfText(s.Text(at + 7)).value_or(TJournalSource::Print);
+    return ReadRawColumn(s, at, r.raw);
+}
+
+bool ReadRawColumn(const TStatement& s, int column,
+                   std::array<std::uint8_t, kRecordSize - 1>& raw) {
+    if (s.Type(column) != TColumnType::Blob) return false;
+    const auto bytes = s.Blob(column);
+    if (bytes.size() != raw.size()) return false;
+    std::copy(bytes.begin(), bytes.end(), raw.begin());
+    return true;
+}
 
 const char* SourceText(TJournalSource source) {
     return kSourceTexts[static_cast<int>(source)];

@@ -1,7 +1,10 @@
 #pragma once
+#include <array>
+#include <cstdint>
 #include <string>
 
 #include "core/DateTimeFormat.h"
+#include "core/meter/MeasurementRecord.h"
 
 // The SQL texts the journal's queries share (its schema in Journal.cpp, its records' queries in
 // JournalRecord.cpp, the registry's report): a row's place in time and the period filter on
@@ -29,6 +32,17 @@
                                       " < ?3 OR device < ?4 OR (device = ?4 AND id <= ?5))"
 
 namespace virel {
+
+class TStatement;
+struct TJournalRecord;
+
+// A record's columns in the order of VIREL_JOURNAL_COLUMNS without the id (raw, device, number,
+// measured_at, dose, device_error, first_seen, source), from column `at` on; false when its
+// bytes are not 14 (a row imported without them), which then stay as they were.
+bool ReadRecordColumns(const TStatement& s, int at, TJournalRecord& record);
+// A record's 14 bytes from the column; false when the column holds no 14 bytes.
+bool ReadRawColumn(const TStatement& s, int column, std::array<std::uint8_t, kRecordSize - 1>& raw);
+
 // The upper bound of a period (?2 above): the day after its last, as the lowest text above all
 // of that day.
 std::string DayAfter(const DateTime& day);

@@ -22,7 +22,7 @@ inline constexpr char kJournalUnwritable[] =
     " сейчас недоступен для записи. Новые записи сохраняются в памяти и записываются, когда "
     "журнал станет доступен; при выходе из программы — в отдельном журнале.";  // after the path
 inline constexpr char kJournalHeldSaved[] =
-    "Не удалось записать в журнал доз записей: ";  // the count follows
+    "Не удалось записать в журнал доз записей: ";                            // the count follows
 inline constexpr char kJournalHeldSavedTo[] = "; они сохранены в журнале ";  // the path follows
 inline constexpr char kJournalHeldLost[] =
     "Не удалось записать записи ни в журнал доз, ни в другой журнал; потеряно записей: ";

@@ -5,47 +5,26 @@
 #include <algorithm>
 
 #include "journal/Journal.h"
+#include "journal/JournalSql.h"
 
 namespace virel {
 
 namespace {
 
-// The 14 bytes; false for a row whose bytes are not 14 (none are queued, but a tool may have
-// changed one since).
-bool ReadRaw(const TStatement& s, int column, std::array<std::uint8_t, kRecordSize - 1>& raw) {
-    if (s.Type(column) != TColumnType::Blob) return false;
-    const auto bytes = s.Blob(column);
-    if (bytes.size() != raw.size()) return false;
-    std::copy(bytes.begin(), bytes.end(), raw.begin());
-    return true;
-}
-
-TPatientForm FormOf(const std::string& text) {
-    if (text == "typed") return TPatientForm::Typed;
-    if (text == "sha256") return TPatientForm::Sha256;
-    return TPatientForm::None;
-}
-
-// The record's columns of the query below, from `at` on; none when its bytes are gone.
+// The record's columns of the query below, from `at` on; none when its bytes are gone (none
+// are queued without them, but a tool may have changed a row since).
 std::optional<TJournalRecord> RecordAt(const TStatement& s, int at) {
     TJournalRecord r;
-    if (!ReadRaw(s, at, r.raw)) return std::nullopt;
-    r.device = s.Int(at + 1);
-    r.number = s.Int(at + 2);
-    r.measuredAt = s.OptionalText(at + 3);
-    r.dose = s.Double(at + 4);
-    r.deviceError = s.OptionalInt(at + 5);
-    r.firstSeen = s.Text(at + 6);
-    r.source = SourceOfText(s.Text(at + 7)).value_or(TJournalSource::Print);
+    if (!ReadRecordColumns(s, at, r)) return std::nullopt;
     return r;
 }
 
 // The annotation's columns from `at` on; none when it or its record is gone.
 std::optional<TPushAnnotation> AnnotationAt(const TStatement& s, int at) {
     TPushAnnotation a;
-    if (s.IsNull(at + 1) || !ReadRaw(s, at, a.raw)) return std::nullopt;
+    if (s.IsNull(at + 1) || !ReadRawColumn(s, at, a.raw)) return std::nullopt;
     a.savedAt = s.Text(at + 1);
-    a.patientForm = FormOf(s.Text(at + 2));
+    a.patientForm = PatientFormOfText(s.Text(at + 2));
     a.patient = s.OptionalText(at + 3);
     a.birthYear = s.OptionalInt(at + 4);
     a.kindId = s.OptionalInt64(at + 5);

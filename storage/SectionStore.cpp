@@ -1,5 +1,7 @@
 #include "storage/SectionStore.h"
 
+#include <iterator>
+
 #include "storage/TextUtil.h"
 
 namespace virel {
@@ -8,21 +10,12 @@ EInvalidValueType::EInvalidValueType(const std::string& name)
     : Exception(storage_detail::Concat("Invalid data type for '", name, "'")) {}
 
 std::uint32_t RegRootKeyValue(TPlacementRegRoot root) {
-    switch (root) {
-        case TPlacementRegRoot::prCurrentUser:
-            return 0x80000001u;
-        case TPlacementRegRoot::prLocalMachine:
-            return 0x80000002u;
-        case TPlacementRegRoot::prCurrentConfig:
-            return 0x80000005u;
-        case TPlacementRegRoot::prClassesRoot:
-            return 0x80000000u;
-        case TPlacementRegRoot::prUsers:
-            return 0x80000003u;
-        case TPlacementRegRoot::prDynData:
-            return 0x80000006u;
-    }
-    return 0x80000001u;
+    // The system's predefined keys in the order of TPlacementRegRoot: HKEY_CURRENT_USER,
+    // HKEY_LOCAL_MACHINE, HKEY_CURRENT_CONFIG, HKEY_CLASSES_ROOT, HKEY_USERS, HKEY_DYN_DATA.
+    static constexpr std::uint32_t kRoots[] = {0x80000001u, 0x80000002u, 0x80000005u,
+                                               0x80000000u, 0x80000003u, 0x80000006u};
+    const auto index = static_cast<std::size_t>(root);
+    return index < std::size(kRoots) ? kRoots[index] : 0x80000001u;
 }
 
 std::int32_t TSectionStore::ReadInteger(const std::string& section, const std::string& name,
