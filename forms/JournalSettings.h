@@ -31,9 +31,14 @@ inline constexpr char kJournalSettingsNotStored[] =
 inline constexpr char kSettingsSaltEmpty[] = "Для хеша укажите соль клиники — секретный текст.";
 }  // namespace texts
 
+// The DAP above which any record raises an alert, whatever its kind (dose-management systems
+// ship with 200 Gy·cm²); 0: none.
+inline constexpr double kDefaultRecordAlertLevel = 200.0;
+
 struct TJournalSettings {
     TDoseUnit unit = TDoseUnit::Gy;
     TPatientPrivacy privacy;
+    double recordAlertLevel = kDefaultRecordAlertLevel;  // Gy·cm²; 0: no alert for every record
 };
 
 // The stored texts of the unit ("Gy", "cGy", "mGy"); the patient's form's are PatientFormText's

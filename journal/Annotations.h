@@ -80,6 +80,13 @@ struct TExamKind {
     std::string name;
     std::optional<double> kAdult;
     std::optional<double> kChild;
+    // The kind's diagnostic reference level (РДУ), which a facility's median DAP is audited
+    // against, and its alert level, above which a record of the kind raises an alert: DAP in
+    // Gy·cm², none when not set.
+    std::optional<double> referenceLevel;
+    std::optional<double> alertLevel;
+    // A check-up (профилактическое исследование): counts toward a patient's yearly check-up dose.
+    bool preventive = false;
 };
 
 enum class TKindFault {
