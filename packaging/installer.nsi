@@ -24,6 +24,9 @@ SetCompressor /SOLID lzma
 !include "${__FILEDIR__}\program.nsh"
 
 !define GUIDE "VIREL1_Service_guide.html"
+; The IT's pages that the guide links to, beside it.
+!define JOURNAL_PAGE "VIREL1_Service_journal.html"
+!define REGISTRY_PAGE "VIREL1_Service_registry.html"
 !define GUIDE_TITLE "Руководство оператора"
 ; The settings live under Software\ + the program file's name without extension.
 !define SETTINGS_KEY "Software\VIREL1_Service"
@@ -85,6 +88,8 @@ Section "Программа" SecProgram
   SetOutPath "$INSTDIR"
   File "${STAGE}\${EXE}"
   File "${STAGE}\${GUIDE}"
+  File "${STAGE}\${JOURNAL_PAGE}"
+  File "${STAGE}\${REGISTRY_PAGE}"
   File "${STAGE}\LICENSE.txt"
   File "/oname=${UNINSTALL_FRONT}" "${FRONT}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
@@ -132,6 +137,8 @@ Section "un.Программа" UnSecProgram
   ${EndIf}
   Delete "$INSTDIR\${EXE}"
   Delete "$INSTDIR\${GUIDE}"
+  Delete "$INSTDIR\${JOURNAL_PAGE}"
+  Delete "$INSTDIR\${REGISTRY_PAGE}"
   Delete "$INSTDIR\LICENSE.txt"
   !insertmacro DeleteOnceEnded "$INSTDIR\${UNINSTALL_FRONT}"
   !insertmacro DeleteOnceEnded "$INSTDIR\${UNINSTALLER}"
@@ -174,6 +181,6 @@ Function un.onInit
 FunctionEnd
 
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
-  !insertmacro MUI_DESCRIPTION_TEXT ${UnSecProgram} "Программа, руководство, ярлыки в меню «Пуск» и запись в списке установленных программ."
+  !insertmacro MUI_DESCRIPTION_TEXT ${UnSecProgram} "Программа, руководство и страницы для ИТ-службы, ярлыки в меню «Пуск» и запись в списке установленных программ."
   !insertmacro MUI_DESCRIPTION_TEXT ${UnSecData} "Журнал VIREL1_Service.txt (и его строки, сохранённые при выходе в %APPDATA%\VIREL1_Service), журнал доз VIREL1_Service.db (и записи, сохранённые туда же), файл трассировки VIREL1_Service.trace.txt и сохранённые настройки окна (порт, скорость, интервал, положение, папка архива)."
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_END

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The release files of one build: the operator's guide as one HTML page, the portable zip
-# (program, guide, licence), the per-user installer, and the SHA-256 sums of both.
+# The release files of one build: the operator's guide and the IT's pages on the dose journal
+# and the central registry as HTML pages, the portable zip (program, pages, licence), the
+# per-user installer, and the SHA-256 sums of both.
 #   packaging/make-package.sh <VIREL1_Service.exe> <version> <output folder>
 # Writes <output>/VIREL1_Service-<version>-x64.zip, ...-x64-setup.exe and SHA256SUMS.
 set -euo pipefail
@@ -15,8 +16,7 @@ mkdir -p "$stage"
 
 cp "$exe" "$stage/VIREL1_Service.exe"
 # Debian's Python, which has the Markdown module of the python3-markdown package.
-/usr/bin/python3 "$root/packaging/guide_html.py" "$root/docs/ru/guide.md" \
-    "$stage/VIREL1_Service_guide.html" "$version"
+/usr/bin/python3 "$root/packaging/doc_pages.py" "$root" "$stage" "$version"
 # The licence as Notepad reads it everywhere: UTF-8 with a byte-order mark, CR LF.
 { printf '\xEF\xBB\xBF'; sed 's/$/\r/' "$root/LICENSE"; } >"$stage/LICENSE.txt"
 

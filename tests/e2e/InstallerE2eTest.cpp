@@ -168,6 +168,20 @@ void WriteFileText(const std::wstring& path, const char* text) {
     CloseHandle(file);
 }
 
+// A file's bytes (empty when it cannot be read).
+std::string FileBytes(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    char chunk[65536];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0)
+        bytes.append(chunk, read);
+    CloseHandle(file);
+    return bytes;
+}
+
 class Installer : public ::testing::Test {
 protected:
     void SetUp() override { RemoveEverything(); }
@@ -319,6 +333,31 @@ TEST_F(Installer, UninstallWithPurgeLeavesNothingOfTheProgramBehind) {
     EXPECT_FALSE(KeyExists(kUninstallKey));
     EXPECT_FALSE(Exists(kMenuFolder));
     EXPECT_FALSE(Exists(kUserDataDir));
+}
+
+// The IT's pages that the guide leads to lie beside it, as pages with their titles, and go with
+// the program.
+TEST_F(Installer, InstallsTheITPagesBesideTheGuideAndRemovesThemWithIt) {
+    ASSERT_EQ(Install(), 0);
+    const std::pair<const char*, const char*> pages[] = {
+        {"VIREL1_Service_journal.html",
+         "Журнал доз: файл SQLite для ИТ-службы и медицинских физиков"},
+        {"VIREL1_Service_registry.html",
+         "Центральный журнал: журналы доз всех кабинетов на одном сервере PostgreSQL"}};
+    const std::string guide = FileBytes(kGuide);
+    for (const auto& [file, title] : pages) {
+        const std::string page = FileBytes(kInstallDir + L"\\" + Wide(file));
+        EXPECT_TRUE(page.starts_with("<!DOCTYPE html>")) << file;
+        EXPECT_NE(page.find("<title>" + std::string(title) + "</title>"), std::string::npos)
+            << file;
+        EXPECT_NE(guide.find("href=\"" + std::string(file) + "\""), std::string::npos)
+            << "the guide does not lead to " << file;
+    }
+
+    ASSERT_EQ(RunToEnd(L"\"" + kUninstall + L"\" /S"), 0);
+    ASSERT_TRUE(WaitUntil([] { return !Exists(kUninstall); }));
+    for (const auto& [file, title] : pages)
+        EXPECT_FALSE(Exists(kInstallDir + L"\\" + Wide(file))) << file;
 }
 
 // The case of the orphan: removed while running, the program stayed and wrote its settings and
