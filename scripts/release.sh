@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release and puts the files to hand out into dist/:
-#   VIREL1_Service-<version>-x64.zip        the program, the operator's guide and the licence
+#   VIREL1_Service-<version>-x64.zip        the program, the operator's guide, the IT's pages on the
+#                                           dose journal and the central registry, the licence
 #   VIREL1_Service-<version>-x64-setup.exe  the per-user installer (silent with /S)
 #   SHA256SUMS                              the SHA-256 sums of both
 # <version> is the project version in CMakeLists.txt, which also reaches the program's version
