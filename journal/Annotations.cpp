@@ -5,6 +5,7 @@
 
 #include "core/TextUtil.h"
 #include "hash/Sha256.h"
+#include "journal/Alerts.h"
 #include "journal/Journal.h"
 
 namespace virel {
@@ -90,24 +91,35 @@ TAnnotationResult TAnnotations::Annotate(std::int64_t recordId, const TAnnotatio
             form = patient ? current->patientForm : TPatientForm::None;
         }
         TDatabase& db = journal_.WritableDatabase();
-        TStatement s = db.Statement(
-            "INSERT INTO annotations (record_id, saved_at, patient, patient_form, birth_year, "
-            "kind_id, images, operator, note) "
-            "SELECT ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9 "
-            "WHERE EXISTS (SELECT 1 FROM records WHERE id = ?1)");
-        s.Bind(1, recordId).Bind(2, JournalSecondText(now)).Bind(3, patient);
-        s.Bind(4, PatientFormText(form)).Bind(5, input.birthYear).Bind(6, input.kindId);
-        s.Bind(7, input.images).Bind(8, Typed(input.operatorName)).Bind(9, Typed(input.note));
-        s.Run();
-        if (db.Changes() == 0) {
+        const std::string savedAt = JournalSecondText(now);
+        const TTransactionResult saved = db.Transaction(1, [&] {
+            result.id = 0;
+            TStatement s = db.Statement(
+                "INSERT INTO annotations (record_id, saved_at, patient, patient_form, birth_year, "
+                "kind_id, images, operator, note) "
+                "SELECT ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9 "
+                "WHERE EXISTS (SELECT 1 FROM records WHERE id = ?1)");
+            s.Bind(1, recordId).Bind(2, savedAt).Bind(3, patient);
+            s.Bind(4, PatientFormText(form)).Bind(5, input.birthYear).Bind(6, input.kindId);
+            s.Bind(7, input.images).Bind(8, Typed(input.operatorName)).Bind(9, Typed(input.note));
+            s.Run();
+            if (db.Changes() == 0) return sqlite::kOk;  // no record: nothing written
+            result.id = db.LastInsertId();
+            if (!input.kindId) return sqlite::kOk;
+            return RaiseKindAlert(db, recordId, *input.kindId, savedAt, result.alertRaised);
+        });
+        if (!saved.Committed()) throw EJournal(saved.error, saved.code);
+        if (result.id == 0) {
             result.fault = TAnnotationFault::NoRecord;
+            result.alertRaised = false;
             return result;
         }
         journal_.Wrote();
-        result.id = db.LastInsertId();
     } catch (const EJournal& e) {
         result.fault = TAnnotationFault::NotWritten;
         result.error = e.what();
+        result.id = 0;
+        result.alertRaised = false;
     }
     return result;
 }

@@ -71,6 +71,9 @@ struct TAnnotationResult {
     TAnnotationFault fault = TAnnotationFault::None;
     std::int64_t id = 0;  // the new row's
     std::string error;    // NotWritten: SQLite's text
+    // The kind given has an alert level the record's dose is over, and the record had no such
+    // alert yet: one was raised with the annotation.
+    bool alertRaised = false;
 };
 
 // A kind of examination with its conversion coefficients K, in mSv per Gy·cm²: E = DAP × K.
@@ -108,7 +111,7 @@ struct TKindResult {
 class TJournal;
 
 // The records' annotations on the journal's connection. Saving writes one row in its own
-// transaction.
+// transaction, with the alert its kind's level raises.
 class TAnnotations {
 public:
     explicit TAnnotations(TJournal& journal) : journal_(journal) {}
