@@ -3,6 +3,8 @@
 // previous version brought forward with nothing lost.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "journal/JournalSink.h"
 #include "journal/JournalSql.h"
 #include "tests/journal/JournalTestSupport.h"
@@ -342,6 +344,57 @@ TEST_F(AlertsTest, AReadOnlyJournalListsButAcknowledgesNothing) {
     EXPECT_EQ(alerts.Acknowledge(open[0].alertId, "ivanova", "").fault,
               TAcknowledgeFault::NotWritten);
     EXPECT_EQ(alerts.Unacknowledged().size(), 1u);
+}
+
+TEST_F(AlertsTest, TheCatalogueKeepsTheLevelsAndTheFlag) {
+    TJournal& j = Opened();
+    TCatalogue catalogue(j);
+    const TKindResult saved =
+        catalogue.SaveKind({0, "Флюорография", 0.02, std::nullopt, 0.15, 1.5, true});
+    ASSERT_EQ(saved.fault, TKindFault::None) << saved.error;
+    ASSERT_EQ(catalogue.SaveKind({0, "Таз", 0.29, 0.4}).fault, TKindFault::None);
+    std::vector<TExamKind> kinds = catalogue.Kinds();
+    ASSERT_EQ(kinds.size(), 2u);
+    EXPECT_EQ(kinds[1].name, "Флюорография");
+    EXPECT_EQ(kinds[1].referenceLevel, 0.15);
+    EXPECT_EQ(kinds[1].alertLevel, 1.5);
+    EXPECT_TRUE(kinds[1].preventive);
+    EXPECT_FALSE(kinds[0].referenceLevel || kinds[0].alertLevel || kinds[0].preventive);
+
+    // Changed, and refused when a level is not above zero.
+    kinds[1].alertLevel.reset();
+    kinds[1].preventive = false;
+    ASSERT_EQ(catalogue.SaveKind(kinds[1]).fault, TKindFault::None);
+    EXPECT_FALSE(catalogue.Kinds()[1].alertLevel);
+    EXPECT_FALSE(catalogue.Kinds()[1].preventive);
+    EXPECT_EQ(catalogue.Kinds()[1].referenceLevel, 0.15);
+    for (const double bad : {0.0, -2.0, std::nan("")}) {
+        EXPECT_EQ(catalogue.SaveKind({0, "Череп", 1, 1, bad}).fault, TKindFault::InvalidLevel);
+        EXPECT_EQ(catalogue.SaveKind({0, "Череп", 1, 1, std::nullopt, bad}).fault,
+                  TKindFault::InvalidLevel);
+    }
+
+    // A merge sets only what the list carries: today's three columns leave the levels alone.
+    catalogue.Merge({{0, "Флюорография", 0.03, std::nullopt}, {0, "Кисть", 0.01, std::nullopt}});
+    kinds = catalogue.Kinds();
+    ASSERT_EQ(kinds.size(), 3u);
+    EXPECT_EQ(kinds[2].kAdult, 0.03);
+    EXPECT_EQ(kinds[2].referenceLevel, 0.15) << "kept";
+    catalogue.Merge({{0, "Флюорография", 0.03, std::nullopt, std::nullopt, 2.0, true},
+                     {0, "Таз", 0.29, 0.4, 0.9, std::nullopt, false}},
+                    {.referenceLevel = false, .alertLevel = true, .preventive = true});
+    kinds = catalogue.Kinds();
+    EXPECT_EQ(kinds[2].referenceLevel, 0.15) << "the list carries no reference levels";
+    EXPECT_EQ(kinds[2].alertLevel, 2.0);
+    EXPECT_TRUE(kinds[2].preventive);
+    EXPECT_FALSE(kinds[1].referenceLevel);
+    catalogue.Merge({{0, "Флюорография", 0.03, std::nullopt}}, {true, true, true});
+    kinds = catalogue.Kinds();
+    EXPECT_FALSE(kinds[2].referenceLevel || kinds[2].alertLevel || kinds[2].preventive)
+        << "empty cells of the columns given clear them";
+    EXPECT_THROW(catalogue.Merge({{0, "Стопа", 0.01, std::nullopt, 0.0}}, {true, false, false}),
+                 EJournal);
+    EXPECT_EQ(catalogue.Kinds().size(), 3u) << "all or nothing";
 }
 
 TEST(AlertLevelText, EachLevelReadsBackAndJunkIsNone) {
