@@ -5,6 +5,7 @@
 
 #include "app/StoredLine.h"
 #include "app/platform/CommPortLink.h"
+#include "app/platform/JournalSettingsStore.h"
 #include "app/platform/PlatformClock.h"
 #include "app/platform/PlatformLogFile.h"
 #include "app/platform/PlatformSerialTrace.h"
@@ -21,6 +22,7 @@
 #include "journal/JournalTexts.h"
 #include "serial/CPDrv.h"
 #include "serial/SerialTrace.h"
+#include "storage/RegSettingsStore.h"
 
 namespace virel::app {
 
@@ -52,15 +54,15 @@ void Tell(const std::string& programDir, IClock& clock, const std::string& summa
 // The records a harvest read but the journal held: asked once more (another writer may have
 // let go meanwhile); then they go to the user's own journal, as the window saves them at exit.
 // Returns where they went when they were not taken (HeldRecordsMessage).
-std::string KeepHeldRecords(TJournal& journal, THarvestResult& result) {
-    const TCaptureResult again = journal.Capture({});
+std::string KeepHeldRecords(TJournal& journal, double recordAlertLevel, THarvestResult& result) {
+    const TCaptureResult again = journal.Capture({}, recordAlertLevel);
     if (again.outcome == TCaptureOutcome::Written) {
-        KeptAfterAll(result, again.addedHeld);
+        KeptAfterAll(result, again.addedHeld, again.alerts);
         return {};
     }
     const std::string user = UserFolder();
     const THeldAtExit saved =
-        journal.SaveHeld(user.empty() ? std::string() : user + kJournalFileName);
+        journal.SaveHeld(user.empty() ? std::string() : user + kJournalFileName, recordAlertLevel);
     // Taken by the journal at the very last try: how many were new is not known, so the count
     // given is that of the records read.
     if (saved.outcome == THeldAtExit::Outcome::Written) KeptAfterAll(result, saved.records);
@@ -89,9 +91,13 @@ TRun Harvest(const THarvestCommand& command, const std::string& programDir,
         opened.outcome == TOpenOutcome::Replaced || opened.outcome == TOpenOutcome::Newer
             ? JournalOpenMessage(opened)
             : std::string();
-    // Nobody here pushes: the program's pusher finds the rows at its next look.
+    // Nobody here pushes: the program's pusher finds the rows at its next look. Nor is anybody
+    // shown a notice: the summary line counts the records over the alert level, and the window
+    // shows their alerts when it opens.
     TNoQueueWaker noPusher;
-    TJournalSink sink(journal, clock, noPusher);
+    TNoAlertWaker noNotice;
+    const double recordAlertLevel = ReadJournalSettings(ProgramSettings()).recordAlertLevel;
+    TJournalSink sink(journal, clock, noPusher, noNotice, recordAlertLevel);
 
     TTracedBackend traced{CreateSerialBackend()};
     if (SerialTraceRequestedAtStart() || command.trace) {
@@ -120,7 +126,7 @@ TRun Harvest(const THarvestCommand& command, const std::string& programDir,
     }
     std::string heldMessage;
     if (run.result.outcome == THarvestResult::Outcome::Done && run.result.held)
-        heldMessage = KeepHeldRecords(journal, run.result);
+        heldMessage = KeepHeldRecords(journal, recordAlertLevel, run.result);
     run.summary =
         HarvestCommandSummary(run.result, line.port.Text(), formats, journal.Path(), heldMessage);
     if (!openNote.empty()) run.summary += ". " + openNote;

@@ -24,7 +24,8 @@
 namespace virel::app {
 
 TJournalWindowParts JournalWindowParts(const std::string& journalPath, const TSettings& stored,
-                                       IClock& clock, IRegistryLink& link) {
+                                       IClock& clock, IRegistryLink& link,
+                                       std::function<void(double)> alertLevelChanged) {
     return {
         .openJournal = [journalPath] { return std::make_unique<TJournalConnection>(journalPath); },
         .clock = clock,
@@ -38,7 +39,10 @@ TJournalWindowParts JournalWindowParts(const std::string& journalPath, const TSe
             },
         .readSettings = [stored] { return ReadJournalSettings(stored); },
         .writeSettings =
-            [stored = TSettings(stored)](const TJournalSettings& settings) mutable {
+            [stored = TSettings(stored), alertLevelChanged = std::move(alertLevelChanged)](
+                const TJournalSettings& settings) mutable {
+                // The captures use the new level at once, also when the registry refused it.
+                if (alertLevelChanged) alertLevelChanged(settings.recordAlertLevel);
                 return WriteJournalSettings(stored, settings);
             },
         .loadRegistry = [stored] { return LoadRegistrySettings(stored); },
@@ -66,8 +70,11 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
           [](TPushQueue& queue, const TRegistrySettings& settings) {
               return PushWaiting(queue, settings);
           }),
-      journalSink_(journal_, clock_, pusher_),
-      journalWindow_(JournalWindowParts(journal_.Path(), settings_, clock_, pusher_)),
+      journalSink_(journal_, clock_, pusher_, alertNotice_,
+                   ReadJournalSettings(settings_).recordAlertLevel),
+      journalWindow_(
+          JournalWindowParts(journal_.Path(), settings_, clock_, pusher_,
+                             [this](double level) { journalSink_.SetRecordAlertLevel(level); })),
       aboutBox_(std::make_unique<TAboutBox>(application_)),
       progressBar_(std::make_unique<TFProgressBar>(application_)) {}
 
@@ -93,7 +100,8 @@ void TProgram::SaveUnwrittenLines() {
     if (!operations_) return;  // Create failed before the window had its operations
     const std::string userLog = UserLogFilePath();
     const THeldAtExit held = journal_.SaveHeld(
-        userLog.empty() ? std::string() : virel::ProgramDir(userLog) + kJournalFileName);
+        userLog.empty() ? std::string() : virel::ProgramDir(userLog) + kJournalFileName,
+        journalSink_.RecordAlertLevel());
     const std::string heldMessage = HeldRecordsMessage(held);
     if (!heldMessage.empty()) {
         try {

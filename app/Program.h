@@ -4,6 +4,7 @@
 // FormStorage1, and COM on the user-interface thread for the spreadsheet export and the save
 // dialog, made when one of them is first used. VIREL1_Service.exe runs one; end-to-end tests
 // run the same composition in their process.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -33,9 +34,11 @@ namespace virel::app {
 // The window "Журнал доз" as the program makes it: its connections to the journal at
 // `journalPath`, its settings and the central journal's (and the save dialog's last folder) in
 // the program's settings `stored`, the system's dialogs and boxes, `clock` and the pusher
-// `link`, which must outlive the window.
+// `link`, which must outlive the window. `alertLevelChanged` is told the record alert level
+// the operator set (on the window's thread).
 TJournalWindowParts JournalWindowParts(const std::string& journalPath, const TSettings& stored,
-                                       IClock& clock, IRegistryLink& link);
+                                       IClock& clock, IRegistryLink& link,
+                                       std::function<void(double)> alertLevelChanged = {});
 
 class TProgram {
 public:
@@ -109,7 +112,10 @@ private:
     // After the journal: its thread and that thread's own connection end first. Started once
     // the journal was opened (and brought forward) at start.
     TRegistryPusher pusher_;
-    // What the device side captures; a capture that wrote rows wakes the pusher.
+    // Told of the alerts a capture raised: nothing shows them yet beyond the journal's window.
+    TNoAlertWaker alertNotice_;
+    // What the device side captures; a capture that wrote rows wakes the pusher, one that
+    // raised alerts tells alertNotice_.
     TJournalSink journalSink_;
     // After the journal: its window's thread, and that thread's own connection, end first.
     TJournalWindowHost journalWindow_;

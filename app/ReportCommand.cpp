@@ -128,11 +128,16 @@ int RunCatalogue(const TReportCommand& command, const std::string& journalPath) 
         return Failed(kExitCatalogue, "каталог не загружен, ничего не изменено: " + command.file +
                                           ": " + parsed.error);
     }
+    if (!parsed.questioned.empty() && !command.accept) {
+        return Failed(kExitCatalogue, "каталог не загружен, ничего не изменено: " + command.file +
+                                          ": " + QuestionedKText(parsed) +
+                                          "; если K верны, добавьте /accept");
+    }
     TPlatformClock clock;
     TJournal journal(journalPath, clock);
     if (const auto failed = OpenFor(journal, true)) return *failed;
     try {
-        TCatalogue(journal).Merge(parsed.kinds);
+        TCatalogue(journal).Merge(parsed.kinds, parsed.columns);
     } catch (const std::exception& e) {
         return Failed(kExitJournal, std::string("каталог не загружен: ") + e.what());
     }

@@ -31,6 +31,7 @@
 #include "core/Utf16.h"
 #include "core/meter/DeviceOperations.h"
 #include "core/meter/HarvestCommand.h"
+#include "forms/JournalSettings.h"
 #include "journal/Journal.h"
 #include "journal/JournalSink.h"
 #include "serial/CPDrv.h"
@@ -189,7 +190,8 @@ int HarvestBench(int com, int baud, int rounds, const std::string& folder) {
             TJournal journal(journalPath, clock);
             static_cast<void>(journal.Open());
             TNoQueueWaker noPusher;
-            TJournalSink sink(journal, clock, noPusher);
+            TNoAlertWaker noNotice;
+            TJournalSink sink(journal, clock, noPusher, noNotice, kDefaultRecordAlertLevel);
             FaceState state;
             TMeterActions actions(quiet, exchange, formats, state, sink);
             TJournalHarvest harvest(quiet, actions, exchange, state, sink, formats);

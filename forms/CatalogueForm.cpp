@@ -19,6 +19,16 @@ bool ReadK(const std::string& label, const std::string& text, std::optional<doub
     return k.has_value();
 }
 
+// An empty field is no level; anything else must be one.
+bool ReadLevel(const std::string& label, const std::string& text, std::optional<double>& level,
+               std::string& message) {
+    if (Trimmed(text, kFieldBlanks).empty()) return true;
+    std::string error;
+    level = ParseLevelText(text, error);
+    if (!level) message = label + " «" + text + "»: " + error;
+    return level.has_value();
+}
+
 }  // namespace
 
 TKindParse ParseKindFields(const TKindFields& fields, std::int64_t id) {
@@ -33,16 +43,36 @@ TKindParse ParseKindFields(const TKindFields& fields, std::int64_t id) {
     // The same words as the catalogue's file and its messages use for the columns.
     if (!ReadK("K для взрослых", fields.kAdult, kind.kAdult, parse.message)) return parse;
     if (!ReadK("K для детей", fields.kChild, kind.kChild, parse.message)) return parse;
+    if (!ReadLevel(kCatalogueReferenceColumn, fields.referenceLevel, kind.referenceLevel,
+                   parse.message))
+        return parse;
+    if (!ReadLevel(kCatalogueAlertColumn, fields.alertLevel, kind.alertLevel, parse.message))
+        return parse;
+    kind.preventive = fields.preventive;
     parse.kind = std::move(kind);
     return parse;
 }
 
 TKindFields FieldsOfKind(const TExamKind& kind) {
-    return {kind.name, KCellText(kind.kAdult), KCellText(kind.kChild)};
+    return {kind.name,
+            KCellText(kind.kAdult),
+            KCellText(kind.kChild),
+            LevelCellText(kind.referenceLevel),
+            LevelCellText(kind.alertLevel),
+            kind.preventive};
 }
 
 std::string KCellText(const std::optional<double>& k) {
     return k ? KText(*k) : std::string();
+}
+
+std::string LevelCellText(const std::optional<double>& level) {
+    // Millionths with a decimal comma, as a K: the file's and the dialog's one number format.
+    return level ? KText(*level) : std::string();
+}
+
+std::string PreventiveCellText(bool preventive) {
+    return preventive ? kCataloguePreventiveYes : "";
 }
 
 std::string KindFaultText(const TKindResult& result, const std::string& name) {
@@ -53,6 +83,8 @@ std::string KindFaultText(const TKindResult& result, const std::string& name) {
             return texts::kKindEmptyName;
         case TKindFault::NegativeK:
             return texts::kKindNegative;
+        case TKindFault::InvalidLevel:
+            return texts::kKindInvalidLevel;
         case TKindFault::DuplicateName:
             return texts::kKindDuplicate + name + texts::kKindDuplicateEnd;
         case TKindFault::NoKind:

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "forms/JournalView.h"
 
@@ -82,6 +83,19 @@ TJournalSettings JournalSettingsOfStored(const std::string& unit, const std::str
     return settings;
 }
 
+double RecordAlertLevelOfStored(std::int32_t milli) {
+    if (milli < 0) return kDefaultRecordAlertLevel;
+    return static_cast<double>(milli) / 1000;
+}
+
+std::int32_t StoredRecordAlertLevel(double level) {
+    constexpr double kLargest = std::numeric_limits<std::int32_t>::max();
+    if (!(level > 0)) return 0;  // none, also for a level that is no number
+    const double milli = std::round(level * 1000);
+    return milli >= kLargest ? std::numeric_limits<std::int32_t>::max()
+                             : static_cast<std::int32_t>(milli);
+}
+
 std::string JournalDoseHeader(TDoseUnit unit) {
     switch (unit) {
         case TDoseUnit::Gy:
@@ -109,7 +123,8 @@ TArchiveSheet JournalSheetIn(const std::vector<TJournalRow>& rows, const TPeriod
     // A whole number of mGy·cm² (or tenths of cGy·cm²) divided once: the double nearest to the
     // decimal the window shows, which the writers give back digit for digit.
     for (std::size_t n = 0; n < rows.size(); ++n)
-        sheet.exactDoses[n] = static_cast<double>(std::llround(rows[n].record.dose * 1000)) / perMilli;
+        sheet.exactDoses[n] =
+            static_cast<double>(std::llround(rows[n].record.dose * 1000)) / perMilli;
     return sheet;
 }
 

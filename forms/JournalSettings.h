@@ -3,12 +3,13 @@
 // other settings: the unit the window shows DAP in and how the patient field is kept. Their
 // stored texts, the dialog's texts, and the window's dose cells and totals in the unit.
 // Portable, tested natively.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "core/export/ArchiveSheet.h"
 #include "core/Regional.h"
+#include "core/export/ArchiveSheet.h"
 #include "journal/Annotations.h"
 #include "journal/Journal.h"
 #include "reports/ReportTables.h"
@@ -49,6 +50,11 @@ std::optional<TPatientForm> PatientFormOfName(std::string_view name);
 // as typed), a hash without a salt is kept as typed never: it keeps nothing.
 TJournalSettings JournalSettingsOfStored(const std::string& unit, const std::string& form,
                                          const std::string& salt);
+
+// The record alert level as stored, in whole mGy·cm², and back: a negative stored value is junk
+// and reads as the default; a level beyond what the store holds is kept as its largest.
+double RecordAlertLevelOfStored(std::int32_t milli);
+std::int32_t StoredRecordAlertLevel(double level);
 
 // The list's dose column header and a row's dose in the unit: Gy·cm² as the meter writes it,
 // cGy·cm² and mGy·cm² from the meter's thousandths, exact.

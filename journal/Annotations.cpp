@@ -5,6 +5,7 @@
 
 #include "core/TextUtil.h"
 #include "hash/Sha256.h"
+#include "journal/Alerts.h"
 #include "journal/Journal.h"
 
 namespace virel {
@@ -28,6 +29,10 @@ bool Unwritable(const TJournal& journal, TResult& result) {
 
 bool ValidK(const std::optional<double>& k) {
     return !k || (std::isfinite(*k) && *k >= 0);
+}
+
+bool ValidLevel(const std::optional<double>& level) {
+    return !level || (std::isfinite(*level) && *level > 0);
 }
 
 }  // namespace
@@ -90,24 +95,35 @@ TAnnotationResult TAnnotations::Annotate(std::int64_t recordId, const TAnnotatio
             form = patient ? current->patientForm : TPatientForm::None;
         }
         TDatabase& db = journal_.WritableDatabase();
-        TStatement s = db.Statement(
-            "INSERT INTO annotations (record_id, saved_at, patient, patient_form, birth_year, "
-            "kind_id, images, operator, note) "
-            "SELECT ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9 "
-            "WHERE EXISTS (SELECT 1 FROM records WHERE id = ?1)");
-        s.Bind(1, recordId).Bind(2, JournalSecondText(now)).Bind(3, patient);
-        s.Bind(4, PatientFormText(form)).Bind(5, input.birthYear).Bind(6, input.kindId);
-        s.Bind(7, input.images).Bind(8, Typed(input.operatorName)).Bind(9, Typed(input.note));
-        s.Run();
-        if (db.Changes() == 0) {
+        const std::string savedAt = JournalSecondText(now);
+        const TTransactionResult saved = db.Transaction(1, [&] {
+            result.id = 0;
+            TStatement s = db.Statement(
+                "INSERT INTO annotations (record_id, saved_at, patient, patient_form, birth_year, "
+                "kind_id, images, operator, note) "
+                "SELECT ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9 "
+                "WHERE EXISTS (SELECT 1 FROM records WHERE id = ?1)");
+            s.Bind(1, recordId).Bind(2, savedAt).Bind(3, patient);
+            s.Bind(4, PatientFormText(form)).Bind(5, input.birthYear).Bind(6, input.kindId);
+            s.Bind(7, input.images).Bind(8, Typed(input.operatorName)).Bind(9, Typed(input.note));
+            s.Run();
+            if (db.Changes() == 0) return sqlite::kOk;  // no record: nothing written
+            result.id = db.LastInsertId();
+            if (!input.kindId) return sqlite::kOk;
+            return RaiseKindAlert(db, recordId, *input.kindId, savedAt, result.alertRaised);
+        });
+        if (!saved.Committed()) throw EJournal(saved.error, saved.code);
+        if (result.id == 0) {
             result.fault = TAnnotationFault::NoRecord;
+            result.alertRaised = false;
             return result;
         }
         journal_.Wrote();
-        result.id = db.LastInsertId();
     } catch (const EJournal& e) {
         result.fault = TAnnotationFault::NotWritten;
         result.error = e.what();
+        result.id = 0;
+        result.alertRaised = false;
     }
     return result;
 }
@@ -161,10 +177,13 @@ std::vector<TAnnotation> TAnnotations::History(std::int64_t recordId) {
 
 std::vector<TExamKind> TCatalogue::Kinds() {
     TStatement s = journal_.Database().Statement(
-        "SELECT id, name, k_adult, k_child FROM exam_kinds ORDER BY name");
+        "SELECT id, name, k_adult, k_child, reference_level, alert_level, preventive "
+        "FROM exam_kinds ORDER BY name");
     std::vector<TExamKind> kinds;
-    while (s.Next())
-        kinds.push_back({s.Int64(0), s.Text(1), s.OptionalDouble(2), s.OptionalDouble(3)});
+    while (s.Next()) {
+        kinds.push_back({s.Int64(0), s.Text(1), s.OptionalDouble(2), s.OptionalDouble(3),
+                         s.OptionalDouble(4), s.OptionalDouble(5), s.Int(6) != 0});
+    }
     return kinds;
 }
 
@@ -186,17 +205,24 @@ TKindResult TCatalogue::SaveKind(const TExamKind& kind) {
         result.fault = TKindFault::NegativeK;
         return result;
     }
+    if (!ValidLevel(kind.referenceLevel) || !ValidLevel(kind.alertLevel)) {
+        result.fault = TKindFault::InvalidLevel;
+        return result;
+    }
     if (Unwritable(journal_, result)) return result;
     try {
         TDatabase& db = journal_.WritableDatabase();
-        TStatement s =
-            kind.id == 0
-                ? db.Statement(
-                      "INSERT INTO exam_kinds (name, k_adult, k_child) VALUES (?1, ?2, ?3)")
-                : db.Statement(
-                      "UPDATE exam_kinds SET name = ?1, k_adult = ?2, k_child = ?3 WHERE id = ?4");
-        s.Bind(1, name).Bind(2, kind.kAdult).Bind(3, kind.kChild);
-        if (kind.id != 0) s.Bind(4, kind.id);
+        TStatement s = kind.id == 0 ? db.Statement(
+                                          "INSERT INTO exam_kinds (name, k_adult, k_child, "
+                                          "reference_level, alert_level, preventive) "
+                                          "VALUES (?1, ?2, ?3, ?4, ?5, ?6)")
+                                    : db.Statement(
+                                          "UPDATE exam_kinds SET name = ?1, k_adult = ?2, "
+                                          "k_child = ?3, reference_level = ?4, alert_level = ?5, "
+                                          "preventive = ?6 WHERE id = ?7");
+        s.Bind(1, name).Bind(2, kind.kAdult).Bind(3, kind.kChild).Bind(4, kind.referenceLevel);
+        s.Bind(5, kind.alertLevel).Bind(6, kind.preventive ? 1 : 0);
+        if (kind.id != 0) s.Bind(7, kind.id);
         if (const int rc = s.Step(); rc != sqlite::kDone) return Fault(rc, result);
         if (db.Changes() == 0) {
             result.fault = TKindFault::NoKind;
@@ -243,15 +269,25 @@ TKindResult TCatalogue::RemoveKind(std::int64_t id) {
     return result;
 }
 
-void TCatalogue::Merge(const std::vector<TExamKind>& kinds) {
+void TCatalogue::Merge(const std::vector<TExamKind>& kinds, TKindColumns given) {
     TDatabase& db = journal_.WritableDatabase();
+    // A field the list does not carry keeps the kind's own value; a new kind has none then.
     static constexpr const char* kUpsert =
-        "INSERT INTO exam_kinds (name, k_adult, k_child) VALUES (?1, ?2, ?3) "
-        "ON CONFLICT (name) DO UPDATE SET k_adult = excluded.k_adult, k_child = excluded.k_child";
+        "INSERT INTO exam_kinds (name, k_adult, k_child, reference_level, alert_level, "
+        "preventive) VALUES (?1, ?2, ?3, ?4, ?5, ?6) "
+        "ON CONFLICT (name) DO UPDATE SET k_adult = excluded.k_adult, k_child = excluded.k_child,"
+        " reference_level = CASE WHEN ?7 THEN excluded.reference_level ELSE reference_level END,"
+        " alert_level = CASE WHEN ?8 THEN excluded.alert_level ELSE alert_level END,"
+        " preventive = CASE WHEN ?9 THEN excluded.preventive ELSE preventive END";
     const TTransactionResult merged = db.Transaction(1, [&] {
         for (const TExamKind& kind : kinds) {
             TStatement s = db.Statement(kUpsert);
             s.Bind(1, Trimmed(kind.name)).Bind(2, kind.kAdult).Bind(3, kind.kChild);
+            s.Bind(4, given.referenceLevel ? kind.referenceLevel : std::nullopt);
+            s.Bind(5, given.alertLevel ? kind.alertLevel : std::nullopt);
+            s.Bind(6, given.preventive && kind.preventive ? 1 : 0);
+            s.Bind(7, given.referenceLevel ? 1 : 0).Bind(8, given.alertLevel ? 1 : 0);
+            s.Bind(9, given.preventive ? 1 : 0);
             if (const int rc = s.Step(); rc != sqlite::kDone) return rc;
         }
         return sqlite::kOk;

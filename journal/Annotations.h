@@ -71,6 +71,9 @@ struct TAnnotationResult {
     TAnnotationFault fault = TAnnotationFault::None;
     std::int64_t id = 0;  // the new row's
     std::string error;    // NotWritten: SQLite's text
+    // The kind given has an alert level the record's dose is over, and the record had no such
+    // alert yet: one was raised with the annotation.
+    bool alertRaised = false;
 };
 
 // A kind of examination with its conversion coefficients K, in mSv per Gy·cm²: E = DAP × K.
@@ -93,6 +96,7 @@ enum class TKindFault {
     None,
     EmptyName,
     NegativeK,
+    InvalidLevel,   // a reference or alert level that is not above zero
     DuplicateName,  // another kind has that name
     NoKind,         // no kind with that id
     InUse,          // records are annotated with it: it cannot be removed
@@ -105,10 +109,17 @@ struct TKindResult {
     std::string error;
 };
 
+// Which of a kind's later fields a list of kinds carries (a catalogue file's optional columns).
+struct TKindColumns {
+    bool referenceLevel = false;
+    bool alertLevel = false;
+    bool preventive = false;
+};
+
 class TJournal;
 
 // The records' annotations on the journal's connection. Saving writes one row in its own
-// transaction.
+// transaction, with the alert its kind's level raises.
 class TAnnotations {
 public:
     explicit TAnnotations(TJournal& journal) : journal_(journal) {}
@@ -132,13 +143,15 @@ public:
 
     // The kinds, by name.
     std::vector<TExamKind> Kinds();
-    // Adds a kind (id 0) or changes one (its name and K).
+    // Adds a kind (id 0) or changes one (its name, K, levels and flag).
     [[nodiscard]] TKindResult SaveKind(const TExamKind& kind);
     // Removes a kind no annotation refers to.
     [[nodiscard]] TKindResult RemoveKind(std::int64_t id);
-    // Adds each kind, or sets the K of the kind of that name, all in one transaction: all of
-    // them or none (EJournal). Kinds not in the list stay.
-    void Merge(const std::vector<TExamKind>& kinds);
+    // Adds each kind, or sets the K of the kind of that name, and the levels and the flag
+    // `given` says the list carries (a file of today's three columns says nothing of them: a
+    // kind's own stay), all in one transaction: all of them or none (EJournal). Kinds not in
+    // the list stay.
+    void Merge(const std::vector<TExamKind>& kinds, TKindColumns given = {});
 
 private:
     TKindResult Fault(int code, TKindResult result);

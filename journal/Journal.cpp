@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "journal/Alerts.h"
 #include "journal/JournalSql.h"
 
 namespace virel {
@@ -88,8 +89,76 @@ constexpr const char* kSteps[] = {
     "INSERT INTO push_queue (record_id) SELECT id FROM records WHERE raw IS NOT NULL ORDER BY id;"
     "INSERT INTO push_queue (annotation_id) SELECT a.id FROM annotations AS a "
     "JOIN records AS r ON r.id = a.record_id WHERE r.raw IS NOT NULL ORDER BY a.id;",
+    // 4: the kinds' reference and alert levels (DAP in Gy·cm²) and check-up flag; the
+    // high-dose alerts, one per record and level, whose acknowledgement is a change of the row;
+    // and the queue carrying alerts too. The queue's CHECK cannot be altered in place: the table
+    // is rebuilt with its rows, ids (their order) and refusals, and its triggers made again
+    // (dropped first, so that no trigger names a table missing halfway). What the step makes is
+    // made only where it is missing: a file put back to an older version by hand (a restored
+    // table, a tool's own downgrade) still comes forward. The kinds' columns are added before
+    // the step's text, by kAddedColumns.
+    "CREATE TABLE IF NOT EXISTS alerts ("
+    "  id INTEGER PRIMARY KEY,"
+    "  record_id INTEGER NOT NULL REFERENCES records (id),"
+    "  level TEXT NOT NULL CHECK (level IN ('record', 'kind', 'checkup')),"
+    "  level_value REAL NOT NULL,"
+    "  value REAL NOT NULL,"
+    "  kind_id INTEGER REFERENCES exam_kinds (id),"
+    "  raised_at TEXT NOT NULL,"
+    "  acknowledged_at TEXT,"
+    "  acknowledged_by TEXT,"
+    "  note TEXT,"
+    "  UNIQUE (record_id, level));"
+    // What still waits for the operator, oldest first, without reading the acknowledged ones.
+    "CREATE INDEX IF NOT EXISTS alerts_unacknowledged ON alerts (id)"
+    "  WHERE acknowledged_at IS NULL;"
+    "DROP TRIGGER IF EXISTS push_queue_record;"
+    "DROP TRIGGER IF EXISTS push_queue_annotation;"
+    "DROP TRIGGER IF EXISTS push_queue_alert;"
+    "DROP TRIGGER IF EXISTS push_queue_alert_acknowledged;"
+    "CREATE TABLE push_queue_new ("
+    "  id INTEGER PRIMARY KEY,"
+    "  record_id INTEGER,"
+    "  annotation_id INTEGER,"
+    "  alert_id INTEGER,"
+    "  refused TEXT,"
+    "  CHECK ((record_id IS NOT NULL) + (annotation_id IS NOT NULL) + (alert_id IS NOT NULL)"
+    "         = 1));"
+    "INSERT INTO push_queue_new (id, record_id, annotation_id, refused)"
+    "  SELECT id, record_id, annotation_id, refused FROM push_queue ORDER BY id;"
+    "DROP TABLE push_queue;"
+    "ALTER TABLE push_queue_new RENAME TO push_queue;"
+    "CREATE TRIGGER push_queue_record AFTER INSERT ON records WHEN NEW.raw IS NOT NULL "
+    "BEGIN INSERT INTO push_queue (record_id) VALUES (NEW.id); END;"
+    "CREATE TRIGGER push_queue_annotation AFTER INSERT ON annotations "
+    "WHEN (SELECT raw FROM records WHERE id = NEW.record_id) IS NOT NULL "
+    "BEGIN INSERT INTO push_queue (annotation_id) VALUES (NEW.id); END;"
+    // An alert goes as it is now: raised, and again when acknowledged (the server keeps one
+    // row per record and level and takes the later state).
+    "CREATE TRIGGER push_queue_alert AFTER INSERT ON alerts "
+    "WHEN (SELECT raw FROM records WHERE id = NEW.record_id) IS NOT NULL "
+    "BEGIN INSERT INTO push_queue (alert_id) VALUES (NEW.id); END;"
+    "CREATE TRIGGER push_queue_alert_acknowledged "
+    "AFTER UPDATE OF acknowledged_at, acknowledged_by, note ON alerts "
+    "WHEN (SELECT raw FROM records WHERE id = NEW.record_id) IS NOT NULL "
+    "BEGIN INSERT INTO push_queue (alert_id) VALUES (NEW.id); END;",
 };
 static_assert(std::size(kSteps) == kJournalSchemaVersion);
+
+// Columns a step adds to a table made by an earlier one, added before the step's SQL and only
+// when missing: SQLite has no ADD COLUMN IF NOT EXISTS.
+struct TAddedColumn {
+    int step;
+    const char* table;
+    const char* column;
+    const char* definition;  // ALTER TABLE's text after the column's name
+};
+constexpr TAddedColumn kAddedColumns[] = {
+    {4, "exam_kinds", "reference_level",
+     "REAL CHECK (reference_level IS NULL OR reference_level > 0)"},
+    {4, "exam_kinds", "alert_level", "REAL CHECK (alert_level IS NULL OR alert_level > 0)"},
+    {4, "exam_kinds", "preventive", "INTEGER NOT NULL DEFAULT 0 CHECK (preventive IN (0, 1))"},
+};
 
 using sqlite::kOk;
 
@@ -347,6 +416,7 @@ int TJournal::Migrate(int& version) {
         version = now.kind == TFileKind::Journal ? now.version : 0;
         if (now.kind == TFileKind::Failed) return now.code;
         for (int step = version + 1; step <= kJournalSchemaVersion; ++step) {
+            if (const int rc = AddColumns(step); rc != kOk) return rc;
             if (const int rc = database_.Exec(kSteps[step - 1]); rc != kOk) return rc;
         }
         if (version >= kJournalSchemaVersion) return kOk;
@@ -357,6 +427,25 @@ int TJournal::Migrate(int& version) {
     });
     if (migrated.Committed()) Wrote();
     return migrated.code;
+}
+
+// The step's added columns that the file does not have yet.
+int TJournal::AddColumns(int step) {
+    for (const TAddedColumn& added : kAddedColumns) {
+        if (added.step != step) continue;
+        {
+            TStatement has = database_.Once(
+                "SELECT EXISTS (SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2)");
+            has.Bind(1, added.table).Bind(2, added.column);
+            if (const int rc = has.Step(); rc != sqlite::kRow) return rc;
+            if (has.Int(0) != 0) continue;
+        }
+        // Names and definitions are the program's constants, never a value from outside.
+        const std::string sql = std::string("ALTER TABLE ") + added.table + " ADD COLUMN " +
+                                added.column + " " + added.definition;
+        if (const int rc = database_.Exec(sql.c_str()); rc != kOk) return rc;
+    }
+    return kOk;
 }
 
 TDatabase& TJournal::Database() {
@@ -384,26 +473,38 @@ void TJournal::Hold(const std::vector<TJournalRecord>& records) {
 
 // One transaction: the held records first (they are older), then the new ones. On any failure
 // nothing of it is in the file and everything is still in memory.
-int TJournal::WriteHeldAnd(const std::vector<TJournalRecord>& records, TCaptureResult& result) {
+int TJournal::WriteHeldAnd(const std::vector<TJournalRecord>& records, double recordAlertLevel,
+                           TCaptureResult& result) {
     static constexpr const char* kInsert =
         "INSERT INTO records (raw, device, number, measured_at, dose, device_error, first_seen, "
         "source) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT (raw) DO NOTHING";
+    const std::string now = JournalSecondText(FromMilliseconds(clock_.LocalNowMs()));
     auto insertAll = [&](const auto& list, std::size_t& added) {
         added = 0;
         for (const TJournalRecord& record : list) {
             TStatement insert = database_.Statement(kInsert);
             BindRecord(insert, record);
             if (const int rc = insert.Step(); rc != sqlite::kDone) return rc;
-            added += static_cast<std::size_t>(database_.Changes());
+            if (database_.Changes() == 0) continue;  // in the file before: its alert was then
+            ++added;
+            // The whole check for a capture: one comparison, the kind's level only at annotation.
+            if (recordAlertLevel <= 0 || !(record.dose > recordAlertLevel)) continue;
+            bool raised = false;
+            if (const int rc = RaiseRecordAlert(database_, database_.LastInsertId(),
+                                                recordAlertLevel, record.dose, now, raised);
+                rc != kOk)
+                return rc;
+            result.alerts += raised ? 1 : 0;
         }
         return kOk;
     };
     const TTransactionResult written = database_.Transaction(options_.attempts, [&] {
+        result.alerts = 0;  // a retried transaction counts again
         const int rc = insertAll(held_, result.addedHeld);
         return rc == kOk ? insertAll(records, result.added) : rc;
     });
     if (!written.Committed()) {
-        result.added = result.addedHeld = 0;
+        result.added = result.addedHeld = result.alerts = 0;
         return written.code;
     }
     held_.clear();
@@ -411,7 +512,8 @@ int TJournal::WriteHeldAnd(const std::vector<TJournalRecord>& records, TCaptureR
     return kOk;
 }
 
-TCaptureResult TJournal::Capture(const std::vector<TJournalRecord>& records) {
+TCaptureResult TJournal::Capture(const std::vector<TJournalRecord>& records,
+                                 double recordAlertLevel) {
     TCaptureResult result;
     if (mode_ == TMode::Closed) {
         lastOpen_ = OpenFile(false);
@@ -419,13 +521,14 @@ TCaptureResult TJournal::Capture(const std::vector<TJournalRecord>& records) {
     }
     int rc = kOk;
     if (mode_ == TMode::Writable) {
-        rc = WriteHeldAnd(records, result);
+        rc = WriteHeldAnd(records, recordAlertLevel, result);
         if (sqlite::IsCorrupt(rc)) {
             // Damage met while writing: the file is checked through, and when it is damaged it
             // goes aside like one found so at the start, and the records go to a new journal.
             lastOpen_ = OpenFile(true);
             if (lastOpen_.outcome == TOpenOutcome::Replaced) result.reopened = lastOpen_;
-            rc = mode_ == TMode::Writable ? WriteHeldAnd(records, result) : sqlite::kCorrupt;
+            rc = mode_ == TMode::Writable ? WriteHeldAnd(records, recordAlertLevel, result)
+                                          : sqlite::kCorrupt;
         }
     }
     if (mode_ == TMode::Writable && rc == kOk) {
@@ -460,12 +563,12 @@ TCaptureResult TJournal::HeldResult(const std::vector<TJournalRecord>& records, 
     return result;
 }
 
-THeldAtExit TJournal::SaveHeld(const std::string& otherPath) {
+THeldAtExit TJournal::SaveHeld(const std::string& otherPath, double recordAlertLevel) {
     THeldAtExit result;
     result.records = held_.size();
     result.dropped = dropped_;
     if (held_.empty()) return result;
-    if (Capture({}).outcome == TCaptureOutcome::Written) {
+    if (Capture({}, recordAlertLevel).outcome == TCaptureOutcome::Written) {
         result.outcome = THeldAtExit::Outcome::Written;
         return result;
     }
@@ -475,7 +578,7 @@ THeldAtExit TJournal::SaveHeld(const std::string& otherPath) {
     if (otherPath.empty()) return result;
     TJournal other(otherPath, clock_, options_);
     (void)other.Open();  // Capture tells whether it took them
-    if (other.Capture(records).outcome == TCaptureOutcome::Written) {
+    if (other.Capture(records, recordAlertLevel).outcome == TCaptureOutcome::Written) {
         result.outcome = THeldAtExit::Outcome::Saved;
         result.savedTo = otherPath;
     }

@@ -14,8 +14,8 @@
 // SQLite's write lock keeps them apart; the busy time-out and the retries make them wait for
 // each other. The tables are read and written through classes of their own on that
 // connection: the records (JournalRecord.h), the annotations and the catalogue
-// (Annotations.h), the registry's queue (PushQueue.h) and the meters' clock notes
-// (ClockNotes.h).
+// (Annotations.h), the high-dose alerts (Alerts.h), the registry's queue (PushQueue.h) and the
+// meters' clock notes (ClockNotes.h).
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -26,6 +26,7 @@
 #include "core/DateTimeFormat.h"
 #include "core/Errors.h"
 #include "core/meter/DeviceSeams.h"
+#include "journal/Alerts.h"
 #include "journal/Annotations.h"
 #include "journal/ClockNotes.h"
 #include "journal/Database.h"
@@ -36,7 +37,7 @@ namespace virel {
 
 // The schema this program writes. Opening an older journal brings it forward; a newer one
 // (another program's later version) opens read only.
-inline constexpr int kJournalSchemaVersion = 3;
+inline constexpr int kJournalSchemaVersion = 4;
 
 struct TJournalOptions {
     // How long one statement waits for another connection's write lock (SQLite's busy
@@ -89,6 +90,7 @@ struct TCaptureResult {
     TCaptureOutcome outcome = TCaptureOutcome::Written;
     std::size_t added = 0;      // Written: rows new to the file among the records given
     std::size_t addedHeld = 0;  // Written: rows new to the file among the records held before
+    std::size_t alerts = 0;     // Written: alerts raised for the new rows (of both)
     std::size_t held = 0;       // records held in memory after the capture
     std::size_t dropped = 0;    // held records dropped so far as the oldest beyond maxHeld
     THoldReason reason = THoldReason::None;
@@ -127,14 +129,17 @@ public:
     const std::string& Path() const { return path_; }
 
     // Adds, in one transaction, the held records and then these, each whose 14 bytes are not
-    // in the file yet. A journal that could not be opened is tried again first.
-    [[nodiscard]] TCaptureResult Capture(const std::vector<TJournalRecord>& records);
+    // in the file yet. A journal that could not be opened is tried again first. A new row whose
+    // dose is above `recordAlertLevel` (Gy·cm²; 0: none) raises its alert in that transaction.
+    [[nodiscard]] TCaptureResult Capture(const std::vector<TJournalRecord>& records,
+                                         double recordAlertLevel = 0);
     std::size_t Held() const { return held_.size(); }
     std::size_t Dropped() const { return dropped_; }
 
     // At exit: the held records are tried once more here, then written to a journal at
-    // `otherPath` (none when empty). Nothing stays held.
-    [[nodiscard]] THeldAtExit SaveHeld(const std::string& otherPath);
+    // `otherPath` (none when empty), each raising its alert as a capture does. Nothing stays
+    // held.
+    [[nodiscard]] THeldAtExit SaveHeld(const std::string& otherPath, double recordAlertLevel = 0);
 
     // True when the file changed (any connection's capture) since the last call: the window
     // counts and pages again.
@@ -170,8 +175,10 @@ private:
     TOpenResult OpenedNewer(TOpenResult result, int version);
     TOpenResult Upgraded(TOpenResult result, int version);
     int Migrate(int& version);
+    int AddColumns(int step);
     void Close();
-    int WriteHeldAnd(const std::vector<TJournalRecord>& records, TCaptureResult& result);
+    int WriteHeldAnd(const std::vector<TJournalRecord>& records, double recordAlertLevel,
+                     TCaptureResult& result);
     void Hold(const std::vector<TJournalRecord>& records);
     TCaptureResult HeldResult(const std::vector<TJournalRecord>& records, int code,
                               TCaptureResult result);

@@ -14,13 +14,14 @@ void TJournalSink::Keep(const MeasurementRecord& record, TRecordSource source) {
         batch_.push_back(std::move(row));
         return;
     }
-    Captured(journal_.Capture({std::move(row)}));
+    Captured(journal_.Capture({std::move(row)}, RecordAlertLevel()));
 }
 
 void TJournalSink::Captured(TCaptureResult result) {
     last_ = std::move(result);
-    if (last_.outcome == TCaptureOutcome::Written && last_.added + last_.addedHeld > 0)
-        waker_.Wake();
+    if (last_.outcome != TCaptureOutcome::Written) return;
+    if (last_.added + last_.addedHeld > 0) waker_.Wake();
+    if (last_.alerts > 0) alerts_.AlertsRaised(last_.alerts);
 }
 
 void TJournalSink::BeginBatch() {
@@ -30,11 +31,12 @@ void TJournalSink::BeginBatch() {
 
 TBatchResult TJournalSink::EndBatch() {
     batchOpen_ = false;
-    Captured(journal_.Capture(batch_));
+    Captured(journal_.Capture(batch_, RecordAlertLevel()));
     batch_.clear();
     TBatchResult result;
     result.held = last_.outcome == TCaptureOutcome::Held;
     result.added = result.held ? 0 : last_.added;
+    result.alerts = result.held ? 0 : last_.alerts;
     return result;
 }
 

@@ -35,6 +35,22 @@ std::optional<TPushAnnotation> AnnotationAt(const TStatement& s, int at) {
     return a;
 }
 
+// The alert's columns from `at` on; none when it or its record is gone.
+std::optional<TPushAlert> AlertAt(const TStatement& s, int at) {
+    TPushAlert a;
+    if (s.IsNull(at + 1) || !ReadRawColumn(s, at, a.raw)) return std::nullopt;
+    a.localId = s.Int64(at + 1);
+    a.level = AlertLevelOfText(s.Text(at + 2)).value_or(TAlertLevel::Record);
+    a.levelValue = s.Double(at + 3);
+    a.value = s.Double(at + 4);
+    a.kindId = s.OptionalInt64(at + 5);
+    a.raisedAt = s.Text(at + 6);
+    a.acknowledgedAt = s.OptionalText(at + 7);
+    a.acknowledgedBy = s.OptionalText(at + 8);
+    a.note = s.OptionalText(at + 9);
+    return a;
+}
+
 }  // namespace
 
 std::size_t TPushQueue::Count(const char* sql) {
@@ -55,18 +71,23 @@ std::vector<TWaitingItem> TPushQueue::WaitingRows(std::size_t count) {
     std::vector<TWaitingItem> items;
     std::vector<std::int64_t> gone;
     {
-        // One query for both kinds, in queue order: an annotation is never sent before a record
-        // queued ahead of it. The record's columns come first, then the annotation's.
+        // One query for all kinds of row, in queue order: an annotation or an alert is never
+        // sent before a record queued ahead of it. The record's columns come first, then the
+        // annotation's, then the alert's.
         TStatement s = journal_.Database().Statement(
             "SELECT q.id, q.record_id,"
             "  r.raw, r.device, r.number, r.measured_at, r.dose, r.device_error, r.first_seen, "
             "  r.source,"
             "  ar.raw, a.saved_at, a.patient_form, a.patient, a.birth_year, a.kind_id, a.images,"
-            "  a.operator, a.note, a.id "
+            "  a.operator, a.note, a.id, "
+            "  q.alert_id, lr.raw, l.id, l.level, l.level_value, l.value, l.kind_id, l.raised_at,"
+            "  l.acknowledged_at, l.acknowledged_by, l.note "
             "FROM push_queue AS q "
             "LEFT JOIN records AS r ON r.id = q.record_id "
             "LEFT JOIN annotations AS a ON a.id = q.annotation_id "
             "LEFT JOIN records AS ar ON ar.id = a.record_id "
+            "LEFT JOIN alerts AS l ON l.id = q.alert_id "
+            "LEFT JOIN records AS lr ON lr.id = l.record_id "
             "WHERE q.refused IS NULL ORDER BY q.id LIMIT ?1");
         s.Bind(1, static_cast<std::int64_t>(count));
         while (s.Next()) {
@@ -74,9 +95,11 @@ std::vector<TWaitingItem> TPushQueue::WaitingRows(std::size_t count) {
             item.queueId = s.Int64(0);
             if (!s.IsNull(1))
                 item.record = RecordAt(s, 2);
+            else if (!s.IsNull(20))
+                item.alert = AlertAt(s, 21);
             else
                 item.annotation = AnnotationAt(s, 10);
-            if (item.record || item.annotation)
+            if (item.record || item.annotation || item.alert)
                 items.push_back(std::move(item));
             else
                 gone.push_back(item.queueId);

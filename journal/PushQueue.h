@@ -1,13 +1,15 @@
 #pragma once
 // The central registry's queue in the local journal (schema step 3): every record and every
 // annotation row the journal takes is queued by a trigger, whatever wrote it (the program, a
-// harvest, a clinic's tool), and leaves the queue only when the server has committed it.
+// harvest, a clinic's tool), and leaves the queue only when the server has committed it. Since
+// step 4 alerts too, when raised and again when acknowledged.
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "journal/Alerts.h"
 #include "journal/Annotations.h"
 #include "journal/JournalRecord.h"
 
@@ -28,11 +30,27 @@ struct TPushAnnotation {
     std::optional<std::string> note;
 };
 
-// One waiting row of the queue: a record or an annotation.
+// An alert as the registry takes it, in its state now (raised, or acknowledged too): its record
+// named by the record's 14 bytes, its kind by the room's catalogue id.
+struct TPushAlert {
+    std::int64_t localId = 0;  // the journal's own number of the row
+    std::array<std::uint8_t, kRecordSize - 1> raw{};
+    TAlertLevel level = TAlertLevel::Record;
+    double levelValue = 0;
+    double value = 0;
+    std::optional<std::int64_t> kindId;
+    std::string raisedAt;
+    std::optional<std::string> acknowledgedAt;
+    std::optional<std::string> acknowledgedBy;
+    std::optional<std::string> note;
+};
+
+// One waiting row of the queue: a record, an annotation or an alert.
 struct TWaitingItem {
     std::int64_t queueId = 0;
     std::optional<TJournalRecord> record;
     std::optional<TPushAnnotation> annotation;
+    std::optional<TPushAlert> alert;
 };
 
 class TJournal;

@@ -35,6 +35,13 @@ std::optional<std::string> Unsendable(const TWaitingItem& item) {
         if (auto why = Unsendable(item.record->firstSeen, "first_seen")) return why;
         return Unsendable(item.record->measuredAt, "measured_at");
     }
+    if (item.alert) {
+        const TPushAlert& a = *item.alert;
+        if (auto why = Unsendable(a.raisedAt, "raised_at")) return why;
+        if (auto why = Unsendable(a.acknowledgedAt, "acknowledged_at")) return why;
+        if (auto why = Unsendable(a.acknowledgedBy, "acknowledged_by")) return why;
+        return Unsendable(a.note, "note");
+    }
     const TPushAnnotation& a = *item.annotation;
     if (auto why = Unsendable(a.savedAt, "saved_at")) return why;
     if (auto why = Unsendable(a.patient, "patient")) return why;
@@ -51,6 +58,7 @@ bool RowFault(const std::string& state) {
 // How many rows one INSERT carries: fewer round trips to the server, every value still bound.
 constexpr std::size_t kRecordsPerInsert = 100;
 constexpr std::size_t kAnnotationsPerInsert = 50;
+constexpr std::size_t kAlertsPerInsert = 50;
 
 std::string Insert(const char* head, const char* row, std::size_t rows, const char* tail) {
     std::string sql = head;
@@ -77,11 +85,16 @@ public:
         s.Execute(room);
         odbc::TStatement& k = Prepared(
             kinds_,
-            "INSERT INTO exam_kinds (room, id, name, k_adult, k_child) VALUES (?, ?, ?, ?, ?) "
+            "INSERT INTO exam_kinds (room, id, name, k_adult, k_child, reference_level, "
+            "alert_level, preventive) VALUES (?, ?, ?, ?, ?, ?, ?, ? <> 0) "
             "ON CONFLICT (room, id) DO UPDATE SET name = excluded.name, "
-            "k_adult = excluded.k_adult, k_child = excluded.k_child "
-            "WHERE (exam_kinds.name, exam_kinds.k_adult, exam_kinds.k_child) IS DISTINCT FROM "
-            "(excluded.name, excluded.k_adult, excluded.k_child)",
+            "k_adult = excluded.k_adult, k_child = excluded.k_child, "
+            "reference_level = excluded.reference_level, alert_level = excluded.alert_level, "
+            "preventive = excluded.preventive "
+            "WHERE (exam_kinds.name, exam_kinds.k_adult, exam_kinds.k_child, "
+            "exam_kinds.reference_level, exam_kinds.alert_level, exam_kinds.preventive) "
+            "IS DISTINCT FROM (excluded.name, excluded.k_adult, excluded.k_child, "
+            "excluded.reference_level, excluded.alert_level, excluded.preventive)",
             1);
         for (const TExamKind& kind : kinds) {
             odbc::TParams p;
@@ -90,6 +103,9 @@ public:
             p.Text(kind.name);
             p.Double(kind.kAdult);
             p.Double(kind.kChild);
+            p.Double(kind.referenceLevel);
+            p.Double(kind.alertLevel);
+            p.Int(kind.preventive ? 1 : 0);
             k.Execute(p);
         }
     }
@@ -98,9 +114,11 @@ public:
     std::size_t Send(const std::vector<const TWaitingItem*>& items) {
         std::vector<const TJournalRecord*> records;
         std::vector<const TPushAnnotation*> annotations;
+        std::vector<const TPushAlert*> alerts;
         for (const TWaitingItem* item : items) {
             if (item->record) records.push_back(&*item->record);
             if (item->annotation) annotations.push_back(&*item->annotation);
+            if (item->alert) alerts.push_back(&*item->alert);
         }
         // Records first: an annotation's record is then on the server in the same transaction.
         std::size_t added = 0;
@@ -110,6 +128,8 @@ public:
             added += SendAnnotations(annotations, at,
                                      std::min(kAnnotationsPerInsert, annotations.size() - at));
         }
+        for (std::size_t at = 0; at < alerts.size(); at += kAlertsPerInsert)
+            added += SendAlerts(alerts, at, std::min(kAlertsPerInsert, alerts.size() - at));
         return added;
     }
 
@@ -168,6 +188,58 @@ private:
         return static_cast<std::size_t>(std::max<std::int64_t>(s.Execute(p), 0));
     }
 
+    // alerts[at .. at + n) in one INSERT; the rows new to the server. An alert the server holds
+    // takes the acknowledgement that came later; an unacknowledged state (a batch sent again
+    // from an old backup) never undoes one. Two states of one alert in a batch: the same row
+    // twice in one INSERT would fail, so a batch's duplicates go one by one.
+    std::size_t SendAlerts(const std::vector<const TPushAlert*>& alerts, std::size_t at,
+                           std::size_t n) {
+        std::vector<const TPushAlert*> rows;
+        std::vector<const TPushAlert*> again;
+        for (std::size_t i = at; i < at + n; ++i) {
+            const bool seen = std::any_of(rows.begin(), rows.end(), [&](const TPushAlert* a) {
+                return a->raw == alerts[i]->raw && a->level == alerts[i]->level;
+            });
+            (seen ? again : rows).push_back(alerts[i]);
+        }
+        std::size_t added = InsertAlerts(rows);
+        for (const TPushAlert* alert : again) added += InsertAlerts({alert});
+        return added;
+    }
+
+    std::size_t InsertAlerts(const std::vector<const TPushAlert*>& alerts) {
+        const std::size_t n = alerts.size();
+        if (n == 0) return 0;
+        odbc::TStatement& s = Prepared(
+            alerts_,
+            Insert("INSERT INTO alerts AS a (room, raw, level, level_value, value, kind_id, "
+                   "raised_at, acknowledged_at, acknowledged_by, note, local_id)",
+                   "(?, ?, ?, ?, ?, ?, CAST(? AS timestamp), CAST(? AS timestamp), ?, ?, ?)", n,
+                   " ON CONFLICT (room, raw, level) DO UPDATE SET "
+                   "acknowledged_at = excluded.acknowledged_at, "
+                   "acknowledged_by = excluded.acknowledged_by, note = excluded.note "
+                   "WHERE excluded.acknowledged_at IS NOT NULL AND "
+                   "(a.acknowledged_at, a.acknowledged_by, a.note) IS DISTINCT FROM "
+                   "(excluded.acknowledged_at, excluded.acknowledged_by, excluded.note)"),
+            n);
+        odbc::TParams p;
+        for (const TPushAlert* alert : alerts) {
+            const TPushAlert& a = *alert;
+            p.Text(room_);
+            p.Bytes(a.raw.data(), a.raw.size());
+            p.Text(std::string(AlertLevelText(a.level)));
+            p.Double(a.levelValue);
+            p.Double(a.value);
+            p.Int(a.kindId);
+            p.Text(a.raisedAt);
+            p.Text(a.acknowledgedAt);
+            p.Text(a.acknowledgedBy);
+            p.Text(a.note);
+            p.Int(a.localId);
+        }
+        return static_cast<std::size_t>(std::max<std::int64_t>(s.Execute(p), 0));
+    }
+
     odbc::TStatement& Prepared(std::map<std::size_t, odbc::TStatement>& cache,
                                const std::string& sql, std::size_t key) {
         auto found = cache.find(key);
@@ -177,7 +249,7 @@ private:
 
     odbc::TConnection& connection_;
     std::string room_;
-    std::map<std::size_t, odbc::TStatement> kinds_, records_, annotations_;
+    std::map<std::size_t, odbc::TStatement> kinds_, records_, annotations_, alerts_;
 };
 
 TPushResult Ended(TPushOutcome outcome, std::string reason, TPushResult result) {

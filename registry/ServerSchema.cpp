@@ -93,6 +93,30 @@ constexpr const char* kSteps[] = {
     "  k_adult double precision,"
     "  k_child double precision,"
     "  PRIMARY KEY (room, id));",
+    // 2: the kinds' reference and alert levels (DAP in Gy·cm²) and check-up flag; the rooms'
+    // high-dose alerts, one per record (its room and 14 bytes) and level, so that a push sent
+    // again adds nothing; its acknowledgement arrives with a later push and updates the row.
+    "ALTER TABLE exam_kinds"
+    "  ADD COLUMN reference_level double precision,"
+    "  ADD COLUMN alert_level double precision,"
+    "  ADD COLUMN preventive boolean NOT NULL DEFAULT false;"
+    "CREATE TABLE alerts ("
+    "  id bigserial PRIMARY KEY,"
+    "  room text NOT NULL,"
+    "  raw bytea NOT NULL CHECK (length(raw) = 14),"
+    "  level text NOT NULL CHECK (level IN ('record', 'kind', 'checkup')),"
+    "  level_value double precision NOT NULL,"
+    "  value double precision NOT NULL,"
+    "  kind_id bigint,"
+    "  raised_at timestamp(0) NOT NULL,"
+    "  acknowledged_at timestamp(0),"
+    "  acknowledged_by text,"
+    "  note text,"
+    "  local_id bigint NOT NULL DEFAULT 0,"
+    "  pushed_at timestamptz NOT NULL DEFAULT now(),"
+    "  UNIQUE (room, raw, level));"
+    "CREATE INDEX alerts_unacknowledged ON alerts (room, raised_at)"
+    "  WHERE acknowledged_at IS NULL;",
 };
 static_assert(std::size(kSteps) == kServerSchemaVersion);
 
@@ -107,7 +131,8 @@ void EnsureServerSchema(odbc::TConnection& connection) {
         int version = 0;
         {
             odbc::TStatement exists = connection.NewStatement();
-            exists.Direct("SELECT CASE WHEN to_regclass('registry_meta') IS NULL THEN 0 ELSE 1 END");
+            exists.Direct(
+                "SELECT CASE WHEN to_regclass('registry_meta') IS NULL THEN 0 ELSE 1 END");
             if (exists.Fetch() && exists.Int(1).value_or(0) == 1) {
                 exists.CloseCursor();
                 odbc::TStatement read = connection.NewStatement();

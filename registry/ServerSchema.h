@@ -6,7 +6,7 @@
 namespace virel {
 
 // The version of the server's tables this program writes.
-inline constexpr int kServerSchemaVersion = 1;
+inline constexpr int kServerSchemaVersion = 2;
 
 // Makes or brings forward the tables, in one transaction under an advisory lock, so that rooms
 // pushing for the first time at the same moment make them once. Throws odbc::EOdbc; a newer

@@ -1,8 +1,10 @@
 #include "reports/CatalogueCsv.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <set>
+#include <span>
 
 #include "core/TextCodec.h"
 #include "core/TextUtil.h"
@@ -71,8 +73,10 @@ std::vector<TCsvRow> Rows(std::string_view text) {
     return rows;
 }
 
-// A K as the file writes it: digits, a decimal comma (or point) and at most kKDecimals digits.
-std::optional<double> ParseK(const std::string& text, std::string& error) {
+// A number as the file writes it: digits, a decimal comma (or point) and at most kKDecimals
+// digits after it, in millionths; `negative` names a sign.
+std::optional<std::int64_t> ParseMicro(const std::string& text, int maxWhole, const char* negative,
+                                       std::string& error) {
     std::int64_t whole = 0, fraction = 0;
     int wholeDigits = 0, fractionDigits = 0;
     bool point = false;
@@ -87,14 +91,14 @@ std::optional<double> ParseK(const std::string& text, std::string& error) {
                 }
                 fraction = fraction * 10 + (c - '0');
             } else {
-                if (++wholeDigits > 6) {
+                if (++wholeDigits > maxWhole) {
                     error = "слишком большое число";
                     return std::nullopt;
                 }
                 whole = whole * 10 + (c - '0');
             }
         } else {
-            error = c == '-' ? "K не может быть отрицательным" : "не число (пример: 0,18)";
+            error = c == '-' ? negative : "не число (пример: 0,18)";
             return std::nullopt;
         }
     }
@@ -103,7 +107,115 @@ std::optional<double> ParseK(const std::string& text, std::string& error) {
         return std::nullopt;
     }
     for (int i = fractionDigits; i < kKDecimals; ++i) fraction *= 10;
-    return static_cast<double>(whole * 1'000'000 + fraction) / 1e6;
+    return whole * 1'000'000 + fraction;
+}
+
+// K in millionths of its unit, and that unit's millionths in mSv/(Gy·cm²): one division.
+std::optional<double> ParseK(const std::string& text, std::string& error, double perUnit = 1e6) {
+    const auto micro = ParseMicro(text, 6, "K не может быть отрицательным", error);
+    if (!micro) return std::nullopt;
+    return static_cast<double>(*micro) / perUnit;
+}
+
+// A level in millionths of its unit, in Gy·cm²: above zero.
+std::optional<double> ParseLevel(const std::string& text, std::string& error,
+                                 double perUnit = 1e6) {
+    const auto micro = ParseMicro(text, 9, "уровень не может быть отрицательным", error);
+    if (!micro) return std::nullopt;
+    if (*micro == 0) {
+        error = "уровень должен быть больше нуля (пустое поле — не задан)";
+        return std::nullopt;
+    }
+    return static_cast<double>(*micro) / perUnit;
+}
+
+// A unit as a header may spell it, in one spelling: no spaces, "·" for "*", "⋅" or ".", and
+// "²" for "^2" or a bare "2".
+std::string UnitSpelling(std::string text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string_view rest = std::string_view(text).substr(i);
+        if (text[i] == ' ' || text[i] == '\t') continue;
+        if (text[i] == '*' || text[i] == '.') {
+            out += "·";
+        } else if (rest.substr(0, 3) == "\xE2\x8B\x85") {  // "⋅"
+            out += "·";
+            i += 2;
+        } else if (rest.substr(0, 2) == "^2") {
+            out += "²";
+            ++i;
+        } else if (text[i] == '2') {
+            out += "²";
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// DAP units a level's header may name, with their millionths in a Gy·cm².
+struct TLevelUnit {
+    const char* spelling;  // as UnitSpelling gives it
+    double perGy;
+};
+constexpr TLevelUnit kLevelUnits[] = {
+    {"Гр·см²", 1e6},  {"сГр·см²", 1e8}, {"мкГр·м²", 1e8}, {"сГр·см²(=мкГр·м²)", 1e8},
+    {"мГр·см²", 1e9},
+};
+// K's units, with their millionths in one mSv/(Gy·cm²): the unit of МУ 2.6.1.2944-11's tables
+// is a tenth of it.
+constexpr TLevelUnit kKUnits[] = {
+    {"мЗв/(Гр·см²)", 1e6},
+    {"мкЗв/(сГр·см²)", 1e7},
+};
+
+// Which column a header field names: the column and its unit's millionths; none when no known
+// column.
+struct THeaderColumn {
+    enum class Kind { Name, KAdult, KChild, Reference, Alert, Preventive };
+    Kind kind = Kind::Name;
+    double perUnit = 1e6;
+};
+
+// "Имя" or "Имя, единица" against the units allowed; why not, when it is neither.
+std::optional<THeaderColumn> ReadHeaderField(const std::string& field, std::string& error) {
+    struct TName {
+        const char* name;
+        THeaderColumn::Kind kind;
+        bool unitRequired;
+        bool units;  // a unit of K (false: of DAP)
+    };
+    static constexpr TName kNames[] = {
+        {"K для взрослых", THeaderColumn::Kind::KAdult, false, true},
+        {"K для детей", THeaderColumn::Kind::KChild, false, true},
+        {kCatalogueReferenceColumn, THeaderColumn::Kind::Reference, true, false},
+        {kCatalogueAlertColumn, THeaderColumn::Kind::Alert, true, false},
+    };
+    if (field == kCataloguePreventiveColumn) return THeaderColumn{THeaderColumn::Kind::Preventive};
+    const std::size_t comma = field.find(',');
+    const std::string name = Trimmed(field.substr(0, comma), kFieldBlanks);
+    for (const TName& known : kNames) {
+        if (name != known.name) continue;
+        if (comma == std::string::npos) {
+            if (!known.unitRequired) return THeaderColumn{known.kind};
+            error = "в заголовке столбца «" + name + "» укажите единицу: «" + name + ", мГр·см²»";
+            return std::nullopt;
+        }
+        const std::string unit = UnitSpelling(field.substr(comma + 1));
+        const auto& units = known.units ? std::span<const TLevelUnit>(kKUnits)
+                                        : std::span<const TLevelUnit>(kLevelUnits);
+        for (const TLevelUnit& u : units)
+            if (unit == u.spelling) return THeaderColumn{known.kind, u.perGy};
+        error = "«" + field + "»: единица не известна (" +
+                (known.units ? std::string("мЗв/(Гр·см²) или мкЗв/(сГр·см²)")
+                             : std::string("Гр·см², сГр·см² (мкГр·м²) или мГр·см²")) +
+                ")";
+        return std::nullopt;
+    }
+    error = "заголовок должен быть «" + std::string(kCatalogueHeader) +
+            "», за ним могут идти «РДУ, мГр·см²», «" + kCatalogueAlertColumn + ", Гр·см²» и «" +
+            kCataloguePreventiveColumn + "»; столбец «" + field + "» не известен";
+    return std::nullopt;
 }
 
 std::string OptionalKText(const std::optional<double>& k) {
@@ -174,6 +286,19 @@ std::optional<double> ParseKText(const std::string& text, std::string& error) {
     return ParseK(Trimmed(text, kFieldBlanks), error);
 }
 
+std::optional<double> ParseLevelText(const std::string& text, std::string& error) {
+    return ParseLevel(Trimmed(text, kFieldBlanks), error);
+}
+
+std::string QuestionedKText(const TCatalogueParse& parse) {
+    if (parse.questioned.empty()) return {};
+    std::string text = parse.questioned.size() == 1 ? "K больше 3 мЗв/(Гр·см²) в строке "
+                                                    : "K больше 3 мЗв/(Гр·см²) в строках ";
+    for (std::size_t i = 0; i < parse.questioned.size(); ++i)
+        text += (i ? ", " : "") + std::to_string(parse.questioned[i]);
+    return text + " — возможно, K указан в мкЗв/(сГр·см²), а в заголовке этой единицы нет";
+}
+
 std::string KText(double k) {
     const std::int64_t micro = std::llround(k * 1e6);
     std::string text = std::to_string(micro / 1'000'000);
@@ -185,10 +310,24 @@ std::string KText(double k) {
 }
 
 std::string CatalogueCsv(const std::vector<TExamKind>& kinds) {
-    std::string csv = std::string(kBom) + kCatalogueHeader + "\r\n";
+    const bool levels = std::any_of(kinds.begin(), kinds.end(), [](const TExamKind& kind) {
+        return kind.referenceLevel || kind.alertLevel || kind.preventive;
+    });
+    std::string csv =
+        std::string(kBom) + (levels ? kCatalogueLevelsHeader : kCatalogueHeader) + "\r\n";
     for (const TExamKind& kind : kinds) {
         csv += CsvField(kind.name) + ";" + OptionalKText(kind.kAdult) + ";" +
-               OptionalKText(kind.kChild) + "\r\n";
+               OptionalKText(kind.kChild);
+        if (levels) {
+            // The reference level in mGy·cm², the alert level in Gy·cm², as the header says.
+            csv += ';';
+            if (kind.referenceLevel) csv += KText(*kind.referenceLevel * 1000);
+            csv += ';';
+            csv += OptionalKText(kind.alertLevel);
+            csv += ';';
+            if (kind.preventive) csv += kCataloguePreventiveYes;
+        }
+        csv += "\r\n";
     }
     return csv;
 }
@@ -205,27 +344,49 @@ TCatalogueParse ParseCatalogueCsv(std::string_view bytes) {
     if (!decoded.fault.empty()) return fail(LineAt(bytes, decoded.faultAt), decoded.fault);
     const std::vector<TCsvRow> rows = Rows(decoded.text);
     if (rows.empty()) return fail(1, "нет заголовка «" + std::string(kCatalogueHeader) + "»");
+    // The columns in the file's order, the first three always these.
+    std::vector<THeaderColumn> columns;
     {
         // The header as written, apart from empty fields a spreadsheet program adds after it.
         std::vector<std::string> header = rows[0].fields;
         while (header.size() > 3 && header.back().empty()) header.pop_back();
-        if (header.size() != 3 ||
-            header[0] + ";" + header[1] + ";" + header[2] != kCatalogueHeader) {
+        if (header.size() < 3 || header[0] != "Вид исследования")
             return fail(1, "заголовок должен быть «" + std::string(kCatalogueHeader) + "»");
+        columns.push_back({THeaderColumn::Kind::Name});
+        bool seen[6] = {true, false, false, false, false, false};
+        for (std::size_t c = 1; c < header.size(); ++c) {
+            std::string error;
+            const auto column = ReadHeaderField(header[c], error);
+            if (!column) return fail(1, error);
+            const auto at = static_cast<std::size_t>(column->kind);
+            if ((c <= 2) != (column->kind == THeaderColumn::Kind::KAdult ||
+                             column->kind == THeaderColumn::Kind::KChild) ||
+                (c == 1) != (column->kind == THeaderColumn::Kind::KAdult)) {
+                return fail(
+                    1, "заголовок должен начинаться с «" + std::string(kCatalogueHeader) + "»");
+            }
+            if (seen[at]) return fail(1, "столбец «" + header[c] + "» указан дважды");
+            seen[at] = true;
+            columns.push_back(*column);
         }
+        result.columns.referenceLevel = seen[3];
+        result.columns.alertLevel = seen[4];
+        result.columns.preventive = seen[5];
     }
     std::set<std::string> names;
     for (std::size_t i = 1; i < rows.size(); ++i) {
         const TCsvRow& row = rows[i];
         if (!row.error.empty()) return fail(row.line, row.error);
         std::vector<std::string> fields = row.fields;
-        while (fields.size() > 3 && fields.back().empty()) fields.pop_back();
+        while (fields.size() > columns.size() && fields.back().empty()) fields.pop_back();
         bool blank = true;
         for (const std::string& field : fields) blank = blank && field.empty();
         if (blank) continue;
-        if (fields.size() != 3) {
-            return fail(row.line,
-                        "ожидается 3 поля через «;», а их " + std::to_string(fields.size()));
+        // A spreadsheet program leaves the empty cells at a row's end out.
+        if (fields.size() > 3 && fields.size() < columns.size()) fields.resize(columns.size());
+        if (fields.size() != columns.size()) {
+            return fail(row.line, "ожидается " + std::to_string(columns.size()) +
+                                      " поля через «;», а их " + std::to_string(fields.size()));
         }
         TExamKind kind;
         kind.name = Trimmed(fields[0], kFieldBlanks);
@@ -234,14 +395,44 @@ TCatalogueParse ParseCatalogueCsv(std::string_view bytes) {
             return fail(row.line, "перевод строки в названии вида исследования");
         if (!names.insert(kind.name).second)
             return fail(row.line, "вид исследования «" + kind.name + "» уже был выше");
-        const char* columns[] = {"K для взрослых", "K для детей"};
-        for (int c = 0; c < 2; ++c) {
-            const std::string k = Trimmed(fields[static_cast<std::size_t>(c) + 1], kFieldBlanks);
-            if (k.empty()) continue;
+        for (std::size_t c = 1; c < columns.size(); ++c) {
+            const std::string value = Trimmed(fields[c], kFieldBlanks);
+            if (value.empty()) continue;
+            const THeaderColumn& column = columns[c];
+            // The header's column name, without its unit, in what the operator reads.
+            const std::string name =
+                Trimmed(rows[0].fields[c].substr(0, rows[0].fields[c].find(',')), kFieldBlanks);
             std::string error;
-            const std::optional<double> value = ParseK(k, error);
-            if (!value) return fail(row.line, std::string(columns[c]) + " «" + k + "»: " + error);
-            (c == 0 ? kind.kAdult : kind.kChild) = value;
+            std::optional<double> number;
+            switch (column.kind) {
+                case THeaderColumn::Kind::Name:
+                    break;
+                case THeaderColumn::Kind::KAdult:
+                case THeaderColumn::Kind::KChild:
+                    number = ParseK(value, error, column.perUnit);
+                    if (number && *number > kQuestionedK &&
+                        (result.questioned.empty() || result.questioned.back() != row.line))
+                        result.questioned.push_back(row.line);
+                    (column.kind == THeaderColumn::Kind::KAdult ? kind.kAdult : kind.kChild) =
+                        number;
+                    break;
+                case THeaderColumn::Kind::Reference:
+                case THeaderColumn::Kind::Alert:
+                    number = ParseLevel(value, error, column.perUnit);
+                    (column.kind == THeaderColumn::Kind::Reference ? kind.referenceLevel
+                                                                   : kind.alertLevel) = number;
+                    break;
+                case THeaderColumn::Kind::Preventive:
+                    if (value == kCataloguePreventiveYes || value == "Да" || value == "ДА" ||
+                        value == "1") {
+                        kind.preventive = true;
+                    } else if (value != "нет" && value != "Нет" && value != "НЕТ" && value != "0") {
+                        return fail(row.line,
+                                    name + " «" + value + "»: нужно «да», «нет» или пусто");
+                    }
+                    continue;
+            }
+            if (!number) return fail(row.line, name + " «" + value + "»: " + error);
         }
         result.kinds.push_back(std::move(kind));
     }

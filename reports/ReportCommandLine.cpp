@@ -26,12 +26,13 @@ constexpr char kUsage[] =
 TReportCommand CatalogueCommand(const std::vector<std::string>& arguments) {
     TReportCommand command;
     command.kind = TReportCommand::Kind::Catalogue;
-    const TSwitches switches = ReadSwitches(arguments, {{"catalogue", true}});
+    const TSwitches switches = ReadSwitches(arguments, {{"catalogue", true}, {"accept", false}});
     if (switches.fault) {
-        command.error = SwitchFaultText(*switches.fault) + "; нужно: /catalogue ФАЙЛ.csv";
+        command.error = SwitchFaultText(*switches.fault) + "; нужно: /catalogue ФАЙЛ.csv [/accept]";
         return command;
     }
     command.file = *switches.Value("catalogue");
+    command.accept = switches.Has("accept");
     return command;
 }
 

@@ -3,7 +3,9 @@
 // window:
 //   VIREL1_Service.exe /report /from YYYY-MM-DD /to YYYY-MM-DD /out FILE.xlsx|FILE.csv [/unit
 //   Gy|cGy|mGy] [/registry [/connection "…"] [/room NAME]]
-//   VIREL1_Service.exe /catalogue FILE.csv
+//   VIREL1_Service.exe /catalogue FILE.csv [/accept]
+// /accept takes a catalogue whose K is questioned (above 3 mSv/(Gy·cm²)); without it such a
+// file is refused (kExitCatalogue) with its lines named.
 // /registry makes the report from the central registry's server (all rooms, or the room named)
 // instead of the local journal; /connection stands in for the stored connection for this run,
 // as for /push (the stored password still applies).
@@ -24,7 +26,8 @@ enum TReportExit : int {
     kExitCommandLine = 2,    // the switches are wrong
     kExitJournal = 3,        // the journal cannot be opened or read (or written, for the catalogue)
     kExitFile = 4,           // the report cannot be written, the catalogue file cannot be read
-    kExitCatalogue = 5,      // the catalogue file has a junk line: nothing was imported
+    kExitCatalogue = 5,      // the catalogue file has a junk line, or a questioned K without
+                             // /accept: nothing was imported
     kExitNotConfigured = 6,  // /registry without a connection string, stored or given
 };
 
@@ -40,6 +43,7 @@ struct TReportCommand {
     std::string room;       // Report from the registry: this room only (all when empty)
     std::optional<std::string> connection;  // Report from the registry: instead of the stored
     std::string file;                       // Catalogue: the file to import
+    bool accept = false;                    // Catalogue: a questioned K is taken as it is
 };
 
 // The arguments after the program's name, in UTF-8.

@@ -30,6 +30,10 @@ inline constexpr std::string_view kJournalSettingsSection = "TJournalWindow";
 inline constexpr TTextSetting kStoredDoseUnit{{kJournalSettingsSection, "DoseUnit"}, "Gy"};
 inline constexpr TTextSetting kStoredPatientForm{{kJournalSettingsSection, "PatientForm"}, "typed"};
 inline constexpr TTextSetting kStoredPatientSalt{{kJournalSettingsSection, "PatientSalt"}, ""};
+// The DAP above which any record raises an alert, in whole mGy·cm² (the meter's resolution,
+// kept exact); 0: none. The default is forms/JournalSettings' 200 Gy·cm².
+inline constexpr TIntegerSetting kStoredRecordAlertLevel{
+    {kJournalSettingsSection, "RecordAlertLevel"}, 200'000};
 
 // The central journal's settings; the password only ever encrypted for the Windows user
 // (app/platform/RegistrySettingsStore).

@@ -15,7 +15,9 @@ namespace virel::app {
 
 namespace {
 
-constexpr int kColumnWidths[3] = {230, 145, 145};
+// The name, the two K, the two levels and the flag; the list scrolls sideways.
+constexpr int kColumns = 6;
+constexpr int kColumnWidths[kColumns] = {200, 145, 145, 90, 150, 110};
 
 std::string TextOf(HWND control) {
     return Narrow(win::WindowText(control));
@@ -27,8 +29,13 @@ HWND Edit(TDpiLayout& layout, HWND parent, const std::string& text, dpi::TBounds
     return edit;
 }
 
+// The fields' labels and where the fields start after them.
+constexpr int kLabelWidth = 156;
+constexpr int kFieldX = 8 + kLabelWidth + 4;
+
 void Label(TDpiLayout& layout, HWND parent, const char* text, int y) {
-    CreateControl(layout, L"STATIC", Widen(text).c_str(), SS_LEFT, {8, y + 3, 100, 13}, parent, -1);
+    CreateControl(layout, L"STATIC", Widen(text).c_str(), SS_LEFT, {8, y + 3, kLabelWidth, 13},
+                  parent, -1);
 }
 
 }  // namespace
@@ -47,18 +54,29 @@ HWND TKindDialog::Create(HWND owner) {
     TDpiLayout& layout = Layout();
     const HWND self = Handle();
     const TKindFields fields = FieldsOfKind(kind_);
+    const int nameWidth = kClientWidth - kFieldX - 8;
     Label(layout, self, texts::kKindName, 8);
-    name_ = Edit(layout, self, fields.name, {112, 8, 260, 21}, kIdName);
+    name_ = Edit(layout, self, fields.name, {kFieldX, 8, nameWidth, 21}, kIdName);
     Label(layout, self, texts::kKindAdult, 36);
-    adult_ = Edit(layout, self, fields.kAdult, {112, 36, 90, 21}, kIdAdult);
+    adult_ = Edit(layout, self, fields.kAdult, {kFieldX, 36, 90, 21}, kIdAdult);
     Label(layout, self, texts::kKindChild, 64);
-    child_ = Edit(layout, self, fields.kChild, {112, 64, 90, 21}, kIdChild);
+    child_ = Edit(layout, self, fields.kChild, {kFieldX, 64, 90, 21}, kIdChild);
     CreateControl(layout, L"STATIC", Widen(texts::kKindHint).c_str(), SS_LEFT | SS_NOPREFIX,
-                  {8, 92, 364, 13}, self, -1);
-    CreateControl(layout, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {216, 117, 75, 25}, self,
-                  IDOK);
-    CreateControl(layout, L"BUTTON", L"Отмена", BS_PUSHBUTTON | WS_TABSTOP, {297, 117, 75, 25},
-                  self, IDCANCEL);
+                  {8, 92, kClientWidth - 16, 13}, self, -1);
+    Label(layout, self, texts::kKindReference, 112);
+    reference_ = Edit(layout, self, fields.referenceLevel, {kFieldX, 112, 90, 21}, kIdReference);
+    Label(layout, self, texts::kKindAlert, 140);
+    alert_ = Edit(layout, self, fields.alertLevel, {kFieldX, 140, 90, 21}, kIdAlert);
+    CreateControl(layout, L"STATIC", Widen(texts::kKindLevelHint).c_str(), SS_LEFT | SS_NOPREFIX,
+                  {8, 166, kClientWidth - 16, 13}, self, -1);
+    preventive_ =
+        CreateControl(layout, L"BUTTON", Widen(texts::kKindPreventive).c_str(),
+                      BS_AUTOCHECKBOX | WS_TABSTOP, {8, 184, 260, 17}, self, kIdPreventive);
+    SendMessageW(preventive_, BM_SETCHECK, fields.preventive ? BST_CHECKED : BST_UNCHECKED, 0);
+    CreateControl(layout, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP,
+                  {kClientWidth - 164, 202, 75, 25}, self, IDOK);
+    CreateControl(layout, L"BUTTON", L"Отмена", BS_PUSHBUTTON | WS_TABSTOP,
+                  {kClientWidth - 83, 202, 75, 25}, self, IDCANCEL);
     return Handle();
 }
 
@@ -67,8 +85,10 @@ bool TKindDialog::ShowModal() {
 }
 
 void TKindDialog::OkExecute() {
-    const TKindParse parse =
-        ParseKindFields({TextOf(name_), TextOf(adult_), TextOf(child_)}, kind_.id);
+    const TKindParse parse = ParseKindFields(
+        {TextOf(name_), TextOf(adult_), TextOf(child_), TextOf(reference_), TextOf(alert_),
+         SendMessageW(preventive_, BM_GETCHECK, 0, 0) == BST_CHECKED},
+        kind_.id);
     std::string refused = parse.kind ? save_(*parse.kind) : parse.message;
     if (!refused.empty()) {
         Application().ShowMessageBox(Widen(refused), MB_OK | MB_ICONWARNING);
@@ -96,9 +116,11 @@ HWND TCatalogueDialog::Create(HWND owner) {
         LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_TABSTOP | WS_VSCROLL,
         {8, 8, 400, 256}, self, kIdList, WS_EX_CLIENTEDGE);
     SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    const char* headers[3] = {texts::kCatalogueHeaderName, texts::kCatalogueHeaderAdult,
-                              texts::kCatalogueHeaderChild};
-    for (int c = 0; c < 3; ++c) {
+    const char* headers[kColumns] = {
+        texts::kCatalogueHeaderName,  texts::kCatalogueHeaderAdult,
+        texts::kCatalogueHeaderChild, texts::kCatalogueHeaderReference,
+        texts::kCatalogueHeaderAlert, texts::kCatalogueHeaderPreventive};
+    for (int c = 0; c < kColumns; ++c) {
         std::wstring header = Widen(headers[c]);
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
@@ -109,7 +131,7 @@ HWND TCatalogueDialog::Create(HWND owner) {
     }
     const HWND list = list_;
     layout.Keep([list](const TDpiLayout& at) {
-        for (int c = 0; c < 3; ++c)
+        for (int c = 0; c < kColumns; ++c)
             SendMessageW(list, LVM_SETCOLUMNWIDTH, c, at.Scale(kColumnWidths[c]));
     });
     const struct {
@@ -145,9 +167,14 @@ void TCatalogueDialog::Reload() {
     }
     SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
     for (std::size_t i = 0; i < kinds_.size(); ++i) {
-        const std::string cells[3] = {kinds_[i].name, KCellText(kinds_[i].kAdult),
-                                      KCellText(kinds_[i].kChild)};
-        for (int c = 0; c < 3; ++c) {
+        const TExamKind& kind = kinds_[i];
+        const std::string cells[kColumns] = {kind.name,
+                                             KCellText(kind.kAdult),
+                                             KCellText(kind.kChild),
+                                             LevelCellText(kind.referenceLevel),
+                                             LevelCellText(kind.alertLevel),
+                                             PreventiveCellText(kind.preventive)};
+        for (int c = 0; c < kColumns; ++c) {
             std::wstring text = Widen(cells[c]);
             LVITEMW item{};
             item.mask = LVIF_TEXT;
@@ -242,8 +269,13 @@ void TCatalogueDialog::ImportExecute() {
         Tell(texts::kCatalogueNotImported + name + ": " + parsed.error);
         return;
     }
+    // A K above 3 mSv/(Gy·cm²) is likely copied in µSv/(cGy·cm²): taken only when confirmed.
+    if (!parsed.questioned.empty() &&
+        Application().ShowMessageBox(Widen(QuestionedKText(parsed) + texts::kCatalogueQuestionK),
+                                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return;
     try {
-        catalogue_.Merge(parsed.kinds);
+        catalogue_.Merge(parsed.kinds, parsed.columns);
     } catch (const std::exception& e) {
         Tell(texts::kCatalogueNotWritten + std::string(e.what()));
         return;

@@ -22,13 +22,20 @@ namespace virel::app {
 // which. Replaceable so that tests can answer it.
 using TCatalogueFileDialog = std::function<bool(OPENFILENAMEW& dialog, bool save)>;
 
-// One kind's name and K, modal to the catalogue's dialog.
+// One kind's name, K, levels and check-up flag, modal to the catalogue's dialog.
 class TKindDialog : public TOkCancelDialog {
 public:
-    static constexpr int kClientWidth = 380;
-    static constexpr int kClientHeight = 150;
+    static constexpr int kClientWidth = 420;
+    static constexpr int kClientHeight = 232;
     static constexpr wchar_t kClassName[] = L"TKindDialog";
-    enum TControlId : int { kIdName = 3101, kIdAdult, kIdChild };
+    enum TControlId : int {
+        kIdName = 3101,
+        kIdAdult,
+        kIdChild,
+        kIdReference,
+        kIdAlert,
+        kIdPreventive
+    };
     // Saves the kind checked; returns why it was not saved, empty when it was.
     using TSave = std::function<std::string(const TExamKind&)>;
 
@@ -43,6 +50,7 @@ private:
     TExamKind kind_;
     TSave save_;
     HWND name_ = nullptr, adult_ = nullptr, child_ = nullptr;
+    HWND reference_ = nullptr, alert_ = nullptr, preventive_ = nullptr;
 };
 
 class TCatalogueDialog : public TModalWindow {

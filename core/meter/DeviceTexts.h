@@ -77,6 +77,9 @@ inline constexpr char kHarvestAdded[] = "В журнал добавлено ";
 inline constexpr char kHarvestAddedOf[] = " новых записей из ";
 inline constexpr char kHarvestHeld[] =
     "; журнал сейчас недоступен для записи, записи сохранены в памяти программы";
+// After /harvest's count of new records, when some are over an alert level (their count
+// follows).
+inline constexpr char kHarvestOverAlertLevel[] = "; выше порога оповещения: ";
 inline constexpr char kHarvestNoPort[] = "Архив не собран в журнал: не удалось открыть порт ";
 inline constexpr char kHarvestNothingRead[] =
     "Архив не собран в журнал: не прочитано ни одной записи";

@@ -123,6 +123,7 @@ THarvestResult TJournalHarvest::Harvest(const TLineSettings& line) {
     result.newestJournaled = journal_.NewestTimeOf(result.meter);
     const TBatchResult kept = batch.End();
     result.added = kept.added;
+    result.alerts = kept.alerts;
     result.held = kept.held;
     result.mayHaveOverwritten = result.newestJournaled.has_value() && !kept.held &&
                                 result.added == static_cast<std::size_t>(kArchiveRecords);

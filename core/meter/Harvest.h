@@ -7,13 +7,13 @@
 #include <optional>
 #include <string>
 
-#include "core/export/ArchiveReading.h"
 #include "core/DateTimeFormat.h"
+#include "core/Regional.h"
+#include "core/export/ArchiveReading.h"
 #include "core/meter/Exchange.h"
 #include "core/meter/FaceView.h"
 #include "core/meter/MeterActions.h"
 #include "core/meter/RecordJournal.h"
-#include "core/Regional.h"
 
 namespace virel {
 
@@ -26,10 +26,11 @@ struct THarvestResult {
     };
     Outcome outcome = Outcome::Done;
     int meter = 0;
-    int otherMeter = 0;        // TwoMeters
-    std::size_t read = 0;      // records read
-    std::size_t added = 0;     // of them new to the journal
-    bool held = false;         // the journal could not take them now: kept in memory
+    int otherMeter = 0;      // TwoMeters
+    std::size_t read = 0;    // records read
+    std::size_t added = 0;   // of them new to the journal
+    std::size_t alerts = 0;  // of those, the records over an alert level
+    bool held = false;       // the journal could not take them now: kept in memory
     // Every record read was new although the journal held records of this meter: the meter's
     // ring may have overwritten records between these two times before they were read.
     bool mayHaveOverwritten = false;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/CommandSwitches.h"
+#include "core/meter/DeviceTexts.h"
 #include "core/meter/PortChoice.h"
 
 namespace virel {
@@ -71,9 +72,10 @@ THarvestExit HarvestExitOf(const THarvestResult& result) {
     return THarvestExit::Done;
 }
 
-void KeptAfterAll(THarvestResult& result, std::size_t added) {
+void KeptAfterAll(THarvestResult& result, std::size_t added, std::size_t alerts) {
     result.held = false;
     result.added = added;
+    result.alerts = alerts;
     result.mayHaveOverwritten =
         result.newestJournaled.has_value() && added == static_cast<std::size_t>(kArchiveRecords);
 }
@@ -88,6 +90,9 @@ std::string HarvestCommandSummary(const THarvestResult& result, const std::strin
         return text;
     }
     std::string text = HarvestSummary(result, port);
+    // Nobody watches a scheduled harvest: its line tells what the window's notice would.
+    if (result.outcome == THarvestResult::Outcome::Done && result.alerts > 0)
+        text += texts::kHarvestOverAlertLevel + std::to_string(result.alerts);
     const std::string gap = HarvestGapWarning(result, formats);
     if (!gap.empty()) text += ". " + gap;
     return text;

@@ -65,11 +65,13 @@ THarvestCommand ParseHarvestCommand(const std::vector<std::string>& arguments);
 THarvestExit HarvestExitOf(const THarvestResult& result);
 
 // A harvest whose records the journal took only when asked again, after the harvest itself had
-// them held: `added` of them were new. The gap is judged as the harvest judges it.
-void KeptAfterAll(THarvestResult& result, std::size_t added);
+// them held: `added` of them were new, `alerts` of those over an alert level. The gap is judged
+// as the harvest judges it.
+void KeptAfterAll(THarvestResult& result, std::size_t added, std::size_t alerts = 0);
 
-// The summary line: the window's status text (HarvestSummary) and, when records may have been
-// overwritten, the warning (HarvestGapWarning). When the journal could not take the records:
+// The summary line: the window's status text (HarvestSummary), how many of the new records are
+// over an alert level when any are, and, when records may have been overwritten, the warning
+// (HarvestGapWarning). When the journal could not take the records:
 // the journal's path and `heldMessage`, where they went (HeldRecordsMessage).
 std::string HarvestCommandSummary(const THarvestResult& result, const std::string& port,
                                   const RegionalFormats& formats, const std::string& journalPath,

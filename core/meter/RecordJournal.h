@@ -20,8 +20,9 @@ enum class TRecordSource {
 
 // What a batch of records became.
 struct TBatchResult {
-    std::size_t added = 0;  // records new to the journal
-    bool held = false;      // the journal could not take them now: kept in memory
+    std::size_t added = 0;   // records new to the journal
+    bool held = false;       // the journal could not take them now: kept in memory
+    std::size_t alerts = 0;  // of the records written, those over an alert level
 };
 
 class IRecordJournal {

@@ -149,6 +149,32 @@ TEST(HarvestCommandSummary, TheStatusTextTheGapAndWhereHeldRecordsWent) {
         << "the process ends: nothing stays in its memory";
 }
 
+TEST(HarvestCommandSummary, RecordsOverAnAlertLevelAreCountedOnlyWhenThereAreAny) {
+    const RegionalFormats formats;
+    THarvestResult three = Done(17);
+    three.alerts = 3;
+    EXPECT_EQ(HarvestCommandSummary(three, "COM3", formats, "x", ""),
+              "В журнал добавлено 17 новых записей из 256; выше порога оповещения: 3");
+    EXPECT_EQ(HarvestSummary(three, "COM3"), "В журнал добавлено 17 новых записей из 256")
+        << "the window shows its notice instead";
+
+    THarvestResult gap = Done(256);
+    gap.alerts = 1;
+    gap.mayHaveOverwritten = true;
+    gap.newestJournaled = DateTime{2010, 1, 1, 7, 7};
+    gap.oldestRead = DateTime{2010, 2, 2, 0, 0};
+    EXPECT_EQ(HarvestCommandSummary(gap, "COM3", formats, "x", ""),
+              "В журнал добавлено 256 новых записей из 256; выше порога оповещения: 1. " +
+                  HarvestGapWarning(gap, formats));
+
+    // Taken only when asked again: the alerts of that capture count.
+    THarvestResult later = Done(0);
+    later.held = true;
+    KeptAfterAll(later, 5, 2);
+    EXPECT_EQ(HarvestCommandSummary(later, "COM3", formats, "x", ""),
+              "В журнал добавлено 5 новых записей из 256; выше порога оповещения: 2");
+}
+
 TEST(HarvestCommandSummary, TheFileLineBeginsWithTheDateAndTime) {
     EXPECT_EQ(HarvestFileLine(DateTime{2025, 9, 1, 19, 0, 3, 999},
                               "В журнал добавлено 1 новых записей из 256"),
@@ -175,6 +201,15 @@ TEST(HeadlessHarvest, TheWholeArchiveIsReadAndKeptWithoutAWindow) {
     const THarvestResult again = device.harvest.Harvest({TLinePort("COM3"), 9600});
     EXPECT_EQ(again.added, 0u);
     EXPECT_EQ(rig.journal.rows.size(), 256u);
+}
+
+TEST(HeadlessHarvest, TheAlertsTheBatchRaisedReachTheSummary) {
+    OpsRig rig;
+    rig.journal.batchAlerts = 3;
+    const THarvestResult result = rig.device->harvest.Harvest({TLinePort("COM3"), 9600});
+    EXPECT_EQ(result.alerts, 3u);
+    EXPECT_EQ(HarvestCommandSummary(result, "COM3", rig.formats, "x", ""),
+              "В журнал добавлено 256 новых записей из 256; выше порога оповещения: 3");
 }
 
 TEST(HeadlessHarvest, AMeterThatDoesNotAnswerTheFirstRecordEndsItAtOnce) {

@@ -289,6 +289,7 @@ public:
             return result;
         }
         for (const TKept& kept : batch) result.added += Add(kept) ? 1 : 0;
+        result.alerts = batchAlerts;
         ++batchesWritten;
         batch.clear();
         return result;
@@ -320,6 +321,7 @@ public:
     bool batchOpen = false;
     bool unwritable = false;
     int batchesWritten = 0;
+    std::size_t batchAlerts = 0;  // the alerts a written batch says it raised
 };
 
 // The main window's side of the actions, as TFace does it: each action runs the window's

@@ -55,5 +55,35 @@ TEST(CatalogueForm, TheJournalsRefusalsHaveTheirMessages) {
               "Этого вида исследования больше нет в каталоге.");
 }
 
+TEST(CatalogueForm, TheLevelsAndTheFlagAsTypedAndBack) {
+    TKindFields fields{"Флюорография", "0,02", "", " 0,15 ", "1.5", true};
+    auto parse = ParseKindFields(fields, 3);
+    ASSERT_TRUE(parse.kind) << parse.message;
+    EXPECT_DOUBLE_EQ(*parse.kind->referenceLevel, 0.15);
+    EXPECT_DOUBLE_EQ(*parse.kind->alertLevel, 1.5);
+    EXPECT_TRUE(parse.kind->preventive);
+    const TKindFields back = FieldsOfKind(*parse.kind);
+    EXPECT_EQ(back.referenceLevel, "0,15");
+    EXPECT_EQ(back.alertLevel, "1,5");
+    EXPECT_TRUE(back.preventive);
+    EXPECT_EQ(LevelCellText(std::nullopt), "");
+    EXPECT_EQ(PreventiveCellText(true), "да");
+    EXPECT_EQ(PreventiveCellText(false), "");
+
+    fields.referenceLevel = "0";
+    EXPECT_EQ(ParseKindFields(fields, 3).message,
+              "РДУ «0»: уровень должен быть больше нуля (пустое поле — не задан)");
+    fields.referenceLevel = "";
+    fields.alertLevel = "двести";
+    EXPECT_EQ(ParseKindFields(fields, 3).message,
+              "Порог оповещения «двести»: не число (пример: 0,18)");
+    fields.alertLevel = "  ";
+    parse = ParseKindFields(fields, 3);
+    ASSERT_TRUE(parse.kind);
+    EXPECT_FALSE(parse.kind->alertLevel) << "empty: none";
+    EXPECT_EQ(KindFaultText({TKindFault::InvalidLevel, 0, ""}, "Кисть"),
+              "Уровень должен быть больше нуля; пустое поле — уровень не задан.");
+}
+
 }  // namespace
 }  // namespace virel

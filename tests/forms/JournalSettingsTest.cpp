@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "core/export/ArchiveCsv.h"
 #include "forms/JournalSettings.h"
 #include "storage/ProgramSettings.h"
@@ -102,6 +104,25 @@ TEST(JournalSettings, TheStoredDefaultsAreTheDefaultSettings) {
                                                           std::string(kStoredPatientSalt.def));
     EXPECT_EQ(read.unit, defaults.unit);
     EXPECT_EQ(read.privacy.form, defaults.privacy.form);
+}
+
+TEST(JournalSettings, TheRecordAlertLevelIsStoredInWholeMilligrays) {
+    EXPECT_DOUBLE_EQ(RecordAlertLevelOfStored(kStoredRecordAlertLevel.def),
+                     TJournalSettings{}.recordAlertLevel);
+    const struct {
+        double level;
+        std::int32_t stored;
+        double readBack;
+    } cases[] = {
+        {200, 200'000, 200},  {0, 0, 0},      {12.3456, 12'346, 12.346},
+        {-5, 0, 0},           {0.0004, 0, 0}, {1e12, 2'147'483'647, 2'147'483.647},
+        {std::nan(""), 0, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(StoredRecordAlertLevel(c.level), c.stored) << c.level;
+        EXPECT_DOUBLE_EQ(RecordAlertLevelOfStored(c.stored), c.readBack) << c.level;
+    }
+    EXPECT_DOUBLE_EQ(RecordAlertLevelOfStored(-1), kDefaultRecordAlertLevel) << "junk";
 }
 
 }  // namespace

@@ -82,10 +82,11 @@ TEST_F(AnnotationsTest, AFirstVersionJournalIsBroughtForwardWithItsRecords) {
         {"note", "TEXT", "0"}};
     EXPECT_EQ(db.All("SELECT name, type, \"notnull\" FROM pragma_table_info('annotations')"),
               annotations);
-    const std::vector<std::vector<std::string>> kinds = {{"id", "INTEGER", "0"},
-                                                         {"name", "TEXT", "1"},
-                                                         {"k_adult", "REAL", "0"},
-                                                         {"k_child", "REAL", "0"}};
+    const std::vector<std::vector<std::string>> kinds = {
+        {"id", "INTEGER", "0"},           {"name", "TEXT", "1"},
+        {"k_adult", "REAL", "0"},         {"k_child", "REAL", "0"},
+        {"reference_level", "REAL", "0"}, {"alert_level", "REAL", "0"},
+        {"preventive", "INTEGER", "1"}};
     EXPECT_EQ(db.All("SELECT name, type, \"notnull\" FROM pragma_table_info('exam_kinds')"), kinds);
     // Every added column has a default: a row with the record alone is valid, and the old
     // columns of records alone still make a valid record.

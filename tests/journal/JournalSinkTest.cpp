@@ -28,7 +28,8 @@ protected:
     FixedClock clock;
     TJournal journal{dir / "VIREL1_Service.db", clock};
     CountingWaker pusher;
-    TJournalSink sink{journal, clock, pusher};
+    TNoAlertWaker noNotice;
+    TJournalSink sink{journal, clock, pusher, noNotice, 0};
 };
 
 TEST_F(JournalSinkTest, AKeptRecordIsInTheFileAtOnceWithItsSourceAndThePcsTime) {
@@ -148,7 +149,7 @@ TEST_F(JournalSinkTest, RecordsHeldInMemoryWakeThePusherWhenTheyGoIn) {
         ASSERT_EQ(other.Exec("BEGIN IMMEDIATE"), SQLITE_OK);
         TJournal busy(dir / "VIREL1_Service.db", clock, {.busyTimeoutMs = 10, .attempts = 1});
         ASSERT_EQ(busy.Open().outcome, TOpenOutcome::Opened);
-        TJournalSink held(busy, clock, pusher);
+        TJournalSink held(busy, clock, pusher, noNotice, 0);
         held.Keep(a.Decoded(), TRecordSource::Print);
         EXPECT_EQ(held.LastCapture().outcome, TCaptureOutcome::Held);
         EXPECT_EQ(pusher.wakes, 0);

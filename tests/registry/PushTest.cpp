@@ -70,7 +70,7 @@ TEST_F(PushTest, TheRowsArriveAsTheJournalKeepsThemAndARepeatedPushAddsNothing) 
               "1|Рентгенография грудной клетки|0.18|0.2\n");
     EXPECT_EQ(server.Psql(database, "SELECT name FROM rooms"), "Кабинет №1\n");
     EXPECT_EQ(server.Psql(database, "SELECT value FROM registry_meta WHERE key = 'schema_version'"),
-              "1\n");
+              "2\n");
 
     // Nothing waits: a push adds nothing. A crash between the server's commit and the local
     // queue's removal is the same queue sent again: it adds nothing either.

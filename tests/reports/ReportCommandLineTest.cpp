@@ -105,5 +105,19 @@ TEST(ReportCommandLine, TheRegistrysReportTakesAConnectionAsThePushDoes) {
     EXPECT_NE(local.error.find("/registry"), std::string::npos) << local.error;
 }
 
+// A catalogue whose K is questioned is taken from the command line only when /accept says so.
+TEST(ReportCommandLine, TheCatalogueTakesAQuestionedKOnlyWithAccept) {
+    EXPECT_FALSE(ParseReportCommand({"/catalogue", "K.csv"}).accept);
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"/catalogue", "K.csv", "/accept"}, {"-ACCEPT", "-catalogue", "K.csv"}}) {
+        const TReportCommand command = ParseReportCommand(arguments);
+        EXPECT_EQ(command.error, "");
+        EXPECT_EQ(command.file, "K.csv");
+        EXPECT_TRUE(command.accept);
+    }
+    EXPECT_NE(ParseReportCommand({"/catalogue", "K.csv", "/accept", "yes"}).error.find("«yes»"),
+              std::string::npos);
+}
+
 }  // namespace
 }  // namespace virel
