@@ -15,7 +15,7 @@ namespace virel::app {
 
 namespace {
 
-constexpr int kColumnWidths[3] = {230, 145, 145};
+constexpr int kColumnWidths[3] = {150, 145, 145};
 
 std::string TextOf(HWND control) {
     return Narrow(win::WindowText(control));
@@ -94,7 +94,7 @@ HWND TCatalogueDialog::Create(HWND owner) {
     list_ = CreateControl(
         layout, WC_LISTVIEWW, L"",
         LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_TABSTOP | WS_VSCROLL,
-        {8, 8, 400, 256}, self, kIdList, WS_EX_CLIENTEDGE);
+        {8, 8, 560, 256}, self, kIdList, WS_EX_CLIENTEDGE);
     SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     const char* headers[3] = {texts::kCatalogueHeaderName, texts::kCatalogueHeaderAdult,
                               texts::kCatalogueHeaderChild};
@@ -107,11 +107,10 @@ HWND TCatalogueDialog::Create(HWND owner) {
         column.pszText = header.data();
         SendMessageW(list_, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
     }
-    const HWND list = list_;
-    layout.Keep([list](const TDpiLayout& at) {
-        for (int c = 0; c < 3; ++c)
-            SendMessageW(list, LVM_SETCOLUMNWIDTH, c, at.Scale(kColumnWidths[c]));
-    });
+    columns_.emplace(list_, std::vector<int>(std::begin(kColumnWidths), std::end(kColumnWidths)),
+                     0);
+    columns_->Fit(layout);
+    layout.Keep([this](const TDpiLayout& at) { columns_->Fit(at); });
     const struct {
         const char* text;
         int id;
@@ -122,10 +121,10 @@ HWND TCatalogueDialog::Create(HWND owner) {
         {texts::kCatalogueExport, kIdExport, 139}, {texts::kCatalogueClose, IDCANCEL, 239}};
     for (const auto& button : buttons) {
         CreateControl(layout, L"BUTTON", Widen(button.text).c_str(), BS_PUSHBUTTON | WS_TABSTOP,
-                      {416, button.y, 136, 25}, self, button.id);
+                      {576, button.y, 136, 25}, self, button.id);
     }
     status_ = CreateControl(layout, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS,
-                            {8, 272, 544, 26}, self, kIdStatus);
+                            {8, 272, 704, 26}, self, kIdStatus);
     Reload();
     return Handle();
 }
