@@ -223,4 +223,32 @@ std::string JournalFileName(const TPeriod& period) {
     return texts::kJournalExportName + PeriodFileDates(period);
 }
 
+std::string ColumnWidthsText(const std::vector<int>& widths) {
+    std::string text;
+    for (std::size_t i = 0; i < widths.size(); ++i) {
+        if (i > 0) text += ',';
+        text += std::to_string(widths[i]);
+    }
+    return text;
+}
+
+std::vector<int> ParseColumnWidths(const std::string& text, std::size_t count) {
+    constexpr int kMaxWidth = 2000;
+    const std::vector<int> none(count, 0);
+    std::vector<int> widths;
+    std::size_t at = 0;
+    while (at <= text.size() && !text.empty()) {
+        const std::size_t end = std::min(text.find(',', at), text.size());
+        const std::string field = text.substr(at, end - at);
+        if (field.empty() || field.size() > 4 ||
+            !std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return none;
+        const int width = std::stoi(field);
+        if (width > kMaxWidth) return none;
+        widths.push_back(width);
+        at = end + 1;
+    }
+    return widths.size() == count ? widths : none;
+}
+
 }  // namespace virel

@@ -113,6 +113,12 @@ MeasurementRecord RecordOfRow(const TJournalRow& row);
 // the source, newest first as shown.
 TArchiveSheet JournalSheet(const std::vector<TJournalRow>& rows, const TPeriod& period,
                            const RegionalFormats& formats);
+// The list's column widths the operator dragged, as stored: "130,0,95" (at 96 dpi, 0 for a
+// column not dragged). Read back as `count` widths; junk (not numbers, widths beyond 2000,
+// another count) reads as none dragged.
+std::string ColumnWidthsText(const std::vector<int>& widths);
+std::vector<int> ParseColumnWidths(const std::string& text, std::size_t count);
+
 // "Журнал доз 01.09.2025-30.09.2025" (no ending).
 std::string JournalFileName(const TPeriod& period);
 

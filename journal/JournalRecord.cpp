@@ -231,4 +231,22 @@ std::vector<TExamRow> TJournalRecords::ExamRows(const TPeriod& period) {
     return rows;
 }
 
+TRecordSpan TJournalRecords::SpanAfter(std::int64_t afterId, const TPeriod& period) {
+    TStatement s = journal_.Database().Statement(
+        "SELECT count(*), total(k >= " VIREL_JOURNAL_MINUTE("?2") " AND k < " VIREL_JOURNAL_MINUTE(
+            "?3") "), min(k), max(k), max(id) FROM (SELECT " VIREL_JOURNAL_KEY
+                  " AS k, id FROM records WHERE id > ?1)");
+    s.Bind(1, afterId).Bind(2, JournalDateText(period.from)).Bind(3, DayAfter(period.to));
+    s.First();
+    TRecordSpan span;
+    span.count = s.Int64(0);
+    if (span.count == 0) return span;
+    span.inPeriod = static_cast<std::int64_t>(s.Double(1));
+    // Minutes since 1970 of the local time, as the order's key counts them.
+    span.first = FromMilliseconds(s.Int64(2) * 60'000);
+    span.last = FromMilliseconds(s.Int64(3) * 60'000);
+    span.lastId = s.Int64(4);
+    return span;
+}
+
 }  // namespace virel

@@ -57,6 +57,17 @@ struct TPeriodTotals {
     double dose = 0;  // Gy·cm², the sum of the rows' doses
 };
 
+// The rows the journal took after a row id (every row after 0): how many, how many of them
+// lie in a period, the first and last minute of their order (the meter's time, a row without
+// one by the time it was first seen) and the newest id; none of either when count is 0.
+struct TRecordSpan {
+    std::int64_t count = 0;
+    std::int64_t inPeriod = 0;
+    DateTime first;
+    DateTime last;
+    std::int64_t lastId = 0;
+};
+
 struct TJournalRow {
     std::int64_t id = 0;
     TJournalRecord record;  // raw is all zeros for a row imported without its bytes
@@ -90,6 +101,8 @@ public:
     bool HoldsMeter(int device);
     // The period's records with their current annotation's kind and year of birth.
     std::vector<TExamRow> ExamRows(const TPeriod& period);
+    // The rows after `afterId` (a range of the primary key), `period` for their inPeriod.
+    TRecordSpan SpanAfter(std::int64_t afterId, const TPeriod& period);
 
 private:
     // A position in the rows' order: the row at position (i + 1) * kAnchorStep is anchors[i].

@@ -9,7 +9,7 @@ namespace virel::app {
 
 namespace {
 
-constexpr int kLabelX = 8, kLabelWidth = 110, kFieldX = 122, kFieldWidth = 290;
+constexpr int kLabelX = 8, kLabelWidth = 130, kFieldX = 142, kFieldWidth = 290;
 
 void Label(TDpiLayout& layout, HWND parent, const char* text, int y) {
     CreateControl(layout, L"STATIC", Widen(text).c_str(), SS_LEFT,
@@ -84,9 +84,9 @@ HWND TAnnotationDialog::Create(HWND owner) {
     note_ = Edit(layout, self, f.note, ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL,
                  {kFieldX, 202, kFieldWidth, 78}, kIdNote);
     ok_ = CreateControl(layout, L"BUTTON", Widen(texts::kAnnotationOk).c_str(),
-                        BS_DEFPUSHBUTTON | WS_TABSTOP, {256, 290, 75, 25}, self, IDOK);
+                        BS_DEFPUSHBUTTON | WS_TABSTOP, {276, 290, 75, 25}, self, IDOK);
     CreateControl(layout, L"BUTTON", Widen(texts::kAnnotationCancel).c_str(),
-                  BS_PUSHBUTTON | WS_TABSTOP, {337, 290, 75, 25}, self, IDCANCEL);
+                  BS_PUSHBUTTON | WS_TABSTOP, {357, 290, 75, 25}, self, IDCANCEL);
     return Handle();
 }
 

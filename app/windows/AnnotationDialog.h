@@ -17,7 +17,7 @@ namespace virel::app {
 
 class TAnnotationDialog : public TOkCancelDialog {
 public:
-    static constexpr int kClientWidth = 420;
+    static constexpr int kClientWidth = 440;
     static constexpr int kClientHeight = 322;
     static constexpr wchar_t kClassName[] = L"TAnnotationDialog";
     // Saves the checked input; returns why it was not saved, empty when it was.

@@ -17,7 +17,7 @@ namespace {
 
 // The name, the two K, the two levels and the flag; the list scrolls sideways.
 constexpr int kColumns = 6;
-constexpr int kColumnWidths[kColumns] = {200, 145, 145, 90, 150, 110};
+constexpr int kColumnWidths[kColumns] = {150, 145, 145, 90, 150, 110};
 
 std::string TextOf(HWND control) {
     return Narrow(win::WindowText(control));
@@ -114,7 +114,7 @@ HWND TCatalogueDialog::Create(HWND owner) {
     list_ = CreateControl(
         layout, WC_LISTVIEWW, L"",
         LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_TABSTOP | WS_VSCROLL,
-        {8, 8, 400, 256}, self, kIdList, WS_EX_CLIENTEDGE);
+        {8, 8, 560, 256}, self, kIdList, WS_EX_CLIENTEDGE);
     SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     const char* headers[kColumns] = {
         texts::kCatalogueHeaderName,  texts::kCatalogueHeaderAdult,
@@ -129,11 +129,10 @@ HWND TCatalogueDialog::Create(HWND owner) {
         column.pszText = header.data();
         SendMessageW(list_, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
     }
-    const HWND list = list_;
-    layout.Keep([list](const TDpiLayout& at) {
-        for (int c = 0; c < kColumns; ++c)
-            SendMessageW(list, LVM_SETCOLUMNWIDTH, c, at.Scale(kColumnWidths[c]));
-    });
+    columns_.emplace(list_, std::vector<int>(std::begin(kColumnWidths), std::end(kColumnWidths)),
+                     0);
+    columns_->Fit(layout);
+    layout.Keep([this](const TDpiLayout& at) { columns_->Fit(at); });
     const struct {
         const char* text;
         int id;
@@ -144,10 +143,10 @@ HWND TCatalogueDialog::Create(HWND owner) {
         {texts::kCatalogueExport, kIdExport, 139}, {texts::kCatalogueClose, IDCANCEL, 239}};
     for (const auto& button : buttons) {
         CreateControl(layout, L"BUTTON", Widen(button.text).c_str(), BS_PUSHBUTTON | WS_TABSTOP,
-                      {416, button.y, 136, 25}, self, button.id);
+                      {576, button.y, 136, 25}, self, button.id);
     }
     status_ = CreateControl(layout, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS,
-                            {8, 272, 544, 26}, self, kIdStatus);
+                            {8, 272, 704, 26}, self, kIdStatus);
     Reload();
     return Handle();
 }

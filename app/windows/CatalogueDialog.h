@@ -9,9 +9,11 @@
 #include <commdlg.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/controls/ListColumns.h"
 #include "app/frame/OkCancelDialog.h"
 #include "forms/CatalogueForm.h"
 #include "journal/Journal.h"
@@ -55,7 +57,7 @@ private:
 
 class TCatalogueDialog : public TModalWindow {
 public:
-    static constexpr int kClientWidth = 560;
+    static constexpr int kClientWidth = 720;
     static constexpr int kClientHeight = 300;
     static constexpr wchar_t kClassName[] = L"TCatalogueDialog";
     enum TControlId : int {
@@ -98,6 +100,8 @@ private:
     bool changed_ = false;
     std::wstring cell_;
     HWND list_ = nullptr, status_ = nullptr;
+    // Both K columns whole; the kind's name takes what they leave.
+    std::optional<TListColumns> columns_;
 };
 
 }  // namespace virel::app

@@ -9,11 +9,11 @@
 #include "app/platform/Clipboard.h"
 #include "app/windows/AnnotationDialog.h"
 #include "app/windows/JournalSettingsDialog.h"
-#include "app/windows/ReportWindow.h"
 #include "core/Utf16.h"
 #include "core/meter/DeviceTexts.h"
 #include "forms/ReportSources.h"
 #include "reports/DoseSheet.h"
+#include "storage/ProgramSettings.h"
 #include "win/Windows.h"
 
 namespace virel::app {
@@ -36,15 +36,45 @@ enum TControlId : int {
     kIdLink,
     kIdReport,
     kIdCopySheet,
+    kIdThisMonth,
+    kIdLastMonth,
+    kIdThisYear,
+    kIdWholeJournal,
+    kIdShowOutside,
 };
+
+// The menu "Период": its entries in the order of TQuickPeriod.
+constexpr int kQuickPeriodIds[] = {kIdThisMonth, kIdLastMonth, kIdThisYear, kIdWholeJournal};
 
 constexpr UINT_PTR kRefreshTimer = 1;
 // Posted by the host: the window comes to the front (restored when minimised).
 constexpr UINT kMsgBringToFront = WM_APP + 1;
+// Posted by a report window the operator closed: lParam is the window to let go.
+constexpr UINT kMsgReportClosed = WM_APP + 2;
 
 // The columns' widths at 96 dpi, in the order of TJournalColumn.
 constexpr int kColumnWidths[kJournalColumns + 1] = {130, 60, 105, 95, 100, 90, 130};
 constexpr std::size_t kListColumns = kJournalColumns + 1;
+// The widths the operator dragged, kept with the journal's settings.
+constexpr TTextSetting kStoredColumnWidths{{kJournalSettingsSection, "ColumnWidths"}, ""};
+
+// The queue on the window's connection: a busy or closed file counts nothing now.
+class TWindowQueueCounter final : public IQueueCounter {
+public:
+    explicit TWindowQueueCounter(TJournal& journal) : journal_(journal) {}
+    std::optional<TQueueFigures> Count() override {
+        try {
+            if (!journal_.IsOpen()) return std::nullopt;
+            TPushQueue queue(journal_);
+            return TQueueFigures{queue.Waiting(), queue.Refused()};
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+    }
+
+private:
+    TJournal& journal_;
+};
 
 SYSTEMTIME SystemTimeOf(const DateTime& day) {
     SYSTEMTIME time{};
@@ -105,6 +135,16 @@ HWND TJournalWindow::Create() {
     AppendMenuW(journal, MF_STRING, kIdRegistry, Widen(texts::kRegistryButton).c_str());
     AppendMenuW(bar.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(journal),
                 Widen(texts::kJournalMenu).c_str());
+    const HMENU periods = CreatePopupMenu();
+    const char* const quick[] = {texts::kPeriodThisMonth, texts::kPeriodLastMonth,
+                                 texts::kPeriodThisYear, texts::kPeriodWholeJournal};
+    for (std::size_t i = 0; i < std::size(quick); ++i)
+        AppendMenuW(periods, MF_STRING, kQuickPeriodIds[i], Widen(quick[i]).c_str());
+    AppendMenuW(periods, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(periods, MF_STRING | MF_GRAYED, kIdShowOutside,
+                (Widen(texts::kPeriodShowOutside) + L"\tCtrl+G").c_str());
+    AppendMenuW(bar.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(periods),
+                Widen(texts::kPeriodMenu).c_str());
     CreateHandle(
         {kClassName, LoadCursorW(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
         Widen(texts::kJournalWindowCaption).c_str(), style, 0, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -112,11 +152,14 @@ HWND TJournalWindow::Create() {
     if (!Handle()) return nullptr;
     bar.Release();  // the window's now: destroyed with it
     CreateControls();
-    ACCEL copy{FVIRTKEY | FCONTROL, 'C', kIdCopySheet};
-    shortcuts_.Reset(CreateAcceleratorTableW(&copy, 1));
+    ACCEL keys[] = {{FVIRTKEY | FCONTROL, 'C', kIdCopySheet},
+                    {FVIRTKEY | FCONTROL, 'G', kIdShowOutside}};
+    shortcuts_.Reset(CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))));
     Application().SetMainWindow(Handle(), shortcuts_.Get());
     Application().AddDialogWindow(Handle());
     Reload(false);
+    NoticeOutside();  // the first look: what is there now is the base
+    LookAtQueue(true);
     ShowLink();
     SetTimer(Handle(), kRefreshTimer, kRefreshInterval, nullptr);
     ShowWindow(Handle(), SW_SHOW);
@@ -165,12 +208,12 @@ void TJournalWindow::CreateControls() {
         column.pszText = header.data();
         SendMessageW(list_, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
     }
-    // The columns follow the window to a monitor of another dpi.
-    const HWND list = list_;
-    Layout().Keep([list](const TDpiLayout& layout) {
-        for (std::size_t c = 0; c < kListColumns; ++c)
-            SendMessageW(list, LVM_SETCOLUMNWIDTH, c, layout.Scale(kColumnWidths[c]));
-    });
+    columns_.emplace(list_, std::vector<int>(std::begin(kColumnWidths), std::end(kColumnWidths)));
+    columns_->SetDraggedWidths(
+        ParseColumnWidths(parts_.stored.Read(kStoredColumnWidths), kListColumns));
+    columns_->Fit(Layout());
+    // The columns follow the window to a monitor of another dpi, fitted to the font there.
+    Layout().Keep([this](const TDpiLayout& layout) { columns_->Fit(layout); });
     // The central registry's link under the list, its settings beside it.
     linkLine_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS,
                               {8, 371, 566, 13}, self, kIdLink);
@@ -203,6 +246,7 @@ void TJournalWindow::SetStatus(const std::string& text) {
 }
 
 void TJournalWindow::SetPeriod(const TPeriod& period) {
+    Offer(std::nullopt);
     period_ = PeriodBetween(period.from, period.to);
     SetPicker(from_, period_.from);
     SetPicker(to_, period_.to);
@@ -210,6 +254,7 @@ void TJournalWindow::SetPeriod(const TPeriod& period) {
 }
 
 void TJournalWindow::PeriodFromPickers() {
+    Offer(std::nullopt);
     period_ = PeriodBetween(DayOfPicker(from_), DayOfPicker(to_));
     Reload(false);
 }
@@ -273,23 +318,80 @@ void TJournalWindow::Reload(bool keepPlace) {
 
 void TJournalWindow::ShowLink() {
     // Set only when it changed: a label set anew every second flickers.
-    const std::wstring text = Widen(LinkStateText(parts_.link.State(), formats_));
+    const std::wstring text =
+        Widen(LinkStateText(queueWatch_.Shown(parts_.link.State()), formats_));
     if (win::WindowText(linkLine_) != text) SetWindowTextW(linkLine_, text.c_str());
 }
 
+void TJournalWindow::LookAtQueue(bool changed) {
+    // Without a registry nothing is shown: the queue is not counted.
+    if (!parts_.link.State().configured) {
+        queueWatch_.Reset();
+        return;
+    }
+    TWindowQueueCounter counter(journal_);
+    (void)queueWatch_.Look(changed, counter);
+}
+
 void TJournalWindow::Refresh() {
-    ShowLink();
     bool changed = false;
     try {
         changed = !journal_.IsOpen() || journal_.Changed();
     } catch (const std::exception& e) {
         ShowProblem(e);
-        return;
     }
-    if (!changed) return;
-    const std::optional<std::int64_t> newestBefore = newest_;
-    Reload(true);
-    OfferNewest(newestBefore);
+    if (changed) {
+        const std::optional<std::int64_t> newestBefore = newest_;
+        Reload(true);
+        OfferNewest(newestBefore);
+        NoticeOutside();
+    }
+    LookAtQueue(changed);
+    ShowLink();
+}
+
+void TJournalWindow::NoticeOutside() {
+    TRecordSpan added;
+    try {
+        if (!journal_.IsOpen()) return;
+        added = records_.SpanAfter(lastSeenId_.value_or(0), period_);
+    } catch (const std::exception&) {
+        return;  // the next look tries again; the totals line says why
+    }
+    const bool first = !lastSeenId_;
+    if (added.count > 0 || first) lastSeenId_ = std::max(lastSeenId_.value_or(0), added.lastId);
+    if (first) return;
+    const auto outside = OutsideRecords(added);
+    if (!outside) return;
+    Offer(outside->period);
+    SetStatus(OutsideRecordsText(*outside, formats_));
+}
+
+void TJournalWindow::Offer(std::optional<TPeriod> period) {
+    offered_ = period;
+    EnableMenuItem(GetMenu(Handle()), kIdShowOutside,
+                   MF_BYCOMMAND | (offered_ ? MF_ENABLED : MF_GRAYED));
+}
+
+void TJournalWindow::ShowOutsideExecute() {
+    if (!offered_) return;
+    const TPeriod period = *offered_;
+    SetPeriod(period);
+    SetStatus({});
+}
+
+void TJournalWindow::QuickPeriodExecute(TQuickPeriod which) {
+    TRecordSpan all;
+    if (which == TQuickPeriod::WholeJournal) {
+        try {
+            if (!EnsureOpen()) return;
+            all = records_.SpanAfter(0, period_);
+        } catch (const std::exception& e) {
+            ShowProblem(e);
+            return;
+        }
+    }
+    SetPeriod(QuickPeriodOf(which, FromMilliseconds(parts_.clock.LocalNowMs()), all));
 }
 
 std::optional<std::int64_t> TJournalWindow::NewestId() {
@@ -400,6 +502,7 @@ void TJournalWindow::SettingsExecute() {
     column.pszText = header.data();
     SendMessageW(list_, LVM_SETCOLUMNW, static_cast<WPARAM>(TJournalColumn::Dose),
                  reinterpret_cast<LPARAM>(&column));
+    columns_->Fit(Layout());  // the unit's header may be wider
     Reload(true);
 }
 
@@ -429,10 +532,15 @@ void TJournalWindow::ReportExecute() {
     TReportWindow::TMoreSources otherRooms;
     if (const TRegistrySettings registry = parts_.loadRegistry(); Configured(registry))
         otherRooms = [registry] { return OtherRoomSources(registry); };
-    TReportWindow window(Application(), ReportSources(), period_, settings_.unit, exportPlatform_,
-                         parts_.decimalSeparator(), std::move(otherRooms));
-    if (!window.Create(Handle())) return;
-    window.ShowModal();
+    const HWND self = Handle();
+    auto window = std::make_unique<TReportWindow>(
+        Application(), ReportSources(), period_, settings_.unit, exportPlatform_,
+        parts_.decimalSeparator(), std::move(otherRooms), [self](TReportWindow& closed) {
+            PostMessageW(self, kMsgReportClosed, 0, reinterpret_cast<LPARAM>(&closed));
+        });
+    if (!window->Create(Handle())) return;
+    window->Show();
+    reports_.push_back(std::move(window));
 }
 
 void TJournalWindow::CopyDoseSheetExecute() {
@@ -487,6 +595,11 @@ void TJournalWindow::ExportExecute() {
 }
 
 LRESULT TJournalWindow::OnNotify(const NMHDR& header) {
+    // A column's edge dragged by the operator: that width stays, at every start.
+    if (columns_ && columns_->Dragged(header, Layout())) {
+        (void)parts_.stored.Write(kStoredColumnWidths, ColumnWidthsText(columns_->DraggedWidths()));
+        return 0;
+    }
     if (header.hwndFrom == list_) {
         switch (header.code) {
             case LVN_GETDISPINFOW: {
@@ -527,6 +640,8 @@ LRESULT TJournalWindow::OnNotify(const NMHDR& header) {
     if ((header.hwndFrom == from_ || header.hwndFrom == to_) && header.code == DTN_DATETIMECHANGE) {
         PeriodFromPickers();
     }
+    // The status line's offer is taken with a click on it.
+    if (header.hwndFrom == status_ && header.code == NM_CLICK) ShowOutsideExecute();
     return 0;
 }
 
@@ -547,6 +662,13 @@ LRESULT TJournalWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 ReportExecute();
             } else if (LOWORD(wParam) == kIdCopySheet) {
                 CopyDoseSheetExecute();
+            } else if (LOWORD(wParam) == kIdShowOutside) {
+                ShowOutsideExecute();
+            } else if (const auto* quick = std::find(std::begin(kQuickPeriodIds),
+                                                     std::end(kQuickPeriodIds), LOWORD(wParam));
+                       quick != std::end(kQuickPeriodIds)) {
+                QuickPeriodExecute(
+                    static_cast<TQuickPeriod>(quick - std::begin(kQuickPeriodIds)));
             } else if (LOWORD(wParam) == IDOK) {
                 AnnotateExecute();  // Enter, as the dialog keys turn it into the default command
             } else if (LOWORD(wParam) == IDCANCEL) {
@@ -555,6 +677,11 @@ LRESULT TJournalWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_TIMER:
             if (wParam == kRefreshTimer) Refresh();
+            return 0;
+        case kMsgReportClosed:
+            std::erase_if(reports_, [lParam](const std::unique_ptr<TReportWindow>& report) {
+                return reinterpret_cast<LPARAM>(report.get()) == lParam;
+            });
             return 0;
         case kMsgBringToFront:
             if (IsIconic(Handle())) ShowWindow(Handle(), SW_RESTORE);

@@ -18,18 +18,23 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "app/frame/Application.h"
+#include "app/controls/ListColumns.h"
 #include "app/frame/Window.h"
 #include "app/platform/FileExportPlatform.h"
 #include "app/platform/JournalConnection.h"
 #include "app/windows/CatalogueDialog.h"
 #include "app/windows/RegistryDialog.h"
+#include "app/windows/ReportWindow.h"
 #include "core/Regional.h"
 #include "core/meter/DeviceSeams.h"
 #include "forms/AnnotationForm.h"
+#include "forms/JournalPeriods.h"
 #include "forms/JournalSettings.h"
 #include "forms/JournalView.h"
+#include "forms/QueueWatch.h"
 #include "forms/ReportView.h"
 #include "journal/Journal.h"
 #include "registry/PushSchedule.h"
@@ -99,8 +104,15 @@ public:
     std::string CellText(std::size_t row, TJournalColumn column);
     // The current annotation's kind of examination of the row.
     std::string KindText(std::size_t row);
-    // Looks at the file now, as the timer does every second.
+    // Looks at the file now, as the timer does every second: the rows, the records that came
+    // outside the period, the registry's queue.
     void Refresh();
+    // The period of the menu "Период"; the whole journal from its first record to its last.
+    void QuickPeriodExecute(TQuickPeriod which);
+    // The period that holds the records that came outside the one shown, when the status line
+    // offers it (a click on the line, Ctrl+G); nothing otherwise.
+    void ShowOutsideExecute();
+    const std::optional<TPeriod>& OfferedPeriod() const { return offered_; }
     // Writes the shown period to a file the operator chooses.
     void ExportExecute();
     // Opens the record's dialog for the selected row (Enter, a double click); modal, returns
@@ -110,8 +122,10 @@ public:
     void CatalogueExecute();
     // The settings' dialog; the list shows doses in the unit chosen.
     void SettingsExecute();
-    // The window "Отчёт за период", modal; returns when it is closed.
+    // Opens a window "Отчёт за период", modeless: the journal window stays usable, and its
+    // report windows close with it.
     void ReportExecute();
+    std::size_t ReportWindows() const { return reports_.size(); }
     // The selected records' lines for the patient's dose sheet onto the clipboard, as text and
     // as a table (Ctrl+C).
     void CopyDoseSheetExecute();
@@ -123,6 +137,10 @@ public:
     void RegistryExecute();
 
     HWND List() const { return list_; }
+    // The list's column widths the operator dragged (at 96 dpi, 0: not dragged), as stored.
+    std::vector<int> DraggedColumnWidths() const {
+        return columns_ ? columns_->DraggedWidths() : std::vector<int>{};
+    }
     HWND FromPicker() const { return from_; }
     HWND ToPicker() const { return to_; }
     HWND TotalsLabel() const { return totals_; }
@@ -150,6 +168,9 @@ private:
     void OfferNewest(std::optional<std::int64_t> newestBefore);
     std::optional<std::int64_t> NewestId();
     void ShowLink();
+    void LookAtQueue(bool changed);
+    void NoticeOutside();
+    void Offer(std::optional<TPeriod> period);
 
     TJournal& journal_;
     // What the window reads and writes of the journal, on its connection.
@@ -168,7 +189,14 @@ private:
     std::unordered_map<std::int64_t, std::string> kinds_;  // of the rows held, by record id
     std::optional<std::int64_t> newest_;                   // the newest row's id as last seen
     bool annotating_ = false;
+    // The newest row id seen: the rows after it came since (none before the first look).
+    std::optional<std::int64_t> lastSeenId_;
+    std::optional<TPeriod> offered_;  // the period the status line offers
+    TQueueWatch queueWatch_;
+    // The report windows open; one the operator closed is let go at the next message.
+    std::vector<std::unique_ptr<TReportWindow>> reports_;
     std::wstring cell_;  // the text handed to the list last
+    std::optional<TListColumns> columns_;  // the list's, fitted to their headers
     win::TAccelerators shortcuts_;
     HWND list_ = nullptr, from_ = nullptr, to_ = nullptr, totals_ = nullptr, clock_ = nullptr,
          export_ = nullptr, status_ = nullptr, catalogue_ = nullptr, settingsButton_ = nullptr,

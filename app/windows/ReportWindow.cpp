@@ -70,13 +70,14 @@ HWND List(TDpiLayout& layout, HWND parent, TBounds at, int id) {
 
 TReportWindow::TReportWindow(TApplication& application, std::vector<TReportSource> sources,
                              const TPeriod& period, TDoseUnit unit, IFileExportPlatform& platform,
-                             char decimalSeparator, TMoreSources moreSources)
+                             char decimalSeparator, TMoreSources moreSources, TClosed closed)
     : TModalWindow(application),
       sources_(std::move(sources)),
       period_(period),
       unit_(unit),
       platform_(platform),
       decimalSeparator_(decimalSeparator),
+      closed_(std::move(closed)),
       moreSources_(std::move(moreSources)) {}
 
 TReportWindow::~TReportWindow() {
@@ -126,9 +127,9 @@ void TReportWindow::CreateControls() {
                         {376, 8, 100, 21}, self, kIdTo);
     SetPicker(from_, period_.from);
     SetPicker(to_, period_.to);
-    Label(layout, self, texts::kReportUnit, {490, 12, 80, 13});
+    Label(layout, self, texts::kReportUnit, {484, 12, 106, 13});
     unitBox_ = CreateControl(layout, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
-                             {572, 8, 160, 120}, self, kIdUnit);
+                             {592, 8, 140, 120}, self, kIdUnit);
     for (const TDoseUnit unit : kUnits)
         SendMessageW(unitBox_, CB_ADDSTRING, 0,
                      reinterpret_cast<LPARAM>(Widen(DoseUnitText(unit)).c_str()));
@@ -140,6 +141,13 @@ void TReportWindow::CreateControls() {
     kinds_ = List(layout, self, {8, 74, 724, 170}, kIdKinds);
     Label(layout, self, kMonthsSheet, {8, 252, 724, 13}, kIdMonthsLabel);
     months_ = List(layout, self, {8, 268, 724, 160}, kIdMonths);
+    kindColumns_.emplace(kinds_, std::vector<int>(std::begin(kKindWidths), std::end(kKindWidths)));
+    monthColumns_.emplace(months_,
+                          std::vector<int>(std::begin(kMonthWidths), std::end(kMonthWidths)));
+    layout.Keep([this](const TDpiLayout& at) {
+        kindColumns_->Fit(at);
+        monthColumns_->Fit(at);
+    });
     save_ =
         CreateControl(layout, L"BUTTON", Widen(texts::kReportSave).c_str(),
                       BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, {576, 438, 75, 25}, self, kIdSave);
@@ -147,9 +155,16 @@ void TReportWindow::CreateControls() {
                   {657, 438, 75, 25}, self, IDCANCEL);
 }
 
-void TReportWindow::ShowModal() {
+void TReportWindow::Show() {
     CentreOnOwner();
-    (void)RunModal(source_);
+    ShowWindow(Handle(), SW_SHOW);
+    SetForegroundWindow(Handle());
+    SetFocus(source_);
+}
+
+void TReportWindow::Close() {
+    ShowWindow(Handle(), SW_HIDE);
+    if (closed_) closed_(*this);
 }
 
 void TReportWindow::Request() {
@@ -207,10 +222,10 @@ void TReportWindow::Finished() {
         return;
     }
     report_ = std::move(outcome->report);
-    Show();
+    ShowReport();
 }
 
-void TReportWindow::Show() {
+void TReportWindow::ShowReport() {
     const std::vector<TReportViewTable> tables =
         ReportViewTables(ReportBook(*report_, reportUnit_), decimalSeparator_);
     Fill(kinds_, tables[0]);
@@ -224,17 +239,15 @@ void TReportWindow::Fill(HWND list, const TReportViewTable& table) {
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
     while (SendMessageW(list, LVM_DELETECOLUMN, 0, 0)) {
     }
-    const int* widths = list == kinds_ ? kKindWidths : kMonthWidths;
-    const std::size_t known = list == kinds_ ? std::size(kKindWidths) : std::size(kMonthWidths);
     for (std::size_t c = 0; c < table.headers.size(); ++c) {
         std::wstring header = Widen(table.headers[c]);
         LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+        column.mask = LVCF_TEXT | LVCF_FMT;
         column.fmt = c > 0 && table.numbers[c] ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        column.cx = Layout().Scale(c < known ? widths[c] : 80);
         column.pszText = header.data();
         SendMessageW(list, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
     }
+    (list == kinds_ ? kindColumns_ : monthColumns_)->Fit(Layout());
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
         for (std::size_t c = 0; c < table.rows[r].size(); ++c) {
             std::wstring text = Widen(table.rows[r][c]);
@@ -288,6 +301,8 @@ LRESULT TReportWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_NOTIFY: {
             const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+            if (kindColumns_->Dragged(header, Layout()) || monthColumns_->Dragged(header, Layout()))
+                return 0;
             if ((header.hwndFrom == from_ || header.hwndFrom == to_) &&
                 header.code == DTN_DATETIMECHANGE)
                 Request();
@@ -299,9 +314,12 @@ LRESULT TReportWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 Request();
             } else if (LOWORD(wParam) == kIdSave && HIWORD(wParam) == BN_CLICKED) {
                 SaveExecute();
-            } else {
-                break;  // Esc and "Закрыть" (IDCANCEL) close
+            } else if (LOWORD(wParam) == IDCANCEL) {
+                Close();  // Esc and "Закрыть"
             }
+            return 0;
+        case WM_CLOSE:
+            Close();
             return 0;
         case kMsgReportDone:
             Finished();

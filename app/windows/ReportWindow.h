@@ -1,6 +1,7 @@
 #pragma once
-// The window "Отчёт за период", opened from the window "Журнал доз" and modal to it, on its
-// thread: the source of the report (this room's journal; more sources come as more entries of
+// The window "Отчёт за период", opened from the window "Журнал доз" on its thread and owned by
+// it, modeless: the journal stays usable beside it, several reports may be open, and they go
+// when the journal window goes. the source of the report (this room's journal; more sources come as more entries of
 // "Источник"), the period (this month at first) and the unit of DAP; the report's tables by
 // kind of examination (the records without a kind in a row of their own) and by month, the
 // same texts as its files; and "Сохранить..." to xlsx or CSV through the same writers as the
@@ -19,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/controls/ListColumns.h"
 #include "app/frame/ModalWindow.h"
 #include "core/export/FileExport.h"
 #include "forms/ReportView.h"
@@ -48,15 +50,18 @@ public:
     // dialog and boxes. `moreSources`, when given, runs on a thread of its own when the window
     // opens (it may ask a server) and adds its sources to the list when it is done.
     using TMoreSources = std::function<std::vector<TReportSource>()>;
+    // Told when the operator closed the window (hidden then): its owner lets it go later, never
+    // from inside this call.
+    using TClosed = std::function<void(TReportWindow&)>;
     TReportWindow(TApplication& application, std::vector<TReportSource> sources,
                   const TPeriod& period, TDoseUnit unit, IFileExportPlatform& platform,
-                  char decimalSeparator, TMoreSources moreSources = {});
+                  char decimalSeparator, TMoreSources moreSources = {}, TClosed closed = {});
     ~TReportWindow() override;
 
     // Creates the window, hidden, owned by `owner`, and starts the first report.
     HWND Create(HWND owner);
-    // Shows it and returns when it is closed.
-    void ShowModal();
+    // Shows it, centred on its owner, and returns at once.
+    void Show();
 
     // Saves the report shown to a file the operator chooses.
     void SaveExecute();
@@ -71,7 +76,8 @@ private:
     void Request();
     void Start();
     void Finished();
-    void Show();
+    void ShowReport();
+    void Close();
     void Fill(HWND list, const TReportViewTable& table);
     void Join();
     void AddSources();
@@ -106,6 +112,7 @@ private:
     bool again_ = false;  // asked for again while one was made
     std::shared_ptr<THandBack<TReportOutcome>> done_ =
         std::make_shared<THandBack<TReportOutcome>>();
+    TClosed closed_;
     // The sources found later.
     TMoreSources moreSources_;
     std::thread moreWorker_;
@@ -116,6 +123,9 @@ private:
     std::optional<TPeriodReport> report_;
     TDoseUnit reportUnit_ = TDoseUnit::Gy;
 
+    // The two lists' columns, fitted to their headers; a width dragged stays for the next
+    // report too.
+    std::optional<TListColumns> kindColumns_, monthColumns_;
     HWND source_ = nullptr, from_ = nullptr, to_ = nullptr, unitBox_ = nullptr, headline_ = nullptr,
          kinds_ = nullptr, months_ = nullptr, save_ = nullptr;
 };

@@ -1475,7 +1475,7 @@ TEST_F(AnnotationDialog, TheReportWindowShowsThePeriodInTheUnitAndSavesItsWorkbo
     const HWND window = WaitForWindow(app::TReportWindow::kClassName);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(GetWindow(window, GW_OWNER), host().Window());
-    EXPECT_FALSE(IsWindowEnabled(host().Window())) << "modal to the journal window";
+    EXPECT_TRUE(IsWindowEnabled(host().Window())) << "modeless: the journal window stays usable";
     const HWND source = GetDlgItem(window, app::TReportWindow::kIdSource);
     ASSERT_EQ(SendMessageW(source, CB_GETCOUNT, 0, 0), 1);
     EXPECT_EQ(TextOf(source), "Этот кабинет");

@@ -2,15 +2,24 @@
 // Scheduler starts it, against the simulated meter on COM12. Its exit code for each way a
 // harvest ends, its line on the standard output and in the harvest file, the journal read back
 // by a tool of its own, and a second run that adds nothing.
+#include <winsock2.h>
+// after winsock2.h
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/platform/RegistrySettingsStore.h"
+#include "app/windows/JournalWindow.h"
 #include "core/TextCodec.h"
+#include "storage/RegSettingsStore.h"
+#include "win/Windows.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/FaultSupport.h"
 #include "tests/e2e/ReaderSupport.h"
@@ -249,6 +258,109 @@ TEST_F(HarvestE2e, AJournalThatCannotBeWrittenSendsTheRecordsToTheUsersOwn) {
     EXPECT_NE(lines[0].text.find("VIREL1_Service\\VIREL1_Service.db"), std::string::npos);
     EXPECT_EQ(ReadFileBytes(Journal()), "not a journal at all") << "the held file is untouched";
     EXPECT_NE(GetFileAttributesW(userJournal.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A server that takes the connection and never answers: the pusher's push hangs there, so its
+// own count of the queue cannot move while the test looks.
+class TSilentServer {
+public:
+    TSilentServer() {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(socket_, 8);
+        int size = sizeof address;
+        getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &size);
+        port_ = ntohs(address.sin_port);
+    }
+    ~TSilentServer() {
+        closesocket(socket_);
+        WSACleanup();
+    }
+    TSilentServer(const TSilentServer&) = delete;
+    TSilentServer& operator=(const TSilentServer&) = delete;
+    std::string Connection() const {
+        return "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + std::to_string(port_) +
+               ";Database=postgres;Uid=virel;";
+    }
+
+private:
+    SOCKET socket_ = INVALID_SOCKET;
+    int port_ = 0;
+};
+
+// The journal window open in a program while another process harvests into its journal: the
+// registry's waiting count and the status line follow within 2 s of the harvest's end (the
+// program's pusher, hanging on a server that never answers, counts nothing meanwhile), and the
+// period the line offers shows the records that came.
+TEST_F(HarvestE2e, TheOpenJournalWindowFollowsAHarvestOfAnotherProcess) {
+    const std::wstring registryKey = Widen(ProgramRegistryKey() + "\\TCentralJournal");
+    RegDeleteTreeW(HKEY_CURRENT_USER, registryKey.c_str());
+    struct TForget {
+        std::wstring key;
+        ~TForget() { RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
+    } forget{registryKey};
+    const TSilentServer server;
+    auto program = std::make_unique<TRunningProgram>(true, folder);
+    TSettings stored = ProgramSettings();
+    ASSERT_TRUE(app::SaveRegistrySettings(stored, {server.Connection(), "Рентген 3", "secret"}));
+    program->program->RegistryPusher().SettingsChanged();
+    app::TJournalWindowHost& host = program->program->JournalWindow();
+    host.Show(RegionalFormats{});
+    ASSERT_NE(host.Window(), nullptr);
+    const auto line = [&] { return Narrow(win::WindowText(host.Object()->LinkLine())); };
+    const auto status = [&] {
+        wchar_t text[512] = L"";
+        SendMessageW(host.Object()->StatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        return Narrow(text);
+    };
+    const auto waitFor = [](const std::function<bool()>& done, int ms) {
+        for (int waited = 0; waited < ms && !done(); waited += 50) Sleep(50);
+        return done();
+    };
+    ASSERT_TRUE(waitFor([&] { return line().find(", ждут отправки: 0") != std::string::npos; },
+                        10000))
+        << line();
+
+    const TProgramRun run = Run(L"/harvest /port COM12 /speed 9600");
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    ASSERT_EQ(run.output, Output(kAdded256));
+    const double ended = NowMs();
+    EXPECT_TRUE(waitFor([&] { return line().find(", ждут отправки: 256") != std::string::npos; },
+                        2000))
+        << line();
+    std::printf("[ figures  ] the waiting count followed %.0f ms after the harvest's end\n",
+                NowMs() - ended);
+    EXPECT_TRUE(waitFor(
+        [&] { return status().rfind("Записи вне показанного периода: ", 0) == 0; }, 3000))
+        << status();
+    EXPECT_NE(status().find(". Показать их: щелчок по этой строке или Ctrl+G"), std::string::npos)
+        << status();
+
+    // The offer taken from the menu "Период": the records that came are shown.
+    const HMENU bar = GetMenu(host.Window());
+    UINT command = 0;
+    for (int i = 0; bar && i < GetMenuItemCount(bar); ++i) {
+        const HMENU popup = GetSubMenu(bar, i);
+        for (int j = 0; popup && j < GetMenuItemCount(popup); ++j) {
+            wchar_t text[128] = L"";
+            GetMenuStringW(popup, static_cast<UINT>(j), text, 128, MF_BYPOSITION);
+            if (Narrow(text) == "Показать записи &вне периода\tCtrl+G")
+                command = GetMenuItemID(popup, j);
+        }
+    }
+    ASSERT_NE(command, 0u) << "the menu's entry";
+    PostMessageW(host.Window(), WM_COMMAND, command, 0);
+    EXPECT_TRUE(waitFor([&] { return host.Object()->RowCount() == 256; }, 5000))
+        << host.Object()->RowCount() << " rows shown";
+    EXPECT_EQ(status(), "");
+    host.Close();
+    program->program->SaveUnwrittenLines();
+    program.reset();
 }
 
 }  // namespace

@@ -239,5 +239,16 @@ TEST_F(JournalViewTest, TheShownPeriodIsWrittenInTheFileExportsLayout) {
     EXPECT_NE(csv.find("30.09.2025 23:59:00;3;1,2345;;5;выгрузка\r\n"), std::string::npos) << csv;
 }
 
+TEST(ColumnWidths, TheDraggedWidthsGoBothWaysAndJunkReadsAsNoneDragged) {
+    EXPECT_EQ(ColumnWidthsText({0, 30, 0, 0, 190, 0, 0}), "0,30,0,0,190,0,0");
+    EXPECT_EQ(ParseColumnWidths("0,30,0,0,190,0,0", 7), (std::vector<int>{0, 30, 0, 0, 190, 0, 0}));
+    EXPECT_EQ(ParseColumnWidths(ColumnWidthsText({2000, 1}), 2), (std::vector<int>{2000, 1}));
+    const std::vector<int> none(3, 0);
+    for (const char* junk : {"", "1,2", "1,2,3,4", "1,,3", "1,2,", ",1,2", "a,2,3", "-1,2,3",
+                             "1, 2,3", "2001,2,3", "99999,2,3", "1.5,2,3", "1,2,3\n"}) {
+        EXPECT_EQ(ParseColumnWidths(junk, 3), none) << '"' << junk << '"';
+    }
+}
+
 }  // namespace
 }  // namespace virel

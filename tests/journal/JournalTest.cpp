@@ -411,5 +411,40 @@ TEST_F(JournalTest, QueriesOnAJournalThatDidNotOpenSayWhy) {
     }
 }
 
+TEST_F(JournalTest, TheSpanAfterARowCountsTheNewerRowsAndTheirFirstAndLastMinute) {
+    TJournal& j = Opened();
+    TJournalRecords records(j);
+    EXPECT_EQ(records.SpanAfter(0, MonthOf({2025, 9, 1})).count, 0) << "an empty journal";
+    MeterRecord september;
+    september.time = {2025, 9, 14, 10, 25, 0, 0};
+    ASSERT_EQ(Add(j, {september.Journal()}), 1u);
+    const TRecordSpan first = records.SpanAfter(0, MonthOf({2025, 9, 1}));
+    EXPECT_EQ(first.count, 1);
+    EXPECT_EQ(first.inPeriod, 1);
+    EXPECT_EQ(ToMilliseconds(first.first), ToMilliseconds(september.time));
+    EXPECT_EQ(ToMilliseconds(first.last), ToMilliseconds(september.time));
+
+    // An old archive and a record without the meter's time (it stands where the PC saw it).
+    MeterRecord march2007, may2007, broken;
+    march2007.number = 2;
+    march2007.time = {2007, 3, 5, 14, 35, 0, 0};
+    may2007.number = 3;
+    may2007.time = {2007, 5, 31, 23, 59, 0, 0};
+    broken.number = 4;
+    broken.badTime = true;
+    ASSERT_EQ(Add(j, {march2007.Journal(), may2007.Journal(),
+                      broken.Journal(TJournalSource::Harvest, {2025, 10, 1, 0, 0, 30})}),
+              3u);
+    const TRecordSpan added = records.SpanAfter(first.lastId, MonthOf({2025, 9, 1}));
+    EXPECT_EQ(added.count, 3);
+    EXPECT_EQ(added.inPeriod, 0) << "none of them in September 2025";
+    EXPECT_EQ(ToMilliseconds(added.first), ToMilliseconds(march2007.time));
+    EXPECT_EQ(ToMilliseconds(added.last), ToMilliseconds(DateTime{2025, 10, 1, 0, 0, 0, 0}));
+    EXPECT_EQ(added.lastId, first.lastId + 3);
+    EXPECT_EQ(records.SpanAfter(0, {{2007, 5, 31}, {2025, 9, 14}}).inPeriod, 2)
+        << "both ends of the period are whole days";
+    EXPECT_EQ(records.SpanAfter(added.lastId, MonthOf({2025, 9, 1})).count, 0);
+}
+
 }  // namespace
 }  // namespace virel
