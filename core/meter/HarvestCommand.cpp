@@ -67,6 +67,9 @@ THarvestExit HarvestExitOf(const THarvestResult& result) {
             break;
     }
     if (result.held) return THarvestExit::JournalUnwritable;
+    // Before the warning of overwritten records: the missing ones may still be read now, by
+    // harvesting again.
+    if (result.read < static_cast<std::size_t>(kArchiveRecords)) return THarvestExit::Incomplete;
     if (result.mayHaveOverwritten) return THarvestExit::MayHaveOverwritten;
     return THarvestExit::Done;
 }
@@ -74,8 +77,7 @@ THarvestExit HarvestExitOf(const THarvestResult& result) {
 void KeptAfterAll(THarvestResult& result, std::size_t added) {
     result.held = false;
     result.added = added;
-    result.mayHaveOverwritten =
-        result.newestJournaled.has_value() && added == static_cast<std::size_t>(kArchiveRecords);
+    result.mayHaveOverwritten = MayHaveOverwritten(result);
 }
 
 std::string HarvestCommandSummary(const THarvestResult& result, const std::string& port,

@@ -188,9 +188,89 @@ TEST_F(Harvest, RecordsMissingAndAJournalThatCannotBeWrittenAreSaid) {
     rig.journal.unwritable = true;
     rig.ops->HarvestExecute();
     EXPECT_EQ(rig.view.status,
-              std::string("В журнал добавлено 0 новых записей из 256; не прочитано записей: 1 из "
-                          "256") +
+              std::string("В журнал добавлено 255 новых записей из 256; не прочитано записей: 1 "
+                          "из 256") +
                   texts::kHarvestHeld);
+}
+
+}  // namespace
+}  // namespace virel
+
+namespace virel {
+namespace {
+
+// The warning of overwritten records: only when nothing read overlaps what the journal held of
+// the meter and the oldest read is later than the newest held, to the minute.
+TEST(HarvestGap, OnlyAllNewRecordsAllLaterThanTheJournalsNewestMayHaveBeenOverwritten) {
+    const DateTime held2025{2025, 4, 1, 9, 30, 0, 0};
+    struct TCase {
+        const char* what;
+        std::size_t read;
+        std::size_t added;
+        std::optional<DateTime> newestJournaled;
+        std::optional<DateTime> oldestRead;
+        bool warned;
+    };
+    const TCase cases[] = {
+        {"all new, later", 256, 256, held2025, DateTime{2025, 4, 2, 8, 0, 0, 0}, true},
+        {"all new, a minute later", 256, 256, held2025, DateTime{2025, 4, 1, 9, 31, 0, 0}, true},
+        {"all new, the same minute", 256, 256, held2025, DateTime{2025, 4, 1, 9, 30, 59, 0}, false},
+        {"all new, older than the journal", 256, 256, held2025, DateTime{2011, 3, 10, 5, 2, 0, 0},
+         false},
+        {"one read was journaled", 256, 255, held2025, DateTime{2025, 4, 2, 8, 0, 0, 0}, false},
+        {"an incomplete read, all new, later", 200, 200, held2025, DateTime{2025, 4, 2, 8, 0, 0, 0},
+         true},
+        {"no record of the meter journaled", 256, 256, std::nullopt,
+         DateTime{2025, 4, 2, 8, 0, 0, 0}, false},
+        {"no record read has a valid time", 256, 256, held2025, std::nullopt, false},
+    };
+    for (const TCase& c : cases) {
+        THarvestResult result;
+        result.meter = 42;
+        result.read = c.read;
+        result.added = c.added;
+        result.newestJournaled = c.newestJournaled;
+        result.oldestRead = c.oldestRead;
+        EXPECT_EQ(MayHaveOverwritten(result), c.warned) << c.what;
+        result.held = true;  // new ones held in memory are judged alike
+        EXPECT_EQ(MayHaveOverwritten(result), c.warned) << c.what << ", held";
+    }
+    THarvestResult nothing;
+    nothing.outcome = THarvestResult::Outcome::NothingRead;
+    nothing.newestJournaled = held2025;
+    nothing.oldestRead = DateTime{2025, 4, 2, 8, 0, 0, 0};
+    EXPECT_FALSE(MayHaveOverwritten(nothing));
+}
+
+class HarvestGapInTheWindow : public ::testing::Test {
+protected:
+    HarvestGapInTheWindow() { rig.view.portText = "COM3"; }
+    // The meter's end of measurement at 07:07 of this day (BCD day, month, year since 2000).
+    void Journaled(std::uint8_t day, std::uint8_t month, std::uint8_t year) {
+        rig.link.answer = [=](const std::string&) {
+            const auto full = OpsRig::RecordForNumber(7);
+            std::vector<std::uint8_t> bytes(full.begin(), full.begin() + 14);
+            bytes[2] = 0x7F;  // another measurement number: not one of the 256
+            bytes[6] = day;
+            bytes[7] = month;
+            bytes[8] = year;
+            return fakes::Bytes(fakes::Record(bytes));
+        };
+        rig.ops->PrintExecute();
+    }
+    // The archive: meter 42's records of February 2010 (OpsRig's RD answers).
+    void HarvestTheArchive() {
+        rig.link.answer = OpsRig::DefaultAnswer;
+        rig.ops->HarvestExecute();
+    }
+    OpsRig rig;
+};
+
+TEST_F(HarvestGapInTheWindow, AnArchiveOlderThanTheJournalWarnsOfNothing) {
+    Journaled(0x01, 0x04, 0x25);  // 01.04.2025: the journal is newer than the archive
+    HarvestTheArchive();
+    EXPECT_EQ(rig.view.status, "В журнал добавлено 256 новых записей из 256");
+    EXPECT_TRUE(rig.view.errors.empty()) << rig.view.errors[0];
 }
 
 }  // namespace
