@@ -193,12 +193,6 @@ TEST_F(Harvest, RecordsMissingAndAJournalThatCannotBeWrittenAreSaid) {
                   texts::kHarvestHeld);
 }
 
-}  // namespace
-}  // namespace virel
-
-namespace virel {
-namespace {
-
 // The warning of overwritten records: only when nothing read overlaps what the journal held of
 // the meter and the oldest read is later than the newest held, to the minute.
 TEST(HarvestGap, OnlyAllNewRecordsAllLaterThanTheJournalsNewestMayHaveBeenOverwritten) {
@@ -240,37 +234,6 @@ TEST(HarvestGap, OnlyAllNewRecordsAllLaterThanTheJournalsNewestMayHaveBeenOverwr
     nothing.newestJournaled = held2025;
     nothing.oldestRead = DateTime{2025, 4, 2, 8, 0, 0, 0};
     EXPECT_FALSE(MayHaveOverwritten(nothing));
-}
-
-class HarvestGapInTheWindow : public ::testing::Test {
-protected:
-    HarvestGapInTheWindow() { rig.view.portText = "COM3"; }
-    // The meter's end of measurement at 07:07 of this day (BCD day, month, year since 2000).
-    void Journaled(std::uint8_t day, std::uint8_t month, std::uint8_t year) {
-        rig.link.answer = [=](const std::string&) {
-            const auto full = OpsRig::RecordForNumber(7);
-            std::vector<std::uint8_t> bytes(full.begin(), full.begin() + 14);
-            bytes[2] = 0x7F;  // another measurement number: not one of the 256
-            bytes[6] = day;
-            bytes[7] = month;
-            bytes[8] = year;
-            return fakes::Bytes(fakes::Record(bytes));
-        };
-        rig.ops->PrintExecute();
-    }
-    // The archive: meter 42's records of February 2010 (OpsRig's RD answers).
-    void HarvestTheArchive() {
-        rig.link.answer = OpsRig::DefaultAnswer;
-        rig.ops->HarvestExecute();
-    }
-    OpsRig rig;
-};
-
-TEST_F(HarvestGapInTheWindow, AnArchiveOlderThanTheJournalWarnsOfNothing) {
-    Journaled(0x01, 0x04, 0x25);  // 01.04.2025: the journal is newer than the archive
-    HarvestTheArchive();
-    EXPECT_EQ(rig.view.status, "В журнал добавлено 256 новых записей из 256");
-    EXPECT_TRUE(rig.view.errors.empty()) << rig.view.errors[0];
 }
 
 }  // namespace
