@@ -9,6 +9,7 @@
 #include "app/platform/PlatformClock.h"
 #include "app/platform/PlatformLogFile.h"
 #include "app/platform/PlatformSerialTrace.h"
+#include "app/platform/PortLock.h"
 #include "app/platform/RegionalSettings.h"
 #include "app/platform/StarterConsole.h"
 #include "core/DecimalSeparator.h"
@@ -63,8 +64,7 @@ std::string KeepHeldRecords(TJournal& journal, double recordAlertLevel, THarvest
     const std::string user = UserFolder();
     const THeldAtExit saved =
         journal.SaveHeld(user.empty() ? std::string() : user + kJournalFileName, recordAlertLevel);
-    // Taken by the journal at the very last try: how many were new is not known, so the count
-    // given is that of the records read.
+    // Taken by the journal at the very last try: the records held were the new ones.
     if (saved.outcome == THeldAtExit::Outcome::Written) KeptAfterAll(result, saved.records);
     return HeldRecordsMessage(saved);
 }
@@ -110,7 +110,8 @@ TRun Harvest(const THarvestCommand& command, const std::string& programDir,
     TCommPortLink link(port);
     THeadlessView view;
     TNoEscape keys;
-    TExchange exchange(link, clock, keys);
+    TNamedPortLock portLock;
+    TExchange exchange(link, clock, keys, portLock);
     FaceState state;
     TMeterActions actions(view, exchange, formats, state, sink);
     TJournalHarvest harvest(view, actions, exchange, state, sink, formats);

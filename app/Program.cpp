@@ -166,7 +166,7 @@ TDeviceOperations& TProgram::CreateOperations(TFace& face) {
     ApplyCommPortDesign(*commPort_);
     link_ = std::make_unique<TCommPortLink>(*commPort_, std::move(onRefusedPort));
     operations_ = std::make_unique<TDeviceOperations>(
-        face, *link_, clock_, keys_, logFiles_, programDir_ + texts::kLogFileName,
+        face, *link_, clock_, keys_, portLock_, logFiles_, programDir_ + texts::kLogFileName,
         [this] {
             // A failure to make the apartment shows as the automation's own error.
             com_.Enter();

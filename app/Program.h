@@ -15,6 +15,7 @@
 #include "app/platform/PlatformClock.h"
 #include "app/platform/PlatformKeyState.h"
 #include "app/platform/PlatformLogFile.h"
+#include "app/platform/PortLock.h"
 #include "app/platform/RegistryPusher.h"
 #include "app/windows/AboutBox.h"
 #include "app/windows/Face.h"
@@ -103,6 +104,8 @@ private:
     TPlatformClock clock_;
     TPlatformKeyState keys_;
     TPlatformLogFileSystem logFiles_;
+    // The port's lock shared with the other programs on the PC, a scheduled harvest among them.
+    TNamedPortLock portLock_;
     // The program's settings beside the main window's storage (the journal window's, the
     // central journal's, the file export's last folder).
     TSettings settings_;

@@ -26,6 +26,7 @@
 #include "app/platform/PlatformClock.h"
 #include "app/platform/PlatformKeyState.h"
 #include "app/platform/PlatformLogFile.h"
+#include "app/platform/PortLock.h"
 #include "automation/ExcelApp.h"
 #include "bench/BenchSupport.h"
 #include "core/Utf16.h"
@@ -156,6 +157,7 @@ int HarvestBench(int com, int baud, int rounds, const std::string& folder) {
     app::TCommPortLink link(port);
     app::TPlatformClock clock;
     app::TPlatformKeyState keys;
+    app::TNamedPortLock portLock;
     app::TPlatformLogFileSystem logFiles;
     const RegionalFormats formats;
     const TLineSettings line{TLinePort("COM" + std::to_string(com)),
@@ -165,13 +167,13 @@ int HarvestBench(int com, int baud, int rounds, const std::string& folder) {
     TBenchFiles files(folder + "\\bench-harvest.xlsx");
     TNoJournal none;
     TDeviceOperations exportOps(
-        view, link, clock, keys, logFiles, ".\\VIREL1_Service.txt",
+        view, link, clock, keys, portLock, logFiles, ".\\VIREL1_Service.txt",
         [] { return std::unique_ptr<ISpreadsheet>(); }, files, none, formats);
 
     const std::string journalPath = folder + "\\bench-harvest.db";
     THeadlessView quiet;
     TNoEscape noEscape;
-    TExchange exchange(link, clock, noEscape);
+    TExchange exchange(link, clock, noEscape, portLock);
     TRun fileRun, harvestRun;
     std::string harvestSummary;
     for (int i = 0; i < rounds; ++i) {
@@ -245,6 +247,7 @@ int main(int argc, char** argv) {
     TTimedLink timed[2] = {TTimedLink(busyLink), TTimedLink(waitLink)};
     app::TPlatformClock clock;
     app::TPlatformKeyState keys;
+    app::TNamedPortLock portLock;
     app::TPlatformLogFileSystem logFiles;
     // The file export writes one file per loop: <path without .xlsx>-busy.xlsx and -wait.xlsx.
     std::string base = mode == "file" && argc > 4 ? argv[4] : "bench-archive.xlsx";
@@ -255,7 +258,7 @@ int main(int argc, char** argv) {
     TNoJournal journal;
     auto makeOps = [&](IDeviceLink& link, IFileExportPlatform& platform) {
         return std::make_unique<TDeviceOperations>(
-            view, link, clock, keys, logFiles, ".\\VIREL1_Service.txt",
+            view, link, clock, keys, portLock, logFiles, ".\\VIREL1_Service.txt",
             [] { return std::make_unique<TExcelApp>(); }, platform, journal, formats);
     };
     std::unique_ptr<TDeviceOperations> ops[2] = {makeOps(timed[0], files[0]),

@@ -1,8 +1,10 @@
 #include "journal/Journal.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <system_error>
 #include <utility>
 
@@ -539,10 +541,38 @@ TCaptureResult TJournal::Capture(const std::vector<TJournalRecord>& records,
     return HeldResult(records, rc, std::move(result));
 }
 
-// The records kept in memory, and why.
+std::vector<TJournalRecord> TJournal::NewOnes(const std::vector<TJournalRecord>& records) {
+    std::set<std::array<std::uint8_t, kRecordSize - 1>> known;
+    for (const TJournalRecord& record : held_) known.insert(record.raw);
+    std::vector<TJournalRecord> fresh;
+    bool fileReadable = database_.IsOpen();
+    for (const TJournalRecord& record : records) {
+        if (!known.insert(record.raw).second) continue;
+        if (fileReadable) {
+            try {
+                TStatement s =
+                    database_.Statement("SELECT EXISTS (SELECT 1 FROM records WHERE raw = ?1)");
+                s.Bind(1, record.raw);
+                s.First();
+                if (s.Int(0) != 0) continue;
+            } catch (const EJournal&) {
+                // A file that cannot be read now cannot tell: the rest are held, as if new.
+                fileReadable = false;
+            }
+        }
+        fresh.push_back(record);
+    }
+    return fresh;
+}
+
+// The records kept in memory, and why. Those the file or the memory holds already are not held
+// again: the counts the operator is told are then the new records', and a journal saved aside
+// at exit gets no copies of rows the journal has.
 TCaptureResult TJournal::HeldResult(const std::vector<TJournalRecord>& records, int code,
                                     TCaptureResult result) {
-    Hold(records);
+    const std::vector<TJournalRecord> fresh = NewOnes(records);
+    result.heldNew = fresh.size();
+    Hold(fresh);
     result.outcome = TCaptureOutcome::Held;
     result.held = held_.size();
     result.dropped = dropped_;

@@ -93,6 +93,9 @@ struct TCaptureResult {
     std::size_t alerts = 0;     // Written: alerts raised for the new rows (of both)
     std::size_t held = 0;       // records held in memory after the capture
     std::size_t dropped = 0;    // held records dropped so far as the oldest beyond maxHeld
+    // Held: how many of the records given are new, neither in the file nor held before; only
+    // those are held. All of them when the file cannot be read.
+    std::size_t heldNew = 0;
     THoldReason reason = THoldReason::None;
     int sqliteCode = 0;
     std::string error;
@@ -180,6 +183,8 @@ private:
     int WriteHeldAnd(const std::vector<TJournalRecord>& records, double recordAlertLevel,
                      TCaptureResult& result);
     void Hold(const std::vector<TJournalRecord>& records);
+    // The records given that neither the file, as far as it can be read, nor the memory holds.
+    std::vector<TJournalRecord> NewOnes(const std::vector<TJournalRecord>& records);
     TCaptureResult HeldResult(const std::vector<TJournalRecord>& records, int code,
                               TCaptureResult result);
     void BaseLine();

@@ -216,6 +216,17 @@ std::optional<TJournalRow> TJournalRecords::NewestOfMeter(int device) {
     return RowOf(s);
 }
 
+std::optional<std::string> TJournalRecords::NewestMeasuredOfMeter(int device) {
+    if (!HoldsMeter(device)) return std::nullopt;
+    // The same walk as NewestOfMeter's, past the rows without a time of their own.
+    TStatement s = journal_.Database().Statement(
+        "SELECT measured_at FROM records WHERE +device = ?1 AND measured_at IS NOT "
+        "NULL" VIREL_JOURNAL_ORDER " LIMIT 1");
+    s.Bind(1, device);
+    if (!s.Next()) return std::nullopt;
+    return s.Text(0);
+}
+
 std::vector<TExamRow> TJournalRecords::ExamRows(const TPeriod& period) {
     // The current annotation is the latest row of the record's history: one step into the
     // index on (record_id, id) for each record.

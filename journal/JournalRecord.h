@@ -98,6 +98,9 @@ public:
     std::vector<TJournalRow> Rows(const TPeriod& period, std::size_t offset, std::size_t count);
     // The meter's newest row by the same order; none when the journal holds none of it.
     std::optional<TJournalRow> NewestOfMeter(int device);
+    // The meter's newest time of its own ("YYYY-MM-DD HH:MM", the meter's clock); rows whose
+    // time stamp was invalid are left out. None when the journal holds no such row of it.
+    std::optional<std::string> NewestMeasuredOfMeter(int device);
     bool HoldsMeter(int device);
     // The period's records with their current annotation's kind and year of birth.
     std::vector<TExamRow> ExamRows(const TPeriod& period);

@@ -34,9 +34,13 @@ TBatchResult TJournalSink::EndBatch() {
     Captured(journal_.Capture(batch_, RecordAlertLevel()));
     batch_.clear();
     TBatchResult result;
-    result.held = last_.outcome == TCaptureOutcome::Held;
-    result.added = result.held ? 0 : last_.added;
-    result.alerts = result.held ? 0 : last_.alerts;
+    // Held: the new ones among them are kept in memory, and counted as new all the same. A
+    // batch the journal had whole needed no writing: nothing of it is held. Alerts are raised
+    // only when the records are written.
+    const bool held = last_.outcome == TCaptureOutcome::Held;
+    result.held = held && last_.heldNew > 0;
+    result.added = held ? last_.heldNew : last_.added;
+    result.alerts = held ? 0 : last_.alerts;
     return result;
 }
 
@@ -55,13 +59,11 @@ void TJournalSink::NoteClock(const MeasurementRecord& record) {
 
 std::optional<DateTime> TJournalSink::NewestTimeOf(int device) {
     try {
-        const auto newest = records_.NewestOfMeter(device);
+        // Only the meter's own clock compares with the times it sends: a record whose time was
+        // invalid has only the PC's.
+        const auto newest = records_.NewestMeasuredOfMeter(device);
         if (!newest) return std::nullopt;
-        // A record without a valid time stands where the PC first saw it, as in the journal's
-        // order.
-        const TJournalRecord& record = newest->record;
-        return JournalMinute(record.measuredAt ? *record.measuredAt
-                                               : record.firstSeen.substr(0, 16));
+        return JournalMinute(*newest);
     } catch (const EJournal&) {
         // A journal that cannot be asked warns of no gap: the harvest itself still goes on.
         return std::nullopt;

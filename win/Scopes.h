@@ -108,6 +108,12 @@ public:
         return TKernelTraits::IsNone(handle) || CloseHandle(handle) != FALSE;
     }
 };
+// A mutex this thread owns (its wait on the mutex succeeded): let go in the destructor. It holds
+// the mutex's handle without owning the handle, so it must end before the THandle that does.
+struct TMutexOwnershipTraits : TNullIsNone<HANDLE> {
+    static void Free(HANDLE mutex) { ReleaseMutex(mutex); }
+};
+using TMutexOwnership = TScoped<HANDLE, TMutexOwnershipTraits>;
 // A registry key that this program opened (never one of the predefined roots).
 using TRegKey = TScoped<HKEY, TRegKeyTraits>;
 // A window that its owner destroys when it goes.

@@ -28,10 +28,10 @@ struct TDeviceOperations final : IFaceCommands {
     // are read where they are used, so a change Windows announces reaches every text written
     // after it.
     TDeviceOperations(IFaceView& view, IDeviceLink& link, IClock& clock, IKeyState& keys,
-                      ILogFileSystem& logFiles, const std::string& logPath,
+                      IPortLock& portLock, ILogFileSystem& logFiles, const std::string& logPath,
                       SpreadsheetFactory spreadsheetFactory, IFileExportPlatform& files,
                       IRecordJournal& journal, const RegionalFormats& formats)
-        : exchange(link, clock, keys),
+        : exchange(link, clock, keys, portLock),
           actions(view, exchange, formats, state, journal),
           log(logFiles, logPath),
           periodic(view, actions, state, log, formats),

@@ -1,6 +1,8 @@
 #include "core/meter/Exchange.h"
 
 #include <array>
+#include <optional>
+#include <utility>
 
 #include "core/Errors.h"
 #include "core/meter/BusyPort.h"
@@ -17,23 +19,79 @@ std::string commands::Rd(std::uint8_t recordNumber) {
     return command;
 }
 
-bool TExchange::OpenComPort(const TLineSettings& line) {
-    if (link_.Open(line)) return true;
-    // Held by another program: its exchange ends soon (each holds the port for one exchange),
-    // so the port is asked for again rather than the action failing.
-    TBusyPortRetry retry(clock_.LocalNowMs());
-    while (link_.OpenRefusedAsBusy()) {
-        const auto pause = retry.NextPause(clock_.LocalNowMs());
+TExchange::~TExchange() {
+    // An exchange ended by an error between its opening and its closing lets go all the same.
+    for (const TLockHold& hold : lockHolds_)
+        if (hold.owned) portLock_.Release(hold.port);
+}
+
+bool TExchange::Hold(int portNumber) {
+    if (portNumber == 0) return true;
+    for (TLockHold& hold : lockHolds_) {
+        if (hold.port != portNumber) continue;
+        ++hold.holds;
+        return true;
+    }
+    const TPortLockTry got = portLock_.TryAcquire(portNumber);
+    if (got == TPortLockTry::Held) return false;
+    lockHolds_.push_back({portNumber, 1, got == TPortLockTry::Acquired});
+    return true;
+}
+
+void TExchange::LetGo(int portNumber) {
+    for (auto it = lockHolds_.begin(); it != lockHolds_.end(); ++it) {
+        if (it->port != portNumber) continue;
+        if (--it->holds > 0) return;
+        if (it->owned) portLock_.Release(portNumber);
+        lockHolds_.erase(it);
+        return;
+    }
+}
+
+template <typename Attempt>
+bool TExchange::WaitingAsForABusyPort(Attempt attempt) {
+    std::optional<TBusyPortRetry> retry;
+    for (;;) {
+        const TTry tried = attempt();
+        if (tried != TTry::Busy) return tried == TTry::Done;
+        // Held by another program: its exchange ends soon (each holds the port for one
+        // exchange, a harvest for its read), so the port is asked for again rather than the
+        // action failing.
+        if (!retry) retry.emplace(clock_.LocalNowMs());
+        const auto pause = retry->NextPause(clock_.LocalNowMs());
         if (!pause) return false;
         if (keys_.EscapeDown()) throw EProtocolCancel();
         link_.Pause(*pause);
-        if (link_.Open(line)) return true;
     }
-    return false;
+}
+
+bool TExchange::OpenComPort(const TLineSettings& line) {
+    // Opened again without a close: the earlier opening's hold ends here.
+    if (openHold_ != 0) LetGo(std::exchange(openHold_, 0));
+    const int port = line.port.Number().value_or(0);
+    return WaitingAsForABusyPort([&] {
+        if (!Hold(port)) return TTry::Busy;
+        if (link_.Open(line)) {
+            openHold_ = port;
+            return TTry::Done;
+        }
+        LetGo(port);
+        return link_.OpenRefusedAsBusy() ? TTry::Busy : TTry::Failed;
+    });
 }
 
 void TExchange::CloseComPort() {
     link_.Close();
+    if (openHold_ != 0) LetGo(std::exchange(openHold_, 0));
+}
+
+bool TExchange::HoldPort(const TLineSettings& line) {
+    const int port = line.port.Number().value_or(0);
+    return WaitingAsForABusyPort([&] { return Hold(port) ? TTry::Done : TTry::Busy; });
+}
+
+void TExchange::LetPortGo(const TLineSettings& line) {
+    LetGo(line.port.Number().value_or(0));
 }
 
 std::string TExchange::ReadString() {

@@ -3,9 +3,11 @@
 // command, wait for the reply under three timed attempts, close the port.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/meter/DeviceSeams.h"
 #include "core/meter/PortChoice.h"
+#include "core/meter/PortLock.h"
 
 namespace virel {
 
@@ -35,16 +37,28 @@ inline constexpr std::int64_t kOwedAnswerMarginMs = 300;
 
 class TExchange {
 public:
-    TExchange(IDeviceLink& link, IClock& clock, IKeyState& keys)
-        : link_(link), clock_(clock), keys_(keys) {}
+    TExchange(IDeviceLink& link, IClock& clock, IKeyState& keys, IPortLock& portLock)
+        : link_(link), clock_(clock), keys_(keys), portLock_(portLock) {}
+    ~TExchange();
+    TExchange(const TExchange&) = delete;
+    TExchange& operator=(const TExchange&) = delete;
 
-    // Applies the line's speed and port and connects; false when the port could not be opened.
-    // A text naming no port opens nothing, so the exchange then fails as with a port that
-    // cannot be opened: never the port of an earlier exchange. A port another program holds is
-    // tried again for up to kBusyPortWaitMs (core/meter/BusyPort.h); Esc down between the tries
-    // throws EProtocolCancel.
+    // Takes the port's lock (PortLock.h) and applies the line's speed and port and connects;
+    // false when the port could not be opened. A text naming no port opens nothing, so the
+    // exchange then fails as with a port that cannot be opened: never the port of an earlier
+    // exchange. A port whose lock or whose device another program holds is tried again for up
+    // to kBusyPortWaitMs (core/meter/BusyPort.h); Esc down between the tries throws
+    // EProtocolCancel. The lock is held until CloseComPort, and let go at once when the port
+    // did not open.
     [[nodiscard]] bool OpenComPort(const TLineSettings& line);
     void CloseComPort();
+
+    // Holds the lock of the line's port beyond single exchanges, until LetPortGo: a harvest
+    // holds it for its whole read, so that no other program's exchange comes between its
+    // records. Waits for another holder as OpenComPort does; false when the wait is over. The
+    // exchanges on that port meanwhile hold it again, each for itself.
+    [[nodiscard]] bool HoldPort(const TLineSettings& line);
+    void LetPortGo(const TLineSettings& line);
 
     // One read of up to kReadCount bytes; empty when nothing came.
     [[nodiscard]] std::string ReadString();
@@ -80,10 +94,50 @@ private:
     // Reads and drops whatever comes for `windowMs`.
     void DropAnswersFor(std::int64_t windowMs);
 
+    // One more hold of the port's lock: false when another program holds it. A port that no
+    // text names has no lock: nothing opens there.
+    bool Hold(int portNumber);
+    void LetGo(int portNumber);
+    // Tries `attempt` until it gives Done or Failed, pausing as for a busy port while it gives
+    // Busy: false when the wait is over or it failed.
+    enum class TTry { Done, Busy, Failed };
+    template <typename Attempt>
+    bool WaitingAsForABusyPort(Attempt attempt);
+
+    // A port's lock as this exchange holds it: how many holds (a harvest's and the exchange's
+    // inside it) and whether the system's lock is among them (none when it was unavailable).
+    struct TLockHold {
+        int port = 0;
+        int holds = 0;
+        bool owned = false;
+    };
+
     IDeviceLink& link_;
     IClock& clock_;
     IKeyState& keys_;
+    IPortLock& portLock_;
+    std::vector<TLockHold> lockHolds_;
+    int openHold_ = 0;  // the port whose lock OpenComPort holds until CloseComPort; 0 none
     std::uint32_t quickReplySize_ = 0;
+};
+
+// HoldPort for a scope: held while it lives when it converts to true. Esc while waiting throws
+// from the constructor, nothing held.
+class TPortHold {
+public:
+    TPortHold(TExchange& exchange, const TLineSettings& line)
+        : exchange_(exchange), line_(line), held_(exchange.HoldPort(line)) {}
+    ~TPortHold() {
+        if (held_) exchange_.LetPortGo(line_);
+    }
+    TPortHold(const TPortHold&) = delete;
+    TPortHold& operator=(const TPortHold&) = delete;
+    explicit operator bool() const { return held_; }
+
+private:
+    TExchange& exchange_;
+    TLineSettings line_;
+    bool held_;
 };
 
 }  // namespace virel

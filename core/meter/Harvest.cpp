@@ -41,6 +41,10 @@ bool Earlier(const DateTime& a, const DateTime& b) {
     return ToMilliseconds(a) < ToMilliseconds(b);
 }
 
+std::int64_t MinuteOf(const DateTime& time) {
+    return ToMilliseconds(time) / 60'000;
+}
+
 std::string Replaced(std::string text, const char* mark, const std::string& value) {
     const auto at = text.find(mark);
     if (at != std::string::npos) text.replace(at, 2, value);
@@ -48,6 +52,13 @@ std::string Replaced(std::string text, const char* mark, const std::string& valu
 }
 
 }  // namespace
+
+bool MayHaveOverwritten(const THarvestResult& result) {
+    if (result.outcome != THarvestResult::Outcome::Done || result.read == 0) return false;
+    if (!result.newestJournaled || !result.oldestRead) return false;
+    return result.added == result.read &&
+           MinuteOf(*result.oldestRead) > MinuteOf(*result.newestJournaled);
+}
 
 std::string HarvestSummary(const THarvestResult& result, const std::string& port) {
     switch (result.outcome) {
@@ -90,8 +101,13 @@ THarvestResult TJournalHarvest::Harvest(const TLineSettings& line) {
     }
     const TExportRunning running(state_);
     const TActionsOff off(view_);
-    TBatch batch(journal_);
     view_.SetStatusText(texts::kStatusReading);
+    const TPortHold hold(exchange_, line);
+    if (!hold) {
+        result.outcome = THarvestResult::Outcome::NoPort;
+        return result;
+    }
+    TBatch batch(journal_);
 
     std::optional<int> meter;
     std::optional<int> otherMeter;
@@ -125,8 +141,7 @@ THarvestResult TJournalHarvest::Harvest(const TLineSettings& line) {
     result.added = kept.added;
     result.alerts = kept.alerts;
     result.held = kept.held;
-    result.mayHaveOverwritten = result.newestJournaled.has_value() && !kept.held &&
-                                result.added == static_cast<std::size_t>(kArchiveRecords);
+    result.mayHaveOverwritten = MayHaveOverwritten(result);
     return result;
 }
 

@@ -26,17 +26,25 @@ struct THarvestResult {
     };
     Outcome outcome = Outcome::Done;
     int meter = 0;
-    int otherMeter = 0;      // TwoMeters
-    std::size_t read = 0;    // records read
-    std::size_t added = 0;   // of them new to the journal
-    std::size_t alerts = 0;  // of those, the records over an alert level
-    bool held = false;       // the journal could not take them now: kept in memory
-    // Every record read was new although the journal held records of this meter: the meter's
-    // ring may have overwritten records between these two times before they were read.
+    int otherMeter = 0;        // TwoMeters
+    std::size_t read = 0;      // records read
+    std::size_t added = 0;     // of them new to the journal (kept in memory when held)
+    std::size_t alerts = 0;    // of those, the records over an alert level
+    bool held = false;         // the journal could not take them now: kept in memory
+    // The meter's ring may have overwritten records between these two times before they were
+    // read (MayHaveOverwritten).
     bool mayHaveOverwritten = false;
+    // The newest time of its own of this meter's records the journal held before, and the
+    // oldest of the records read; records without a valid time of their own are left out.
     std::optional<DateTime> newestJournaled;
     std::optional<DateTime> oldestRead;
 };
+
+// Records may have been overwritten only when every record read was new (nothing read overlaps
+// what the journal held of this meter) and the oldest read is later than the newest held, to
+// the minute the journal keeps: an archive older than the journal, or one the journal reaches
+// into, lost nothing in between.
+bool MayHaveOverwritten(const THarvestResult& result);
 
 // The status line of a harvest (and the summary line of /harvest).
 std::string HarvestSummary(const THarvestResult& result, const std::string& port);
@@ -48,13 +56,15 @@ public:
     TJournalHarvest(IFaceView& view, TMeterActions& actions, TExchange& exchange, FaceState& state,
                     IRecordJournal& journal, const RegionalFormats& formats)
         : view_(view),
+          exchange_(exchange),
           state_(state),
           journal_(journal),
           formats_(formats),
           reading_(view, actions, exchange, state, TReadingPace::Quick, TRecordSource::Harvest) {}
 
-    // Reads and keeps. Errors of the reading (Esc) leave with nothing kept. A request while an
-    // export runs does nothing (nothing read).
+    // Reads and keeps, holding the port's lock for the whole read (a port whose lock another
+    // program holds beyond the busy port's wait ends it as NoPort). Errors of the reading (Esc)
+    // leave with nothing kept. A request while an export runs does nothing (nothing read).
     THarvestResult Harvest(const TLineSettings& line);
     // A meter that does not answer the first record ends the harvest at once (NothingRead)
     // instead of after all 256 have failed: for the harvest without a window.
@@ -64,6 +74,7 @@ public:
 
 private:
     IFaceView& view_;
+    TExchange& exchange_;
     FaceState& state_;
     IRecordJournal& journal_;
     const RegionalFormats& formats_;

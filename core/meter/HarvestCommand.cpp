@@ -68,6 +68,9 @@ THarvestExit HarvestExitOf(const THarvestResult& result) {
             break;
     }
     if (result.held) return THarvestExit::JournalUnwritable;
+    // Before the warning of overwritten records: the missing ones may still be read now, by
+    // harvesting again.
+    if (result.read < static_cast<std::size_t>(kArchiveRecords)) return THarvestExit::Incomplete;
     if (result.mayHaveOverwritten) return THarvestExit::MayHaveOverwritten;
     return THarvestExit::Done;
 }
@@ -76,8 +79,7 @@ void KeptAfterAll(THarvestResult& result, std::size_t added, std::size_t alerts)
     result.held = false;
     result.added = added;
     result.alerts = alerts;
-    result.mayHaveOverwritten =
-        result.newestJournaled.has_value() && added == static_cast<std::size_t>(kArchiveRecords);
+    result.mayHaveOverwritten = MayHaveOverwritten(result);
 }
 
 std::string HarvestCommandSummary(const THarvestResult& result, const std::string& port,

@@ -47,6 +47,9 @@ enum class THarvestExit : int {
     MayHaveOverwritten = 3,
     // The command line could not be understood: nothing was done.
     BadArguments = 4,
+    // The records read are in the journal, but some of the 256 could not be read (the summary
+    // says how many): a scheduled task must not show success while records are missing.
+    Incomplete = 5,
 };
 
 struct THarvestCommand {

@@ -20,7 +20,7 @@ enum class TRecordSource {
 
 // What a batch of records became.
 struct TBatchResult {
-    std::size_t added = 0;   // records new to the journal
+    std::size_t added = 0;   // records new to the journal (also when held: those are kept)
     bool held = false;       // the journal could not take them now: kept in memory
     std::size_t alerts = 0;  // of the records written, those over an alert level
 };
@@ -38,8 +38,8 @@ public:
     // An end of measurement's record: the journal keeps how far the meter's clock is off the
     // PC's when that is more than a few minutes.
     virtual void NoteClock(const MeasurementRecord& record) = 0;
-    // The meter's newest journaled record's time (the meter's clock, or when the PC first saw
-    // a record whose own time is invalid); none when the journal holds no record of it.
+    // The meter's newest journaled time of its own (the meter's clock); records whose time is
+    // invalid are left out. None when the journal holds no such record of it.
     [[nodiscard]] virtual std::optional<DateTime> NewestTimeOf(int device) = 0;
 };
 

@@ -28,8 +28,9 @@ protected:
         fakes::FakeClock clock;
         fakes::FakeLink link{clock};
         fakes::FakeKeys keys;
+        fakes::FakePortLock portLock;
         link.answer = [&reply](const std::string&) { return reply; };
-        TExchange exchange(link, clock, keys);
+        TExchange exchange(link, clock, keys, portLock);
         FaceState state;
         const RegionalFormats formats = ReadRegionalFormats();
         TNoJournal journal;

@@ -57,7 +57,8 @@ protected:
     FakeClock clock;
     FakeLink link{clock};
     FakeKeys keys;
-    TExchange exchange{link, clock, keys};
+    fakes::FakePortLock portLock;
+    TExchange exchange{link, clock, keys, portLock};
     TLineSettings line{TLinePort("COM3"), 9600};
 };
 

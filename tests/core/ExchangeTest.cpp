@@ -24,7 +24,8 @@ protected:
     FakeClock clock;
     FakeLink link{clock};
     FakeKeys keys;
-    TExchange exchange{link, clock, keys};
+    fakes::FakePortLock portLock;
+    TExchange exchange{link, clock, keys, portLock};
 
     bool Open() { return exchange.OpenComPort(fakes::WindowLine(view)); }
     std::string meterReply = std::string(15, '\x07');

@@ -132,6 +132,20 @@ TEST(GuideTexts, TheHarvestWithoutAWindowIsExplained) {
     EXPECT_NE(guide.find(texts::kHarvestJournalUnwritable2), std::string::npos);
 }
 
+TEST(GuideTexts, TheHarvestsCodeForRecordsNotReadIsExplained) {
+    const std::string guide = GuideText();
+    ASSERT_FALSE(guide.empty()) << "no guide at " VIREL_GUIDE_PATH;
+    const std::string row =
+        "| " + std::to_string(static_cast<int>(THarvestExit::Incomplete)) + " |";
+    const std::size_t at = guide.find(row);
+    ASSERT_NE(at, std::string::npos) << row;
+    const std::string line = guide.substr(at, guide.find('\n', at) - at);
+    // The summary's own words for the records not read, after its "; ".
+    EXPECT_NE(line.find(std::string_view(texts::kStatusFileRecordsMissing).substr(2)),
+              std::string::npos)
+        << line;
+}
+
 TEST(GuideTexts, EveryControlMenuEntryAndWindowIsNamed) {
     const std::string guide = GuideText();
     ASSERT_FALSE(guide.empty()) << "no guide at " VIREL_GUIDE_PATH;

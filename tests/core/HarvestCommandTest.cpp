@@ -107,6 +107,7 @@ TEST(HarvestCommandExit, RecordsTheJournalTookOnlyWhenAskedAgainAreJudgedAsAHarv
     THarvestResult all = Done(0);
     all.held = true;
     all.newestJournaled = DateTime{2010, 1, 1, 7, 7};
+    all.oldestRead = DateTime{2010, 2, 2, 0, 0};
     KeptAfterAll(all, 256);
     EXPECT_TRUE(all.mayHaveOverwritten);
     EXPECT_EQ(HarvestExitOf(all), THarvestExit::MayHaveOverwritten);
@@ -187,7 +188,7 @@ TEST(HeadlessHarvest, TheWholeArchiveIsReadAndKeptWithoutAWindow) {
     TNoEscape keys;
     rig.keys.escape = true;  // the desk's Esc key, which a scheduled harvest never looks at
     TDeviceOperations device(
-        view, rig.link, rig.clock, keys, rig.files, OpsRig::kLogPath,
+        view, rig.link, rig.clock, keys, rig.portLock, rig.files, OpsRig::kLogPath,
         [] { return std::unique_ptr<ISpreadsheet>(); }, rig.fileExport, rig.journal, rig.formats);
     const THarvestResult result = device.harvest.Harvest({TLinePort("COM3"), 9600});
     EXPECT_EQ(result.outcome, THarvestResult::Outcome::Done);

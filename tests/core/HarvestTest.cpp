@@ -188,9 +188,52 @@ TEST_F(Harvest, RecordsMissingAndAJournalThatCannotBeWrittenAreSaid) {
     rig.journal.unwritable = true;
     rig.ops->HarvestExecute();
     EXPECT_EQ(rig.view.status,
-              std::string("В журнал добавлено 0 новых записей из 256; не прочитано записей: 1 из "
-                          "256") +
+              std::string("В журнал добавлено 255 новых записей из 256; не прочитано записей: 1 "
+                          "из 256") +
                   texts::kHarvestHeld);
+}
+
+// The warning of overwritten records: only when nothing read overlaps what the journal held of
+// the meter and the oldest read is later than the newest held, to the minute.
+TEST(HarvestGap, OnlyAllNewRecordsAllLaterThanTheJournalsNewestMayHaveBeenOverwritten) {
+    const DateTime held2025{2025, 4, 1, 9, 30, 0, 0};
+    struct TCase {
+        const char* what;
+        std::size_t read;
+        std::size_t added;
+        std::optional<DateTime> newestJournaled;
+        std::optional<DateTime> oldestRead;
+        bool warned;
+    };
+    const TCase cases[] = {
+        {"all new, later", 256, 256, held2025, DateTime{2025, 4, 2, 8, 0, 0, 0}, true},
+        {"all new, a minute later", 256, 256, held2025, DateTime{2025, 4, 1, 9, 31, 0, 0}, true},
+        {"all new, the same minute", 256, 256, held2025, DateTime{2025, 4, 1, 9, 30, 59, 0}, false},
+        {"all new, older than the journal", 256, 256, held2025, DateTime{2011, 3, 10, 5, 2, 0, 0},
+         false},
+        {"one read was journaled", 256, 255, held2025, DateTime{2025, 4, 2, 8, 0, 0, 0}, false},
+        {"an incomplete read, all new, later", 200, 200, held2025, DateTime{2025, 4, 2, 8, 0, 0, 0},
+         true},
+        {"no record of the meter journaled", 256, 256, std::nullopt,
+         DateTime{2025, 4, 2, 8, 0, 0, 0}, false},
+        {"no record read has a valid time", 256, 256, held2025, std::nullopt, false},
+    };
+    for (const TCase& c : cases) {
+        THarvestResult result;
+        result.meter = 42;
+        result.read = c.read;
+        result.added = c.added;
+        result.newestJournaled = c.newestJournaled;
+        result.oldestRead = c.oldestRead;
+        EXPECT_EQ(MayHaveOverwritten(result), c.warned) << c.what;
+        result.held = true;  // new ones held in memory are judged alike
+        EXPECT_EQ(MayHaveOverwritten(result), c.warned) << c.what << ", held";
+    }
+    THarvestResult nothing;
+    nothing.outcome = THarvestResult::Outcome::NothingRead;
+    nothing.newestJournaled = held2025;
+    nothing.oldestRead = DateTime{2025, 4, 2, 8, 0, 0, 0};
+    EXPECT_FALSE(MayHaveOverwritten(nothing));
 }
 
 }  // namespace

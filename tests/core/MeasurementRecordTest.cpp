@@ -39,8 +39,9 @@ bool Show(FakeFaceView& view, const std::vector<std::uint8_t>& bytes,
     fakes::FakeClock clock;
     fakes::FakeLink link{clock};
     fakes::FakeKeys keys;
+    fakes::FakePortLock portLock;
     link.answer = [&bytes](const std::string&) { return fakes::Bytes(bytes); };
-    TExchange exchange(link, clock, keys);
+    TExchange exchange(link, clock, keys, portLock);
     FaceState state;
     TNoJournal journal;
     TMeterActions actions(view, exchange, formats, state, journal);

@@ -288,8 +288,9 @@ TEST(MeterActionsBatch, ReadRecordLeavesGaugeAndProgressWindowToTheExport) {
     fakes::FakeClock clock;
     fakes::FakeLink link{clock};
     fakes::FakeKeys keys;
+    fakes::FakePortLock portLock;
     link.answer = OpsRig::DefaultAnswer;
-    TExchange exchange{link, clock, keys};
+    TExchange exchange{link, clock, keys, portLock};
     const RegionalFormats formats;
     FaceState state;
     state.BatchReading = true;

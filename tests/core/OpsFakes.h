@@ -20,6 +20,7 @@
 #include "core/meter/DeviceOperations.h"
 #include "core/meter/Exchange.h"
 #include "core/meter/LogFile.h"
+#include "core/meter/PortLock.h"
 #include "tests/core/FakeFaceView.h"
 
 namespace virel::fakes {
@@ -136,6 +137,37 @@ public:
     int reads = 0;
     int baud = 9600;
     int port = 2;
+};
+
+// The port's lock shared with other programs: another program holds it for the next
+// `heldElsewhere` tries, or the system gives none. Counts what this program holds.
+class FakePortLock : public IPortLock {
+public:
+    TPortLockTry TryAcquire(int portNumber) override {
+        tries.push_back(portNumber);
+        if (onTry) onTry();
+        if (unavailable) return TPortLockTry::Unavailable;
+        if (heldElsewhere > 0) {
+            --heldElsewhere;
+            return TPortLockTry::Held;
+        }
+        if (!held.insert(portNumber).second) ++acquiredTwice;
+        ++acquires;
+        return TPortLockTry::Acquired;
+    }
+    void Release(int portNumber) override {
+        releases.push_back(portNumber);
+        if (held.erase(portNumber) == 0) ++releasedUnheld;
+    }
+    std::set<int> held;  // ports whose lock this program holds now
+    int heldElsewhere = 0;
+    bool unavailable = false;
+    std::function<void()> onTry;
+    std::vector<int> tries;
+    std::vector<int> releases;
+    int acquires = 0;
+    int acquiredTwice = 0;   // a try for a lock this program held already
+    int releasedUnheld = 0;  // a release of a lock it did not hold
 };
 
 // Log files in memory: path -> contents, with switches for each failure.
@@ -285,7 +317,9 @@ public:
         batchOpen = false;
         TBatchResult result;
         if (unwritable) {
-            result.held = true;
+            // As the journal does: the new ones are held and counted, none that it has.
+            for (const TKept& kept : batch) result.added += Holds(kept) ? 0 : 1;
+            result.held = result.added > 0;
             return result;
         }
         for (const TKept& kept : batch) result.added += Add(kept) ? 1 : 0;
@@ -308,9 +342,13 @@ public:
         }
         return newest;
     }
-    bool Add(const TKept& kept) {
+    bool Holds(const TKept& kept) const {
         for (const TKept& row : rows)
-            if (row.record.raw == kept.record.raw) return false;
+            if (row.record.raw == kept.record.raw) return true;
+        return false;
+    }
+    bool Add(const TKept& kept) {
+        if (Holds(kept)) return false;
         rows.push_back(kept);
         return true;
     }
@@ -374,7 +412,7 @@ struct OpsRig {
     OpsRig() {
         link.answer = [](const std::string& command) { return DefaultAnswer(command); };
         device = std::make_unique<TDeviceOperations>(
-            view, link, clock, keys, files, kLogPath,
+            view, link, clock, keys, portLock, files, kLogPath,
             [this] { return std::make_unique<FakeSpreadsheet>(sheet); }, fileExport, journal,
             formats);
         ops = std::make_unique<FakeFace>(view, *device);
@@ -408,6 +446,7 @@ struct OpsRig {
     FakeClock clock;
     FakeLink link{clock};
     FakeKeys keys;
+    FakePortLock portLock;
     FakeLogFiles files;
     FakeSpreadsheet::Shared sheet;
     FakeFileExportPlatform fileExport;

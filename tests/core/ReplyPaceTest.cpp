@@ -135,8 +135,9 @@ TEST_F(PacedRead, NoExpectedSizeIsTheSlowRead) {
 TEST(PacedExchange, TheExchangeTakesTheQuickReplyOnlyWhileAsked) {
     fakes::FakeClock clock;
     fakes::FakeKeys keys;
+    fakes::FakePortLock portLock;
     TimedLine line;
-    TExchange exchange(line, clock, keys);
+    TExchange exchange(line, clock, keys, portLock);
 
     line.Arrive(0, 15);
     exchange.SetQuickReplySize(15);

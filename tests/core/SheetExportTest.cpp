@@ -216,7 +216,7 @@ TEST_F(ArchiveExportTest, NoSpreadsheetProgram) {
 
 TEST_F(ArchiveExportTest, FactoryFailureIsNoSpreadsheetProgram) {
     TDeviceOperations device(
-        rig.view, rig.link, rig.clock, rig.keys, rig.files, OpsRig::kLogPath,
+        rig.view, rig.link, rig.clock, rig.keys, rig.portLock, rig.files, OpsRig::kLogPath,
         []() -> std::unique_ptr<ISpreadsheet> {
             throw Exception("CoInitialize has not been called");
         },

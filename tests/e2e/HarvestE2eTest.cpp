@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/platform/RegistrySettingsStore.h"
@@ -138,6 +140,31 @@ TEST_F(HarvestE2e, TheStoredLineIsHarvestedOnceAndASecondRunAddsNothing) {
     // Code page 1251, as the log: "В журнал" is C2 20 E6 F3 F0 ED E0 EB.
     EXPECT_NE(ReadFileBytes(HarvestFile()).find("\xC2\x20\xE6\xF3\xF0\xED\xE0\xEB"),
               std::string::npos);
+}
+
+TEST_F(HarvestE2e, TwoHarvestsAtOnceOnOnePortBothEndWellAndKeepEveryRecordOnce) {
+    // Two scheduled tasks, the second started half a second after the first: one reads while
+    // the other waits for the port, so no reply of one goes to the other.
+    TProgramRun second;
+    std::thread later([&] {
+        Sleep(500);
+        second = Run(L"/harvest /port COM12 /speed 9600");
+    });
+    const TProgramRun first = Run(L"/harvest /port COM12 /speed 9600");
+    later.join();
+    EXPECT_EQ(first.exitCode, 0u) << first.output;
+    EXPECT_EQ(second.exitCode, 0u) << second.output;
+    const std::multiset<std::string> outputs = {first.output, second.output};
+    EXPECT_EQ(outputs,
+              (std::multiset<std::string>{Output(kAdded256),
+                                          Output("В журнал добавлено 0 новых записей из 256")}));
+
+    const auto rows = ReadJournal();
+    EXPECT_EQ(rows.size(), 256u);
+    EXPECT_EQ(std::set<std::vector<std::string>>(rows.begin(), rows.end()).size(), 256u)
+        << "each record once";
+    EXPECT_EQ(meter.CountReceived({0x04, 'R', 'D', 0x00}), 2) << "each read the whole archive";
+    EXPECT_EQ(FileLines().size(), 2u);
 }
 
 TEST_F(HarvestE2e, NothingHarvestedFromASilentMeterOrAPortThatIsNotThere) {

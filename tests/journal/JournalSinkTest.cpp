@@ -80,13 +80,23 @@ TEST_F(JournalSinkTest, TheMetersNewestTimeAsTheJournalHoldsIt) {
     ASSERT_TRUE(newest);
     EXPECT_EQ(ToMilliseconds(*newest), ToMilliseconds(DateTime{2025, 9, 13, 17, 45, 0, 0}));
     EXPECT_FALSE(sink.NewestTimeOf(43));
-    // A record whose own time is invalid stands where the PC first saw it (10:30 on the 14th).
+    // A record whose own time is invalid is left out: the PC's time (10:30 on the 14th) is no
+    // time of the meter's clock.
     invalid.number = 3;
     invalid.badTime = true;
     sink.Keep(invalid.Decoded(), TRecordSource::Print);
     newest = sink.NewestTimeOf(42);
     ASSERT_TRUE(newest);
-    EXPECT_EQ(ToMilliseconds(*newest), ToMilliseconds(DateTime{2025, 9, 14, 10, 30, 0, 0}));
+    EXPECT_EQ(ToMilliseconds(*newest), ToMilliseconds(DateTime{2025, 9, 13, 17, 45, 0, 0}));
+}
+
+TEST_F(JournalSinkTest, AMeterWithOnlyRecordsWithoutAValidTimeHasNoNewestTime) {
+    MeterRecord invalid;
+    invalid.device = 7;
+    invalid.badTime = true;
+    sink.Keep(invalid.Decoded(), TRecordSource::Print);
+    EXPECT_EQ(Rows(), 1);
+    EXPECT_FALSE(sink.NewestTimeOf(7));
 }
 
 TEST_F(JournalSinkTest, AMeterClockFarOffThePcsIsNoted) {
