@@ -5,6 +5,7 @@
 #include <future>
 #include <limits>
 #include <map>
+#include <tuple>
 
 #include "core/TextUtil.h"
 #include "journal/JournalSql.h"
@@ -41,7 +42,7 @@ std::string RowsSql(bool oneRoom) {
     const std::string roomFilter = oneRoom ? " AND r.room = ?" : "";
     return std::string("WITH kinds AS (") + kKindGroups +
            "), rows AS ("
-           "  SELECT r.dose_milli AS milli, k.g, k.id AS kind_id,"
+           "  SELECT r.room, r.dose_milli AS milli, k.g, k.id AS kind_id,"
            "    CASE WHEN r.current_birth_year IS NULL THEN NULL"
            "         WHEN extract(year FROM r.at_minute) - r.current_birth_year < 18 THEN k.k_child"
            "         ELSE k.k_adult END AS k"
@@ -145,6 +146,95 @@ void KindFigures(odbc::TConnection& connection, const std::string& from, const s
               [](const TKindFigures& a, const TKindFigures& b) { return a.name < b.name; });
 }
 
+// A room's catalogue as the server holds it: each kind's name, K and reference level.
+struct TServerKind {
+    std::string room;
+    TExamKind kind;
+};
+
+std::vector<TServerKind> ServerKinds(odbc::TConnection& connection, const std::string& room) {
+    odbc::TStatement kinds = connection.Prepare(
+        std::string("SELECT room, id, name, k_adult, k_child, reference_level FROM exam_kinds") +
+        (room.empty() ? "" : " WHERE room = ?") + " ORDER BY room COLLATE \"C\", id");
+    odbc::TParams p;
+    if (!room.empty()) p.Text(room);
+    kinds.Execute(p);
+    std::vector<TServerKind> found;
+    while (kinds.Fetch()) {
+        TServerKind k;
+        k.room = kinds.Text(1).value_or("");
+        k.kind.id = kinds.Int(2).value_or(0);
+        k.kind.name = kinds.Text(3).value_or("");
+        k.kind.kAdult = kinds.Double(4);
+        k.kind.kChild = kinds.Double(5);
+        k.kind.referenceLevel = kinds.Double(6);
+        found.push_back(std::move(k));
+    }
+    return found;
+}
+
+// Each room's median and 75th percentile of each kind: a query of its own on a connection of
+// its own, as the months', so that the server sorts it on another core.
+std::vector<TAuditRow> RoomFigures(const TRegistrySettings& settings, const std::string& from,
+                                   const std::string& until) {
+    odbc::TConnection connection(settings.connection, settings.password);
+    connection.Execute("SET LOCAL work_mem = '256MB'");
+    connection.Execute("SET LOCAL jit = off");
+    const std::map<std::int64_t, std::string> names = KindNames(connection);
+    odbc::TStatement figures = connection.Prepare(
+        RowsSql(false) +
+        "SELECT room, g, count(*),"
+        "  round(4 * percentile_cont(0.5) WITHIN GROUP (ORDER BY milli))::bigint,"
+        "  round(4 * percentile_cont(0.75) WITHIN GROUP (ORDER BY milli))::bigint"
+        " FROM rows WHERE g IS NOT NULL GROUP BY room, g");
+    odbc::TParams p;
+    p.Text(from);
+    p.Text(until);
+    figures.Execute(p);
+    std::vector<TAuditRow> rows;
+    while (figures.Fetch()) {
+        TAuditRow row;
+        row.room = figures.Text(1).value_or("");
+        const auto name = names.find(figures.Int(2).value_or(0));
+        if (name != names.end()) row.name = name->second;
+        row.count = figures.Int(3).value_or(0);
+        row.medianQuarter = figures.Int(4).value_or(0);
+        row.p75Quarter = figures.Int(5).value_or(0);
+        rows.push_back(std::move(row));
+    }
+    connection.Rollback();
+    return rows;
+}
+
+// The rooms side by side for each kind, with each room's own level, and the local levels with
+// the K of the clinic's catalogue: this room's, else the first room's that has the kind.
+TRoomsAudit RoomsAudit(std::vector<TAuditRow> rows, const std::vector<TServerKind>& kinds,
+                       const std::string& ownRoom) {
+    std::map<std::pair<std::string, std::string>, const TExamKind*> byRoom;
+    std::map<std::string, const TExamKind*> clinic;
+    for (const TServerKind& k : kinds) {
+        byRoom[{k.room, k.kind.name}] = &k.kind;
+        const auto known = clinic.find(k.kind.name);
+        if (known == clinic.end() || k.room == ownRoom) clinic[k.kind.name] = &k.kind;
+    }
+    for (TAuditRow& row : rows) {
+        const auto kind = byRoom.find({row.room, row.name});
+        if (kind != byRoom.end()) row.levelMilli = LevelMilliOf(kind->second->referenceLevel);
+    }
+    std::sort(rows.begin(), rows.end(), [](const TAuditRow& a, const TAuditRow& b) {
+        return std::tie(a.name, a.room) < std::tie(b.name, b.room);
+    });
+    TRoomsAudit audit{std::move(rows), {}};
+    audit.levels = LocalLevels(audit.rows);
+    for (TLocalLevel& level : audit.levels) {
+        if (const auto kind = clinic.find(level.name); kind != clinic.end()) {
+            level.kAdult = kind->second->kAdult;
+            level.kChild = kind->second->kChild;
+        }
+    }
+    return audit;
+}
+
 }  // namespace
 
 TPeriodReport RegistryReport(const TRegistrySettings& settings, const TPeriod& period,
@@ -161,11 +251,25 @@ TPeriodReport RegistryReport(const TRegistrySettings& settings, const TPeriod& p
         EnsureServerSchema(connection);
         auto months = std::async(std::launch::async, Months, std::cref(settings), std::cref(room),
                                  std::cref(from), std::cref(until));
+        std::future<std::vector<TAuditRow>> roomFigures;
+        if (room.empty()) {
+            roomFigures = std::async(std::launch::async, RoomFigures, std::cref(settings),
+                                     std::cref(from), std::cref(until));
+        }
         // The percentiles sort a year's doses: in memory rather than on the server's disk. A
         // query of a second or two gains nothing from compiling it first.
         connection.Execute("SET LOCAL work_mem = '256MB'");
         connection.Execute("SET LOCAL jit = off");
         KindFigures(connection, from, until, room, report);
+        const std::vector<TServerKind> kinds = ServerKinds(connection, room);
+        if (room.empty()) {
+            // A kind's level is each room's own: the rooms are audited one by one.
+            report.rooms = RoomsAudit(roomFigures.get(), kinds, Trimmed(settings.room));
+        } else {
+            std::vector<TExamKind> catalogue;
+            for (const TServerKind& k : kinds) catalogue.push_back(k.kind);
+            report.audit = AuditOf(report.kinds, catalogue);
+        }
         for (const TMonthFigures& f : months.get()) {
             const auto place = MonthPlace(period, f.year, f.month);
             if (!place) continue;
