@@ -136,7 +136,9 @@ TEST(RegistryAudit, EachRoomsAuditAndTheLocalLevelsAreThoseOfTheRoomsJournals) {
             EXPECT_EQ(all.rooms->levels[k].levelSixteenth, levels[k].levelSixteenth);
             // K from this room's catalogue when it has the kind.
             for (const TExamKind& own : catalogues[1]) {
-                if (own.name == levels[k].name) EXPECT_EQ(all.rooms->levels[k].kAdult, own.kAdult);
+                if (own.name == levels[k].name) {
+                    EXPECT_EQ(all.rooms->levels[k].kAdult, own.kAdult);
+                }
             }
         }
         if (period.to.month == 12) {
