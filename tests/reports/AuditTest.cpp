@@ -105,26 +105,6 @@ TEST(Audit, TheFiguresAndTheMarkOfOneKind) {
     }
 }
 
-// Every unit shows the same exact value, and the headers name the unit.
-TEST(Audit, EveryUnitShowsTheSameValueAndNamesIt) {
-    const std::vector<TExamKind> catalogue = {{1, "Вид", 0.1, 0.1, 1.235, std::nullopt}};
-    const TPeriodReport report =
-        ComputeReport(kYear, RowsOf({1, 1.001, 1.001, 1.002}, 1), catalogue);
-    const std::pair<TDoseUnit, std::vector<std::string>> units[] = {
-        {TDoseUnit::Gy, {"Вид", "4", "1.001", "1.001", "1.235", "81.1", "мало записей"}},
-        {TDoseUnit::cGy, {"Вид", "4", "100.1", "100.1", "123.5", "81.1", "мало записей"}},
-        {TDoseUnit::mGy, {"Вид", "4", "1001", "1001", "1235", "81.1", "мало записей"}},
-    };
-    for (const auto& [unit, row] : units) {
-        const TBook book = ReportBook(report, unit);
-        const TBookSheet* audit = SheetNamed(book, kAuditSheet);
-        ASSERT_NE(audit, nullptr);
-        EXPECT_EQ(Texts(audit->rows[0]), row);
-        for (std::size_t c : {2u, 3u, 4u})
-            EXPECT_NE(audit->headers[c].find(DoseUnitText(unit)), std::string::npos);
-    }
-}
-
 std::string RunPython(const std::string& command, int& status) {
     FILE* pipe = popen(command.c_str(), "r");
     std::string text;

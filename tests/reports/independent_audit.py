@@ -2,7 +2,7 @@
 """An independent check of the audit table of a report's CSV file: reads the journal the report
 was made of (argv[1]) and the CSV (argv[2], made in the unit argv[3]: Gy, cGy or mGy), calculates
 the audit with exact fractions and the standard library's median and inclusive quantiles, and
-compares it with the CSV's audit table cell by cell.
+compares it with the CSV's audit table cell by cell, the unit named in the doses' headers.
 
 Input lines (tab-separated):  kind ID NAME LEVEL  |  row DOSE KIND
 with "-" for a missing value, doses and levels as decimal texts with a point, in Gy·cm².
@@ -14,6 +14,7 @@ import sys
 from fractions import Fraction
 
 UNITS = {"Gy": (Fraction(1), 3), "cGy": (Fraction(100), 1), "mGy": (Fraction(1000), 0)}
+UNIT_TEXTS = {"Gy": "Гр·см²", "cGy": "сГр·см² (= мкГр·м²)", "mGy": "мГр·см²"}
 FEWEST = 10
 
 
@@ -61,7 +62,8 @@ def expected(journal, unit):
 
 
 def audit_table(path):
-    """The rows of the CSV's table whose header has the level's percentage column."""
+    """The header and the rows of the CSV's table whose header has the level's percentage
+    column."""
     with open(path, encoding="utf-8-sig", newline="") as source:
         lines = list(csv.reader(source, delimiter=";"))
     for i, line in enumerate(lines):
@@ -72,14 +74,18 @@ def audit_table(path):
                 if not any(row):
                     break
                 table.append(row[:width])
-            return table
-    return []
+            return line[:width], table
+    return [], []
 
 
 def main():
-    ours = audit_table(sys.argv[2])
+    header, ours = audit_table(sys.argv[2])
     theirs = expected(sys.argv[1], sys.argv[3])
     differences = 0
+    for name in header[2:5]:  # the median, the 75th percentile and the level
+        if not name.endswith(", " + UNIT_TEXTS[sys.argv[3]]):
+            print("header %s does not name the unit %s" % (name, UNIT_TEXTS[sys.argv[3]]))
+            differences += 1
     if len(ours) != len(theirs):
         print("rows: %d in the CSV, %d expected" % (len(ours), len(theirs)))
         differences += 1
