@@ -14,6 +14,7 @@
 #include "journal/Journal.h"
 #include "journal/JournalTexts.h"
 #include "registry/Registry.h"
+#include "reports/Audit.h"
 #include "reports/CatalogueCsv.h"
 #include "reports/ReportCommandLine.h"
 #include "win/Scopes.h"
@@ -69,10 +70,12 @@ int RunRegistryReport(const TReportCommand& command) {
     }
     TBook book;
     std::int64_t records = 0;
+    std::vector<TLocalLevel> levels;
     try {
         const TPeriodReport report = RegistryReport(settings, command.period, command.room);
         records = report.all.count;
         book = ReportBook(report, command.unit);
+        if (report.rooms) levels = report.rooms->levels;
     } catch (const std::exception& e) {
         std::string line = std::string("центральный журнал: ") + e.what();
         for (char& c : line) {
@@ -85,10 +88,19 @@ int RunRegistryReport(const TReportCommand& command) {
                             command.csv ? TArchiveFileType::Csv : TArchiveFileType::Xlsx, book)) {
         return Failed(kExitFile, "отчёт не записан в " + command.out + ": " + *failure);
     }
+    if (!command.levels.empty()) {
+        if (const auto failure =
+                WriteBytesFile(Widen(command.levels), LocalLevelsCatalogueCsv(levels))) {
+            return Failed(kExitFile,
+                          "местные РДУ не записаны в " + command.levels + ": " + *failure);
+        }
+    }
     WriteLineToStarter("ВИРЕЛ1 Сервис: отчёт центрального журнала (" +
                            (command.room.empty() ? std::string("все кабинеты") : command.room) +
                            ") записан в " + command.out + " (записей: " + std::to_string(records) +
-                           ")",
+                           ")" +
+                           (command.levels.empty() ? std::string()
+                                                   : "; местные РДУ записаны в " + command.levels),
                        false);
     return kExitDone;
 }

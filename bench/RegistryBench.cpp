@@ -147,10 +147,10 @@ int Report(const TRegistrySettings& settings, int rooms, int count) {
             connection.Execute("DELETE FROM annotations WHERE room LIKE 'year %'");
             connection.Execute("DELETE FROM exam_kinds WHERE room LIKE 'year %'");
             connection.Execute(
-                "INSERT INTO exam_kinds (room, id, name, k_adult, k_child) "
+                "INSERT INTO exam_kinds (room, id, name, k_adult, k_child, reference_level) "
                 "SELECT 'year ' || r, k, 'Вид ' || k, 0.01 * k, CASE WHEN k % 4 = 0 THEN NULL "
-                "ELSE 0.012 * k END FROM generate_series(0, " + n + " - 1) r, "
-                "generate_series(1, 40) k");
+                "ELSE 0.012 * k END, CASE WHEN k % 5 = 0 THEN NULL ELSE 100 + r + k END "
+                "FROM generate_series(0, " + n + " - 1) r, generate_series(1, 40) k");
             connection.Execute(
                 "INSERT INTO records (room, raw, device, number, measured_at, dose, first_seen, "
                 "source) SELECT 'year ' || (g % " + n + "), "
@@ -178,10 +178,13 @@ int Report(const TRegistrySettings& settings, int rooms, int count) {
         const double allSeconds = Seconds(start);
         start = Clock::now();
         const TPeriodReport one = RegistryReport(settings, year, "year 7");
-        std::printf("a year's report, all rooms: %lld records, %zu kinds in %.2f s; one room: "
-                    "%lld records in %.2f s\n",
-                    static_cast<long long>(all.all.count), all.kinds.size(), allSeconds,
-                    static_cast<long long>(one.all.count), Seconds(start));
+        std::printf("a year's report, all rooms: %lld records, %zu kinds, the audit of %zu rooms' "
+                    "kinds and %zu local levels in %.2f s; one room: %lld records, the audit of "
+                    "%zu kinds in %.2f s\n",
+                    static_cast<long long>(all.all.count), all.kinds.size(),
+                    all.rooms ? all.rooms->rows.size() : 0, all.rooms ? all.rooms->levels.size() : 0,
+                    allSeconds, static_cast<long long>(one.all.count), one.audit.size(),
+                    Seconds(start));
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <string_view>
 
 namespace virel {
 
@@ -57,6 +58,32 @@ std::string ReportHeadline(const TPeriodReport& report) {
 
 std::string ReportFileName(const TPeriod& period) {
     return texts::kReportFileName + PeriodFileDates(period);
+}
+
+bool OffersLocalLevels(const TPeriodReport& report) {
+    if (!report.rooms) return false;
+    return std::any_of(report.rooms->levels.begin(), report.rooms->levels.end(),
+                       [](const TLocalLevel& level) {
+                           return level.rooms > 0 && level.LevelMilli() > 0;
+                       });
+}
+
+std::string LocalLevelsFileName(const TPeriod& period) {
+    return texts::kReportLevelsFileName + PeriodFileDates(period);
+}
+
+std::string CsvPathOf(const std::string& path) {
+    const auto ending = [&](std::string_view tail) {
+        if (path.size() < tail.size()) return false;
+        for (std::size_t i = 0; i < tail.size(); ++i) {
+            const char c = path[path.size() - tail.size() + i];
+            if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != tail[i]) return false;
+        }
+        return true;
+    };
+    if (ending(".csv")) return path;
+    if (ending(".xlsx")) return path.substr(0, path.size() - 5) + ".csv";
+    return path + ".csv";
 }
 
 }  // namespace virel

@@ -31,6 +31,11 @@ inline constexpr char kReportRecords[] = ", записей: ";          // after
 inline constexpr char kReportSaved[] = "Отчёт записан в файл ";  // the path follows
 inline constexpr char kReportNotSaved[] = "Отчёт не записан";
 inline constexpr char kReportFileName[] = "Отчёт ";  // the dates follow
+// The local levels of the rooms' medians, offered for the catalogue.
+inline constexpr char kReportSaveLevels[] = "Сохранить как &каталог...";
+inline constexpr char kReportLevelsSaved[] = "Местные РДУ записаны в файл ";  // the path follows
+inline constexpr char kReportLevelsNotSaved[] = "Местные РДУ не записаны";
+inline constexpr char kReportLevelsFileName[] = "Местные РДУ ";  // the dates follow
 }  // namespace texts
 
 // What a source gives: the report, or the reason there is none (one line for the window).
@@ -65,5 +70,13 @@ std::vector<TReportViewTable> ReportViewTables(const TBook& book, char decimalSe
 std::string ReportHeadline(const TPeriodReport& report);
 // "Отчёт 01.09.2025-30.09.2025" (no ending): the name the save dialog proposes.
 std::string ReportFileName(const TPeriod& period);
+
+// Whether the report has a local level to offer for the catalogue (over the registry's rooms).
+bool OffersLocalLevels(const TPeriodReport& report);
+// "Местные РДУ 01.01.2025-31.12.2025" (no ending).
+std::string LocalLevelsFileName(const TPeriod& period);
+// The catalogue is a CSV file whatever type the save dialog was left at: the path with its
+// ending made ".csv".
+std::string CsvPathOf(const std::string& path);
 
 }  // namespace virel

@@ -95,6 +95,27 @@ std::optional<std::int64_t> EffectiveNano(std::int64_t milli, int examYear,
     return milli * micro;
 }
 
+std::vector<TAuditRow> AuditOf(const std::vector<TKindFigures>& kinds,
+                               const std::vector<TExamKind>& catalogue) {
+    std::map<std::int64_t, const TDoseFigures*> figures;
+    for (const TKindFigures& kind : kinds) figures[kind.kindId] = &kind.figures;
+    std::vector<TAuditRow> rows;
+    for (const TExamKind& kind : catalogue) {
+        const auto level = LevelMilliOf(kind.referenceLevel);
+        if (!level) continue;
+        TAuditRow row{kind.name, {}, 0, 0, 0, level};
+        if (const auto found = figures.find(kind.id); found != figures.end()) {
+            row.count = found->second->count;
+            row.medianQuarter = found->second->medianQuarter;
+            row.p75Quarter = found->second->p75Quarter;
+        }
+        rows.push_back(std::move(row));
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const TAuditRow& a, const TAuditRow& b) { return a.name < b.name; });
+    return rows;
+}
+
 TPeriodReport ComputeReport(const TPeriod& period, const std::vector<TExamRow>& rows,
                             const std::vector<TExamKind>& catalogue) {
     TPeriodReport report;
@@ -131,6 +152,7 @@ TPeriodReport ComputeReport(const TPeriod& period, const std::vector<TExamRow>& 
               [](const TKindFigures& a, const TKindFigures& b) { return a.name < b.name; });
     report.withoutKind = without.Finish();
     report.all = all.Finish();
+    report.audit = AuditOf(report.kinds, catalogue);
     return report;
 }
 

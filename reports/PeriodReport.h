@@ -15,6 +15,7 @@
 
 #include "journal/Annotations.h"
 #include "journal/Journal.h"
+#include "reports/Audit.h"
 
 namespace virel {
 
@@ -52,6 +53,10 @@ struct TPeriodReport {
     TDoseFigures withoutKind;         // no kind, or a kind no longer in the catalogue
     TDoseFigures all;
     std::vector<TMonthFigures> months;  // every month of the period, in order, also empty ones
+    // The kinds that have a reference level, by name, also those without records in the period.
+    std::vector<TAuditRow> audit;
+    // Over the central registry's rooms together: each room's audit instead, and the local levels.
+    std::optional<TRoomsAudit> rooms;
 };
 
 // Every month from the period's first to its last, in order, each without records yet: the
@@ -74,6 +79,11 @@ std::int64_t PercentileQuarter(const std::vector<std::int64_t>& sorted, int quar
 // kind's K for the patient's age group.
 std::optional<std::int64_t> EffectiveNano(std::int64_t milli, int examYear,
                                           std::optional<int> birthYear, const TExamKind& kind);
+
+// The audit's rows: each kind of the catalogue that has a reference level, with the figures of
+// `kinds` (the report's, by kind id), by name.
+std::vector<TAuditRow> AuditOf(const std::vector<TKindFigures>& kinds,
+                               const std::vector<TExamKind>& catalogue);
 
 // Throws virel::Exception when a total would not fit (doses and K far beyond any real ones).
 TPeriodReport ComputeReport(const TPeriod& period, const std::vector<TExamRow>& rows,

@@ -20,7 +20,7 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 
 constexpr char kUsage[] =
     "/report /from ГГГГ-ММ-ДД /to ГГГГ-ММ-ДД /out ФАЙЛ.xlsx|ФАЙЛ.csv [/unit Gy|cGy|mGy] "
-    "[/registry [/connection \"строка подключения\"] [/room ИМЯ]]";
+    "[/registry [/connection \"строка подключения\"] [/room ИМЯ | /levels ФАЙЛ.csv]]";
 
 // The catalogue's one switch: the file.
 TReportCommand CatalogueCommand(const std::vector<std::string>& arguments) {
@@ -80,7 +80,8 @@ TReportCommand ReportCommand(const std::vector<std::string>& arguments) {
                                                         {"unit", true},
                                                         {"registry"},
                                                         {"connection", true},
-                                                        {"room", true}});
+                                                        {"room", true},
+                                                        {"levels", true}});
     if (switches.fault) return fail(SwitchFaultText(*switches.fault) + "; нужно: " + kUsage);
     const auto from = switches.Value("from"), to = switches.Value("to"),
                out = switches.Value("out");
@@ -88,13 +89,20 @@ TReportCommand ReportCommand(const std::vector<std::string>& arguments) {
     if (auto error = ReadPeriod(*from, *to, command.period); !error.empty()) return fail(error);
     command.registry = switches.Has("registry");
     if (!command.registry) {
-        for (const char* only : {"room", "connection"}) {
+        for (const char* only : {"room", "connection", "levels"}) {
             if (switches.Has(only))
                 return fail(std::string("/") + only + " — только вместе с /registry");
         }
     }
     command.room = switches.Value("room").value_or("");
     command.connection = switches.Value("connection");
+    command.levels = switches.Value("levels").value_or("");
+    if (!command.levels.empty()) {
+        // The local levels are of all rooms' medians: one room has no such thing.
+        if (switches.Has("room")) return fail("/levels — только для всех кабинетов, без /room");
+        if (!EndsWith(Lower(command.levels), ".csv"))
+            return fail("/levels «" + command.levels + "»: файл каталога должен быть .csv");
+    }
     if (auto error = ReadOutput(*out, switches.Value("unit"), command); !error.empty())
         return fail(error);
     return command;

@@ -2,13 +2,14 @@
 // The report's and the catalogue's command lines, for a scheduled monthly report without a
 // window:
 //   VIREL1_Service.exe /report /from YYYY-MM-DD /to YYYY-MM-DD /out FILE.xlsx|FILE.csv [/unit
-//   Gy|cGy|mGy] [/registry [/connection "…"] [/room NAME]]
+//   Gy|cGy|mGy] [/registry [/connection "…"] [/room NAME | /levels LEVELS.csv]]
 //   VIREL1_Service.exe /catalogue FILE.csv [/accept]
 // /accept takes a catalogue whose K is questioned (above 3 mSv/(Gy·cm²)); without it such a
 // file is refused (kExitCatalogue) with its lines named.
 // /registry makes the report from the central registry's server (all rooms, or the room named)
 // instead of the local journal; /connection stands in for the stored connection for this run,
-// as for /push (the stored password still applies).
+// as for /push (the stored password still applies). /levels also writes the local reference
+// levels of all rooms' medians as a catalogue file, for /catalogue or the catalogue's import.
 // Switches begin with "/" or "-" and are matched without regard to letter case, as Windows
 // programs do (core/CommandSwitches.h).
 #include <optional>
@@ -42,6 +43,7 @@ struct TReportCommand {
     bool registry = false;  // Report: from the central registry's server
     std::string room;       // Report from the registry: this room only (all when empty)
     std::optional<std::string> connection;  // Report from the registry: instead of the stored
+    std::string levels;  // Report from all rooms: the local levels' catalogue, when not empty
     std::string file;                       // Catalogue: the file to import
     bool accept = false;                    // Catalogue: a questioned K is taken as it is
 };

@@ -30,6 +30,51 @@ std::vector<TBookCell> KindRow(const std::string& name, const TDoseFigures& f, T
     return row;
 }
 
+std::vector<TBookCell> AuditCells(const TAuditRow& a, bool withRoom, TDoseUnit unit) {
+    std::vector<TBookCell> row{TBookCell::Of(a.name)};
+    if (withRoom) row.push_back(TBookCell::Of(a.room));
+    row.push_back(TBookCell::Count(a.count));
+    row.push_back(a.count > 0 ? QuarterDoseCell(a.medianQuarter, unit) : TBookCell::Blank());
+    row.push_back(a.count > 0 ? QuarterDoseCell(a.p75Quarter, unit) : TBookCell::Blank());
+    row.push_back(a.levelMilli ? DoseCell(*a.levelMilli, unit) : TBookCell::Blank());
+    const auto percent = MedianPercentTenths(a);
+    row.push_back(percent ? TBookCell::Fixed(*percent, 1) : TBookCell::Blank());
+    const std::string mark = AuditMarkText(AuditMarkOf(a));
+    row.push_back(mark.empty() ? TBookCell::Blank() : TBookCell::Of(mark));
+    return row;
+}
+
+TBookSheet AuditSheet(const TPeriodReport& report, const std::vector<TAuditRow>& rows,
+                      bool withRoom, TDoseUnit unit) {
+    const std::string u = ", " + DoseUnitText(unit);
+    TBookSheet sheet;
+    sheet.name = withRoom ? kRoomsAuditSheet : kAuditSheet;
+    sheet.title = ReportTitle(report.period);
+    sheet.headers = {"Вид исследования"};
+    if (withRoom) sheet.headers.push_back("Кабинет");
+    sheet.headers.insert(sheet.headers.end(),
+                         {"Число исследований", "Медиана ДАП" + u, "75-й процентиль ДАП" + u,
+                          "РДУ" + u, "Медиана, % РДУ", "Превышение"});
+    for (const TAuditRow& row : rows) sheet.rows.push_back(AuditCells(row, withRoom, unit));
+    return sheet;
+}
+
+TBookSheet LocalLevelsSheet(const TPeriodReport& report, const std::vector<TLocalLevel>& levels,
+                            TDoseUnit unit) {
+    TBookSheet sheet;
+    sheet.name = kLocalLevelsSheet;
+    sheet.title = ReportTitle(report.period);
+    sheet.headers = {"Вид исследования",
+                     "Кабинетов (от " + std::to_string(kAuditMinRecords) + " исследований)",
+                     "Местный РДУ (75-й процентиль медиан кабинетов), " + DoseUnitText(unit)};
+    for (const TLocalLevel& level : levels) {
+        sheet.rows.push_back({TBookCell::Of(level.name), TBookCell::Count(level.rooms),
+                              level.rooms > 0 ? DoseCell(level.LevelMilli(), unit)
+                                              : TBookCell::Blank()});
+    }
+    return sheet;
+}
+
 }  // namespace
 
 std::optional<TDoseUnit> DoseUnitOfName(std::string_view name) {
@@ -116,6 +161,14 @@ TBook ReportBook(const TPeriodReport& report, TDoseUnit unit) {
     }
     months.chart = TBookChart{"Суммарный ДАП по месяцам" + u, "Суммарный ДАП" + u, 2};
     book.sheets.push_back(std::move(months));
+
+    // A clinic that has set no level gets no audit to read.
+    if (report.rooms) {
+        book.sheets.push_back(AuditSheet(report, report.rooms->rows, true, unit));
+        book.sheets.push_back(LocalLevelsSheet(report, report.rooms->levels, unit));
+    } else if (!report.audit.empty()) {
+        book.sheets.push_back(AuditSheet(report, report.audit, false, unit));
+    }
     return book;
 }
 

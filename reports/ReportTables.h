@@ -29,12 +29,17 @@ TBookCell MeanEffectiveCell(std::int64_t nano, std::int64_t count);
 std::string ReportTitle(const TPeriod& period);
 
 // Two tables: by kind of examination (the kinds, then the records without a kind, then all of
-// them) and by month, with the chart of the monthly total DAP.
+// them) and by month, with the chart of the monthly total DAP. Then the audit against the
+// reference levels when there is one: the kinds' (kAuditSheet), or over the registry's rooms
+// together each room's (kRoomsAuditSheet) and the local levels (kLocalLevelsSheet).
 TBook ReportBook(const TPeriodReport& report, TDoseUnit unit);
 
 inline constexpr char kKindsSheet[] = "По видам исследований";
 inline constexpr char kMonthsSheet[] = "По месяцам";
 inline constexpr char kWithoutKindRow[] = "Без вида исследования";
 inline constexpr char kAllRow[] = "Всего";
+inline constexpr char kAuditSheet[] = "Аудит по РДУ";
+inline constexpr char kRoomsAuditSheet[] = "Аудит по кабинетам";
+inline constexpr char kLocalLevelsSheet[] = "Местные РДУ";
 
 }  // namespace virel

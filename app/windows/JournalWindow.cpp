@@ -754,7 +754,8 @@ void TJournalWindowHost::Run() {
 
 void TJournalWindowHost::RunWindow(HANDLE ready) {
     INITCOMMONCONTROLSEX controls{sizeof(controls),
-                                  ICC_DATE_CLASSES | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+                                  ICC_DATE_CLASSES | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES |
+                                      ICC_TAB_CLASSES};
     InitCommonControlsEx(&controls);
     // The objects bound to this thread, made here and only here. The save dialog needs COM on
     // the thread that shows it; made at the first export.

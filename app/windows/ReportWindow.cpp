@@ -32,6 +32,18 @@ constexpr TDoseUnit kUnits[] = {TDoseUnit::Gy, TDoseUnit::cGy, TDoseUnit::mGy};
 // The columns' widths at 96 dpi: the kind's name wide, the figures narrower.
 constexpr int kKindWidths[] = {170, 70, 90, 80, 80, 70, 80, 80};
 constexpr int kMonthWidths[] = {120, 140, 200};
+constexpr int kAuditWidths[] = {170, 80, 90, 110, 80, 90, 110};
+constexpr int kRoomsAuditWidths[] = {150, 100, 80, 90, 110, 80, 90, 110};
+constexpr int kLevelsWidths[] = {170, 170, 330};
+
+// The columns' widths of a table by its name.
+std::pair<const int*, std::size_t> WidthsOf(const std::string& table) {
+    if (table == kKindsSheet) return {kKindWidths, std::size(kKindWidths)};
+    if (table == kAuditSheet) return {kAuditWidths, std::size(kAuditWidths)};
+    if (table == kRoomsAuditSheet) return {kRoomsAuditWidths, std::size(kRoomsAuditWidths)};
+    if (table == kLocalLevelsSheet) return {kLevelsWidths, std::size(kLevelsWidths)};
+    return {kMonthWidths, std::size(kMonthWidths)};
+}
 
 void SetPicker(HWND picker, const DateTime& day) {
     SYSTEMTIME time{};
@@ -139,8 +151,12 @@ void TReportWindow::CreateControls() {
                               kIdHeadline);
     Label(layout, self, kKindsSheet, {8, 58, 724, 13}, kIdKindsLabel);
     kinds_ = List(layout, self, {8, 74, 724, 170}, kIdKinds);
-    Label(layout, self, kMonthsSheet, {8, 252, 724, 13}, kIdMonthsLabel);
-    months_ = List(layout, self, {8, 268, 724, 160}, kIdMonths);
+    tabs_ = CreateControl(layout, WC_TABCONTROLW, L"", WS_TABSTOP, {8, 250, 724, 22}, self,
+                          kIdTables);
+    months_ = List(layout, self, {8, 272, 724, 158}, kIdMonths);
+    saveLevels_ = CreateControl(layout, L"BUTTON", Widen(texts::kReportSaveLevels).c_str(),
+                                BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, {420, 438, 150, 25},
+                                self, kIdSaveLevels);
     kindColumns_.emplace(kinds_, std::vector<int>(std::begin(kKindWidths), std::end(kKindWidths)));
     monthColumns_.emplace(months_,
                           std::vector<int>(std::begin(kMonthWidths), std::end(kMonthWidths)));
@@ -187,6 +203,7 @@ void TReportWindow::Start() {
     working_ = true;
     again_ = false;
     EnableWindow(save_, FALSE);
+    EnableWindow(saveLevels_, FALSE);
     SetText(headline_, texts::kReportComputing);
     const HWND window = Handle();
     // The thread gets copies: the window may change its controls meanwhile.
@@ -216,6 +233,7 @@ void TReportWindow::Finished() {
     }
     if (!outcome->report) {
         report_.reset();
+        tables_.clear();
         SendMessageW(kinds_, LVM_DELETEALLITEMS, 0, 0);
         SendMessageW(months_, LVM_DELETEALLITEMS, 0, 0);
         SetText(headline_, texts::kReportFailed + outcome->error);
@@ -226,18 +244,46 @@ void TReportWindow::Finished() {
 }
 
 void TReportWindow::ShowReport() {
-    const std::vector<TReportViewTable> tables =
-        ReportViewTables(ReportBook(*report_, reportUnit_), decimalSeparator_);
-    Fill(kinds_, tables[0]);
-    Fill(months_, tables[1]);
+    tables_ = ReportViewTables(ReportBook(*report_, reportUnit_), decimalSeparator_);
+    Fill(kinds_, tables_[0]);
+    ShowTabs();
     SetText(headline_, ReportHeadline(*report_));
     EnableWindow(save_, TRUE);
+    EnableWindow(saveLevels_, OffersLocalLevels(*report_) ? TRUE : FALSE);
+}
+
+void TReportWindow::ShowTabs() {
+    const LRESULT chosen = SendMessageW(tabs_, TCM_GETCURSEL, 0, 0);
+    SendMessageW(tabs_, TCM_DELETEALLITEMS, 0, 0);
+    for (std::size_t t = 1; t < tables_.size(); ++t) {
+        std::wstring name = Widen(tables_[t].name);
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = name.data();
+        SendMessageW(tabs_, TCM_INSERTITEMW, t - 1, reinterpret_cast<LPARAM>(&item));
+    }
+    const LRESULT count = SendMessageW(tabs_, TCM_GETITEMCOUNT, 0, 0);
+    SendMessageW(tabs_, TCM_SETCURSEL, chosen >= 0 && chosen < count ? chosen : 0, 0);
+    ShowChosenTable();
+}
+
+void TReportWindow::ShowChosenTable() {
+    const LRESULT chosen = SendMessageW(tabs_, TCM_GETCURSEL, 0, 0);
+    if (chosen < 0 || static_cast<std::size_t>(chosen) + 1 >= tables_.size()) return;
+    Fill(months_, tables_[static_cast<std::size_t>(chosen) + 1]);
 }
 
 void TReportWindow::Fill(HWND list, const TReportViewTable& table) {
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
     while (SendMessageW(list, LVM_DELETECOLUMN, 0, 0)) {
+    }
+    // The lower list shows one table after another: each its own designed widths, and what
+    // the operator dragged is kept while the same table stays shown.
+    if (list == months_ && table.name != monthsTable_) {
+        const auto [widths, known] = WidthsOf(table.name);
+        monthColumns_.emplace(months_, std::vector<int>(widths, widths + known));
+        monthsTable_ = table.name;
     }
     for (std::size_t c = 0; c < table.headers.size(); ++c) {
         std::wstring header = Widen(table.headers[c]);
@@ -297,6 +343,23 @@ void TReportWindow::SaveExecute() {
     SetText(headline_, texts::kReportNotSaved);
 }
 
+void TReportWindow::SaveLevelsExecute() {
+    if (!report_ || !OffersLocalLevels(*report_)) return;
+    const std::string csv = LocalLevelsCatalogueCsv(report_->rooms->levels);
+    auto choice = platform_.ChooseFile(LocalLevelsFileName(report_->period));
+    while (choice) {
+        const std::string path = CsvPathOf(choice->path);
+        const auto failure = WriteBytesFile(Widen(path), csv);
+        if (!failure) {
+            SetText(headline_, texts::kReportLevelsSaved + path);
+            return;
+        }
+        if (!platform_.AskForAnotherName(path, *failure)) break;
+        choice = platform_.ChooseFile(LocalLevelsFileName(report_->period));
+    }
+    SetText(headline_, texts::kReportLevelsNotSaved);
+}
+
 LRESULT TReportWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_NOTIFY: {
@@ -306,6 +369,7 @@ LRESULT TReportWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             if ((header.hwndFrom == from_ || header.hwndFrom == to_) &&
                 header.code == DTN_DATETIMECHANGE)
                 Request();
+            if (header.hwndFrom == tabs_ && header.code == TCN_SELCHANGE) ShowChosenTable();
             return 0;
         }
         case WM_COMMAND:
@@ -314,6 +378,8 @@ LRESULT TReportWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 Request();
             } else if (LOWORD(wParam) == kIdSave && HIWORD(wParam) == BN_CLICKED) {
                 SaveExecute();
+            } else if (LOWORD(wParam) == kIdSaveLevels && HIWORD(wParam) == BN_CLICKED) {
+                SaveLevelsExecute();
             } else if (LOWORD(wParam) == IDCANCEL) {
                 Close();  // Esc and "Закрыть"
             }

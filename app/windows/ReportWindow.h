@@ -3,9 +3,11 @@
 // it, modeless: the journal stays usable beside it, several reports may be open, and they go
 // when the journal window goes. the source of the report (this room's journal; more sources come as more entries of
 // "Источник"), the period (this month at first) and the unit of DAP; the report's tables by
-// kind of examination (the records without a kind in a row of their own) and by month, the
-// same texts as its files; and "Сохранить..." to xlsx or CSV through the same writers as the
-// command line's report.
+// kind of examination (the records without a kind in a row of their own) above, and below it on
+// tabs the others (by month; the audit against the reference levels when there is one), the
+// same texts as its files; "Сохранить..." to xlsx or CSV through the same writers as the
+// command line's report; and over the registry's rooms together "Сохранить как каталог..."
+// for the local levels.
 //
 // A report over years of records takes up to a second: it is made on a thread of its own,
 // which runs the source's function alone, and the window stays responsive meanwhile. A change
@@ -41,9 +43,10 @@ public:
         kIdHeadline,
         kIdKindsLabel,
         kIdKinds,
-        kIdMonthsLabel,
-        kIdMonths,
+        kIdMonths,  // the list below, which shows the table its tab chooses
         kIdSave,
+        kIdTables,  // the tabs of the tables after the kinds': by month, the audit, ...
+        kIdSaveLevels,
     };
 
     // `sources`: at least one; the first is chosen. `platform`: the journal window's save
@@ -65,6 +68,8 @@ public:
 
     // Saves the report shown to a file the operator chooses.
     void SaveExecute();
+    // Saves the local levels of the report shown (all rooms of the registry) as a catalogue.
+    void SaveLevelsExecute();
     bool Busy() const { return working_; }
 
 protected:
@@ -79,6 +84,9 @@ private:
     void ShowReport();
     void Close();
     void Fill(HWND list, const TReportViewTable& table);
+    // The tabs of the tables after the kinds', the one chosen kept where it still is.
+    void ShowTabs();
+    void ShowChosenTable();
     void Join();
     void AddSources();
 
@@ -122,12 +130,15 @@ private:
     // The report shown, with what it was asked for.
     std::optional<TPeriodReport> report_;
     TDoseUnit reportUnit_ = TDoseUnit::Gy;
+    std::vector<TReportViewTable> tables_;  // the report shown, as the lists show it
 
     // The two lists' columns, fitted to their headers; a width dragged stays for the next
     // report too.
     std::optional<TListColumns> kindColumns_, monthColumns_;
+    std::string monthsTable_;  // the table the lower list shows now
     HWND source_ = nullptr, from_ = nullptr, to_ = nullptr, unitBox_ = nullptr, headline_ = nullptr,
-         kinds_ = nullptr, months_ = nullptr, save_ = nullptr;
+         kinds_ = nullptr, months_ = nullptr, save_ = nullptr, tabs_ = nullptr,
+         saveLevels_ = nullptr;
 };
 
 }  // namespace virel::app

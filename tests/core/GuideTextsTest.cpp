@@ -21,7 +21,9 @@
 #include "forms/ReportView.h"
 #include "journal/JournalTexts.h"
 #include "registry/PushSchedule.h"
+#include "reports/Audit.h"
 #include "reports/DoseSheet.h"
+#include "reports/ReportTables.h"
 #include "serial/SerialTrace.h"
 #include "storage/ProgramSettings.h"
 
@@ -258,6 +260,30 @@ TEST(GuideTexts, TheCentralJournalsDialogAndLineAreExplained) {
     for (const char* text : {"TCentralJournal", "`Connection`", "`Room`", "`Password`",
                              "CryptProtectData"}) {
         EXPECT_NE(guide.find(text), std::string::npos) << text;
+    }
+}
+
+// The audit against the reference levels: its tables, marks and the local levels' catalogue,
+// the button and its lines, and the switch that writes it without a window.
+TEST(GuideTexts, TheAuditAndTheLocalLevelsAreExplained) {
+    const std::string guide = GuideText();
+    ASSERT_FALSE(guide.empty()) << "no guide at " VIREL_GUIDE_PATH;
+    const auto plain = [](std::string text) {
+        std::string caption;
+        for (const char c : text) {
+            if (c != '&') caption += c;
+        }
+        while (!caption.empty() && caption.back() == ' ') caption.pop_back();
+        return caption;
+    };
+    for (const std::string& text :
+         {std::string(kAuditSheet), std::string(kRoomsAuditSheet), std::string(kLocalLevelsSheet),
+          AuditMarkText(TAuditMark::Above), AuditMarkText(TAuditMark::FewRecords),
+          std::string(kLevelsCatalogueHeader), std::string(texts::kReportSaveLevels),
+          std::string(texts::kReportLevelsSaved), std::string(texts::kReportLevelsNotSaved),
+          std::string(texts::kReportLevelsFileName), std::string("/levels"),
+          std::string("Медиана, % РДУ"), std::string("Превышение")}) {
+        EXPECT_NE(guide.find(plain(text)), std::string::npos) << text;
     }
 }
 

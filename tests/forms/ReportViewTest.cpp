@@ -120,5 +120,29 @@ TEST(ReportView, TheTablesShowTheFilesCellsInTheChosenUnit) {
     EXPECT_EQ(ReportFileName({{2025, 9, 1}, {2025, 9, 30}}), "Отчёт 01.09.2025-30.09.2025");
 }
 
+// The local levels are offered only when a kind has one, and saved as a CSV whatever type the
+// save dialog was left at.
+TEST(ReportView, TheLocalLevelsAreOfferedWhenThereAreSomeAndSavedAsCsv) {
+    TPeriodReport rooms = ComputeReport({{2025, 1, 1}, {2025, 12, 31}}, {}, {});
+    EXPECT_FALSE(OffersLocalLevels(rooms)) << "one room's report has no local level";
+    rooms.rooms = TRoomsAudit{{{"ОГК", "1", 9, 2800, 2800, std::nullopt}}, {}};
+    rooms.rooms->levels = LocalLevels(rooms.rooms->rows);
+    EXPECT_FALSE(OffersLocalLevels(rooms)) << "no room with ten records: no level";
+    rooms.rooms->rows[0].count = 10;
+    rooms.rooms->levels = LocalLevels(rooms.rooms->rows);
+    EXPECT_TRUE(OffersLocalLevels(rooms));
+
+    EXPECT_EQ(LocalLevelsFileName({{2025, 1, 1}, {2025, 12, 31}}),
+              "Местные РДУ 01.01.2025-31.12.2025");
+    const std::pair<const char*, const char*> paths[] = {
+        {"C:\\Физик\\Местные РДУ.csv", "C:\\Физик\\Местные РДУ.csv"},
+        {"C:\\Физик\\Местные РДУ.CSV", "C:\\Физик\\Местные РДУ.CSV"},
+        {"C:\\Физик\\Местные РДУ.xlsx", "C:\\Физик\\Местные РДУ.csv"},
+        {"C:\\Физик\\Местные РДУ.XLSX", "C:\\Физик\\Местные РДУ.csv"},
+        {"C:\\Физик\\РДУ", "C:\\Физик\\РДУ.csv"},
+    };
+    for (const auto& [chosen, written] : paths) EXPECT_EQ(CsvPathOf(chosen), written) << chosen;
+}
+
 }  // namespace
 }  // namespace virel

@@ -119,5 +119,31 @@ TEST(ReportCommandLine, TheCatalogueTakesAQuestionedKOnlyWithAccept) {
               std::string::npos);
 }
 
+// The local levels of all rooms' medians go to a catalogue file of their own, only from all
+// rooms of the registry.
+TEST(ReportCommandLine, TheLocalLevelsFileGoesWithTheRegistrysReportOfAllRooms) {
+    const std::vector<std::string> report = {"/report", "/from", "2025-01-01", "/to",
+                                             "2025-12-31", "/out", "год.xlsx"};
+    const auto with = [&](std::vector<std::string> more) {
+        std::vector<std::string> arguments = report;
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return ParseReportCommand(arguments);
+    };
+    const TReportCommand levels = with({"/registry", "/Levels", "Местные РДУ.CSV"});
+    EXPECT_EQ(levels.error, "");
+    EXPECT_EQ(levels.levels, "Местные РДУ.CSV");
+    EXPECT_EQ(with({"/registry"}).levels, "") << "none unless asked";
+    const std::pair<std::vector<std::string>, std::string> wrong[] = {
+        {{"/levels", "a.csv"}, "только вместе с /registry"},
+        {{"/registry", "/room", "1", "/levels", "a.csv"}, "без /room"},
+        {{"/registry", "/levels", "a.xlsx"}, "/levels «a.xlsx»"},
+        {{"/registry", "/levels"}, "после /levels нет значения"},
+    };
+    for (const auto& [more, says] : wrong) {
+        const TReportCommand command = with(more);
+        EXPECT_NE(command.error.find(says), std::string::npos) << command.error;
+    }
+}
+
 }  // namespace
 }  // namespace virel
