@@ -60,7 +60,8 @@ TEST_P(HarvestCounts, TheLineCountsTheNewRecordsAndWhatWentWhere) {
     }
     TJournal journal(Path(), clock);
     ASSERT_EQ(journal.Open().outcome, writable ? TOpenOutcome::Opened : TOpenOutcome::Newer);
-    TJournalSink sink(journal, clock, waker);
+    TNoAlertWaker noAlerts;
+    TJournalSink sink(journal, clock, waker, noAlerts, 0);
     sink.BeginBatch();
     for (int n = 0; n < 256; ++n) sink.Keep(ArchiveRecord(n).Decoded(), TRecordSource::Harvest);
     const TBatchResult kept = sink.EndBatch();
