@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "forms/AlertNotice.h"
+#include "forms/JournalView.h"
 #include "tests/journal/JournalTestSupport.h"
 
 namespace virel {
@@ -109,6 +110,30 @@ TEST(AlertNotice, ShowsWhenAlertsWaitChangesWithThemAndGoesWhenNoneIsLeft) {
     for (const auto& c : cases)
         EXPECT_EQ(NextNoticeStep(c.visible, c.shown, c.now), c.step)
             << c.visible << " " << c.shown.count << " " << c.now.count;
+}
+
+TEST(AlertNotice, TheJournalWindowMarksAlertRowsAndShowsThemAlone) {
+    TAlertRow kind = Alert(2, 2, 300, TAlertLevel::Kind, 150);
+    kind.kindName = "Таз";
+    kind.recordId = Alert(1, 1, 300).recordId;  // the record's second alert
+    const TAlertMarks marks = AlertMarksOf({Alert(1, 1, 300), kind, Alert(3, 3, 250)},
+                                           TDoseUnit::Gy);
+    ASSERT_EQ(marks.size(), 2u);
+    EXPECT_EQ(marks.at(101), "порог для всех записей: 200 Гр·см²; порог вида «Таз»: 150 Гр·см²");
+    EXPECT_EQ(marks.at(103), "порог для всех записей: 200 Гр·см²");
+    EXPECT_EQ(AlertMarksOf({Alert(1, 1, 300)}, TDoseUnit::mGy).at(101),
+              "порог для всех записей: 200000 мГр·см²");
+
+    std::vector<TJournalRow> rows(5);  // newest first, as the list shows them
+    for (std::size_t n = 0; n < rows.size(); ++n) rows[n].id = 105 - static_cast<int>(n);
+    const std::vector<TJournalRow> only = AlertRowsOnly(rows, marks);
+    ASSERT_EQ(only.size(), 2u);
+    EXPECT_EQ(only[0].id, 103);
+    EXPECT_EQ(only[1].id, 101);
+    EXPECT_TRUE(AlertRowsOnly(rows, {}).empty());
+
+    EXPECT_EQ(MarkedDoseText("258.45", true), "! 258.45");
+    EXPECT_EQ(MarkedDoseText("258.45", false), "258.45");
 }
 
 class AlertAcknowledge : public ::testing::Test {
