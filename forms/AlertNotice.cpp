@@ -43,8 +43,9 @@ std::string AlertLevelText(const TAlertRow& alert, TDoseUnit unit) {
 
 std::string AlertLineText(const TAlertRow& alert, TDoseUnit unit, const RegionalFormats& formats) {
     return texts::kAlertMeter + std::to_string(alert.device) + texts::kAlertNumber +
-           std::to_string(alert.number) + ", " + DateTimeToText(TimeOfMinute(alert.minute), formats) +
-           " — " + DoseInUnitText(alert.dose, unit) + " (" + AlertLevelText(alert, unit) + ")";
+           std::to_string(alert.number) + ", " +
+           DateTimeToText(TimeOfMinute(alert.minute), formats) + " — " +
+           DoseInUnitText(alert.dose, unit) + " (" + AlertLevelText(alert, unit) + ")";
 }
 
 TJournalRow JournalRowOfAlert(const TAlertRow& alert) {
@@ -70,7 +71,8 @@ TAlertNotice AlertNoticeOf(const std::vector<TAlertRow>& unacknowledged, TDoseUn
         notice.lines.push_back(AlertLineText(alert, unit, formats));
         notice.shownIds.push_back(alert.alertId);
     }
-    if (notice.count > shown) notice.lines.push_back(texts::kAlertMore + std::to_string(notice.count - shown));
+    if (notice.count > shown)
+        notice.lines.push_back(texts::kAlertMore + std::to_string(notice.count - shown));
     const TAlertRow& newest = unacknowledged.back();
     notice.recordId = newest.recordId;
     notice.record = JournalRowOfAlert(newest);
@@ -81,8 +83,8 @@ TNoticeStep NextNoticeStep(bool visible, const TAlertNotice& shown, const TAlert
     if (now.count == 0) return visible ? TNoticeStep::Hide : TNoticeStep::None;
     if (!visible) return TNoticeStep::Show;
     // The texts compared, not only the ids: the unit may have changed in the journal window.
-    const bool same = shown.count == now.count && shown.shownIds == now.shownIds &&
-                      shown.lines == now.lines;
+    const bool same =
+        shown.count == now.count && shown.shownIds == now.shownIds && shown.lines == now.lines;
     return same ? TNoticeStep::None : TNoticeStep::Update;
 }
 

@@ -35,8 +35,8 @@ inline constexpr char kAlertNotKept[] = "Не сохранено: ";  // the jou
 inline constexpr std::size_t kAlertNoticeLines = 4;
 
 struct TAlertNotice {
-    std::size_t count = 0;   // every unacknowledged alert; 0: the window goes
-    std::string countText;   // "Оповещений: 3"
+    std::size_t count = 0;           // every unacknowledged alert; 0: the window goes
+    std::string countText;           // "Оповещений: 3"
     std::vector<std::string> lines;  // the newest first, then "и ещё 2" when more wait
     // The alerts whose lines are shown: what "Принято" acknowledges. Those the operator has not
     // read (beyond the lines, or raised since the window last changed) stay and are shown next.

@@ -58,8 +58,8 @@ HWND TAlertWindow::Create() {
     CreateHandle(
         {kClassName, LoadCursorW(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
         Widen(texts::kAlertCaption).c_str(), WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN,
-        WS_EX_TOPMOST | WS_EX_TOOLWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth,
-        kClientHeight, nullptr);
+        WS_EX_TOPMOST | WS_EX_TOOLWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight,
+        nullptr);
     if (!Handle()) return nullptr;
     CreateControls();
     // The lower right corner of the work area: away from the main window's buttons.
@@ -82,8 +82,8 @@ void TAlertWindow::CreateControls() {
                            kIdCount);
     lines_ = CreateControl(Layout(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX, {8, 26, 584, 78}, self,
                            kIdLines);
-    CreateControl(Layout(), L"STATIC", Widen(texts::kAlertNote).c_str(), SS_LEFT,
-                  {8, 114, 70, 13}, self, kIdNoteLabel);
+    CreateControl(Layout(), L"STATIC", Widen(texts::kAlertNote).c_str(), SS_LEFT, {8, 114, 70, 13},
+                  self, kIdNoteLabel);
     note_ = CreateControl(Layout(), L"EDIT", L"", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP,
                           {80, 110, 512, 21}, self, kIdNote, WS_EX_CLIENTEDGE);
     SendMessageW(note_, EM_LIMITTEXT, kNoteLength, 0);
@@ -169,12 +169,11 @@ void TAlertWindow::AnnotateExecute() {
         SetText(problem_, e.what());
         return;
     }
-    TAnnotationDialog dialog(Application(), RecordSummaryText(row, formats_), kinds,
-                             FieldsOfAnnotation(current, kinds), year,
-                             [this, &row, year, &privacy](const TAnnotationInput& input) {
-                                 return AnnotationFaultText(
-                                     annotations_.Annotate(row.id, input, privacy), year);
-                             });
+    TAnnotationDialog dialog(
+        Application(), RecordSummaryText(row, formats_), kinds, FieldsOfAnnotation(current, kinds),
+        year, [this, &row, year, &privacy](const TAnnotationInput& input) {
+            return AnnotationFaultText(annotations_.Annotate(row.id, input, privacy), year);
+        });
     if (!dialog.Create(Handle())) return;
     annotating_ = true;
     const bool saved = dialog.ShowModal();

@@ -662,7 +662,8 @@ LRESULT TJournalWindow::OnNotify(const NMHDR& header) {
                 auto& tip = *reinterpret_cast<NMLVGETINFOTIPW*>(const_cast<NMHDR*>(&header));
                 const std::wstring mark = Widen(AlertMark(static_cast<std::size_t>(tip.iItem)));
                 if (!mark.empty() && tip.pszText && tip.cchTextMax > 0) {
-                    wcsncpy(tip.pszText, mark.c_str(), static_cast<std::size_t>(tip.cchTextMax) - 1);
+                    wcsncpy(tip.pszText, mark.c_str(),
+                            static_cast<std::size_t>(tip.cchTextMax) - 1);
                     tip.pszText[tip.cchTextMax - 1] = L'\0';
                 }
                 return 0;

@@ -102,10 +102,10 @@ TEST(AlertNotice, ShowsWhenAlertsWaitChangesWithThemAndGoesWhenNoneIsLeft) {
         const TAlertNotice& now;
         TNoticeStep step;
     } cases[] = {
-        {false, none, none, TNoticeStep::None},      {true, one, none, TNoticeStep::Hide},
-        {false, none, one, TNoticeStep::Show},       {false, one, one, TNoticeStep::Show},
-        {true, one, one, TNoticeStep::None},         {true, one, two, TNoticeStep::Update},
-        {true, two, one, TNoticeStep::Update},       {true, one, oneInMGy, TNoticeStep::Update},
+        {false, none, none, TNoticeStep::None}, {true, one, none, TNoticeStep::Hide},
+        {false, none, one, TNoticeStep::Show},  {false, one, one, TNoticeStep::Show},
+        {true, one, one, TNoticeStep::None},    {true, one, two, TNoticeStep::Update},
+        {true, two, one, TNoticeStep::Update},  {true, one, oneInMGy, TNoticeStep::Update},
     };
     for (const auto& c : cases)
         EXPECT_EQ(NextNoticeStep(c.visible, c.shown, c.now), c.step)
@@ -116,8 +116,8 @@ TEST(AlertNotice, TheJournalWindowMarksAlertRowsAndShowsThemAlone) {
     TAlertRow kind = Alert(2, 2, 300, TAlertLevel::Kind, 150);
     kind.kindName = "Таз";
     kind.recordId = Alert(1, 1, 300).recordId;  // the record's second alert
-    const TAlertMarks marks = AlertMarksOf({Alert(1, 1, 300), kind, Alert(3, 3, 250)},
-                                           TDoseUnit::Gy);
+    const TAlertMarks marks =
+        AlertMarksOf({Alert(1, 1, 300), kind, Alert(3, 3, 250)}, TDoseUnit::Gy);
     ASSERT_EQ(marks.size(), 2u);
     EXPECT_EQ(marks.at(101), "порог для всех записей: 200 Гр·см²; порог вида «Таз»: 150 Гр·см²");
     EXPECT_EQ(marks.at(103), "порог для всех записей: 200 Гр·см²");
