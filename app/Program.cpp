@@ -70,6 +70,7 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
           [](TPushQueue& queue, const TRegistrySettings& settings) {
               return PushWaiting(queue, settings);
           }),
+      alertNotice_(JournalWindowParts(journal_.Path(), settings_, clock_, pusher_)),
       journalSink_(journal_, clock_, pusher_, alertNotice_,
                    ReadJournalSettings(settings_).recordAlertLevel),
       journalWindow_(
@@ -80,6 +81,7 @@ TProgram::TProgram(TApplication& application, RegionalFormats formats, std::stri
 
 TProgram::~TProgram() {
     journalWindow_.Close();
+    alertNotice_.Close();
     pusher_.Stop();
     progressBar_.reset();
     aboutBox_.reset();
@@ -96,6 +98,7 @@ void TProgram::SaveUnwrittenLines() {
     // The main window is gone: its journal window goes with it, and the pusher stops, before the
     // journal is written.
     journalWindow_.Close();
+    alertNotice_.Close();
     pusher_.Stop();
     if (!operations_) return;  // Create failed before the window had its operations
     const std::string userLog = UserLogFilePath();
@@ -138,6 +141,7 @@ bool TProgram::Create() {
     OpenJournal();
     // After the journal was brought forward on this thread: the pusher's connection finds it so.
     pusher_.Start();
+    alertNotice_.Start(formats_);
     face_ = std::make_unique<TFace>(
         application_, *aboutBox_, *progressBar_,
         [this](TFace& face) -> IFaceCommands& { return CreateOperations(face); },

@@ -18,6 +18,7 @@
 #include "app/platform/PortLock.h"
 #include "app/platform/RegistryPusher.h"
 #include "app/windows/AboutBox.h"
+#include "app/windows/AlertWindow.h"
 #include "app/windows/Face.h"
 #include "app/windows/JournalWindow.h"
 #include "app/windows/ProgressBar.h"
@@ -76,6 +77,8 @@ public:
     TJournal& Journal() { return journal_; }
     // The window "Журнал доз" (Ctrl+J), on a thread of its own.
     TJournalWindowHost& JournalWindow() { return journalWindow_; }
+    // The notice "Высокая доза", on a thread of its own.
+    TAlertWindowHost& AlertNotice() { return alertNotice_; }
     // The pusher to the central registry, on a thread of its own.
     TRegistryPusher& RegistryPusher() { return pusher_; }
     const std::string& ProgramDir() const { return programDir_; }
@@ -115,8 +118,10 @@ private:
     // After the journal: its thread and that thread's own connection end first. Started once
     // the journal was opened (and brought forward) at start.
     TRegistryPusher pusher_;
-    // Told of the alerts a capture raised: nothing shows them yet beyond the journal's window.
-    TNoAlertWaker alertNotice_;
+    // The notice "Высокая доза", on a thread of its own: told of the alerts a capture raised,
+    // and looking at the journal for those another process raised. Started once the journal
+    // was opened (and brought forward) at start.
+    TAlertWindowHost alertNotice_;
     // What the device side captures; a capture that wrote rows wakes the pusher, one that
     // raised alerts tells alertNotice_.
     TJournalSink journalSink_;

@@ -128,6 +128,10 @@ TArchiveSheet JournalSheetIn(const std::vector<TJournalRow>& rows, const TPeriod
     return sheet;
 }
 
+std::string DoseInUnitText(double dose, TDoseUnit unit) {
+    return MilliText(std::llround(dose * 1000), unit) + " " + ShortUnitText(unit);
+}
+
 std::string TotalsTextIn(const TPeriodTotals& totals, TDoseUnit unit) {
     if (unit == TDoseUnit::Gy) return TotalsText(totals);
     return texts::kJournalShown + std::to_string(totals.count) + texts::kJournalShownDose +

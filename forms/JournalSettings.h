@@ -64,6 +64,8 @@ std::string JournalDoseText(const TJournalRow& row, TDoseUnit unit);
 // the unit in the dose column's header: cGy·cm² and mGy·cm² from the meter's thousandths, exact.
 TArchiveSheet JournalSheetIn(const std::vector<TJournalRow>& rows, const TPeriod& period,
                              const RegionalFormats& formats, TDoseUnit unit);
+// A DAP in Gy·cm² in the unit, with the unit: "258.45 Гр·см²", "258450 мГр·см²".
+std::string DoseInUnitText(double dose, TDoseUnit unit);
 // "Записей за период: 12, сумма доз: 34567 сГр·см²".
 std::string TotalsTextIn(const TPeriodTotals& totals, TDoseUnit unit);
 

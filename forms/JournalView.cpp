@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "forms/AlertNotice.h"
+
 namespace virel {
 
 const std::array<const char*, kJournalColumns>& JournalColumnHeaders() {
@@ -249,6 +251,27 @@ std::vector<int> ParseColumnWidths(const std::string& text, std::size_t count) {
         at = end + 1;
     }
     return widths.size() == count ? widths : none;
+}
+
+TAlertMarks AlertMarksOf(const std::vector<TAlertRow>& alerts, TDoseUnit unit) {
+    TAlertMarks marks;
+    for (const TAlertRow& alert : alerts) {
+        std::string& mark = marks[alert.recordId];
+        mark += (mark.empty() ? "" : "; ") + AlertLevelText(alert, unit);
+    }
+    return marks;
+}
+
+std::vector<TJournalRow> AlertRowsOnly(const std::vector<TJournalRow>& rows,
+                                       const TAlertMarks& marks) {
+    std::vector<TJournalRow> only;
+    for (const TJournalRow& row : rows)
+        if (marks.count(row.id)) only.push_back(row);
+    return only;
+}
+
+std::string MarkedDoseText(const std::string& dose, bool alert) {
+    return alert ? texts::kAlertMark + dose : dose;
 }
 
 }  // namespace virel

@@ -8,13 +8,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
 #include "core/export/ArchiveSheet.h"
 #include "core/DateTimeFormat.h"
 #include "core/Regional.h"
+#include "journal/Alerts.h"
 #include "journal/Journal.h"
+#include "reports/ReportTables.h"
 
 namespace virel {
 
@@ -50,6 +53,9 @@ inline constexpr char kJournalSheetTitleTo[] = " по ";
 inline constexpr char kJournalExportName[] = "Журнал доз ";  // the dates follow
 inline constexpr char kJournalExported[] = "Выгружено записей: ";  // count, " в файл ", path
 inline constexpr char kJournalExportedTo[] = " в файл ";
+// The rows whose records raised a high-dose alert: marked, and shown alone on request.
+inline constexpr char kAlertsOnly[] = "Только оповещения";
+inline constexpr char kAlertMark[] = "! ";  // before the dose
 }  // namespace texts
 
 enum class TJournalColumn { Time, Meter, Number, Dose, Error, Source };
@@ -118,6 +124,16 @@ TArchiveSheet JournalSheet(const std::vector<TJournalRow>& rows, const TPeriod& 
 // another count) reads as none dragged.
 std::string ColumnWidthsText(const std::vector<int>& widths);
 std::vector<int> ParseColumnWidths(const std::string& text, std::size_t count);
+
+// The period's alerts by their record: the levels it went over, for the row's tip
+// ("порог для всех записей: 200 Гр·см²; порог вида «Таз»: 150 Гр·см²").
+using TAlertMarks = std::unordered_map<std::int64_t, std::string>;
+TAlertMarks AlertMarksOf(const std::vector<TAlertRow>& alerts, TDoseUnit unit);
+// The rows of the records that raised an alert, in the order given.
+std::vector<TJournalRow> AlertRowsOnly(const std::vector<TJournalRow>& rows,
+                                       const TAlertMarks& marks);
+// A dose cell with the alert's mark before it when the record raised one.
+std::string MarkedDoseText(const std::string& dose, bool alert);
 
 // "Журнал доз 01.09.2025-30.09.2025" (no ending).
 std::string JournalFileName(const TPeriod& period);

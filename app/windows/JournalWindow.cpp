@@ -41,6 +41,7 @@ enum TControlId : int {
     kIdThisYear,
     kIdWholeJournal,
     kIdShowOutside,
+    kIdAlertsOnly,
 };
 
 // The menu "Период": its entries in the order of TQuickPeriod.
@@ -143,6 +144,8 @@ HWND TJournalWindow::Create() {
     AppendMenuW(periods, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(periods, MF_STRING | MF_GRAYED, kIdShowOutside,
                 (Widen(texts::kPeriodShowOutside) + L"\tCtrl+G").c_str());
+    AppendMenuW(periods, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(periods, MF_STRING, kIdAlertsOnly, Widen(texts::kAlertsOnly).c_str());
     AppendMenuW(bar.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(periods),
                 Widen(texts::kPeriodMenu).c_str());
     CreateHandle(
@@ -194,7 +197,7 @@ void TJournalWindow::CreateControls() {
                           LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP | WS_VSCROLL,
                           {8, 88, 724, 270}, self, kIdList, WS_EX_CLIENTEDGE);
     SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-                 LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
+                 LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
     const auto& headers = JournalColumnHeaders();
     for (std::size_t c = 0; c < kListColumns; ++c) {
         std::wstring header = Widen(c == static_cast<std::size_t>(TJournalColumn::Dose)
@@ -274,6 +277,7 @@ void TJournalWindow::Reload(bool keepPlace) {
             totalsValue_ = records_.Totals(period_);
             count_ = static_cast<std::size_t>(std::max<std::int64_t>(0, totalsValue_.count));
             SetText(totals_, TotalsTextIn(totalsValue_, settings_.unit));
+            LoadAlerts();
             drifts = ClockDriftTexts(clockNotes_.Drifts());
         }
     } catch (const std::exception& e) {
@@ -314,6 +318,36 @@ void TJournalWindow::Reload(bool keepPlace) {
     SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list_, nullptr, TRUE);
     newest_ = NewestId();
+}
+
+void TJournalWindow::LoadAlerts() {
+    alertMarks_ = AlertMarksOf(TAlerts(journal_).InPeriod(period_), settings_.unit);
+    if (!alertsOnly_) return;
+    // Few records raise alerts: the period's rows are read once and those kept whole, so the
+    // list never pages for them.
+    std::vector<TJournalRow> rows = AlertRowsOnly(records_.Rows(period_, 0, count_), alertMarks_);
+    TPeriodTotals shown{static_cast<std::int64_t>(rows.size()), 0};
+    for (const TJournalRow& row : rows) {
+        shown.dose += row.record.dose;
+        kinds_[row.id] = KindCellText(annotations_.Current(row.id));
+    }
+    count_ = rows.size();
+    SetText(totals_, TotalsTextIn(shown, settings_.unit));
+    cache_.Store(0, std::move(rows));
+}
+
+void TJournalWindow::AlertsOnlyExecute() {
+    alertsOnly_ = !alertsOnly_;
+    CheckMenuItem(GetMenu(Handle()), kIdAlertsOnly,
+                  MF_BYCOMMAND | (alertsOnly_ ? MF_CHECKED : MF_UNCHECKED));
+    Reload(false);
+}
+
+std::string TJournalWindow::AlertMark(std::size_t row) {
+    const TJournalRow* at = RowAt(row);
+    if (!at) return {};
+    const auto mark = alertMarks_.find(at->id);
+    return mark == alertMarks_.end() ? std::string() : mark->second;
 }
 
 void TJournalWindow::ShowLink() {
@@ -613,11 +647,24 @@ LRESULT TJournalWindow::OnNotify(const NMHDR& header) {
                                   : CellText(index, static_cast<TJournalColumn>(item.iSubItem)));
                     if (item.iSubItem == static_cast<int>(TJournalColumn::Dose)) {
                         const TJournalRow* row = RowAt(index);
-                        cell_ = row ? Widen(JournalDoseText(*row, settings_.unit)) : std::wstring();
+                        cell_ = row ? Widen(MarkedDoseText(JournalDoseText(*row, settings_.unit),
+                                                           alertMarks_.count(row->id) > 0))
+                                    : std::wstring();
                     }
                     wcsncpy(item.pszText, cell_.c_str(),
                             static_cast<std::size_t>(item.cchTextMax) - 1);
                     item.pszText[item.cchTextMax - 1] = L'\0';
+                }
+                return 0;
+            }
+            case LVN_GETINFOTIPW: {
+                // The levels a marked row's record went over.
+                auto& tip = *reinterpret_cast<NMLVGETINFOTIPW*>(const_cast<NMHDR*>(&header));
+                const std::wstring mark = Widen(AlertMark(static_cast<std::size_t>(tip.iItem)));
+                if (!mark.empty() && tip.pszText && tip.cchTextMax > 0) {
+                    wcsncpy(tip.pszText, mark.c_str(),
+                            static_cast<std::size_t>(tip.cchTextMax) - 1);
+                    tip.pszText[tip.cchTextMax - 1] = L'\0';
                 }
                 return 0;
             }
@@ -662,6 +709,8 @@ LRESULT TJournalWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 ReportExecute();
             } else if (LOWORD(wParam) == kIdCopySheet) {
                 CopyDoseSheetExecute();
+            } else if (LOWORD(wParam) == kIdAlertsOnly) {
+                AlertsOnlyExecute();
             } else if (LOWORD(wParam) == kIdShowOutside) {
                 ShowOutsideExecute();
             } else if (const auto* quick = std::find(std::begin(kQuickPeriodIds),

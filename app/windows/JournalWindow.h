@@ -135,6 +135,12 @@ public:
     const TJournalSettings& Settings() const { return settings_; }
     // The dialog "Центральный журнал"; the pusher reads the settings again when they are stored.
     void RegistryExecute();
+    // "Только оповещения": the period's rows whose records raised a high-dose alert, alone, or
+    // all rows again.
+    void AlertsOnlyExecute();
+    bool AlertsOnly() const { return alertsOnly_; }
+    // The levels the row's record went over (its tip); empty when it raised no alert.
+    std::string AlertMark(std::size_t row);
 
     HWND List() const { return list_; }
     // The list's column widths the operator dragged (at 96 dpi, 0: not dragged), as stored.
@@ -171,6 +177,7 @@ private:
     void LookAtQueue(bool changed);
     void NoticeOutside();
     void Offer(std::optional<TPeriod> period);
+    void LoadAlerts();
 
     TJournal& journal_;
     // What the window reads and writes of the journal, on its connection.
@@ -192,6 +199,8 @@ private:
     // The newest row id seen: the rows after it came since (none before the first look).
     std::optional<std::int64_t> lastSeenId_;
     std::optional<TPeriod> offered_;  // the period the status line offers
+    bool alertsOnly_ = false;
+    TAlertMarks alertMarks_;  // the period's alerts by record, read with the rows
     TQueueWatch queueWatch_;
     // The report windows open; one the operator closed is let go at the next message.
     std::vector<std::unique_ptr<TReportWindow>> reports_;

@@ -12,6 +12,7 @@
 #include "core/Utf16.h"
 #include "core/meter/DeviceTexts.h"
 #include "core/meter/HarvestCommand.h"
+#include "forms/AlertNotice.h"
 #include "forms/AnnotationForm.h"
 #include "forms/CatalogueForm.h"
 #include "forms/JournalSettings.h"
@@ -285,6 +286,22 @@ TEST(GuideTexts, TheAuditAndTheLocalLevelsAreExplained) {
           std::string("Медиана, % РДУ"), std::string("Превышение")}) {
         EXPECT_NE(guide.find(plain(text)), std::string::npos) << text;
     }
+}
+
+TEST(GuideTexts, TheHighDoseNoticeAndWhatToDoWithItAreExplained) {
+    const std::string guide = GuideText();
+    ASSERT_FALSE(guide.empty()) << "no guide at " VIREL_GUIDE_PATH;
+    for (const char* text :
+         {texts::kAlertCaption, texts::kAlertAnnotate, texts::kAlertAcknowledge,
+          texts::kAlertLevelRecord, texts::kAlertLevelKind, texts::kAlertsOnly}) {
+        EXPECT_NE(guide.find(text), std::string::npos) << text;
+    }
+    for (const char* text : {texts::kAlertCount, texts::kAlertMore, texts::kAlertNotKept}) {
+        EXPECT_NE(guide.find(Quoted(text)), std::string::npos) << text;
+    }
+    std::string note = Caption(Widen(texts::kAlertNote).c_str());
+    note.pop_back();  // the label's colon: the guide names the field
+    EXPECT_NE(guide.find("«" + note + "»"), std::string::npos) << note;
 }
 
 }  // namespace
