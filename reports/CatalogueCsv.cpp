@@ -280,6 +280,86 @@ TDecoded Decoded(std::string_view bytes) {
     return decoded;
 }
 
+// The header's columns in the file's order, the first three always the name and the two K;
+// why the header is refused, empty when it is taken.
+std::string ReadHeader(std::vector<std::string> header, std::vector<THeaderColumn>& columns,
+                       TKindColumns& present) {
+    // The header as written, apart from empty fields a spreadsheet program adds after it.
+    while (header.size() > 3 && header.back().empty()) header.pop_back();
+    if (header.size() < 3 || header[0] != "Вид исследования")
+        return "заголовок должен быть «" + std::string(kCatalogueHeader) + "»";
+    columns.push_back({THeaderColumn::Kind::Name});
+    bool seen[6] = {true, false, false, false, false, false};
+    for (std::size_t c = 1; c < header.size(); ++c) {
+        std::string error;
+        const auto column = ReadHeaderField(header[c], error);
+        if (!column) return error;
+        const auto at = static_cast<std::size_t>(column->kind);
+        if ((c <= 2) != (column->kind == THeaderColumn::Kind::KAdult ||
+                         column->kind == THeaderColumn::Kind::KChild) ||
+            (c == 1) != (column->kind == THeaderColumn::Kind::KAdult)) {
+            return "заголовок должен начинаться с «" + std::string(kCatalogueHeader) + "»";
+        }
+        if (seen[at]) return "столбец «" + header[c] + "» указан дважды";
+        seen[at] = true;
+        columns.push_back(*column);
+    }
+    present.referenceLevel = seen[3];
+    present.alertLevel = seen[4];
+    present.preventive = seen[5];
+    return {};
+}
+
+// One row's kind from its fields (as many as the columns); why the row is refused, empty when
+// it is taken. A K above kQuestionedK puts the row's line among the questioned.
+std::string ReadKind(const std::vector<std::string>& fields,
+                     const std::vector<THeaderColumn>& columns,
+                     const std::vector<std::string>& header, int line,
+                     std::set<std::string>& names, TExamKind& kind, std::vector<int>& questioned) {
+    kind.name = Trimmed(fields[0], kFieldBlanks);
+    if (kind.name.empty()) return "пустое название вида исследования";
+    if (kind.name.find_first_of("\r\n") != std::string::npos)
+        return "перевод строки в названии вида исследования";
+    if (!names.insert(kind.name).second) return "вид исследования «" + kind.name + "» уже был выше";
+    for (std::size_t c = 1; c < columns.size(); ++c) {
+        const std::string value = Trimmed(fields[c], kFieldBlanks);
+        if (value.empty()) continue;
+        const THeaderColumn& column = columns[c];
+        // The header's column name, without its unit, in what the operator reads.
+        const std::string name = Trimmed(header[c].substr(0, header[c].find(',')), kFieldBlanks);
+        std::string error;
+        std::optional<double> number;
+        switch (column.kind) {
+            case THeaderColumn::Kind::Name:
+                break;
+            case THeaderColumn::Kind::KAdult:
+            case THeaderColumn::Kind::KChild:
+                number = ParseK(value, error, column.perUnit);
+                if (number && *number > kQuestionedK &&
+                    (questioned.empty() || questioned.back() != line))
+                    questioned.push_back(line);
+                (column.kind == THeaderColumn::Kind::KAdult ? kind.kAdult : kind.kChild) = number;
+                break;
+            case THeaderColumn::Kind::Reference:
+            case THeaderColumn::Kind::Alert:
+                number = ParseLevel(value, error, column.perUnit);
+                (column.kind == THeaderColumn::Kind::Reference ? kind.referenceLevel
+                                                               : kind.alertLevel) = number;
+                break;
+            case THeaderColumn::Kind::Preventive:
+                if (value == kCataloguePreventiveYes || value == "Да" || value == "ДА" ||
+                    value == "1") {
+                    kind.preventive = true;
+                } else if (value != "нет" && value != "Нет" && value != "НЕТ" && value != "0") {
+                    return name + " «" + value + "»: нужно «да», «нет» или пусто";
+                }
+                continue;
+        }
+        if (!number) return name + " «" + value + "»: " + error;
+    }
+    return {};
+}
+
 }  // namespace
 
 std::optional<double> ParseKText(const std::string& text, std::string& error) {
@@ -344,35 +424,9 @@ TCatalogueParse ParseCatalogueCsv(std::string_view bytes) {
     if (!decoded.fault.empty()) return fail(LineAt(bytes, decoded.faultAt), decoded.fault);
     const std::vector<TCsvRow> rows = Rows(decoded.text);
     if (rows.empty()) return fail(1, "нет заголовка «" + std::string(kCatalogueHeader) + "»");
-    // The columns in the file's order, the first three always these.
     std::vector<THeaderColumn> columns;
-    {
-        // The header as written, apart from empty fields a spreadsheet program adds after it.
-        std::vector<std::string> header = rows[0].fields;
-        while (header.size() > 3 && header.back().empty()) header.pop_back();
-        if (header.size() < 3 || header[0] != "Вид исследования")
-            return fail(1, "заголовок должен быть «" + std::string(kCatalogueHeader) + "»");
-        columns.push_back({THeaderColumn::Kind::Name});
-        bool seen[6] = {true, false, false, false, false, false};
-        for (std::size_t c = 1; c < header.size(); ++c) {
-            std::string error;
-            const auto column = ReadHeaderField(header[c], error);
-            if (!column) return fail(1, error);
-            const auto at = static_cast<std::size_t>(column->kind);
-            if ((c <= 2) != (column->kind == THeaderColumn::Kind::KAdult ||
-                             column->kind == THeaderColumn::Kind::KChild) ||
-                (c == 1) != (column->kind == THeaderColumn::Kind::KAdult)) {
-                return fail(
-                    1, "заголовок должен начинаться с «" + std::string(kCatalogueHeader) + "»");
-            }
-            if (seen[at]) return fail(1, "столбец «" + header[c] + "» указан дважды");
-            seen[at] = true;
-            columns.push_back(*column);
-        }
-        result.columns.referenceLevel = seen[3];
-        result.columns.alertLevel = seen[4];
-        result.columns.preventive = seen[5];
-    }
+    if (std::string error = ReadHeader(rows[0].fields, columns, result.columns); !error.empty())
+        return fail(1, error);
     std::set<std::string> names;
     for (std::size_t i = 1; i < rows.size(); ++i) {
         const TCsvRow& row = rows[i];
@@ -389,51 +443,9 @@ TCatalogueParse ParseCatalogueCsv(std::string_view bytes) {
                                       " поля через «;», а их " + std::to_string(fields.size()));
         }
         TExamKind kind;
-        kind.name = Trimmed(fields[0], kFieldBlanks);
-        if (kind.name.empty()) return fail(row.line, "пустое название вида исследования");
-        if (kind.name.find_first_of("\r\n") != std::string::npos)
-            return fail(row.line, "перевод строки в названии вида исследования");
-        if (!names.insert(kind.name).second)
-            return fail(row.line, "вид исследования «" + kind.name + "» уже был выше");
-        for (std::size_t c = 1; c < columns.size(); ++c) {
-            const std::string value = Trimmed(fields[c], kFieldBlanks);
-            if (value.empty()) continue;
-            const THeaderColumn& column = columns[c];
-            // The header's column name, without its unit, in what the operator reads.
-            const std::string name =
-                Trimmed(rows[0].fields[c].substr(0, rows[0].fields[c].find(',')), kFieldBlanks);
-            std::string error;
-            std::optional<double> number;
-            switch (column.kind) {
-                case THeaderColumn::Kind::Name:
-                    break;
-                case THeaderColumn::Kind::KAdult:
-                case THeaderColumn::Kind::KChild:
-                    number = ParseK(value, error, column.perUnit);
-                    if (number && *number > kQuestionedK &&
-                        (result.questioned.empty() || result.questioned.back() != row.line))
-                        result.questioned.push_back(row.line);
-                    (column.kind == THeaderColumn::Kind::KAdult ? kind.kAdult : kind.kChild) =
-                        number;
-                    break;
-                case THeaderColumn::Kind::Reference:
-                case THeaderColumn::Kind::Alert:
-                    number = ParseLevel(value, error, column.perUnit);
-                    (column.kind == THeaderColumn::Kind::Reference ? kind.referenceLevel
-                                                                   : kind.alertLevel) = number;
-                    break;
-                case THeaderColumn::Kind::Preventive:
-                    if (value == kCataloguePreventiveYes || value == "Да" || value == "ДА" ||
-                        value == "1") {
-                        kind.preventive = true;
-                    } else if (value != "нет" && value != "Нет" && value != "НЕТ" && value != "0") {
-                        return fail(row.line,
-                                    name + " «" + value + "»: нужно «да», «нет» или пусто");
-                    }
-                    continue;
-            }
-            if (!number) return fail(row.line, name + " «" + value + "»: " + error);
-        }
+        const std::string error =
+            ReadKind(fields, columns, rows[0].fields, row.line, names, kind, result.questioned);
+        if (!error.empty()) return fail(row.line, error);
         result.kinds.push_back(std::move(kind));
     }
     result.ok = true;

@@ -628,6 +628,31 @@ void TJournalWindow::ExportExecute() {
               *written);
 }
 
+// The list asks for a cell's text: the journal's rows are not copied into the list.
+void TJournalWindow::ShowCell(LVITEMW& item) {
+    if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
+    const auto index = static_cast<std::size_t>(item.iItem);
+    cell_ = Widen(item.iSubItem == kKindColumn
+                      ? KindText(index)
+                      : CellText(index, static_cast<TJournalColumn>(item.iSubItem)));
+    if (item.iSubItem == static_cast<int>(TJournalColumn::Dose)) {
+        const TJournalRow* row = RowAt(index);
+        cell_ = row ? Widen(MarkedDoseText(JournalDoseText(*row, settings_.unit),
+                                           alertMarks_.count(row->id) > 0))
+                    : std::wstring();
+    }
+    wcsncpy(item.pszText, cell_.c_str(), static_cast<std::size_t>(item.cchTextMax) - 1);
+    item.pszText[item.cchTextMax - 1] = L'\0';
+}
+
+// The levels a marked row's record went over.
+void TJournalWindow::ShowTip(NMLVGETINFOTIPW& tip) {
+    const std::wstring mark = Widen(AlertMark(static_cast<std::size_t>(tip.iItem)));
+    if (mark.empty() || !tip.pszText || tip.cchTextMax <= 0) return;
+    wcsncpy(tip.pszText, mark.c_str(), static_cast<std::size_t>(tip.cchTextMax) - 1);
+    tip.pszText[tip.cchTextMax - 1] = L'\0';
+}
+
 LRESULT TJournalWindow::OnNotify(const NMHDR& header) {
     // A column's edge dragged by the operator: that width stays, at every start.
     if (columns_ && columns_->Dragged(header, Layout())) {
@@ -636,38 +661,12 @@ LRESULT TJournalWindow::OnNotify(const NMHDR& header) {
     }
     if (header.hwndFrom == list_) {
         switch (header.code) {
-            case LVN_GETDISPINFOW: {
-                auto& info = reinterpret_cast<const NMLVDISPINFOW&>(header);
-                LVITEMW& item = const_cast<LVITEMW&>(info.item);
-                if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-                    const auto index = static_cast<std::size_t>(item.iItem);
-                    cell_ =
-                        Widen(item.iSubItem == kKindColumn
-                                  ? KindText(index)
-                                  : CellText(index, static_cast<TJournalColumn>(item.iSubItem)));
-                    if (item.iSubItem == static_cast<int>(TJournalColumn::Dose)) {
-                        const TJournalRow* row = RowAt(index);
-                        cell_ = row ? Widen(MarkedDoseText(JournalDoseText(*row, settings_.unit),
-                                                           alertMarks_.count(row->id) > 0))
-                                    : std::wstring();
-                    }
-                    wcsncpy(item.pszText, cell_.c_str(),
-                            static_cast<std::size_t>(item.cchTextMax) - 1);
-                    item.pszText[item.cchTextMax - 1] = L'\0';
-                }
+            case LVN_GETDISPINFOW:
+                ShowCell(reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header))->item);
                 return 0;
-            }
-            case LVN_GETINFOTIPW: {
-                // The levels a marked row's record went over.
-                auto& tip = *reinterpret_cast<NMLVGETINFOTIPW*>(const_cast<NMHDR*>(&header));
-                const std::wstring mark = Widen(AlertMark(static_cast<std::size_t>(tip.iItem)));
-                if (!mark.empty() && tip.pszText && tip.cchTextMax > 0) {
-                    wcsncpy(tip.pszText, mark.c_str(),
-                            static_cast<std::size_t>(tip.cchTextMax) - 1);
-                    tip.pszText[tip.cchTextMax - 1] = L'\0';
-                }
+            case LVN_GETINFOTIPW:
+                ShowTip(*reinterpret_cast<NMLVGETINFOTIPW*>(const_cast<NMHDR*>(&header)));
                 return 0;
-            }
             case LVN_ODCACHEHINT: {
                 const auto& hint = reinterpret_cast<const NMLVCACHEHINT&>(header);
                 Fetch(static_cast<std::size_t>(std::max(0, hint.iFrom)),

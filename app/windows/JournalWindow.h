@@ -170,6 +170,8 @@ private:
     void ShowProblem(const std::exception& e);
     void SetStatus(const std::string& text);
     LRESULT OnNotify(const NMHDR& header);
+    void ShowCell(LVITEMW& item);
+    void ShowTip(NMLVGETINFOTIPW& tip);
     void PeriodFromPickers();
     void OfferNewest(std::optional<std::int64_t> newestBefore);
     std::optional<std::int64_t> NewestId();
