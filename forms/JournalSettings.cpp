@@ -1,10 +1,13 @@
 #include "forms/JournalSettings.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
+#include "core/TextUtil.h"
 #include "forms/JournalView.h"
+#include "reports/CatalogueCsv.h"
 
 namespace virel {
 
@@ -94,6 +97,24 @@ std::int32_t StoredRecordAlertLevel(double level) {
     const double milli = std::round(level * 1000);
     return milli >= kLargest ? std::numeric_limits<std::int32_t>::max()
                              : static_cast<std::int32_t>(milli);
+}
+
+std::string RecordAlertLevelText(double level) {
+    return level > 0 ? KText(level) : "0";
+}
+
+std::optional<double> ParseRecordAlertLevel(const std::string& text, std::string& error) {
+    // Zero is a choice here (no alert for every record), unlike a kind's level.
+    const std::string trimmed = Trimmed(text);
+    if (!trimmed.empty() && trimmed.find_first_not_of("0,.") == std::string::npos &&
+        std::isdigit(static_cast<unsigned char>(trimmed.front())))
+        return 0.0;
+    const std::optional<double> level = ParseLevelText(trimmed, error);
+    if (level && StoredRecordAlertLevel(*level) == 0) {
+        error = "меньше 0,001 Гр·см²";
+        return std::nullopt;
+    }
+    return level;
 }
 
 std::string JournalDoseHeader(TDoseUnit unit) {

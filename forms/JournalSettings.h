@@ -30,6 +30,9 @@ inline constexpr char kSettingsSaltHint[] =
 inline constexpr char kJournalSettingsNotStored[] =
     "Настройки не сохранены в реестре; они действуют, пока окно открыто.";
 inline constexpr char kSettingsSaltEmpty[] = "Для хеша укажите соль клиники — секретный текст.";
+inline constexpr char kSettingsAlertLevel[] =
+    "Порог &оповещения для любой записи, Гр·см² (0 — без оповещения):";
+inline constexpr char kSettingsAlertLevelWrong[] = "Порог оповещения «";  // the text, then why
 }  // namespace texts
 
 // The DAP above which any record raises an alert, whatever its kind (dose-management systems
@@ -55,6 +58,10 @@ TJournalSettings JournalSettingsOfStored(const std::string& unit, const std::str
 // and reads as the default; a level beyond what the store holds is kept as its largest.
 double RecordAlertLevelOfStored(std::int32_t milli);
 std::int32_t StoredRecordAlertLevel(double level);
+// The record alert level as the dialog shows and reads it, in Gy·cm² with a decimal comma (a
+// point is taken too); "0" for none. Nothing, with why, for a text that is no level.
+std::string RecordAlertLevelText(double level);
+std::optional<double> ParseRecordAlertLevel(const std::string& text, std::string& error);
 
 // The list's dose column header and a row's dose in the unit: Gy·cm² as the meter writes it,
 // cGy·cm² and mGy·cm² from the meter's thousandths, exact.

@@ -55,9 +55,15 @@ HWND TJournalSettingsDialog::Create(HWND owner) {
                           WS_EX_CLIENTEDGE);
     CreateControl(layout, L"STATIC", Widen(texts::kSettingsSaltHint).c_str(), SS_LEFT | SS_NOPREFIX,
                   {112, 90, 300, 26}, self, -1);
-    CreateControl(layout, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {256, 127, 75, 25}, self,
+    CreateControl(layout, L"STATIC", Widen(texts::kSettingsAlertLevel).c_str(), SS_LEFT,
+                  {8, 124, 404, 13}, self, -1);
+    alertLevel_ = CreateControl(layout, L"EDIT",
+                                Widen(RecordAlertLevelText(settings_.recordAlertLevel)).c_str(),
+                                ES_AUTOHSCROLL | WS_TABSTOP, {112, 140, 100, 21}, self,
+                                kIdAlertLevel, WS_EX_CLIENTEDGE);
+    CreateControl(layout, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {256, 172, 75, 25}, self,
                   IDOK);
-    CreateControl(layout, L"BUTTON", L"Отмена", BS_PUSHBUTTON | WS_TABSTOP, {337, 127, 75, 25},
+    CreateControl(layout, L"BUTTON", L"Отмена", BS_PUSHBUTTON | WS_TABSTOP, {337, 172, 75, 25},
                   self, IDCANCEL);
     return Handle();
 }
@@ -79,6 +85,16 @@ void TJournalSettingsDialog::OkExecute() {
         SetFocus(salt_);
         return;
     }
+    std::string why;
+    const std::string levelText = Narrow(win::WindowText(alertLevel_));
+    const std::optional<double> level = ParseRecordAlertLevel(levelText, why);
+    if (!level) {
+        Application().ShowMessageBox(
+            Widen(texts::kSettingsAlertLevelWrong + levelText + "»: " + why), MB_OK | MB_ICONWARNING);
+        SetFocus(alertLevel_);
+        return;
+    }
+    chosen.recordAlertLevel = *level;
     settings_ = std::move(chosen);
     Accept();
 }

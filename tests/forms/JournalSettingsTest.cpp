@@ -125,5 +125,27 @@ TEST(JournalSettings, TheRecordAlertLevelIsStoredInWholeMilligrays) {
     EXPECT_DOUBLE_EQ(RecordAlertLevelOfStored(-1), kDefaultRecordAlertLevel) << "junk";
 }
 
+// The dialog's field: what the operator types, read back as the level kept, or refused.
+TEST(JournalSettings, TheRecordAlertLevelAsTypedInTheDialog) {
+    const struct {
+        const char* typed;
+        std::optional<double> level;
+    } cases[] = {
+        {"200", 200},        {" 12,5 ", 12.5}, {"0.25", 0.25}, {"0", 0},
+        {"0,0", 0},          {"", std::nullopt}, {"-3", std::nullopt}, {"abc", std::nullopt},
+        {"0,0001", std::nullopt}, {",", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        std::string why;
+        const std::optional<double> level = ParseRecordAlertLevel(c.typed, why);
+        EXPECT_EQ(level, c.level) << c.typed;
+        EXPECT_EQ(why.empty(), c.level.has_value()) << c.typed << ": " << why;
+    }
+    for (const double level : {200.0, 0.0, 12.346}) {
+        std::string why;
+        EXPECT_EQ(ParseRecordAlertLevel(RecordAlertLevelText(level), why), level) << why;
+    }
+}
+
 }  // namespace
 }  // namespace virel
