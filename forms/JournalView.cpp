@@ -270,8 +270,4 @@ std::vector<TJournalRow> AlertRowsOnly(const std::vector<TJournalRow>& rows,
     return only;
 }
 
-std::string MarkedDoseText(const std::string& dose, bool alert) {
-    return alert ? texts::kAlertMark + dose : dose;
-}
-
 }  // namespace virel

@@ -55,7 +55,6 @@ inline constexpr char kJournalExported[] = "Выгружено записей: "
 inline constexpr char kJournalExportedTo[] = " в файл ";
 // The rows whose records raised a high-dose alert: marked, and shown alone on request.
 inline constexpr char kAlertsOnly[] = "Только оповещения";
-inline constexpr char kAlertMark[] = "! ";  // before the dose
 }  // namespace texts
 
 enum class TJournalColumn { Time, Meter, Number, Dose, Error, Source };
@@ -132,8 +131,6 @@ TAlertMarks AlertMarksOf(const std::vector<TAlertRow>& alerts, TDoseUnit unit);
 // The rows of the records that raised an alert, in the order given.
 std::vector<TJournalRow> AlertRowsOnly(const std::vector<TJournalRow>& rows,
                                        const TAlertMarks& marks);
-// A dose cell with the alert's mark before it when the record raised one.
-std::string MarkedDoseText(const std::string& dose, bool alert);
 
 // "Журнал доз 01.09.2025-30.09.2025" (no ending).
 std::string JournalFileName(const TPeriod& period);

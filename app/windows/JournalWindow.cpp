@@ -637,12 +637,22 @@ void TJournalWindow::ShowCell(LVITEMW& item) {
                       : CellText(index, static_cast<TJournalColumn>(item.iSubItem)));
     if (item.iSubItem == static_cast<int>(TJournalColumn::Dose)) {
         const TJournalRow* row = RowAt(index);
-        cell_ = row ? Widen(MarkedDoseText(JournalDoseText(*row, settings_.unit),
-                                           alertMarks_.count(row->id) > 0))
-                    : std::wstring();
+        cell_ = row ? Widen(JournalDoseText(*row, settings_.unit)) : std::wstring();
     }
     wcsncpy(item.pszText, cell_.c_str(), static_cast<std::size_t>(item.cchTextMax) - 1);
     item.pszText[item.cchTextMax - 1] = L'\0';
+}
+
+// A row whose record raised an alert is drawn in red on pink: its cells keep the texts the
+// export and the clipboard take, and the tip names the levels.
+LRESULT TJournalWindow::AlertRowColours(NMLVCUSTOMDRAW& draw) {
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+    if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
+    const TJournalRow* row = RowAt(static_cast<std::size_t>(draw.nmcd.dwItemSpec));
+    if (!row || alertMarks_.count(row->id) == 0) return CDRF_DODEFAULT;
+    draw.clrText = RGB(176, 0, 0);
+    draw.clrTextBk = RGB(255, 224, 224);
+    return CDRF_NEWFONT;
 }
 
 // The levels a marked row's record went over.
@@ -664,6 +674,9 @@ LRESULT TJournalWindow::OnNotify(const NMHDR& header) {
             case LVN_GETDISPINFOW:
                 ShowCell(reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header))->item);
                 return 0;
+            case NM_CUSTOMDRAW:
+                return AlertRowColours(
+                    *reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header)));
             case LVN_GETINFOTIPW:
                 ShowTip(*reinterpret_cast<NMLVGETINFOTIPW*>(const_cast<NMHDR*>(&header)));
                 return 0;

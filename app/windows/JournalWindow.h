@@ -172,6 +172,7 @@ private:
     LRESULT OnNotify(const NMHDR& header);
     void ShowCell(LVITEMW& item);
     void ShowTip(NMLVGETINFOTIPW& tip);
+    LRESULT AlertRowColours(NMLVCUSTOMDRAW& draw);
     void PeriodFromPickers();
     void OfferNewest(std::optional<std::int64_t> newestBefore);
     std::optional<std::int64_t> NewestId();

@@ -131,9 +131,6 @@ TEST(AlertNotice, TheJournalWindowMarksAlertRowsAndShowsThemAlone) {
     EXPECT_EQ(only[0].id, 103);
     EXPECT_EQ(only[1].id, 101);
     EXPECT_TRUE(AlertRowsOnly(rows, {}).empty());
-
-    EXPECT_EQ(MarkedDoseText("258.45", true), "! 258.45");
-    EXPECT_EQ(MarkedDoseText("258.45", false), "258.45");
 }
 
 class AlertAcknowledge : public ::testing::Test {
