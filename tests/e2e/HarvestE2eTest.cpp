@@ -93,11 +93,15 @@ protected:
 
     // The line of a harvest of all 256 records: with the count of the harvested records over the
     // journal's default alert level, as the journal file read independently holds them.
-    std::string Added256() const {
+    int OverAlertLevel() const {
         int over = 0;
         for (const auto& row : ReadJournal())
             if (row.size() == 6 && row[5] == "harvest" && std::stod(row[3]) > kDefaultAlertLevel)
                 ++over;
+        return over;
+    }
+    std::string Added256() const {
+        const int over = OverAlertLevel();
         std::string line = kAdded256;
         if (over > 0) line += "; выше порога оповещения: " + std::to_string(over);
         return line;
@@ -370,8 +374,9 @@ TEST_F(HarvestE2e, TheOpenJournalWindowFollowsAHarvestOfAnotherProcess) {
     ASSERT_EQ(run.exitCode, 0u) << run.output;
     ASSERT_EQ(run.output, Output(Added256()));
     const double ended = NowMs();
-    EXPECT_TRUE(waitFor([&] { return line().find(", ждут отправки: 256") != std::string::npos; },
-                        2000))
+    // The records and the alerts they raised wait alike.
+    const std::string waiting = ", ждут отправки: " + std::to_string(256 + OverAlertLevel());
+    EXPECT_TRUE(waitFor([&] { return line().find(waiting) != std::string::npos; }, 2000))
         << line();
     std::printf("[ figures  ] the waiting count followed %.0f ms after the harvest's end\n",
                 NowMs() - ended);
