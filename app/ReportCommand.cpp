@@ -11,9 +11,11 @@
 #include "app/platform/RegistrySettingsStore.h"
 #include "app/platform/StarterConsole.h"
 #include "core/Utf16.h"
+#include "journal/Alerts.h"
 #include "journal/Journal.h"
 #include "journal/JournalTexts.h"
 #include "registry/Registry.h"
+#include "registry/RegistryAlerts.h"
 #include "reports/Audit.h"
 #include "reports/CatalogueCsv.h"
 #include "reports/ReportCommandLine.h"
@@ -72,7 +74,8 @@ int RunRegistryReport(const TReportCommand& command) {
     std::int64_t records = 0;
     std::vector<TLocalLevel> levels;
     try {
-        const TPeriodReport report = RegistryReport(settings, command.period, command.room);
+        TPeriodReport report = RegistryReport(settings, command.period, command.room);
+        report.alerts = RegistryAlerts(settings, command.period, command.room);
         records = report.all.count;
         book = ReportBook(report, command.unit);
         if (report.rooms) levels = report.rooms->levels;
@@ -115,8 +118,9 @@ int RunReport(const TReportCommand& command, const std::string& journalPath) {
     try {
         const std::vector<TExamRow> rows = TJournalRecords(journal).ExamRows(command.period);
         records = rows.size();
-        book = ReportBook(ComputeReport(command.period, rows, TCatalogue(journal).Kinds()),
-                          command.unit);
+        TPeriodReport report = ComputeReport(command.period, rows, TCatalogue(journal).Kinds());
+        report.alerts = TAlerts(journal).InPeriod(command.period);
+        book = ReportBook(report, command.unit);
     } catch (const std::exception& e) {
         return Failed(kExitJournal, e.what());
     }

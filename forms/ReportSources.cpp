@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "core/TextUtil.h"
+#include "registry/RegistryAlerts.h"
 
 namespace virel {
 
@@ -13,6 +14,7 @@ TReportSource Source(std::string name, const TRegistrySettings& settings, std::s
                 TReportOutcome outcome;
                 try {
                     outcome.report = RegistryReport(settings, period, room);
+                    outcome.report->alerts = RegistryAlerts(settings, period, room);
                 } catch (const std::exception& e) {
                     outcome.error = e.what();
                 }

@@ -19,6 +19,7 @@ TReportOutcome ReportOfJournal(TJournal& journal, const TPeriod& period) {
         }
         outcome.report = ComputeReport(period, TJournalRecords(journal).ExamRows(period),
                                        TCatalogue(journal).Kinds());
+        outcome.report->alerts = TAlerts(journal).InPeriod(period);
     } catch (const std::exception& e) {
         outcome.report.reset();
         outcome.error = e.what();

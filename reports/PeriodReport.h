@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "journal/Alerts.h"
 #include "journal/Annotations.h"
 #include "journal/Journal.h"
 #include "reports/Audit.h"
@@ -57,6 +58,8 @@ struct TPeriodReport {
     std::vector<TAuditRow> audit;
     // Over the central registry's rooms together: each room's audit instead, and the local levels.
     std::optional<TRoomsAudit> rooms;
+    // The alerts of the period's records, in the records' order (filled by the report's source).
+    std::vector<TAlertRow> alerts;
 };
 
 // Every month from the period's first to its last, in order, each without records yet: the

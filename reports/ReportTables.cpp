@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/DateTimeFormat.h"
+
 namespace virel {
 
 namespace {
@@ -71,6 +73,60 @@ TBookSheet LocalLevelsSheet(const TPeriodReport& report, const std::vector<TLoca
         sheet.rows.push_back({TBookCell::Of(level.name), TBookCell::Count(level.rooms),
                               level.rooms > 0 ? DoseCell(level.LevelMilli(), unit)
                                               : TBookCell::Blank()});
+    }
+    return sheet;
+}
+
+const char* AlertLevelName(TAlertLevel level) {
+    switch (level) {
+        case TAlertLevel::Record:
+            return "для всех записей";
+        case TAlertLevel::Kind:
+            return "вида исследования";
+        case TAlertLevel::Checkup:
+            break;
+    }
+    return "годовая доза профилактических исследований";
+}
+
+// The period's alerts, in the records' order; the room only over the registry. A check-up's
+// level is an effective dose in mSv (a text: the column's numbers are DAP in the unit).
+TBookSheet AlertsSheet(const TPeriodReport& report, TDoseUnit unit) {
+    bool rooms = false;
+    for (const TAlertRow& a : report.alerts) rooms = rooms || !a.room.empty();
+    const std::string u = ", " + DoseUnitText(unit);
+    TBookSheet sheet;
+    sheet.name = kAlertsSheet;
+    sheet.title = ReportTitle(report.period);
+    sheet.headers = {"Дата и время"};
+    if (rooms) sheet.headers.push_back("Кабинет");
+    sheet.headers.insert(sheet.headers.end(),
+                         {"Прибор", "Номер измерения", "ДАП" + u, "Порог", "Значение порога" + u,
+                          "Вид исследования", "Принято", "Примечание"});
+    for (const TAlertRow& a : report.alerts) {
+        const DateTime at = FromMilliseconds(a.minute * 60'000);
+        char when[24];
+        std::snprintf(when, sizeof when, "%02d.%02d.%04d %02d:%02d", at.day, at.month, at.year,
+                      at.hour, at.minute);
+        std::vector<TBookCell> row{TBookCell::Of(when)};
+        if (rooms) row.push_back(TBookCell::Of(a.room));
+        row.push_back(TBookCell::Count(a.device));
+        row.push_back(TBookCell::Count(a.number));
+        row.push_back(DoseCell(MilliOf(a.dose), unit));
+        row.push_back(TBookCell::Of(AlertLevelName(a.level)));
+        if (a.level == TAlertLevel::Checkup) {
+            char level[40];
+            std::snprintf(level, sizeof level, "%.3f мЗв", a.levelValue);
+            row.push_back(TBookCell::Of(level));
+        } else {
+            row.push_back(DoseCell(MilliOf(a.levelValue), unit));
+        }
+        row.push_back(a.kindName ? TBookCell::Of(*a.kindName) : TBookCell::Blank());
+        row.push_back(TBookCell::Of(!a.acknowledged ? std::string("нет")
+                                    : a.acknowledgedBy ? "да, " + *a.acknowledgedBy
+                                                       : std::string("да")));
+        row.push_back(a.note.empty() ? TBookCell::Blank() : TBookCell::Of(a.note));
+        sheet.rows.push_back(std::move(row));
     }
     return sheet;
 }
@@ -169,6 +225,7 @@ TBook ReportBook(const TPeriodReport& report, TDoseUnit unit) {
     } else if (!report.audit.empty()) {
         book.sheets.push_back(AuditSheet(report, report.audit, false, unit));
     }
+    if (!report.alerts.empty()) book.sheets.push_back(AlertsSheet(report, unit));
     return book;
 }
 

@@ -40,6 +40,7 @@ inline constexpr char kWithoutKindRow[] = "Без вида исследован�
 inline constexpr char kAllRow[] = "Всего";
 inline constexpr char kAuditSheet[] = "Аудит по РДУ";
 inline constexpr char kRoomsAuditSheet[] = "Аудит по кабинетам";
+inline constexpr char kAlertsSheet[] = "Оповещения";  // the period's high-dose alerts, when any
 inline constexpr char kLocalLevelsSheet[] = "Местные РДУ";
 
 }  // namespace virel

@@ -320,5 +320,61 @@ TEST(Audit, TheWorkbooksAuditSheetIsTypedAndPrintedAsTheOthers) {
     std::filesystem::remove_all(dir);
 }
 
+// The period's alerts are a table of their own only when there are some; the room only over
+// the registry; the doses and levels in the unit, a check-up's level in mSv.
+TEST(Audit, ThePeriodsAlertsAreATableOfTheirOwn) {
+    TPeriodReport report;
+    report.period = {{2025, 9, 1, 0, 0, 0, 0}, {2025, 9, 30, 23, 59, 59, 999}};
+    const auto sheetOf = [&](TDoseUnit unit) -> const TBookSheet* {
+        static TBook book;
+        book = ReportBook(report, unit);
+        for (const TBookSheet& sheet : book.sheets)
+            if (sheet.name == kAlertsSheet) return &sheet;
+        return nullptr;
+    };
+    EXPECT_EQ(sheetOf(TDoseUnit::Gy), nullptr) << "no alerts, no table";
+
+    TAlertRow kind;
+    kind.minute = 29'278'141;  // 2025-09-01 01:01 (minutes since 1970)
+    kind.device = 42;
+    kind.number = 7;
+    kind.dose = 258.45;
+    kind.level = TAlertLevel::Kind;
+    kind.levelValue = 150;
+    kind.kindName = "Таз";
+    kind.acknowledged = true;
+    kind.acknowledgedBy = "radiolog";
+    kind.note = "повтор снимка";
+    TAlertRow checkup;
+    checkup.minute = kind.minute + 1;
+    checkup.dose = 0.5;
+    checkup.level = TAlertLevel::Checkup;
+    checkup.levelValue = 1;
+    report.alerts = {kind, checkup};
+    const TBookSheet* sheet = sheetOf(TDoseUnit::mGy);
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->rows.size(), 2u);
+    EXPECT_EQ(sheet->headers[0], "Дата и время");
+    EXPECT_EQ(sheet->headers[1], "Прибор") << "one room's journal: no room column";
+    const auto texts = [](const std::vector<TBookCell>& row) {
+        std::vector<std::string> out;
+        for (const TBookCell& cell : row) out.push_back(cell.text);
+        return out;
+    };
+    EXPECT_EQ(texts(sheet->rows[0]),
+              (std::vector<std::string>{"01.09.2025 01:01", "42", "7", "258450", "вида исследования",
+                                        "150000", "Таз", "да, radiolog", "повтор снимка"}));
+    EXPECT_EQ(texts(sheet->rows[1])[4], "годовая доза профилактических исследований");
+    EXPECT_EQ(texts(sheet->rows[1])[5], "1.000 мЗв");
+    EXPECT_EQ(texts(sheet->rows[1])[7], "нет");
+
+    report.alerts[1].room = "Кабинет 2";
+    sheet = sheetOf(TDoseUnit::Gy);
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->headers[1], "Кабинет");
+    EXPECT_EQ(texts(sheet->rows[1])[1], "Кабинет 2");
+    EXPECT_EQ(texts(sheet->rows[0])[4], "258.450");
+}
+
 }  // namespace
 }  // namespace virel
