@@ -14,6 +14,7 @@
 
 #include "fileexport/ReportXlsx.h"
 #include "reports/Audit.h"
+#include "reports/CatalogueCsv.h"
 #include "reports/PeriodReport.h"
 #include "reports/ReportCsv.h"
 #include "reports/ReportTables.h"
@@ -244,6 +245,13 @@ TEST(Audit, TheLocalLevelsCatalogueHasTheKindsThatHaveOne) {
                   "\r\n"
                   "\"Череп; \"\"боковая\"\"\";0,18;;1001\r\n")
         << "ОГК: too few records; Желудок: a quarter of a mGy·cm² rounds to no level";
+    // The clinic imports what it saved: the level back in Gy·cm², K as it was.
+    const TCatalogueParse imported = ParseCatalogueCsv(LocalLevelsCatalogueCsv(levels));
+    ASSERT_TRUE(imported.ok) << imported.error;
+    ASSERT_EQ(imported.kinds.size(), 1u);
+    EXPECT_EQ(imported.kinds[0].kAdult, 0.18);
+    EXPECT_EQ(imported.kinds[0].referenceLevel, 1.001);
+    EXPECT_TRUE(imported.columns.referenceLevel);
 }
 
 // Over the registry's rooms together: each room's rows and the local levels, as tables of their
