@@ -14,17 +14,17 @@ namespace {
 
 const char kReadOk[] = "Считывание текущих значений произведено успешно";
 
-// Before the program starts: no stored settings but the journal's level for every record at
-// 1 mGy·cm² (stored in whole mGy·cm²), so that every dose the meter sends is above it.
+// Before the program starts: no stored settings but the journal's level for every record (in
+// whole mGy·cm²).
 struct TLowRecordLevel {
-    TLowRecordLevel() {
+    explicit TLowRecordLevel(std::int32_t milli) {
         wchar_t path[MAX_PATH];
         GetModuleFileNameW(nullptr, path, MAX_PATH);
         std::wstring name = path;
         name = name.substr(name.find_last_of(L"\\/") + 1);
         name = name.substr(0, name.find_last_of(L'.'));
         RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\" + name).c_str());
-        EXPECT_TRUE(ProgramSettings().Write(kStoredRecordAlertLevel, 1));
+        EXPECT_TRUE(ProgramSettings().Write(kStoredRecordAlertLevel, milli));
     }
 };
 
@@ -35,7 +35,8 @@ std::string TextOf(HWND control) {
     return Narrow(text);
 }
 
-class AlertNotice : public ::testing::Test {
+template <std::int32_t kLevelMilli>
+class AlertNoticeAt : public ::testing::Test {
 protected:
     // The main window's thread pumps while the notice's thread works; true once `done` holds.
     template <class TDone>
@@ -50,10 +51,15 @@ protected:
     }
 
     TMeter meter;
-    TLowRecordLevel level;
+    TLowRecordLevel level{kLevelMilli};
     TRunningProgram program{false};
     app::TFace& face = program.Face();
 };
+// 1 mGy·cm²: every dose the meter sends is above it.
+using AlertNotice = AlertNoticeAt<1>;
+// 1979 Gy·cm²: three records of the test archive are above it (1991.82, 1984.54 and 1980.83
+// Gy·cm²; the next is 1977.77).
+using AlertHarvest = AlertNoticeAt<1'979'000>;
 
 TEST_F(AlertNotice, ARecordAboveTheLevelShowsTheNoticeWithoutTakingTheMainWindowsFocus) {
     const HWND notice = program.program->AlertNotice().Window();
@@ -115,6 +121,35 @@ TEST_F(AlertNotice, ARecordAboveTheLevelShowsTheNoticeWithoutTakingTheMainWindow
         EXPECT_TRUE(alert.acknowledgedAt && alert.acknowledgedAt->size() == 19u);
         EXPECT_EQ(alert.note, "повтор снимка");
         EXPECT_EQ(alert.level, TAlertLevel::Record);
+    }
+}
+
+// The archive collected into the journal: its three records over the level are one notice that
+// counts them, and the main window keeps the foreground.
+TEST_F(AlertHarvest, ThreeRecordsOverTheLevelAreOneNoticeCountingThree) {
+    const HWND notice = program.program->AlertNotice().Window();
+    ASSERT_NE(notice, nullptr);
+    SetForegroundWindow(face.Handle());
+    program.Pump();
+    SendMessageW(face.Handle(), WM_COMMAND, app::kActHarvest, 0);
+    program.Pump();
+    ASSERT_EQ(program.Status().rfind("В журнал добавлено 256 новых записей из 256", 0), 0u)
+        << program.Status();
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(notice) != FALSE; }, 5000));
+    app::TAlertWindow& window = *program.program->AlertNotice().Object();
+    EXPECT_TRUE(PumpUntil([&] { return TextOf(window.CountLabel()) == "Оповещений: 3"; }, 3000))
+        << TextOf(window.CountLabel());
+    EXPECT_EQ(GetForegroundWindow(), face.Handle()) << "the notice took the foreground";
+
+    app::TPlatformClock clock;
+    TJournal journal(program.program->Journal().Path(), clock);
+    ASSERT_TRUE(journal.Open().error.empty());
+    const std::vector<TAlertRow> alerts = TAlerts(journal).InPeriod({{2000, 1, 1}, {2099, 12, 31}});
+    ASSERT_EQ(alerts.size(), 3u);
+    for (const TAlertRow& alert : alerts) {
+        EXPECT_GT(alert.dose, 1979.0);
+        EXPECT_DOUBLE_EQ(alert.levelValue, 1979.0);
+        EXPECT_FALSE(alert.acknowledged);
     }
 }
 
