@@ -42,22 +42,6 @@ TEST(QueueWatch, CountsAtTheFirstLookThenOnlyWhenTheFileChanged) {
     EXPECT_EQ(queue.counts, 3);
 }
 
-TEST(QueueWatch, ABusyFileKeepsTheFiguresShownAndIsCountedAgainAtTheNextLook) {
-    TFakeQueue queue;
-    queue.figures = {4, 0};
-    TQueueWatch watch;
-    ASSERT_TRUE(watch.Look(false, queue));
-    queue.figures = {0, 0};
-    queue.busy = 2;
-    EXPECT_FALSE(watch.Look(true, queue));
-    EXPECT_EQ(watch.Figures()->waiting, 4u) << "the old figure stays";
-    EXPECT_FALSE(watch.Look(false, queue)) << "tried again though nothing changed since";
-    EXPECT_EQ(watch.Figures()->waiting, 4u);
-    EXPECT_TRUE(watch.Look(false, queue));
-    EXPECT_EQ(watch.Figures()->waiting, 0u);
-    EXPECT_EQ(queue.counts, 4);
-}
-
 TEST(QueueWatch, TheLineShowsTheWindowsFiguresInPlaceOfThePushersOnceItHasThem) {
     TLinkState link;
     link.configured = true;

@@ -397,13 +397,5 @@ TEST_F(AlertsTest, TheCatalogueKeepsTheLevelsAndTheFlag) {
     EXPECT_EQ(catalogue.Kinds().size(), 3u) << "all or nothing";
 }
 
-TEST(AlertLevelText, EachLevelReadsBackAndJunkIsNone) {
-    for (const TAlertLevel level : {TAlertLevel::Record, TAlertLevel::Kind, TAlertLevel::Checkup})
-        EXPECT_EQ(AlertLevelOfText(AlertLevelText(level)), level);
-    EXPECT_STREQ(AlertLevelText(TAlertLevel::Kind), "kind");
-    EXPECT_FALSE(AlertLevelOfText("Record"));
-    EXPECT_FALSE(AlertLevelOfText(""));
-}
-
 }  // namespace
 }  // namespace virel::journaltest
